@@ -1,0 +1,47 @@
+// BacktestError: the engine's error, shared with the indicator factory. Only its
+// text form ever reaches a user. Plain value; safe to move between threads.
+#pragma once
+
+#include <string>
+
+namespace vsci {
+
+class BacktestError {
+ public:
+  enum class Kind : unsigned char {
+    InvalidSpec,
+    UnknownIndicator,
+    InvalidParameters,
+    UndeclaredIndicator,
+    InvalidInput,
+  };
+
+  static BacktestError invalid_spec(std::string message) { return {Kind::InvalidSpec, std::move(message), {}}; }
+  static BacktestError unknown_indicator(std::string name) { return {Kind::UnknownIndicator, std::move(name), {}}; }
+  static BacktestError invalid_parameters(std::string kind_name, std::string message) {
+    return {Kind::InvalidParameters, std::move(kind_name), std::move(message)};
+  }
+  static BacktestError undeclared_indicator(std::string name) {
+    return {Kind::UndeclaredIndicator, std::move(name), {}};
+  }
+  static BacktestError invalid_input(std::string message) { return {Kind::InvalidInput, std::move(message), {}}; }
+
+  BacktestError() = default;
+
+  Kind kind() const { return kind_; }
+  // The first payload: the message, or the kind name for InvalidParameters.
+  const std::string& first() const { return first_; }
+  // The message of InvalidParameters; empty for the other variants.
+  const std::string& second() const { return second_; }
+
+  std::string to_string() const;
+
+ private:
+  BacktestError(Kind k, std::string a, std::string b) : kind_(k), first_(std::move(a)), second_(std::move(b)) {}
+
+  Kind kind_ = Kind::InvalidSpec;
+  std::string first_;
+  std::string second_;
+};
+
+}  // namespace vsci

@@ -1,0 +1,88 @@
+#include "factory/build_indicator.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "factory/params.h"
+#include "factory/registry.h"
+
+namespace vsci {
+
+namespace {
+
+// The widest parameter list any kind reads.
+constexpr std::size_t kMaxParams = 16;
+
+std::vector<const KindEntry*> build_table() {
+  std::vector<const KindEntry*> table;
+  for (auto family : {moving_average_kinds, momentum_kinds, adaptive_average_kinds, regression_kinds,
+                      ma_oscillator_kinds, rsi_family_kinds, trend_strength_kinds, volatility_kinds,
+                      rolling_statistics_kinds, performance_ratio_kinds, cycle_filter_kinds, hilbert_kinds}) {
+    for (const KindEntry& e : family()) table.push_back(&e);
+  }
+  std::sort(table.begin(), table.end(), [](const KindEntry* a, const KindEntry* b) { return a->name < b->name; });
+  return table;
+}
+
+}  // namespace
+
+std::span<const KindEntry* const> registry() {
+  static const std::vector<const KindEntry*> table = build_table();
+  return table;
+}
+
+const KindEntry* find_kind(std::string_view name) {
+  auto table = registry();
+  auto it = std::lower_bound(table.begin(), table.end(), name,
+                             [](const KindEntry* e, std::string_view n) { return e->name < n; });
+  if (it == table.end() || (*it)->name != name) return nullptr;
+  return *it;
+}
+
+Expected<IndicatorPtr, BacktestError> build_indicator(std::string_view kind_name, std::span<const double> params) {
+  std::string_view target = kind_name;
+  if (target == "Macd") target = "MacdIndicator";
+  else if (target == "Bollinger") target = "BollingerBands";
+
+  const KindEntry* entry = find_kind(target);
+  if (entry == nullptr) return unexpected(BacktestError::unknown_indicator(std::string(kind_name)));
+
+  std::array<ParamValue, kMaxParams> values{};
+  for (std::size_t pos = 0; pos < entry->params.size() && pos < kMaxParams; ++pos) {
+    ParamValue& v = values[pos];
+    switch (entry->params[pos]) {
+      case 'f': {
+        auto r = param_finite(params, pos, entry->name);
+        if (!r.ok()) return unexpected(std::move(r).error());
+        v.real = r.value();
+        break;
+      }
+      case 'p': {
+        auto r = param_positive_integer(params, pos, entry->name);
+        if (!r.ok()) return unexpected(std::move(r).error());
+        v.count = r.value();
+        break;
+      }
+      case 'i': {
+        auto r = param_i32(params, pos, entry->name);
+        if (!r.ok()) return unexpected(std::move(r).error());
+        v.i32 = r.value();
+        break;
+      }
+      case 'u': {
+        auto r = param_u32(params, pos, entry->name);
+        if (!r.ok()) return unexpected(std::move(r).error());
+        v.u32 = r.value();
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  IndicatorResult built = entry->make(values.data());
+  if (!built.ok()) return unexpected(attach_indicator_name(entry->name, built.error()));
+  return std::move(built).value();
+}
+
+}  // namespace vsci

@@ -1,0 +1,80 @@
+// Wma: the linearly weighted moving average (weight 1 for the oldest value up
+// to `period` for the newest), kept with running weighted and plain sums that
+// are re-summed exactly every 16 full passes of the ring. Single-threaded use.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "indicators/cores/window_checks.h"
+#include "util/expected.h"
+
+namespace vsci {
+
+class Wma {
+ public:
+  static Expected<Wma, IndicatorError> create(std::uint64_t period) {
+    if (auto e = check_period(period)) return unexpected(*e);
+    return Wma(static_cast<std::size_t>(period));
+  }
+
+  std::optional<double> update_value(double x) {
+    if (!std::isfinite(x)) return std::nullopt;
+    if (count_ < period_) {
+      ring_[head_] = x;
+      plain_sum_ += x;
+      if (++head_ == period_) head_ = 0;
+      if (++count_ < period_) return std::nullopt;
+      // Filled: the oldest value sits at head_ (which wrapped to 0).
+      double w = -0.0;
+      for (std::size_t i = 0; i < period_; ++i) {
+        std::size_t k = head_ + i;
+        if (k >= period_) k -= period_;
+        w += (static_cast<double>(i) + 1.0) * ring_[k];
+      }
+      weighted_sum_ = w;
+      return weighted_sum_ / denominator_;
+    }
+    const double old = ring_[head_];
+    ring_[head_] = x;
+    weighted_sum_ = (weighted_sum_ - plain_sum_) + x * static_cast<double>(period_);
+    plain_sum_ = x + (plain_sum_ - old);
+    if (++head_ == period_) {
+      head_ = 0;
+      if (++cycles_ == 16) {
+        double p = -0.0;
+        double w = -0.0;
+        for (std::size_t i = 0; i < period_; ++i) {
+          p += ring_[i];
+          w += (static_cast<double>(i) + 1.0) * ring_[i];
+        }
+        plain_sum_ = p;
+        weighted_sum_ = w;
+        cycles_ = 0;
+      }
+    }
+    return weighted_sum_ / denominator_;
+  }
+
+  std::uint64_t warmup() const { return period_; }
+  std::size_t period() const { return period_; }
+
+ private:
+  explicit Wma(std::size_t period)
+      : ring_(period, 0.0),
+        period_(period),
+        denominator_((static_cast<double>(period) + 1.0) * static_cast<double>(period) * 0.5) {}
+
+  std::vector<double> ring_;
+  std::size_t period_ = 1;
+  std::size_t head_ = 0;
+  std::size_t count_ = 0;
+  double weighted_sum_ = 0.0;
+  double plain_sum_ = 0.0;
+  double denominator_ = 1.0;
+  std::uint32_t cycles_ = 0;
+};
+
+}  // namespace vsci
