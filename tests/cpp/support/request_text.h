@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/request.h"
 
@@ -22,6 +23,23 @@ inline const std::string kOneCandle = R"([{"time":1,"open":1,"high":2,"low":0.5,
 inline std::string request_with(const std::string& members, const std::string& spec = kSpec,
                                 const std::string& candles = kOneCandle) {
   return R"({"spec":)" + spec + R"(,"candles":)" + candles + (members.empty() ? "" : "," + members) + "}";
+}
+
+// The small strategy with member `name` set to `value` (replaced in place, or
+// added at the end).
+inline std::string spec_set(const std::string& name, const std::string& value) {
+  const std::pair<std::string, std::string> members[] = {
+      {"symbol", R"("BTC")"},        {"timeframe", R"("1h")"},        {"indicators", "{}"},
+      {"entry", R"({"all":[]})"},    {"exit", R"({"any":[]})"},      {"sizing", R"({"type":"fixed_qty","qty":1})"},
+  };
+  std::string s = "{";
+  bool replaced = false;
+  for (const auto& [k, v] : members) {
+    s += (s.size() > 1 ? ",\"" : "\"") + k + "\":" + (k == name ? value : v);
+    replaced |= k == name;
+  }
+  if (!replaced) s += ",\"" + name + "\":" + value;
+  return s + "}";
 }
 
 // A spec with `extra` members added after the required ones.
