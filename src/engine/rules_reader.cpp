@@ -66,6 +66,13 @@ Status expect_array_end(Reader& r, bool& fits) {
   return skip_rest_of_array(r);
 }
 
+// Opens an object and reads its first member's name. False for an empty
+// object, which is then read to its end.
+Expected<bool, Error> open_member(Reader& r, std::string_view& key) {
+  if (auto b = r.begin_object(); !b.ok()) return fail(std::move(b).error());
+  return r.next_member(key);
+}
+
 Status mismatch(Reader& r, bool& fits) {
   fits = false;
   return r.skip_value();
@@ -83,11 +90,10 @@ Status match_price_field(Reader& r, PriceField& field, bool& fits) {
   }
   if (c != '{') return mismatch(r, fits);
   // {"close": null}
-  if (auto b = r.begin_object(); !b.ok()) return b;
   std::string_view key;
-  auto more = r.next_member(key);
-  if (!more.ok()) return fail(std::move(more).error());
-  if (!*more) {
+  auto opened = open_member(r, key);
+  if (!opened.ok()) return fail(std::move(opened).error());
+  if (!*opened) {
     fits = false;
     return {};
   }
@@ -147,11 +153,10 @@ Status match_operand(Reader& r, Operand& out, bool& fits) {
   }
   if (c != '{') return mismatch(r, fits);
 
-  if (auto b = r.begin_object(); !b.ok()) return b;
   std::string_view key;
-  auto more = r.next_member(key);
-  if (!more.ok()) return fail(std::move(more).error());
-  if (!*more) {
+  auto opened = open_member(r, key);
+  if (!opened.ok()) return fail(std::move(opened).error());
+  if (!*opened) {
     fits = false;
     return {};
   }

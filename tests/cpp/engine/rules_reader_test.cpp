@@ -107,6 +107,9 @@ TEST(RulesReader, OperandMismatchesAreOneMessage) {
       R"({"add":[1,2],"sub":[1,2]})", R"({"add":[1,2],"add":[1,2]})", R"({"pow":[1,2]})",
       R"({})",                  "null",                        "true",
       "[1,2]",                  R"({"add":[1,{"price":"Open"}]})", R"({"div":{"a":1}})",
+      // A mismatch early in the value: the rest is still read through.
+      R"({"add":[{"price":"Open"},{"sub":[1,{"mul":[2,{"price":{"low":null}}]}]}]})",
+      R"({"prev":[{"price":{}},{"add":[1,2]}]})",
   };
   for (const char* op : bad) {
     expect_entry_failure(std::string(R"({"gt":[)") + op + ",1]}", kMismatch, std::string(op) + ",");
