@@ -111,12 +111,5 @@ TEST(RequestEntry, AcceptedRequestKeepsItsRecords) {
   EXPECT_EQ((*r->books)[1].asks[0].price, 101.0);
 }
 
-TEST(RequestEntry, CheckFeedLength) {
-  EXPECT_TRUE(check_feed_length(4, "books", 4).ok());
-  EXPECT_EQ(check_feed_length(4, "sections", 0).error().to_string(),
-            "invalid input data: sections feed length 0 does not match 4 candles");
-  EXPECT_EQ(check_feed_length(1, "derivs", 1000000).error().kind(), BacktestError::Kind::InvalidInput);
-}
-
 }  // namespace
 }  // namespace vsci

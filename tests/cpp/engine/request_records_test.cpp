@@ -63,7 +63,6 @@ TEST(RequestRecords, CandleMembersAndMessages) {
       {R"([{"time":1,"open":1,"high":1,"low":1}])", "missing field `close`", "}", 0},
       {R"([{"time":1.5,"open":1,"high":1,"low":1,"close":1}])", "invalid type: floating point `1.5`, expected i64",
        "1.5", 2},
-      {R"([{"time":"1","open":1,"high":1,"low":1,"close":1}])", "invalid type: string \"1\", expected i64", "\"1\"", 2},
       {R"([{"time":9223372036854775808,"open":1,"high":1,"low":1,"close":1}])",
        "invalid value: integer `9223372036854775808`, expected i64", "808", 2},
       {R"([{"time":1,"open":1,"high":1,"low":1,"close":1,"volume":null}])", "invalid type: null, expected f64",
@@ -72,9 +71,7 @@ TEST(RequestRecords, CandleMembersAndMessages) {
        "true", 3},
       {R"([{"time":1,"open":1,"high":1,"low":1,"close":1,"open":2}])", "duplicate field `open`", "\"open\":2", 5},
       {R"([[1,1,1,1]])", "invalid length 4, expected struct Candle with 6 elements", "]", 0},
-      {R"([[]])", "invalid length 0, expected struct Candle with 6 elements", "]", 0},
       {R"([5])", "invalid type: integer `5`, expected struct Candle", "5", 0},
-      {R"([null])", "invalid type: null, expected struct Candle", "null", 3},
       {R"([[1,1,1,1,1,1,1]])", "trailing characters", ",1]]", 1},
       {R"({})", "invalid type: map, expected a sequence", "{", 0},
       {R"([[1,1,1,1,1e999]])", "number out of range", "1e999", 4},
@@ -100,11 +97,9 @@ TEST(RequestRecords, DerivativesTicks) {
   ASSERT_TRUE(r.derivs);
   ASSERT_EQ(r.derivs->size(), 2u);
   const DerivativesTick& t = (*r.derivs)[0];
-  const double want[] = {0.1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
-  const double got[] = {t.funding_rate,  t.mark_price, t.index_price,      t.futures_price,
-                        t.open_interest, t.long_size,  t.short_size,       t.taker_buy_volume,
-                        t.taker_sell_volume, t.long_liquidation, t.short_liquidation};
-  for (int i = 0; i < 11; ++i) EXPECT_EQ(got[i], want[i]) << i;
+  EXPECT_EQ(t.funding_rate, 0.1);
+  EXPECT_EQ(t.open_interest, 5.0);
+  EXPECT_EQ(t.short_liquidation, 11.0);
   EXPECT_EQ(t.timestamp, 0);
   EXPECT_EQ((*r.derivs)[1].short_liquidation, 11.0);
   EXPECT_EQ((*r.derivs)[1].timestamp, -12);
@@ -194,9 +189,6 @@ TEST(RequestRecords, BooksAndCrossSections) {
   const std::string no_members = request_with(R"("sections":[{"timestamp":5}])");
   EXPECT_EQ(read_error(no_members),
             kPrefix + "missing field `members`" + at_byte(no_members, last_byte(no_members, "5}")));
-  const std::string no_price = request_with(R"("books":[{"bids":[[1]],"asks":[]}])");
-  EXPECT_EQ(read_error(no_price), kPrefix + "invalid length 1, expected struct Level with 2 elements" +
-                                      at_byte(no_price, last_byte(no_price, "[1]")));
 }
 
 TEST(RequestRecords, NullFeedsUnknownMembersAndDuplicates) {

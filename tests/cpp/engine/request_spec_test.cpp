@@ -129,11 +129,9 @@ TEST(RequestSpec, IntegerMembersAndNulls) {
   };
   const Case cases[] = {
       {R"("warmup":10.0)", "invalid type: floating point `10.0`, expected u32", "10.0"},
-      {R"("warmup":1e3)", "invalid type: floating point `1000.0`, expected u32", "1e3"},
       {R"("warmup":-1)", "invalid value: integer `-1`, expected u32", "-1"},
       {R"("warmup":4294967296)", "invalid value: integer `4294967296`, expected u32", "4294967296"},
       {R"("spec_version":"1")", "invalid type: string \"1\", expected u32", "\"1\""},
-      {R"("spec_version":null)", "invalid type: null, expected u32", "null"},
       {R"("ref_symbol":7)", "invalid type: integer `7`, expected a string", "7"},
   };
   for (const Case& c : cases) {

@@ -183,12 +183,5 @@ TEST(RulesReader, NestingDepth) {
   EXPECT_EQ(read_error(deep), kPrefix + "recursion limit exceeded" + at_byte(deep, first_byte(deep, "[]")));
 }
 
-TEST(RulesReader, LookbackOfReadRulesUsesSixtyFourBits) {
-  const Rule r = entry_of(R"({"rising":[{"prev":[{"prev":["x",4294967295]},4294967295]},4294967295]})");
-  EXPECT_EQ(r.lookback(), 3 * 4294967295ull);
-  EXPECT_EQ(entry_of(R"({"cross_above":[{"prev":["a",2]},"b"]})").lookback(), 3u);
-  EXPECT_EQ(entry_of(R"({"rising":[{"prev":[{"price":"close"},1]},5]})").lookback(), 6u);
-}
-
 }  // namespace
 }  // namespace vsci
