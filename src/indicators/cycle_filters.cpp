@@ -22,6 +22,20 @@ constexpr double kRoofC3 = -0.4112407014427743;
 // stable range at 1 and 2.
 bool degenerate_one_pole_period(std::uint64_t period) { return period == 1 || period == 2 || period == 4; }
 
+struct PlainSum {
+  double sum = 0.0;  // from +0.0, in order
+  bool flat = true;  // every value equal
+};
+
+PlainSum plain_sum(std::span<const double> values) {
+  PlainSum s;
+  for (double v : values) {
+    s.sum += v;
+    s.flat = s.flat && v == values[0];
+  }
+  return s;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -438,16 +452,11 @@ std::optional<double> Autocorrelation::update_value(double x) {
   if (!window_.full()) return std::nullopt;
   const std::span<const double> w = window_.oldest_first();
   const std::size_t n = w.size();
-  double sum = 0.0;
-  bool flat = true;
-  for (double v : w) {
-    sum += v;
-    flat = flat && v == x;
-  }
+  const PlainSum s = plain_sum(w);
   // A constant window has no correlation to measure; its one-ulp mean error
   // would otherwise give (n - lag) / n.
-  if (flat) return 0.0;
-  const double m = sum / static_cast<double>(n);
+  if (s.flat) return 0.0;
+  const double m = s.sum / static_cast<double>(n);
   double den = 0.0;
   for (double v : w) den += (v - m) * (v - m);
   double num = 0.0;
@@ -474,16 +483,11 @@ std::optional<double> CorrelationTrendIndicator::update_value(double x) {
   if (!window_.full()) return std::nullopt;
   const std::span<const double> w = window_.oldest_first();
   const double n = static_cast<double>(period_);
-  double sum = 0.0;
-  bool flat = true;
-  for (double v : w) {
-    sum += v;
-    flat = flat && v == x;
-  }
+  const PlainSum s = plain_sum(w);
   // Equal closes carry no trend; their mean's rounding error must not turn
   // into a correlation.
-  if (flat) return 0.0;
-  const double m = sum / n;
+  if (s.flat) return 0.0;
+  const double m = s.sum / n;
   double sy = 0.0, syy = 0.0, sxy = 0.0;
   for (std::size_t i = 0; i < w.size(); ++i) {
     const double d = w[i] - m;
@@ -518,15 +522,10 @@ std::optional<double> HurstExponent::update_value(double x) {
     std::size_t counted = 0;
     for (std::size_t j = 0; j < c; ++j) {
       const std::span<const double> chunk = values.subspan(j * size, size);
-      double sum = 0.0;
-      bool flat = true;
-      for (double v : chunk) {
-        sum += v;
-        flat = flat && v == chunk[0];
-      }
+      const PlainSum s = plain_sum(chunk);
       // Equal values have no range; the mean's rounding error must not make one.
-      if (flat) continue;
-      const double mean = sum / size_d;
+      if (s.flat) continue;
+      const double mean = s.sum / size_d;
       double y = 0.0, y_max = 0.0, y_min = 0.0, squares = 0.0;
       for (std::size_t t = 0; t < size; ++t) {
         const double d = chunk[t] - mean;

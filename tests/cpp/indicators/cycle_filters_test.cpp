@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "indicators/cycle_filters.h"
+#include "support/outputs.h"
 #include "support/series.h"
 
 namespace vsci {
@@ -20,31 +20,17 @@ using testing::build_error;
 using testing::build_ok;
 using testing::feed_closes;
 using Series = std::vector<double>;
-using Outputs = std::vector<std::optional<double>>;
+using testing::Outputs;
+using testing::expect_identical;
+using testing::run_closes;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 const std::string kMax = "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)";
 
-Outputs run(const std::string& kind, std::vector<double> params, const Series& closes) {
-  auto ind = build_ok(kind, std::move(params));
-  return feed_closes(*ind, closes);
-}
-
 Outputs all_values(const Series& v) { return Outputs(v.begin(), v.end()); }
 
 // Bitwise equality, bar by bar, reporting the first difference.
-void expect_identical(const Outputs& got, const Outputs& want, const std::string& what) {
-  ASSERT_EQ(got.size(), want.size()) << what;
-  for (std::size_t t = 0; t < got.size(); ++t) {
-    ASSERT_EQ(got[t].has_value(), want[t].has_value()) << what << " at bar " << t;
-    if (got[t]) {
-      ASSERT_EQ(std::bit_cast<std::uint64_t>(*got[t]), std::bit_cast<std::uint64_t>(*want[t]))
-          << what << " at bar " << t << ": " << *got[t] << " vs " << *want[t];
-    }
-  }
-}
-
 // A random walk, a drifting walk and a noisy 20-bar cycle.
 std::vector<Series> test_series(std::size_t n = 700) {
   Series cycle;
@@ -314,30 +300,30 @@ Outputs ref_hurst(const Series& x, std::size_t n, std::size_t k) {
 
 TEST(CycleFilters, RecursiveFiltersMatchTheirDifferenceEquations) {
   for (const Series& x : test_series()) {
-    expect_identical(run("HighpassFilter", {20}, x), all_values(ref_hp2(x, 20)), "HighpassFilter");
-    expect_identical(run("SuperSmoother", {10}, x), all_values(ref_ss_length(x, 10)), "SuperSmoother");
+    expect_identical(run_closes("HighpassFilter", {20}, x), all_values(ref_hp2(x, 20)), "HighpassFilter");
+    expect_identical(run_closes("SuperSmoother", {10}, x), all_values(ref_ss_length(x, 10)), "SuperSmoother");
     Series decycled(x.size()), osc(x.size());
     const Series fast = ref_hp2(x, 10), slow = ref_hp2(x, 30), hp = ref_hp2(x, 25);
     for (std::size_t t = 0; t < x.size(); ++t) decycled[t] = x[t] - hp[t], osc[t] = (x[t] - fast[t]) - (x[t] - slow[t]);
-    expect_identical(run("Decycler", {25}, x), all_values(decycled), "Decycler");
-    expect_identical(run("DecyclerOscillator", {10, 30}, x), all_values(osc), "DecyclerOscillator");
-    expect_identical(run("SuperSmoothedHighpass", {10, 48}, x),
+    expect_identical(run_closes("Decycler", {25}, x), all_values(decycled), "Decycler");
+    expect_identical(run_closes("DecyclerOscillator", {10, 30}, x), all_values(osc), "DecyclerOscillator");
+    expect_identical(run_closes("SuperSmoothedHighpass", {10, 48}, x),
                      all_values(ref_ss_length(ref_hp1(x, hp1_alpha(48)), 10)), "SuperSmoothedHighpass");
-    expect_identical(run("SuperSmoothedHighpass", {2, 3}, x), all_values(ref_ss_length(ref_hp1(x, hp1_alpha(3)), 2)),
+    expect_identical(run_closes("SuperSmoothedHighpass", {2, 3}, x), all_values(ref_ss_length(ref_hp1(x, hp1_alpha(3)), 2)),
                      "SuperSmoothedHighpass 2, 3");
-    expect_identical(run("BandpassFilter", {20, 0.3}, x), all_values(ref_bp(x, 20, (0.3 * 12.566370614359172) / 20)),
+    expect_identical(run_closes("BandpassFilter", {20, 0.3}, x), all_values(ref_bp(x, 20, (0.3 * 12.566370614359172) / 20)),
                      "BandpassFilter");
-    expect_identical(run("CyberneticCycle", {10}, x), all_values(ref_cybernetic(x, 10)), "CyberneticCycle");
+    expect_identical(run_closes("CyberneticCycle", {10}, x), all_values(ref_cybernetic(x, 10)), "CyberneticCycle");
     Series inv(x.size());
     for (std::size_t t = 0; t < x.size(); ++t) inv[t] = std::tanh(x[t] * 0.02);
-    expect_identical(run("InverseFisherTransform", {0.02}, x), all_values(inv), "InverseFisherTransform");
+    expect_identical(run_closes("InverseFisherTransform", {0.02}, x), all_values(inv), "InverseFisherTransform");
   }
 }
 
 TEST(CycleFilters, RecursiveFiltersSeedTheirFirstOutputs) {
   const Series x = {5.0, 7.0, 4.0};
   auto first_two = [&](const std::string& kind, std::vector<double> p) {
-    Outputs o = run(kind, std::move(p), x);
+    Outputs o = run_closes(kind, std::move(p), x);
     return std::make_pair(*o[0], *o[1]);
   };
   EXPECT_EQ(first_two("HighpassFilter", {10}), std::make_pair(0.0, 0.0));
@@ -345,22 +331,22 @@ TEST(CycleFilters, RecursiveFiltersSeedTheirFirstOutputs) {
   EXPECT_EQ(first_two("SuperSmoother", {10}), std::make_pair(5.0, 7.0));
   EXPECT_EQ(first_two("Decycler", {10}), std::make_pair(5.0, 7.0));
   // A high-pass output that overflows gives no value for that close.
-  Outputs o = run("SuperSmoothedHighpass", {3, 10}, {0.0, 1.5e308, -1.5e308});
+  Outputs o = run_closes("SuperSmoothedHighpass", {3, 10}, {0.0, 1.5e308, -1.5e308});
   EXPECT_TRUE(o[0] && o[1]);
   EXPECT_FALSE(o[2]);
 }
 
 TEST(CycleFilters, OscillatorsAndCycleEstimatorsMatchReferences) {
   for (const Series& x : test_series()) {
-    expect_identical(run("Reflex", {20}, x), ref_flex(x, 20, true), "Reflex");
-    expect_identical(run("Trendflex", {20}, x), ref_flex(x, 20, false), "Trendflex");
-    expect_identical(run("Reflex", {1}, x), ref_flex(x, 1, true), "Reflex 1");
-    expect_identical(run("EhlersStochastic", {20}, x), ref_ehlers_stochastic(x, 20), "EhlersStochastic");
-    expect_identical(run("EvenBetterSinewave", {40, 10}, x), ref_even_better_sinewave(x, 40, 10), "EvenBetterSinewave");
-    expect_identical(run("EvenBetterSinewave", {3, 1}, x), ref_even_better_sinewave(x, 3, 1), "EvenBetterSinewave 3");
-    expect_identical(run("EmpiricalModeDecomposition", {20, 0.5}, x), ref_emd(x, 20), "EmpiricalModeDecomposition");
-    expect_identical(run("EmpiricalModeDecomposition", {1, 1}, x), ref_emd(x, 1), "EmpiricalModeDecomposition 1");
-    expect_identical(run("AutocorrelationPeriodogram", {10, 48}, x), ref_periodogram(x, 10, 48),
+    expect_identical(run_closes("Reflex", {20}, x), ref_flex(x, 20, true), "Reflex");
+    expect_identical(run_closes("Trendflex", {20}, x), ref_flex(x, 20, false), "Trendflex");
+    expect_identical(run_closes("Reflex", {1}, x), ref_flex(x, 1, true), "Reflex 1");
+    expect_identical(run_closes("EhlersStochastic", {20}, x), ref_ehlers_stochastic(x, 20), "EhlersStochastic");
+    expect_identical(run_closes("EvenBetterSinewave", {40, 10}, x), ref_even_better_sinewave(x, 40, 10), "EvenBetterSinewave");
+    expect_identical(run_closes("EvenBetterSinewave", {3, 1}, x), ref_even_better_sinewave(x, 3, 1), "EvenBetterSinewave 3");
+    expect_identical(run_closes("EmpiricalModeDecomposition", {20, 0.5}, x), ref_emd(x, 20), "EmpiricalModeDecomposition");
+    expect_identical(run_closes("EmpiricalModeDecomposition", {1, 1}, x), ref_emd(x, 1), "EmpiricalModeDecomposition 1");
+    expect_identical(run_closes("AutocorrelationPeriodogram", {10, 48}, x), ref_periodogram(x, 10, 48),
                      "AutocorrelationPeriodogram");
   }
 }
@@ -368,19 +354,19 @@ TEST(CycleFilters, OscillatorsAndCycleEstimatorsMatchReferences) {
 TEST(CycleFilters, PeriodogramWithoutItsTrigTableGivesTheSameResults) {
   // (260 - 2) * (260 - 4 + 1) entries exceed the table's 65,536 limit.
   const Series x = testing::random_walk(300, 5);
-  expect_identical(run("AutocorrelationPeriodogram", {4, 260}, x), ref_periodogram(x, 4, 260),
+  expect_identical(run_closes("AutocorrelationPeriodogram", {4, 260}, x), ref_periodogram(x, 4, 260),
                    "AutocorrelationPeriodogram 4, 260");
 }
 
 TEST(CycleFilters, WindowStatisticsMatchReferences) {
   for (const Series& x : test_series(400)) {
-    expect_identical(run("CenterOfGravity", {10}, x), ref_center_of_gravity(x, 10), "CenterOfGravity");
-    expect_identical(run("FisherTransform", {10}, x), ref_fisher(x, 10), "FisherTransform");
-    expect_identical(run("FisherTransform", {1}, x), ref_fisher(x, 1), "FisherTransform 1");
-    expect_identical(run("Autocorrelation", {30, 3}, x), ref_autocorrelation(x, 30, 3), "Autocorrelation");
-    expect_identical(run("CorrelationTrendIndicator", {20}, x), ref_cti(x, 20), "CorrelationTrendIndicator");
-    expect_identical(run("HurstExponent", {64, 4}, x), ref_hurst(x, 64, 4), "HurstExponent");
-    expect_identical(run("HurstExponent", {8, 4}, x), ref_hurst(x, 8, 4), "HurstExponent 8, 4");
+    expect_identical(run_closes("CenterOfGravity", {10}, x), ref_center_of_gravity(x, 10), "CenterOfGravity");
+    expect_identical(run_closes("FisherTransform", {10}, x), ref_fisher(x, 10), "FisherTransform");
+    expect_identical(run_closes("FisherTransform", {1}, x), ref_fisher(x, 1), "FisherTransform 1");
+    expect_identical(run_closes("Autocorrelation", {30, 3}, x), ref_autocorrelation(x, 30, 3), "Autocorrelation");
+    expect_identical(run_closes("CorrelationTrendIndicator", {20}, x), ref_cti(x, 20), "CorrelationTrendIndicator");
+    expect_identical(run_closes("HurstExponent", {64, 4}, x), ref_hurst(x, 64, 4), "HurstExponent");
+    expect_identical(run_closes("HurstExponent", {8, 4}, x), ref_hurst(x, 8, 4), "HurstExponent 8, 4");
   }
 }
 
@@ -417,7 +403,7 @@ TEST(CycleFilters, ConstantSeriesGiveTheirNeutralValues) {
              {"Autocorrelation", {10, 2}, 0.0},
              {"HurstExponent", {20, 3}, 0.5},
              {"FisherTransform", {5}, 0.0}}) {
-      for (const auto& v : run(kind, params, x)) {
+      for (const auto& v : run_closes(kind, params, x)) {
         if (v) {
           ASSERT_EQ(*v, neutral) << kind << " at close " << c;
         }
@@ -430,7 +416,7 @@ TEST(CycleFilters, EdgeBehaviourOfTransforms) {
   // The first Reflex and Trendflex value is s / sqrt(0.04 s^2), about +-5.
   const Series x = testing::random_walk(30, 3);
   for (const char* kind : {"Reflex", "Trendflex"}) {
-    Outputs o = run(kind, {10}, x);
+    Outputs o = run_closes(kind, {10}, x);
     EXPECT_FALSE(o[9]);
     ASSERT_TRUE(o[10]);
     EXPECT_NEAR(std::fabs(*o[10]), 5.0, 1e-12) << kind;
@@ -439,11 +425,11 @@ TEST(CycleFilters, EdgeBehaviourOfTransforms) {
   Series climb;
   for (int t = 0; t < 300; ++t) climb.push_back(t);
   const double pinned = 0.5 * std::log(1.999 / (1.0 - 0.999));
-  Outputs o = run("FisherTransform", {10}, climb);
+  Outputs o = run_closes("FisherTransform", {10}, climb);
   EXPECT_NEAR(*o.back(), pinned / (1.0 - 0.5), 1e-9);
   // The empirical mode decomposition waits for both of its windows.
   for (auto [n, first] : {std::pair{10.0, 50u}, std::pair{40.0, 80u}}) {
-    Outputs e = run("EmpiricalModeDecomposition", {n, 0.5}, test_series(100)[0]);
+    Outputs e = run_closes("EmpiricalModeDecomposition", {n, 0.5}, test_series(100)[0]);
     EXPECT_FALSE(e[first - 2]);
     EXPECT_TRUE(e[first - 1]);
   }
@@ -527,7 +513,7 @@ TEST(CycleFilters, DegenerateFilterParametersAreRefused) {
            {"EvenBetterSinewave", {5, 10}},
            {"BandpassFilter", {4, 0.49}},
            {"BandpassFilter", {8, 0.999}}}) {
-    const Outputs o = run(kind, params, x);
+    const Outputs o = run_closes(kind, params, x);
     ASSERT_TRUE(o.back().has_value()) << kind;
     EXPECT_LT(std::fabs(*o.back()), 1e6) << kind << " " << params[0];
   }
@@ -567,7 +553,7 @@ TEST(CycleFilters, WarmupAndNonFiniteClosesForEveryKind) {
                                  want.begin());
     EXPECT_EQ(first + 1, ind->warmup()) << kind;
     EXPECT_TRUE(std::all_of(want.begin() + first, want.end(), [](auto& v) { return v.has_value(); })) << kind;
-    const Outputs got = run(kind, params, dirty);
+    const Outputs got = run_closes(kind, params, dirty);
     Outputs kept;
     for (std::size_t t = 0; t < got.size(); ++t) {
       if (gap[t]) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "indicators/cores/hilbert_core.h"
+#include "support/outputs.h"
 #include "support/series.h"
 
 namespace vsci {
@@ -21,21 +21,12 @@ using testing::build_error;
 using testing::build_ok;
 using testing::feed_closes;
 using Series = std::vector<double>;
-using Outputs = std::vector<std::optional<double>>;
+using testing::Outputs;
+using testing::expect_identical;
+using testing::run_closes;
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kEps = 2.220446049250313e-16;
-
-void expect_identical(const Outputs& got, const Outputs& want, const std::string& what) {
-  ASSERT_EQ(got.size(), want.size()) << what;
-  for (std::size_t t = 0; t < got.size(); ++t) {
-    ASSERT_EQ(got[t].has_value(), want[t].has_value()) << what << " at bar " << t;
-    if (got[t]) {
-      ASSERT_EQ(std::bit_cast<std::uint64_t>(*got[t]), std::bit_cast<std::uint64_t>(*want[t]))
-          << what << " at bar " << t << ": " << *got[t] << " vs " << *want[t];
-    }
-  }
-}
 
 Series sine_series(std::size_t n, double period, double noise_scale, unsigned seed) {
   const Series noise = testing::random_walk(n, seed, 0.0);
@@ -145,21 +136,16 @@ Reference reference(const Series& x, double fast, double slow) {
   return r;
 }
 
-Outputs run(const std::string& kind, std::vector<double> params, const Series& closes) {
-  auto ind = build_ok(kind, std::move(params));
-  return feed_closes(*ind, closes);
-}
-
 TEST(HilbertKinds, MatchTheBatchReference) {
   for (const Series& x : test_series()) {
     const Reference r = reference(x, 0.5, 0.05);
-    expect_identical(run("HilbertCyclePeriod", {}, x), r.period, "HilbertCyclePeriod");
-    expect_identical(run("AdaptiveCycle", {}, x), r.adaptive, "AdaptiveCycle");
-    expect_identical(run("HtDcPhase", {}, x), r.phase, "HtDcPhase");
-    expect_identical(run("SineWave", {}, x), r.sine, "SineWave");
-    expect_identical(run("HtTrendMode", {}, x), r.trend, "HtTrendMode");
-    expect_identical(run("Fama", {0.5, 0.05}, x), r.fama, "Fama");
-    expect_identical(run("Fama", {0.3, 0.3}, x), reference(x, 0.3, 0.3).fama, "Fama 0.3, 0.3");
+    expect_identical(run_closes("HilbertCyclePeriod", {}, x), r.period, "HilbertCyclePeriod");
+    expect_identical(run_closes("AdaptiveCycle", {}, x), r.adaptive, "AdaptiveCycle");
+    expect_identical(run_closes("HtDcPhase", {}, x), r.phase, "HtDcPhase");
+    expect_identical(run_closes("SineWave", {}, x), r.sine, "SineWave");
+    expect_identical(run_closes("HtTrendMode", {}, x), r.trend, "HtTrendMode");
+    expect_identical(run_closes("Fama", {0.5, 0.05}, x), r.fama, "Fama");
+    expect_identical(run_closes("Fama", {0.3, 0.3}, x), reference(x, 0.3, 0.3).fama, "Fama 0.3, 0.3");
   }
 }
 
@@ -199,7 +185,7 @@ TEST(HilbertKinds, WarmupAndNonFiniteCloses) {
     const Outputs want = feed_closes(*ind, clean);
     for (std::size_t t = 0; t < want.size(); ++t) ASSERT_EQ(want[t].has_value(), t + 1 >= warmup) << kind << " " << t;
     Outputs kept;
-    const Outputs got = run(kind, params, dirty);
+    const Outputs got = run_closes(kind, params, dirty);
     for (std::size_t t = 0; t < got.size(); ++t) {
       if (std::isfinite(dirty[t])) {
         kept.push_back(got[t]);
@@ -215,8 +201,8 @@ TEST(HilbertKinds, ValuesStayInTheirRanges) {
   Series x = testing::random_walk(3000, 31, 200.0);
   const Series wave = sine_series(3000, 28.0, 0.0, 1);
   for (std::size_t t = 1500; t < x.size(); ++t) x[t] = wave[t];
-  const Outputs period = run("HilbertCyclePeriod", {}, x), adaptive = run("AdaptiveCycle", {}, x),
-                phase = run("HtDcPhase", {}, x), sine = run("SineWave", {}, x), trend = run("HtTrendMode", {}, x);
+  const Outputs period = run_closes("HilbertCyclePeriod", {}, x), adaptive = run_closes("AdaptiveCycle", {}, x),
+                phase = run_closes("HtDcPhase", {}, x), sine = run_closes("SineWave", {}, x), trend = run_closes("HtTrendMode", {}, x);
   bool saw_trend = false, saw_cycle = false;
   for (std::size_t t = 49; t < x.size(); ++t) {
     EXPECT_GT(*period[t], 0.0);
@@ -282,7 +268,7 @@ TEST(HilbertKinds, ParallelBacktestsAgree) {
   const Outputs want = reference(x, 0.5, 0.05).sine;
   std::vector<Outputs> got(4);
   std::vector<std::thread> threads;
-  for (std::size_t k = 0; k < got.size(); ++k) threads.emplace_back([&, k] { got[k] = run("SineWave", {}, x); });
+  for (std::size_t k = 0; k < got.size(); ++k) threads.emplace_back([&, k] { got[k] = run_closes("SineWave", {}, x); });
   for (auto& th : threads) th.join();
   for (const Outputs& g : got) expect_identical(g, want, "SineWave in parallel");
 }
