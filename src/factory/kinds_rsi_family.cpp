@@ -15,6 +15,8 @@ const KindEntry kEntries[] = {
      [](const ParamValue* v) {
        return make_close_indicator(ConnorsRsi::create(v[0].count, v[1].count, v[2].count));
      }},
+    {"DynamicLengthRsi", "p",
+     [](const ParamValue* v) { return make_close_indicator(DynamicLengthRsi::create(v[0].count)); }},
     {"FisherRsi", "p", [](const ParamValue* v) { return make_close_indicator(FisherRsi::create(v[0].count)); }},
     {"LaguerreRsi", "f", [](const ParamValue* v) { return make_close_indicator(LaguerreRsi::create(v[0].real)); }},
     {"Rmi", "pp", [](const ParamValue* v) { return make_close_indicator(Rmi::create(v[0].count, v[1].count)); }},

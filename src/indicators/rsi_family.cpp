@@ -263,6 +263,41 @@ std::optional<double> FisherRsi::update_value(double x) {
   return 0.5 * std::log((1.0 + t) / (1.0 - t));
 }
 
+// ---- DynamicLengthRsi ----
+
+Expected<DynamicLengthRsi, IndicatorError> DynamicLengthRsi::create(std::uint64_t base) {
+  if (auto e = check_period(base)) return unexpected(*e);
+  return DynamicLengthRsi(StdDev::create(5).value(), Sma::create(10).value(), static_cast<double>(base));
+}
+
+std::optional<double> DynamicLengthRsi::update_value(double x) {
+  if (const auto sd = deviation_.update_value(x)) {
+    sd_ = sd;
+    sd_average_ = average_.update_value(*sd);
+  }
+  if (prev_) changes_.push(x - *prev_);
+  prev_ = x;
+  if (!sd_ || !sd_average_ || !changes_.full()) return std::nullopt;
+  std::size_t length = kMaxLength;
+  if (*sd_ > 0.0 && *sd_average_ > 0.0) {
+    // Rounded half away from zero; NaN and negatives count as 0 and overflow
+    // saturates, so both ends land on the clamp without a float-to-int cast
+    // out of range.
+    const double rounded = std::round(base_ / (*sd_ / *sd_average_));
+    length = !(rounded >= static_cast<double>(kMinLength)) ? kMinLength
+             : rounded >= static_cast<double>(kMaxLength)  ? kMaxLength
+                                                           : static_cast<std::size_t>(rounded);
+  }
+  double up = 0.0;
+  double down = 0.0;
+  for (std::size_t i = kMaxLength - length; i < kMaxLength; ++i) {
+    const double c = changes_[i];
+    if (c > 0.0) up += c;
+    if (c < 0.0) down += -c;
+  }
+  return gain_share(up, down);
+}
+
 // ---- SmoothedRsiHistogram ----
 
 Expected<SmoothedRsiHistogram, IndicatorError> SmoothedRsiHistogram::create(std::uint64_t period,

@@ -15,6 +15,7 @@
 #include "indicators/cores/rsi_core.h"
 #include "indicators/cores/sma.h"
 #include "indicators/indicator_error.h"
+#include "indicators/rolling_statistics.h"
 #include "util/expected.h"
 
 namespace vsci {
@@ -159,6 +160,28 @@ class FisherRsi {
  private:
   explicit FisherRsi(Rsi rsi) : rsi_(rsi) {}
   Rsi rsi_;
+};
+
+// Up share of the newest changes: b of them scaled by (10-bar average of the
+// 5-bar deviation) / (current deviation), kept within 5..30.
+class DynamicLengthRsi {
+ public:
+  static Expected<DynamicLengthRsi, IndicatorError> create(std::uint64_t base);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return kMaxLength + 1; }
+
+ private:
+  static constexpr std::size_t kMinLength = 5;
+  static constexpr std::size_t kMaxLength = 30;
+  DynamicLengthRsi(StdDev deviation, Sma average, double base)
+      : deviation_(std::move(deviation)), average_(std::move(average)), changes_(kMaxLength), base_(base) {}
+  StdDev deviation_;
+  Sma average_;
+  Ring<double> changes_;
+  double base_;
+  std::optional<double> sd_;
+  std::optional<double> sd_average_;
+  std::optional<double> prev_;
 };
 
 // Twice EMA-smoothed RSI minus its simple average.

@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "support/series.h"
+#include "support/window_reference.h"
 
 namespace vsci::testing {
 
@@ -82,12 +82,9 @@ inline void expect_series(const Series& got, const Series& want, double tol, con
     }
     if (!got[i]) continue;
     ++values;
-    const double g = *got[i];
-    const double w = *want[i];
-    const bool same = tol == 0.0 ? (g == w || (std::isnan(g) && std::isnan(w)))
-                                 : std::fabs(g - w) <= tol * std::fmax(1.0, std::fabs(w));
-    if (!same) {
-      ADD_FAILURE() << what << ": bar " << i << " gave " << g << ", expected " << w << " (diff " << g - w << ")";
+    if (!close_enough(*got[i], *want[i], tol)) {
+      ADD_FAILURE() << what << ": bar " << i << " gave " << *got[i] << ", expected " << *want[i] << " (diff "
+                    << *got[i] - *want[i] << ")";
       return;
     }
   }
@@ -108,24 +105,13 @@ inline void expect_warmup(const std::string& kind, std::vector<double> params, s
 // bars give exactly what the series without them gives.
 inline void expect_skips_non_finite(const std::string& kind, std::vector<double> params) {
   const std::vector<double> clean = random_walk(400, 5);
-  std::vector<double> dirty;
-  std::vector<bool> is_gap;
-  const double gaps[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                         -std::numeric_limits<double>::infinity()};
-  for (std::size_t i = 0; i < clean.size(); ++i) {
-    if (i % 7 == 0) {  // gaps at the very start too, before any value
-      dirty.push_back(gaps[(i / 7) % 3]);
-      is_gap.push_back(true);
-    }
-    dirty.push_back(clean[i]);
-    is_gap.push_back(false);
-  }
+  const std::vector<double> dirty = with_gaps(clean);
   const Series want = run_kind(kind, params, clean);
   auto ind = build_ok(kind, params);
   const Series got = feed_closes(*ind, dirty);
   Series kept;
   for (std::size_t i = 0; i < got.size(); ++i) {
-    if (is_gap[i]) {
+    if (!std::isfinite(dirty[i])) {
       EXPECT_FALSE(got[i].has_value()) << kind << ": value on a non-finite close at bar " << i;
     } else {
       kept.push_back(got[i]);
