@@ -152,9 +152,7 @@ std::optional<double> ConnorsRsi::update_value(double x) {
   // The newest change is itself in the window, so the rank stays below 100.
   const double newest = changes_.newest();
   std::size_t below = 0;
-  for (std::size_t i = 0; i < changes_.size(); ++i) {
-    if (changes_[i] < newest) ++below;
-  }
+  for (std::size_t i = 0; i < changes_.size(); ++i) below += changes_[i] < newest ? 1 : 0;
   const double rank = static_cast<double>(below) * 100.0 / static_cast<double>(changes_.capacity());
   if (!r1 || !r2) return std::nullopt;
   return ((*r1 + *r2) + rank) / 3.0;
@@ -290,10 +288,12 @@ std::optional<double> DynamicLengthRsi::update_value(double x) {
   }
   double up = 0.0;
   double down = 0.0;
+  // Adding +0.0 for the changes a side does not count leaves its sum as it
+  // was, so the sums need no branch on the sign.
   for (std::size_t i = kMaxLength - length; i < kMaxLength; ++i) {
     const double c = changes_[i];
-    if (c > 0.0) up += c;
-    if (c < 0.0) down += -c;
+    up += c > 0.0 ? c : 0.0;
+    down += c < 0.0 ? -c : 0.0;
   }
   return gain_share(up, down);
 }
