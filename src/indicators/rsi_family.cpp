@@ -72,16 +72,11 @@ std::optional<double> Rmi::update_value(double x) {
   }
   const ChangeSplit c = split_change(x - closes_.oldest());
   closes_.push(x);
-  if (seeded_) {
+  if (seed_.done()) {
     gain_ = (c.gain + gain_ * n_minus_1_) / n_;
     loss_ = (c.loss + loss_ * n_minus_1_) / n_;
-  } else {
-    seed_gain_ = seed_gain_ + c.gain;
-    seed_loss_ = seed_loss_ + c.loss;
-    if (++seed_count_ < period_) return std::nullopt;
-    gain_ = seed_gain_ / n_;
-    loss_ = seed_loss_ / n_;
-    seeded_ = true;
+  } else if (!seed_.add(c, gain_, loss_)) {
+    return std::nullopt;
   }
   return gain_share(gain_, loss_);
 }
@@ -210,14 +205,8 @@ std::optional<double> AdaptiveRsi::update_value(double x) {
   const ChangeSplit c = split_change(d);
   // Seeding and smoothing are exclusive: the bar that seeds the averages does
   // not also smooth them.
-  if (!seeded_) {
-    seed_gain_ += c.gain;
-    seed_loss_ += c.loss;
-    if (++seed_count_ < period_) return std::nullopt;
-    const double n = static_cast<double>(period_);
-    gain_ = seed_gain_ / n;
-    loss_ = seed_loss_ / n;
-    seeded_ = true;
+  if (!seed_.done()) {
+    if (!seed_.add(c, gain_, loss_)) return std::nullopt;
   } else {
     double factor = 0.004162330905306971;  // (2/31)^2, the slowest smoothing
     if (path_ != 0.0) {

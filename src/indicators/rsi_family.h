@@ -53,15 +53,12 @@ class Rmi {
 
  private:
   Rmi(std::uint64_t period, std::size_t momentum)
-      : closes_(momentum), period_(period), n_(static_cast<double>(period)), n_minus_1_(n_ - 1.0) {}
+      : closes_(momentum), period_(period), n_(static_cast<double>(period)), n_minus_1_(n_ - 1.0), seed_(period) {}
   Ring<double> closes_;
   std::uint64_t period_;
   double n_;
   double n_minus_1_;
-  double seed_gain_ = 0.0;
-  double seed_loss_ = 0.0;
-  std::uint64_t seed_count_ = 0;
-  bool seeded_ = false;
+  GainLossSeed seed_;
   double gain_ = 0.0;
   double loss_ = 0.0;
 };
@@ -123,15 +120,15 @@ class AdaptiveRsi {
 
  private:
   explicit AdaptiveRsi(std::uint64_t period)
-      : period_(period), closes_(static_cast<std::size_t>(period) + 1), moves_(static_cast<std::size_t>(period)) {}
+      : period_(period),
+        closes_(static_cast<std::size_t>(period) + 1),
+        moves_(static_cast<std::size_t>(period)),
+        seed_(period) {}
   std::uint64_t period_;
   Ring<double> closes_;
   Ring<double> moves_;
   double path_ = 0.0;  // running sum of the absolute changes held in moves_
-  double seed_gain_ = 0.0;
-  double seed_loss_ = 0.0;
-  std::uint64_t seed_count_ = 0;
-  bool seeded_ = false;
+  GainLossSeed seed_;
   double gain_ = 0.0;
   double loss_ = 0.0;
 };

@@ -25,6 +25,33 @@ struct ChangeSplit {
 
 inline ChangeSplit split_change(double d) { return {d > 0.0 ? d : 0.0, d < 0.0 ? -d : 0.0}; }
 
+// The first `period` gains and losses, summed in arrival order from +0.0;
+// their plain means seed the smoothed averages of the RSI-style kinds. Gains
+// and losses are never -0.0, so these sums equal sums over stored lists.
+class GainLossSeed {
+ public:
+  explicit GainLossSeed(std::uint64_t period) : period_(period) {}
+
+  bool done() const { return count_ == period_; }
+  // Adds one split change (before done()); on the period-th, sets gain and
+  // loss to the means and returns true.
+  bool add(const ChangeSplit& c, double& gain, double& loss) {
+    gain_sum_ = gain_sum_ + c.gain;
+    loss_sum_ = loss_sum_ + c.loss;
+    if (++count_ < period_) return false;
+    const double n = static_cast<double>(period_);
+    gain = gain_sum_ / n;
+    loss = loss_sum_ / n;
+    return true;
+  }
+
+ private:
+  std::uint64_t period_;
+  double gain_sum_ = 0.0;
+  double loss_sum_ = 0.0;
+  std::uint64_t count_ = 0;
+};
+
 class Rsi {
  public:
   static Expected<Rsi, IndicatorError> create(std::uint64_t period) {
@@ -41,19 +68,11 @@ class Rsi {
     }
     const ChangeSplit c = split_change(x - prev_);
     prev_ = x;
-    if (seeded_) {
+    if (seed_.done()) {
       gain_ = std::fma(gain_, n_minus_1_, c.gain) * inv_n_;
       loss_ = std::fma(loss_, n_minus_1_, c.loss) * inv_n_;
-    } else {
-      // Gains and losses are never -0.0, so running sums from +0.0 equal the
-      // arrival-order sums of the seed lists.
-      seed_gain_ = seed_gain_ + c.gain;
-      seed_loss_ = seed_loss_ + c.loss;
-      if (++seed_count_ < period_) return std::nullopt;
-      const double n = static_cast<double>(period_);
-      gain_ = seed_gain_ / n;
-      loss_ = seed_loss_ / n;
-      seeded_ = true;
+    } else if (!seed_.add(c, gain_, loss_)) {
+      return std::nullopt;
     }
     const double s = gain_ + loss_;
     if (s == 0.0) return 50.0;
@@ -67,19 +86,17 @@ class Rsi {
   explicit Rsi(std::uint64_t period)
       : period_(period),
         n_minus_1_(static_cast<double>(period) - 1.0),
-        inv_n_(1.0 / static_cast<double>(period)) {}
+        inv_n_(1.0 / static_cast<double>(period)),
+        seed_(period) {}
 
   std::uint64_t period_ = 1;
   double n_minus_1_ = 0.0;
   double inv_n_ = 1.0;
   double prev_ = 0.0;
   bool has_prev_ = false;
-  double seed_gain_ = 0.0;
-  double seed_loss_ = 0.0;
-  std::uint64_t seed_count_ = 0;
+  GainLossSeed seed_;
   double gain_ = 0.0;
   double loss_ = 0.0;
-  bool seeded_ = false;
 };
 
 }  // namespace vsci

@@ -18,15 +18,11 @@ using testing::ref_sma;
 using testing::run_kind;
 using testing::Series;
 
-const double kNan = std::numeric_limits<double>::quiet_NaN();
-const std::string kZero = "period must be greater than zero";
-// Passes the positive-integer getter as the count 0, so the kind's own zero check decides.
-const double z = 1e-300;
-const std::string kBound = "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)";
+const std::string& kZero = testing::kPeriodZeroText;
+const std::string& kBound = testing::kMaxPeriodText;
+constexpr double z = testing::kZeroCount;
 
-std::string err(const std::string& kind, const std::string& text) {
-  return "invalid parameters for indicator " + kind + ": " + text;
-}
+const double kNan = std::numeric_limits<double>::quiet_NaN();
 
 // ---- batch references, straight from the definitions ----
 
@@ -178,11 +174,7 @@ TEST(MaOscillators, ConstructorChecksInOrder) {
   const std::string macd = "invalid period: fast period must be strictly less than slow period";
   const std::string stc_fast = "invalid period: STC fast period must be strictly less than slow";
   const std::string stc_k = "invalid period: STC factor must be a finite value in (0, 1]";
-  const struct {
-    std::string kind;
-    std::vector<double> params;
-    std::string text;
-  } cases[] = {
+  testing::expect_build_errors({
       {"Apo", {z, 16777217}, kZero},
       {"Apo", {3, 3}, apo},
       {"Apo", {16777218, 16777217}, apo},
@@ -221,8 +213,7 @@ TEST(MaOscillators, ConstructorChecksInOrder) {
       {"ElderImpulse", {13, 12, 26, z}, kZero},
       {"UniversalOscillator", {z}, kZero},
       {"UniversalOscillator", {16777217}, kBound},
-  };
-  for (const auto& c : cases) EXPECT_EQ(build_error(c.kind, c.params), err(c.kind, c.text)) << c.kind;
+  });
   // Bounds that do not exist: Pmo's smoothings size nothing.
   EXPECT_EQ(build_error("Pmo", {2, 1e9}), "<built>");
   EXPECT_EQ(build_error("Stc", {23, 50, 10, 1}), "<built>");

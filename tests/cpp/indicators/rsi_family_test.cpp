@@ -18,14 +18,10 @@ using testing::ref_sma;
 using testing::run_kind;
 using testing::Series;
 
-const std::string kZero = "period must be greater than zero";
-const std::string kBound = "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)";
-// Passes the positive-integer getter as the count 0, so the kind's own zero check decides.
-const double z = 1e-300;
+const std::string& kZero = testing::kPeriodZeroText;
+const std::string& kBound = testing::kMaxPeriodText;
+constexpr double z = testing::kZeroCount;
 
-std::string err(const std::string& kind, const std::string& text) {
-  return "invalid parameters for indicator " + kind + ": " + text;
-}
 
 // Up share in percent, 50 without movement.
 double share(double up, double down) { return up + down != 0.0 ? (up / (up + down)) * 100.0 : 50.0; }
@@ -269,11 +265,7 @@ Series ref_smoothed_histogram(const std::vector<double>& xs, std::size_t n, std:
 
 TEST(RsiFamily, ConstructorChecksInOrder) {
   const std::string gamma = "invalid period: LaguerreRSI gamma must be a finite value in [0, 1]";
-  const struct {
-    std::string kind;
-    std::vector<double> params;
-    std::string text;
-  } cases[] = {
+  testing::expect_build_errors({
       {"Rsi", {z}, kZero},
       {"Rsi", {16777217}, kBound},
       {"Rsx", {z}, kZero},
@@ -301,8 +293,7 @@ TEST(RsiFamily, ConstructorChecksInOrder) {
       {"SmoothedRsiHistogram", {16777217, 3, 5, z}, kZero},
       {"SmoothedRsiHistogram", {16777217, 3, 5, 9}, kBound},
       {"SmoothedRsiHistogram", {14, 3, 16777217, 9}, kBound},
-  };
-  for (const auto& c : cases) EXPECT_EQ(build_error(c.kind, c.params), err(c.kind, c.text)) << c.kind;
+  });
   EXPECT_EQ(build_error("AnchoredRsi", {}), "<built>");
   EXPECT_EQ(build_error("LaguerreRsi", {0}), "<built>");
   EXPECT_EQ(build_error("LaguerreRsi", {1}), "<built>");

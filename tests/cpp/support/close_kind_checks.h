@@ -24,6 +24,26 @@ inline Series run_kind(const std::string& kind, std::vector<double> params, cons
   return feed_closes(*ind, closes);
 }
 
+// Texts and a count for the constructor checks: kZeroCount passes the
+// positive-integer getter as the count 0, so the kind's own zero check decides.
+inline const std::string kPeriodZeroText = "period must be greater than zero";
+inline const std::string kMaxPeriodText =
+    "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)";
+inline constexpr double kZeroCount = 1e-300;
+
+// A build that must fail with `text` after the factory's prefix for `kind`.
+struct BuildCase {
+  std::string kind;
+  std::vector<double> params;
+  std::string text;
+};
+
+inline void expect_build_errors(const std::vector<BuildCase>& cases) {
+  for (const BuildCase& c : cases) {
+    EXPECT_EQ(build_error(c.kind, c.params), "invalid parameters for indicator " + c.kind + ": " + c.text) << c.kind;
+  }
+}
+
 inline Series as_series(const std::vector<double>& xs) { return Series(xs.begin(), xs.end()); }
 
 // The data every reference comparison runs over: a random walk, a rising and
