@@ -8,6 +8,33 @@
 
 namespace vsci {
 
+namespace {
+
+// The middle of five values without branches: the median of e and the two
+// middle candidates left once the larger of the two smaller values and the
+// smaller of the two larger values of (a, b) and (c, d) are known.
+double median_of_five(double a, double b, double c, double d, double e) {
+  const double f = std::max(std::min(a, b), std::min(c, d));
+  const double g = std::min(std::max(a, b), std::max(c, d));
+  return std::max(std::min(e, f), std::min(std::max(e, f), g));
+}
+
+// Median of the fewer than five values of `values`, sorted into `scratch` by
+// insertion (well defined even with a NaN among them).
+double median_of_few(const Ring<double>& values, std::vector<double>& scratch) {
+  scratch.clear();
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    const double r = values[k];
+    std::size_t j = scratch.size();
+    scratch.push_back(r);
+    for (; j > 0 && r < scratch[j - 1]; --j) scratch[j] = scratch[j - 1];
+    scratch[j] = r;
+  }
+  return sorted_median(scratch);
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // RollingExtremes
 
@@ -238,16 +265,11 @@ std::optional<double> AdaptiveLaguerreFilter::update_value(double x) {
   const double lo = deviations_.smallest();
   if (hi - lo > 0.0) {
     ranks_.push((d - lo) / (hi - lo));
-    // Insertion sort of at most five ranks; well defined even for a NaN rank.
-    sorted_ranks_.clear();
-    for (std::size_t k = 0; k < ranks_.size(); ++k) {
-      const double r = ranks_[k];
-      std::size_t j = sorted_ranks_.size();
-      sorted_ranks_.push_back(r);
-      for (; j > 0 && r < sorted_ranks_[j - 1]; --j) sorted_ranks_[j] = sorted_ranks_[j - 1];
-      sorted_ranks_[j] = r;
+    if (ranks_.full()) {
+      alpha_ = median_of_five(ranks_[0], ranks_[1], ranks_[2], ranks_[3], ranks_[4]);
+    } else {
+      alpha_ = median_of_few(ranks_, sorted_ranks_);
     }
-    alpha_ = sorted_median(sorted_ranks_);
   }
   const double g = 1.0 - alpha_;
   const double l0 = x * alpha_ + g * l0_;
