@@ -10,16 +10,6 @@ namespace {
 
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
-// Builds a kind that reads its fit off a regression window with the kind's own
-// detail for a length below 2.
-template <class Kind>
-Expected<Kind, IndicatorError> on_window(std::uint64_t n, std::string_view too_short,
-                                         Kind (*make)(RegressionWindow)) {
-  auto window = RegressionWindow::create(n, too_short);
-  if (!window.ok()) return unexpected(window.error());
-  return make(std::move(window).value());
-}
-
 // (y − reference) in percent of y. A zero y is not divided by: the last value
 // is repeated (none before the first).
 std::optional<double> percent_from(double y, double reference, std::optional<double>& last) {
@@ -30,48 +20,37 @@ std::optional<double> percent_from(double y, double reference, std::optional<dou
 
 }  // namespace
 
-Expected<LinRegSlope, IndicatorError> LinRegSlope::create(std::uint64_t n) {
-  return on_window<LinRegSlope>(n, "linear regression slope needs period >= 2",
-                                [](RegressionWindow w) { return LinRegSlope(std::move(w)); });
+std::optional<double> SlopeReading::read(const RegressionWindow&, const RegressionFit& fit, double) {
+  return fit.slope;
 }
 
-std::optional<double> LinRegSlope::update_value(double x) {
-  const auto fit = window_.update(x);
-  if (!fit) return std::nullopt;
-  return fit->slope;
+std::optional<double> AngleReading::read(const RegressionWindow&, const RegressionFit& fit, double) {
+  return std::atan(fit.slope) * kDegreesPerRadian;
 }
 
-Expected<LinRegAngle, IndicatorError> LinRegAngle::create(std::uint64_t n) {
-  return on_window<LinRegAngle>(n, "linear regression slope needs period >= 2",
-                                [](RegressionWindow w) { return LinRegAngle(std::move(w)); });
+std::optional<double> InterceptReading::read(const RegressionWindow&, const RegressionFit& fit, double) {
+  return fit.intercept;
 }
 
-std::optional<double> LinRegAngle::update_value(double x) {
-  const auto fit = window_.update(x);
-  if (!fit) return std::nullopt;
-  return std::atan(fit->slope) * kDegreesPerRadian;
+std::optional<double> ForecastReading::read(const RegressionWindow& w, const RegressionFit& fit, double) {
+  return line_value_at(fit, static_cast<double>(w.period()));
 }
 
-Expected<LinRegIntercept, IndicatorError> LinRegIntercept::create(std::uint64_t n) {
-  return on_window<LinRegIntercept>(n, "linear regression intercept needs period >= 2",
-                                    [](RegressionWindow w) { return LinRegIntercept(std::move(w)); });
+std::optional<double> ForecastPercentReading::read(const RegressionWindow& w, const RegressionFit& fit, double y) {
+  return percent_from(y, line_value_at(fit, static_cast<double>(w.period())), last);
 }
 
-std::optional<double> LinRegIntercept::update_value(double x) {
-  const auto fit = window_.update(x);
-  if (!fit) return std::nullopt;
-  return fit->intercept;
-}
-
-Expected<Tsf, IndicatorError> Tsf::create(std::uint64_t n) {
-  return on_window<Tsf>(n, "time series forecast needs period >= 2",
-                        [](RegressionWindow w) { return Tsf(std::move(w)); });
-}
-
-std::optional<double> Tsf::update_value(double x) {
-  const auto fit = window_.update(x);
-  if (!fit) return std::nullopt;
-  return line_value_at(*fit, static_cast<double>(window_.period()));
+std::optional<double> RSquaredReading::read(const RegressionWindow& w, const RegressionFit& fit, double) {
+  if (fit.flat) return 1.0;
+  const double nf = static_cast<double>(w.period());
+  const double mean = w.sum_d() / nf;
+  double total = w.sum_d2() - mean * (mean * nf);
+  if (total < 0.0) total = 0.0;
+  if (total <= 0.0) return 1.0;
+  const double r2 = ((w.fit_denominator() / nf) * (fit.slope * fit.slope)) / total;
+  if (r2 < 0.0) return 0.0;
+  if (r2 > 1.0) return 1.0;
+  return r2;
 }
 
 Expected<Cfo, IndicatorError> Cfo::create(std::uint64_t n) {
@@ -87,36 +66,6 @@ std::optional<double> Cfo::update_value(double x) {
   const auto line = line_.update_value(x);
   if (!line) return std::nullopt;
   return percent_from(x, *line, last_);
-}
-
-Expected<TsfOscillator, IndicatorError> TsfOscillator::create(std::uint64_t n) {
-  return on_window<TsfOscillator>(n, "TSF oscillator needs period >= 2",
-                                  [](RegressionWindow w) { return TsfOscillator(std::move(w)); });
-}
-
-std::optional<double> TsfOscillator::update_value(double x) {
-  const auto fit = window_.update(x);
-  if (!fit) return std::nullopt;
-  return percent_from(x, line_value_at(*fit, static_cast<double>(window_.period())), last_);
-}
-
-Expected<RSquared, IndicatorError> RSquared::create(std::uint64_t n) {
-  return on_window<RSquared>(n, "R² needs period >= 2", [](RegressionWindow w) { return RSquared(std::move(w)); });
-}
-
-std::optional<double> RSquared::update_value(double x) {
-  const auto fit = window_.update(x);
-  if (!fit) return std::nullopt;
-  if (fit->flat) return 1.0;
-  const double nf = static_cast<double>(window_.period());
-  const double mean = window_.sum_d() / nf;
-  double total = window_.sum_d2() - mean * (mean * nf);
-  if (total < 0.0) total = 0.0;
-  if (total <= 0.0) return 1.0;
-  const double r2 = ((window_.fit_denominator() / nf) * (fit->slope * fit->slope)) / total;
-  if (r2 < 0.0) return 0.0;
-  if (r2 > 1.0) return 1.0;
-  return r2;
 }
 
 Expected<StandardError, IndicatorError> StandardError::create(std::uint64_t n) {
