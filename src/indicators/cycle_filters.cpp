@@ -73,18 +73,6 @@ BandpassStage::BandpassStage(std::uint64_t period, double cos_argument) {
   k_bp1_ = beta * (alpha_ + 1.0);
 }
 
-void WindowExtremes::push(double x) {
-  const std::uint64_t seq = seen_++;
-  // Entries older than the window leave from the front first, so each queue
-  // holds at most n - 1 entries before the new one joins.
-  if (!highs_.empty() && highs_.front().seq + n_ <= seq) highs_.pop_front();
-  if (!lows_.empty() && lows_.front().seq + n_ <= seq) lows_.pop_front();
-  while (!highs_.empty() && highs_.back().value <= x) highs_.pop_back();
-  while (!lows_.empty() && lows_.back().value >= x) lows_.pop_back();
-  highs_.push_back({x, seq});
-  lows_.push_back({x, seq});
-}
-
 // ---------------------------------------------------------------------------
 // Recursive filters
 
@@ -225,8 +213,8 @@ std::optional<double> EhlersStochastic::update_value(double x) {
   const double f = ss_.update(h);
   extremes_.push(f);
   if (!extremes_.full()) return std::nullopt;
-  const double lo = extremes_.min();
-  const double range = extremes_.max() - lo;
+  const double lo = extremes_.smallest();
+  const double range = extremes_.largest() - lo;
   const double stoch = range > 0.0 ? std::fma(2.0, (f - lo) / range, -1.0) : 0.0;
   const double value = has_prev_ ? guarded_midpoint(stoch, prev_stoch_) : stoch;
   prev_stoch_ = stoch;
@@ -432,8 +420,8 @@ Expected<FisherTransform, IndicatorError> FisherTransform::create(std::uint64_t 
 std::optional<double> FisherTransform::update_value(double x) {
   extremes_.push(x);
   if (!extremes_.full()) return std::nullopt;
-  const double lo = extremes_.min();
-  const double range = extremes_.max() - lo;
+  const double lo = extremes_.smallest();
+  const double range = extremes_.largest() - lo;
   const double norm = range > 0.0 ? std::fma(2.0, (x - lo) / range, -1.0) : 0.0;
   v_ = std::clamp(std::fma(norm, 0.33, v_ * 0.67), -0.999, 0.999);
   fish_ = std::fma(0.5, std::log((1.0 + v_) / (1.0 - v_)), 0.5 * fish_);

@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "indicators/adaptive_averages.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sorted_window.h"
 #include "indicators/indicator_error.h"
@@ -153,55 +154,6 @@ class MirroredWindow {
   std::size_t capacity_ = 0;
   std::size_t head_ = 0;
   std::size_t count_ = 0;
-};
-
-// Maximum and minimum of the last n values in amortised constant time
-// (monotonic queues of (value, arrival) pairs).
-class WindowExtremes {
- public:
-  explicit WindowExtremes(std::size_t n) : n_(n), highs_(n), lows_(n) {}
-
-  void push(double x);
-  bool full() const { return seen_ >= n_; }
-  double max() const { return highs_.front().value; }
-  double min() const { return lows_.front().value; }
-
- private:
-  struct Entry {
-    double value = 0.0;
-    std::uint64_t seq = 0;
-  };
-  // A double-ended queue of at most n entries in a fixed buffer.
-  class Queue {
-   public:
-    explicit Queue(std::size_t n) : buf_(n) {}
-    bool empty() const { return size_ == 0; }
-    const Entry& front() const { return buf_[first_]; }
-    const Entry& back() const { return buf_[index(size_ - 1)]; }
-    void pop_front() {
-      first_ = index(1);
-      --size_;
-    }
-    void pop_back() { --size_; }
-    void push_back(Entry e) {
-      buf_[index(size_)] = e;
-      ++size_;
-    }
-
-   private:
-    std::size_t index(std::size_t i) const {
-      std::size_t k = first_ + i;
-      return k >= buf_.size() ? k - buf_.size() : k;
-    }
-    std::vector<Entry> buf_;
-    std::size_t first_ = 0;
-    std::size_t size_ = 0;
-  };
-
-  std::uint64_t n_ = 1;
-  std::uint64_t seen_ = 0;
-  Queue highs_;
-  Queue lows_;
 };
 
 // ---------------------------------------------------------------------------
@@ -349,7 +301,7 @@ class EhlersStochastic {
   explicit EhlersStochastic(std::uint64_t period);
   OnePoleHighpass hp_;
   SuperSmootherStage ss_;
-  WindowExtremes extremes_;
+  RollingExtremes extremes_;
   std::uint64_t period_ = 1;
   double prev_stoch_ = 0.0;
   bool has_prev_ = false;
@@ -442,8 +394,8 @@ class FisherTransform {
   std::uint64_t warmup() const { return period_; }
 
  private:
-  explicit FisherTransform(std::uint64_t period) : extremes_(period), period_(period) {}
-  WindowExtremes extremes_;
+  explicit FisherTransform(std::uint64_t period) : extremes_(static_cast<std::size_t>(period)), period_(period) {}
+  RollingExtremes extremes_;
   std::uint64_t period_ = 1;
   double v_ = 0.0;
   double fish_ = 0.0;

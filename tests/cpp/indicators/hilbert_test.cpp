@@ -11,19 +11,19 @@
 #include <vector>
 
 #include "indicators/cores/hilbert_core.h"
-#include "support/outputs.h"
-#include "support/series.h"
+#include "support/close_kind_checks.h"
 
 namespace vsci {
 namespace {
 
 using testing::build_error;
-using testing::build_ok;
-using testing::feed_closes;
+using testing::run_kind;
 using Series = std::vector<double>;
-using testing::Outputs;
-using testing::expect_identical;
-using testing::run_closes;
+using Outputs = testing::Series;
+
+void expect_identical(const Outputs& got, const Outputs& want, const std::string& what) {
+  testing::expect_series(got, want, 0.0, what);
+}
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kEps = 2.220446049250313e-16;
@@ -139,13 +139,13 @@ Reference reference(const Series& x, double fast, double slow) {
 TEST(HilbertKinds, MatchTheBatchReference) {
   for (const Series& x : test_series()) {
     const Reference r = reference(x, 0.5, 0.05);
-    expect_identical(run_closes("HilbertCyclePeriod", {}, x), r.period, "HilbertCyclePeriod");
-    expect_identical(run_closes("AdaptiveCycle", {}, x), r.adaptive, "AdaptiveCycle");
-    expect_identical(run_closes("HtDcPhase", {}, x), r.phase, "HtDcPhase");
-    expect_identical(run_closes("SineWave", {}, x), r.sine, "SineWave");
-    expect_identical(run_closes("HtTrendMode", {}, x), r.trend, "HtTrendMode");
-    expect_identical(run_closes("Fama", {0.5, 0.05}, x), r.fama, "Fama");
-    expect_identical(run_closes("Fama", {0.3, 0.3}, x), reference(x, 0.3, 0.3).fama, "Fama 0.3, 0.3");
+    expect_identical(run_kind("HilbertCyclePeriod", {}, x), r.period, "HilbertCyclePeriod");
+    expect_identical(run_kind("AdaptiveCycle", {}, x), r.adaptive, "AdaptiveCycle");
+    expect_identical(run_kind("HtDcPhase", {}, x), r.phase, "HtDcPhase");
+    expect_identical(run_kind("SineWave", {}, x), r.sine, "SineWave");
+    expect_identical(run_kind("HtTrendMode", {}, x), r.trend, "HtTrendMode");
+    expect_identical(run_kind("Fama", {0.5, 0.05}, x), r.fama, "Fama");
+    expect_identical(run_kind("Fama", {0.3, 0.3}, x), reference(x, 0.3, 0.3).fama, "Fama 0.3, 0.3");
   }
 }
 
@@ -167,12 +167,6 @@ TEST(HilbertKinds, AdaptiveAverageCoreGivesBothLines) {
 }
 
 TEST(HilbertKinds, WarmupAndNonFiniteCloses) {
-  const Series clean = test_series()[2];
-  Series dirty;
-  for (std::size_t t = 0; t < clean.size(); ++t) {
-    if (t % 13 == 1) dirty.push_back(t % 2 ? std::numeric_limits<double>::quiet_NaN() : -HUGE_VAL);
-    dirty.push_back(clean[t]);
-  }
   for (const auto& [kind, params, warmup] : std::vector<std::tuple<std::string, std::vector<double>, std::uint64_t>>{
            {"HilbertCyclePeriod", {}, 50},
            {"AdaptiveCycle", {}, 50},
@@ -180,20 +174,8 @@ TEST(HilbertKinds, WarmupAndNonFiniteCloses) {
            {"SineWave", {}, 50},
            {"HtTrendMode", {}, 50},
            {"Fama", {0.5, 0.05}, 33}}) {
-    auto ind = build_ok(kind, params);
-    EXPECT_EQ(ind->warmup(), warmup) << kind;
-    const Outputs want = feed_closes(*ind, clean);
-    for (std::size_t t = 0; t < want.size(); ++t) ASSERT_EQ(want[t].has_value(), t + 1 >= warmup) << kind << " " << t;
-    Outputs kept;
-    const Outputs got = run_closes(kind, params, dirty);
-    for (std::size_t t = 0; t < got.size(); ++t) {
-      if (std::isfinite(dirty[t])) {
-        kept.push_back(got[t]);
-      } else {
-        EXPECT_FALSE(got[t]) << kind;
-      }
-    }
-    expect_identical(kept, want, kind + " with gaps");
+    testing::expect_warmup(kind, params, warmup);
+    testing::expect_skips_non_finite(kind, params);
   }
 }
 
@@ -201,8 +183,8 @@ TEST(HilbertKinds, ValuesStayInTheirRanges) {
   Series x = testing::random_walk(3000, 31, 200.0);
   const Series wave = sine_series(3000, 28.0, 0.0, 1);
   for (std::size_t t = 1500; t < x.size(); ++t) x[t] = wave[t];
-  const Outputs period = run_closes("HilbertCyclePeriod", {}, x), adaptive = run_closes("AdaptiveCycle", {}, x),
-                phase = run_closes("HtDcPhase", {}, x), sine = run_closes("SineWave", {}, x), trend = run_closes("HtTrendMode", {}, x);
+  const Outputs period = run_kind("HilbertCyclePeriod", {}, x), adaptive = run_kind("AdaptiveCycle", {}, x),
+                phase = run_kind("HtDcPhase", {}, x), sine = run_kind("SineWave", {}, x), trend = run_kind("HtTrendMode", {}, x);
   bool saw_trend = false, saw_cycle = false;
   for (std::size_t t = 49; t < x.size(); ++t) {
     EXPECT_GT(*period[t], 0.0);
@@ -268,7 +250,7 @@ TEST(HilbertKinds, ParallelBacktestsAgree) {
   const Outputs want = reference(x, 0.5, 0.05).sine;
   std::vector<Outputs> got(4);
   std::vector<std::thread> threads;
-  for (std::size_t k = 0; k < got.size(); ++k) threads.emplace_back([&, k] { got[k] = run_closes("SineWave", {}, x); });
+  for (std::size_t k = 0; k < got.size(); ++k) threads.emplace_back([&, k] { got[k] = run_kind("SineWave", {}, x); });
   for (auto& th : threads) th.join();
   for (const Outputs& g : got) expect_identical(g, want, "SineWave in parallel");
 }
