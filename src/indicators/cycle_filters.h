@@ -32,6 +32,8 @@ class TwoPoleHighpass {
   double update(double u) {
     double hp = 0.0;
     if (inputs_ >= 2) {
+      // Some kinds write this sum u2 + (u - 2 u1): addition commutes, so the
+      // value is the same bit for bit.
       const double second_difference = (u - (u1_ + u1_)) + u2_;
       hp = (k_hp1_ * hp1_ + second_difference * k_input_) - k_hp2_ * hp2_;
     } else {

@@ -34,7 +34,9 @@ Outputs all_values(const Series& v) { return Outputs(v.begin(), v.end()); }
 std::vector<Series> test_series(std::size_t n = 700) {
   Series cycle;
   const Series noise = testing::random_walk(n, 7, 0.0);
-  for (std::size_t t = 0; t < n; ++t) cycle.push_back(100.0 + 10.0 * std::sin(6.283185307179586 * t / 20.0) + 0.1 * noise[t]);
+  for (std::size_t t = 0; t < n; ++t) {
+    cycle.push_back(100.0 + 10.0 * std::sin(6.283185307179586 * t / 20.0) + 0.1 * noise[t]);
+  }
   return {testing::random_walk(n, 11, 100.0), testing::random_walk(n, 12, 50.0, 0.3), cycle};
 }
 
@@ -281,7 +283,11 @@ Outputs ref_hurst(const Series& x, std::size_t n, std::size_t k) {
         const double mean = sum / size;
         Series y;
         double acc = 0.0, sq = 0.0;
-        for (std::size_t i = 0; i < size; ++i) acc += v[i] - mean, y.push_back(acc), sq += (v[i] - mean) * (v[i] - mean);
+        for (std::size_t i = 0; i < size; ++i) {
+          acc += v[i] - mean;
+          y.push_back(acc);
+          sq += (v[i] - mean) * (v[i] - mean);
+        }
         const double range = *std::max_element(y.begin(), y.end()) - *std::min_element(y.begin(), y.end());
         if (range != 0.0 && sq / size != 0.0) rs += range / std::sqrt(sq / size), ++counted;
       }
@@ -308,10 +314,10 @@ TEST(CycleFilters, RecursiveFiltersMatchTheirDifferenceEquations) {
     expect_identical(run_kind("DecyclerOscillator", {10, 30}, x), all_values(osc), "DecyclerOscillator");
     expect_identical(run_kind("SuperSmoothedHighpass", {10, 48}, x),
                      all_values(ref_ss_length(ref_hp1(x, hp1_alpha(48)), 10)), "SuperSmoothedHighpass");
-    expect_identical(run_kind("SuperSmoothedHighpass", {2, 3}, x), all_values(ref_ss_length(ref_hp1(x, hp1_alpha(3)), 2)),
-                     "SuperSmoothedHighpass 2, 3");
-    expect_identical(run_kind("BandpassFilter", {20, 0.3}, x), all_values(ref_bp(x, 20, (0.3 * 12.566370614359172) / 20)),
-                     "BandpassFilter");
+    expect_identical(run_kind("SuperSmoothedHighpass", {2, 3}, x),
+                     all_values(ref_ss_length(ref_hp1(x, hp1_alpha(3)), 2)), "SuperSmoothedHighpass 2, 3");
+    expect_identical(run_kind("BandpassFilter", {20, 0.3}, x),
+                     all_values(ref_bp(x, 20, (0.3 * 12.566370614359172) / 20)), "BandpassFilter");
     expect_identical(run_kind("CyberneticCycle", {10}, x), all_values(ref_cybernetic(x, 10)), "CyberneticCycle");
     Series inv(x.size());
     for (std::size_t t = 0; t < x.size(); ++t) inv[t] = std::tanh(x[t] * 0.02);
@@ -341,9 +347,9 @@ TEST(CycleFilters, OscillatorsAndCycleEstimatorsMatchReferences) {
     expect_identical(run_kind("Trendflex", {20}, x), ref_flex(x, 20, false), "Trendflex");
     expect_identical(run_kind("Reflex", {1}, x), ref_flex(x, 1, true), "Reflex 1");
     expect_identical(run_kind("EhlersStochastic", {20}, x), ref_ehlers_stochastic(x, 20), "EhlersStochastic");
-    expect_identical(run_kind("EvenBetterSinewave", {40, 10}, x), ref_even_better_sinewave(x, 40, 10), "EvenBetterSinewave");
-    expect_identical(run_kind("EvenBetterSinewave", {3, 1}, x), ref_even_better_sinewave(x, 3, 1), "EvenBetterSinewave 3");
-    expect_identical(run_kind("EmpiricalModeDecomposition", {20, 0.5}, x), ref_emd(x, 20), "EmpiricalModeDecomposition");
+    expect_identical(run_kind("EvenBetterSinewave", {40, 10}, x), ref_even_better_sinewave(x, 40, 10), "EBSW 40");
+    expect_identical(run_kind("EvenBetterSinewave", {3, 1}, x), ref_even_better_sinewave(x, 3, 1), "EBSW 3");
+    expect_identical(run_kind("EmpiricalModeDecomposition", {20, 0.5}, x), ref_emd(x, 20), "EMD 20");
     expect_identical(run_kind("EmpiricalModeDecomposition", {1, 1}, x), ref_emd(x, 1), "EmpiricalModeDecomposition 1");
     expect_identical(run_kind("AutocorrelationPeriodogram", {10, 48}, x), ref_periodogram(x, 10, 48),
                      "AutocorrelationPeriodogram");

@@ -31,7 +31,9 @@ constexpr double kEps = 2.220446049250313e-16;
 Series sine_series(std::size_t n, double period, double noise_scale, unsigned seed) {
   const Series noise = testing::random_walk(n, seed, 0.0);
   Series x;
-  for (std::size_t t = 0; t < n; ++t) x.push_back(100.0 + 5.0 * std::sin(2.0 * kPi * t / period) + noise_scale * noise[t]);
+  for (std::size_t t = 0; t < n; ++t) {
+    x.push_back(100.0 + 5.0 * std::sin(2.0 * kPi * t / period) + noise_scale * noise[t]);
+  }
   return x;
 }
 
@@ -87,7 +89,8 @@ Reference reference(const Series& x, double fast, double slow) {
       real += std::sin(a) * smooth[t - i];
       imag += std::cos(a) * smooth[t - i];
     }
-    double phase = std::fabs(imag) > 0.001 ? std::atan(real / imag) * 57.29577951308232 + 90.0 : (real < 0 ? 0.0 : 180.0);
+    double phase = real < 0 ? 0.0 : 180.0;
+    if (std::fabs(imag) > 0.001) phase = std::atan(real / imag) * 57.29577951308232 + 90.0;
     phase = 360.0 / sp[t] + phase;
     if (imag < 0) phase += 180.0;
     if (phase > 315.0) phase -= 360.0;
@@ -113,9 +116,8 @@ Reference reference(const Series& x, double fast, double slow) {
     double trend = 1.0;
     if ((sine > lead && prev_sine <= prev_lead) || (sine < lead && prev_sine >= prev_lead)) days = 0, trend = 0;
     days += 1;
-    if (days < 0.5 * sp[t] || (sp[t] != 0 && 241.20000000000002 / sp[t] < phase - prev_phase && phase - prev_phase < 540.0 / sp[t])) {
-      trend = 0;
-    }
+    const double step = phase - prev_phase;
+    if (days < 0.5 * sp[t] || (sp[t] != 0 && 241.20000000000002 / sp[t] < step && step < 540.0 / sp[t])) trend = 0;
     if (trendline != 0 && std::fabs((smooth[t] - trendline) / trendline) >= 0.015) trend = 1;
     prev_phase = phase, prev_sine = sine, prev_lead = lead;
     // The adaptive average.
@@ -183,8 +185,9 @@ TEST(HilbertKinds, ValuesStayInTheirRanges) {
   Series x = testing::random_walk(3000, 31, 200.0);
   const Series wave = sine_series(3000, 28.0, 0.0, 1);
   for (std::size_t t = 1500; t < x.size(); ++t) x[t] = wave[t];
-  const Outputs period = run_kind("HilbertCyclePeriod", {}, x), adaptive = run_kind("AdaptiveCycle", {}, x),
-                phase = run_kind("HtDcPhase", {}, x), sine = run_kind("SineWave", {}, x), trend = run_kind("HtTrendMode", {}, x);
+  const Outputs period = run_kind("HilbertCyclePeriod", {}, x), adaptive = run_kind("AdaptiveCycle", {}, x);
+  const Outputs phase = run_kind("HtDcPhase", {}, x), sine = run_kind("SineWave", {}, x);
+  const Outputs trend = run_kind("HtTrendMode", {}, x);
   bool saw_trend = false, saw_cycle = false;
   for (std::size_t t = 49; t < x.size(); ++t) {
     EXPECT_GT(*period[t], 0.0);
