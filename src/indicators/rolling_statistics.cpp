@@ -108,16 +108,19 @@ std::optional<double> JarqueBera::update_value(double x) {
   for (std::size_t i = 0; i < count; ++i) sum += window_[i];
   const double mean = sum / n;
   double m2 = 0.0, m3 = 0.0, m4 = 0.0;
+  bool flat = true;
   for (std::size_t i = 0; i < count; ++i) {
+    flat = flat && window_[i] == window_[0];
     const double d = window_[i] - mean;
     m2 += d * d;
     m3 += d * (d * d);
     m4 += (d * d) * (d * d);
   }
   m2 = m2 / n;
-  // NaN (overflowing closes) counts as a zero variance, as does a variance
-  // whose powers underflow.
-  if (!(m2 > 0.0)) return 0.0;
+  // A flat window whose mean is not exact leaves a residue variance; NaN
+  // (overflowing closes) counts as a zero variance, as does a variance whose
+  // powers underflow.
+  if (flat || !(m2 > 0.0)) return 0.0;
   const double skew_den = m2 * std::sqrt(m2);
   const double kurt_den = m2 * m2;
   if (skew_den == 0.0 || kurt_den == 0.0) return 0.0;
@@ -367,8 +370,12 @@ Expected<BollingerBandwidth, IndicatorError> BollingerBandwidth::create(std::uin
 }
 
 std::optional<double> BollingerBandwidth::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  run_.push(x);
   const auto bands = core_.update_value(x);
   if (!bands) return std::nullopt;
+  // The core's running sums can leave a residue band on a flat window.
+  if (run_.covers(core_.period())) return 0.0;
   if (bands->middle == 0.0) return 0.0;
   return (bands->upper - bands->lower) / bands->middle;
 }
@@ -381,8 +388,11 @@ Expected<PercentB, IndicatorError> PercentB::create(std::uint64_t period, double
 }
 
 std::optional<double> PercentB::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  run_.push(x);
   const auto bands = core_.update_value(x);
   if (!bands) return std::nullopt;
+  if (run_.covers(core_.period())) return 0.5;
   const double width = bands->upper - bands->lower;
   if (width == 0.0) return 0.5;
   return (x - bands->lower) / width;

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <functional>
+#include <iomanip>
 #include <limits>
 #include <random>
 #include <string>
@@ -68,7 +69,7 @@ inline void expect_matches_reference(const std::string& kind, const std::vector<
                   closes.begin() + static_cast<std::ptrdiff_t>(i + 1));
     const double want = ref(window);
     if (!got[i].has_value() || !close_enough(*got[i], want, rel_tol)) {
-      ADD_FAILURE() << "bar " << i << ": got " << (got[i] ? std::to_string(*got[i]) : "no value") << ", want "
+      ADD_FAILURE() << std::setprecision(17) << "bar " << i << ": got " << (got[i] ? *got[i] : std::nan("")) << ", want "
                     << want;
       return;
     }
@@ -96,16 +97,29 @@ inline void expect_matches_reference(const std::string& kind, const std::vector<
   }
 }
 
-// The usual battery: random walk, trending walk and a tiny window, for each period.
-inline void expect_matches_reference_on_walks(const std::string& kind, const std::vector<double>& extra_params,
-                                              const std::vector<std::size_t>& periods, const WindowReference& ref,
-                                              double rel_tol = 0.0) {
+// Runs expect_matches_reference for each period (parameter #0, followed by
+// extra_params) over each series.
+inline void expect_matches_reference_on(const std::string& kind, const std::vector<double>& extra_params,
+                                        const std::vector<std::size_t>& periods,
+                                        const std::vector<std::vector<double>>& series, const WindowReference& ref,
+                                        double rel_tol = 0.0) {
   for (std::size_t period : periods) {
     std::vector<double> params = {static_cast<double>(period)};
     params.insert(params.end(), extra_params.begin(), extra_params.end());
-    expect_matches_reference(kind, params, period, random_walk(1500, 7 + static_cast<unsigned>(period)), ref, rel_tol);
-    expect_matches_reference(kind, params, period, random_walk(1500, 11, 50.0, 0.4), ref, rel_tol);
+    for (const auto& closes : series) expect_matches_reference(kind, params, period, closes, ref, rel_tol);
   }
+}
+
+// A random walk and a trending walk of price levels.
+inline const std::vector<std::vector<double>>& walk_series() {
+  static const std::vector<std::vector<double>> series = {random_walk(1500, 7), random_walk(1500, 11, 50.0, 0.4)};
+  return series;
+}
+
+inline void expect_matches_reference_on_walks(const std::string& kind, const std::vector<double>& extra_params,
+                                              const std::vector<std::size_t>& periods, const WindowReference& ref,
+                                              double rel_tol = 0.0) {
+  expect_matches_reference_on(kind, extra_params, periods, walk_series(), ref, rel_tol);
 }
 
 }  // namespace vsci::testing
