@@ -13,13 +13,6 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// A kind's own minimum length, then the MAX_PERIOD bound.
-std::optional<IndicatorError> check_min_period(std::uint64_t period, std::uint64_t min, std::string_view detail) {
-  if (period < min) return IndicatorError::invalid_period(detail);
-  if (period > MAX_PERIOD) return IndicatorError::period_too_large();
-  return std::nullopt;
-}
-
 std::optional<IndicatorError> check_confidence(double confidence) {
   if (!(std::isfinite(confidence) && confidence > 0.0 && confidence < 1.0)) {
     return IndicatorError::invalid_period("confidence must lie strictly between 0 and 1");

@@ -53,8 +53,7 @@ std::optional<double> CoefficientOfVariation::update_value(double x) {
 }
 
 Expected<Skewness, IndicatorError> Skewness::create(std::uint64_t period) {
-  if (period < 3) return unexpected(IndicatorError::invalid_period("skewness needs period >= 3"));
-  if (period > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  if (auto e = check_min_period(period, 3, "skewness needs period >= 3")) return unexpected(*e);
   return Skewness(static_cast<std::size_t>(period));
 }
 
@@ -73,8 +72,7 @@ std::optional<double> Skewness::update_value(double x) {
 }
 
 Expected<Kurtosis, IndicatorError> Kurtosis::create(std::uint64_t period) {
-  if (period < 4) return unexpected(IndicatorError::invalid_period("kurtosis needs period >= 4"));
-  if (period > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  if (auto e = check_min_period(period, 4, "kurtosis needs period >= 4")) return unexpected(*e);
   return Kurtosis(static_cast<std::size_t>(period));
 }
 
@@ -236,8 +234,7 @@ DetrendedStdDev::DetrendedStdDev(std::size_t period) : window_(period) {
 }
 
 Expected<DetrendedStdDev, IndicatorError> DetrendedStdDev::create(std::uint64_t period) {
-  if (period < 2) return unexpected(IndicatorError::invalid_period("detrended stddev needs period >= 2"));
-  if (period > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  if (auto e = check_min_period(period, 2, "detrended stddev needs period >= 2")) return unexpected(*e);
   return DetrendedStdDev(static_cast<std::size_t>(period));
 }
 

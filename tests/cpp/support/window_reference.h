@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <iomanip>
@@ -120,6 +121,43 @@ inline void expect_matches_reference_on_walks(const std::string& kind, const std
                                               const std::vector<std::size_t>& periods, const WindowReference& ref,
                                               double rel_tol = 0.0) {
   expect_matches_reference_on(kind, extra_params, periods, walk_series(), ref, rel_tol);
+}
+
+// Plain batch references shared by the family tests.
+inline double batch_mean(const std::vector<double>& w) {
+  double s = 0.0;
+  for (double v : w) s += v;
+  return s / static_cast<double>(w.size());
+}
+
+inline std::vector<double> batch_sorted(std::vector<double> w) {
+  std::sort(w.begin(), w.end());
+  return w;
+}
+
+// Linear interpolation between the order statistics at position p * (n - 1).
+inline double batch_quantile(const std::vector<double>& w, double p) {
+  const auto s = batch_sorted(w);
+  const double pos = p * static_cast<double>(s.size() - 1);
+  const std::size_t i = static_cast<std::size_t>(std::floor(pos));
+  if (i + 1 >= s.size()) return s.back();
+  return s[i] + (pos - std::floor(pos)) * (s[i + 1] - s[i]);
+}
+
+// One construction by name: the IndicatorError text expected after the
+// "invalid parameters for indicator {kind}: " prefix, or "" for a kind that builds.
+struct BuildCase {
+  const char* kind;
+  std::vector<double> params;
+  std::string text;
+};
+
+inline void expect_build_outcomes(const std::vector<BuildCase>& cases) {
+  for (const BuildCase& c : cases) {
+    const std::string want =
+        c.text.empty() ? "<built>" : std::string("invalid parameters for indicator ") + c.kind + ": " + c.text;
+    EXPECT_EQ(build_error(c.kind, c.params), want);
+  }
 }
 
 }  // namespace vsci::testing
