@@ -146,14 +146,14 @@ inline double batch_quantile(const std::vector<double>& w, double p) {
 
 // One construction by name: the IndicatorError text expected after the
 // "invalid parameters for indicator {kind}: " prefix, or "" for a kind that builds.
-struct BuildCase {
+struct ConstructionCase {
   const char* kind;
   std::vector<double> params;
   std::string text;
 };
 
-inline void expect_build_outcomes(const std::vector<BuildCase>& cases) {
-  for (const BuildCase& c : cases) {
+inline void expect_build_outcomes(const std::vector<ConstructionCase>& cases) {
+  for (const ConstructionCase& c : cases) {
     const std::string want =
         c.text.empty() ? "<built>" : std::string("invalid parameters for indicator ") + c.kind + ": " + c.text;
     EXPECT_EQ(build_error(c.kind, c.params), want);
