@@ -66,11 +66,15 @@ Status expect_array_end(Reader& r, bool& fits) {
   return skip_rest_of_array(r);
 }
 
-// Opens an object and reads its first member's name. False for an empty
-// object, which is then read to its end.
-Expected<bool, Error> open_member(Reader& r, std::string_view& key) {
-  if (auto b = r.begin_object(); !b.ok()) return fail(std::move(b).error());
-  return r.next_member(key);
+// Opens an object and reads its first member's name into `key`; `has` says
+// whether there was one. An empty object is a mismatch, read to its end.
+Status open_member(Reader& r, std::string_view& key, bool& has, bool& fits) {
+  if (auto b = r.begin_object(); !b.ok()) return b;
+  auto more = r.next_member(key);
+  if (!more.ok()) return fail(std::move(more).error());
+  has = *more;
+  if (!has) fits = false;
+  return {};
 }
 
 Status mismatch(Reader& r, bool& fits) {
@@ -91,12 +95,8 @@ Status match_price_field(Reader& r, PriceField& field, bool& fits) {
   if (c != '{') return mismatch(r, fits);
   // {"close": null}
   std::string_view key;
-  auto opened = open_member(r, key);
-  if (!opened.ok()) return fail(std::move(opened).error());
-  if (!*opened) {
-    fits = false;
-    return {};
-  }
+  bool has = false;
+  if (auto s = open_member(r, key, has, fits); !s.ok() || !has) return s;
   const int i = typed::index_of(kPriceFields, key);
   if (i < 0) fits = false;
   else field = static_cast<PriceField>(i);
@@ -154,12 +154,8 @@ Status match_operand(Reader& r, Operand& out, bool& fits) {
   if (c != '{') return mismatch(r, fits);
 
   std::string_view key;
-  auto opened = open_member(r, key);
-  if (!opened.ok()) return fail(std::move(opened).error());
-  if (!*opened) {
-    fits = false;
-    return {};
-  }
+  bool has = false;
+  if (auto s = open_member(r, key, has, fits); !s.ok() || !has) return s;
   const int form = typed::index_of(kExpressionNames, key);
   Status s;
   if (form < 0) {
