@@ -13,6 +13,7 @@
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sorted_window.h"
 #include "indicators/cores/window_checks.h"
+#include "indicators/indicator.h"
 #include "support/reference_averages.h"
 #include "support/series.h"
 
@@ -417,6 +418,16 @@ TEST(Ring, OldestFirstIndexingAndRuns) {
     ASSERT_EQ(r.newest(), i);
     ASSERT_EQ(r.back(r.size() - 1), want.front());
   }
+}
+
+TEST(ReturnedValue, KeepsPresenceAndValue) {
+  for (double v : {0.0, -0.0, 1.5, -kInf, std::numeric_limits<double>::denorm_min()}) {
+    const auto out = returned_value(std::optional<double>(v));
+    ASSERT_TRUE(out.has_value());
+    EXPECT_TRUE(testing::same_value(out, v));
+  }
+  EXPECT_FALSE(returned_value(std::nullopt).has_value());
+  EXPECT_TRUE(std::isnan(*returned_value(kNan)));
 }
 
 TEST(WindowChecks, ZeroThenMaxPeriod) {
