@@ -205,23 +205,6 @@ TEST(MovingAverages, MatchReferencesWithFirstValueOnTheWarmupthCloseThroughNanBa
   }
 }
 
-TEST(MovingAverages, ReferencesAgreeWithPlainDefinitions) {
-  const auto xs = testing::random_walk(300, 5, 50.0);
-  const std::size_t p = 8;
-  const auto tri = testing::run_kind("Trima", {double(p)}, xs);
-  const auto geo = testing::run_kind("GeometricMa", {double(p)}, xs);
-  for (std::size_t i = p - 1; i < xs.size(); ++i) {
-    // Trima of 8 is an Sma(5) over an Sma(4): first value on close 8.
-    double t = 0.0;
-    for (std::size_t j = 0; j < 5 && i >= 7; ++j)
-      for (std::size_t m = 0; m < 4; ++m) t += xs[i - j - m];
-    EXPECT_NEAR(*tri[i], t / 20.0, 1e-9);
-    double lg = 0.0;
-    for (std::size_t j = i + 1 - p; j <= i; ++j) lg += std::log(xs[j]);
-    EXPECT_NEAR(*geo[i], std::exp(lg / p), 1e-9);
-  }
-}
-
 TEST(MovingAverages, DegenerateLengthsAndVolumeFactors) {
   const auto xs = testing::random_walk(200, 9);
   const Values same(xs.begin(), xs.end());
