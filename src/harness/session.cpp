@@ -1,0 +1,88 @@
+#include "harness/session.h"
+
+#include "harness/envelopes.h"
+#include "harness/suite.h"
+#include "json/reader.h"
+#include "json/writer.h"
+
+namespace vsci {
+
+Expected<std::string, SessionError> version_command(const json::Value&) {
+  json::Value answer = json::Value::object();
+  answer.set("version", json::Value::string(std::string(kVersion)));
+  return json::write(answer);
+}
+
+Expected<std::string, SessionError> list_command(const json::Value& cmd) {
+  auto env = read_list_envelope(cmd);
+  if (!env) return unexpected(SessionError::json(env.error()));
+  std::vector<std::string> ids = collect_test_ids(env->tests);
+  sort_ids(ids);
+  return write_ids_answer(ids);
+}
+
+namespace {
+
+// One suite test. Until tests can run, each one answers with an honest error
+// instead of a result.
+Expected<TestResult, std::string> run_suite_test(const StrategyTest& test, const Datasets& data) {
+  if (find_dataset(data, test.dataset_ref) == nullptr) {
+    return unexpected(SessionError::data("missing dataset: " + test.dataset_ref).to_string());
+  }
+  return unexpected(SessionError::bad_spec("command not available yet: run_test").to_string());
+}
+
+}  // namespace
+
+Expected<std::string, SessionError> run_suite_command(const json::Value& cmd) {
+  auto env = read_suite_envelope(cmd);
+  if (!env) return unexpected(SessionError::json(env.error()));
+  return write_suite_result(run_suite(env->tests, env->data, run_suite_test));
+}
+
+namespace {
+
+// Commands whose bodies are not built yet answer honestly instead of faking a
+// result.
+template <const std::string_view& Name>
+Expected<std::string, SessionError> not_available(const json::Value&) {
+  return unexpected(SessionError::bad_spec("command not available yet: " + std::string(Name)));
+}
+
+constexpr std::string_view kBless = "bless";
+constexpr std::string_view kRunTest = "run_test";
+
+struct CommandEntry {
+  std::string_view name;
+  CommandHandler run;
+};
+
+constexpr CommandEntry kCommands[] = {
+    {"list", list_command},
+    {kBless, not_available<kBless>},
+    {"version", version_command},
+    {kRunTest, not_available<kRunTest>},
+    {"run_suite", run_suite_command},
+};
+
+Expected<std::string, SessionError> dispatch(std::string_view text) {
+  auto parsed = json::parse(text);
+  if (!parsed) return unexpected(SessionError::json(parsed.error()));
+  const json::Value* cmd = parsed->find("cmd");
+  if (cmd == nullptr || !cmd->is_string()) return unexpected(SessionError::bad_spec("missing cmd"));
+  const std::string& name = cmd->as_string();
+  for (const CommandEntry& entry : kCommands) {
+    if (entry.name == name) return entry.run(*parsed);
+  }
+  return unexpected(SessionError::bad_spec("unknown cmd: " + name));
+}
+
+}  // namespace
+
+std::string Session::command(std::string_view text) {
+  auto answer = dispatch(text);
+  if (!answer) return error_answer(answer.error());
+  return std::move(answer).value();
+}
+
+}  // namespace vsci
