@@ -6,12 +6,14 @@
 #include <functional>
 
 #include "support/reference_averages.h"
-#include "support/series.h"
+#include "support/exact_series.h"
 
 namespace vsci {
 namespace {
 
-using testing::Values;
+namespace exact = testing::exact;
+
+using exact::Values;
 
 // A walk that touches 0 now and then, so earlier closes of 0 occur.
 std::vector<double> walk_with_zeros(std::size_t n, unsigned seed) {
@@ -39,14 +41,14 @@ TEST(LagFamily, MatchesFormulasWithZeroGuardsThroughNanBars) {
   for (const auto& [name, f] : kinds) {
     for (std::size_t n : {1u, 2u, 10u}) {
       const auto xs = walk_with_zeros(400, unsigned(n));
-      const auto g = testing::with_gaps(xs, unsigned(n + 100));
-      EXPECT_TRUE(testing::same_series(testing::run_kind(name, {double(n)}, g.closes), g.expand(lag_reference(xs, n, f))))
+      const auto g = exact::with_gaps(xs, unsigned(n + 100));
+      EXPECT_TRUE(exact::same_series(exact::run(name, {double(n)}, g.closes), g.expand(lag_reference(xs, n, f))))
           << name << " " << n;
     }
   }
-  EXPECT_TRUE(testing::same_series(testing::run_kind("Mom", {1}, {10, 12, 11}), Values{{}, 2.0, -1.0}));
-  EXPECT_TRUE(testing::same_series(testing::run_kind("Roc", {1}, {0, 5, 10}), Values{{}, 0.0, 100.0}));
-  EXPECT_TRUE(testing::same_series(testing::run_kind("Rocr", {1}, {-0.0, 5}), Values{{}, 0.0}));
+  EXPECT_TRUE(exact::same_series(exact::run("Mom", {1}, {10, 12, 11}), Values{{}, 2.0, -1.0}));
+  EXPECT_TRUE(exact::same_series(exact::run("Roc", {1}, {0, 5, 10}), Values{{}, 0.0, 100.0}));
+  EXPECT_TRUE(exact::same_series(exact::run("Rocr", {1}, {-0.0, 5}), Values{{}, 0.0}));
 }
 
 TEST(LagFamily, LogReturnSkipsNonPositiveClosesEntirely) {
@@ -63,10 +65,10 @@ TEST(LagFamily, LogReturnSkipsNonPositiveClosesEntirely) {
   }
   for (std::size_t n : {1u, 4u}) {
     const auto want = lag_reference(xs, n, [](double x, double o) { return std::log(x / o); });
-    const auto g = testing::with_gaps(noisy, 9);
+    const auto g = exact::with_gaps(noisy, 9);
     // Gaps from either source: the non-finite ones and the non-positive ones.
-    Values expanded = testing::Gapped{noisy, gap}.expand(want);
-    EXPECT_TRUE(testing::same_series(testing::run_kind("LogReturn", {double(n)}, g.closes), g.expand(expanded)));
+    Values expanded = exact::Gapped{noisy, gap}.expand(want);
+    EXPECT_TRUE(exact::same_series(exact::run("LogReturn", {double(n)}, g.closes), g.expand(expanded)));
   }
 }
 
@@ -79,12 +81,12 @@ TEST(WeightedRocSum, WmaOfTheSumOfTwoRates) {
     const auto wma = testing::ref::wma(sums, w);
     Values want(xs.size());
     for (std::size_t i = start; i < xs.size(); ++i) want[i] = wma[i - start];
-    const auto g = testing::with_gaps(xs, p + q + w);
-    EXPECT_TRUE(testing::same_series(testing::run_kind("WeightedRocSum", {double(p), double(q), double(w)}, g.closes),
+    const auto g = exact::with_gaps(xs, p + q + w);
+    EXPECT_TRUE(exact::same_series(exact::run("WeightedRocSum", {double(p), double(q), double(w)}, g.closes),
                                      g.expand(want)))
         << p << " " << q << " " << w;
   }
-  const auto out = testing::run_kind("WeightedRocSum", {1, 2, 1}, {100, 110, 121});
+  const auto out = exact::run("WeightedRocSum", {1, 2, 1}, {100, 110, 121});
   EXPECT_FALSE(out[1]);
   EXPECT_EQ(*out[2], ((121.0 - 110.0) / 110.0) * 100.0 + ((121.0 - 100.0) / 100.0) * 100.0);
 }
@@ -96,12 +98,12 @@ TEST(DisparityIndex, PercentDistanceFromTheSma) {
     Values want(xs.size());
     for (std::size_t i = 0; i < xs.size(); ++i)
       if (sma[i]) want[i] = *sma[i] != 0.0 ? (xs[i] - *sma[i]) * 100.0 / *sma[i] : 0.0;
-    const auto g = testing::with_gaps(xs, unsigned(n) + 3);
-    EXPECT_TRUE(testing::same_series(testing::run_kind("DisparityIndex", {double(n)}, g.closes), g.expand(want))) << n;
+    const auto g = exact::with_gaps(xs, unsigned(n) + 3);
+    EXPECT_TRUE(exact::same_series(exact::run("DisparityIndex", {double(n)}, g.closes), g.expand(want))) << n;
   }
-  for (const auto& v : testing::run_kind("DisparityIndex", {1}, testing::random_walk(50, 8))) EXPECT_EQ(*v, 0.0);
+  for (const auto& v : exact::run("DisparityIndex", {1}, testing::random_walk(50, 8))) EXPECT_EQ(*v, 0.0);
   // An average of exactly 0 gives 0.
-  EXPECT_EQ(*testing::run_kind("DisparityIndex", {2}, {-1.0, 1.0})[1], 0.0);
+  EXPECT_EQ(*exact::run("DisparityIndex", {2}, {-1.0, 1.0})[1], 0.0);
 }
 
 // Running sum of the newest n closes, recomputed from +0.0 every n closes.
@@ -123,15 +125,15 @@ Values dpo_reference(const std::vector<double>& xs, std::size_t n) {
 
 TEST(Dpo, CloseKBackMinusTheMeanOfTheNewestN) {
   for (std::size_t n : {1u, 2u, 3u, 4u, 5u, 20u, 21u}) {
-    const auto xs = testing::rough_series(600, unsigned(n) + 40);
+    const auto xs = exact::rough_series(600, unsigned(n) + 40);
     const auto want = dpo_reference(xs, n);
-    const auto g = testing::with_gaps(xs, unsigned(n));
-    EXPECT_TRUE(testing::same_series(testing::run_kind("Dpo", {double(n)}, g.closes), g.expand(want))) << n;
+    const auto g = exact::with_gaps(xs, unsigned(n));
+    EXPECT_TRUE(exact::same_series(exact::run("Dpo", {double(n)}, g.closes), g.expand(want))) << n;
   }
   // n = 20: k = 11, L = 20, so the first value comes on close 20.
-  const auto out = testing::run_kind("Dpo", {20}, testing::random_walk(20, 2));
+  const auto out = exact::run("Dpo", {20}, testing::random_walk(20, 2));
   EXPECT_TRUE(!out[18] && out[19]);
-  EXPECT_TRUE(testing::same_series(testing::run_kind("Dpo", {1}, {4, 7, 5}), Values{{}, 4.0 - 7.0, 7.0 - 5.0}));
+  EXPECT_TRUE(exact::same_series(exact::run("Dpo", {1}, {4, 7, 5}), Values{{}, 4.0 - 7.0, 7.0 - 5.0}));
 }
 
 TEST(Momentum, ConstructorChecksInOrder) {

@@ -9,14 +9,15 @@
 #include <numbers>
 
 #include "support/reference_averages.h"
-#include "support/series.h"
+#include "support/exact_series.h"
 
 namespace vsci {
 namespace {
 
-using testing::over_present;
-using testing::Values;
-using Ref = std::function<Values(const std::vector<double>&)>;
+namespace exact = testing::exact;
+
+using exact::over_present;
+using exact::Values;
 namespace ref = testing::ref;
 
 std::size_t half_of(std::size_t p) { return p < 2 ? 1 : p / 2; }
@@ -199,8 +200,8 @@ TEST(MovingAverages, MatchReferencesWithFirstValueOnTheWarmupthCloseThroughNanBa
       auto ind = testing::build_ok(k.name, params);
       const auto first = std::find_if(want.begin(), want.end(), [](auto& v) { return v.has_value(); });
       ASSERT_EQ(std::size_t(first - want.begin()) + 1, ind->warmup()) << k.name << " " << p;
-      const auto g = testing::with_gaps(xs, unsigned(p));
-      EXPECT_TRUE(testing::same_series(testing::feed_closes(*ind, g.closes), g.expand(want))) << k.name << " " << p;
+      const auto g = exact::with_gaps(xs, unsigned(p));
+      EXPECT_TRUE(exact::same_series(testing::feed_closes(*ind, g.closes), g.expand(want))) << k.name << " " << p;
     }
   }
 }
@@ -209,23 +210,23 @@ TEST(MovingAverages, DegenerateLengthsAndVolumeFactors) {
   const auto xs = testing::random_walk(200, 9);
   const Values same(xs.begin(), xs.end());
   for (const char* name : {"Hma", "Trima", "TwoStageEma", "SineWeightedMa", "MedianMa", "MidPoint", "Zlema"}) {
-    EXPECT_TRUE(testing::same_series(testing::run_kind(name, {1}, xs), same)) << name;
+    EXPECT_TRUE(exact::same_series(exact::run(name, {1}, xs), same)) << name;
   }
   // Zero lag below 3: 2x - x is x, so Zlema(2) is Ema(2).
-  EXPECT_TRUE(testing::same_series(testing::run_kind("Zlema", {2}, xs), testing::run_kind("Ema", {2}, xs)));
+  EXPECT_TRUE(exact::same_series(exact::run("Zlema", {2}, xs), exact::run("Ema", {2}, xs)));
   // GD with v = 1 is the two-stage Ema.
-  EXPECT_TRUE(testing::same_series(testing::run_kind("GeneralizedDema", {5, 1.0}, xs),
-                                   testing::run_kind("TwoStageEma", {5}, xs)));
+  EXPECT_TRUE(exact::same_series(exact::run("GeneralizedDema", {5, 1.0}, xs),
+                                   exact::run("TwoStageEma", {5}, xs)));
   // GD with v = 0 gives the Ema's values from its own first value on.
-  const auto gd0 = testing::run_kind("GeneralizedDema", {5, 0.0}, xs);
-  const auto ema = testing::run_kind("Ema", {5}, xs);
+  const auto gd0 = exact::run("GeneralizedDema", {5, 0.0}, xs);
+  const auto ema = exact::run("Ema", {5}, xs);
   for (std::size_t i = 8; i < xs.size(); ++i) ASSERT_EQ(*gd0[i], *ema[i]);
   // T3 with v = 0 is the third stage (c4 = 1, the rest 0).
-  const auto t3 = testing::run_kind("T3", {4, 0.0}, xs);
+  const auto t3 = exact::run("T3", {4, 0.0}, xs);
   const auto e = ema_chain(xs, 4, 3);
-  for (std::size_t i = 0; i < xs.size(); ++i) ASSERT_TRUE(testing::same_value(t3[i], i >= 18 ? e[2][i] : std::nullopt));
+  for (std::size_t i = 0; i < xs.size(); ++i) ASSERT_TRUE(exact::same_value(t3[i], i >= 18 ? e[2][i] : std::nullopt));
   // MedianMa of 2 is the mean of the last two closes.
-  const auto med = testing::run_kind("MedianMa", {2}, xs);
+  const auto med = exact::run("MedianMa", {2}, xs);
   for (std::size_t i = 1; i < xs.size(); ++i) ASSERT_EQ(*med[i], (xs[i - 1] + xs[i]) * 0.5);
 }
 
@@ -241,25 +242,25 @@ TEST(MovingAverages, GeometricMaSkipsNonPositiveClosesWithoutMovingItsWindow) {
     noisy.push_back(xs[i]);
     gap.push_back(false);
   }
-  const testing::Gapped g{noisy, gap};
-  EXPECT_TRUE(testing::same_series(testing::run_kind("GeometricMa", {5}, noisy), g.expand(geometric_reference(xs, 5))));
+  const exact::Gapped g{noisy, gap};
+  EXPECT_TRUE(exact::same_series(exact::run("GeometricMa", {5}, noisy), g.expand(geometric_reference(xs, 5))));
 }
 
 TEST(MovingAverages, ExtremeClosesStayFiniteOrGiveNoValue) {
   const double big = std::numeric_limits<double>::max();
-  const auto mid = testing::run_kind("MidPoint", {2}, {big, big * 0.5, -big});
+  const auto mid = exact::run("MidPoint", {2}, {big, big * 0.5, -big});
   EXPECT_EQ(*mid[1], big * 0.5 + big * 0.25);
   EXPECT_EQ(*mid[2], big * 0.25 - big * 0.5);
   // 2x - x as one fused step: no overflow where the exact result is finite.
-  EXPECT_EQ(*testing::run_kind("Zlema", {1}, {big})[0], big);
+  EXPECT_EQ(*exact::run("Zlema", {1}, {big})[0], big);
   // The fixed-weight sums start from -0.0 (sine) and +0.0 (Gaussian).
-  EXPECT_TRUE(std::signbit(*testing::run_kind("SineWeightedMa", {3}, {-0.0, -0.0, -0.0})[2]));
-  EXPECT_FALSE(std::signbit(*testing::run_kind("GaussianWeightedMa", {3, 0.5, 2}, {-0.0, -0.0, -0.0})[2]));
+  EXPECT_TRUE(std::signbit(*exact::run("SineWeightedMa", {3}, {-0.0, -0.0, -0.0})[2]));
+  EXPECT_FALSE(std::signbit(*exact::run("GaussianWeightedMa", {3, 0.5, 2}, {-0.0, -0.0, -0.0})[2]));
   // The weighted sums overflow: no value on that bar, nor while the running
   // sums hold the overflow; the next exact re-summation restores them.
   std::vector<double> xs(120, 1.0);
   xs[5] = big;
-  const auto h = testing::run_kind("Hma", {4}, xs);
+  const auto h = exact::run("Hma", {4}, xs);
   EXPECT_TRUE(h[4]);
   EXPECT_FALSE(h[5]);
   EXPECT_EQ(*h.back(), 1.0);
@@ -293,7 +294,7 @@ TEST(MovingAverages, ConstructorChecksInOrder) {
   // A sigma so large that every weight underflows (centre on a bar or between bars).
   EXPECT_EQ(testing::build_error("GaussianWeightedMa", {5, 0.5, 1e300}), alma + "sigma must be a finite positive value");
   EXPECT_EQ(testing::build_error("GaussianWeightedMa", {4, 0.5, 1e300}), alma + "sigma must be a finite positive value");
-  const auto narrow = testing::run_kind("GaussianWeightedMa", {5, 0.5, 1e6}, testing::random_walk(10, 2));
+  const auto narrow = exact::run("GaussianWeightedMa", {5, 0.5, 1e6}, testing::random_walk(10, 2));
   for (std::size_t i = 4; i < 10; ++i) EXPECT_TRUE(std::isfinite(*narrow[i]));
 }
 
