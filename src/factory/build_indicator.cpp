@@ -11,9 +11,6 @@ namespace vsci {
 
 namespace {
 
-// The widest parameter list any kind reads.
-constexpr std::size_t kMaxParams = 16;
-
 std::vector<const KindEntry*> build_table() {
   std::vector<const KindEntry*> table;
   for (auto family : {moving_average_kinds, momentum_kinds, adaptive_average_kinds, regression_kinds,
@@ -41,15 +38,17 @@ const KindEntry* find_kind(std::string_view name) {
 }
 
 Expected<IndicatorPtr, BacktestError> build_indicator(std::string_view kind_name, std::span<const double> params) {
+  // An alias starts the call again under its target's name, so every outcome,
+  // errors included, is exactly the target's.
   std::string_view target = kind_name;
   if (target == "Macd") target = "MacdIndicator";
   else if (target == "Bollinger") target = "BollingerBands";
 
   const KindEntry* entry = find_kind(target);
-  if (entry == nullptr) return unexpected(BacktestError::unknown_indicator(std::string(kind_name)));
+  if (entry == nullptr) return unexpected(BacktestError::unknown_indicator(std::string(target)));
 
-  std::array<ParamValue, kMaxParams> values{};
-  for (std::size_t pos = 0; pos < entry->params.size() && pos < kMaxParams; ++pos) {
+  std::array<ParamValue, kMaxKindParams> values{};
+  for (std::size_t pos = 0; pos < entry->params.size() && pos < kMaxKindParams; ++pos) {
     ParamValue& v = values[pos];
     switch (entry->params[pos]) {
       case 'f': {

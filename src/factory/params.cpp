@@ -25,9 +25,40 @@ bool is_integral(double v) { return std::fabs(v - std::trunc(v)) <= kEpsilon; }
 }  // namespace
 
 std::string format_param_value(double value) {
-  char buf[400];
-  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-  return std::string(buf, res.ptr);
+  // The shortest round-trip digits come from the scientific form; they are then
+  // laid out positionally (fixed notation alone would print the exact binary
+  // expansion of large values instead of the shortest digits).
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf));
+  std::string out;
+  if (text.front() == '-') {
+    out += '-';
+    text.remove_prefix(1);
+  }
+  const std::size_t e = text.find('e');
+  std::string digits(1, text[0]);
+  if (e > 1) digits.append(text.substr(2, e - 2));  // skip the point
+  std::string_view exp_text = text.substr(e + 1);
+  if (exp_text.front() == '+') exp_text.remove_prefix(1);
+  int exponent = 0;
+  std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), exponent);
+  // The decimal point sits after `point` digits (before them when negative).
+  const long point = static_cast<long>(exponent) + 1;
+  const long n = static_cast<long>(digits.size());
+  if (point <= 0) {
+    out += "0.";
+    out.append(static_cast<std::size_t>(-point), '0');
+    out += digits;
+  } else if (point >= n) {
+    out += digits;
+    out.append(static_cast<std::size_t>(point - n), '0');
+  } else {
+    out.append(digits, 0, static_cast<std::size_t>(point));
+    out += '.';
+    out.append(digits, static_cast<std::size_t>(point));
+  }
+  return out;
 }
 
 Expected<double, BacktestError> param_finite(Params params, std::size_t position, std::string_view kind_name) {

@@ -23,6 +23,9 @@ struct ParamValue {
 
 using KindConstructor = IndicatorResult (*)(const ParamValue* values);
 
+// The widest parameter list an entry may declare.
+inline constexpr std::size_t kMaxKindParams = 16;
+
 struct KindEntry {
   std::string_view name;
   // One letter per position from #0: 'f' finite, 'p' positive integer,

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
+#include <utility>
 #include <vector>
 
 namespace vsci {
@@ -37,6 +39,13 @@ class Ring {
   }
   // i = 0 is the newest held value.
   const T& back(std::size_t i) const { return (*this)[count_ - 1 - i]; }
+  // The held values oldest first, as two contiguous runs (the second may be
+  // empty), for passes over the window without per-element index arithmetic.
+  std::pair<std::span<const T>, std::span<const T>> runs() const {
+    const T* base = buf_.data();
+    if (count_ < buf_.size()) return {std::span<const T>(base, count_), std::span<const T>()};
+    return {std::span<const T>(base + head_, buf_.size() - head_), std::span<const T>(base, head_)};
+  }
   void clear() {
     head_ = 0;
     count_ = 0;

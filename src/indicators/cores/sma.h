@@ -32,13 +32,7 @@ class Sma {
       ring_[head_] = x;
     }
     if (++head_ == period_) head_ = 0;
-    if (++since_resum_ >= 16 * static_cast<std::uint64_t>(period_)) {
-      double s = -0.0;
-      for (std::size_t i = head_; i < period_; ++i) s += ring_[i];
-      for (std::size_t i = 0; i < head_; ++i) s += ring_[i];
-      sum_ = s;
-      since_resum_ = 0;
-    }
+    if (++since_resum_ >= resum_interval_) resum();
     if (count_ == period_) return sum_ / static_cast<double>(period_);
     return std::nullopt;
   }
@@ -48,13 +42,24 @@ class Sma {
   bool full() const { return count_ == period_; }
 
  private:
-  explicit Sma(std::size_t period) : ring_(period, 0.0), period_(period) {}
+  explicit Sma(std::size_t period) : ring_(period, 0.0), period_(period), resum_interval_(16 * std::uint64_t{period}) {}
+
+  // Out of line so that the per-input step inlines into its callers. The ring
+  // is full here (16 * period inputs have been taken), oldest value at head_.
+  [[gnu::noinline]] void resum() {
+    double s = -0.0;
+    for (std::size_t i = head_; i < period_; ++i) s += ring_[i];
+    for (std::size_t i = 0; i < head_; ++i) s += ring_[i];
+    sum_ = s;
+    since_resum_ = 0;
+  }
 
   std::vector<double> ring_;
   std::size_t period_ = 1;
   std::size_t head_ = 0;
   std::size_t count_ = 0;
   double sum_ = 0.0;
+  std::uint64_t resum_interval_ = 16;
   std::uint64_t since_resum_ = 0;
 };
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "indicators/cores/ring.h"
@@ -29,9 +30,10 @@ inline double guarded_midpoint(double lo, double hi) {
   return lo * 0.5 + hi * 0.5;
 }
 
-// Median of an ascending list of n > 0 values.
+// Median of an ascending list; NaN for an empty list (owners ask only once full).
 inline double sorted_median(const std::vector<double>& v) {
   const std::size_t n = v.size();
+  if (n == 0) return std::numeric_limits<double>::quiet_NaN();
   if (n % 2 == 1) return v[n / 2];
   return guarded_midpoint(v[n / 2 - 1], v[n / 2]);
 }
@@ -43,8 +45,10 @@ class SortedWindow {
     return SortedWindow(static_cast<std::size_t>(period));
   }
 
-  // Accepts a finite value; evicts the oldest one first when full.
-  void push(double x) {
+  // Accepts a finite value, evicting the oldest one first when full. A NaN or
+  // infinite x is refused (false) and changes nothing.
+  bool push(double x) {
+    if (!std::isfinite(x)) return false;
     if (ring_.full()) {
       const double old = ring_.oldest();
       auto it = std::lower_bound(sorted_.begin(), sorted_.end(), old, total_less);
@@ -52,6 +56,7 @@ class SortedWindow {
     }
     ring_.push(x);
     sorted_.insert(std::lower_bound(sorted_.begin(), sorted_.end(), x, total_less), x);
+    return true;
   }
 
   bool full() const { return ring_.full(); }

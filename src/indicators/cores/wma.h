@@ -23,36 +23,15 @@ class Wma {
   std::optional<double> update_value(double x) {
     if (!std::isfinite(x)) return std::nullopt;
     if (count_ < period_) {
+      if (!fill(x)) return std::nullopt;
+    } else {
+      const double old = ring_[head_];
       ring_[head_] = x;
-      plain_sum_ += x;
-      if (++head_ == period_) head_ = 0;
-      if (++count_ < period_) return std::nullopt;
-      // Filled: the oldest value sits at head_ (which wrapped to 0).
-      double w = -0.0;
-      for (std::size_t i = 0; i < period_; ++i) {
-        std::size_t k = head_ + i;
-        if (k >= period_) k -= period_;
-        w += (static_cast<double>(i) + 1.0) * ring_[k];
-      }
-      weighted_sum_ = w;
-      return weighted_sum_ / denominator_;
-    }
-    const double old = ring_[head_];
-    ring_[head_] = x;
-    weighted_sum_ = (weighted_sum_ - plain_sum_) + x * static_cast<double>(period_);
-    plain_sum_ = x + (plain_sum_ - old);
-    if (++head_ == period_) {
-      head_ = 0;
-      if (++cycles_ == 16) {
-        double p = -0.0;
-        double w = -0.0;
-        for (std::size_t i = 0; i < period_; ++i) {
-          p += ring_[i];
-          w += (static_cast<double>(i) + 1.0) * ring_[i];
-        }
-        plain_sum_ = p;
-        weighted_sum_ = w;
-        cycles_ = 0;
+      weighted_sum_ = (weighted_sum_ - plain_sum_) + x * static_cast<double>(period_);
+      plain_sum_ = x + (plain_sum_ - old);
+      if (++head_ == period_) {
+        head_ = 0;
+        if (++cycles_ == 16) resum();
       }
     }
     return weighted_sum_ / denominator_;
@@ -66,6 +45,34 @@ class Wma {
       : ring_(period, 0.0),
         period_(period),
         denominator_((static_cast<double>(period) + 1.0) * static_cast<double>(period) * 0.5) {}
+
+  // The filling steps and the exact re-summation stay out of line so that the
+  // per-input step inlines into its callers.
+  // True once the ring is full (and the weighted sum computed).
+  [[gnu::noinline]] bool fill(double x) {
+    ring_[head_] = x;
+    plain_sum_ += x;
+    if (++head_ == period_) head_ = 0;
+    if (++count_ < period_) return false;
+    // Filled: the oldest value sits at head_ (which wrapped to 0).
+    double w = -0.0;
+    for (std::size_t i = 0; i < period_; ++i) w += (static_cast<double>(i) + 1.0) * ring_[i];
+    weighted_sum_ = w;
+    return true;
+  }
+
+  // Slot 0 holds the oldest value whenever this runs.
+  [[gnu::noinline]] void resum() {
+    double p = -0.0;
+    double w = -0.0;
+    for (std::size_t i = 0; i < period_; ++i) {
+      p += ring_[i];
+      w += (static_cast<double>(i) + 1.0) * ring_[i];
+    }
+    plain_sum_ = p;
+    weighted_sum_ = w;
+    cycles_ = 0;
+  }
 
   std::vector<double> ring_;
   std::size_t period_ = 1;

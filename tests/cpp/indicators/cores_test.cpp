@@ -1,0 +1,337 @@
+// The shared cores against batch references written from their formulas:
+// values bit for bit, first-value bars, re-summation points, NaN bars.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "indicators/cores/adx_core.h"
+#include "indicators/cores/bollinger_core.h"
+#include "indicators/cores/cmo_core.h"
+#include "indicators/cores/ring.h"
+#include "indicators/cores/sorted_window.h"
+#include "indicators/cores/window_checks.h"
+#include "indicators/indicator.h"
+#include "support/reference_averages.h"
+#include "support/exact_series.h"
+
+namespace vsci {
+namespace {
+
+namespace exact = testing::exact;
+
+using exact::Values;
+const double kNan = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+// Feeds a core directly (cores refuse non-finite inputs themselves).
+template <class Core>
+Values drive(Core& core, const std::vector<double>& xs) {
+  Values out;
+  for (double x : xs) out.push_back(core.update_value(x));
+  return out;
+}
+
+// ---- Sma, Ema and Wma, driven as kinds through the factory ----
+
+TEST(AverageCores, SmallCasesConstantSeriesAndSignedZeros) {
+  EXPECT_TRUE(exact::same_series(exact::run("Sma", {3}, {1, 2, 3, 4}), Values{{}, {}, 2.0, 3.0}));
+  EXPECT_TRUE(exact::same_series(exact::run("Ema", {3}, {1, 2, 3, 4}), Values{{}, {}, 2.0, 3.0}));
+  EXPECT_TRUE(exact::same_series(exact::run("Wma", {3}, {1, 2, 3}), Values{{}, {}, (1.0 + 4.0 + 9.0) / 6.0}));
+  for (double p : {1.0, 3.0, 8.0}) {
+    const auto out = exact::run("Sma", {p}, std::vector<double>(40 * static_cast<int>(p), 1.0));
+    for (std::size_t i = static_cast<std::size_t>(p) - 1; i < out.size(); ++i) ASSERT_EQ(out[i], 1.0) << i;
+  }
+  // The running sum starts at +0.0, the exact re-sum (bar 16p) and the Ema
+  // seed sum at -0.0.
+  const auto zeros = exact::run("Sma", {2}, std::vector<double>(40, -0.0));
+  EXPECT_FALSE(std::signbit(*zeros[30]));
+  EXPECT_TRUE(std::signbit(*zeros[31]));
+  EXPECT_TRUE(std::signbit(*exact::run("Ema", {1}, {-0.0})[0]));
+}
+
+TEST(AverageCores, MatchRunningSumReferencesAndResumPointsThroughNanBars) {
+  for (std::size_t p : {1u, 2u, 5u, 13u}) {
+    const auto xs = exact::rough_series(50 * p + 7, unsigned(10 + p));
+    const auto g = exact::with_gaps(xs, unsigned(p));
+    const auto sma = testing::ref::sma(xs, p), wma = testing::ref::wma(xs, p);
+    // Guard the test's power: without the re-summations the values differ.
+    if (p > 1) {
+      EXPECT_FALSE(exact::same_series(testing::ref::sma(xs, p, false), sma)) << p;
+      EXPECT_FALSE(exact::same_series(testing::ref::wma(xs, p, false), wma)) << p;
+    }
+    EXPECT_TRUE(exact::same_series(exact::run("Sma", {double(p)}, g.closes), g.expand(sma))) << p;
+    EXPECT_TRUE(exact::same_series(exact::run("Wma", {double(p)}, g.closes), g.expand(wma))) << p;
+    EXPECT_TRUE(exact::same_series(exact::run("Ema", {double(p)}, g.closes), g.expand(testing::ref::ema(xs, p))))
+        << p;
+  }
+}
+
+// ---- Bollinger core ----
+
+using Bands = std::vector<std::optional<BollingerValue>>;
+
+// Shifted sums, re-centred on the window mean every p inputs.
+Bands bollinger_reference(const std::vector<double>& xs, std::size_t p, double k) {
+  Bands out(xs.size());
+  double shift = xs[0], sum_d = 0.0, sum_d2 = 0.0;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    if (i >= p) {
+      const double d_old = xs[i - p] - shift;
+      sum_d -= d_old;
+      sum_d2 -= d_old * d_old;
+    }
+    const double d = xs[i] - shift;
+    sum_d += d;
+    sum_d2 = sum_d2 + d * d;
+    if ((i + 1) % p == 0) {
+      const std::size_t first = i + 1 - std::min(i + 1, p);
+      double s = 0.0;
+      for (std::size_t j = first; j <= i; ++j) s += xs[j];
+      shift = s / double(i + 1 - first);
+      sum_d = 0.0, sum_d2 = 0.0;
+      for (std::size_t j = first; j <= i; ++j) sum_d += xs[j] - shift, sum_d2 += (xs[j] - shift) * (xs[j] - shift);
+    }
+    if (i + 1 < p) continue;
+    const double mean_d = sum_d / double(p), middle = shift + mean_d;
+    double var = sum_d2 / double(p) - mean_d * mean_d;
+    if (var < 0.0 || (var == 0.0 && std::signbit(var))) var = 0.0;
+    const double dev = std::sqrt(var);
+    out[i] = BollingerValue{middle + k * dev, middle, middle - k * dev, dev};
+  }
+  return out;
+}
+
+bool same_bands(const std::optional<BollingerValue>& a, const std::optional<BollingerValue>& b) {
+  if (!a || !b) return !a && !b;
+  auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+  return bits(a->upper) == bits(b->upper) && bits(a->middle) == bits(b->middle) && bits(a->lower) == bits(b->lower) &&
+         bits(a->deviation) == bits(b->deviation);
+}
+
+TEST(BollingerCore, MatchesShiftedSumReferenceThroughNanBars) {
+  for (std::size_t p : {1u, 2u, 5u, 20u}) {
+    const auto xs = testing::random_walk(400, unsigned(50 + p), 1e4);
+    const auto want = bollinger_reference(xs, p, 2.5);
+    auto core = BollingerCore::create(p, 2.5).value();
+    const auto g = exact::with_gaps(xs, unsigned(60 + p));
+    for (std::size_t i = 0, k = 0; i < g.closes.size(); ++i) {
+      const auto got = core.update_value(g.closes[i]);
+      ASSERT_TRUE(same_bands(got, g.gap_of[i] ? std::nullopt : want[k++])) << p << " bar " << i;
+    }
+  }
+  // A flat window: deviation +0.0 and all three bands at the value, also after
+  // the recomputes.
+  auto core = BollingerCore::create(4, 2.0).value();
+  for (int i = 0; i < 30; ++i) {
+    const auto got = core.update_value(2.0);
+    ASSERT_TRUE(same_bands(got, i < 3 ? std::nullopt : std::optional(BollingerValue{2.0, 2.0, 2.0, 0.0}))) << i;
+  }
+}
+
+// ---- Sorted window and sorted absolute deviations ----
+
+bool total_order(double a, double b) { return a < b || (a == b && std::signbit(a) && !std::signbit(b)); }
+
+TEST(SortedWindow, KeepsTheWindowSortedWithSignedZerosAndRefusesNonFinite) {
+  std::mt19937 rng(7);
+  const double pool[] = {-0.0, 0.0, 1.5, -2.0, 3.0, 1.5, -0.0, 7.0};
+  for (std::size_t p : {1u, 2u, 5u, 8u}) {
+    auto w = SortedWindow::create(p).value();
+    std::vector<double> all;
+    for (int i = 0; i < 300; ++i) {
+      if (i % 5 == 0) {
+        ASSERT_FALSE(w.push(i % 2 ? kNan : (i % 3 ? -kInf : kInf)));
+      }
+      const double x = pool[rng() % 8] * (1 + int(rng() % 3));
+      ASSERT_TRUE(w.push(x));
+      all.push_back(x);
+      std::vector<double> want(all.end() - std::min(all.size(), p), all.end());
+      std::stable_sort(want.begin(), want.end(), total_order);
+      ASSERT_EQ(w.sorted().size(), want.size());
+      for (std::size_t j = 0; j < want.size(); ++j) {
+        ASSERT_EQ(std::signbit(w.sorted()[j]), std::signbit(want[j]));
+        ASSERT_EQ(w.sorted()[j], want[j]);
+      }
+      if (w.full()) {
+        const double med = p % 2 ? want[p / 2] : (want[p / 2 - 1] + want[p / 2]) * 0.5;
+        ASSERT_EQ(w.median(), med);
+      }
+    }
+  }
+}
+
+TEST(SortedWindow, MedianOfHugeValuesStaysFinite) {
+  auto w = SortedWindow::create(2).value();
+  const double big = std::numeric_limits<double>::max();
+  w.push(big);
+  w.push(big * 0.75);
+  EXPECT_EQ(w.median(), big * 0.5 + big * 0.375);
+  EXPECT_TRUE(std::isfinite(w.median()));
+  EXPECT_EQ(guarded_midpoint(-big, -big), -big);
+}
+
+TEST(SortedAbsDeviations, EqualsSortedAbsoluteDifferences) {
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> val(-20, 20);
+  std::vector<double> out;
+  for (int round = 0; round < 300; ++round) {
+    std::vector<double> v(1 + rng() % 12);
+    for (double& x : v) x = val(rng) * 0.5;
+    std::sort(v.begin(), v.end());
+    const double c = round % 3 == 0 ? v[rng() % v.size()] : val(rng) * 0.75;
+    sorted_abs_deviations(v, c, out);
+    std::vector<double> want;
+    for (double x : v) want.push_back(std::fabs(x - c));
+    std::sort(want.begin(), want.end());
+    ASSERT_EQ(out, want);
+  }
+}
+
+// ---- Chande core ----
+
+// up/down sums with a sum reset to +0.0 when its window has no non-zero move left.
+Values cmo_reference(const std::vector<double>& xs, std::size_t p, bool reset = true) {
+  Values out(xs.size());
+  std::vector<double> up, down;
+  double su = 0.0, sd = 0.0;
+  for (std::size_t i = 1; i < xs.size(); ++i) {
+    const double diff = xs[i] - xs[i - 1];
+    const std::size_t j = up.size();
+    if (j >= p) {
+      su -= up[j - p];
+      sd -= down[j - p];
+      bool any_up = false, any_down = false;
+      for (std::size_t m = j - p + 1; m < j; ++m) any_up |= up[m] != 0.0, any_down |= down[m] != 0.0;
+      if (reset && !any_up) su = 0.0;
+      if (reset && !any_down) sd = 0.0;
+    }
+    up.push_back(std::max(diff, 0.0));
+    down.push_back(std::max(-diff, 0.0));
+    su = up.back() + su;
+    sd = down.back() + sd;
+    if (up.size() >= p) out[i] = su + sd == 0.0 ? 0.0 : (su - sd) * 100.0 / (su + sd);
+  }
+  return out;
+}
+
+TEST(CmoCore, MatchesReferenceAndGivesExactlyZeroOverAFlatStretch) {
+  for (std::size_t p : {1u, 3u, 14u}) {
+    const auto xs = testing::random_walk(500, unsigned(70 + p));
+    const auto want = cmo_reference(xs, p);
+    auto core = CmoCore::create(p).value();
+    const auto g = exact::with_gaps(xs, unsigned(80 + p));
+    EXPECT_TRUE(exact::same_series(drive(core, g.closes), g.expand(want))) << p;
+    EXPECT_TRUE(!want[p - 1] && want[p]);  // first value on input p + 1
+  }
+  // Large moves, a flat stretch, then one up move.
+  std::vector<double> xs = exact::rough_series(200, 90);
+  xs.insert(xs.end(), 60, 12.5);
+  xs.push_back(13.0);
+  const std::size_t p = 10;
+  // Guard the test's power: without the reset the sums carry residue.
+  const auto raw = cmo_reference(xs, p, false);
+  EXPECT_TRUE(std::any_of(raw.begin() + 200 + p, raw.begin() + 260, [](auto& v) { return *v != 0.0; }));
+  auto core = CmoCore::create(p).value();
+  const auto out = drive(core, xs);
+  EXPECT_TRUE(exact::same_series(out, cmo_reference(xs, p)));
+  for (std::size_t i = 200 + p; i < 260; ++i) ASSERT_EQ(*out[i], 0.0) << i;
+  EXPECT_EQ(*out.back(), 100.0);
+}
+
+// ---- Directional-movement core ----
+
+std::vector<Candle> random_candles(std::size_t n, unsigned seed) {
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  std::vector<Candle> cs;
+  double close = 100.0;
+  for (std::size_t i = 0; i < n; ++i) {
+    Candle c;
+    c.open = close;
+    c.close = close + (u(rng) - 0.5) * 4.0;
+    c.high = std::max(c.open, c.close) + u(rng) * (i % 9 == 0 ? 0.0 : 2.0);
+    c.low = std::min(c.open, c.close) - u(rng) * 2.0;
+    close = c.close;
+    cs.push_back(c);
+  }
+  return cs;
+}
+
+TEST(AdxCore, MatchesWilderReferenceFromThe2PthCandle) {
+  for (std::size_t p : {1u, 3u, 14u}) {
+    const auto cs = random_candles(300, 100 + p);
+    auto core = AdxCore::create(p).value();
+    double s_tr = 0.0, s_plus = 0.0, s_minus = 0.0, adx = 0.0;
+    std::vector<double> dxs;
+    for (std::size_t i = 0; i < cs.size(); ++i) {
+      const auto got = core.update_value(cs[i]);
+      if (i == 0) {
+        ASSERT_FALSE(got);
+        continue;
+      }
+      const Candle& c = cs[i];
+      const Candle& q = cs[i - 1];
+      const double tr = std::max({c.high - c.low, std::fabs(c.high - q.close), std::fabs(c.low - q.close)});
+      const double up = c.high - q.high, down = q.low - c.low;
+      const double plus = up > down && up > 0 ? up : 0.0, minus = down > up && down > 0 ? down : 0.0;
+      const double n = double(p);
+      if (i <= p) {
+        s_tr += tr, s_plus += plus, s_minus += minus;
+        if (i < p) {
+          ASSERT_FALSE(got) << i;
+          continue;
+        }
+      } else {
+        s_tr = tr + (s_tr - s_tr / n);
+        s_plus = plus + (s_plus - s_plus / n);
+        s_minus = minus + (s_minus - s_minus / n);
+      }
+      const double pdi = s_tr == 0 ? 0.0 : 100.0 * s_plus / s_tr, mdi = s_tr == 0 ? 0.0 : 100.0 * s_minus / s_tr;
+      const double dx = pdi + mdi == 0 ? 0.0 : std::fabs(pdi - mdi) * 100.0 / (pdi + mdi);
+      if (dxs.size() < p) {
+        dxs.push_back(dx);
+        if (dxs.size() < p) {
+          ASSERT_FALSE(got) << i;
+          continue;
+        }
+        double s = -0.0;
+        for (double v : dxs) s += v;
+        adx = s / n;
+        EXPECT_EQ(i + 1, 2 * p);
+      } else {
+        adx = (dx + (n - 1.0) * adx) / n;
+      }
+      ASSERT_TRUE(got) << i;
+      ASSERT_EQ(got->plus_di, pdi);
+      ASSERT_EQ(got->minus_di, mdi);
+      ASSERT_EQ(got->adx, adx);
+    }
+  }
+}
+
+TEST(ReturnedValue, KeepsPresenceAndValue) {
+  for (double v : {0.0, -0.0, 1.5, -kInf, std::numeric_limits<double>::denorm_min()}) {
+    const auto out = returned_value(std::optional<double>(v));
+    ASSERT_TRUE(out.has_value());
+    EXPECT_TRUE(exact::same_value(out, v));
+  }
+  EXPECT_FALSE(returned_value(std::nullopt).has_value());
+  EXPECT_TRUE(std::isnan(*returned_value(kNan)));
+}
+
+TEST(WindowChecks, ZeroThenMaxPeriod) {
+  EXPECT_EQ(check_period(0)->to_string(), "period must be greater than zero");
+  EXPECT_FALSE(check_period(MAX_PERIOD));
+  EXPECT_EQ(check_period(MAX_PERIOD + 1)->to_string(),
+            "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)");
+  EXPECT_EQ(CmoCore::create(0).error().to_string(), "period must be greater than zero");
+  EXPECT_FALSE(AdxCore::create(~0ULL).ok());
+  EXPECT_FALSE(SortedWindow::create(MAX_PERIOD + 1).ok());
+  EXPECT_FALSE(BollingerCore::create(0, 2.0).ok());
+}
+
+}  // namespace
+}  // namespace vsci
