@@ -3,15 +3,12 @@
 // an Indicator. An object is used by one thread at a time; nothing is shared.
 #pragma once
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
-#include <type_traits>
 
 #include "engine/bar_context.h"
 #include "indicators/indicator_error.h"
@@ -38,26 +35,6 @@ class Indicator {
   virtual std::uint64_t warmup() const = 0;
 };
 
-// The same optional<double>, rebuilt so that its engaged flag is written as a
-// whole word: GCC otherwise stores the one-byte flag and reads it back as eight
-// bytes to return it in a register, a failed store forward that costs more than
-// a simple kind's whole step. For the return of update overrides.
-inline std::optional<double> returned_value(const std::optional<double>& v) {
-  struct Parts {
-    double value;
-    std::uint64_t engaged;  // the flag byte first on a little-endian machine
-  };
-  if constexpr (std::endian::native == std::endian::little && sizeof(Parts) == sizeof(std::optional<double>) &&
-                std::is_trivially_copyable_v<std::optional<double>>) {
-    const Parts parts{v ? *v : 0.0, v ? std::uint64_t{1} : std::uint64_t{0}};
-    std::optional<double> out;
-    std::memcpy(static_cast<void*>(&out), &parts, sizeof out);
-    return out;
-  } else {
-    return v;
-  }
-}
-
 using IndicatorPtr = std::unique_ptr<Indicator>;
 using IndicatorResult = Expected<IndicatorPtr, IndicatorError>;
 
@@ -71,7 +48,7 @@ class CloseIndicator final : public Indicator {
   std::optional<double> update(const BarContext& ctx) override {
     const double x = ctx.candle->close;
     if (!std::isfinite(x)) return std::nullopt;
-    return returned_value(kind_.update_value(x));
+    return kind_.update_value(x);
   }
   std::uint64_t warmup() const override { return kind_.warmup(); }
 

@@ -312,16 +312,6 @@ TEST(AdxCore, MatchesWilderReferenceFromThe2PthCandle) {
   }
 }
 
-TEST(ReturnedValue, KeepsPresenceAndValue) {
-  for (double v : {0.0, -0.0, 1.5, -kInf, std::numeric_limits<double>::denorm_min()}) {
-    const auto out = returned_value(std::optional<double>(v));
-    ASSERT_TRUE(out.has_value());
-    EXPECT_TRUE(exact::same_value(out, v));
-  }
-  EXPECT_FALSE(returned_value(std::nullopt).has_value());
-  EXPECT_TRUE(std::isnan(*returned_value(kNan)));
-}
-
 TEST(WindowChecks, ZeroThenMaxPeriod) {
   EXPECT_EQ(check_period(0)->to_string(), "period must be greater than zero");
   EXPECT_FALSE(check_period(MAX_PERIOD));
