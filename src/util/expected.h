@@ -34,6 +34,8 @@ class Expected {
   T* operator->() { return &std::get<0>(v_); }
   const T* operator->() const { return &std::get<0>(v_); }
   T& operator*() & { return std::get<0>(v_); }
+  const T& operator*() const& { return std::get<0>(v_); }
+  T&& operator*() && { return std::get<0>(std::move(v_)); }
 
   E& error() & { return std::get<1>(v_); }
   const E& error() const& { return std::get<1>(v_); }

@@ -1,0 +1,18 @@
+// Text forms of 64-bit floats, both built on the shortest digits that read back
+// to the same double:
+//  - append_f64: the form every JSON document of the system uses (null for
+//    non-finite, "0.0"/"-0.0", plain decimal for decimal exponents -5..15 with
+//    ".0" on whole numbers, otherwise "1e+16", "1.5e-7");
+//  - append_plain_f64: always plain decimal with ".0" on whole numbers, used by
+//    error messages ("floating point `1000.0`").
+// Pure functions; thread-safe.
+#pragma once
+
+#include <string>
+
+namespace vsci::json {
+
+void append_f64(std::string& out, double v);
+void append_plain_f64(std::string& out, double v);
+
+}  // namespace vsci::json

@@ -1,0 +1,626 @@
+#include "json/reader.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <iterator>
+#include <limits>
+
+namespace vsci::json {
+namespace {
+
+// Bytes a string may hold as they are: printable ASCII except quote and
+// backslash. Everything else takes the slow path of the string scanner.
+struct PlainTable {
+  bool plain[256];
+  constexpr PlainTable() : plain() {
+    for (int c = 0x20; c < 0x80; ++c) plain[c] = c != '"' && c != '\\';
+  }
+};
+constexpr PlainTable kPlain;
+
+bool is_digit(int c) { return c >= '0' && c <= '9'; }
+
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool is_cont(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Length of the well-formed UTF-8 sequence at `s` (first byte >= 0x80), or 0.
+std::size_t utf8_length(const unsigned char* s, std::size_t avail) {
+  const unsigned char c = s[0];
+  unsigned char lo = 0x80, hi = 0xBF;
+  std::size_t len;
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3;
+    if (c == 0xE0) lo = 0xA0;
+    if (c == 0xED) hi = 0x9F;  // no encoded surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4;
+    if (c == 0xF0) lo = 0x90;
+    if (c == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (avail < len) return 0;
+  if (s[1] < lo || s[1] > hi) return 0;
+  for (std::size_t k = 2; k < len; ++k) {
+    if (!is_cont(s[k])) return 0;
+  }
+  return len;
+}
+
+void append_utf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// A finite decimal that from_chars could not represent: true when it is too
+// large, false when it is too small (and so reads as a signed zero).
+bool magnitude_too_large(const char* s, const char* e) {
+  if (*s == '-') ++s;
+  long long order = 0;  // decimal exponent of the first non-zero digit
+  bool found = false;
+  long long int_digits = 0;
+  const char* q = s;
+  for (; q < e && is_digit(*q); ++q, ++int_digits) {
+    if (!found && *q != '0') {
+      found = true;
+      order = -int_digits;  // completed below once int_digits is known
+    }
+  }
+  if (found) order += int_digits - 1;
+  if (q < e && *q == '.') {
+    ++q;
+    for (long long j = 0; q < e && is_digit(*q); ++q, ++j) {
+      if (!found && *q != '0') {
+        found = true;
+        order = -(j + 1);
+      }
+    }
+  }
+  if (!found) return false;
+  long long exp = 0;
+  if (q < e && (*q == 'e' || *q == 'E')) {
+    ++q;
+    bool neg = false;
+    if (*q == '+' || *q == '-') neg = *q++ == '-';
+    for (; q < e; ++q) {
+      if (exp < 1000000000LL) exp = exp * 10 + (*q - '0');
+    }
+    if (neg) exp = -exp;
+  }
+  return order + exp >= 0;
+}
+
+}  // namespace
+
+Error Reader::at(Error e, std::size_t prefix) const {
+  std::uint64_t line = 1;
+  std::size_t line_start = 0;
+  const char* nl = p_;
+  const char* end = p_ + prefix;
+  while ((nl = static_cast<const char*>(std::memchr(nl, '\n', static_cast<std::size_t>(end - nl)))) != nullptr) {
+    ++line;
+    ++nl;
+    line_start = static_cast<std::size_t>(nl - p_);
+    if (nl >= end) break;
+  }
+  e.line = line;
+  e.column = prefix - line_start;
+  return e;
+}
+
+Expected<void, Error> Reader::enter() {
+  if (depth_ >= kMaxDepth) return unexpected(peek_error(ErrorCode::RecursionLimitExceeded));
+  ++depth_;
+  first_[static_cast<std::size_t>(depth_)] = true;
+  ++pos_;
+  return {};
+}
+
+Expected<void, Error> Reader::literal(const char* rest) {
+  for (; *rest; ++rest) {
+    if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+    if (p_[pos_++] != *rest) return unexpected(error(ErrorCode::ExpectedSomeIdent));
+  }
+  return {};
+}
+
+Expected<std::uint32_t, Error> Reader::hex4() {
+  if (n_ - pos_ < 4) {
+    pos_ = n_;
+    return unexpected(peek_error(ErrorCode::EofWhileParsingString));
+  }
+  std::uint32_t v = 0;
+  for (int k = 0; k < 4; ++k) {
+    const int h = hex_value(p_[pos_++]);
+    if (h < 0) return unexpected(error(ErrorCode::InvalidEscape));
+    v = (v << 4) | static_cast<std::uint32_t>(h);
+  }
+  return v;
+}
+
+// After the backslash; appends the decoded character to scratch_.
+Expected<void, Error> Reader::scan_escape() {
+  if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingString));
+  const char c = p_[pos_++];
+  switch (c) {
+    case '"': scratch_ += '"'; return {};
+    case '\\': scratch_ += '\\'; return {};
+    case '/': scratch_ += '/'; return {};
+    case 'b': scratch_ += '\b'; return {};
+    case 'f': scratch_ += '\f'; return {};
+    case 'n': scratch_ += '\n'; return {};
+    case 'r': scratch_ += '\r'; return {};
+    case 't': scratch_ += '\t'; return {};
+    case 'u': break;
+    default: return unexpected(error(ErrorCode::InvalidEscape));
+  }
+  auto first = hex4();
+  if (!first) return unexpected(std::move(first.error()));
+  std::uint32_t cp = *first;
+  if (cp >= 0xDC00 && cp <= 0xDFFF) return unexpected(error(ErrorCode::LoneLeadingSurrogateInHexEscape));
+  if (cp >= 0xD800 && cp <= 0xDBFF) {
+    // A leading surrogate must be followed at once by an escaped trailing one.
+    for (char want : {'\\', 'u'}) {
+      if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingString));
+      if (p_[pos_++] != want) return unexpected(error(ErrorCode::UnexpectedEndOfHexEscape));
+    }
+    auto second = hex4();
+    if (!second) return unexpected(std::move(second.error()));
+    if (*second < 0xDC00 || *second > 0xDFFF) return unexpected(error(ErrorCode::LoneLeadingSurrogateInHexEscape));
+    cp = 0x10000 + ((cp - 0xD800) << 10) + (*second - 0xDC00);
+  }
+  append_utf8(scratch_, cp);
+  return {};
+}
+
+Expected<std::string_view, Error> Reader::scan_string() {
+  ++pos_;  // opening quote
+  const std::size_t start = pos_;
+  std::size_t seg = pos_;
+  bool escaped = false;
+  bool bad_utf8 = false;
+  const auto* u = reinterpret_cast<const unsigned char*>(p_);
+  for (;;) {
+    while (pos_ < n_ && kPlain.plain[u[pos_]]) ++pos_;
+    if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingString));
+    const unsigned char c = u[pos_];
+    if (c == '"') {
+      std::string_view out;
+      if (escaped) {
+        scratch_.append(p_ + seg, pos_ - seg);
+        out = scratch_;
+      } else {
+        out = std::string_view(p_ + start, pos_ - start);
+      }
+      ++pos_;
+      // Invalid UTF-8 is reported once the whole string is known to be closed.
+      if (bad_utf8) return unexpected(error(ErrorCode::InvalidUnicodeCodePoint));
+      return out;
+    }
+    if (c == '\\') {
+      if (!escaped) {
+        escaped = true;
+        scratch_.clear();
+      }
+      scratch_.append(p_ + seg, pos_ - seg);
+      ++pos_;
+      if (auto e = scan_escape(); !e) return unexpected(std::move(e.error()));
+      seg = pos_;
+    } else if (c < 0x20) {
+      ++pos_;
+      return unexpected(error(ErrorCode::ControlCharacterWhileParsingString));
+    } else {
+      const std::size_t len = utf8_length(u + pos_, n_ - pos_);
+      if (len == 0) {
+        bad_utf8 = true;
+        ++pos_;
+      } else {
+        pos_ += len;
+      }
+    }
+  }
+}
+
+template <bool Convert>
+Expected<Reader::Number, Error> Reader::scan_number() {
+  const std::size_t start = pos_;
+  const bool negative = p_[pos_] == '-';
+  if (negative) ++pos_;
+  if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+  std::uint64_t mant = 0;
+  bool overflow = false;
+  char c = p_[pos_];
+  if (c == '0') {
+    ++pos_;
+    if (pos_ < n_ && is_digit(p_[pos_])) return unexpected(peek_error(ErrorCode::InvalidNumber));
+  } else if (is_digit(c)) {
+    for (; pos_ < n_ && is_digit(p_[pos_]); ++pos_) {
+      const std::uint64_t d = static_cast<std::uint64_t>(p_[pos_] - '0');
+      if (mant > (std::numeric_limits<std::uint64_t>::max() - d) / 10) overflow = true;
+      mant = mant * 10 + d;
+    }
+  } else {
+    return unexpected(peek_error(ErrorCode::InvalidNumber));
+  }
+  bool is_float = false;
+  if (pos_ < n_ && p_[pos_] == '.') {
+    is_float = true;
+    ++pos_;
+    if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+    if (!is_digit(p_[pos_])) return unexpected(peek_error(ErrorCode::InvalidNumber));
+    while (pos_ < n_ && is_digit(p_[pos_])) ++pos_;
+  }
+  if (pos_ < n_ && (p_[pos_] == 'e' || p_[pos_] == 'E')) {
+    is_float = true;
+    ++pos_;
+    if (pos_ < n_ && (p_[pos_] == '+' || p_[pos_] == '-')) ++pos_;
+    if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+    if (!is_digit(p_[pos_])) return unexpected(peek_error(ErrorCode::InvalidNumber));
+    while (pos_ < n_ && is_digit(p_[pos_])) ++pos_;
+  }
+  Number num{Kind::F64, 0, 0, 0.0};
+  if constexpr (!Convert) return num;
+  if (!is_float && !overflow) {
+    if (!negative) {
+      num.kind = Kind::U64;
+      num.u = mant;
+      return num;
+    }
+    // -0 has no signed-integer form; it stays the float -0.0.
+    if (mant != 0 && mant <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1) {
+      num.kind = Kind::I64;
+      num.i = static_cast<std::int64_t>(0 - mant);
+      return num;
+    }
+  }
+  const char* b = p_ + start;
+  const char* e = p_ + pos_;
+  auto res = std::from_chars(b, e, num.d);
+  if (res.ec == std::errc::result_out_of_range) {
+    if (magnitude_too_large(b, e)) return unexpected(error(ErrorCode::NumberOutOfRange));
+    num.d = negative ? -0.0 : 0.0;
+  } else if (res.ec != std::errc() || res.ptr != e || !std::isfinite(num.d)) {
+    return unexpected(error(ErrorCode::NumberOutOfRange));
+  }
+  return num;
+}
+
+template <bool Build>
+Expected<void, Error> Reader::parse_value(Value* out) {
+  const int c = peek();
+  switch (c) {
+    case kEof: return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+    case 'n':
+      ++pos_;
+      if (auto r = literal("ull"); !r) return r;
+      if constexpr (Build) *out = Value();
+      return {};
+    case 't':
+      ++pos_;
+      if (auto r = literal("rue"); !r) return r;
+      if constexpr (Build) *out = Value::boolean(true);
+      return {};
+    case 'f':
+      ++pos_;
+      if (auto r = literal("alse"); !r) return r;
+      if constexpr (Build) *out = Value::boolean(false);
+      return {};
+    case '"': {
+      auto s = scan_string();
+      if (!s) return unexpected(std::move(s.error()));
+      if constexpr (Build) *out = Value::string(std::string(*s));
+      return {};
+    }
+    case '[': return parse_array<Build>(out);
+    case '{': return parse_object<Build>(out);
+    default: break;
+  }
+  if (c == '-' || is_digit(c)) {
+    auto num = scan_number<Build>();
+    if (!num) return unexpected(std::move(num.error()));
+    if constexpr (Build) {
+      switch (num->kind) {
+        case Kind::U64: *out = Value::u64(num->u); break;
+        case Kind::I64: *out = Value::i64(num->i); break;
+        default: *out = Value::f64(num->d); break;
+      }
+    }
+    return {};
+  }
+  return unexpected(peek_error(ErrorCode::ExpectedSomeValue));
+}
+
+template <bool Build>
+Expected<void, Error> Reader::parse_array(Value* out) {
+  if (auto r = enter(); !r) return r;
+  const std::size_t base = item_stack_.size();
+  for (;;) {
+    auto more = next_element();
+    if (!more) return unexpected(std::move(more.error()));
+    if (!*more) break;
+    if constexpr (Build) {
+      Value item;
+      if (auto r = parse_value<true>(&item); !r) return r;
+      item_stack_.push_back(std::move(item));
+    } else {
+      if (auto r = parse_value<false>(nullptr); !r) return r;
+    }
+  }
+  if constexpr (Build) {
+    auto first = item_stack_.begin() + static_cast<std::ptrdiff_t>(base);
+    *out = Value::array(Value::Array(std::make_move_iterator(first), std::make_move_iterator(item_stack_.end())));
+    item_stack_.resize(base);
+  }
+  return {};
+}
+
+template <bool Build>
+Expected<void, Error> Reader::parse_object(Value* out) {
+  if (auto r = enter(); !r) return r;
+  const std::size_t base = member_stack_.size();
+  std::string_view key;
+  for (;;) {
+    auto more = next_member(key);
+    if (!more) return unexpected(std::move(more.error()));
+    if (!*more) break;
+    if constexpr (Build) {
+      Value::Member m{std::string(key), Value()};
+      if (auto r = parse_value<true>(&m.value); !r) return r;
+      member_stack_.push_back(std::move(m));
+    } else {
+      if (auto r = parse_value<false>(nullptr); !r) return r;
+    }
+  }
+  if constexpr (Build) {
+    auto first = member_stack_.begin() + static_cast<std::ptrdiff_t>(base);
+    *out = Value::object(
+        Value::Object(std::make_move_iterator(first), std::make_move_iterator(member_stack_.end())));
+    member_stack_.resize(base);
+  }
+  return {};
+}
+
+Expected<Value, Error> Reader::read_value() {
+  Value v;
+  if (auto r = parse_value<true>(&v); !r) return unexpected(std::move(r.error()));
+  return v;
+}
+
+Expected<void, Error> Reader::skip_value() { return parse_value<false>(nullptr); }
+
+Expected<void, Error> Reader::begin_array() {
+  peek();
+  return enter();
+}
+
+Expected<void, Error> Reader::begin_object() {
+  peek();
+  return enter();
+}
+
+Expected<bool, Error> Reader::next_element() {
+  const auto d = static_cast<std::size_t>(depth_);
+  int c = peek();
+  if (first_[d]) {
+    first_[d] = false;
+    if (c == ']') {
+      ++pos_;
+      --depth_;
+      return false;
+    }
+    if (c == kEof) return unexpected(peek_error(ErrorCode::EofWhileParsingList));
+    return true;
+  }
+  switch (c) {
+    case ',':
+      ++pos_;
+      if (peek() == ']') return unexpected(peek_error(ErrorCode::TrailingComma));
+      return true;
+    case ']':
+      ++pos_;
+      --depth_;
+      return false;
+    case kEof: return unexpected(peek_error(ErrorCode::EofWhileParsingList));
+    default: return unexpected(peek_error(ErrorCode::ExpectedListCommaOrEnd));
+  }
+}
+
+Expected<void, Error> Reader::end_array() {
+  const int c = peek();
+  switch (c) {
+    case ']':
+      ++pos_;
+      --depth_;
+      return {};
+    case ',':
+      if (first_[static_cast<std::size_t>(depth_)]) break;
+      ++pos_;
+      if (peek() == ']') return unexpected(peek_error(ErrorCode::TrailingComma));
+      return unexpected(peek_error(ErrorCode::TrailingCharacters));
+    case kEof: return unexpected(peek_error(ErrorCode::EofWhileParsingList));
+    default: break;
+  }
+  // An element stands where the array should have closed.
+  if (first_[static_cast<std::size_t>(depth_)]) return unexpected(peek_error(ErrorCode::TrailingCharacters));
+  return unexpected(peek_error(ErrorCode::ExpectedListCommaOrEnd));
+}
+
+Expected<bool, Error> Reader::next_member(std::string_view& key) {
+  const auto d = static_cast<std::size_t>(depth_);
+  int c = peek();
+  if (first_[d]) {
+    first_[d] = false;
+    if (c == '}') {
+      ++pos_;
+      --depth_;
+      return false;
+    }
+    if (c == kEof) return unexpected(peek_error(ErrorCode::EofWhileParsingObject));
+  } else {
+    switch (c) {
+      case ',':
+        ++pos_;
+        c = peek();
+        if (c == '}') return unexpected(peek_error(ErrorCode::TrailingComma));
+        if (c == kEof) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+        break;
+      case '}':
+        ++pos_;
+        --depth_;
+        return false;
+      case kEof: return unexpected(peek_error(ErrorCode::EofWhileParsingObject));
+      default: return unexpected(peek_error(ErrorCode::ExpectedObjectCommaOrEnd));
+    }
+  }
+  if (c != '"') return unexpected(peek_error(ErrorCode::KeyMustBeAString));
+  auto s = scan_string();
+  if (!s) return unexpected(std::move(s.error()));
+  key = *s;
+  key_end_ = pos_;
+  c = peek();
+  if (c == ':') {
+    ++pos_;
+    return true;
+  }
+  if (c == kEof) return unexpected(peek_error(ErrorCode::EofWhileParsingObject));
+  return unexpected(peek_error(ErrorCode::ExpectedColon));
+}
+
+Expected<void, Error> Reader::finish() {
+  if (peek() != kEof) return unexpected(peek_error(ErrorCode::TrailingCharacters));
+  return {};
+}
+
+Error Reader::invalid_type(std::string_view expected) {
+  const int c = peek();
+  switch (c) {
+    case kEof: return peek_error(ErrorCode::EofWhileParsingValue);
+    case '[': return locate_peek(Error::invalid_type(kFoundSequence, expected));
+    case '{': return locate_peek(Error::invalid_type(kFoundMap, expected));
+    case '"': {
+      auto s = scan_string();
+      if (!s) return std::move(s.error());
+      return locate(Error::invalid_type(describe_string(*s), expected));
+    }
+    case 'n':
+    case 't':
+    case 'f': {
+      if (auto r = parse_value<false>(nullptr); !r) return std::move(r.error());
+      if (c == 'n') return locate(Error::invalid_type(kFoundNull, expected));
+      return locate(Error::invalid_type(describe_bool(c == 't'), expected));
+    }
+    default: break;
+  }
+  if (c == '-' || is_digit(c)) {
+    auto num = scan_number<true>();
+    if (!num) return std::move(num.error());
+    switch (num->kind) {
+      case Kind::U64: return locate(Error::invalid_type(describe_u64(num->u), expected));
+      case Kind::I64: return locate(Error::invalid_type(describe_i64(num->i), expected));
+      default: return locate(Error::invalid_type(describe_f64(num->d), expected));
+    }
+  }
+  return peek_error(ErrorCode::ExpectedSomeValue);
+}
+
+Expected<Reader::Number, Error> Reader::read_number(std::string_view expected) {
+  const int c = peek();
+  if (c == '-' || is_digit(c)) return scan_number<true>();
+  return unexpected(invalid_type(expected));
+}
+
+Expected<double, Error> Reader::read_f64(std::string_view expected) {
+  auto num = read_number(expected);
+  if (!num) return unexpected(std::move(num.error()));
+  switch (num->kind) {
+    case Kind::U64: return static_cast<double>(num->u);
+    case Kind::I64: return static_cast<double>(num->i);
+    default: return num->d;
+  }
+}
+
+Expected<std::int64_t, Error> Reader::read_i64(std::string_view expected) {
+  auto num = read_number(expected);
+  if (!num) return unexpected(std::move(num.error()));
+  switch (num->kind) {
+    case Kind::I64: return num->i;
+    case Kind::U64:
+      if (num->u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+        return unexpected(locate(Error::invalid_value(describe_u64(num->u), expected)));
+      }
+      return static_cast<std::int64_t>(num->u);
+    default: return unexpected(locate(Error::invalid_type(describe_f64(num->d), expected)));
+  }
+}
+
+Expected<std::uint64_t, Error> Reader::read_u64(std::string_view expected) {
+  auto num = read_number(expected);
+  if (!num) return unexpected(std::move(num.error()));
+  switch (num->kind) {
+    case Kind::U64: return num->u;
+    case Kind::I64: return unexpected(locate(Error::invalid_value(describe_i64(num->i), expected)));
+    default: return unexpected(locate(Error::invalid_type(describe_f64(num->d), expected)));
+  }
+}
+
+Expected<std::uint32_t, Error> Reader::read_u32(std::string_view expected) {
+  auto num = read_u64(expected);
+  if (!num) return unexpected(std::move(num.error()));
+  if (*num > std::numeric_limits<std::uint32_t>::max()) {
+    return unexpected(locate(Error::invalid_value(describe_u64(*num), expected)));
+  }
+  return static_cast<std::uint32_t>(*num);
+}
+
+Expected<bool, Error> Reader::read_bool(std::string_view expected) {
+  const int c = peek();
+  if (c == 't' || c == 'f') {
+    if (auto r = parse_value<false>(nullptr); !r) return unexpected(std::move(r.error()));
+    return c == 't';
+  }
+  return unexpected(invalid_type(expected));
+}
+
+Expected<std::string_view, Error> Reader::read_str(std::string_view expected) {
+  if (peek() == '"') return scan_string();
+  return unexpected(invalid_type(expected));
+}
+
+Expected<bool, Error> Reader::read_null() {
+  if (peek() != 'n') return false;
+  ++pos_;
+  if (auto r = literal("ull"); !r) return unexpected(std::move(r.error()));
+  return true;
+}
+
+Expected<Value, Error> parse(std::string_view text) {
+  Reader r(text);
+  auto v = r.read_value();
+  if (!v) return v;
+  if (auto f = r.finish(); !f) return unexpected(std::move(f.error()));
+  return v;
+}
+
+}  // namespace vsci::json

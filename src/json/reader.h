@@ -1,0 +1,137 @@
+// json::Reader: a pull reader over JSON text, and json::parse, which reads a
+// whole text into a document tree with the same tokenizer.
+//
+// Typed records are read straight from the text with the Reader: peek() at the
+// next significant byte, read scalars with read_f64/read_i64/read_u64/read_u32/
+// read_bool/read_str, walk containers with begin_array + next_element (+
+// end_array for fixed-length forms) and begin_object + next_member, skip what
+// is not wanted with skip_value, or take a subtree with read_value. typed.h
+// holds read_record, which handles object form, array form, unknown, repeated
+// and missing members for a declared field list. Call finish() after the
+// top-level value to refuse trailing characters.
+//
+// Every failure is a json::Error carrying the position where reading stopped:
+// `locate` puts it at the last consumed byte (after a token: its last byte),
+// `locate_peek` at the next significant byte (at the end of input: the byte
+// count of the last line). Arrays and objects nest at most 127 levels; the
+// 128th opening bracket fails with "recursion limit exceeded".
+//
+// A Reader borrows the text, which must outlive it. One Reader per thread.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "json/error.h"
+#include "json/value.h"
+#include "util/expected.h"
+
+namespace vsci::json {
+
+inline constexpr int kMaxDepth = 127;
+
+class Reader {
+ public:
+  static constexpr int kEof = -1;
+
+  explicit Reader(std::string_view text) : p_(text.data()), n_(text.size()) {}
+
+  // The next byte after whitespace, not consumed; kEof at the end of input.
+  int peek() {
+    while (pos_ < n_ && is_ws(p_[pos_])) ++pos_;
+    return pos_ < n_ ? static_cast<unsigned char>(p_[pos_]) : kEof;
+  }
+  // Consumes the byte peek() returned.
+  void advance() { ++pos_; }
+  std::size_t offset() const { return pos_; }
+
+  // Whole values at the current position.
+  Expected<Value, Error> read_value();
+  Expected<void, Error> skip_value();
+
+  // Scalars. A value of another JSON type fails with "invalid type: {found},
+  // expected {expected}"; an integer outside the target range with "invalid
+  // value: integer `N`, expected {expected}". read_f64 takes any number.
+  Expected<double, Error> read_f64(std::string_view expected = "f64");
+  Expected<std::int64_t, Error> read_i64(std::string_view expected = "i64");
+  Expected<std::uint64_t, Error> read_u64(std::string_view expected = "u64");
+  Expected<std::uint32_t, Error> read_u32(std::string_view expected = "u32");
+  Expected<bool, Error> read_bool(std::string_view expected = "a boolean");
+  // The decoded string; the view stays valid until the next read.
+  Expected<std::string_view, Error> read_str(std::string_view expected = "a string");
+  // Consumes a `null` when one comes next and says whether it did.
+  Expected<bool, Error> read_null();
+
+  // Containers. begin_* expect peek() to have returned '[' or '{'.
+  Expected<void, Error> begin_array();
+  // True when an element follows (read or skip it next); false once the closing
+  // bracket is consumed.
+  Expected<bool, Error> next_element();
+  // Closes an array after its last wanted element: more elements fail with
+  // "trailing characters" (or "trailing comma" before the bracket).
+  Expected<void, Error> end_array();
+  Expected<void, Error> begin_object();
+  // True with `key` set (the colon consumed, the value next); false once the
+  // closing brace is consumed. `key` stays valid until the next read.
+  Expected<bool, Error> next_member(std::string_view& key);
+
+  // After the top-level value: only whitespace may follow.
+  Expected<void, Error> finish();
+
+  // Describes the next value for an invalid-type message, consuming it when it
+  // is a scalar; gives the syntax error instead when the value is malformed.
+  Error invalid_type(std::string_view expected);
+
+  Error locate(Error e) const { return at(std::move(e), pos_); }
+  Error locate_peek(Error e) const { return at(std::move(e), pos_ < n_ ? pos_ + 1 : n_); }
+  // At the closing quote of the key last returned by next_member.
+  Error locate_key(Error e) const { return at(std::move(e), key_end_); }
+  Error error(ErrorCode c) const { return locate(Error{std::string(syntax_message(c))}); }
+  Error peek_error(ErrorCode c) const { return locate_peek(Error{std::string(syntax_message(c))}); }
+
+ private:
+  struct Number {
+    Kind kind;  // U64, I64 or F64
+    std::uint64_t u;
+    std::int64_t i;
+    double d;
+  };
+
+  static bool is_ws(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+  // Positions the error after the first `prefix` bytes of the text.
+  Error at(Error e, std::size_t prefix) const;
+
+  template <bool Build>
+  Expected<void, Error> parse_value(Value* out);
+  template <bool Build>
+  Expected<void, Error> parse_array(Value* out);
+  template <bool Build>
+  Expected<void, Error> parse_object(Value* out);
+  Expected<void, Error> enter(); // depth check at a peeked bracket, then consumes it
+  Expected<void, Error> literal(const char* rest);  // after the first byte was consumed
+  Expected<std::string_view, Error> scan_string();  // at the opening quote
+  Expected<void, Error> scan_escape();
+  Expected<std::uint32_t, Error> hex4();
+  // Scans a number token; with Convert, also gives its value.
+  template <bool Convert>
+  Expected<Number, Error> scan_number();
+  Expected<Number, Error> read_number(std::string_view expected);
+
+  const char* p_;
+  std::size_t n_;
+  std::size_t pos_ = 0;
+  std::size_t key_end_ = 0;
+  int depth_ = 0;
+  std::bitset<kMaxDepth + 1> first_;  // per open container: no element seen yet
+  std::string scratch_;
+  std::vector<Value> item_stack_;
+  std::vector<Value::Member> member_stack_;
+};
+
+// The whole text as one value, followed by whitespace only.
+Expected<Value, Error> parse(std::string_view text);
+
+}  // namespace vsci::json

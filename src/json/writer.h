@@ -1,0 +1,72 @@
+// Compact JSON writing (no whitespace anywhere).
+//
+// json::write(value) writes a document tree, objects in key order. A Writer
+// streams typed records in their declared member order without building a
+// tree:
+//   json::Writer w;
+//   w.begin_object(); w.key("time"); w.i64(t); w.key("close"); w.f64(c); w.end_object();
+//   std::string text = w.take();
+// Separators are placed automatically. Floats use append_f64 (number_format.h):
+// non-finite is null, "0.0", "1e+16", ...; integers are plain decimal; strings
+// escape quote, backslash and bytes below 0x20 only. Writing never fails.
+// A Writer is a plain object for one thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "json/value.h"
+
+namespace vsci::json {
+
+// Appends `s` as a JSON string literal, quotes included.
+void append_string(std::string& out, std::string_view s);
+
+class Writer {
+ public:
+  Writer() { out_.reserve(128); }
+
+  void begin_object() { open('{'); }
+  void end_object() { close('}'); }
+  void begin_array() { open('['); }
+  void end_array() { close(']'); }
+  // The next member's name; its value follows.
+  void key(std::string_view name);
+
+  void null();
+  void boolean(bool b);
+  void u64(std::uint64_t v);
+  void i64(std::int64_t v);
+  void f64(double v);
+  void string(std::string_view s);
+  void value(const Value& v);
+  // Inserts already-written JSON text as one value.
+  void raw(std::string_view json);
+
+  const std::string& text() const { return out_; }
+  std::string take() { return std::move(out_); }
+
+ private:
+  void separate() {
+    if (need_comma_) out_ += ',';
+    need_comma_ = true;
+  }
+  void open(char c) {
+    separate();
+    out_ += c;
+    need_comma_ = false;
+  }
+  void close(char c) {
+    out_ += c;
+    need_comma_ = true;
+  }
+
+  std::string out_;
+  bool need_comma_ = false;
+};
+
+// The compact text of a document tree.
+std::string write(const Value& v);
+
+}  // namespace vsci::json

@@ -1,0 +1,100 @@
+// The document tree: literal classes of numbers, decoded strings, member order
+// and repeated keys.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "json/reader.h"
+#include "json/value.h"
+
+namespace vsci::json {
+namespace {
+
+Value parsed(std::string_view text) {
+  auto v = parse(text);
+  EXPECT_TRUE(v.ok()) << text << ": " << (v ? "" : v.error().to_string());
+  return v ? std::move(v).value() : Value();
+}
+
+TEST(JsonTree, IntegerLiteralsStayIntegers) {
+  EXPECT_EQ(parsed("0"), Value::u64(0));
+  EXPECT_EQ(parsed("42"), Value::u64(42));
+  EXPECT_EQ(parsed("18446744073709551615"), Value::u64(UINT64_MAX));
+  EXPECT_EQ(parsed("-1"), Value::i64(-1));
+  EXPECT_EQ(parsed("-9223372036854775808"), Value::i64(INT64_MIN));
+  // Out of 64-bit range, an integer literal becomes the nearest double.
+  EXPECT_EQ(parsed("18446744073709551616"), Value::f64(18446744073709551616.0));
+  EXPECT_EQ(parsed("-9223372036854775809"), Value::f64(-9223372036854775808.0));
+  // -0 has no integer form and keeps its sign as a float.
+  const Value neg_zero = parsed("-0");
+  ASSERT_EQ(neg_zero.kind(), Kind::F64);
+  EXPECT_TRUE(std::signbit(neg_zero.as_f64()));
+}
+
+TEST(JsonTree, FractionsAndExponentsGiveCorrectlyRoundedDoubles) {
+  EXPECT_EQ(parsed("1.0"), Value::f64(1.0));
+  EXPECT_EQ(parsed("1e2"), Value::f64(100.0));
+  EXPECT_EQ(parsed("1E+2"), Value::f64(100.0));
+  EXPECT_EQ(parsed("0.1"), Value::f64(0.1));
+  EXPECT_EQ(parsed("-2.5e-3"), Value::f64(-0.0025));
+  EXPECT_EQ(parsed("5e-324"), Value::f64(std::numeric_limits<double>::denorm_min()));
+  EXPECT_EQ(parsed("1.7976931348623157e308"), Value::f64(std::numeric_limits<double>::max()));
+  EXPECT_EQ(parsed("0.30000000000000004"), Value::f64(0.1 + 0.2));
+  // 2^53 + 1 lies halfway between two doubles: ties go to the even one.
+  EXPECT_EQ(parsed("9007199254740993.0"), Value::f64(9007199254740992.0));
+  const Value tiny = parsed("-1e-400");
+  ASSERT_EQ(tiny.kind(), Kind::F64);
+  EXPECT_EQ(tiny.as_f64(), 0.0);
+  EXPECT_TRUE(std::signbit(tiny.as_f64()));
+}
+
+TEST(JsonTree, StringsAreDecoded) {
+  EXPECT_EQ(parsed(R"("\" \\ \/ \b \f \n \r \t")").as_string(), "\" \\ / \b \f \n \r \t");
+  EXPECT_EQ(parsed(R"("\u00e9\u20AC")").as_string(), "\xc3\xa9\xe2\x82\xac");
+  EXPECT_EQ(parsed(R"("\ud83d\ude00")").as_string(), "\xf0\x9f\x98\x80");
+  EXPECT_EQ(parsed(R"("a\u0000b")").as_string(), std::string("a\0b", 3));
+  EXPECT_EQ(parsed("\"caf\xc3\xa9 \x7f\"").as_string(), "caf\xc3\xa9 \x7f");
+  EXPECT_EQ(parsed(R"("")").as_string(), "");
+}
+
+TEST(JsonTree, ObjectsAreOrderedByKeyBytesAndKeepTheLastRepeat) {
+  const Value v = parsed(R"({"b":1,"a":2,"b":3,"ab":4,"B":5,"\u00e9":6,"":7})");
+  ASSERT_TRUE(v.is_object());
+  std::string keys;
+  for (const auto& m : v.as_object()) keys += "[" + m.key + "]";
+  EXPECT_EQ(keys, "[][B][a][ab][b][\xc3\xa9]");
+  EXPECT_EQ(*v.find("b"), Value::u64(3));
+  EXPECT_EQ(v.find("c"), nullptr);
+  const Value cmd = parsed(R"({"cmd":"list","cmd":"version"})");
+  EXPECT_EQ(cmd.as_object().size(), 1u);
+  EXPECT_EQ(cmd.find("cmd")->as_string(), "version");
+}
+
+TEST(JsonTree, NestedContainersAndWhitespace) {
+  const Value v = parsed(" \t\r\n[ 1 , [ ] , { } , { \"x\" : [ true , false , null ] } ]\n ");
+  ASSERT_TRUE(v.is_array());
+  const auto& items = v.as_array();
+  ASSERT_EQ(items.size(), 4u);
+  EXPECT_EQ(items[1], Value::array());
+  EXPECT_EQ(items[2], Value::object());
+  Value expect_x = Value::array({Value::boolean(true), Value::boolean(false), Value()});
+  EXPECT_EQ(*items[3].find("x"), expect_x);
+}
+
+TEST(JsonTree, BuildingKeepsTheOrderRule) {
+  Value v = Value::object();
+  v.set("z", Value::u64(1));
+  v.set("a", Value::u64(2));
+  v.set("z", Value::u64(3));
+  ASSERT_EQ(v.as_object().size(), 2u);
+  EXPECT_EQ(v.as_object()[0].key, "a");
+  EXPECT_EQ(*v.find("z"), Value::u64(3));
+  Value built = Value::object({{"b", Value::u64(1)}, {"a", Value::u64(2)}, {"b", Value::u64(9)}});
+  EXPECT_EQ(built, parsed(R"({"a":2,"b":9})"));
+}
+
+}  // namespace
+}  // namespace vsci::json
