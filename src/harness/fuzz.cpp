@@ -3,6 +3,8 @@
 #include <bit>
 #include <cmath>
 
+#include "harness/properties.h"
+#include "harness/run_backtest.h"
 #include "json/number_format.h"
 
 namespace vsci {
@@ -138,6 +140,23 @@ std::vector<Candle> perturb_candles(const Perturbation& p, const std::vector<Can
       return dropout(candles, p.amount, rng);
   }
   return candles;
+}
+
+Expected<std::vector<FuzzFailure>, SessionError> run_fuzz(const StrategyTest& test, const std::vector<Candle>& candles) {
+  std::vector<FuzzFailure> failures;
+  if (!test.fuzz || test.fuzz->runs == 0) return failures;
+  const FuzzSpec& spec = *test.fuzz;
+  if (auto fault = perturbation_fault(spec.perturbation)) return unexpected(SessionError::bad_spec(std::move(*fault)));
+  Pcg64 rng = Pcg64::from_seed(spec.seed);
+  for (std::uint32_t run = 0; run < spec.runs; ++run) {
+    const std::vector<Candle> perturbed = perturb_candles(spec.perturbation, candles, rng);
+    auto output = run_backtest(test.strategy, perturbed);
+    if (!output) return unexpected(std::move(output).error());
+    for (PropertyResult& r : check_properties(test.property_checks, *output)) {
+      if (!r.passed) failures.push_back(FuzzFailure{run, std::move(r.property), std::move(r.detail)});
+    }
+  }
+  return failures;
 }
 
 }  // namespace vsci

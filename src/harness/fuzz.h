@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "engine/bar_context.h"
+#include "harness/session_error.h"
 #include "harness/strategy_test.h"
+#include "util/expected.h"
 
 namespace vsci {
 
@@ -50,5 +52,12 @@ std::optional<std::string> perturbation_fault(const Perturbation& p);
 // A perturbed copy of `candles`; advances `rng` (five draws per candle for
 // jitter, one for gap_shock and dropout). Times are never changed.
 std::vector<Candle> perturb_candles(const Perturbation& p, const std::vector<Candle>& candles, Pcg64& rng);
+
+// The test's fuzz runs over its dataset's `candles`: one generator seeded once,
+// `runs` perturbed backtests in order, a FuzzFailure for every property that
+// fails in a run. Empty without a fuzz member or with 0 runs (nothing drawn).
+// A bad amount is SessionError::BadSpec; a failed backtest ends the runs with
+// its error.
+Expected<std::vector<FuzzFailure>, SessionError> run_fuzz(const StrategyTest& test, const std::vector<Candle>& candles);
 
 }  // namespace vsci

@@ -1,6 +1,11 @@
 #include "harness/run_test.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "harness/fuzz.h"
+#include "harness/properties.h"
+#include "harness/run_backtest.h"
 
 namespace vsci {
 
@@ -126,6 +131,25 @@ std::vector<DiffEntry> compare_documents(const json::Value& expected, const json
     }
   }
   return diff;
+}
+
+Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data) {
+  const std::vector<Candle>* candles = find_dataset(data, test.dataset_ref);
+  if (candles == nullptr) return unexpected(SessionError::data("missing dataset: " + test.dataset_ref));
+  auto output = run_backtest(test.strategy, *candles);
+  if (!output) return unexpected(std::move(output).error());
+
+  TestResult result;
+  result.id = test.id;
+  if (test.expected && !test.expected->is_null()) result.diff = compare_documents(*test.expected, *output, test.tolerances);
+  result.property_results = check_properties(test.property_checks, *output);
+  auto fuzz = run_fuzz(test, *candles);
+  if (!fuzz) return unexpected(std::move(fuzz).error());
+  result.fuzz_failures = std::move(*fuzz);
+  result.passed = result.diff.empty() && result.fuzz_failures.empty() &&
+                  std::all_of(result.property_results.begin(), result.property_results.end(),
+                              [](const PropertyResult& r) { return r.passed; });
+  return result;
 }
 
 }  // namespace vsci

@@ -13,8 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "harness/envelopes.h"
+#include "harness/session_error.h"
 #include "harness/strategy_test.h"
 #include "json/value.h"
+#include "util/expected.h"
 
 namespace vsci {
 
@@ -43,5 +46,12 @@ Tolerance find_tolerance(const Tolerances& tolerances, std::string_view field);
 // rounded to 8 decimals.
 std::vector<DiffEntry> compare_documents(const json::Value& expected, const json::Value& actual,
                                          const Tolerances& tolerances);
+
+// Runs `test` against the command's datasets: a missing dataset is
+// SessionError::Data, and an error of the main run or of a fuzz run ends the
+// test with that error. Otherwise the result: the diff (when the test has an
+// expected document), the property results, the fuzz failures, and `passed`
+// when all three are clean.
+Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data);
 
 }  // namespace vsci
