@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs whatever is missing (Debian packages, then Python packages), then
+# Installs whatever is missing (Debian packages, then Python packages and
+# CMake/Ninja from PyPI), then
 # builds and installs the Python package. Each check is cheap, so a machine
 # that has everything pays only for an incremental build.
 #
@@ -15,8 +16,6 @@ as_root() {
 }
 
 missing=()
-command -v cmake >/dev/null 2>&1 || missing+=(cmake)
-command -v ninja >/dev/null 2>&1 || missing+=(ninja-build)
 command -v g++ >/dev/null 2>&1 || missing+=(g++)
 for pkg in libtbb-dev libgtest-dev libbenchmark-dev; do
   dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
@@ -38,9 +37,22 @@ fi
 
 # Debian's own interpreter refuses pip installs without this; root is expected.
 export PIP_BREAK_SYSTEM_PACKAGES=1 PIP_ROOT_USER_ACTION=ignore PIP_DISABLE_PIP_VERSION_CHECK=1
-if ! "$PY" -c 'import scikit_build_core, pytest' >/dev/null 2>&1; then
-  echo "installing Python packages: scikit-build-core pytest"
-  "$PY" -m pip install 'scikit-build-core>=0.9' pytest
+wanted=()
+"$PY" -c 'import scikit_build_core, pytest' >/dev/null 2>&1 || wanted+=('scikit-build-core>=0.10' pytest)
+# The abi3 build needs CMake 3.26 or later (Debian 12 ships 3.25): take it
+# from PyPI when the one on PATH is missing or older.
+cmake_ok() {
+  command -v cmake >/dev/null 2>&1 || return 1
+  local v
+  v=$(cmake --version | head -n1 | sed 's/[^0-9.]*\([0-9][0-9.]*\).*/\1/')
+  [ "$(printf '%s\n' 3.26 "$v" | sort -V | head -n1)" = 3.26 ]
+}
+cmake_ok || wanted+=('cmake>=3.26')
+command -v ninja >/dev/null 2>&1 || wanted+=(ninja)
+if [ ${#wanted[@]} -gt 0 ]; then
+  echo "installing Python packages: ${wanted[*]}"
+  "$PY" -m pip install "${wanted[@]}"
+  hash -r
 fi
 
 "$PY" -m pip install --no-build-isolation . \
