@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace vsci::json {
 namespace {
@@ -17,63 +18,80 @@ struct Digits {
 
 Digits shortest_digits(double magnitude) {
   char buf[40];
-  // Scientific form with no precision gives exactly the shortest digits.
-  auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific);
+  // Scientific form with no precision gives exactly the shortest digits:
+  // "d[.ddd]e[+-]XX".
+  const char* end = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific).ptr;
   Digits out;
   const char* p = buf;
-  for (; p < res.ptr && *p != 'e'; ++p) {
-    if (*p != '.') out.d[out.count++] = *p;
+  out.d[0] = *p++;
+  int k = 1;
+  if (*p == '.') {
+    for (++p; *p != 'e'; ++p) out.d[k++] = *p;
   }
-  // p points at 'e'; the exponent has a sign and at least two digits.
-  ++p;
-  const bool neg = *p == '-';
-  ++p;
+  ++p;  // 'e'
+  const bool neg = *p++ == '-';
   int e = 0;
-  for (; p < res.ptr; ++p) e = e * 10 + (*p - '0');
+  for (; p < end; ++p) e = e * 10 + (*p - '0');
   out.exp10 = neg ? -e : e;
-  while (out.count > 1 && out.d[out.count - 1] == '0') --out.count;
+  while (k > 1 && out.d[k - 1] == '0') --k;
+  out.count = k;
   return out;
 }
 
-void append_plain(std::string& out, const Digits& g) {
+char* put(char* p, const char* s, int n) {
+  std::memcpy(p, s, static_cast<std::size_t>(n));
+  return p + n;
+}
+
+char* put_zeros(char* p, int n) {
+  std::memset(p, '0', static_cast<std::size_t>(n));
+  return p + n;
+}
+
+// Plain decimal; needs k + |e| + 3 bytes.
+char* put_plain(char* p, const Digits& g) {
   const int k = g.count;
   const int e = g.exp10;
   if (e < 0) {
-    out += "0.";
-    out.append(static_cast<std::size_t>(-e - 1), '0');
-    out.append(g.d, static_cast<std::size_t>(k));
-  } else if (k <= e + 1) {
-    out.append(g.d, static_cast<std::size_t>(k));
-    out.append(static_cast<std::size_t>(e + 1 - k), '0');
-    out += ".0";
-  } else {
-    out.append(g.d, static_cast<std::size_t>(e + 1));
-    out += '.';
-    out.append(g.d + e + 1, static_cast<std::size_t>(k - e - 1));
+    *p++ = '0';
+    *p++ = '.';
+    p = put_zeros(p, -e - 1);
+    return put(p, g.d, k);
   }
+  if (k <= e + 1) {
+    p = put(p, g.d, k);
+    p = put_zeros(p, e + 1 - k);
+    *p++ = '.';
+    *p++ = '0';
+    return p;
+  }
+  p = put(p, g.d, e + 1);
+  *p++ = '.';
+  return put(p, g.d + e + 1, k - e - 1);
 }
 
-void append_scientific(std::string& out, const Digits& g) {
-  out += g.d[0];
+char* put_scientific(char* p, const Digits& g) {
+  *p++ = g.d[0];
   if (g.count > 1) {
-    out += '.';
-    out.append(g.d + 1, static_cast<std::size_t>(g.count - 1));
+    *p++ = '.';
+    p = put(p, g.d + 1, g.count - 1);
   }
-  out += 'e';
-  out += g.exp10 < 0 ? '-' : '+';
-  char buf[8];
-  auto res = std::to_chars(buf, buf + sizeof buf, std::abs(g.exp10));
-  out.append(buf, res.ptr);
+  *p++ = 'e';
+  *p++ = g.exp10 < 0 ? '-' : '+';
+  return std::to_chars(p, p + 8, std::abs(g.exp10)).ptr;
 }
 
-// Handles what both forms share; returns false when digits are still needed.
-bool append_special(std::string& out, double v) {
+// Handles zero and the sign; returns nullptr when digits are still needed.
+char* put_zero_or_sign(char*& p, double v) {
   if (v == 0.0) {
-    out += std::signbit(v) ? "-0.0" : "0.0";
-    return true;
+    if (std::signbit(v)) *p++ = '-';
+    *p++ = '0';
+    *p++ = '.';
+    *p++ = '0';
+    return p;
   }
-  if (std::signbit(v)) out += '-';
-  return false;
+  if (std::signbit(v)) *p++ = '-';
+  return nullptr;
 }
 
 }  // namespace
@@ -83,13 +101,17 @@ void append_f64(std::string& out, double v) {
     out += "null";
     return;
   }
-  if (append_special(out, v)) return;
-  const Digits g = shortest_digits(std::fabs(v));
-  if (g.exp10 >= -5 && g.exp10 <= 15) {
-    append_plain(out, g);
-  } else {
-    append_scientific(out, g);
+  // At most: sign, 17 digits, 5 leading zeros of a small number, "0.", or
+  // the scientific form with a three-digit exponent.
+  char buf[40];
+  char* p = buf;
+  if (char* end = put_zero_or_sign(p, v)) {
+    out.append(buf, end);
+    return;
   }
+  const Digits g = shortest_digits(std::fabs(v));
+  p = g.exp10 >= -5 && g.exp10 <= 15 ? put_plain(p, g) : put_scientific(p, g);
+  out.append(buf, p);
 }
 
 void append_plain_f64(std::string& out, double v) {
@@ -101,8 +123,15 @@ void append_plain_f64(std::string& out, double v) {
     out += v < 0 ? "-inf" : "inf";
     return;
   }
-  if (append_special(out, v)) return;
-  append_plain(out, shortest_digits(std::fabs(v)));
+  // Up to 309 integer digits or 324 fractional ones.
+  char buf[360];
+  char* p = buf;
+  if (char* end = put_zero_or_sign(p, v)) {
+    out.append(buf, end);
+    return;
+  }
+  p = put_plain(p, shortest_digits(std::fabs(v)));
+  out.append(buf, p);
 }
 
 }  // namespace vsci::json

@@ -1,6 +1,7 @@
 #include "json/writer.h"
 
 #include <charconv>
+#include <cstring>
 
 #include "json/number_format.h"
 
@@ -94,8 +95,22 @@ void append_string(std::string& out, std::string_view s) {
 
 void Writer::key(std::string_view name) {
   if (need_comma_) out_ += ',';
-  append_string(out_, name);
-  out_ += ':';
+  bool plain = true;
+  for (char c : name) plain &= kEscape.e[static_cast<unsigned char>(c)] == 0;
+  if (plain) {
+    // Member names are nearly always plain: one append instead of several.
+    const std::size_t at = out_.size();
+    out_.resize(at + name.size() + 3);
+    char* p = out_.data() + at;
+    *p++ = '"';
+    std::memcpy(p, name.data(), name.size());
+    p += name.size();
+    *p++ = '"';
+    *p = ':';
+  } else {
+    append_string(out_, name);
+    out_ += ':';
+  }
   need_comma_ = false;
 }
 

@@ -44,6 +44,10 @@ class Writer {
   // Inserts already-written JSON text as one value.
   void raw(std::string_view json);
 
+  // For callers that know roughly how much they will write (a candle list
+  // takes about 150 bytes per candle): saves regrowing a large buffer.
+  void reserve(std::size_t bytes) { out_.reserve(bytes); }
+
   const std::string& text() const { return out_; }
   std::string take() { return std::move(out_); }
 

@@ -1,0 +1,218 @@
+// Throughput of the JSON layer on a 1,000,000-candle request document, the
+// size it carries per backtest, next to plain memcpy/strlen over the same
+// bytes. Each benchmark reports bytes_per_second (shown as MB/s below the
+// table as well).
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/bar_context.h"
+#include "json/reader.h"
+#include "json/typed.h"
+#include "json/writer.h"
+
+namespace {
+
+using namespace vsci;
+
+constexpr std::size_t kCandles = 1000000;
+
+std::vector<Candle> make_candles() {
+  std::vector<Candle> out(kCandles);
+  double price = 100.0;
+  for (std::size_t i = 0; i < kCandles; ++i) {
+    const double step = std::sin(static_cast<double>(i) * 0.01) * 0.7 + std::cos(static_cast<double>(i) * 0.37) * 0.3;
+    Candle& c = out[i];
+    c.time = 1700000000000 + static_cast<std::int64_t>(i) * 60000;
+    c.open = price;
+    price += step;
+    c.close = price;
+    c.high = std::fmax(c.open, c.close) + 0.25;
+    c.low = std::fmin(c.open, c.close) - 0.25;
+    c.volume = 1000.0 + static_cast<double>(i % 977) * 3.5;
+  }
+  return out;
+}
+
+// The candle list written as the harness writes requests: objects, key order.
+std::string write_candles(const std::vector<Candle>& candles) {
+  json::Writer w;
+  w.begin_object();
+  w.key("candles");
+  w.begin_array();
+  for (const Candle& c : candles) {
+    w.begin_object();
+    w.key("close");
+    w.f64(c.close);
+    w.key("high");
+    w.f64(c.high);
+    w.key("low");
+    w.f64(c.low);
+    w.key("open");
+    w.f64(c.open);
+    w.key("time");
+    w.i64(c.time);
+    w.key("volume");
+    w.f64(c.volume);
+    w.end_object();
+  }
+  w.end_array();
+  w.end_object();
+  return w.take();
+}
+
+const std::vector<Candle>& candles() {
+  static const std::vector<Candle> c = make_candles();
+  return c;
+}
+
+const std::string& document() {
+  static const std::string doc = write_candles(candles());
+  return doc;
+}
+
+constexpr json::Field kCandleFields[] = {{"time", true}, {"open", true}, {"high", true},
+                                         {"low", true},  {"close", true}, {"volume", false}};
+constexpr json::Record kCandle{"Candle", kCandleFields};
+
+Expected<void, json::Error> read_candle(json::Reader& r, Candle& c) {
+  return json::read_record(r, kCandle, [&](std::size_t i, json::Reader& rd) -> Expected<void, json::Error> {
+    if (i == 0) {
+      auto t = rd.read_i64();
+      if (!t) return unexpected(std::move(t.error()));
+      c.time = *t;
+      return {};
+    }
+    auto x = rd.read_f64();
+    if (!x) return unexpected(std::move(x.error()));
+    double* slots[] = {nullptr, &c.open, &c.high, &c.low, &c.close, &c.volume};
+    *slots[i] = *x;
+    return {};
+  });
+}
+
+void finish(benchmark::State& state) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * document().size()));
+}
+
+void BM_Memcpy(benchmark::State& state) {
+  const std::string& doc = document();
+  std::string copy(doc.size(), '\0');
+  for (auto _ : state) {
+    std::memcpy(copy.data(), doc.data(), doc.size());
+    benchmark::DoNotOptimize(copy.data());
+    benchmark::ClobberMemory();
+  }
+  finish(state);
+}
+
+void BM_Strlen(benchmark::State& state) {
+  const std::string& doc = document();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(std::strlen(doc.c_str()));
+  }
+  finish(state);
+}
+
+void BM_ParseTree(benchmark::State& state) {
+  for (auto _ : state) {
+    auto v = json::parse(document());
+    if (!v) state.SkipWithError(v.error().to_string().c_str());
+    benchmark::DoNotOptimize(v);
+  }
+  finish(state);
+}
+
+void BM_SkipValue(benchmark::State& state) {
+  for (auto _ : state) {
+    json::Reader r(document());
+    if (!r.skip_value()) state.SkipWithError("skip failed");
+  }
+  finish(state);
+}
+
+void BM_ReadCandlesTyped(benchmark::State& state) {
+  std::vector<Candle> out;
+  out.reserve(kCandles);
+  for (auto _ : state) {
+    out.clear();
+    json::Reader r(document());
+    std::string_view key;
+    bool ok = r.begin_object().ok() && *r.next_member(key) && r.begin_array().ok();
+    while (ok) {
+      auto more = r.next_element();
+      if (!more || !*more) {
+        ok = more.ok();
+        break;
+      }
+      Candle c;
+      ok = read_candle(r, c).ok();
+      out.push_back(c);
+    }
+    if (!ok || out.size() != kCandles) state.SkipWithError("typed read failed");
+    benchmark::DoNotOptimize(out.data());
+  }
+  finish(state);
+}
+
+void BM_WriteTree(benchmark::State& state) {
+  auto tree = json::parse(document());
+  for (auto _ : state) {
+    std::string text = json::write(*tree);
+    if (text.size() != document().size()) state.SkipWithError("size differs");
+    benchmark::DoNotOptimize(text.data());
+  }
+  finish(state);
+}
+
+void BM_WriteStream(benchmark::State& state) {
+  for (auto _ : state) {
+    std::string text = write_candles(candles());
+    if (text.size() != document().size()) state.SkipWithError("size differs");
+    benchmark::DoNotOptimize(text.data());
+  }
+  finish(state);
+}
+
+BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Strlen)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseTree)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SkipValue)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadCandlesTyped)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteTree)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteStream)->Unit(benchmark::kMillisecond);
+
+// Prints one "name: N MB/s" line per benchmark after the usual table.
+class MegabytesReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      const double seconds = run.GetAdjustedRealTime() / 1e3;  // reported in milliseconds
+      if (seconds > 0) lines_.push_back(run.benchmark_name() + ": " +
+                                        std::to_string(static_cast<double>(document().size()) / seconds / 1e6) + " MB/s");
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::printf("document: %zu candles, %.1f MB\n", kCandles, static_cast<double>(document().size()) / 1e6);
+    for (const std::string& l : lines_) std::printf("%s\n", l.c_str());
+  }
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  MegabytesReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

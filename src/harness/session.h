@@ -1,0 +1,35 @@
+// Session: turns one command text into one answer text. Parses the text, picks
+// the command by its "cmd" member and hands the parsed command to that
+// command's handler; every failure becomes the error answer, so command()
+// never fails. Holds no state: any thread may call it, concurrently.
+//
+// Each command is one CommandHandler in the table of session.cpp; a new
+// command body replaces its table entry.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "harness/session_error.h"
+#include "json/value.h"
+#include "util/expected.h"
+
+namespace vsci {
+
+inline constexpr std::string_view kVersion = "0.2.0";
+
+// A command's body: the parsed command (an object holding a string "cmd") in,
+// the answer text out.
+using CommandHandler = Expected<std::string, SessionError> (*)(const json::Value& command);
+
+class Session {
+ public:
+  // `text` is the UTF-8 command; embedded NUL bytes are part of it.
+  static std::string command(std::string_view text);
+  static std::string_view version() { return kVersion; }
+};
+
+// The "version" command's answer: {"version":"0.2.0"}.
+Expected<std::string, SessionError> version_command(const json::Value& command);
+
+}  // namespace vsci

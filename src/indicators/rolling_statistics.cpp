@@ -1,0 +1,391 @@
+#include "indicators/rolling_statistics.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "indicators/cores/quantile.h"
+#include "indicators/cores/window_checks.h"
+
+namespace vsci {
+
+Expected<StdDev, IndicatorError> StdDev::create(std::uint64_t period) {
+  if (auto e = check_period(period)) return unexpected(*e);
+  return StdDev(static_cast<std::size_t>(period));
+}
+
+std::optional<double> StdDev::update_value(double x) {
+  if (!std::isfinite(x) || !moments_.push(x)) return std::nullopt;
+  return std::sqrt(moments_.variance());
+}
+
+Expected<Variance, IndicatorError> Variance::create(std::uint64_t period) {
+  if (auto e = check_period(period)) return unexpected(*e);
+  return Variance(static_cast<std::size_t>(period));
+}
+
+std::optional<double> Variance::update_value(double x) {
+  if (!std::isfinite(x) || !moments_.push(x)) return std::nullopt;
+  return moments_.variance();
+}
+
+Expected<ZScore, IndicatorError> ZScore::create(std::uint64_t period) {
+  if (auto e = check_period(period)) return unexpected(*e);
+  return ZScore(static_cast<std::size_t>(period));
+}
+
+std::optional<double> ZScore::update_value(double x) {
+  if (!std::isfinite(x) || !moments_.push(x)) return std::nullopt;
+  const double var = moments_.variance();
+  if (var == 0.0) return 0.0;
+  return (x - (moments_.shift() + moments_.m1())) / std::sqrt(var);
+}
+
+Expected<CoefficientOfVariation, IndicatorError> CoefficientOfVariation::create(std::uint64_t period) {
+  if (auto e = check_period(period)) return unexpected(*e);
+  return CoefficientOfVariation(static_cast<std::size_t>(period));
+}
+
+std::optional<double> CoefficientOfVariation::update_value(double x) {
+  if (!std::isfinite(x) || !moments_.push(x)) return std::nullopt;
+  const double mean = moments_.shift() + moments_.m1();
+  if (mean == 0.0) return 0.0;
+  return std::sqrt(moments_.variance()) / mean;
+}
+
+Expected<Skewness, IndicatorError> Skewness::create(std::uint64_t period) {
+  if (period < 3) return unexpected(IndicatorError::invalid_period("skewness needs period >= 3"));
+  if (period > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  return Skewness(static_cast<std::size_t>(period));
+}
+
+std::optional<double> Skewness::update_value(double x) {
+  if (!std::isfinite(x) || !moments_.push(x)) return std::nullopt;
+  const double var = moments_.variance();
+  if (var == 0.0) return 0.0;
+  const double n = moments_.n();
+  const double m1 = moments_.m1();
+  const double s2 = moments_.sum_d2() / n;
+  const double m3 = ((moments_.sum_d3() / n) + (m1 * -3.0) * s2) + (m1 * (m1 + m1)) * m1;
+  // A tiny variance can be non-zero while its power underflows.
+  const double denominator = var * std::sqrt(var);
+  if (denominator == 0.0) return 0.0;
+  return m3 / denominator;
+}
+
+Expected<Kurtosis, IndicatorError> Kurtosis::create(std::uint64_t period) {
+  if (period < 4) return unexpected(IndicatorError::invalid_period("kurtosis needs period >= 4"));
+  if (period > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  return Kurtosis(static_cast<std::size_t>(period));
+}
+
+std::optional<double> Kurtosis::update_value(double x) {
+  if (!std::isfinite(x) || !moments_.push(x)) return std::nullopt;
+  const double var = moments_.variance();
+  if (var == 0.0) return 0.0;
+  const double n = moments_.n();
+  const double m1 = moments_.m1();
+  const double s2 = moments_.sum_d2() / n;
+  const double q = m1 * m1;
+  const double m4 = (((moments_.sum_d4() / n) + (moments_.sum_d3() / n) * (m1 * -4.0)) + s2 * (q * 6.0)) + q * (q * -3.0);
+  const double denominator = var * var;
+  if (denominator == 0.0) return 0.0;
+  return m4 / denominator + (-3.0);
+}
+
+Expected<JarqueBera, IndicatorError> JarqueBera::create(std::uint64_t period) {
+  if (auto e = check_period(period)) return unexpected(*e);
+  if (period < 4) return unexpected(IndicatorError::invalid_period("Jarque-Bera needs period >= 4"));
+  return JarqueBera(static_cast<std::size_t>(period));
+}
+
+std::optional<double> JarqueBera::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  window_.push(x);
+  if (!window_.full()) return std::nullopt;
+  const std::size_t count = window_.size();
+  const double n = static_cast<double>(count);
+  double sum = -0.0;
+  for (std::size_t i = 0; i < count; ++i) sum += window_[i];
+  const double mean = sum / n;
+  double m2 = 0.0, m3 = 0.0, m4 = 0.0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double d = window_[i] - mean;
+    m2 += d * d;
+    m3 += d * (d * d);
+    m4 += (d * d) * (d * d);
+  }
+  m2 = m2 / n;
+  // NaN (overflowing closes) counts as a zero variance, as does a variance
+  // whose powers underflow.
+  if (!(m2 > 0.0)) return 0.0;
+  const double skew_den = m2 * std::sqrt(m2);
+  const double kurt_den = m2 * m2;
+  if (skew_den == 0.0 || kurt_den == 0.0) return 0.0;
+  const double s = (m3 / n) / skew_den;
+  const double k = (m4 / n) / kurt_den + (-3.0);
+  return n / 6.0 * (s * s + k * k * 0.25);
+}
+
+MedianAbsoluteDeviation::MedianAbsoluteDeviation(SortedWindow window) : window_(std::move(window)) {
+  deviations_.reserve(window_.period());
+}
+
+Expected<MedianAbsoluteDeviation, IndicatorError> MedianAbsoluteDeviation::create(std::uint64_t period) {
+  auto window = SortedWindow::create(period);
+  if (!window.ok()) return unexpected(window.error());
+  return MedianAbsoluteDeviation(std::move(window).value());
+}
+
+std::optional<double> MedianAbsoluteDeviation::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  window_.push(x);
+  if (!window_.full()) return std::nullopt;
+  sorted_abs_deviations(window_.sorted(), window_.median(), deviations_);
+  return sorted_median(deviations_);
+}
+
+Expected<RollingIqr, IndicatorError> RollingIqr::create(std::uint64_t period) {
+  auto window = SortedWindow::create(period);
+  if (!window.ok()) return unexpected(window.error());
+  return RollingIqr(std::move(window).value());
+}
+
+std::optional<double> RollingIqr::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  window_.push(x);
+  if (!window_.full()) return std::nullopt;
+  return sorted_quantile(window_.sorted(), 0.75) - sorted_quantile(window_.sorted(), 0.25);
+}
+
+Expected<RollingQuantile, IndicatorError> RollingQuantile::create(std::uint64_t period, double quantile) {
+  auto window = SortedWindow::create(period);
+  if (!window.ok()) return unexpected(window.error());
+  if (!(std::isfinite(quantile) && quantile >= 0.0 && quantile <= 1.0)) {
+    return unexpected(IndicatorError::invalid_parameter("rolling quantile must be a finite value in [0.0, 1.0]"));
+  }
+  return RollingQuantile(std::move(window).value(), quantile);
+}
+
+std::optional<double> RollingQuantile::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  window_.push(x);
+  if (!window_.full()) return std::nullopt;
+  return sorted_quantile(window_.sorted(), quantile_);
+}
+
+Expected<RollingPercentileRank, IndicatorError> RollingPercentileRank::create(std::uint64_t period) {
+  if (auto e = check_period(period)) return unexpected(*e);
+  return RollingPercentileRank(static_cast<std::size_t>(period));
+}
+
+std::optional<double> RollingPercentileRank::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  window_.push(x);
+  if (!window_.full()) return std::nullopt;
+  std::size_t less = 0;
+  std::size_t equal = 0;
+  for (std::size_t i = 0; i < window_.size(); ++i) {
+    less += window_[i] < x;
+    equal += window_[i] == x;
+  }
+  const double n = static_cast<double>(window_.size());
+  return ((static_cast<double>(equal) / 2.0) + static_cast<double>(less)) / n * 100.0;
+}
+
+Expected<RollingMinMaxScaler, IndicatorError> RollingMinMaxScaler::create(std::uint64_t period) {
+  if (auto e = check_period(period)) return unexpected(*e);
+  if (period == 1) return unexpected(IndicatorError::invalid_period("min-max scaler needs period >= 2"));
+  return RollingMinMaxScaler(static_cast<std::size_t>(period));
+}
+
+namespace {
+
+struct Range {
+  double min = std::numeric_limits<double>::infinity();
+  double max = -std::numeric_limits<double>::infinity();
+};
+
+Range window_range(const Ring<double>& window) {
+  Range r;
+  for (std::size_t i = 0; i < window.size(); ++i) {
+    r.min = std::min(r.min, window[i]);
+    r.max = std::max(r.max, window[i]);
+  }
+  return r;
+}
+
+}  // namespace
+
+std::optional<double> RollingMinMaxScaler::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  window_.push(x);
+  if (!window_.full()) return std::nullopt;
+  const Range r = window_range(window_);
+  const double span = r.max - r.min;
+  if (span > 0.0) return (x - r.min) / span;
+  return 0.5;
+}
+
+DetrendedStdDev::DetrendedStdDev(std::size_t period) : window_(period) {
+  const double n = static_cast<double>(period);
+  const double h = ((n - 1.0) * n) * 0.5;
+  d_ = ((n - 1.0) * n) * (n + n - 1.0) / 6.0 * n - h * h;
+}
+
+Expected<DetrendedStdDev, IndicatorError> DetrendedStdDev::create(std::uint64_t period) {
+  if (period < 2) return unexpected(IndicatorError::invalid_period("detrended stddev needs period >= 2"));
+  if (period > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  return DetrendedStdDev(static_cast<std::size_t>(period));
+}
+
+std::optional<double> DetrendedStdDev::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  window_.push(x);
+  if (!window_.full()) return std::nullopt;
+  const std::size_t count = window_.size();
+  const double n = static_cast<double>(count);
+  const double ic = (n - 1.0) * 0.5;
+  const double sxx = d_ / n;
+  // Values are taken relative to the oldest one so that the sums stay small.
+  const double y0 = window_[0];
+  double sum = 0.0;
+  for (std::size_t i = 0; i < count; ++i) sum += window_[i] - y0;
+  const double ybar = sum / n;
+  double sxy = 0.0;
+  for (std::size_t i = 0; i < count; ++i) sxy += (static_cast<double>(i) - ic) * ((window_[i] - y0) - ybar);
+  const double b = sxy / sxx;
+  double sse = 0.0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double e = ((window_[i] - y0) - ybar) - b * (static_cast<double>(i) - ic);
+    sse += e * e;
+  }
+  return std::sqrt(sse / n);
+}
+
+Expected<SampleEntropy, IndicatorError> SampleEntropy::create(std::uint64_t period, std::uint64_t m, double r_factor) {
+  if (period == 0 || m == 0) return unexpected(IndicatorError::period_zero());
+  // period >= m + 2, written so that a huge m cannot wrap.
+  if (period < 2 || m > period - 2) {
+    return unexpected(IndicatorError::invalid_period("sample entropy needs period >= m + 2"));
+  }
+  if (!(std::isfinite(r_factor) && r_factor > 0.0)) {
+    return unexpected(IndicatorError::invalid_parameter("sample entropy r_factor must be finite and positive"));
+  }
+  if (period > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  return SampleEntropy(static_cast<std::size_t>(period), static_cast<std::size_t>(m), r_factor);
+}
+
+std::optional<double> SampleEntropy::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  window_.push(x);
+  if (!window_.full()) return std::nullopt;
+  const std::size_t n = window_.size();
+  for (std::size_t i = 0; i < n; ++i) scratch_[i] = window_[i];
+  const double nf = static_cast<double>(n);
+  double sum = -0.0;
+  for (double v : scratch_) sum += v;
+  const double mean = sum / nf;
+  double sq = -0.0;
+  for (double v : scratch_) sq += (v - mean) * (v - mean);
+  const double var = sq / nf;
+  if (!(var > 0.0)) return 0.0;
+  if (n == m_) return 0.0;
+  const double r = std::sqrt(var) * r_factor_;
+  const std::size_t starts = n - m_;
+  std::uint64_t a = 0;
+  std::uint64_t b = 0;
+  for (std::size_t i = 0; i < starts; ++i) {
+    for (std::size_t j = i + 1; j < starts; ++j) {
+      std::size_t k = 0;
+      while (k < m_ && std::fabs(scratch_[i + k] - scratch_[j + k]) <= r) ++k;
+      if (k < m_) continue;
+      ++b;
+      if (std::fabs(scratch_[i + m_] - scratch_[j + m_]) <= r) ++a;
+    }
+  }
+  if (b == 0) return 0.0;
+  if (a == 0) return std::log(static_cast<double>(b));
+  return -std::log(static_cast<double>(a) / static_cast<double>(b));
+}
+
+Expected<ShannonEntropy, IndicatorError> ShannonEntropy::create(std::uint64_t period, std::uint64_t bins) {
+  if (period == 0 || bins == 0) return unexpected(IndicatorError::period_zero());
+  if (bins < 2) return unexpected(IndicatorError::invalid_period("Shannon entropy needs bins >= 2"));
+  if (bins > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  if (period > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  return ShannonEntropy(static_cast<std::size_t>(period), static_cast<std::size_t>(bins));
+}
+
+std::optional<double> ShannonEntropy::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  window_.push(x);
+  if (!window_.full()) return std::nullopt;
+  const Range r = window_range(window_);
+  if (r.max <= r.min) return 0.0;
+  const std::size_t last = counts_.size() - 1;
+  const double width = (r.max - r.min) / static_cast<double>(counts_.size());
+  std::fill(counts_.begin(), counts_.end(), 0);
+  for (std::size_t i = 0; i < window_.size(); ++i) {
+    const double v = window_[i];
+    std::size_t bin = last;
+    if (v != r.max) {
+      const double pos = (v - r.min) / width;
+      if (std::isnan(pos)) {
+        // 0 / 0 is the minimum over a zero width; inf / inf a value next to
+        // the maximum over an overflowing range.
+        bin = width == 0.0 ? 0 : last;
+      } else if (pos < static_cast<double>(last)) {
+        bin = static_cast<std::size_t>(pos);
+      }
+    }
+    ++counts_[bin];
+  }
+  const double n = static_cast<double>(window_.size());
+  double h = 0.0;
+  for (std::uint64_t c : counts_) {
+    if (c == 0) continue;
+    const double p = static_cast<double>(c) / n;
+    h += -p * std::log2(p);
+  }
+  return h;
+}
+
+namespace {
+
+std::optional<IndicatorError> check_multiplier(double k) {
+  if (!(std::isfinite(k) && k > 0.0)) return IndicatorError::non_positive_multiplier();
+  return std::nullopt;
+}
+
+}  // namespace
+
+Expected<BollingerBandwidth, IndicatorError> BollingerBandwidth::create(std::uint64_t period, double k) {
+  auto core = BollingerCore::create(period, k);
+  if (!core.ok()) return unexpected(core.error());
+  if (auto e = check_multiplier(k)) return unexpected(*e);
+  return BollingerBandwidth(std::move(core).value());
+}
+
+std::optional<double> BollingerBandwidth::update_value(double x) {
+  const auto bands = core_.update_value(x);
+  if (!bands) return std::nullopt;
+  if (bands->middle == 0.0) return 0.0;
+  return (bands->upper - bands->lower) / bands->middle;
+}
+
+Expected<PercentB, IndicatorError> PercentB::create(std::uint64_t period, double k) {
+  auto core = BollingerCore::create(period, k);
+  if (!core.ok()) return unexpected(core.error());
+  if (auto e = check_multiplier(k)) return unexpected(*e);
+  return PercentB(std::move(core).value());
+}
+
+std::optional<double> PercentB::update_value(double x) {
+  const auto bands = core_.update_value(x);
+  if (!bands) return std::nullopt;
+  const double width = bands->upper - bands->lower;
+  if (width == 0.0) return 0.5;
+  return (x - bands->lower) / width;
+}
+
+}  // namespace vsci

@@ -1,0 +1,325 @@
+// Rolling statistics of the close series: spread, position within the window,
+// shape, order statistics and irregularity over the last `period` closes, all
+// population statistics. ShiftedMoments is the running-moment window that the
+// spread and shape kinds (and the Sharpe-style ratios) share. Every kind
+// rejects a non-finite input itself, so any of them can be embedded directly.
+// Single-threaded use.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "indicators/cores/bollinger_core.h"
+#include "indicators/cores/ring.h"
+#include "indicators/cores/sorted_window.h"
+#include "indicators/indicator_error.h"
+#include "util/expected.h"
+
+namespace vsci {
+
+// Running sums of the powers of (value - shift) over a window of `period`
+// values. The shift is re-centred on the window mean every `period` accepted
+// values, which bounds the drift of the running sums. Order 2 keeps the first
+// two powers, order 4 all four.
+template <int Order>
+class ShiftedMoments {
+  static_assert(Order == 2 || Order == 4);
+
+ public:
+  explicit ShiftedMoments(std::size_t period) : window_(period) {}
+
+  // Takes a finite x; true once the window holds `period` values.
+  bool push(double x) {
+    if (window_.full()) {
+      const double d = window_.oldest() - shift_;
+      sum_d_ -= d;
+      sum_d2_ -= d * d;
+      if constexpr (Order == 4) {
+        const double d2 = d * d;
+        sum_d3_ -= d * d2;
+        sum_d4_ -= d2 * d2;
+      }
+    }
+    window_.push(x);
+    if (!shift_set_) {
+      shift_ = x;
+      shift_set_ = true;
+    }
+    const double d = x - shift_;
+    sum_d_ = sum_d_ + d;
+    sum_d2_ = d * d + sum_d2_;
+    if constexpr (Order == 4) {
+      const double d2 = d * d;
+      sum_d3_ += d * d2;
+      sum_d4_ += d2 * d2;
+    }
+    if (++since_recompute_ >= window_.capacity()) recentre();
+    return window_.full();
+  }
+
+  double n() const { return static_cast<double>(window_.capacity()); }
+  double shift() const { return shift_; }
+  double sum_d() const { return sum_d_; }
+  double sum_d2() const { return sum_d2_; }
+  double sum_d3() const { return sum_d3_; }
+  double sum_d4() const { return sum_d4_; }
+  // sum_d / n: the window mean is shift() + m1().
+  double m1() const { return sum_d_ / n(); }
+  // Population variance of a full window; negative or -0.0 residue, and the NaN
+  // that inf - inf gives on huge inputs, become +0.0.
+  double variance() const {
+    const double m1 = sum_d_ / n();
+    const double var = sum_d2_ / n() - m1 * m1;
+    return var > 0.0 ? var : 0.0;
+  }
+  std::size_t period() const { return window_.capacity(); }
+
+ private:
+  void recentre() {
+    since_recompute_ = 0;
+    const std::size_t count = window_.size();
+    double s = 0.0;
+    for (std::size_t i = 0; i < count; ++i) s += window_[i];
+    const double mean = s / static_cast<double>(count);
+    double s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const double d = window_[i] - mean;
+      const double d2 = d * d;
+      s1 += d;
+      s2 += d2;
+      if constexpr (Order == 4) {
+        s3 += d * d2;
+        s4 += d2 * d2;
+      }
+    }
+    shift_ = mean;
+    sum_d_ = s1;
+    sum_d2_ = s2;
+    sum_d3_ = s3;
+    sum_d4_ = s4;
+  }
+
+  Ring<double> window_;
+  double shift_ = 0.0;
+  bool shift_set_ = false;
+  double sum_d_ = 0.0;
+  double sum_d2_ = 0.0;
+  double sum_d3_ = 0.0;
+  double sum_d4_ = 0.0;
+  std::size_t since_recompute_ = 0;
+};
+
+// Population standard deviation of the last `period` values.
+class StdDev {
+ public:
+  static Expected<StdDev, IndicatorError> create(std::uint64_t period);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return moments_.period(); }
+
+ private:
+  explicit StdDev(std::size_t period) : moments_(period) {}
+  ShiftedMoments<2> moments_;
+};
+
+class Variance {
+ public:
+  static Expected<Variance, IndicatorError> create(std::uint64_t period);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return moments_.period(); }
+
+ private:
+  explicit Variance(std::size_t period) : moments_(period) {}
+  ShiftedMoments<2> moments_;
+};
+
+// Distance of the newest value from the window mean, in deviations.
+class ZScore {
+ public:
+  static Expected<ZScore, IndicatorError> create(std::uint64_t period);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return moments_.period(); }
+
+ private:
+  explicit ZScore(std::size_t period) : moments_(period) {}
+  ShiftedMoments<2> moments_;
+};
+
+// Deviation over mean (signed, not in percent).
+class CoefficientOfVariation {
+ public:
+  static Expected<CoefficientOfVariation, IndicatorError> create(std::uint64_t period);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return moments_.period(); }
+
+ private:
+  explicit CoefficientOfVariation(std::size_t period) : moments_(period) {}
+  ShiftedMoments<2> moments_;
+};
+
+// Population skewness (g1, no small-sample correction).
+class Skewness {
+ public:
+  static Expected<Skewness, IndicatorError> create(std::uint64_t period);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return moments_.period(); }
+
+ private:
+  explicit Skewness(std::size_t period) : moments_(period) {}
+  ShiftedMoments<4> moments_;
+};
+
+// Population excess kurtosis (no small-sample correction).
+class Kurtosis {
+ public:
+  static Expected<Kurtosis, IndicatorError> create(std::uint64_t period);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return moments_.period(); }
+
+ private:
+  explicit Kurtosis(std::size_t period) : moments_(period) {}
+  ShiftedMoments<4> moments_;
+};
+
+// Jarque-Bera normality statistic, recomputed from the window on each update.
+class JarqueBera {
+ public:
+  static Expected<JarqueBera, IndicatorError> create(std::uint64_t period);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return window_.capacity(); }
+
+ private:
+  explicit JarqueBera(std::size_t period) : window_(period) {}
+  Ring<double> window_;
+};
+
+// Raw median of the absolute deviations from the window median.
+class MedianAbsoluteDeviation {
+ public:
+  static Expected<MedianAbsoluteDeviation, IndicatorError> create(std::uint64_t period);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return window_.period(); }
+
+ private:
+  explicit MedianAbsoluteDeviation(SortedWindow window);
+  SortedWindow window_;
+  std::vector<double> deviations_;
+};
+
+// Interquartile range: quantile(0.75) - quantile(0.25).
+class RollingIqr {
+ public:
+  static Expected<RollingIqr, IndicatorError> create(std::uint64_t period);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return window_.period(); }
+
+ private:
+  explicit RollingIqr(SortedWindow window) : window_(std::move(window)) {}
+  SortedWindow window_;
+};
+
+class RollingQuantile {
+ public:
+  static Expected<RollingQuantile, IndicatorError> create(std::uint64_t period, double quantile);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return window_.period(); }
+
+ private:
+  RollingQuantile(SortedWindow window, double quantile) : window_(std::move(window)), quantile_(quantile) {}
+  SortedWindow window_;
+  double quantile_;
+};
+
+// Mid-rank of the newest value within the window, 0 to 100.
+class RollingPercentileRank {
+ public:
+  static Expected<RollingPercentileRank, IndicatorError> create(std::uint64_t period);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return window_.capacity(); }
+
+ private:
+  explicit RollingPercentileRank(std::size_t period) : window_(period) {}
+  Ring<double> window_;
+};
+
+// Position of the newest value between the window's minimum (0) and maximum (1).
+class RollingMinMaxScaler {
+ public:
+  static Expected<RollingMinMaxScaler, IndicatorError> create(std::uint64_t period);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return window_.capacity(); }
+
+ private:
+  explicit RollingMinMaxScaler(std::size_t period) : window_(period) {}
+  Ring<double> window_;
+};
+
+// Population deviation of the window around its least-squares line.
+class DetrendedStdDev {
+ public:
+  static Expected<DetrendedStdDev, IndicatorError> create(std::uint64_t period);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return window_.capacity(); }
+
+ private:
+  explicit DetrendedStdDev(std::size_t period);
+  Ring<double> window_;
+  double d_;  // N * sum(i^2) - (sum i)^2 over i = 0 .. N - 1
+};
+
+// Sample entropy with the tolerance r = r_factor * the window's deviation.
+// Quadratic in the period per update.
+class SampleEntropy {
+ public:
+  static Expected<SampleEntropy, IndicatorError> create(std::uint64_t period, std::uint64_t m, double r_factor);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return window_.capacity(); }
+
+ private:
+  SampleEntropy(std::size_t period, std::size_t m, double r_factor)
+      : window_(period), scratch_(period), m_(m), r_factor_(r_factor) {}
+  Ring<double> window_;
+  std::vector<double> scratch_;
+  std::size_t m_;
+  double r_factor_;
+};
+
+// Entropy in bits of the window's histogram over `bins` equal-width bins.
+class ShannonEntropy {
+ public:
+  static Expected<ShannonEntropy, IndicatorError> create(std::uint64_t period, std::uint64_t bins);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return window_.capacity(); }
+
+ private:
+  ShannonEntropy(std::size_t period, std::size_t bins) : window_(period), counts_(bins, 0) {}
+  Ring<double> window_;
+  std::vector<std::uint64_t> counts_;  // one count per bin, refilled on each update
+};
+
+// Width of the Bollinger band relative to its middle (a fraction).
+class BollingerBandwidth {
+ public:
+  static Expected<BollingerBandwidth, IndicatorError> create(std::uint64_t period, double k);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return core_.warmup(); }
+
+ private:
+  explicit BollingerBandwidth(BollingerCore core) : core_(std::move(core)) {}
+  BollingerCore core_;
+};
+
+// Position of the newest value within the Bollinger band (0 lower, 1 upper).
+class PercentB {
+ public:
+  static Expected<PercentB, IndicatorError> create(std::uint64_t period, double k);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return core_.warmup(); }
+
+ private:
+  explicit PercentB(BollingerCore core) : core_(std::move(core)) {}
+  BollingerCore core_;
+};
+
+}  // namespace vsci

@@ -1,0 +1,70 @@
+// Command dispatch: parse failures, the "cmd" member, the version answer and
+// the error answer's exact text.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "harness/session.h"
+
+namespace vsci {
+namespace {
+
+std::string answer(std::string_view text) { return Session::command(text); }
+std::string error_of(std::string_view message) { return "{\"error\":\"" + std::string(message) + "\",\"ok\":false}"; }
+
+TEST(SessionDispatch, VersionAnswer) {
+  EXPECT_EQ(answer(R"({"cmd":"version"})"), R"({"version":"0.2.0"})");
+  EXPECT_EQ(answer(R"({"cmd":"version","x":1})"), R"({"version":"0.2.0"})");
+  EXPECT_EQ(answer(" \n{ \"cmd\" : \"version\" }\r\n\t "), R"({"version":"0.2.0"})");
+  // The last of a repeated member counts.
+  EXPECT_EQ(answer(R"({"cmd":"list","cmd":"version"})"), R"({"version":"0.2.0"})");
+  EXPECT_EQ(answer(R"({"cmd":"ver\u0073ion"})"), R"({"version":"0.2.0"})");
+  EXPECT_EQ(Session::version(), "0.2.0");
+}
+
+TEST(SessionDispatch, ParseFailuresAreJsonErrorsWithPositions) {
+  EXPECT_EQ(answer(""), error_of("json error: EOF while parsing a value at line 1 column 0"));
+  EXPECT_EQ(answer(R"({"cmd":"version"} x)"), error_of("json error: trailing characters at line 1 column 19"));
+  EXPECT_EQ(answer("{\"cmd\":\n\"version\",}"), error_of("json error: trailing comma at line 2 column 11"));
+  EXPECT_EQ(answer(std::string("{\"cmd\":\"version\"}\0", 18)), error_of("json error: trailing characters at line 1 column 18"));
+  std::string deep = R"({"cmd":"version","x":)" + std::string(126, '[') + std::string(126, ']') + "}";
+  EXPECT_EQ(answer(deep), R"({"version":"0.2.0"})");
+  std::string too_deep = R"({"cmd":"version","x":)" + std::string(127, '[') + std::string(127, ']') + "}";
+  EXPECT_EQ(answer(too_deep), error_of("json error: recursion limit exceeded at line 1 column 148"));
+}
+
+TEST(SessionDispatch, CmdMustBeAStringMemberOfAnObject) {
+  for (const char* text : {R"({"cmd":5})", "{}", "[]", R"("version")", R"({"command":"list"})", "null",
+                           R"({"cmd":null})", R"({"cmd":["version"]})", "17"}) {
+    EXPECT_EQ(answer(text), error_of("bad spec: missing cmd")) << text;
+  }
+}
+
+TEST(SessionDispatch, UnknownCommandsAreNamedAsReceived) {
+  EXPECT_EQ(answer(R"({"cmd":"Version"})"), error_of("bad spec: unknown cmd: Version"));
+  EXPECT_EQ(answer(R"({"cmd":""})"), error_of("bad spec: unknown cmd: "));
+  EXPECT_EQ(answer(R"({"cmd":"version "})"), error_of("bad spec: unknown cmd: version "));
+  // The name goes back through the writer's escaping.
+  EXPECT_EQ(answer(R"({"cmd":"a\"b\\c\nd\u0001"})"), error_of(R"(bad spec: unknown cmd: a\"b\\c\nd\u0001)"));
+  EXPECT_EQ(answer(R"({"cmd":"\u00e9"})"), error_of("bad spec: unknown cmd: \xc3\xa9"));
+}
+
+TEST(SessionDispatch, CommandsNotYetBuiltAnswerWithAnError) {
+  for (const char* name : {"list", "run_test", "run_suite", "bless"}) {
+    const std::string got = answer(std::string(R"({"cmd":")") + name + "\"}");
+    EXPECT_EQ(got, error_of(std::string("bad spec: command not available yet: ") + name));
+  }
+}
+
+TEST(SessionErrorText, VariantPrefixes) {
+  EXPECT_EQ(SessionError::json(json::Error::missing_field("test")).to_string(), "json error: missing field `test`");
+  EXPECT_EQ(SessionError::json(json::Error{"expected value", 3, 7}).to_string(),
+            "json error: expected value at line 3 column 7");
+  EXPECT_EQ(SessionError::bad_spec("missing cmd").to_string(), "bad spec: missing cmd");
+  EXPECT_EQ(SessionError::data("missing dataset: d").to_string(), "data error: missing dataset: d");
+  EXPECT_EQ(SessionError::backtest("no candles").to_string(), "backtest error: no candles");
+  EXPECT_EQ(error_answer(SessionError::data("tab\there")), R"({"error":"data error: tab\there","ok":false})");
+}
+
+}  // namespace
+}  // namespace vsci

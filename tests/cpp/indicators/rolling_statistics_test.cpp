@@ -1,0 +1,391 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "indicators/rolling_statistics.h"
+#include "support/series.h"
+#include "support/window_reference.h"
+
+namespace vsci {
+namespace {
+
+using testing::build_error;
+using testing::build_ok;
+using testing::expect_matches_reference_on_walks;
+using testing::feed_closes;
+
+const std::string kMax = "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)";
+const std::vector<std::size_t> kPeriods = {1, 2, 5, 37};
+
+double mean_of(const std::vector<double>& w) {
+  double s = 0.0;
+  for (double v : w) s += v;
+  return s / static_cast<double>(w.size());
+}
+
+// Population central moment of order k.
+double central_moment(const std::vector<double>& w, int k) {
+  const double m = mean_of(w);
+  double s = 0.0;
+  for (double v : w) s += std::pow(v - m, k);
+  return s / static_cast<double>(w.size());
+}
+
+TEST(RollingStatistics, SpreadKindsMatchBatchMoments) {
+  expect_matches_reference_on_walks("Variance", {}, kPeriods, [](const auto& w) { return central_moment(w, 2); },
+                                    1e-9);
+  expect_matches_reference_on_walks("StdDev", {}, kPeriods,
+                                    [](const auto& w) { return std::sqrt(central_moment(w, 2)); }, 1e-9);
+  expect_matches_reference_on_walks("ZScore", {}, kPeriods, [](const auto& w) {
+    const double var = central_moment(w, 2);
+    return var < 1e-18 ? 0.0 : (w.back() - mean_of(w)) / std::sqrt(var);
+  }, 1e-8);
+  expect_matches_reference_on_walks("CoefficientOfVariation", {}, kPeriods, [](const auto& w) {
+    return std::sqrt(central_moment(w, 2)) / mean_of(w);
+  }, 1e-9);
+}
+
+TEST(RollingStatistics, SpreadKindsDegenerateWindows) {
+  // A flat window gives exactly 0 even after the shift is re-centred many times.
+  for (const char* kind : {"StdDev", "Variance", "ZScore", "CoefficientOfVariation"}) {
+    auto ind = build_ok(kind, {4});
+    for (auto v : feed_closes(*ind, std::vector<double>(50, 0.1))) {
+      if (v) {
+        ASSERT_EQ(*v, 0.0) << kind;
+      }
+    }
+    auto one = build_ok(kind, {1});
+    for (double x : {3.0, -7.5, 1e6}) ASSERT_EQ(*feed_closes(*one, {x})[0], 0.0) << kind;
+  }
+  // Mean exactly 0 gives 0; a negative mean a negative coefficient.
+  auto cv = build_ok("CoefficientOfVariation", {2});
+  const auto got = feed_closes(*cv, {-1.0, 1.0, -3.0});
+  EXPECT_EQ(*got[1], 0.0);
+  EXPECT_DOUBLE_EQ(*got[2], -2.0);  // window 1, -3: deviation 2 over mean -1
+  // Closes so large that the squares overflow: no NaN comes out.
+  auto sd = build_ok("StdDev", {3});
+  for (auto v : feed_closes(*sd, {1e300, -1e300, 1e300, 1e300, -1e300, 5.0})) {
+    if (v) {
+      EXPECT_FALSE(std::isnan(*v));
+    }
+  }
+}
+
+TEST(RollingStatistics, StdDevIsUsableDirectly) {
+  auto sd = StdDev::create(3).value();
+  EXPECT_FALSE(sd.update_value(1.0));
+  EXPECT_FALSE(sd.update_value(std::numeric_limits<double>::quiet_NaN()));
+  EXPECT_FALSE(sd.update_value(2.0));
+  EXPECT_DOUBLE_EQ(*sd.update_value(3.0), std::sqrt(2.0 / 3.0));
+  EXPECT_EQ(sd.warmup(), 3u);
+}
+
+std::vector<double> sorted_copy(std::vector<double> w) {
+  std::sort(w.begin(), w.end());
+  return w;
+}
+
+double median_of(const std::vector<double>& w) {
+  const auto s = sorted_copy(w);
+  const std::size_t n = s.size();
+  return n % 2 == 1 ? s[n / 2] : (s[n / 2 - 1] + s[n / 2]) * 0.5;
+}
+
+// Linear interpolation between order statistics at position p * (n - 1).
+double quantile_of(const std::vector<double>& w, double p) {
+  const auto s = sorted_copy(w);
+  const double pos = p * static_cast<double>(s.size() - 1);
+  const std::size_t i = static_cast<std::size_t>(std::floor(pos));
+  if (i + 1 >= s.size()) return s.back();
+  return s[i] + (pos - std::floor(pos)) * (s[i + 1] - s[i]);
+}
+
+TEST(RollingStatistics, ShapeKindsMatchBatchMoments) {
+  const std::vector<std::size_t> periods = {4, 9, 37};
+  expect_matches_reference_on_walks("Skewness", {}, periods, [](const auto& w) {
+    return central_moment(w, 3) / std::pow(central_moment(w, 2), 1.5);
+  }, 1e-7);
+  expect_matches_reference_on_walks("Kurtosis", {}, periods, [](const auto& w) {
+    return central_moment(w, 4) / std::pow(central_moment(w, 2), 2) - 3.0;
+  }, 1e-7);
+  // Recomputed from the window in a fixed order: exact.
+  expect_matches_reference_on_walks("JarqueBera", {}, periods, [](const auto& w) {
+    const double n = static_cast<double>(w.size());
+    double sum = -0.0;
+    for (double v : w) sum += v;
+    const double mean = sum / n;
+    double m2 = 0.0, m3 = 0.0, m4 = 0.0;
+    for (double v : w) {
+      const double d = v - mean;
+      m2 += d * d;
+      m3 += d * (d * d);
+      m4 += (d * d) * (d * d);
+    }
+    m2 /= n;
+    const double skew = (m3 / n) / (m2 * std::sqrt(m2));
+    const double kurt = (m4 / n) / (m2 * m2) - 3.0;
+    return n / 6.0 * (skew * skew + kurt * kurt * 0.25);
+  });
+}
+
+TEST(RollingStatistics, ShapeKindsNeverDivideByAnUnderflowedPower) {
+  // Variance about 1e-300: positive, but its 3/2 and 2nd powers underflow to 0.
+  const std::vector<double> tiny = {0.0, 1e-150, 3e-150, 0.5e-150, 2e-150};
+  for (const char* kind : {"Skewness", "Kurtosis", "JarqueBera"}) {
+    auto ind = build_ok(kind, {4});
+    for (auto v : feed_closes(*ind, tiny)) {
+      if (v) {
+        EXPECT_EQ(*v, 0.0) << kind;
+      }
+    }
+    auto flat = build_ok(kind, {5});
+    for (auto v : feed_closes(*flat, std::vector<double>(12, -3.25))) {
+      if (v) {
+        EXPECT_EQ(*v, 0.0) << kind;
+      }
+    }
+  }
+}
+
+TEST(RollingStatistics, OrderStatisticsMatchSortedWindow) {
+  const std::vector<std::size_t> periods = {1, 2, 6, 37};
+  expect_matches_reference_on_walks("MedianAbsoluteDeviation", {}, periods, [](const auto& w) {
+    const double c = median_of(w);
+    std::vector<double> dev;
+    for (double v : w) dev.push_back(std::fabs(v - c));
+    return median_of(dev);
+  });
+  expect_matches_reference_on_walks("RollingIqr", {}, periods,
+                                    [](const auto& w) { return quantile_of(w, 0.75) - quantile_of(w, 0.25); });
+  for (double p : {0.0, 0.1, 0.5, 0.9, 1.0}) {
+    expect_matches_reference_on_walks("RollingQuantile", {p}, periods,
+                                      [p](const auto& w) { return quantile_of(w, p); });
+  }
+  expect_matches_reference_on_walks("RollingPercentileRank", {}, periods, [](const auto& w) {
+    double below = 0.0, ties = 0.0;
+    for (double v : w) {
+      below += v < w.back();
+      ties += v == w.back();
+    }
+    return (below + ties / 2.0) / static_cast<double>(w.size()) * 100.0;
+  });
+}
+
+TEST(RollingStatistics, OrderStatisticsEdgeCases) {
+  // Rounded closes so that ties occur.
+  std::vector<double> ties = testing::random_walk(400, 3);
+  for (double& v : ties) v = std::round(v / 2.0);
+  testing::expect_matches_reference("RollingPercentileRank", {8}, 8, ties, [](const auto& w) {
+    double rank = 0.0;
+    for (double v : w) rank += v < w.back() ? 1.0 : v == w.back() ? 0.5 : 0.0;
+    return rank / 8.0 * 100.0;
+  });
+  auto rank = build_ok("RollingPercentileRank", {4});
+  EXPECT_EQ(*feed_closes(*rank, {2.0, 1.0, 3.0, 4.0})[3], 87.5);
+  auto q = build_ok("RollingQuantile", {4, 0.5});
+  EXPECT_EQ(*feed_closes(*q, {7.0, 1.0, 3.0, 4.0})[3], 3.5);
+  // Two values near the largest double still have a finite midpoint.
+  auto mad = build_ok("MedianAbsoluteDeviation", {2});
+  EXPECT_DOUBLE_EQ(*feed_closes(*mad, {1.7e308, 1.6e308})[1], 0.05e308);
+  for (const char* kind : {"MedianAbsoluteDeviation", "RollingIqr"}) {
+    auto one = build_ok(kind, {1});
+    EXPECT_EQ(*feed_closes(*one, {5.0})[0], 0.0) << kind;
+    auto flat = build_ok(kind, {3});
+    EXPECT_EQ(*feed_closes(*flat, {2.0, 2.0, 2.0})[2], 0.0) << kind;
+  }
+  auto one = build_ok("RollingPercentileRank", {1});
+  EXPECT_EQ(*feed_closes(*one, {-5.0})[0], 50.0);
+  auto flat = build_ok("RollingPercentileRank", {3});
+  EXPECT_EQ(*feed_closes(*flat, {2.0, 2.0, 2.0})[2], 50.0);
+}
+
+TEST(RollingStatistics, RangeAndTrendKindsMatchReference) {
+  const std::vector<std::size_t> periods = {2, 5, 37};
+  expect_matches_reference_on_walks("RollingMinMaxScaler", {}, periods, [](const auto& w) {
+    const auto [lo, hi] = std::minmax_element(w.begin(), w.end());
+    return *hi > *lo ? (w.back() - *lo) / (*hi - *lo) : 0.5;
+  });
+  // Residuals of the ordinary least-squares line through (i, v).
+  expect_matches_reference_on_walks("DetrendedStdDev", {}, periods, [](const auto& w) {
+    const double n = static_cast<double>(w.size());
+    double st = 0.0, sy = 0.0, stt = 0.0, sty = 0.0;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+      const double t = static_cast<double>(i);
+      st += t;
+      sy += w[i];
+      stt += t * t;
+      sty += t * w[i];
+    }
+    const double slope = (n * sty - st * sy) / (n * stt - st * st);
+    const double intercept = (sy - slope * st) / n;
+    double sse = 0.0;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+      const double e = w[i] - (intercept + slope * static_cast<double>(i));
+      sse += e * e;
+    }
+    return std::sqrt(sse / n);
+  }, 1e-7);
+  // A straight line has no deviation around itself.
+  auto line = build_ok("DetrendedStdDev", {5});
+  const auto got = feed_closes(*line, {1.0, 3.0, 5.0, 7.0, 9.0, 11.0, 13.0});
+  EXPECT_NEAR(*got[6], 0.0, 1e-12);
+  for (const char* kind : {"RollingMinMaxScaler", "DetrendedStdDev"}) {
+    auto flat = build_ok(kind, {3});
+    EXPECT_EQ(*feed_closes(*flat, {4.0, 4.0, 4.0})[2], std::string(kind) == "DetrendedStdDev" ? 0.0 : 0.5);
+  }
+}
+
+// Standard sample-entropy counting with tolerance r_factor * population deviation.
+double sample_entropy_of(const std::vector<double>& x, std::size_t m, double r_factor) {
+  const double n = static_cast<double>(x.size());
+  const double mean = mean_of(x);
+  double sq = 0.0;
+  for (double v : x) sq += (v - mean) * (v - mean);
+  if (sq == 0.0) return 0.0;
+  const double r = std::sqrt(sq / n) * r_factor;
+  const std::size_t starts = x.size() - m;
+  double a = 0.0, b = 0.0;
+  for (std::size_t i = 0; i < starts; ++i) {
+    for (std::size_t j = i + 1; j < starts; ++j) {
+      bool match = true;
+      for (std::size_t k = 0; k < m; ++k) match = match && std::fabs(x[i + k] - x[j + k]) <= r;
+      if (!match) continue;
+      b += 1.0;
+      if (std::fabs(x[i + m] - x[j + m]) <= r) a += 1.0;
+    }
+  }
+  if (b == 0.0) return 0.0;
+  if (a == 0.0) return std::log(b);
+  return -std::log(a / b);
+}
+
+double shannon_entropy_of(const std::vector<double>& w, std::size_t bins) {
+  const auto [lo, hi] = std::minmax_element(w.begin(), w.end());
+  if (*hi <= *lo) return 0.0;
+  const double width = (*hi - *lo) / static_cast<double>(bins);
+  std::vector<double> counts(bins, 0.0);
+  for (double v : w) counts[std::min(bins - 1, static_cast<std::size_t>((v - *lo) / width))] += 1.0;
+  double h = 0.0;
+  for (double c : counts) {
+    if (c > 0.0) h -= c / static_cast<double>(w.size()) * std::log2(c / static_cast<double>(w.size()));
+  }
+  return h;
+}
+
+TEST(RollingStatistics, EntropyKindsMatchReference) {
+  for (std::size_t m : {1, 2, 3}) {
+    for (double r_factor : {0.2, 0.5}) {
+      expect_matches_reference_on_walks("SampleEntropy", {static_cast<double>(m), r_factor}, {m + 2, 30},
+                                        [=](const auto& w) { return sample_entropy_of(w, m, r_factor); }, 1e-12);
+    }
+  }
+  for (std::size_t bins : {2, 5, 16}) {
+    expect_matches_reference_on_walks("ShannonEntropy", {static_cast<double>(bins)}, {1, 3, 40},
+                                      [=](const auto& w) { return shannon_entropy_of(w, bins); }, 1e-12);
+  }
+}
+
+TEST(RollingStatistics, EntropyEdgeCases) {
+  // Three matches of length 1 (the zeros), none extending to length 2: ln 3.
+  auto se = build_ok("SampleEntropy", {6, 1, 0.1});
+  EXPECT_DOUBLE_EQ(*feed_closes(*se, {0.0, 10.0, 0.0, 20.0, 0.0, 30.0})[5], std::log(3.0));
+  auto flat_se = build_ok("SampleEntropy", {4, 2, 0.2});
+  EXPECT_EQ(*feed_closes(*flat_se, {1.0, 1.0, 1.0, 1.0})[3], 0.0);
+
+  auto two = build_ok("ShannonEntropy", {4, 2});
+  EXPECT_EQ(*feed_closes(*two, {1.0, 5.0, 5.0, 1.0})[3], 1.0);
+  auto flat = build_ok("ShannonEntropy", {3, 4});
+  EXPECT_EQ(*feed_closes(*flat, {2.0, 2.0, 2.0})[2], 0.0);
+  // A range that overflows: offsets that stay finite fall into bin 0, the
+  // maximum and the value whose offset overflows into the last bin.
+  auto wide = build_ok("ShannonEntropy", {4, 2});
+  EXPECT_EQ(*feed_closes(*wide, {-1e308, 0.0, 9e307, 1e308})[3], 1.0);
+  const double third = 1.0 / 3.0;
+  // A range so small that its bin width underflows to 0.
+  auto narrow = build_ok("ShannonEntropy", {3, 4});
+  const double tiny = std::numeric_limits<double>::denorm_min();
+  EXPECT_DOUBLE_EQ(*feed_closes(*narrow, {0.0, tiny, 0.0})[2],
+                   -third * std::log2(third) - 2 * third * std::log2(2 * third));
+}
+
+TEST(RollingStatistics, BollingerKindsMatchBands) {
+  const std::vector<std::size_t> periods = {1, 5, 37};
+  for (double k : {1.0, 2.5}) {
+    expect_matches_reference_on_walks("BollingerBandwidth", {k}, periods, [k](const auto& w) {
+      return 2.0 * k * std::sqrt(central_moment(w, 2)) / mean_of(w);
+    }, 1e-9);
+    expect_matches_reference_on_walks("PercentB", {k}, periods, [k](const auto& w) {
+      const double band = k * std::sqrt(central_moment(w, 2));
+      return band < 1e-12 ? 0.5 : (w.back() - (mean_of(w) - band)) / (2.0 * band);
+    }, 1e-8);
+  }
+  auto bw = build_ok("BollingerBandwidth", {3, 2});
+  EXPECT_EQ(*feed_closes(*bw, {-1.0, 0.0, 1.0})[2], 0.0);  // middle 0
+  auto pb = build_ok("PercentB", {3, 2});
+  EXPECT_EQ(*feed_closes(*pb, {7.0, 7.0, 7.0})[2], 0.5);
+}
+
+TEST(RollingStatistics, ConstructorChecksInOrder) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double big = 16777217;
+  const std::string zero = "period must be greater than zero";
+  struct Case {
+    const char* kind;
+    std::vector<double> params;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"StdDev", {1e-300}, zero},
+      {"Variance", {big}, kMax},
+      {"ZScore", {big}, kMax},
+      {"CoefficientOfVariation", {big}, kMax},
+      {"MedianAbsoluteDeviation", {big}, kMax},
+      {"RollingIqr", {big}, kMax},
+      {"RollingPercentileRank", {big}, kMax},
+      {"Skewness", {2}, "invalid period: skewness needs period >= 3"},
+      {"Skewness", {big}, kMax},
+      {"Kurtosis", {3}, "invalid period: kurtosis needs period >= 4"},
+      {"Kurtosis", {big}, kMax},
+      {"JarqueBera", {3}, "invalid period: Jarque-Bera needs period >= 4"},
+      {"JarqueBera", {1e-300}, zero},
+      {"JarqueBera", {big}, kMax},
+      {"RollingMinMaxScaler", {1}, "invalid period: min-max scaler needs period >= 2"},
+      {"RollingMinMaxScaler", {big}, kMax},
+      {"DetrendedStdDev", {1}, "invalid period: detrended stddev needs period >= 2"},
+      {"DetrendedStdDev", {big}, kMax},
+      {"RollingQuantile", {big, 1.5}, kMax},
+      {"RollingQuantile", {5, 1.5}, "invalid parameter: rolling quantile must be a finite value in [0.0, 1.0]"},
+      {"RollingQuantile", {5, -0.1}, "invalid parameter: rolling quantile must be a finite value in [0.0, 1.0]"},
+      {"RollingQuantile", {5, nan}, "parameter #1 must be finite"},
+      {"RollingQuantile", {5, 0.0}, ""},
+      {"RollingQuantile", {5, 1.0}, ""},
+      {"SampleEntropy", {5, 1e-300, 0.2}, zero},
+      {"SampleEntropy", {5, 4, 0.2}, "invalid period: sample entropy needs period >= m + 2"},
+      {"SampleEntropy", {5, 1e20, 0.2}, "invalid period: sample entropy needs period >= m + 2"},
+      {"SampleEntropy", {1, 1, 0.2}, "invalid period: sample entropy needs period >= m + 2"},
+      {"SampleEntropy", {5, 3, 0.0}, "invalid parameter: sample entropy r_factor must be finite and positive"},
+      {"SampleEntropy", {5, 3, -1.0}, "invalid parameter: sample entropy r_factor must be finite and positive"},
+      {"SampleEntropy", {5, 3, 5e-324}, ""},
+      {"SampleEntropy", {1e20, 3, 0.2}, kMax},
+      {"ShannonEntropy", {5, 1e-300}, zero},
+      {"ShannonEntropy", {5, 1}, "invalid period: Shannon entropy needs bins >= 2"},
+      {"ShannonEntropy", {5, big}, kMax},
+      {"ShannonEntropy", {big, 4}, kMax},
+      {"BollingerBandwidth", {big, 0.0}, kMax},
+      {"BollingerBandwidth", {5, 0.0}, "multiplier must be greater than zero"},
+      {"PercentB", {5, -2.0}, "multiplier must be greater than zero"},
+      {"PercentB", {5, 5e-324}, ""},
+      {"PercentB", {1e-300, -2.0}, zero},
+  };
+  for (const Case& c : cases) {
+    const std::string want =
+        c.text.empty() ? "<built>" : std::string("invalid parameters for indicator ") + c.kind + ": " + c.text;
+    EXPECT_EQ(build_error(c.kind, c.params), want);
+  }
+}
+
+}  // namespace
+}  // namespace vsci

@@ -1,0 +1,427 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "support/close_kind_checks.h"
+
+namespace vsci {
+namespace {
+
+using testing::as_series;
+using testing::build_error;
+using testing::expect_series;
+using testing::reference_data;
+using testing::ref_ema;
+using testing::ref_sma;
+using testing::run_kind;
+using testing::Series;
+
+const std::string& kZero = testing::kPeriodZeroText;
+const std::string& kBound = testing::kMaxPeriodText;
+constexpr double z = testing::kZeroCount;
+
+
+// Up share in percent, 50 without movement.
+double share(double up, double down) { return up + down != 0.0 ? (up / (up + down)) * 100.0 : 50.0; }
+
+// Small whole-number closes with repeats and zeros, for streaks and zero divisors.
+std::vector<double> choppy_integers() {
+  std::vector<double> xs;
+  unsigned s = 12345;
+  for (int i = 0; i < 600; ++i) {
+    s = s * 1103515245u + 12345u;
+    xs.push_back(static_cast<double>((s >> 16) % 4));
+  }
+  return xs;
+}
+
+// ---- batch references, straight from the definitions ----
+
+Series ref_rsi(const Series& in, std::size_t n) {
+  Series out(in.size());
+  const double nm1 = static_cast<double>(n) - 1.0, inv = 1.0 / static_cast<double>(n);
+  std::optional<double> prev;
+  double sg = 0.0, sl = 0.0, g = 0.0, l = 0.0;
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < in.size(); ++i) {
+    if (!in[i]) continue;
+    const double x = *in[i];
+    if (!prev) {
+      prev = x;
+      continue;
+    }
+    const double d = x - *prev, gain = d > 0.0 ? d : 0.0, loss = d < 0.0 ? -d : 0.0;
+    prev = x;
+    if (k < n) {
+      sg += gain;
+      sl += loss;
+      if (++k < n) continue;
+      g = sg / static_cast<double>(n);
+      l = sl / static_cast<double>(n);
+    } else {
+      g = std::fma(g, nm1, gain) * inv;
+      l = std::fma(l, nm1, loss) * inv;
+    }
+    out[i] = g + l == 0.0 ? 50.0 : (g * 100.0) / (g + l);
+  }
+  return out;
+}
+
+Series ref_rsx(const std::vector<double>& xs, std::size_t n) {
+  const double a = 3.0 / (static_cast<double>(n) + 2.0), b = 1.0 - a;
+  double sn[6] = {}, sd[6] = {};
+  auto chain = [&](double* s, double in) {
+    auto st = [&](int j, double v) { return s[j] = s[j] * b + v * a; };
+    const double m1 = st(0, in), m2 = st(1, m1), m3 = st(2, 1.5 * m1 - 0.5 * m2), m4 = st(3, m3);
+    const double m5 = st(4, 1.5 * m3 - 0.5 * m4), m6 = st(5, m5);
+    return 1.5 * m5 - 0.5 * m6;
+  };
+  Series out(xs.size());
+  for (std::size_t i = 1; i < xs.size(); ++i) {
+    const double d = xs[i] - xs[i - 1];
+    const double num = chain(sn, d), den = chain(sd, std::fabs(d));
+    if (i >= n) out[i] = std::clamp(den > 0.0 ? (num / den + 1.0) * 50.0 : 50.0, 0.0, 100.0);
+  }
+  return out;
+}
+
+Series ref_rmi(const std::vector<double>& xs, std::size_t n, std::size_t m) {
+  Series out(xs.size());
+  const double nf = static_cast<double>(n);
+  double sg = 0.0, sl = 0.0, g = 0.0, l = 0.0;
+  for (std::size_t i = m; i < xs.size(); ++i) {
+    const double d = xs[i] - xs[i - m], gain = d > 0.0 ? d : 0.0, loss = d < 0.0 ? -d : 0.0;
+    const std::size_t k = i - m + 1;  // changes so far
+    if (k <= n) {
+      sg += gain;
+      sl += loss;
+      if (k < n) continue;
+      g = sg / nf;
+      l = sl / nf;
+    } else {
+      g = (gain + g * (nf - 1.0)) / nf;
+      l = (loss + l * (nf - 1.0)) / nf;
+    }
+    out[i] = share(g, l);
+  }
+  return out;
+}
+
+Series ref_cmo(const std::vector<double>& xs, std::size_t n) {
+  Series out(xs.size());
+  for (std::size_t i = n; i < xs.size(); ++i) {
+    double up = 0.0, down = 0.0;
+    for (std::size_t j = i + 1 - n; j <= i; ++j) {
+      up += std::max(xs[j] - xs[j - 1], 0.0);
+      down += std::max(xs[j - 1] - xs[j], 0.0);
+    }
+    out[i] = up + down == 0.0 ? 0.0 : (up - down) * 100.0 / (up + down);
+  }
+  return out;
+}
+
+Series ref_stoch_rsi(const std::vector<double>& xs, std::size_t n, std::size_t k) {
+  const Series r = ref_rsi(as_series(xs), n);
+  Series out(xs.size());
+  std::vector<double> seen;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    if (!r[i]) continue;
+    seen.push_back(*r[i]);
+    if (seen.size() < k) continue;
+    const double lo = *std::min_element(seen.end() - k, seen.end());
+    const double hi = *std::max_element(seen.end() - k, seen.end());
+    out[i] = hi - lo != 0.0 ? (*r[i] - lo) * 100.0 / (hi - lo) : 50.0;
+  }
+  return out;
+}
+
+Series ref_connors(const std::vector<double>& xs, std::size_t n, std::size_t s, std::size_t r) {
+  const Series r1 = ref_rsi(as_series(xs), n);
+  Series streak(xs.size());
+  double st = 0.0;
+  for (std::size_t i = 1; i < xs.size(); ++i) {
+    st = xs[i] > xs[i - 1] ? std::max(st, 0.0) + 1.0 : xs[i] < xs[i - 1] ? std::min(st, 0.0) - 1.0 : 0.0;
+    streak[i] = st;
+  }
+  const Series r2 = ref_rsi(streak, s);
+  Series out(xs.size());
+  std::vector<double> changes;
+  for (std::size_t i = 1; i < xs.size(); ++i) {
+    if (xs[i - 1] != 0.0) changes.push_back((xs[i] - xs[i - 1]) / xs[i - 1]);
+    if (changes.size() < r) continue;
+    const double v = changes.back();
+    const auto below = std::count_if(changes.end() - r, changes.end(), [&](double c) { return c < v; });
+    const double rank = static_cast<double>(below) * 100.0 / static_cast<double>(r);
+    if (r1[i] && r2[i]) out[i] = ((*r1[i] + *r2[i]) + rank) / 3.0;
+  }
+  return out;
+}
+
+Series ref_laguerre(const std::vector<double>& xs, double g) {
+  Series out(xs.size());
+  double l0 = xs[0], l1 = xs[0], l2 = xs[0], l3 = xs[0];
+  out[0] = 50.0;
+  for (std::size_t i = 1; i < xs.size(); ++i) {
+    const double n0 = (1.0 - g) * xs[i] + g * l0;
+    const double n1 = g * l1 + (l0 - g * n0);
+    const double n2 = g * l2 + (l1 - g * n1);
+    const double n3 = g * l3 + (l2 - g * n2);
+    l0 = n0, l1 = n1, l2 = n2, l3 = n3;
+    double up = 0.0, down = 0.0;
+    for (auto [a, b] : {std::pair{l0, l1}, std::pair{l1, l2}, std::pair{l2, l3}}) {
+      if (a >= b) up += a - b;
+      else down += b - a;
+    }
+    out[i] = up + down > 0.0 ? std::clamp(up * 100.0 / (up + down), 0.0, 100.0) : 50.0;
+  }
+  return out;
+}
+
+Series ref_adaptive(const std::vector<double>& xs, std::size_t n) {
+  Series out(xs.size());
+  const double nf = static_cast<double>(n);
+  double sg = 0.0, sl = 0.0, g = 0.0, l = 0.0;
+  for (std::size_t i = 1; i < xs.size(); ++i) {
+    const double d = xs[i] - xs[i - 1], gain = d > 0.0 ? d : 0.0, loss = d < 0.0 ? -d : 0.0;
+    if (i <= n) {  // the seeding bar gives the plain means, unsmoothed
+      sg += gain;
+      sl += loss;
+      if (i < n) continue;
+      g = sg / nf;
+      l = sl / nf;
+    } else {
+      double path = 0.0;
+      for (std::size_t j = i + 1 - n; j <= i; ++j) path += std::fabs(xs[j] - xs[j - 1]);
+      const double e = std::clamp(std::fabs(xs[i] - xs[i - n]) / path, 0.0, 1.0);
+      const double t = e * (2.0 / 3.0 - 2.0 / 31.0) + 2.0 / 31.0;
+      const double c = path != 0.0 ? t * t : (2.0 / 31.0) * (2.0 / 31.0);
+      g = g + (gain - g) * c;
+      l = l + (loss - l) * c;
+    }
+    out[i] = share(g, l);
+  }
+  return out;
+}
+
+Series ref_anchored(const std::vector<double>& xs) {
+  Series out(xs.size());
+  double cg = 0.0, cl = 0.0;
+  for (std::size_t i = 1; i < xs.size(); ++i) {
+    const double d = xs[i] - xs[i - 1];
+    if (d > 0.0) cg += d;
+    if (d < 0.0) cl -= d;
+    out[i] = cl == 0.0 ? (cg == 0.0 ? 50.0 : 100.0) : 100.0 - 100.0 / (cg / cl + 1.0);
+  }
+  return out;
+}
+
+Series ref_fisher(const std::vector<double>& xs, std::size_t n) {
+  Series out = ref_rsi(as_series(xs), n);
+  for (auto& v : out) {
+    if (!v) continue;
+    const double t = std::clamp((*v - 50.0) / 50.0, -0.999, 0.999);
+    v = 0.5 * std::log((1.0 + t) / (1.0 - t));
+  }
+  return out;
+}
+
+Series ref_dynamic(const std::vector<double>& xs, double b) {
+  Series out(xs.size());
+  std::vector<double> sds;
+  for (std::size_t i = 4; i < xs.size(); ++i) {
+    double mean = 0.0, var = 0.0;
+    for (std::size_t j = i - 4; j <= i; ++j) mean += xs[j] / 5.0;
+    for (std::size_t j = i - 4; j <= i; ++j) var += (xs[j] - mean) * (xs[j] - mean) / 5.0;
+    const double sd = std::sqrt(var);
+    sds.push_back(sd);
+    if (sds.size() < 10 || i < 30) continue;
+    double avg = 0.0;
+    for (std::size_t j = sds.size() - 10; j < sds.size(); ++j) avg += sds[j] / 10.0;
+    std::size_t len = 30;
+    if (sd > 0.0 && avg > 0.0) len = static_cast<std::size_t>(std::clamp(std::round(b * avg / sd), 5.0, 30.0));
+    double up = 0.0, down = 0.0;
+    for (std::size_t j = i + 1 - len; j <= i; ++j) {
+      up += std::max(xs[j] - xs[j - 1], 0.0);
+      down += std::max(xs[j - 1] - xs[j], 0.0);
+    }
+    out[i] = share(up, down);
+  }
+  return out;
+}
+
+Series ref_smoothed_histogram(const std::vector<double>& xs, std::size_t n, std::size_t p1, std::size_t p2,
+                              std::size_t q) {
+  const Series e2 = ref_ema(ref_ema(ref_rsi(as_series(xs), n), p1), p2);
+  const Series s = ref_sma(e2, q);
+  Series out(xs.size());
+  for (std::size_t i = 0; i < xs.size(); ++i)
+    if (s[i]) out[i] = *e2[i] - *s[i];
+  return out;
+}
+
+// ---- tests ----
+
+TEST(RsiFamily, ConstructorChecksInOrder) {
+  const std::string gamma = "invalid period: LaguerreRSI gamma must be a finite value in [0, 1]";
+  testing::expect_build_errors({
+      {"Rsi", {z}, kZero},
+      {"Rsi", {16777217}, kBound},
+      {"Rsx", {z}, kZero},
+      {"Rsx", {16777217}, kBound},
+      {"Rmi", {16777217, z}, kZero},
+      {"Rmi", {16777217, 3}, kBound},
+      {"Rmi", {14, 16777217}, kBound},
+      {"Cmo", {z}, kZero},
+      {"Cmo", {16777217}, kBound},
+      {"StochRsi", {16777217, z}, kZero},
+      {"StochRsi", {16777217, 14}, kBound},
+      {"StochRsi", {14, 16777217}, kBound},
+      {"ConnorsRsi", {16777217, 2, z}, kZero},
+      {"ConnorsRsi", {3, 16777217, 100}, kBound},
+      {"ConnorsRsi", {3, 2, 16777217}, kBound},
+      {"LaguerreRsi", {1.5}, gamma},
+      {"LaguerreRsi", {-1e-9}, gamma},
+      {"LaguerreRsi", {std::numeric_limits<double>::infinity()}, "parameter #0 must be finite"},
+      {"AdaptiveRsi", {z}, kZero},
+      {"AdaptiveRsi", {16777217}, kBound},
+      {"FisherRsi", {z}, kZero},
+      {"FisherRsi", {16777217}, kBound},
+      {"DynamicLengthRsi", {z}, kZero},
+      {"DynamicLengthRsi", {16777217}, kBound},
+      {"SmoothedRsiHistogram", {16777217, 3, 5, z}, kZero},
+      {"SmoothedRsiHistogram", {16777217, 3, 5, 9}, kBound},
+      {"SmoothedRsiHistogram", {14, 3, 16777217, 9}, kBound},
+  });
+  EXPECT_EQ(build_error("AnchoredRsi", {}), "<built>");
+  EXPECT_EQ(build_error("LaguerreRsi", {0}), "<built>");
+  EXPECT_EQ(build_error("LaguerreRsi", {1}), "<built>");
+  EXPECT_EQ(build_error("DynamicLengthRsi", {16777216}), "<built>");
+}
+
+TEST(RsiFamily, WarmupIsTheFirstValue) {
+  testing::expect_warmup("Rsi", {14}, 15);
+  testing::expect_warmup("Rsi", {1}, 2);
+  testing::expect_warmup("Rsx", {14}, 15);
+  testing::expect_warmup("Rmi", {14, 4}, 18);
+  testing::expect_warmup("Cmo", {9}, 10);
+  testing::expect_warmup("StochRsi", {14, 5}, 19);
+  testing::expect_warmup("ConnorsRsi", {3, 2, 100}, 101);
+  testing::expect_warmup("ConnorsRsi", {10, 2, 5}, 11);
+  testing::expect_warmup("ConnorsRsi", {3, 8, 5}, 10);
+  testing::expect_warmup("LaguerreRsi", {0.5}, 1);
+  testing::expect_warmup("AdaptiveRsi", {14}, 15);
+  testing::expect_warmup("AnchoredRsi", {}, 2);
+  testing::expect_warmup("FisherRsi", {9}, 10);
+  testing::expect_warmup("DynamicLengthRsi", {10}, 31);
+  testing::expect_warmup("SmoothedRsiHistogram", {14, 3, 5, 9}, 29);
+  testing::expect_warmup("SmoothedRsiHistogram", {1, 1, 1, 1}, 2);
+}
+
+TEST(RsiFamily, NonFiniteClosesAreSkipped) {
+  const std::pair<std::string, std::vector<double>> kinds[] = {
+      {"Rsi", {5}},          {"Rsx", {5}},        {"Rmi", {5, 3}},         {"Cmo", {5}},
+      {"StochRsi", {5, 4}},  {"ConnorsRsi", {3, 2, 20}}, {"LaguerreRsi", {0.6}}, {"AdaptiveRsi", {6}},
+      {"AnchoredRsi", {}},   {"FisherRsi", {5}},  {"DynamicLengthRsi", {12}}, {"SmoothedRsiHistogram", {5, 3, 4, 3}},
+  };
+  for (const auto& [kind, params] : kinds) testing::expect_skips_non_finite(kind, params);
+}
+
+TEST(RsiFamily, MatchBatchReferences) {
+  auto data = reference_data();
+  data.push_back(choppy_integers());
+  for (const auto& xs : data) {
+    expect_series(run_kind("Rsi", {14}, xs), ref_rsi(as_series(xs), 14), 0.0, "Rsi");
+    expect_series(run_kind("Rsx", {14}, xs), ref_rsx(xs, 14), 0.0, "Rsx");
+    expect_series(run_kind("Rmi", {14, 4}, xs), ref_rmi(xs, 14, 4), 0.0, "Rmi");
+    expect_series(run_kind("StochRsi", {14, 9}, xs), ref_stoch_rsi(xs, 14, 9), 0.0, "StochRsi");
+    expect_series(run_kind("ConnorsRsi", {3, 2, 100}, xs), ref_connors(xs, 3, 2, 100), 0.0, "ConnorsRsi");
+    expect_series(run_kind("LaguerreRsi", {0.5}, xs), ref_laguerre(xs, 0.5), 0.0, "LaguerreRsi");
+    expect_series(run_kind("LaguerreRsi", {0.8}, xs), ref_laguerre(xs, 0.8), 0.0, "LaguerreRsi 0.8");
+    expect_series(run_kind("AnchoredRsi", {}, xs), ref_anchored(xs), 0.0, "AnchoredRsi");
+    expect_series(run_kind("FisherRsi", {9}, xs), ref_fisher(xs, 9), 0.0, "FisherRsi");
+    // Kinds whose windows keep running sums, against fresh window sums.
+    expect_series(run_kind("Cmo", {9}, xs), ref_cmo(xs, 9), 1e-9, "Cmo");
+    expect_series(run_kind("AdaptiveRsi", {14}, xs), ref_adaptive(xs, 14), 1e-9, "AdaptiveRsi");
+    expect_series(run_kind("DynamicLengthRsi", {12}, xs), ref_dynamic(xs, 12), 1e-9, "DynamicLengthRsi");
+    expect_series(run_kind("SmoothedRsiHistogram", {14, 3, 5, 9}, xs), ref_smoothed_histogram(xs, 14, 3, 5, 9),
+                  1e-9, "SmoothedRsiHistogram");
+  }
+}
+
+TEST(RsiFamily, RsiOnMonotoneAndFlatSeries) {
+  std::vector<double> rising = {50.0}, falling = {50.0};
+  for (int i = 1; i < 80; ++i) {
+    rising.push_back(rising.back() + 0.1 * (1 + i % 4));
+    falling.push_back(falling.back() - 0.1 * (1 + i % 4));
+  }
+  const std::vector<double> flat(80, 3.3);
+  for (const std::string kind : {"Rsi", "Cmo"}) {
+    const Series up = run_kind(kind, {14}, rising), down = run_kind(kind, {14}, falling);
+    const Series still = run_kind(kind, {14}, flat);
+    for (std::size_t i = 14; i < 80; ++i) {
+      EXPECT_NEAR(*up[i], 100.0, 2e-14) << kind;  // (G * 100) / G: one rounding step at most
+      if (kind == "Rsi") {
+        EXPECT_EQ(*down[i], 0.0);
+      } else {
+        EXPECT_NEAR(*down[i], -100.0, 2e-14);
+      }
+      EXPECT_EQ(*still[i], kind == "Rsi" ? 50.0 : 0.0) << kind;
+    }
+  }
+  // Period 1: the latest change alone decides.
+  const Series one = run_kind("Rsi", {1}, {5, 7, 4, 4, 9});
+  EXPECT_FALSE(one[0].has_value());
+  EXPECT_NEAR(*one[1], 100.0, 2e-14);
+  EXPECT_EQ(one[2], 0.0);
+  EXPECT_EQ(one[3], 50.0);
+  // Rmi with a one-bar momentum is the Rsi up to rounding.
+  for (const auto& xs : reference_data())
+    expect_series(run_kind("Rmi", {14, 1}, xs), ref_rsi(as_series(xs), 14), 1e-12, "Rmi vs Rsi");
+  // StochRsi over equal RSI values, DynamicLengthRsi without movement.
+  EXPECT_EQ(run_kind("StochRsi", {5, 4}, flat).back(), 50.0);
+  const Series dyn = run_kind("DynamicLengthRsi", {10}, flat);
+  EXPECT_FALSE(dyn[29].has_value());
+  EXPECT_EQ(dyn[30], 50.0);
+  EXPECT_EQ(dyn.back(), 50.0);
+}
+
+TEST(RsiFamily, OwnSmoothingEdgeCases) {
+  // Laguerre with gamma 0: the up share of the last three close changes, the
+  // first close standing in for closes before it.
+  const Series lag = run_kind("LaguerreRsi", {0}, {10, 12, 11, 15});
+  EXPECT_EQ(lag[0], 50.0);
+  EXPECT_EQ(lag[1], 100.0);
+  EXPECT_EQ(lag[2], 2.0 * 100.0 / 3.0);
+  EXPECT_EQ(lag[3], 6.0 * 100.0 / 7.0);
+  // Anchored: first value on the second close; 50 with no movement, 100 with gains only.
+  const Series anchored = run_kind("AnchoredRsi", {}, {4, 4, 6, 5});
+  EXPECT_FALSE(anchored[0].has_value());
+  EXPECT_EQ(anchored[1], 50.0);
+  EXPECT_EQ(anchored[2], 100.0);
+  EXPECT_EQ(anchored[3], 100.0 - 100.0 / (2.0 / 1.0 + 1.0));
+  // Fisher saturates at the clamp on a rising series.
+  const double edge = 0.5 * std::log((1.0 + 0.999) / (1.0 - 0.999));
+  EXPECT_EQ(run_kind("FisherRsi", {5}, {1, 2, 3, 4, 5, 6, 7, 8}).back(), edge);
+  // Histogram of 1-bar smoothings: the RSI minus itself from the second close on.
+  const Series hist = run_kind("SmoothedRsiHistogram", {1, 1, 1, 1}, testing::random_walk(40, 9));
+  EXPECT_FALSE(hist[0].has_value());
+  for (std::size_t i = 1; i < hist.size(); ++i) EXPECT_EQ(hist[i], 0.0);
+}
+
+TEST(RsiFamily, ConnorsRankSkipsZeroPreviousClose) {
+  // The close after the 0 adds no change to the rank window (of 3): on that
+  // bar the window is still {1/3, -1/2, -1}, and its newest value -1 (the step
+  // down to 0) has nothing below it, so the rank is 0.
+  const std::vector<double> xs = {1, 2, 3, 4, 2, 0, 5, 6, 6, 3};
+  const Series got = run_kind("ConnorsRsi", {2, 2, 3}, xs);
+  expect_series(got, ref_connors(xs, 2, 2, 3), 0.0, "ConnorsRsi with a zero close");
+  Series streak = as_series({0, 1, 2, 3, -1, -2, 1, 2, 0, -1});
+  streak[0].reset();  // the first close has no streak
+  const double r1 = *ref_rsi(as_series(xs), 2)[6], r2 = *ref_rsi(streak, 2)[6];
+  EXPECT_EQ(got[6], ((r1 + r2) + 0.0) / 3.0);
+}
+
+}  // namespace
+}  // namespace vsci
