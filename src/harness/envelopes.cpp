@@ -1,0 +1,142 @@
+#include "harness/envelopes.h"
+
+#include <algorithm>
+
+#include "json/typed.h"
+#include "json/writer.h"
+
+namespace vsci {
+
+namespace {
+
+using json::Error;
+using json::Value;
+
+constexpr json::Field kCandleFields[] = {{"time", true}, {"open", true},  {"high", true},
+                                         {"low", true},  {"close", true}, {"volume", false}};
+constexpr json::Record kCandleRecord{"Candle", kCandleFields};
+
+constexpr json::Field kTestEnvelopeFields[] = {{"test", true}, {"data", false}};
+constexpr json::Record kTestEnvelopeRecord{"TestEnvelope", kTestEnvelopeFields};
+constexpr json::Field kSuiteEnvelopeFields[] = {{"tests", true}, {"data", false}};
+constexpr json::Record kSuiteEnvelopeRecord{"SuiteEnvelope", kSuiteEnvelopeFields};
+constexpr json::Field kListEnvelopeFields[] = {{"tests", true}};
+constexpr json::Record kListEnvelopeRecord{"ListEnvelope", kListEnvelopeFields};
+
+}  // namespace
+
+const std::vector<Candle>* find_dataset(const Datasets& data, std::string_view name) {
+  auto it = std::lower_bound(data.begin(), data.end(), name,
+                             [](const auto& entry, std::string_view n) { return entry.first < n; });
+  if (it == data.end() || it->first != name) return nullptr;
+  return &it->second;
+}
+
+Expected<Candle, Error> read_candle(const Value& v) {
+  Candle c;
+  auto r = json::read_record(v, kCandleRecord, [&](std::size_t i, const Value& x) -> Expected<void, Error> {
+    if (i == 0) {
+      auto t = json::get_i64(x);
+      if (!t) return unexpected(std::move(t.error()));
+      c.time = *t;
+      return {};
+    }
+    auto f = json::get_f64(x);
+    if (!f) return unexpected(std::move(f.error()));
+    double* slots[] = {nullptr, &c.open, &c.high, &c.low, &c.close, &c.volume};
+    *slots[i] = *f;
+    return {};
+  });
+  if (!r) return unexpected(std::move(r.error()));
+  return c;
+}
+
+Expected<Datasets, Error> read_data_map(const Value& v) {
+  auto map = json::get_object(v);
+  if (!map) return unexpected(std::move(map.error()));
+  Datasets data;
+  data.reserve((*map)->size());
+  for (const Value::Member& m : **map) {
+    auto list = json::get_array(m.value);
+    if (!list) return unexpected(std::move(list.error()));
+    std::vector<Candle> candles;
+    candles.reserve((*list)->size());
+    for (const Value& item : **list) {
+      auto c = read_candle(item);
+      if (!c) return unexpected(std::move(c.error()));
+      candles.push_back(*c);
+    }
+    data.emplace_back(m.key, std::move(candles));
+  }
+  return data;
+}
+
+Expected<TestEnvelope, Error> read_test_envelope(const Value& v) {
+  TestEnvelope env;
+  auto r = json::read_record(v, kTestEnvelopeRecord, [&](std::size_t i, const Value& x) -> Expected<void, Error> {
+    if (i == 1) {
+      auto d = read_data_map(x);
+      if (!d) return unexpected(std::move(d.error()));
+      env.data = std::move(*d);
+      return {};
+    }
+    auto t = read_strategy_test(x);
+    if (!t) return unexpected(std::move(t.error()));
+    env.test = std::move(*t);
+    return {};
+  });
+  if (!r) return unexpected(std::move(r.error()));
+  return env;
+}
+
+Expected<SuiteEnvelope, Error> read_suite_envelope(const Value& v) {
+  SuiteEnvelope env;
+  auto r = json::read_record(v, kSuiteEnvelopeRecord, [&](std::size_t i, const Value& x) -> Expected<void, Error> {
+    if (i == 1) {
+      auto d = read_data_map(x);
+      if (!d) return unexpected(std::move(d.error()));
+      env.data = std::move(*d);
+      return {};
+    }
+    auto t = read_strategy_tests(x);
+    if (!t) return unexpected(std::move(t.error()));
+    env.tests = std::move(*t);
+    return {};
+  });
+  if (!r) return unexpected(std::move(r.error()));
+  return env;
+}
+
+Expected<ListEnvelope, Error> read_list_envelope(const Value& v) {
+  ListEnvelope env;
+  auto r = json::read_record(v, kListEnvelopeRecord, [&](std::size_t, const Value& x) -> Expected<void, Error> {
+    auto t = read_strategy_tests(x);
+    if (!t) return unexpected(std::move(t.error()));
+    env.tests = std::move(*t);
+    return {};
+  });
+  if (!r) return unexpected(std::move(r.error()));
+  return env;
+}
+
+std::vector<std::string> collect_test_ids(const std::vector<StrategyTest>& tests) {
+  std::vector<std::string> ids;
+  ids.reserve(tests.size());
+  for (const StrategyTest& t : tests) ids.push_back(t.id);
+  return ids;
+}
+
+void sort_ids(std::vector<std::string>& ids) { std::stable_sort(ids.begin(), ids.end()); }
+
+std::string write_ids_answer(const std::vector<std::string>& ids) {
+  json::Writer w;
+  w.begin_object();
+  w.key("ids");
+  w.begin_array();
+  for (const std::string& id : ids) w.string(id);
+  w.end_array();
+  w.end_object();
+  return w.take();
+}
+
+}  // namespace vsci

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "harness/strategy_test.h"
+#include "json/reader.h"
+
+namespace vsci {
+namespace {
+
+json::Value parse(std::string_view text) {
+  auto v = json::parse(text);
+  if (!v) throw std::runtime_error(v.error().to_string());
+  return std::move(v).value();
+}
+
+std::string test_error(std::string_view text) {
+  auto t = read_strategy_test(parse(text));
+  return t ? "<ok>" : t.error().to_string();
+}
+
+TEST(StrategyTestFormat, MinimalTestAndAbsentMembers) {
+  auto t = read_strategy_test(parse(R"({"id":"a","strategy":{},"dataset_ref":"d","expected":null,"fuzz":null})"));
+  ASSERT_TRUE(t.ok());
+  EXPECT_EQ(t->id, "a");
+  EXPECT_FALSE(t->expected.has_value());
+  EXPECT_FALSE(t->fuzz.has_value());
+  EXPECT_TRUE(t->tolerances.empty());
+  EXPECT_TRUE(t->property_checks.empty());
+  EXPECT_EQ(write_strategy_test(*t), R"({"id":"a","strategy":{},"dataset_ref":"d","tolerances":{},"property_checks":[]})");
+}
+
+TEST(StrategyTestFormat, RequiredMembersAndTypes) {
+  EXPECT_EQ(test_error(R"({"strategy":{},"dataset_ref":"d"})"), "missing field `id`");
+  EXPECT_EQ(test_error(R"({"id":"a","dataset_ref":"d"})"), "missing field `strategy`");
+  EXPECT_EQ(test_error(R"({"id":"a","strategy":1})"), "missing field `dataset_ref`");
+  EXPECT_EQ(test_error(R"({"id":5,"strategy":{},"dataset_ref":"d"})"), "invalid type: integer `5`, expected a string");
+  EXPECT_EQ(test_error(R"(7)"), "invalid type: integer `7`, expected struct StrategyTest");
+  EXPECT_EQ(test_error(R"({"id":"a","strategy":{},"dataset_ref":"d","tolerances":[]})"),
+            "invalid type: sequence, expected a map");
+  EXPECT_EQ(test_error(R"({"id":"a","strategy":{},"dataset_ref":"d","property_checks":{}})"),
+            "invalid type: map, expected a sequence");
+}
+
+TEST(StrategyTestFormat, ArrayFormTakesThreeToSevenElements) {
+  auto t = read_strategy_test(parse(R"(["x",{"a":1},"d"])"));
+  ASSERT_TRUE(t.ok());
+  EXPECT_EQ(t->dataset_ref, "d");
+  auto full = read_strategy_test(
+      parse(R"(["x",{},"d",{"m":1},{"p":{"kind":"abs","value":1}},[{"kind":"no_nan"}],[7,2,["jitter",0.5]]])"));
+  ASSERT_TRUE(full.ok()) << full.error().to_string();
+  ASSERT_TRUE(full->fuzz.has_value());
+  EXPECT_EQ(full->fuzz->seed, 7u);
+  EXPECT_EQ(full->fuzz->runs, 2u);
+  EXPECT_EQ(full->fuzz->perturbation.amount, 0.5);
+  EXPECT_EQ(test_error(R"(["x",{}])"), "invalid length 2, expected struct StrategyTest with 7 elements");
+  EXPECT_EQ(test_error(R"(["x",{},"d",null,{},[],null,1])"), "invalid length 8, expected fewer elements in array");
+}
+
+TEST(StrategyTestFormat, TaggedValues) {
+  auto tol = [](std::string_view text) {
+    auto r = read_tolerance(parse(text));
+    return r ? std::string("<ok>") : r.error().to_string();
+  };
+  EXPECT_EQ(tol(R"({"kind":"abs"})"), "missing field `value`");
+  EXPECT_EQ(tol(R"({"kind":"ABS","value":1})"), "unknown variant `ABS`, expected `abs` or `rel`");
+  EXPECT_EQ(tol(R"({"value":1})"), "missing field `kind`");
+  EXPECT_EQ(tol(R"(3)"), "invalid type: integer `3`, expected internally tagged enum Tolerance");
+  EXPECT_EQ(tol(R"(["abs"])"), "invalid length 0, expected struct variant Tolerance::Abs with 1 element");
+  EXPECT_EQ(tol(R"(["rel",0.5])"), "<ok>");
+  EXPECT_EQ(tol(R"({"kind":"rel","value":"x"})"), "invalid type: string \"x\", expected f64");
+
+  auto prop = read_property(parse(R"({"kind":"sharpe_gee","value":1})"));
+  EXPECT_EQ(prop.error().to_string(),
+            "unknown variant `sharpe_gee`, expected one of `no_nan`, `monotone_equity`, `max_drawdown_le`, "
+            "`min_trades_ge`, `sharpe_ge`, `pnl_ge`, `field_in_range`");
+  auto range = read_property(parse(R"(["field_in_range","metrics.sharpe",0])"));
+  EXPECT_EQ(range.error().to_string(),
+            "invalid length 2, expected struct variant Property::FieldInRange with 3 elements");
+  auto ok = read_property(parse(R"({"kind":"field_in_range","max":2,"field":"f","min":-1,"extra":true})"));
+  ASSERT_TRUE(ok.ok());
+  EXPECT_EQ(ok->field, "f");
+  EXPECT_EQ(ok->min, -1.0);
+  EXPECT_EQ(ok->max, 2.0);
+  auto plain = read_property(parse(R"({"kind":"no_nan","value":"ignored"})"));
+  ASSERT_TRUE(plain.ok());
+  EXPECT_EQ(plain->kind, Property::Kind::NoNaN);
+
+  auto pert = read_perturbation(parse(R"({"kind":"dropout"})"));
+  EXPECT_EQ(pert.error().to_string(), "missing field `p`");
+}
+
+TEST(StrategyTestFormat, FuzzSpecIntegers) {
+  auto fuzz = [](std::string_view runs) {
+    auto r = read_fuzz_spec(parse(std::string(R"({"seed":18446744073709551615,"runs":)") + std::string(runs) +
+                                  R"(,"perturbation":{"kind":"jitter","amount":0.1}})"));
+    return r ? std::string("<ok>") : r.error().to_string();
+  };
+  EXPECT_EQ(fuzz("4294967295"), "<ok>");
+  EXPECT_EQ(fuzz("4294967296"), "invalid value: integer `4294967296`, expected u32");
+  EXPECT_EQ(fuzz("-1"), "invalid value: integer `-1`, expected u32");
+  EXPECT_EQ(fuzz("2.0"), "invalid type: floating point `2.0`, expected u32");
+  auto short_form = read_fuzz_spec(parse(R"([1,2])"));
+  EXPECT_EQ(short_form.error().to_string(), "invalid length 2, expected struct FuzzSpec with 3 elements");
+}
+
+TEST(StrategyTestFormat, WritersUseDeclaredOrder) {
+  auto t = read_strategy_test(parse(
+      R"({"fuzz":{"perturbation":{"amount":2,"kind":"gap_shock"},"runs":3,"seed":9},"property_checks":[{"kind":"max_drawdown_le","value":0.5},{"kind":"field_in_range","field":"x","min":0,"max":1e20}],"tolerances":{"b":{"kind":"rel","value":0.1},"a":{"value":1,"kind":"abs"}},"expected":{"z":1,"a":[1.5,null]},"dataset_ref":"d","strategy":{"y":2,"x":1},"id":"t"})"));
+  ASSERT_TRUE(t.ok()) << t.error().to_string();
+  EXPECT_EQ(write_strategy_test(*t),
+            R"({"id":"t","strategy":{"x":1,"y":2},"dataset_ref":"d","expected":{"a":[1.5,null],"z":1},)"
+            R"("tolerances":{"a":{"kind":"abs","value":1.0},"b":{"kind":"rel","value":0.1}},)"
+            R"("property_checks":[{"kind":"max_drawdown_le","value":0.5},{"kind":"field_in_range","field":"x","min":0.0,"max":1e+20}],)"
+            R"("fuzz":{"seed":9,"runs":3,"perturbation":{"kind":"gap_shock","amount":2.0}}})");
+
+  TestResult r;
+  r.id = "t\"1";
+  r.passed = false;
+  r.diff.push_back({"metrics.sharpe", 1.0, std::nullopt, false, "missing"});
+  r.diff.push_back({"trades[0].qty", std::nullopt, std::numeric_limits<double>::quiet_NaN(), false, "extra"});
+  Property nan_check;
+  r.property_results.push_back({nan_check, true, std::nullopt});
+  Property pnl;
+  pnl.kind = Property::Kind::PnlGe;
+  pnl.value = -0.0;
+  r.property_results.push_back({pnl, false, std::string("pnl 1 < 2")});
+  r.fuzz_failures.push_back({4, pnl, std::nullopt});
+  EXPECT_EQ(write_test_result(r),
+            R"({"id":"t\"1","passed":false,"diff":[{"field":"metrics.sharpe","expected":1.0,"within_tolerance":false,"kind":"missing"},)"
+            R"({"field":"trades[0].qty","actual":null,"within_tolerance":false,"kind":"extra"}],)"
+            R"("property_results":[{"property":{"kind":"no_nan"},"passed":true},{"property":{"kind":"pnl_ge","value":-0.0},"passed":false,"detail":"pnl 1 < 2"}],)"
+            R"("fuzz_failures":[{"run":4,"property":{"kind":"pnl_ge","value":-0.0}}]})");
+  r.error = "data error: missing dataset: x";
+  EXPECT_NE(write_test_result(r).find(R"("passed":false,"error":"data error: missing dataset: x","diff")"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace vsci

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+
+#include "harness/envelopes.h"
+#include "harness/suite.h"
+#include "harness/worker_pool.h"
+#include "json/reader.h"
+
+namespace vsci {
+namespace {
+
+TEST(WorkerPool, SizeFromEnvironment) {
+  using S = std::optional<std::string_view>;
+  EXPECT_EQ(pool_size_from(S("3"), S("5"), 8), 3u);
+  EXPECT_EQ(pool_size_from(S("+4"), std::nullopt, 8), 4u);
+  EXPECT_EQ(pool_size_from(S("0"), S("5"), 8), 8u);  // 0: the processors
+  for (const char* bad : {"abc", "-2", "", "+", "2x", " 2", "18446744073709551616"}) {
+    EXPECT_EQ(pool_size_from(S(bad), S("5"), 8), 5u) << bad;
+    EXPECT_EQ(pool_size_from(S(bad), std::nullopt, 8), 8u) << bad;
+  }
+  EXPECT_EQ(pool_size_from(std::nullopt, S("0"), 6), 6u);
+  EXPECT_EQ(pool_size_from(std::nullopt, S("abc"), 6), 6u);
+  EXPECT_EQ(pool_size_from(std::nullopt, std::nullopt, 0), 1u);
+  // A typo cannot ask for millions of threads.
+  EXPECT_EQ(pool_size_from(S("18446744073709551615"), std::nullopt, 8), 32u);
+  EXPECT_EQ(pool_size_from(S("5000"), std::nullopt, 512), 1024u);
+  EXPECT_EQ(parse_thread_count("+007"), 7u);
+  EXPECT_FALSE(parse_thread_count("++7"));
+}
+
+std::vector<StrategyTest> tests_with_ids(std::initializer_list<const char*> ids) {
+  std::vector<StrategyTest> tests;
+  for (const char* id : ids) {
+    StrategyTest t;
+    t.id = id;
+    t.dataset_ref = std::string("data-") + id;
+    tests.push_back(t);
+  }
+  return tests;
+}
+
+TEST(Suite, ResultsSortedStablyWithErrorsFolded) {
+  auto tests = tests_with_ids({"b", "x", "a", "x", "ab", "c"});
+  tests[1].dataset_ref = "first";
+  tests[3].dataset_ref = "second";
+  std::atomic<int> calls{0};
+  const TestRunner run = [&](const StrategyTest& t, const Datasets&) -> Expected<TestResult, std::string> {
+    ++calls;
+    if (t.id == "c") throw std::runtime_error("boom");
+    if (t.id == "x") return unexpected("data error: missing dataset: " + t.dataset_ref);
+    TestResult r;
+    r.id = t.id;
+    r.passed = t.id != "ab";
+    return r;
+  };
+  const SuiteResult s = run_suite(tests, {}, run);
+  EXPECT_EQ(calls.load(), 6);
+  ASSERT_EQ(s.results.size(), 6u);
+  std::vector<std::string> order;
+  for (const auto& r : s.results) order.push_back(r.id);
+  EXPECT_EQ(order, (std::vector<std::string>{"a", "ab", "b", "c", "x", "x"}));
+  EXPECT_EQ(*s.results[4].error, "data error: missing dataset: first");
+  EXPECT_EQ(*s.results[5].error, "data error: missing dataset: second");
+  EXPECT_EQ(*s.results[3].error, "internal error: boom");
+  EXPECT_EQ(s.passed, 2u);
+  EXPECT_EQ(s.failed, 4u);
+  EXPECT_EQ(write_suite_result(run_suite({}, {}, run)), R"({"results":[],"passed":0,"failed":0})");
+}
+
+TEST(Suite, ManyTestsGiveTheSameAnswerAsASerialRun) {
+  std::vector<StrategyTest> tests;
+  for (int i = 0; i < 300; ++i) {
+    StrategyTest t;
+    t.id = "t" + std::to_string((i * 7919) % 101);
+    t.dataset_ref = std::to_string(i);
+    tests.push_back(t);
+  }
+  const TestRunner run = [](const StrategyTest& t, const Datasets&) -> Expected<TestResult, std::string> {
+    TestResult r;
+    r.id = t.id;
+    r.passed = std::stoi(t.dataset_ref) % 3 == 0;
+    r.error = t.dataset_ref;  // carries the input position for the check below
+    return r;
+  };
+  const SuiteResult s = run_suite(tests, {}, run);
+  for (std::size_t i = 1; i < s.results.size(); ++i) {
+    ASSERT_LE(s.results[i - 1].id, s.results[i].id);
+    if (s.results[i - 1].id == s.results[i].id) {
+      ASSERT_LT(std::stoi(*s.results[i - 1].error), std::stoi(*s.results[i].error));
+    }
+  }
+  EXPECT_EQ(s.passed, 100u);
+}
+
+TEST(Envelopes, ListIdsSortBytewiseKeepingDuplicates) {
+  std::vector<std::string> ids = {"b", "a", "b", "B", "ab", "\xc3\xa9", "a"};
+  sort_ids(ids);
+  EXPECT_EQ(write_ids_answer(ids), "{\"ids\":[\"B\",\"a\",\"a\",\"ab\",\"b\",\"b\",\"\xc3\xa9\"]}");
+}
+
+std::string envelope_error(std::string_view text) {
+  auto v = json::parse(text);
+  if (!v) return "parse: " + v.error().to_string();
+  auto e = read_test_envelope(*v);
+  return e ? "<ok>" : e.error().to_string();
+}
+
+TEST(Envelopes, DatasetsAndCandles) {
+  EXPECT_EQ(envelope_error(R"({"cmd":"run_test"})"), "missing field `test`");
+  EXPECT_EQ(envelope_error(R"({"data":5,"test":7})"), "invalid type: integer `5`, expected a map");
+  EXPECT_EQ(envelope_error(R"({"data":{"d":{}},"test":{}})"), "invalid type: map, expected a sequence");
+  const std::string test = R"(,"test":{"id":"a","strategy":{},"dataset_ref":"d"}})";
+  EXPECT_EQ(envelope_error(R"({"data":{"d":[[1,10,11,9]]})" + test),
+            "invalid length 4, expected struct Candle with 6 elements");
+  EXPECT_EQ(envelope_error(R"({"data":{"d":[[1,10,11,9,10,5,7]]})" + test),
+            "invalid length 7, expected fewer elements in array");
+  EXPECT_EQ(envelope_error(R"({"data":{"d":[{"time":1.5,"open":1,"high":1,"low":1,"close":1}]})" + test),
+            "invalid type: floating point `1.5`, expected i64");
+  EXPECT_EQ(envelope_error(R"({"data":{"d":[{"time":9223372036854775808,"open":1,"high":1,"low":1,"close":1}]})" + test),
+            "invalid value: integer `9223372036854775808`, expected i64");
+  EXPECT_EQ(envelope_error(R"({"data":{"d":[{"high":1}]})" + test), "missing field `time`");
+  EXPECT_EQ(envelope_error(R"({"data":{"d":[{"time":1,"open":1,"high":1,"low":1,"close":1,"volume":null}]})" + test),
+            "invalid type: null, expected f64");
+  EXPECT_EQ(envelope_error(R"({"data":{"d":[5]})" + test), "invalid type: integer `5`, expected struct Candle");
+
+  auto v = json::parse(R"({"data":{"z":[],"d":[[1,10,11,9,10],[2,10,11,9,10,5],{"time":-5,"open":1,"high":2,"low":0,"close":1,"x":0}]})" + test);
+  auto env = read_test_envelope(*v);
+  ASSERT_TRUE(env.ok()) << env.error().to_string();
+  ASSERT_EQ(env->data.size(), 2u);
+  EXPECT_EQ(env->data[0].first, "d");
+  const auto* d = find_dataset(env->data, "d");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ((*d)[0].volume, 0.0);
+  EXPECT_EQ((*d)[1].volume, 5.0);
+  EXPECT_EQ((*d)[2].time, -5);
+  EXPECT_EQ(find_dataset(env->data, "D"), nullptr);
+}
+
+}  // namespace
+}  // namespace vsci
