@@ -1,5 +1,7 @@
 #include "harness/session.h"
 
+#include "harness/envelopes.h"
+#include "harness/run_test.h"
 #include "json/reader.h"
 #include "json/writer.h"
 
@@ -9,6 +11,14 @@ Expected<std::string, SessionError> version_command(const json::Value&) {
   json::Value answer = json::Value::object();
   answer.set("version", json::Value::string(std::string(kVersion)));
   return json::write(answer);
+}
+
+Expected<std::string, SessionError> run_test_command(const json::Value& command) {
+  auto envelope = read_test_envelope(command);
+  if (!envelope) return unexpected(SessionError::json(envelope.error()));
+  auto result = run_test(envelope->test, envelope->data);
+  if (!result) return unexpected(std::move(result).error());
+  return write_test_result(*result);
 }
 
 namespace {
@@ -34,7 +44,7 @@ constexpr CommandEntry kCommands[] = {
     {kList, not_available<kList>},
     {kBless, not_available<kBless>},
     {"version", version_command},
-    {kRunTest, not_available<kRunTest>},
+    {kRunTest, run_test_command},
     {kRunSuite, not_available<kRunSuite>},
 };
 

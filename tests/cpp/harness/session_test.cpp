@@ -50,10 +50,16 @@ TEST(SessionDispatch, UnknownCommandsAreNamedAsReceived) {
 }
 
 TEST(SessionDispatch, CommandsNotYetBuiltAnswerWithAnError) {
-  for (const char* name : {"list", "run_test", "run_suite", "bless"}) {
+  for (const char* name : {"list", "run_suite", "bless"}) {
     const std::string got = answer(std::string(R"({"cmd":")") + name + "\"}");
     EXPECT_EQ(got, error_of(std::string("bad spec: command not available yet: ") + name));
   }
+}
+
+TEST(SessionDispatch, RunTestReadsItsEnvelope) {
+  EXPECT_EQ(answer(R"({"cmd":"run_test"})"), error_of("json error: missing field `test`"));
+  EXPECT_EQ(answer(R"({"cmd":"run_test","test":{"id":"a","strategy":{},"dataset_ref":"d"}})"),
+            error_of("data error: missing dataset: d"));
 }
 
 TEST(SessionErrorText, VariantPrefixes) {
