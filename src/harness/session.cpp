@@ -1,5 +1,6 @@
 #include "harness/session.h"
 
+#include "harness/bless.h"
 #include "harness/envelopes.h"
 #include "harness/run_test.h"
 #include "json/reader.h"
@@ -31,7 +32,6 @@ Expected<std::string, SessionError> not_available(const json::Value&) {
 }
 
 constexpr std::string_view kList = "list";
-constexpr std::string_view kBless = "bless";
 constexpr std::string_view kRunTest = "run_test";
 constexpr std::string_view kRunSuite = "run_suite";
 
@@ -42,7 +42,7 @@ struct CommandEntry {
 
 constexpr CommandEntry kCommands[] = {
     {kList, not_available<kList>},
-    {kBless, not_available<kBless>},
+    {"bless", bless_command},
     {"version", version_command},
     {kRunTest, run_test_command},
     {kRunSuite, not_available<kRunSuite>},
