@@ -262,8 +262,12 @@ TEST(EngineMetrics, RunIdentitiesHoldOnRandomStrategies) {
       EXPECT_LE(previous_exit, int_at(t, "entry_time"));
       previous_exit = int_at(t, "exit_time");
       const std::string reason = str_at(t, "reason");
-      if (k + 1 < trades.size()) EXPECT_NE(reason, "end");
-      if (reason == "end") EXPECT_EQ(int_at(t, "exit_time"), last_time);
+      if (k + 1 < trades.size()) {
+        EXPECT_NE(reason, "end");
+      }
+      if (reason == "end") {
+        EXPECT_EQ(int_at(t, "exit_time"), last_time);
+      }
       if (at_close && (int_at(t, "entry_time") == last_time || (int_at(t, "exit_time") == last_time && reason == "signal")))
         touches_last_close = true;
     }
