@@ -3,6 +3,7 @@
 #include "harness/bless.h"
 #include "harness/envelopes.h"
 #include "harness/run_test.h"
+#include "harness/suite.h"
 #include "json/reader.h"
 #include "json/writer.h"
 
@@ -22,18 +23,32 @@ Expected<std::string, SessionError> run_test_command(const json::Value& command)
   return write_test_result(*result);
 }
 
-namespace {
-
-// Commands whose bodies are not built yet answer honestly instead of faking a
-// result.
-template <const std::string_view& Name>
-Expected<std::string, SessionError> not_available(const json::Value&) {
-  return unexpected(SessionError::bad_spec("command not available yet: " + std::string(Name)));
+Expected<std::string, SessionError> list_command(const json::Value& cmd) {
+  auto env = read_list_envelope(cmd);
+  if (!env) return unexpected(SessionError::json(env.error()));
+  std::vector<std::string> ids = collect_test_ids(env->tests);
+  sort_ids(ids);
+  return write_ids_answer(ids);
 }
 
-constexpr std::string_view kList = "list";
-constexpr std::string_view kRunTest = "run_test";
-constexpr std::string_view kRunSuite = "run_suite";
+namespace {
+
+// One suite test; an error that stops it is folded into its result as text.
+Expected<TestResult, std::string> run_suite_test(const StrategyTest& test, const Datasets& data) {
+  auto result = run_test(test, data);
+  if (!result) return unexpected(result.error().to_string());
+  return std::move(result).value();
+}
+
+}  // namespace
+
+Expected<std::string, SessionError> run_suite_command(const json::Value& cmd) {
+  auto env = read_suite_envelope(cmd);
+  if (!env) return unexpected(SessionError::json(env.error()));
+  return write_suite_result(run_suite(env->tests, env->data, run_suite_test));
+}
+
+namespace {
 
 struct CommandEntry {
   std::string_view name;
@@ -41,11 +56,11 @@ struct CommandEntry {
 };
 
 constexpr CommandEntry kCommands[] = {
-    {kList, not_available<kList>},
+    {"list", list_command},
     {"bless", bless_command},
     {"version", version_command},
-    {kRunTest, run_test_command},
-    {kRunSuite, not_available<kRunSuite>},
+    {"run_test", run_test_command},
+    {"run_suite", run_suite_command},
 };
 
 Expected<std::string, SessionError> dispatch(std::string_view text) {

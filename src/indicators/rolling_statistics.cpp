@@ -53,8 +53,7 @@ std::optional<double> CoefficientOfVariation::update_value(double x) {
 }
 
 Expected<Skewness, IndicatorError> Skewness::create(std::uint64_t period) {
-  if (period < 3) return unexpected(IndicatorError::invalid_period("skewness needs period >= 3"));
-  if (period > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  if (auto e = check_min_period(period, 3, "skewness needs period >= 3")) return unexpected(*e);
   return Skewness(static_cast<std::size_t>(period));
 }
 
@@ -73,8 +72,7 @@ std::optional<double> Skewness::update_value(double x) {
 }
 
 Expected<Kurtosis, IndicatorError> Kurtosis::create(std::uint64_t period) {
-  if (period < 4) return unexpected(IndicatorError::invalid_period("kurtosis needs period >= 4"));
-  if (period > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  if (auto e = check_min_period(period, 4, "kurtosis needs period >= 4")) return unexpected(*e);
   return Kurtosis(static_cast<std::size_t>(period));
 }
 
@@ -108,16 +106,19 @@ std::optional<double> JarqueBera::update_value(double x) {
   for (std::size_t i = 0; i < count; ++i) sum += window_[i];
   const double mean = sum / n;
   double m2 = 0.0, m3 = 0.0, m4 = 0.0;
+  bool flat = true;
   for (std::size_t i = 0; i < count; ++i) {
+    flat = flat && window_[i] == window_[0];
     const double d = window_[i] - mean;
     m2 += d * d;
     m3 += d * (d * d);
     m4 += (d * d) * (d * d);
   }
   m2 = m2 / n;
-  // NaN (overflowing closes) counts as a zero variance, as does a variance
-  // whose powers underflow.
-  if (!(m2 > 0.0)) return 0.0;
+  // A flat window whose mean is not exact leaves a residue variance; NaN
+  // (overflowing closes) counts as a zero variance, as does a variance whose
+  // powers underflow.
+  if (flat || !(m2 > 0.0)) return 0.0;
   const double skew_den = m2 * std::sqrt(m2);
   const double kurt_den = m2 * m2;
   if (skew_den == 0.0 || kurt_den == 0.0) return 0.0;
@@ -233,8 +234,7 @@ DetrendedStdDev::DetrendedStdDev(std::size_t period) : window_(period) {
 }
 
 Expected<DetrendedStdDev, IndicatorError> DetrendedStdDev::create(std::uint64_t period) {
-  if (period < 2) return unexpected(IndicatorError::invalid_period("detrended stddev needs period >= 2"));
-  if (period > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  if (auto e = check_min_period(period, 2, "detrended stddev needs period >= 2")) return unexpected(*e);
   return DetrendedStdDev(static_cast<std::size_t>(period));
 }
 
@@ -367,8 +367,12 @@ Expected<BollingerBandwidth, IndicatorError> BollingerBandwidth::create(std::uin
 }
 
 std::optional<double> BollingerBandwidth::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  run_.push(x);
   const auto bands = core_.update_value(x);
   if (!bands) return std::nullopt;
+  // The core's running sums can leave a residue band on a flat window.
+  if (run_.covers(core_.period())) return 0.0;
   if (bands->middle == 0.0) return 0.0;
   return (bands->upper - bands->lower) / bands->middle;
 }
@@ -381,8 +385,11 @@ Expected<PercentB, IndicatorError> PercentB::create(std::uint64_t period, double
 }
 
 std::optional<double> PercentB::update_value(double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  run_.push(x);
   const auto bands = core_.update_value(x);
   if (!bands) return std::nullopt;
+  if (run_.covers(core_.period())) return 0.5;
   const double width = bands->upper - bands->lower;
   if (width == 0.0) return 0.5;
   return (x - bands->lower) / width;

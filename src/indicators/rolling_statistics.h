@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "indicators/cores/bollinger_core.h"
@@ -18,6 +19,31 @@
 #include "util/expected.h"
 
 namespace vsci {
+
+// A kind's own minimum length, then the MAX_PERIOD bound: the order of the
+// checks of the kinds that need more than one value.
+inline std::optional<IndicatorError> check_min_period(std::uint64_t period, std::uint64_t min,
+                                                      std::string_view detail) {
+  if (period < min) return IndicatorError::invalid_period(detail);
+  if (period > MAX_PERIOD) return IndicatorError::period_too_large();
+  return std::nullopt;
+}
+
+// How many of the latest values equal the newest one: a window of n values is
+// flat exactly when the run covers it, which running sums cannot tell apart
+// from rounding residue.
+class EqualRun {
+ public:
+  void push(double x) {
+    run_ = run_ > 0 && x == last_ ? run_ + 1 : 1;
+    last_ = x;
+  }
+  bool covers(std::size_t n) const { return run_ >= n; }
+
+ private:
+  double last_ = 0.0;
+  std::size_t run_ = 0;
+};
 
 // Running sums of the powers of (value - shift) over a window of `period`
 // values. The shift is re-centred on the window mean every `period` accepted
@@ -43,6 +69,7 @@ class ShiftedMoments {
       }
     }
     window_.push(x);
+    run_.push(x);
     if (!shift_set_) {
       shift_ = x;
       shift_set_ = true;
@@ -67,9 +94,13 @@ class ShiftedMoments {
   double sum_d4() const { return sum_d4_; }
   // sum_d / n: the window mean is shift() + m1().
   double m1() const { return sum_d_ / n(); }
-  // Population variance of a full window; negative or -0.0 residue, and the NaN
-  // that inf - inf gives on huge inputs, become +0.0.
+  // A full window of equal values.
+  bool flat() const { return run_.covers(window_.capacity()); }
+  // Population variance of a full window: exactly 0 for a flat window;
+  // negative or -0.0 residue, and the NaN that inf - inf gives on huge
+  // inputs, become +0.0.
   double variance() const {
+    if (flat()) return 0.0;
     const double m1 = sum_d_ / n();
     const double var = sum_d2_ / n() - m1 * m1;
     return var > 0.0 ? var : 0.0;
@@ -102,6 +133,7 @@ class ShiftedMoments {
   }
 
   Ring<double> window_;
+  EqualRun run_;
   double shift_ = 0.0;
   bool shift_set_ = false;
   double sum_d_ = 0.0;
@@ -308,6 +340,7 @@ class BollingerBandwidth {
  private:
   explicit BollingerBandwidth(BollingerCore core) : core_(std::move(core)) {}
   BollingerCore core_;
+  EqualRun run_;
 };
 
 // Position of the newest value within the Bollinger band (0 lower, 1 upper).
@@ -320,6 +353,7 @@ class PercentB {
  private:
   explicit PercentB(BollingerCore core) : core_(std::move(core)) {}
   BollingerCore core_;
+  EqualRun run_;
 };
 
 }  // namespace vsci

@@ -49,17 +49,26 @@ TEST(SessionDispatch, UnknownCommandsAreNamedAsReceived) {
   EXPECT_EQ(answer(R"({"cmd":"\u00e9"})"), error_of("bad spec: unknown cmd: \xc3\xa9"));
 }
 
-TEST(SessionDispatch, CommandsNotYetBuiltAnswerWithAnError) {
-  for (const char* name : {"list", "run_suite"}) {
-    const std::string got = answer(std::string(R"({"cmd":")") + name + "\"}");
-    EXPECT_EQ(got, error_of(std::string("bad spec: command not available yet: ") + name));
-  }
-}
-
 TEST(SessionDispatch, RunTestReadsItsEnvelope) {
   EXPECT_EQ(answer(R"({"cmd":"run_test"})"), error_of("json error: missing field `test`"));
   EXPECT_EQ(answer(R"({"cmd":"run_test","test":{"id":"a","strategy":{},"dataset_ref":"d"}})"),
             error_of("data error: missing dataset: d"));
+}
+
+TEST(SessionDispatch, ListAndSuiteReadTheirEnvelopes) {
+  EXPECT_EQ(answer(R"({"cmd":"list"})"), error_of("json error: missing field `tests`"));
+  EXPECT_EQ(answer(R"({"cmd":"run_suite"})"), error_of("json error: missing field `tests`"));
+  EXPECT_EQ(answer(R"({"cmd":"list","tests":[]})"), R"({"ids":[]})");
+  EXPECT_EQ(answer(R"({"cmd":"run_suite","tests":[]})"), R"({"results":[],"passed":0,"failed":0})");
+  // Every test is read in full; the data member is not read at all.
+  EXPECT_EQ(answer(R"({"cmd":"list","data":5,"tests":[{"id":"a","strategy":{}}]})"),
+            error_of("json error: missing field `dataset_ref`"));
+  EXPECT_EQ(answer(R"({"cmd":"list","data":5,"tests":[{"id":"b","strategy":0,"dataset_ref":""},["a",0,""]]})"),
+            R"({"ids":["a","b"]})");
+  // A suite without data: every test fails with its missing dataset.
+  EXPECT_EQ(answer(R"({"cmd":"run_suite","tests":[{"id":"t","strategy":{},"dataset_ref":"d1"}]})"),
+            R"({"results":[{"id":"t","passed":false,"error":"data error: missing dataset: d1","diff":[],)"
+            R"("property_results":[],"fuzz_failures":[]}],"passed":0,"failed":1})");
 }
 
 TEST(SessionErrorText, VariantPrefixes) {

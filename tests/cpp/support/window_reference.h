@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iomanip>
 #include <limits>
 #include <random>
 #include <string>
@@ -68,7 +70,7 @@ inline void expect_matches_reference(const std::string& kind, const std::vector<
                   closes.begin() + static_cast<std::ptrdiff_t>(i + 1));
     const double want = ref(window);
     if (!got[i].has_value() || !close_enough(*got[i], want, rel_tol)) {
-      ADD_FAILURE() << "bar " << i << ": got " << (got[i] ? std::to_string(*got[i]) : "no value") << ", want "
+      ADD_FAILURE() << std::setprecision(17) << "bar " << i << ": got " << (got[i] ? *got[i] : std::nan("")) << ", want "
                     << want;
       return;
     }
@@ -96,15 +98,65 @@ inline void expect_matches_reference(const std::string& kind, const std::vector<
   }
 }
 
-// The usual battery: random walk, trending walk and a tiny window, for each period.
-inline void expect_matches_reference_on_walks(const std::string& kind, const std::vector<double>& extra_params,
-                                              const std::vector<std::size_t>& periods, const WindowReference& ref,
-                                              double rel_tol = 0.0) {
+// Runs expect_matches_reference for each period (parameter #0, followed by
+// extra_params) over each series.
+inline void expect_matches_reference_on(const std::string& kind, const std::vector<double>& extra_params,
+                                        const std::vector<std::size_t>& periods,
+                                        const std::vector<std::vector<double>>& series, const WindowReference& ref,
+                                        double rel_tol = 0.0) {
   for (std::size_t period : periods) {
     std::vector<double> params = {static_cast<double>(period)};
     params.insert(params.end(), extra_params.begin(), extra_params.end());
-    expect_matches_reference(kind, params, period, random_walk(1500, 7 + static_cast<unsigned>(period)), ref, rel_tol);
-    expect_matches_reference(kind, params, period, random_walk(1500, 11, 50.0, 0.4), ref, rel_tol);
+    for (const auto& closes : series) expect_matches_reference(kind, params, period, closes, ref, rel_tol);
+  }
+}
+
+// A random walk and a trending walk of price levels.
+inline const std::vector<std::vector<double>>& walk_series() {
+  static const std::vector<std::vector<double>> series = {random_walk(1500, 7), random_walk(1500, 11, 50.0, 0.4)};
+  return series;
+}
+
+inline void expect_matches_reference_on_walks(const std::string& kind, const std::vector<double>& extra_params,
+                                              const std::vector<std::size_t>& periods, const WindowReference& ref,
+                                              double rel_tol = 0.0) {
+  expect_matches_reference_on(kind, extra_params, periods, walk_series(), ref, rel_tol);
+}
+
+// Plain batch references shared by the family tests.
+inline double batch_mean(const std::vector<double>& w) {
+  double s = 0.0;
+  for (double v : w) s += v;
+  return s / static_cast<double>(w.size());
+}
+
+inline std::vector<double> batch_sorted(std::vector<double> w) {
+  std::sort(w.begin(), w.end());
+  return w;
+}
+
+// Linear interpolation between the order statistics at position p * (n - 1).
+inline double batch_quantile(const std::vector<double>& w, double p) {
+  const auto s = batch_sorted(w);
+  const double pos = p * static_cast<double>(s.size() - 1);
+  const std::size_t i = static_cast<std::size_t>(std::floor(pos));
+  if (i + 1 >= s.size()) return s.back();
+  return s[i] + (pos - std::floor(pos)) * (s[i + 1] - s[i]);
+}
+
+// One construction by name: the IndicatorError text expected after the
+// "invalid parameters for indicator {kind}: " prefix, or "" for a kind that builds.
+struct ConstructionCase {
+  const char* kind;
+  std::vector<double> params;
+  std::string text;
+};
+
+inline void expect_build_outcomes(const std::vector<ConstructionCase>& cases) {
+  for (const ConstructionCase& c : cases) {
+    const std::string want =
+        c.text.empty() ? "<built>" : std::string("invalid parameters for indicator ") + c.kind + ": " + c.text;
+    EXPECT_EQ(build_error(c.kind, c.params), want);
   }
 }
 

@@ -1,0 +1,262 @@
+// Hilbert-transform kinds and cores, checked bit for bit against a batch
+// reference of the homodyne pipeline written over whole arrays.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "indicators/cores/hilbert_core.h"
+#include "support/close_kind_checks.h"
+
+namespace vsci {
+namespace {
+
+using testing::build_error;
+using testing::run_kind;
+using Series = std::vector<double>;
+using Outputs = testing::Series;
+
+void expect_identical(const Outputs& got, const Outputs& want, const std::string& what) {
+  testing::expect_series(got, want, 0.0, what);
+}
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kEps = 2.220446049250313e-16;
+
+Series sine_series(std::size_t n, double period, double noise_scale, unsigned seed) {
+  const Series noise = testing::random_walk(n, seed, 0.0);
+  Series x;
+  for (std::size_t t = 0; t < n; ++t) {
+    x.push_back(100.0 + 5.0 * std::sin(2.0 * kPi * t / period) + noise_scale * noise[t]);
+  }
+  return x;
+}
+
+std::vector<Series> test_series() {
+  return {testing::random_walk(400, 21, 100.0), testing::random_walk(400, 22, 80.0, 0.4),
+          sine_series(400, 20.0, 0.05, 23), sine_series(400, 37.0, 0.0, 24)};
+}
+
+// The whole pipeline over arrays: index t is bar t (count t + 1).
+struct Reference {
+  Outputs period, adaptive, phase, sine, trend, fama;
+  std::vector<std::optional<std::pair<double, double>>> mama_fama;
+};
+
+Reference reference(const Series& x, double fast, double slow) {
+  const std::size_t size = x.size();
+  Series smooth(size), det(size), q1(size), i1(size), i2(size), q2(size), re(size), im(size), period(size), sp(size);
+  auto ht = [](const Series& v, std::size_t t) {
+    return ((0.0962 * v[t] + 0.5769 * v[t - 2]) - 0.5769 * v[t - 4]) - 0.0962 * v[t - 6];
+  };
+  for (std::size_t t = 0; t < size; ++t) {
+    const double prev_period = t ? period[t - 1] : 0.0;
+    period[t] = prev_period;
+    sp[t] = t ? sp[t - 1] : 0.0;
+    if (t >= 3) smooth[t] = (x[t - 3] + ((4.0 * x[t] + 3.0 * x[t - 1]) + (x[t - 2] + x[t - 2]))) / 10.0;
+    if (t < 9) continue;
+    const double adj = std::min(std::max(prev_period, 6.0), 50.0) * 0.075 + 0.54;
+    det[t] = adj * ht(smooth, t);
+    if (t < 15) continue;
+    q1[t] = adj * ht(det, t);
+    i1[t] = det[t - 3];
+    if (t < 21) continue;
+    const double ji = adj * ht(i1, t), jq = adj * ht(q1, t);
+    i2[t] = 0.2 * (i1[t] - jq) + 0.8 * i2[t - 1];
+    q2[t] = 0.2 * (q1[t] + ji) + 0.8 * q2[t - 1];
+    re[t] = 0.2 * (i2[t] * i2[t - 1] + q2[t] * q2[t - 1]) + 0.8 * re[t - 1];
+    im[t] = 0.2 * (i2[t] * q2[t - 1] - q2[t] * i2[t - 1]) + 0.8 * im[t - 1];
+    double p = (std::fabs(im[t]) > kEps && std::fabs(re[t]) > kEps) ? 6.283185307179586 / std::atan2(im[t], re[t])
+                                                                    : prev_period;
+    p = std::max(std::min(p, 1.5 * prev_period), 0.67 * prev_period);
+    p = std::clamp(p, 6.0, 50.0);
+    period[t] = 0.8 * prev_period + 0.2 * p;
+    sp[t] = 0.67 * sp[t - 1] + 0.33 * period[t];
+  }
+  // The phase over the newest round(sp) smoothed prices, and that length.
+  auto phase_at = [&](std::size_t t) {
+    const std::size_t held = std::min<std::size_t>(50, t - 2);
+    std::size_t n = static_cast<std::size_t>(sp[t] + 0.5);
+    n = n == 0 ? 1 : std::min(n, held);
+    double real = 0.0, imag = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double a = ((double(i) + double(i)) * kPi) / double(n);
+      real += std::sin(a) * smooth[t - i];
+      imag += std::cos(a) * smooth[t - i];
+    }
+    double phase = real < 0 ? 0.0 : 180.0;
+    if (std::fabs(imag) > 0.001) phase = std::atan(real / imag) * 57.29577951308232 + 90.0;
+    phase = 360.0 / sp[t] + phase;
+    if (imag < 0) phase += 180.0;
+    if (phase > 315.0) phase -= 360.0;
+    return std::make_pair(phase, n);
+  };
+
+  Reference r;
+  r.period = r.adaptive = r.phase = r.sine = r.trend = r.fama = Outputs(size);
+  r.mama_fama.resize(size);
+  double prev_phase = 0, prev_sine = 0, prev_lead = 0, days = 0, t1 = 0, t2 = 0, t3 = 0;
+  double mama = 0, fama = 0, mama_phase = 0;
+  for (std::size_t t = 0; t < size; ++t) {
+    if (t >= 3 && t < 9) mama = fama = smooth[t];
+    if (t < 21) continue;
+    // Trend mode, from the first measured bar on.
+    const auto [phase, n] = phase_at(t);
+    const double sine = std::sin((phase * kPi) / 180.0), lead = std::sin(((phase + 45.0) * kPi) / 180.0);
+    double sum = 0.0;
+    for (std::size_t i = 0; i < n; ++i) sum += x[t - i];
+    const double avg = sum / n;
+    const double trendline = (t3 + ((4.0 * avg + 3.0 * t1) + (t2 + t2))) / 10.0;
+    t3 = t2, t2 = t1, t1 = avg;
+    double trend = 1.0;
+    if ((sine > lead && prev_sine <= prev_lead) || (sine < lead && prev_sine >= prev_lead)) days = 0, trend = 0;
+    days += 1;
+    const double step = phase - prev_phase;
+    if (days < 0.5 * sp[t] || (sp[t] != 0 && 241.20000000000002 / sp[t] < step && step < 540.0 / sp[t])) trend = 0;
+    if (trendline != 0 && std::fabs((smooth[t] - trendline) / trendline) >= 0.015) trend = 1;
+    prev_phase = phase, prev_sine = sine, prev_lead = lead;
+    // The adaptive average.
+    const double mp = std::fabs(i1[t]) > kEps ? std::atan(q1[t] / i1[t]) * 57.29577951308232 : mama_phase;
+    const double delta = std::max(mama_phase - mp, 1.0);
+    const double alpha = std::max(fast / delta, slow);
+    mama = x[t] * alpha + mama * (1.0 - alpha);
+    fama = fama * (1.0 - alpha * 0.5) + (alpha * 0.5) * mama;
+    mama_phase = mp;
+    if (t >= 32) r.fama[t] = fama, r.mama_fama[t] = std::make_pair(mama, fama);
+    if (t < 49) continue;
+    r.period[t] = sp[t];
+    r.adaptive[t] = std::clamp(std::round(sp[t] * 0.5), 3.0, 25.0);
+    r.phase[t] = phase;
+    r.sine[t] = std::sin(phase * 0.017453292519943295);
+    r.trend[t] = trend;
+  }
+  return r;
+}
+
+TEST(HilbertKinds, MatchTheBatchReference) {
+  for (const Series& x : test_series()) {
+    const Reference r = reference(x, 0.5, 0.05);
+    expect_identical(run_kind("HilbertCyclePeriod", {}, x), r.period, "HilbertCyclePeriod");
+    expect_identical(run_kind("AdaptiveCycle", {}, x), r.adaptive, "AdaptiveCycle");
+    expect_identical(run_kind("HtDcPhase", {}, x), r.phase, "HtDcPhase");
+    expect_identical(run_kind("SineWave", {}, x), r.sine, "SineWave");
+    expect_identical(run_kind("HtTrendMode", {}, x), r.trend, "HtTrendMode");
+    expect_identical(run_kind("Fama", {0.5, 0.05}, x), r.fama, "Fama");
+    expect_identical(run_kind("Fama", {0.3, 0.3}, x), reference(x, 0.3, 0.3).fama, "Fama 0.3, 0.3");
+  }
+}
+
+TEST(HilbertKinds, AdaptiveAverageCoreGivesBothLines) {
+  const Series x = test_series()[1];
+  const Reference r = reference(x, 0.6, 0.1);
+  auto core = MamaCore::create(0.6, 0.1);
+  ASSERT_TRUE(core.ok());
+  for (std::size_t t = 0; t < x.size(); ++t) {
+    // The core checks its own input: a non-finite one is ignored.
+    ASSERT_FALSE(core->update_value(std::numeric_limits<double>::quiet_NaN()));
+    const auto v = core->update_value(x[t]);
+    ASSERT_EQ(v.has_value(), r.mama_fama[t].has_value()) << t;
+    if (v) {
+      EXPECT_EQ(v->mama, r.mama_fama[t]->first) << t;
+      EXPECT_EQ(v->fama, r.mama_fama[t]->second) << t;
+    }
+  }
+}
+
+TEST(HilbertKinds, WarmupAndNonFiniteCloses) {
+  for (const auto& [kind, params, warmup] : std::vector<std::tuple<std::string, std::vector<double>, std::uint64_t>>{
+           {"HilbertCyclePeriod", {}, 50},
+           {"AdaptiveCycle", {}, 50},
+           {"HtDcPhase", {}, 50},
+           {"SineWave", {}, 50},
+           {"HtTrendMode", {}, 50},
+           {"Fama", {0.5, 0.05}, 33}}) {
+    testing::expect_warmup(kind, params, warmup);
+    testing::expect_skips_non_finite(kind, params);
+  }
+}
+
+TEST(HilbertKinds, ValuesStayInTheirRanges) {
+  Series x = testing::random_walk(3000, 31, 200.0);
+  const Series wave = sine_series(3000, 28.0, 0.0, 1);
+  for (std::size_t t = 1500; t < x.size(); ++t) x[t] = wave[t];
+  const Outputs period = run_kind("HilbertCyclePeriod", {}, x), adaptive = run_kind("AdaptiveCycle", {}, x);
+  const Outputs phase = run_kind("HtDcPhase", {}, x), sine = run_kind("SineWave", {}, x);
+  const Outputs trend = run_kind("HtTrendMode", {}, x);
+  bool saw_trend = false, saw_cycle = false;
+  for (std::size_t t = 49; t < x.size(); ++t) {
+    EXPECT_GT(*period[t], 0.0);
+    EXPECT_LE(*period[t], 50.0);
+    EXPECT_EQ(*adaptive[t], std::floor(*adaptive[t]));
+    EXPECT_GE(*adaptive[t], 3.0);
+    EXPECT_LE(*adaptive[t], 25.0);
+    EXPECT_GT(*phase[t], -45.0);
+    EXPECT_LE(*phase[t], 315.0);
+    EXPECT_LE(std::fabs(*sine[t]), 1.0);
+    EXPECT_TRUE(*trend[t] == 0.0 || *trend[t] == 1.0);
+    saw_trend = saw_trend || *trend[t] == 1.0;
+    saw_cycle = saw_cycle || *trend[t] == 0.0;
+  }
+  EXPECT_TRUE(saw_trend && saw_cycle);
+  // On a clean 28-bar cycle the measured period settles near 28.
+  EXPECT_NEAR(*period.back(), 28.0, 1.5);
+  // It starts from 0 and climbs gradually: the first value is still low.
+  EXPECT_LT(*period[49], 28.0);
+}
+
+TEST(HilbertKinds, FamaLimits) {
+  const std::string limits =
+      "invalid parameters for indicator Fama: invalid period: fast_limit, slow_limit must satisfy 0 < slow_limit <= "
+      "fast_limit <= 1";
+  EXPECT_EQ(build_error("Fama", {0.5, 0.05}), "<built>");
+  EXPECT_EQ(build_error("Fama", {0.5, 0.5}), "<built>");
+  EXPECT_EQ(build_error("Fama", {1.0, 1.0}), "<built>");
+  EXPECT_EQ(build_error("Fama", {0.05, 0.5}), limits);
+  EXPECT_EQ(build_error("Fama", {1.5, 0.5}), limits);
+  EXPECT_EQ(build_error("Fama", {0.5, 0.0}), limits);
+  EXPECT_EQ(build_error("Fama", {0.5, -0.1}), limits);
+  EXPECT_EQ(build_error("Fama", {0.5}), "invalid parameters for indicator Fama: missing parameter #1");
+  EXPECT_EQ(build_error("HtTrendMode", {}), "<built>");
+}
+
+TEST(PhasorTable, EntriesHoldTheUnitPhasorsAndAreSharedAcrossThreads) {
+  std::vector<const Phasor*> seen(8, nullptr);
+  std::vector<std::thread> threads;
+  for (std::size_t k = 0; k < seen.size(); ++k) {
+    threads.emplace_back([&seen, k] { seen[k] = phasor_table_entry(37).data(); });
+  }
+  for (auto& th : threads) th.join();
+  for (const Phasor* p : seen) EXPECT_EQ(p, seen[0]);
+
+  EXPECT_TRUE(phasor_table_entry(0).empty());
+  for (std::size_t length = 1; length <= 50; ++length) {
+    const auto entry = phasor_table_entry(length);
+    ASSERT_EQ(entry.size(), length);
+    for (std::size_t i = 0; i < length; ++i) {
+      const double a = ((double(i) + double(i)) * kPi) / double(length);
+      EXPECT_EQ(entry[i].sin, std::sin(a));
+      EXPECT_EQ(entry[i].cos, std::cos(a));
+    }
+  }
+  EXPECT_EQ(clamp_period(0, 10), 1u);
+  EXPECT_EQ(clamp_period(7, 10), 7u);
+  EXPECT_EQ(clamp_period(11, 10), 10u);
+}
+
+TEST(HilbertKinds, ParallelBacktestsAgree) {
+  const Series x = test_series()[0];
+  const Outputs want = reference(x, 0.5, 0.05).sine;
+  std::vector<Outputs> got(4);
+  std::vector<std::thread> threads;
+  for (std::size_t k = 0; k < got.size(); ++k) threads.emplace_back([&, k] { got[k] = run_kind("SineWave", {}, x); });
+  for (auto& th : threads) th.join();
+  for (const Outputs& g : got) expect_identical(g, want, "SineWave in parallel");
+}
+
+}  // namespace
+}  // namespace vsci

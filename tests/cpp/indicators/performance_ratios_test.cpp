@@ -1,0 +1,432 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "indicators/performance_ratios.h"
+#include "support/series.h"
+#include "support/window_reference.h"
+
+namespace vsci {
+namespace {
+
+using testing::batch_mean;
+using testing::batch_quantile;
+using testing::batch_sorted;
+using testing::build_error;
+using testing::build_ok;
+using testing::expect_matches_reference_on;
+using testing::feed_closes;
+
+const double kInf = std::numeric_limits<double>::infinity();
+const std::string kMax = "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)";
+const std::vector<std::size_t> kPeriods = {2, 5, 40};
+
+// Per-period returns: a quiet series, a trending one, and one rounded to whole
+// percents so that zero returns and ties occur.
+const std::vector<std::vector<double>>& return_series() {
+  static const std::vector<std::vector<double>> series = [] {
+    auto rounded = testing::random_returns(1500, 5, 0.0, 0.015);
+    for (double& r : rounded) r = std::round(r * 100.0) / 100.0;
+    return std::vector<std::vector<double>>{testing::random_returns(1500, 3), testing::random_returns(1500, 4, 0.004),
+                                            rounded};
+  }();
+  return series;
+}
+
+// Price levels, including a walk that crosses zero so that peaks <= 0 occur.
+const std::vector<std::vector<double>>& level_series() {
+  static const std::vector<std::vector<double>> series = {testing::random_walk(1500, 8),
+                                                          testing::random_walk(1500, 9, 3.0, 0.01)};
+  return series;
+}
+
+double sum_of(const std::vector<double>& w) {
+  double s = 0.0;
+  for (double v : w) s += v;
+  return s;
+}
+
+double sample_sd(const std::vector<double>& w) {
+  const double m = batch_mean(w);
+  double s = 0.0;
+  for (double v : w) s += (v - m) * (v - m);
+  return std::sqrt(s / static_cast<double>(w.size() - 1));
+}
+
+// The equity compounded from the returns, starting at 1 before the first.
+std::vector<double> equity_of(const std::vector<double>& returns) {
+  std::vector<double> e;
+  double level = 1.0;
+  for (double r : returns) e.push_back(level *= 1.0 + r);
+  return e;
+}
+
+// Depths of the drawdown episodes of a curve, the one open at the end included;
+// episodes whose peak is not positive are left out.
+std::vector<double> episode_depths(const std::vector<double>& curve, double start_peak) {
+  std::vector<double> depths;
+  double peak = start_peak;
+  bool open = false;
+  double episode_peak = 0.0, trough = 0.0;
+  auto close = [&] {
+    if (open && episode_peak > 0.0) depths.push_back((episode_peak - trough) / episode_peak);
+    open = false;
+  };
+  for (double v : curve) {
+    if (v >= peak) {
+      close();
+      peak = v;
+    } else if (!open) {
+      open = true;
+      episode_peak = peak;
+      trough = v;
+    } else {
+      trough = std::min(trough, v);
+    }
+  }
+  close();
+  return depths;
+}
+
+TEST(PerformanceRatios, LevelKindsMatchReference) {
+  expect_matches_reference_on("MaxDrawdown", {}, kPeriods, level_series(), [](const auto& w) {
+    double peak = -kInf, worst = 0.0;
+    for (double v : w) {
+      peak = std::max(peak, v);
+      if (peak > 0.0) worst = std::max(worst, (peak - v) / peak);
+    }
+    return worst;
+  });
+  expect_matches_reference_on("PainIndex", {}, kPeriods, level_series(), [](const auto& w) {
+    double peak = -kInf, pain = 0.0;
+    for (double v : w) {
+      peak = std::max(peak, v);
+      if (peak > 0.0) pain += (peak - v) / peak;
+    }
+    return pain / static_cast<double>(w.size());
+  });
+  expect_matches_reference_on("AverageDrawdown", {}, kPeriods, level_series(), [](const auto& w) {
+    const auto depths = episode_depths(w, -kInf);
+    return depths.empty() ? 0.0 : sum_of(depths) / static_cast<double>(depths.size());
+  });
+}
+
+TEST(PerformanceRatios, LevelKindsOnAKnownCurve) {
+  const std::vector<double> curve = {100.0, 80.0, 120.0, 90.0};
+  EXPECT_EQ(*feed_closes(*build_ok("MaxDrawdown", {4}), curve)[3], 0.25);
+  EXPECT_DOUBLE_EQ(*feed_closes(*build_ok("PainIndex", {4}), curve)[3], (0.2 + 0.25) / 4.0);
+  EXPECT_DOUBLE_EQ(*feed_closes(*build_ok("AverageDrawdown", {4}), curve)[3], 0.225);
+
+  auto rf = build_ok("RecoveryFactor", {});
+  EXPECT_EQ(rf->warmup(), 1u);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const auto got = feed_closes(*rf, {100.0, nan, 80.0, -kInf, 120.0, 60.0});
+  EXPECT_EQ(*got[0], 0.0);
+  EXPECT_FALSE(got[1]);
+  EXPECT_NEAR(*got[2], -1.0, 1e-12);
+  EXPECT_FALSE(got[3]);
+  EXPECT_NEAR(*got[4], 1.0, 1e-12);
+  EXPECT_NEAR(*got[5], (60.0 / 100.0 - 1.0) / 0.5, 1e-12);  // the largest drawdown is now 0.5
+  auto from_zero = build_ok("RecoveryFactor", {7, 8});      // extra parameters are ignored
+  for (auto v : feed_closes(*from_zero, {0.0, 5.0, 1.0, 7.0})) EXPECT_FALSE(v);
+}
+
+TEST(PerformanceRatios, CompoundedDrawdownRatiosMatchReference) {
+  const auto& series = return_series();
+  expect_matches_reference_on("CalmarRatio", {}, kPeriods, series, [](const auto& w) {
+    double peak = 1.0, worst = 0.0;
+    for (double e : equity_of(w)) {
+      peak = std::max(peak, e);
+      worst = std::max(worst, (peak - e) / peak);
+    }
+    return worst == 0.0 ? 0.0 : batch_mean(w) / worst;
+  }, 1e-9);
+  expect_matches_reference_on("BurkeRatio", {}, kPeriods, series, [](const auto& w) {
+    double squares = 0.0;
+    for (double d : episode_depths(equity_of(w), 1.0)) squares += d * d;
+    return squares > 0.0 ? batch_mean(w) / std::sqrt(squares) : 0.0;
+  });
+  expect_matches_reference_on("SterlingRatio", {}, kPeriods, series, [](const auto& w) {
+    const auto depths = episode_depths(equity_of(w), 1.0);
+    return depths.empty() ? 0.0 : batch_mean(w) / (sum_of(depths) / static_cast<double>(depths.size()));
+  });
+  expect_matches_reference_on("ReturnToUlcerRatio", {}, kPeriods, series, [](const auto& w) {
+    double peak = 1.0, squares = 0.0;
+    for (double e : equity_of(w)) {
+      peak = std::max(peak, e);
+      const double pct = (peak - e) * 100.0 / peak;
+      squares += pct * pct;
+    }
+    const double ulcer2 = squares / static_cast<double>(w.size());
+    return ulcer2 > 0.0 ? batch_mean(w) / std::sqrt(ulcer2) : 0.0;
+  });
+}
+
+TEST(PerformanceRatios, CompoundingOverflowGivesNoValueAndKeepsGoing) {
+  // Price levels fed as returns: the compounded equity overflows while the
+  // window holds them, and values resume, unharmed, once they have left it.
+  std::vector<double> closes(300, 1e6);
+  const auto tail = testing::random_returns(100, 2);
+  closes.insert(closes.end(), tail.begin(), tail.end());
+  for (const char* kind : {"CalmarRatio", "BurkeRatio", "SterlingRatio", "ReturnToUlcerRatio"}) {
+    const auto got = feed_closes(*build_ok(kind, {60}), closes);
+    EXPECT_FALSE(got[59].has_value()) << kind;
+    const auto fresh = feed_closes(*build_ok(kind, {60}), tail);
+    ASSERT_TRUE(got.back().has_value()) << kind;
+    EXPECT_NEAR(*got.back(), *fresh.back(), 1e-12) << kind;
+  }
+}
+
+TEST(PerformanceRatios, MeanAndDeviationRatiosMatchReference) {
+  const auto& series = return_series();
+  for (double rf : {0.0, 0.001}) {
+    expect_matches_reference_on("SharpeRatio", {rf}, kPeriods, series, [rf](const auto& w) {
+      const double sd = sample_sd(w);
+      return sd < 1e-15 ? 0.0 : (batch_mean(w) - rf) / sd;
+    }, 1e-8);
+    expect_matches_reference_on("M2Measure", {rf, 0.02}, kPeriods, series, [rf](const auto& w) {
+      const double sd = sample_sd(w);
+      return sd < 1e-15 ? 0.0 : rf + 0.02 * ((batch_mean(w) - rf) / sd);
+    }, 1e-8);
+  }
+  for (double target : {0.0, 0.002}) {
+    expect_matches_reference_on("SortinoRatio", {target}, kPeriods, series, [target](const auto& w) {
+      double down = 0.0;
+      for (double r : w) down += r < target ? (r - target) * (r - target) : 0.0;
+      down /= static_cast<double>(w.size());
+      return down == 0.0 ? 0.0 : (batch_mean(w) - target) / std::sqrt(down);
+    }, 1e-9);
+    expect_matches_reference_on("UpsidePotentialRatio", {target}, kPeriods, series, [target](const auto& w) {
+      double up = 0.0, down = 0.0;
+      for (double r : w) {
+        up += std::max(r - target, 0.0);
+        down += std::pow(std::min(r - target, 0.0), 2);
+      }
+      const double n = static_cast<double>(w.size());
+      return down == 0.0 ? 0.0 : (up / n) / std::sqrt(down / n);
+    }, 1e-9);
+  }
+  // Slope of the cumulative returns against time over its standard error.
+  expect_matches_reference_on("KRatio", {}, {3, 5, 40}, series, [](const auto& w) {
+    const double n = static_cast<double>(w.size());
+    double c = 0.0, st = 0.0, sc = 0.0, stt = 0.0, stc = 0.0;
+    std::vector<double> cum;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+      const double t = static_cast<double>(i + 1);
+      cum.push_back(c += w[i]);
+      st += t;
+      sc += c;
+      stt += t * t;
+      stc += t * c;
+    }
+    const double sxx = stt - st * st / n;
+    const double slope = (stc - st * sc / n) / sxx;
+    const double intercept = (sc - slope * st) / n;
+    double sse = 0.0;
+    for (std::size_t i = 0; i < cum.size(); ++i) {
+      sse += std::pow(cum[i] - (intercept + slope * static_cast<double>(i + 1)), 2);
+    }
+    // Cumulative sums on a line: every return after the first is the same.
+    const bool on_a_line = std::all_of(w.begin() + 1, w.end(), [&](double r) { return r == w[1]; });
+    return on_a_line ? 0.0 : slope / std::sqrt(sse / (n - 2.0) / sxx);
+  }, 1e-6);
+}
+
+TEST(PerformanceRatios, SortinoDividesByTheWholeWindow) {
+  auto sortino = build_ok("SortinoRatio", {4, 0.0});
+  const double mean = (0.01 + 0.03 + 0.02 - 0.02) / 4.0;
+  EXPECT_NEAR(*feed_closes(*sortino, {0.01, 0.03, 0.02, -0.02})[3], mean / std::sqrt(0.02 * 0.02 / 4.0), 1e-12);
+}
+
+// Sums and counts of gains (> 0) and loss magnitudes (< 0).
+struct Tally {
+  double gains = 0.0, losses = 0.0, wins = 0.0, loss_count = 0.0;
+  explicit Tally(const std::vector<double>& w) {
+    for (double r : w) {
+      if (r > 0.0) {
+        gains += r;
+        wins += 1.0;
+      } else if (r < 0.0) {
+        losses -= r;
+        loss_count += 1.0;
+      }
+    }
+  }
+};
+
+TEST(PerformanceRatios, GainAndLossRatiosMatchReference) {
+  const auto& series = return_series();
+  const std::vector<std::size_t> periods = {1, 2, 5, 40};
+  for (double threshold : {0.0, 0.005}) {
+    expect_matches_reference_on("OmegaRatio", {threshold}, periods, series, [threshold](const auto& w) {
+      double above = 0.0, below = 0.0;
+      for (double r : w) (r >= threshold ? above : below) += std::fabs(r - threshold);
+      return below == 0.0 ? (above == 0.0 ? 1.0 : kInf) : above / below;
+    });
+  }
+  expect_matches_reference_on("GainLossRatio", {}, periods, series, [](const auto& w) {
+    const Tally t(w);
+    if (t.loss_count == 0.0) return t.wins == 0.0 ? 1.0 : kInf;
+    return (t.wins == 0.0 ? 0.0 : t.gains / t.wins) / (t.losses / t.loss_count);
+  });
+  expect_matches_reference_on("ProfitFactor", {}, periods, series, [](const auto& w) {
+    const Tally t(w);
+    return t.losses == 0.0 ? (t.gains == 0.0 ? 1.0 : kInf) : t.gains / t.losses;
+  });
+  expect_matches_reference_on("KellyCriterion", {}, periods, series, [](const auto& w) {
+    const Tally t(w);
+    const double win = t.wins / static_cast<double>(w.size());
+    if (t.loss_count == 0.0) return win;
+    if (t.wins == 0.0) return -1.0;
+    return win - (1.0 - win) / ((t.gains / t.wins) / (t.losses / t.loss_count));
+  });
+  expect_matches_reference_on("WinRate", {}, periods, series,
+                              [](const auto& w) { return Tally(w).wins / static_cast<double>(w.size()); });
+  expect_matches_reference_on("GainToPainRatio", {}, periods, series, [](const auto& w) {
+    const Tally t(w);
+    return t.losses > 0.0 ? sum_of(w) / t.losses : 0.0;
+  }, 1e-9);
+  expect_matches_reference_on("Expectancy", {}, periods, series, [](const auto& w) {
+    const Tally t(w);
+    return t.loss_count == 0.0 ? 0.0 : batch_mean(w) / (t.losses / t.loss_count);
+  }, 1e-9);
+}
+
+TEST(PerformanceRatios, DegenerateWindows) {
+  const std::vector<double> gains(6, 0.25);  // exact cumulative sums
+  const std::vector<double> zeros(6, 0.0);
+  struct Case {
+    const char* kind;
+    std::vector<double> params;
+    double on_equal_gains;
+    double on_zeros;
+  };
+  const Case cases[] = {
+      {"SharpeRatio", {3, 0.0}, 0.0, 0.0},   {"M2Measure", {3, 0.001, 0.02}, 0.0, 0.0},
+      {"SortinoRatio", {3, 0.0}, 0.0, 0.0},  {"UpsidePotentialRatio", {3, 0.0}, 0.0, 0.0},
+      {"ProfitFactor", {3}, kInf, 1.0},      {"GainLossRatio", {3}, kInf, 1.0},
+      {"OmegaRatio", {3, 0.0}, kInf, 1.0},   {"WinRate", {3}, 1.0, 0.0},
+      {"KellyCriterion", {3}, 1.0, 0.0},     {"CalmarRatio", {3}, 0.0, 0.0},
+      {"BurkeRatio", {3}, 0.0, 0.0},         {"SterlingRatio", {3}, 0.0, 0.0},
+      {"ReturnToUlcerRatio", {3}, 0.0, 0.0}, {"GainToPainRatio", {3}, 0.0, 0.0},
+      {"Expectancy", {3}, 0.0, 0.0},         {"ValueAtRisk", {3, 0.95}, 0.0, 0.0},
+      {"KRatio", {3}, 0.0, 0.0},             {"TailRatio", {3}, 1.0, 0.0},
+      {"CommonSenseRatio", {3}, 0.0, 0.0},   {"ConditionalValueAtRisk", {3, 0.9}, 0.0, 0.0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(*feed_closes(*build_ok(c.kind, c.params), gains).back(), c.on_equal_gains) << c.kind;
+    EXPECT_EQ(*feed_closes(*build_ok(c.kind, c.params), zeros).back(), c.on_zeros) << c.kind;
+  }
+}
+
+TEST(PerformanceRatios, RunningLossSumsReturnToExactlyZero) {
+  // The loss magnitudes 0.1 + 0.2 leave rounding residue once both are taken
+  // out again; the squared shortfalls 0.09 + 0.49 likewise.
+  EXPECT_EQ(*feed_closes(*build_ok("GainToPainRatio", {2}), {-0.1, -0.2, 0.5, 0.5})[3], 0.0);
+  EXPECT_EQ(*feed_closes(*build_ok("UpsidePotentialRatio", {2, 0.0}), {-0.3, -0.7, 0.5, 0.5})[3], 0.0);
+  // The eviction that takes out the last loss clears the sum before the new
+  // loss of the same bar is added.
+  const auto upr = feed_closes(*build_ok("UpsidePotentialRatio", {2, 0.0}), {-0.3, -0.7, 0.5, -0.2});
+  EXPECT_EQ(*upr[3], (0.5 / 2.0) / std::sqrt((0.2 * 0.2) / 2.0));
+}
+
+TEST(PerformanceRatios, TailMeasuresMatchReference) {
+  const auto& series = return_series();
+  for (double confidence : {0.75, 0.95, 0.99}) {
+    expect_matches_reference_on("ValueAtRisk", {confidence}, kPeriods, series, [confidence](const auto& w) {
+      const double q = batch_quantile(w, 1.0 - confidence);
+      return q < 0.0 ? -q : 0.0;
+    });
+    expect_matches_reference_on("ConditionalValueAtRisk", {confidence}, kPeriods, series,
+                                [confidence](const auto& w) {
+                                  const auto s = batch_sorted(w);
+                                  const std::size_t k = std::max<std::size_t>(
+                                      1, static_cast<std::size_t>((1.0 - confidence) * static_cast<double>(s.size())));
+                                  double sum = 0.0;
+                                  for (std::size_t i = 0; i < k; ++i) sum += s[i];
+                                  return sum < 0.0 ? -sum / static_cast<double>(k) : 0.0;
+                                });
+  }
+  expect_matches_reference_on("TailRatio", {}, kPeriods, series, [](const auto& w) {
+    const double q05 = batch_quantile(w, 0.05);
+    return q05 == 0.0 ? 0.0 : batch_quantile(w, 0.95) / std::fabs(q05);
+  });
+  // Long runs of gains make the sorted copy stop and restart.
+  auto streaky = series[1];
+  for (std::size_t i = 0; i < streaky.size(); ++i) {
+    if (i % 200 < 90) streaky[i] = std::fabs(streaky[i]);
+  }
+  expect_matches_reference_on("CommonSenseRatio", {}, kPeriods, {series[0], series[2], streaky}, [](const auto& w) {
+    const Tally t(w);
+    const double q05 = batch_quantile(w, 0.05);
+    if (t.losses == 0.0 || q05 == 0.0) return 0.0;
+    return (t.gains / t.losses) * (batch_quantile(w, 0.95) / std::fabs(q05));
+  });
+}
+
+TEST(PerformanceRatios, TailMeasuresOnKnownWindows) {
+  // Confidence 0.75 over 5 returns: position exactly 1, the second smallest.
+  EXPECT_EQ(*feed_closes(*build_ok("ValueAtRisk", {5, 0.75}), {0.03, -0.05, 0.01, -0.02, 0.04})[4], 0.02);
+  EXPECT_EQ(*feed_closes(*build_ok("ValueAtRisk", {5, 0.75}), {0.03, -0.05, 0.01, 0.02, 0.04})[4], 0.0);
+  // Confidence 0.99 over 50 returns: floor(0.5) is raised to 1, the smallest.
+  auto returns = testing::random_returns(50, 12);
+  const double smallest = *std::min_element(returns.begin(), returns.end());
+  EXPECT_EQ(*feed_closes(*build_ok("ConditionalValueAtRisk", {50, 0.99}), returns)[49], -smallest);
+}
+
+TEST(PerformanceRatios, ConstructorChecksInOrder) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double big = 16777217;
+  const std::string zero = "period must be greater than zero";
+  const std::string confidence = "invalid period: confidence must lie strictly between 0 and 1";
+  testing::expect_build_outcomes({
+      {"MaxDrawdown", {1e-300}, zero},
+      {"AverageDrawdown", {big}, kMax},
+      {"PainIndex", {big}, kMax},
+      {"GainLossRatio", {big}, kMax},
+      {"ProfitFactor", {big}, kMax},
+      {"KellyCriterion", {big}, kMax},
+      {"GainToPainRatio", {big}, kMax},
+      {"Expectancy", {big}, kMax},
+      {"WinRate", {1e-300}, zero},
+      {"OmegaRatio", {big, 0.0}, kMax},
+      {"OmegaRatio", {3, nan}, "parameter #1 must be finite"},
+      {"BurkeRatio", {1}, "invalid period: burke ratio needs period >= 2"},
+      {"CalmarRatio", {1}, "invalid period: calmar ratio needs period >= 2"},
+      {"SterlingRatio", {1}, "invalid period: sterling ratio needs period >= 2"},
+      {"ReturnToUlcerRatio", {1}, "invalid period: martin ratio needs period >= 2"},
+      {"CommonSenseRatio", {1}, "invalid period: common sense ratio needs period >= 2"},
+      {"TailRatio", {1}, "invalid period: tail ratio needs period >= 2"},
+      {"KRatio", {2}, "invalid period: k-ratio needs period >= 3"},
+      {"KRatio", {big}, kMax},
+      {"SharpeRatio", {1, 0.0}, "invalid period: sharpe ratio needs period >= 2"},
+      {"SharpeRatio", {1e-300, 0.0}, "invalid period: sharpe ratio needs period >= 2"},
+      {"SortinoRatio", {1, 0.0}, "invalid period: sortino ratio needs period >= 2"},
+      {"UpsidePotentialRatio", {1, 0.0}, "invalid period: upside potential ratio needs period >= 2"},
+      {"UpsidePotentialRatio", {big, 0.0}, kMax},
+      {"M2Measure", {1, 0.0, 0.1}, "invalid period: m2 measure needs period >= 2"},
+      {"M2Measure", {big, 0.0, -1.0}, kMax},
+      {"M2Measure", {5, 0.0, -0.1},
+       "invalid parameter: risk_free must be finite and benchmark_stddev finite and non-negative"},
+      {"M2Measure", {5, 0.0, -0.0}, ""},
+      {"ValueAtRisk", {1, 0.95}, "invalid period: value-at-risk needs period >= 2"},
+      {"ValueAtRisk", {big, 1.0}, kMax},
+      {"ValueAtRisk", {5, 1.0}, confidence},
+      {"ValueAtRisk", {5, 0.0}, confidence},
+      {"ConditionalValueAtRisk", {1, 0.95}, "invalid period: conditional value-at-risk needs period >= 2"},
+      {"ConditionalValueAtRisk", {big, 0.0}, kMax},
+      {"ConditionalValueAtRisk", {5, -0.5}, confidence},
+      {"RecoveryFactor", {}, ""},
+  });
+  // Checks the factory's getters make first, run by the constructors themselves.
+  EXPECT_EQ(ValueAtRisk::create(5, nan).error().to_string(), confidence);
+  EXPECT_EQ(UpsidePotentialRatio::create(5, kInf).error().to_string(), "invalid parameter: mar must be finite");
+  EXPECT_EQ(M2Measure::create(5, nan, 0.1).error().to_string(),
+            "invalid parameter: risk_free must be finite and benchmark_stddev finite and non-negative");
+}
+
+}  // namespace
+}  // namespace vsci
