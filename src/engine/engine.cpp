@@ -119,17 +119,8 @@ Expected<void, BacktestError> Engine::step(const Candle& candle, const BarFeeds&
   if (book != nullptr && check_order_book(*book)) book = nullptr;
   const CrossSection* section = feeds.cross_section;
   if (section != nullptr && check_cross_section(*section)) section = nullptr;
-  std::span<const TradePrint> prints = feeds.trades ? *feeds.trades : std::span<const TradePrint>();
-  for (std::size_t i = 0; i < prints.size(); ++i) {
-    if (!check_trade_print(prints[i])) continue;
-    // Rare: copy the prints that pass, keeping their order.
-    kept_trades_.assign(prints.begin(), prints.begin() + static_cast<std::ptrdiff_t>(i));
-    for (std::size_t j = i + 1; j < prints.size(); ++j) {
-      if (!check_trade_print(prints[j])) kept_trades_.push_back(prints[j]);
-    }
-    prints = kept_trades_;
-    break;
-  }
+  const std::span<const TradePrint> prints =
+      keep_valid_prints(feeds.trades ? *feeds.trades : std::span<const TradePrint>(), kept_trades_);
 
   last_bar_ = candle;
   const BarView bar{&candle, book, bar_index_};

@@ -79,4 +79,16 @@ std::optional<IndicatorError> check_trade_print(const TradePrint& print) {
   return std::nullopt;
 }
 
+std::span<const TradePrint> keep_valid_prints(std::span<const TradePrint> prints, std::vector<TradePrint>& scratch) {
+  for (std::size_t i = 0; i < prints.size(); ++i) {
+    if (!check_trade_print(prints[i])) continue;
+    scratch.assign(prints.begin(), prints.begin() + static_cast<std::ptrdiff_t>(i));
+    for (std::size_t j = i + 1; j < prints.size(); ++j) {
+      if (!check_trade_print(prints[j])) scratch.push_back(prints[j]);
+    }
+    return scratch;
+  }
+  return prints;
+}
+
 }  // namespace vsci

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "engine/bar_context.h"
 #include "indicators/indicator_error.h"
@@ -14,5 +16,10 @@ std::optional<IndicatorError> check_derivatives_tick(const DerivativesTick& tick
 std::optional<IndicatorError> check_order_book(const OrderBook& book);
 std::optional<IndicatorError> check_cross_section(const CrossSection& section);
 std::optional<IndicatorError> check_trade_print(const TradePrint& print);
+
+// The prints that pass their check, in order. When all pass (the usual case)
+// that is `prints` itself; otherwise they are copied into `scratch`, whose
+// storage is reused from bar to bar.
+std::span<const TradePrint> keep_valid_prints(std::span<const TradePrint> prints, std::vector<TradePrint>& scratch);
 
 }  // namespace vsci

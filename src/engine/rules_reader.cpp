@@ -66,6 +66,17 @@ Status expect_array_end(Reader& r, bool& fits) {
   return skip_rest_of_array(r);
 }
 
+// Opens an object and reads its first member's name into `key`; `has` says
+// whether there was one. An empty object is a mismatch, read to its end.
+Status open_member(Reader& r, std::string_view& key, bool& has, bool& fits) {
+  if (auto b = r.begin_object(); !b.ok()) return b;
+  auto more = r.next_member(key);
+  if (!more.ok()) return fail(std::move(more).error());
+  has = *more;
+  if (!has) fits = false;
+  return {};
+}
+
 Status mismatch(Reader& r, bool& fits) {
   fits = false;
   return r.skip_value();
@@ -83,14 +94,9 @@ Status match_price_field(Reader& r, PriceField& field, bool& fits) {
   }
   if (c != '{') return mismatch(r, fits);
   // {"close": null}
-  if (auto b = r.begin_object(); !b.ok()) return b;
   std::string_view key;
-  auto more = r.next_member(key);
-  if (!more.ok()) return fail(std::move(more).error());
-  if (!*more) {
-    fits = false;
-    return {};
-  }
+  bool has = false;
+  if (auto s = open_member(r, key, has, fits); !s.ok() || !has) return s;
   const int i = typed::index_of(kPriceFields, key);
   if (i < 0) fits = false;
   else field = static_cast<PriceField>(i);
@@ -147,14 +153,9 @@ Status match_operand(Reader& r, Operand& out, bool& fits) {
   }
   if (c != '{') return mismatch(r, fits);
 
-  if (auto b = r.begin_object(); !b.ok()) return b;
   std::string_view key;
-  auto more = r.next_member(key);
-  if (!more.ok()) return fail(std::move(more).error());
-  if (!*more) {
-    fits = false;
-    return {};
-  }
+  bool has = false;
+  if (auto s = open_member(r, key, has, fits); !s.ok() || !has) return s;
   const int form = typed::index_of(kExpressionNames, key);
   Status s;
   if (form < 0) {

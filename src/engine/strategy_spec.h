@@ -99,6 +99,16 @@ struct StrategySpec {
   std::uint64_t lookback() const;
 };
 
+// Calls f(rule) on each rule present, in the order entry, exit, short_entry,
+// short_exit; `spec` may be const or not.
+template <class Spec, class F>
+void for_each_rule(Spec& spec, F&& f) {
+  f(spec.entry);
+  f(spec.exit);
+  if (spec.short_entry) f(*spec.short_entry);
+  if (spec.short_exit) f(*spec.short_exit);
+}
+
 // The indicator-name part of a reference: the text before its first '.',
 // or the whole text.
 std::string_view split_reference(std::string_view reference);

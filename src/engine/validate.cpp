@@ -31,11 +31,11 @@ constexpr std::uint32_t kHighestVersion = 1;
 }  // namespace
 
 Expected<void, BacktestError> StrategySpec::validate() const {
-  for (const Rule* rule : {&entry, &exit, short_entry ? &*short_entry : nullptr, short_exit ? &*short_exit : nullptr}) {
-    if (rule == nullptr) continue;
-    auto checked = check_rule_references(*rule, indicators);
-    if (!checked.ok()) return checked;
-  }
+  Expected<void, BacktestError> references;
+  for_each_rule(*this, [&](const Rule& rule) {
+    if (references.ok()) references = check_rule_references(rule, indicators);
+  });
+  if (!references.ok()) return references;
 
   if (spec_version < 1 || spec_version > kHighestVersion) {
     return invalid("spec_version " + std::to_string(spec_version) + " is not supported; this build reads 1..=" +
@@ -85,29 +85,6 @@ Expected<void, BacktestError> StrategySpec::validate() const {
     if (execution.latency_bars != 0) return invalid("fill_timing close is incompatible with latency_bars");
   }
   return {};
-}
-
-std::uint64_t StrategySpec::lookback() const {
-  std::uint64_t deepest = std::max(entry.lookback(), exit.lookback());
-  if (short_entry) deepest = std::max(deepest, short_entry->lookback());
-  if (short_exit) deepest = std::max(deepest, short_exit->lookback());
-  if (sizing.type == Sizing::Type::VolTarget) deepest = std::max<std::uint64_t>(deepest, sizing.lookback);
-  return deepest;
-}
-
-SlotTable bind_slots(StrategySpec& spec) {
-  std::vector<std::string> keys;
-  keys.reserve(spec.indicators.size());
-  for (const auto& entry : spec.indicators) keys.push_back(entry.first);
-  auto rules = {&spec.entry, &spec.exit, spec.short_entry ? &*spec.short_entry : nullptr,
-                spec.short_exit ? &*spec.short_exit : nullptr};
-  for (Rule* rule : rules)
-    if (rule != nullptr) for_each_reference(*rule, [&](const Operand& op) { keys.push_back(op.reference); });
-
-  SlotTable table(std::move(keys));
-  for (Rule* rule : rules)
-    if (rule != nullptr) for_each_reference(*rule, [&](Operand& op) { op.slot = table.find(op.reference); });
-  return table;
 }
 
 }  // namespace vsci

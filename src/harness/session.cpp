@@ -1,5 +1,6 @@
 #include "harness/session.h"
 
+#include "harness/bless.h"
 #include "harness/envelopes.h"
 #include "harness/run_test.h"
 #include "harness/suite.h"
@@ -49,15 +50,6 @@ Expected<std::string, SessionError> run_suite_command(const json::Value& cmd) {
 
 namespace {
 
-// Commands whose bodies are not built yet answer honestly instead of faking a
-// result.
-template <const std::string_view& Name>
-Expected<std::string, SessionError> not_available(const json::Value&) {
-  return unexpected(SessionError::bad_spec("command not available yet: " + std::string(Name)));
-}
-
-constexpr std::string_view kBless = "bless";
-
 struct CommandEntry {
   std::string_view name;
   CommandHandler run;
@@ -65,7 +57,7 @@ struct CommandEntry {
 
 constexpr CommandEntry kCommands[] = {
     {"list", list_command},
-    {kBless, not_available<kBless>},
+    {"bless", bless_command},
     {"version", version_command},
     {"run_test", run_test_command},
     {"run_suite", run_suite_command},

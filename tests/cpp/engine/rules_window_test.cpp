@@ -66,14 +66,6 @@ TEST(HistoryWindow, KeepsNewestRecordsOldestFirst) {
   EXPECT_EQ(w.back().candle.time, 4);
 }
 
-TEST(HistoryWindow, ZeroCapacityHoldsOneRecord) {
-  HistoryWindow w(0, 0);
-  w.push(Candle{1, 1, 1, 1, 1, 1});
-  w.push(Candle{2, 2, 2, 2, 2, 2});
-  ASSERT_EQ(w.size(), 1u);
-  EXPECT_EQ(w[0].candle.time, 2);
-}
-
 TEST(HistoryWindow, RulesIndexTheWindowNotTheRun) {
   // Ten closes 1..10 through a window of three: index 0 holds close 8.
   HistoryWindow w(3, 0);

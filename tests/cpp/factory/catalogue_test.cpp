@@ -64,14 +64,5 @@ TEST(FeedCatalogue, EveryRegisteredKindIsCatalogued) {
   for (const KindEntry* e : registry()) EXPECT_NE(feed_for_kind(e->name), Feed::Unknown) << e->name;
 }
 
-TEST(FeedCatalogue, DisplayNames) {
-  EXPECT_EQ(feed_display_name(Feed::Kline), "Kline");
-  EXPECT_EQ(feed_display_name(Feed::Trade), "Trade");
-  EXPECT_EQ(feed_display_name(Feed::Orderbook), "Orderbook");
-  EXPECT_EQ(feed_display_name(Feed::TradeQuote), "TradeQuote");
-  EXPECT_EQ(feed_display_name(Feed::Derivatives), "Derivatives");
-  EXPECT_EQ(feed_display_name(Feed::CrossSection), "CrossSection");
-}
-
 }  // namespace
 }  // namespace vsci
