@@ -45,7 +45,7 @@ std::string amount_text(double a) {
   return s;
 }
 
-std::vector<Candle> jitter(const std::vector<Candle>& candles, double a, Pcg64& rng) {
+std::vector<Candle> jitter(const std::vector<Candle>& candles, double a, FuzzGenerator& rng) {
   std::vector<Candle> out;
   out.reserve(candles.size());
   for (const Candle& c : candles) {
@@ -64,7 +64,7 @@ std::vector<Candle> jitter(const std::vector<Candle>& candles, double a, Pcg64& 
   return out;
 }
 
-std::vector<Candle> gap_shock(const std::vector<Candle>& candles, double a, Pcg64& rng) {
+std::vector<Candle> gap_shock(const std::vector<Candle>& candles, double a, FuzzGenerator& rng) {
   std::vector<Candle> out;
   out.reserve(candles.size());
   for (const Candle& c : candles) {
@@ -77,7 +77,7 @@ std::vector<Candle> gap_shock(const std::vector<Candle>& candles, double a, Pcg6
   return out;
 }
 
-std::vector<Candle> dropout(const std::vector<Candle>& candles, double p, Pcg64& rng) {
+std::vector<Candle> dropout(const std::vector<Candle>& candles, double p, FuzzGenerator& rng) {
   std::vector<Candle> out;
   for (const Candle& c : candles) {
     // Every candle draws, kept or not, so the stream advances the same way.
@@ -92,7 +92,7 @@ std::vector<Candle> dropout(const std::vector<Candle>& candles, double p, Pcg64&
 
 }  // namespace
 
-Pcg64 Pcg64::from_seed(std::uint64_t seed) {
+FuzzGenerator FuzzGenerator::from_seed(std::uint64_t seed) {
   std::uint64_t w[4];
   for (std::uint64_t& word : w) {
     const std::uint64_t lo = seed_word(seed);
@@ -101,26 +101,26 @@ Pcg64 Pcg64::from_seed(std::uint64_t seed) {
   }
   const u128 state = (static_cast<u128>(w[1]) << 64) | w[0];
   const u128 inc = (static_cast<u128>(w[3]) << 64) | w[2] | 1U;
-  Pcg64 g(state + inc, inc);
+  FuzzGenerator g(state + inc, inc);
   g.step();
   return g;
 }
 
-std::uint64_t Pcg64::next_u64() {
+std::uint64_t FuzzGenerator::next_u64() {
   step();
   const auto hi = static_cast<std::uint64_t>(state_ >> 64);
   const auto lo = static_cast<std::uint64_t>(state_);
   return std::rotr(hi ^ lo, static_cast<int>(hi >> 58));
 }
 
-double Pcg64::symmetric(double a) {
+double FuzzGenerator::symmetric(double a) {
   const double u = std::bit_cast<double>((next_u64() >> 12) | 0x3FF0000000000000ULL);
   const double width = a + a;
   const double scaled = width * (u - 1.0);
   return scaled - a;
 }
 
-double Pcg64::unit() { return static_cast<double>(next_u64() >> 11) * 0x1p-53; }
+double FuzzGenerator::unit() { return static_cast<double>(next_u64() >> 11) * 0x1p-53; }
 
 std::optional<std::string> perturbation_fault(const Perturbation& p) {
   if (p.kind == Perturbation::Kind::Dropout) return std::nullopt;
@@ -130,7 +130,7 @@ std::optional<std::string> perturbation_fault(const Perturbation& p) {
   return std::string(kind) + " amount must be a non-negative number whose double is finite, got " + amount_text(a);
 }
 
-std::vector<Candle> perturb_candles(const Perturbation& p, const std::vector<Candle>& candles, Pcg64& rng) {
+std::vector<Candle> perturb_candles(const Perturbation& p, const std::vector<Candle>& candles, FuzzGenerator& rng) {
   switch (p.kind) {
     case Perturbation::Kind::Jitter:
       return jitter(candles, p.amount, rng);
@@ -147,7 +147,7 @@ Expected<std::vector<FuzzFailure>, SessionError> run_fuzz(const StrategyTest& te
   if (!test.fuzz || test.fuzz->runs == 0) return failures;
   const FuzzSpec& spec = *test.fuzz;
   if (auto fault = perturbation_fault(spec.perturbation)) return unexpected(SessionError::bad_spec(std::move(*fault)));
-  Pcg64 rng = Pcg64::from_seed(spec.seed);
+  FuzzGenerator rng = FuzzGenerator::from_seed(spec.seed);
   for (std::uint32_t run = 0; run < spec.runs; ++run) {
     const std::vector<Candle> perturbed = perturb_candles(spec.perturbation, candles, rng);
     auto output = run_backtest(test.strategy, perturbed);

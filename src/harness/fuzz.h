@@ -1,5 +1,5 @@
 // Fuzz runs: a test re-run on perturbed copies of its dataset's candles, its
-// property checks evaluated on every run. The perturbations draw from Pcg64, a
+// property checks evaluated on every run. The perturbations draw from FuzzGenerator, a
 // 128-bit permuted congruential generator (xorshift-low, random rotation,
 // 64-bit outputs) seeded from the test's 64-bit seed, so a seed perturbs the
 // same candles on every machine. Each test owns its generator; nothing here is
@@ -18,13 +18,13 @@
 
 namespace vsci {
 
-class Pcg64 {
+class FuzzGenerator {
  public:
   using u128 = unsigned __int128;
 
   // Eight 32-bit words of a small 64-bit congruential stream fill the state and
   // the increment; then one step.
-  static Pcg64 from_seed(std::uint64_t seed);
+  static FuzzGenerator from_seed(std::uint64_t seed);
 
   std::uint64_t next_u64();
   // A value between -a and a: ((a + a) * (u - 1)) - a, u in [1, 2) taking the
@@ -34,7 +34,7 @@ class Pcg64 {
   double unit();
 
  private:
-  Pcg64(u128 state, u128 inc) : state_(state), inc_(inc) {}
+  FuzzGenerator(u128 state, u128 inc) : state_(state), inc_(inc) {}
   void step() { state_ = state_ * kMultiplier + inc_; }
 
   static constexpr u128 kMultiplier =
@@ -51,7 +51,7 @@ std::optional<std::string> perturbation_fault(const Perturbation& p);
 
 // A perturbed copy of `candles`; advances `rng` (five draws per candle for
 // jitter, one for gap_shock and dropout). Times are never changed.
-std::vector<Candle> perturb_candles(const Perturbation& p, const std::vector<Candle>& candles, Pcg64& rng);
+std::vector<Candle> perturb_candles(const Perturbation& p, const std::vector<Candle>& candles, FuzzGenerator& rng);
 
 // The test's fuzz runs over its dataset's `candles`: one generator seeded once,
 // `runs` perturbed backtests in order, a FuzzFailure for every property that

@@ -114,7 +114,7 @@ MASK128 = (1 << 128) - 1
 MULT = 0x2360ED051FC65DA44385DF649FCCF645
 
 
-class Pcg:
+class Generator:
     def __init__(self, seed):
         s = seed
         words = []
@@ -171,7 +171,7 @@ def perturb(kind, amount, candles, rng):
 
 
 def perturbed_runs(kind, amount, candles, seed, runs):
-    rng = Pcg(seed)
+    rng = Generator(seed)
     return [perturb(kind, amount, candles, rng) for _ in range(runs)]
 
 
@@ -355,7 +355,7 @@ class TestProperties:
 
 
 def test_transcription_reproduces_published_outputs():
-    g0, g42 = Pcg(0), Pcg(42)
+    g0, g42 = Generator(0), Generator(42)
     assert [g0.next() for _ in range(3)] == [2354861276966075475, 6411218084291373563, 13092586260176364081]
     assert [g42.next() for _ in range(3)] == [4178418447715145737, 4410739922618931473, 14034899209665866285]
 

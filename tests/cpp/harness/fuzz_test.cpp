@@ -35,20 +35,20 @@ Perturbation perturbation(Perturbation::Kind kind, double amount) {
   return p;
 }
 
-TEST(Pcg64, PublishedOutputsForSeeds0And42) {
-  Pcg64 zero = Pcg64::from_seed(0);
+TEST(FuzzGenerator, PublishedOutputsForSeeds0And42) {
+  FuzzGenerator zero = FuzzGenerator::from_seed(0);
   EXPECT_EQ(zero.next_u64(), 2354861276966075475ULL);
   EXPECT_EQ(zero.next_u64(), 6411218084291373563ULL);
   EXPECT_EQ(zero.next_u64(), 13092586260176364081ULL);
-  Pcg64 answer = Pcg64::from_seed(42);
+  FuzzGenerator answer = FuzzGenerator::from_seed(42);
   EXPECT_EQ(answer.next_u64(), 4178418447715145737ULL);
   EXPECT_EQ(answer.next_u64(), 4410739922618931473ULL);
   EXPECT_EQ(answer.next_u64(), 14034899209665866285ULL);
 }
 
-TEST(Pcg64, DerivedDrawsFollowTheRawOutputs) {
-  Pcg64 raw = Pcg64::from_seed(7);
-  Pcg64 drawn = Pcg64::from_seed(7);
+TEST(FuzzGenerator, DerivedDrawsFollowTheRawOutputs) {
+  FuzzGenerator raw = FuzzGenerator::from_seed(7);
+  FuzzGenerator drawn = FuzzGenerator::from_seed(7);
   for (int i = 0; i < 200; ++i) {
     const double a = 0.001 * (i + 1);
     const double s = drawn.symmetric(a);
@@ -71,10 +71,10 @@ TEST(PerturbCandles, DrawsPerCandleByKind) {
                {perturbation(Perturbation::Kind::GapShock, 0.1), 1},
                {perturbation(Perturbation::Kind::Dropout, 0.5), 1}};
   for (const auto& c : cases) {
-    Pcg64 rng = Pcg64::from_seed(3);
+    FuzzGenerator rng = FuzzGenerator::from_seed(3);
     perturb_candles(c.p, candles, rng);
     perturb_candles(c.p, candles, rng);
-    Pcg64 ref = Pcg64::from_seed(3);
+    FuzzGenerator ref = FuzzGenerator::from_seed(3);
     for (int i = 0; i < 2 * 6 * c.draws_per_candle; ++i) ref.next_u64();
     EXPECT_EQ(rng.next_u64(), ref.next_u64());
   }
@@ -83,9 +83,9 @@ TEST(PerturbCandles, DrawsPerCandleByKind) {
 TEST(PerturbCandles, JitterScalesEachFieldByItsDraw) {
   const std::vector<Candle> candles = sample_candles(4);
   const double a = 0.2;
-  Pcg64 rng = Pcg64::from_seed(0);
+  FuzzGenerator rng = FuzzGenerator::from_seed(0);
   const std::vector<Candle> out = perturb_candles(perturbation(Perturbation::Kind::Jitter, a), candles, rng);
-  Pcg64 raw = Pcg64::from_seed(0);
+  FuzzGenerator raw = FuzzGenerator::from_seed(0);
   ASSERT_EQ(out.size(), candles.size());
   for (std::size_t i = 0; i < candles.size(); ++i) {
     const Candle& c = candles[i];
@@ -106,7 +106,7 @@ TEST(PerturbCandles, JitterScalesEachFieldByItsDraw) {
 TEST(PerturbCandles, JitterZeroKeepsConsistentCandlesAndFloorsVolume) {
   std::vector<Candle> candles = sample_candles(5);
   candles[2].volume = -7.0;
-  Pcg64 rng = Pcg64::from_seed(11);
+  FuzzGenerator rng = FuzzGenerator::from_seed(11);
   const std::vector<Candle> out = perturb_candles(perturbation(Perturbation::Kind::Jitter, 0.0), candles, rng);
   for (std::size_t i = 0; i < candles.size(); ++i) {
     EXPECT_EQ(out[i].open, candles[i].open);
@@ -120,7 +120,7 @@ TEST(PerturbCandles, JitterZeroKeepsConsistentCandlesAndFloorsVolume) {
 
 TEST(PerturbCandles, JitterSkipsNaNInExtremes) {
   std::vector<Candle> candles = {{0, 10.0, std::nan(""), 9.0, 11.0, std::nan("")}};
-  Pcg64 rng = Pcg64::from_seed(5);
+  FuzzGenerator rng = FuzzGenerator::from_seed(5);
   const std::vector<Candle> out = perturb_candles(perturbation(Perturbation::Kind::Jitter, 0.0), candles, rng);
   EXPECT_EQ(out[0].high, 11.0);
   EXPECT_EQ(out[0].low, 9.0);
@@ -129,9 +129,9 @@ TEST(PerturbCandles, JitterSkipsNaNInExtremes) {
 
 TEST(PerturbCandles, GapShockMovesOnlyTheClose) {
   const std::vector<Candle> candles = sample_candles(300);
-  Pcg64 rng = Pcg64::from_seed(42);
+  FuzzGenerator rng = FuzzGenerator::from_seed(42);
   const std::vector<Candle> out = perturb_candles(perturbation(Perturbation::Kind::GapShock, 0.5), candles, rng);
-  Pcg64 raw = Pcg64::from_seed(42);
+  FuzzGenerator raw = FuzzGenerator::from_seed(42);
   for (std::size_t i = 0; i < candles.size(); ++i) {
     const Candle& c = candles[i];
     const double shocked = c.close + c.close * symmetric_from(raw.next_u64(), 0.5);
@@ -148,9 +148,9 @@ TEST(PerturbCandles, GapShockMovesOnlyTheClose) {
 
 TEST(PerturbCandles, DropoutKeepsCandlesDrawingAtLeastP) {
   const std::vector<Candle> candles = sample_candles(40);
-  Pcg64 rng = Pcg64::from_seed(9);
+  FuzzGenerator rng = FuzzGenerator::from_seed(9);
   const std::vector<Candle> out = perturb_candles(perturbation(Perturbation::Kind::Dropout, 0.3), candles, rng);
-  Pcg64 raw = Pcg64::from_seed(9);
+  FuzzGenerator raw = FuzzGenerator::from_seed(9);
   std::vector<std::int64_t> want;
   for (const Candle& c : candles) {
     if (unit_from(raw.next_u64()) >= 0.3) want.push_back(c.time);
@@ -164,13 +164,13 @@ TEST(PerturbCandles, DropoutKeepsCandlesDrawingAtLeastP) {
 TEST(PerturbCandles, DropoutFallsBackToTheFirstCandles) {
   const std::vector<Candle> candles = sample_candles(10);
   for (double p : {1.0, 2.0, std::nan("")}) {
-    Pcg64 rng = Pcg64::from_seed(1);
+    FuzzGenerator rng = FuzzGenerator::from_seed(1);
     const auto out = perturb_candles(perturbation(Perturbation::Kind::Dropout, p), candles, rng);
     ASSERT_EQ(out.size(), 2u) << p;
     EXPECT_EQ(out[0].time, 0);
     EXPECT_EQ(out[1].time, 1000);
   }
-  Pcg64 rng = Pcg64::from_seed(1);
+  FuzzGenerator rng = FuzzGenerator::from_seed(1);
   EXPECT_EQ(perturb_candles(perturbation(Perturbation::Kind::Dropout, 0.0), candles, rng).size(), 10u);
   EXPECT_EQ(perturb_candles(perturbation(Perturbation::Kind::Dropout, -3.0), candles, rng).size(), 10u);
   EXPECT_EQ(perturb_candles(perturbation(Perturbation::Kind::Dropout, 1.0), sample_candles(1), rng).size(), 1u);
