@@ -1,6 +1,8 @@
 #include "harness/session.h"
 
+#include "harness/bless.h"
 #include "harness/envelopes.h"
+#include "harness/run_test.h"
 #include "harness/suite.h"
 #include "json/reader.h"
 #include "json/writer.h"
@@ -13,6 +15,14 @@ Expected<std::string, SessionError> version_command(const json::Value&) {
   return json::write(answer);
 }
 
+Expected<std::string, SessionError> run_test_command(const json::Value& command) {
+  auto envelope = read_test_envelope(command);
+  if (!envelope) return unexpected(SessionError::json(envelope.error()));
+  auto result = run_test(envelope->test, envelope->data);
+  if (!result) return unexpected(std::move(result).error());
+  return write_test_result(*result);
+}
+
 Expected<std::string, SessionError> list_command(const json::Value& cmd) {
   auto env = read_list_envelope(cmd);
   if (!env) return unexpected(SessionError::json(env.error()));
@@ -23,13 +33,11 @@ Expected<std::string, SessionError> list_command(const json::Value& cmd) {
 
 namespace {
 
-// One suite test. Until tests can run, each one answers with an honest error
-// instead of a result.
+// One suite test; an error that stops it is folded into its result as text.
 Expected<TestResult, std::string> run_suite_test(const StrategyTest& test, const Datasets& data) {
-  if (find_dataset(data, test.dataset_ref) == nullptr) {
-    return unexpected(SessionError::data("missing dataset: " + test.dataset_ref).to_string());
-  }
-  return unexpected(SessionError::bad_spec("command not available yet: run_test").to_string());
+  auto result = run_test(test, data);
+  if (!result) return unexpected(result.error().to_string());
+  return std::move(result).value();
 }
 
 }  // namespace
@@ -42,16 +50,6 @@ Expected<std::string, SessionError> run_suite_command(const json::Value& cmd) {
 
 namespace {
 
-// Commands whose bodies are not built yet answer honestly instead of faking a
-// result.
-template <const std::string_view& Name>
-Expected<std::string, SessionError> not_available(const json::Value&) {
-  return unexpected(SessionError::bad_spec("command not available yet: " + std::string(Name)));
-}
-
-constexpr std::string_view kBless = "bless";
-constexpr std::string_view kRunTest = "run_test";
-
 struct CommandEntry {
   std::string_view name;
   CommandHandler run;
@@ -59,9 +57,9 @@ struct CommandEntry {
 
 constexpr CommandEntry kCommands[] = {
     {"list", list_command},
-    {kBless, not_available<kBless>},
+    {"bless", bless_command},
     {"version", version_command},
-    {kRunTest, not_available<kRunTest>},
+    {"run_test", run_test_command},
     {"run_suite", run_suite_command},
 };
 

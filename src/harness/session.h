@@ -33,5 +33,7 @@ class Session {
 Expected<std::string, SessionError> version_command(const json::Value& command);
 Expected<std::string, SessionError> list_command(const json::Value& command);
 Expected<std::string, SessionError> run_suite_command(const json::Value& command);
+// The "run_test" command's answer: the test's TestResult.
+Expected<std::string, SessionError> run_test_command(const json::Value& command);
 
 }  // namespace vsci

@@ -49,11 +49,10 @@ TEST(SessionDispatch, UnknownCommandsAreNamedAsReceived) {
   EXPECT_EQ(answer(R"({"cmd":"\u00e9"})"), error_of("bad spec: unknown cmd: \xc3\xa9"));
 }
 
-TEST(SessionDispatch, CommandsNotYetBuiltAnswerWithAnError) {
-  for (const char* name : {"run_test", "bless"}) {
-    const std::string got = answer(std::string(R"({"cmd":")") + name + "\"}");
-    EXPECT_EQ(got, error_of(std::string("bad spec: command not available yet: ") + name));
-  }
+TEST(SessionDispatch, RunTestReadsItsEnvelope) {
+  EXPECT_EQ(answer(R"({"cmd":"run_test"})"), error_of("json error: missing field `test`"));
+  EXPECT_EQ(answer(R"({"cmd":"run_test","test":{"id":"a","strategy":{},"dataset_ref":"d"}})"),
+            error_of("data error: missing dataset: d"));
 }
 
 TEST(SessionDispatch, ListAndSuiteReadTheirEnvelopes) {

@@ -1,0 +1,123 @@
+// Engine: the whole state of one backtest run. create() builds the declared
+// indicators and fixes the warm-up, the history window and the fee rates;
+// step() advances the run by one bar (side-record checks, the pending order,
+// indicator updates, protective exits, funding, the equity point, the rules);
+// finish() closes out and yields the result. One engine serves one run on one
+// thread; engines share nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/backtest_error.h"
+#include "engine/bar_record.h"
+#include "engine/result.h"
+#include "engine/strategy_spec.h"
+#include "indicators/indicator.h"
+#include "util/expected.h"
+
+namespace vsci {
+
+enum class Side : std::int8_t { Long = 1, Short = -1 };
+
+struct PendingOrder {
+  enum class Kind : std::uint8_t { MarketEntry, LimitEntry, StopEntry, StopLimitEntry, MarketExit };
+  Kind kind = Kind::MarketEntry;
+  double first_price = 0.0;   // limit L of a limit entry; stop S of a stop or stop-limit entry
+  double second_price = 0.0;  // limit L of a stop-limit entry
+  Side side = Side::Long;
+  ExitReason reason = ExitReason::Signal;  // market exit
+  std::uint32_t countdown = 0;
+};
+
+class Engine {
+ public:
+  // `candle_count` only bounds the history window: it never needs more records
+  // than there are bars.
+  static Expected<Engine, BacktestError> create(StrategySpec spec, double capital, std::size_t candle_count);
+
+  Expected<void, BacktestError> step(const Candle& candle, const BarFeeds& feeds);
+
+  // Closes an open position at the last close (reason "end") and computes the
+  // metrics. The engine is spent afterwards.
+  BacktestResult finish();
+
+  std::uint64_t warmup() const { return warmup_; }
+  std::size_t history_capacity() const { return history_.capacity(); }
+
+ private:
+  // One declared indicator, with the slots its value and outputs go to.
+  struct IndicatorSlot {
+    struct OutputKey {
+      std::string name;  // the kind's output name
+      Slot slot = NO_SLOT;
+    };
+    std::string name;
+    IndicatorPtr indicator;
+    Slot value_slot = NO_SLOT;
+    // Whether any rule can read an output of this indicator at all; when not,
+    // outputs are never asked for.
+    bool outputs_read = false;
+    std::vector<OutputKey> output_keys;  // filled as output names are met
+  };
+
+  // What the bar being stepped offers to fills and exits.
+  struct BarView {
+    const Candle* candle = nullptr;
+    const OrderBook* book = nullptr;  // checked; null when absent or left out
+    std::uint64_t index = 0;
+  };
+
+  Engine() = default;
+
+  void store_outputs(IndicatorSlot& slot, BarRecord& record);
+  bool in_position() const;
+  PositionContext position_context() const;
+
+  // Orders and fills.
+  Expected<void, BacktestError> work_pending_order(const BarView& bar);
+  void on_exit_signal(const BarView& bar);
+  Expected<void, BacktestError> on_entry_signal(const BarView& bar, Side side);
+  Expected<void, BacktestError> enter_position(const BarView& bar, Side side, double price, bool maker);
+  void exit_at_market(const BarView& bar, ExitReason reason, double price);
+  void close_position(std::int64_t time, ExitReason reason, double price, double fee);
+  Expected<std::optional<double>, BacktestError> position_size(double price, std::optional<double> volatility) const;
+  std::optional<double> window_volatility() const;
+  double slippage_fraction(const BarView& bar, double size) const;
+  void apply_protective_exits(const BarView& bar);
+  void charge_funding(const DerivativesTick* tick);
+
+  StrategySpec spec_;  // its rule references bound to table_'s slots
+  SlotTable table_;
+  std::vector<IndicatorSlot> slots_;
+  std::uint64_t warmup_ = 0;
+  HistoryWindow history_;
+  std::uint64_t bar_index_ = 0;
+  std::optional<Candle> last_bar_;
+
+  double cash_ = 0.0;
+  double qty_ = 0.0;
+  double entry_price_ = 0.0;
+  std::int64_t entry_time_ = 0;
+  double entry_fee_ = 0.0;
+  double extreme_ = 0.0;
+  std::optional<std::uint64_t> entry_bar_;
+  std::optional<PendingOrder> pending_;
+
+  std::vector<Trade> trades_;
+  double fees_paid_ = 0.0;
+  std::vector<EquityPoint> equity_;
+  double initial_capital_ = 0.0;
+  double maker_rate_ = 0.0;
+  double taker_rate_ = 0.0;
+
+  // Trade prints that passed their check, when some of a bar's did not.
+  std::vector<TradePrint> kept_trades_;
+};
+
+}  // namespace vsci

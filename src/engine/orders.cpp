@@ -1,0 +1,321 @@
+// The trading model: signals become orders, orders become fills, protective
+// exits and the close-out book trades, funding moves cash. Every amount is
+// computed in the one order of operations that fixes its rounding, so fees
+// are not shared between entry, market exit and protective exit.
+#include <cmath>
+
+#include "engine/engine.h"
+#include "indicators/cores/sorted_window.h"
+
+namespace vsci {
+
+namespace {
+
+// 1 + p / 100, or 1 when the offset is absent.
+double offset_factor(const std::optional<double>& pct) { return pct ? 1.0 + *pct / 100.0 : 1.0; }
+
+double sign_of(Side side) { return side == Side::Long ? 1.0 : -1.0; }
+
+}  // namespace
+
+void Engine::on_exit_signal(const BarView& bar) {
+  const Execution& ex = spec_.execution;
+  if (ex.fill_timing == FillTiming::Close) {
+    exit_at_market(bar, ExitReason::Signal, bar.candle->close);
+    return;
+  }
+  PendingOrder order;
+  order.kind = PendingOrder::Kind::MarketExit;
+  order.reason = ExitReason::Signal;
+  order.countdown = ex.latency_bars;
+  pending_ = order;
+}
+
+Expected<void, BacktestError> Engine::on_entry_signal(const BarView& bar, Side side) {
+  const Execution& ex = spec_.execution;
+  const double close = bar.candle->close;
+  if (ex.fill_timing == FillTiming::Close) return enter_position(bar, side, close, false);
+  PendingOrder order;
+  order.side = side;
+  order.countdown = ex.latency_bars;
+  switch (ex.order_type) {
+    case OrderType::Market:
+      order.kind = PendingOrder::Kind::MarketEntry;
+      break;
+    case OrderType::Limit:
+      order.kind = PendingOrder::Kind::LimitEntry;
+      order.first_price = close * offset_factor(ex.limit_offset_pct);
+      break;
+    case OrderType::Stop:
+      order.kind = PendingOrder::Kind::StopEntry;
+      order.first_price = close * offset_factor(ex.stop_offset_pct);
+      break;
+    case OrderType::StopLimit:
+      order.kind = PendingOrder::Kind::StopLimitEntry;
+      order.first_price = close * offset_factor(ex.stop_offset_pct);
+      order.second_price = close * offset_factor(ex.limit_offset_pct);
+      break;
+  }
+  pending_ = order;
+  return {};
+}
+
+Expected<void, BacktestError> Engine::work_pending_order(const BarView& bar) {
+  if (!pending_) return {};
+  if (pending_->countdown > 0) {
+    --pending_->countdown;
+    return {};
+  }
+  const PendingOrder order = *pending_;
+  pending_.reset();
+
+  const double o = bar.candle->open;
+  const double h = bar.candle->high;
+  const double w = bar.candle->low;
+  const bool is_long = order.side == Side::Long;
+  bool triggered = false;
+  double fill = 0.0;
+  switch (order.kind) {
+    case PendingOrder::Kind::MarketExit:
+      exit_at_market(bar, order.reason, o);
+      return {};
+    case PendingOrder::Kind::MarketEntry:
+      return enter_position(bar, order.side, o, false);
+    case PendingOrder::Kind::LimitEntry: {
+      const double l = order.first_price;
+      triggered = is_long ? w <= l : h >= l;
+      fill = is_long ? std::fmin(o, l) : std::fmax(o, l);
+      break;
+    }
+    case PendingOrder::Kind::StopEntry: {
+      const double s = order.first_price;
+      triggered = is_long ? h >= s : w <= s;
+      fill = is_long ? std::fmax(o, s) : std::fmin(o, s);
+      break;
+    }
+    case PendingOrder::Kind::StopLimitEntry: {
+      const double s = order.first_price;
+      const double l = order.second_price;
+      triggered = is_long ? (h >= s && w <= l) : (w <= s && h >= l);
+      fill = is_long ? std::fmin(std::fmax(o, s), l) : std::fmax(std::fmin(o, s), l);
+      break;
+    }
+  }
+  if (!triggered) {
+    // Untriggered orders wait, without latency, until they trigger or the run ends.
+    pending_ = order;
+    pending_->countdown = 0;
+    return {};
+  }
+  return enter_position(bar, order.side, fill, order.kind == PendingOrder::Kind::LimitEntry);
+}
+
+std::optional<double> Engine::window_volatility() const {
+  if (spec_.sizing.type != Sizing::Type::VolTarget) return std::nullopt;
+  const std::size_t n = spec_.sizing.lookback;
+  if (n < 2 || history_.size() < n) return std::nullopt;
+  const std::size_t first = history_.size() - n;
+  std::size_t count = 0;
+  double sum = 0.0;
+  for (std::size_t i = first; i + 1 < history_.size(); ++i) {
+    const double c = history_[i].candle.close;
+    if (std::fabs(c) <= EPS) continue;
+    sum += history_[i + 1].candle.close / c - 1.0;
+    ++count;
+  }
+  if (count == 0) return std::nullopt;
+  const double mean = sum / static_cast<double>(count);
+  double sq = 0.0;
+  for (std::size_t i = first; i + 1 < history_.size(); ++i) {
+    const double c = history_[i].candle.close;
+    if (std::fabs(c) <= EPS) continue;
+    const double d = (history_[i + 1].candle.close / c - 1.0) - mean;
+    sq += d * d;
+  }
+  const double variance = sq / static_cast<double>(count);
+  if (!(variance > 0.0)) return std::nullopt;
+  return std::sqrt(variance);
+}
+
+Expected<std::optional<double>, BacktestError> Engine::position_size(double price,
+                                                                     std::optional<double> volatility) const {
+  const std::optional<double> none;
+  const double cash = cash_;
+  if (cash <= 0.0 || price <= 0.0) return none;
+  const Sizing& sizing = spec_.sizing;
+  double raw = 0.0;
+  switch (sizing.type) {
+    case Sizing::Type::FixedFraction:
+      raw = sizing.fraction * cash / price;
+      break;
+    case Sizing::Type::FixedQty:
+      raw = sizing.qty;
+      break;
+    case Sizing::Type::FixedCash:
+      raw = sizing.cash / price;
+      break;
+    case Sizing::Type::VolTarget:
+      if (!volatility) return none;
+      raw = sizing.target_vol * cash / *volatility / price;
+      break;
+    case Sizing::Type::RiskPerTrade: {
+      const std::optional<double>& stop = spec_.risk.stop_loss_pct;
+      if (!stop) return unexpected(BacktestError::invalid_spec("risk_per_trade sizing requires risk.stop_loss_pct"));
+      if (*stop <= 0.0) return none;
+      raw = (sizing.risk_pct * cash / 100.0) / (price * *stop / 100.0);
+      break;
+    }
+  }
+  if (!(raw > 0.0)) return none;
+  const Risk& risk = spec_.risk;
+  double cap = cash * (risk.max_leverage ? *risk.max_leverage : 1.0);
+  if (risk.max_position_pct) cap = std::fmin(cap, cash * *risk.max_position_pct / 100.0);
+  return std::optional<double>(std::fmin(price * raw, cap) / price);
+}
+
+double Engine::slippage_fraction(const BarView& bar, double size) const {
+  const Slippage& slip = spec_.costs.slippage;
+  switch (slip.type) {
+    case Slippage::Type::FixedBps:
+      return slip.bps / 10000.0;
+    case Slippage::Type::Spread: {
+      if (bar.book == nullptr) return 0.0;
+      const double b = bar.book->bids.front().price;
+      const double a = bar.book->asks.front().price;
+      const double mid = guarded_midpoint(b, a);
+      return mid > 0.0 ? (a - b) / 2.0 / mid : 0.0;
+    }
+    case Slippage::Type::VolumeImpact: {
+      const double volume = bar.candle->volume;
+      return volume <= 0.0 ? 0.0 : slip.coef * size / volume;
+    }
+  }
+  return 0.0;
+}
+
+Expected<void, BacktestError> Engine::enter_position(const BarView& bar, Side side, double price, bool maker) {
+  const double s = sign_of(side);
+  const std::optional<double> volatility = window_volatility();
+
+  double u = 0.0;
+  if (spec_.costs.slippage.type == Slippage::Type::VolumeImpact) {
+    auto q0 = position_size(price, volatility);
+    if (!q0.ok()) return unexpected(std::move(q0).error());
+    u = slippage_fraction(bar, q0.value() ? *q0.value() : 0.0);
+  } else {
+    u = slippage_fraction(bar, 0.0);
+  }
+  const double fill = price * (1.0 + s * u);
+
+  auto sized = position_size(fill, volatility);
+  if (!sized.ok()) return unexpected(std::move(sized).error());
+  if (!sized.value()) return {};
+  double q = *sized.value();
+  const Execution& ex = spec_.execution;
+  if (ex.partial_fills) {
+    const double participation = ex.max_participation ? *ex.max_participation : 0.0;
+    q = std::fmin(q, participation * bar.candle->volume);
+  }
+  if (!(q > 0.0)) return {};
+
+  const double fee = fill * q * (maker ? maker_rate_ : taker_rate_);
+  qty_ = s * q;
+  cash_ -= fill * qty_ + fee;
+  entry_price_ = fill;
+  entry_time_ = bar.candle->time;
+  entry_fee_ = fee;
+  fees_paid_ += fee;
+  entry_bar_ = bar.index;
+  extreme_ = fill;
+  return {};
+}
+
+void Engine::exit_at_market(const BarView& bar, ExitReason reason, double price) {
+  if (!in_position()) return;
+  const double size = std::fabs(qty_);
+  const double u = slippage_fraction(bar, size);
+  const double fill = qty_ > 0.0 ? price * (1.0 - u) : price * (1.0 + u);
+  const double fee = taker_rate_ * size * fill;
+  close_position(bar.candle->time, reason, fill, fee);
+  entry_bar_.reset();
+}
+
+void Engine::close_position(std::int64_t time, ExitReason reason, double price, double fee) {
+  cash_ += price * qty_ - fee;
+  fees_paid_ += fee;
+  Trade trade;
+  trade.entry_time = entry_time_;
+  trade.exit_time = time;
+  trade.entry_price = entry_price_;
+  trade.exit_price = price;
+  trade.qty = qty_;
+  trade.pnl = qty_ * (price - entry_price_) - entry_fee_ - fee;
+  const double notional = std::fabs(qty_) * entry_price_;
+  trade.return_pct = std::fabs(notional) < EPS ? 0.0 : trade.pnl / notional * 100.0;
+  trade.reason = reason;
+  trades_.push_back(trade);
+  qty_ = 0.0;
+  entry_fee_ = 0.0;
+}
+
+void Engine::apply_protective_exits(const BarView& bar) {
+  const Candle& c = *bar.candle;
+  const bool is_long = qty_ > 0.0;
+  extreme_ = is_long ? std::fmax(extreme_, c.high) : std::fmin(extreme_, c.low);
+
+  const double e = entry_price_;
+  const Risk& risk = spec_.risk;
+  bool hit = false;
+  double exit_price = 0.0;
+  ExitReason reason = ExitReason::StopLoss;
+  // A level below the position's side (stop for a long, target for a short)
+  // is hit by the low and exits at the level or a worse open; one above by
+  // the high.
+  auto test_below = [&](double level, ExitReason why) {
+    if (hit || !(c.low <= level)) return;
+    hit = true;
+    exit_price = std::fmin(level, c.open);
+    reason = why;
+  };
+  auto test_above = [&](double level, ExitReason why) {
+    if (hit || !(c.high >= level)) return;
+    hit = true;
+    exit_price = std::fmax(level, c.open);
+    reason = why;
+  };
+  if (e > 0.0) {
+    if (risk.stop_loss_pct) {
+      const double p = *risk.stop_loss_pct / 100.0;
+      is_long ? test_below(e * (1.0 - p), ExitReason::StopLoss) : test_above(e * (1.0 + p), ExitReason::StopLoss);
+    }
+    if (risk.trailing_stop_pct) {
+      const double p = *risk.trailing_stop_pct / 100.0;
+      is_long ? test_below(extreme_ * (1.0 - p), ExitReason::TrailingStop)
+              : test_above(extreme_ * (1.0 + p), ExitReason::TrailingStop);
+    }
+    if (risk.take_profit_pct) {
+      const double p = *risk.take_profit_pct / 100.0;
+      is_long ? test_above(e * (1.0 + p), ExitReason::TakeProfit) : test_below(e * (1.0 - p), ExitReason::TakeProfit);
+    }
+  }
+  if (!hit && risk.liquidation) {
+    const double lq = -cash_ / qty_;
+    if (lq > 0.0 && (is_long ? c.low <= lq : c.high >= lq)) {
+      hit = true;
+      exit_price = lq;
+      reason = ExitReason::Liquidation;
+    }
+  }
+  if (!hit) return;
+  close_position(c.time, reason, exit_price, std::fabs(qty_) * exit_price * taker_rate_);
+  entry_bar_.reset();
+}
+
+void Engine::charge_funding(const DerivativesTick* tick) {
+  if (!spec_.costs.funding || !in_position() || tick == nullptr) return;
+  const double payment = tick->funding_rate * (tick->mark_price * qty_);
+  cash_ -= payment;
+  fees_paid_ += payment;
+}
+
+}  // namespace vsci

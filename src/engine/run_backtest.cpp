@@ -1,0 +1,28 @@
+#include "engine/run_backtest.h"
+
+#include "engine/engine.h"
+#include "engine/request.h"
+#include "engine/result.h"
+
+namespace vsci {
+
+Expected<std::string, BacktestError> run_backtest_json(std::string_view request_text) {
+  auto loaded = load_run_request(request_text);
+  if (!loaded.ok()) return unexpected(std::move(loaded).error());
+  RunRequest& request = loaded.value();
+
+  const std::size_t n = request.candles.size();
+  // The engine keeps the specification for the run; the request keeps the
+  // market data, which each step borrows.
+  auto built = Engine::create(std::move(request.spec), request.capital, n);
+  if (!built.ok()) return unexpected(std::move(built).error());
+  Engine& engine = built.value();
+
+  for (std::size_t i = 0; i < n; ++i) {
+    auto stepped = engine.step(request.candles[i], bar_feeds(request, i));
+    if (!stepped.ok()) return unexpected(std::move(stepped).error());
+  }
+  return write_result(engine.finish());
+}
+
+}  // namespace vsci

@@ -1,0 +1,23 @@
+// bless: runs a test's main backtest once and gives the test back with the
+// whole output as its `expected`, for the caller to store as the new test. No
+// comparison, property check or fuzz run takes place. Thread-safe.
+#pragma once
+
+#include <string>
+
+#include "harness/envelopes.h"
+#include "harness/session_error.h"
+#include "harness/strategy_test.h"
+#include "json/value.h"
+#include "util/expected.h"
+
+namespace vsci {
+
+// A copy of `test` whose `expected` is the backtest output (its objects in key
+// order); whatever `expected` the test had is dropped.
+Expected<StrategyTest, SessionError> bless_test(const StrategyTest& test, const Datasets& data);
+
+// The "bless" command's answer: the rewritten test.
+Expected<std::string, SessionError> bless_command(const json::Value& command);
+
+}  // namespace vsci

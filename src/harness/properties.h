@@ -1,0 +1,22 @@
+// Property checks: a test's property list evaluated on one backtest output
+// (flattened once per call), one PropertyResult per property in list order. A
+// check never fails as an operation: what it cannot find fails the property
+// with a detail text. Pure over the arguments; thread-safe.
+#pragma once
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "harness/run_test.h"
+#include "harness/strategy_test.h"
+#include "json/value.h"
+
+namespace vsci {
+
+// `name` as a field path, else "metrics." + name; a NaN counts as absent.
+std::optional<double> lookup_metric(const FlatMap& flat, std::string_view name);
+
+std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const json::Value& output);
+
+}  // namespace vsci

@@ -1,0 +1,45 @@
+#include "harness/run_backtest.h"
+
+#include "engine/run_backtest.h"
+#include "json/reader.h"
+#include "json/writer.h"
+
+namespace vsci {
+
+std::string write_backtest_request(const json::Value& strategy, const std::vector<Candle>& candles) {
+  json::Writer w;
+  w.begin_object();
+  w.key("candles");
+  w.begin_array();
+  for (const Candle& c : candles) {
+    w.begin_object();
+    w.key("close");
+    w.f64(c.close);
+    w.key("high");
+    w.f64(c.high);
+    w.key("low");
+    w.f64(c.low);
+    w.key("open");
+    w.f64(c.open);
+    w.key("time");
+    w.i64(c.time);
+    w.key("volume");
+    w.f64(c.volume);
+    w.end_object();
+  }
+  w.end_array();
+  w.key("spec");
+  w.value(strategy);
+  w.end_object();
+  return w.take();
+}
+
+Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {
+  auto result = run_backtest_json(write_backtest_request(strategy, candles));
+  if (!result) return unexpected(SessionError::backtest(result.error().to_string()));
+  auto parsed = json::parse(*result);
+  if (!parsed) return unexpected(SessionError::json(parsed.error()));
+  return std::move(parsed).value();
+}
+
+}  // namespace vsci

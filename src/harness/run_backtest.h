@@ -1,0 +1,25 @@
+// The harness's backtest call: a test's strategy and a list of candles become
+// the engine's request text, the engine runs it, and its result text is parsed
+// back into a document tree. Used by run_test, the fuzz runs and bless. Keeps
+// nothing between calls; thread-safe.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/bar_context.h"
+#include "harness/session_error.h"
+#include "json/value.h"
+#include "util/expected.h"
+
+namespace vsci {
+
+// {"candles":[{"close":..,"high":..,"low":..,"open":..,"time":..,"volume":..},...],"spec":<strategy>}
+// compact, members in key order; a non-finite price or volume is written null.
+std::string write_backtest_request(const json::Value& strategy, const std::vector<Candle>& candles);
+
+// The parsed result document; an engine failure is SessionError::Backtest with
+// its text, an unreadable result SessionError::Json.
+Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles);
+
+}  // namespace vsci

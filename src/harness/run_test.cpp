@@ -1,0 +1,155 @@
+#include "harness/run_test.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "harness/fuzz.h"
+#include "harness/properties.h"
+#include "harness/run_backtest.h"
+
+namespace vsci {
+
+namespace {
+
+void flatten_into(const json::Value& v, std::string& path, FlatMap& out) {
+  switch (v.kind()) {
+    case json::Kind::U64:
+    case json::Kind::I64:
+    case json::Kind::F64:
+      out.insert_or_assign(path, v.to_f64());
+      return;
+    case json::Kind::Array: {
+      const std::size_t base = path.size();
+      const json::Value::Array& items = v.as_array();
+      for (std::size_t i = 0; i < items.size(); ++i) {
+        path += '[';
+        path += std::to_string(i);
+        path += ']';
+        flatten_into(items[i], path, out);
+        path.resize(base);
+      }
+      return;
+    }
+    case json::Kind::Object: {
+      const std::size_t base = path.size();
+      for (const json::Value::Member& m : v.as_object()) {
+        if (base != 0) path += '.';
+        path += m.key;
+        flatten_into(m.value, path, out);
+        path.resize(base);
+      }
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+bool starts_with(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+// Whether the rounded values e and a are close enough under `tol`.
+bool within(double e, double a, const Tolerance& tol) {
+  if (std::isnan(e) || std::isnan(a)) return false;
+  const double d = a - e;
+  // Both the same infinity.
+  if (std::isnan(d)) return true;
+  double t = tol.value;
+  if (tol.kind == Tolerance::Kind::Rel) t = tol.value * std::max(std::max(std::fabs(e), std::fabs(a)), 1.0);
+  return std::fabs(d) <= t;
+}
+
+DiffEntry entry(const std::string& field, std::optional<double> e, std::optional<double> a, const char* kind) {
+  return DiffEntry{field, e, a, false, kind};
+}
+
+}  // namespace
+
+void flatten_json(const json::Value& v, std::string_view prefix, FlatMap& out) {
+  std::string path(prefix);
+  flatten_into(v, path, out);
+}
+
+FlatMap flatten_json(const json::Value& v) {
+  FlatMap out;
+  flatten_json(v, "", out);
+  return out;
+}
+
+double round_to_8_decimals(double x) {
+  const double scaled = x * 100000000.0;
+  if (!std::isfinite(scaled)) return x;
+  return std::round(scaled) / 100000000.0;
+}
+
+Tolerance find_tolerance(const Tolerances& tolerances, std::string_view field) {
+  for (const auto& [key, tol] : tolerances) {
+    if (key == field) return tol;
+  }
+  const Tolerance* best = nullptr;
+  std::size_t best_len = 0;
+  for (const auto& [key, tol] : tolerances) {
+    const std::size_t star = key.find("[*]");
+    if (star == std::string::npos) continue;
+    const std::string_view prefix = std::string_view(key).substr(0, star);
+    const bool matches = field == prefix || (starts_with(field, prefix) && field.size() > prefix.size() &&
+                                             field[prefix.size()] == '[');
+    if (!matches) continue;
+    // Keys are visited in order, so on equal prefixes the first one stays.
+    if (best == nullptr || prefix.size() > best_len) {
+      best = &tol;
+      best_len = prefix.size();
+    }
+  }
+  if (best != nullptr) return *best;
+  for (const auto& [key, tol] : tolerances) {
+    if (key == "*") return tol;
+  }
+  return Tolerance{Tolerance::Kind::Abs, 0.0};
+}
+
+std::vector<DiffEntry> compare_documents(const json::Value& expected, const json::Value& actual,
+                                         const Tolerances& tolerances) {
+  const FlatMap e = flatten_json(expected);
+  const FlatMap a = flatten_json(actual);
+  std::vector<DiffEntry> diff;
+  auto ei = e.begin();
+  auto ai = a.begin();
+  // A merge walk over the two sorted maps visits the union of their paths once each, in order.
+  while (ei != e.end() || ai != a.end()) {
+    if (ai == a.end() || (ei != e.end() && ei->first < ai->first)) {
+      diff.push_back(entry(ei->first, round_to_8_decimals(ei->second), std::nullopt, "missing"));
+      ++ei;
+    } else if (ei == e.end() || ai->first < ei->first) {
+      diff.push_back(entry(ai->first, std::nullopt, round_to_8_decimals(ai->second), "extra"));
+      ++ai;
+    } else {
+      const double ev = round_to_8_decimals(ei->second);
+      const double av = round_to_8_decimals(ai->second);
+      if (!within(ev, av, find_tolerance(tolerances, ei->first))) diff.push_back(entry(ei->first, ev, av, "mismatch"));
+      ++ei;
+      ++ai;
+    }
+  }
+  return diff;
+}
+
+Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data) {
+  const std::vector<Candle>* candles = find_dataset(data, test.dataset_ref);
+  if (candles == nullptr) return unexpected(SessionError::data("missing dataset: " + test.dataset_ref));
+  auto output = run_backtest(test.strategy, *candles);
+  if (!output) return unexpected(std::move(output).error());
+
+  TestResult result;
+  result.id = test.id;
+  if (test.expected && !test.expected->is_null()) result.diff = compare_documents(*test.expected, *output, test.tolerances);
+  result.property_results = check_properties(test.property_checks, *output);
+  auto fuzz = run_fuzz(test, *candles);
+  if (!fuzz) return unexpected(std::move(fuzz).error());
+  result.fuzz_failures = std::move(*fuzz);
+  result.passed = result.diff.empty() && result.fuzz_failures.empty() &&
+                  std::all_of(result.property_results.begin(), result.property_results.end(),
+                              [](const PropertyResult& r) { return r.passed; });
+  return result;
+}
+
+}  // namespace vsci

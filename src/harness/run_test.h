@@ -1,0 +1,57 @@
+// Running one strategy test: the main backtest, the comparison of the test's
+// expected document with the output under its tolerances, the property checks
+// and the fuzz runs, giving the test's TestResult. Also the flattening of a
+// document into a map from field path to number, which the comparison and the
+// property checks read. Everything here reads its inputs and writes only its
+// own data: any number of calls may run at once on different threads.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "harness/envelopes.h"
+#include "harness/session_error.h"
+#include "harness/strategy_test.h"
+#include "json/value.h"
+#include "util/expected.h"
+
+namespace vsci {
+
+// Field path ("metrics.sharpe", "trades[0].qty", "[1]", "") to number, in
+// bytewise key order.
+using FlatMap = std::map<std::string, double, std::less<>>;
+
+using Tolerances = std::vector<std::pair<std::string, Tolerance>>;
+
+// Adds every number of `v` to `out` under paths beginning with `prefix`:
+// members as prefix.key (the key alone under an empty prefix), items as
+// prefix[i]. A later leaf on the same path replaces an earlier one.
+void flatten_json(const json::Value& v, std::string_view prefix, FlatMap& out);
+FlatMap flatten_json(const json::Value& v);
+
+// x to 8 decimals, halves away from zero. Where x * 1e8 is not finite (|x|
+// above about 1.8e300) x is kept as it is, so huge values still compare.
+double round_to_8_decimals(double x);
+
+// The tolerance that applies to `field`: an equal key; else the "[*]" pattern
+// with the longest matching prefix (the first in key order on ties); else "*";
+// else abs 0.
+Tolerance find_tolerance(const Tolerances& tolerances, std::string_view field);
+
+// The failing fields of `actual` against `expected`, in field order, values
+// rounded to 8 decimals.
+std::vector<DiffEntry> compare_documents(const json::Value& expected, const json::Value& actual,
+                                         const Tolerances& tolerances);
+
+// Runs `test` against the command's datasets: a missing dataset is
+// SessionError::Data, and an error of the main run or of a fuzz run ends the
+// test with that error. Otherwise the result: the diff (when the test has an
+// expected document), the property results, the fuzz failures, and `passed`
+// when all three are clean.
+Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data);
+
+}  // namespace vsci
