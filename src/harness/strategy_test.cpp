@@ -34,9 +34,15 @@ Expected<std::size_t, Error> read_tagged(const Value& v, std::string_view enum_n
     for (std::size_t i = 0; i < variants.size(); ++i) {
       if (variants[i].tag == *name) return i;
     }
-    std::vector<std::string_view> choices;
-    for (const Variant& var : variants) choices.push_back(var.tag);
-    return unexpected(Error::unknown_variant(*name, choices));
+    // The kinds are always listed as "one of ...", even when there are two.
+    std::string message = "unknown variant `" + std::string(*name) + "`, expected one of ";
+    for (std::size_t i = 0; i < variants.size(); ++i) {
+      if (i != 0) message += ", ";
+      message += '`';
+      message += variants[i].tag;
+      message += '`';
+    }
+    return unexpected(Error::custom(std::move(message)));
   };
   if (v.is_object()) {
     const Value* tag = v.find("kind");
@@ -54,7 +60,7 @@ Expected<std::size_t, Error> read_tagged(const Value& v, std::string_view enum_n
   }
   if (v.is_array()) {
     const Value::Array& items = v.as_array();
-    if (items.empty()) return unexpected(Error::invalid_length(0, enum_text));
+    if (items.empty()) return unexpected(Error::missing_field("kind"));
     auto which = find_variant(items[0]);
     if (!which) return which;
     const Variant& var = variants[*which];
@@ -62,8 +68,12 @@ Expected<std::size_t, Error> read_tagged(const Value& v, std::string_view enum_n
     if (given < var.fields.size()) {
       return unexpected(Error::invalid_length(given, json::struct_with_elements(var.record_name, var.fields.size())));
     }
-    if (!var.fields.empty() && given > var.fields.size()) {
-      return unexpected(Error::invalid_length(given, "fewer elements in array"));
+    // Surplus elements, a kind without members included: the elements after
+    // the kind against the member count.
+    if (given > var.fields.size()) {
+      const std::size_t n = var.fields.size();
+      return unexpected(Error::invalid_length(given, std::to_string(n) + (n == 1 ? " element" : " elements") +
+                                                         " in sequence"));
     }
     for (std::size_t i = 0; i < var.fields.size(); ++i) {
       if (auto f = read_field(*which, i, items[i + 1]); !f) return unexpected(std::move(f.error()));

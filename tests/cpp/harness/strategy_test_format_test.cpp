@@ -64,7 +64,9 @@ TEST(StrategyTestFormat, TaggedValues) {
     return r ? std::string("<ok>") : r.error().to_string();
   };
   EXPECT_EQ(tol(R"({"kind":"abs"})"), "missing field `value`");
-  EXPECT_EQ(tol(R"({"kind":"ABS","value":1})"), "unknown variant `ABS`, expected `abs` or `rel`");
+  // Every kind list reads "one of ...", the two tolerance kinds included.
+  EXPECT_EQ(tol(R"({"kind":"ABS","value":1})"), "unknown variant `ABS`, expected one of `abs`, `rel`");
+  EXPECT_EQ(tol(R"(["Rel",1])"), "unknown variant `Rel`, expected one of `abs`, `rel`");
   EXPECT_EQ(tol(R"({"value":1})"), "missing field `kind`");
   EXPECT_EQ(tol(R"(3)"), "invalid type: integer `3`, expected internally tagged enum Tolerance");
   EXPECT_EQ(tol(R"(["abs"])"), "invalid length 0, expected struct variant Tolerance::Abs with 1 element");
@@ -89,6 +91,43 @@ TEST(StrategyTestFormat, TaggedValues) {
 
   auto pert = read_perturbation(parse(R"({"kind":"dropout"})"));
   EXPECT_EQ(pert.error().to_string(), "missing field `p`");
+  auto pert_kind = read_perturbation(parse(R"({"kind":"shake","amount":1})"));
+  EXPECT_EQ(pert_kind.error().to_string(), "unknown variant `shake`, expected one of `jitter`, `dropout`, `gap_shock`");
+}
+
+TEST(StrategyTestFormat, TaggedArrayFormLengths) {
+  auto tol = [](std::string_view text) {
+    auto r = read_tolerance(parse(text));
+    return r ? std::string("<ok>") : r.error().to_string();
+  };
+  auto prop = [](std::string_view text) {
+    auto r = read_property(parse(text));
+    return r ? std::string("<ok>") : r.error().to_string();
+  };
+  auto pert = [](std::string_view text) {
+    auto r = read_perturbation(parse(text));
+    return r ? std::string("<ok>") : r.error().to_string();
+  };
+  // No first element: no kind at all.
+  EXPECT_EQ(tol("[]"), "missing field `kind`");
+  EXPECT_EQ(prop("[]"), "missing field `kind`");
+  EXPECT_EQ(pert("[]"), "missing field `kind`");
+  // Surplus elements after the members: the count after the kind against the
+  // member count.
+  EXPECT_EQ(tol(R"(["abs",1,2])"), "invalid length 2, expected 1 element in sequence");
+  EXPECT_EQ(pert(R"(["dropout",0.5,1,1])"), "invalid length 3, expected 1 element in sequence");
+  EXPECT_EQ(prop(R"(["field_in_range","f",0,1,9])"), "invalid length 4, expected 3 elements in sequence");
+  // A kind without members takes no elements after it in the array form...
+  EXPECT_EQ(prop(R"(["no_nan",1])"), "invalid length 1, expected 0 elements in sequence");
+  EXPECT_EQ(prop(R"(["monotone_equity",1,2])"), "invalid length 2, expected 0 elements in sequence");
+  EXPECT_EQ(prop(R"(["no_nan"])"), "<ok>");
+  // ...while its object form ignores other members.
+  EXPECT_EQ(prop(R"({"kind":"monotone_equity","value":[1]})"), "<ok>");
+  auto range = read_property(parse(R"(["field_in_range","metrics.sharpe",-1,2])"));
+  ASSERT_TRUE(range.ok());
+  EXPECT_EQ(range->field, "metrics.sharpe");
+  EXPECT_EQ(range->min, -1.0);
+  EXPECT_EQ(range->max, 2.0);
 }
 
 TEST(StrategyTestFormat, FuzzSpecIntegers) {
