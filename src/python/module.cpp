@@ -23,9 +23,15 @@ struct SessionObject {
 
 std::uint64_t current_thread() { return static_cast<std::uint64_t>(PyThread_get_thread_ident()); }
 
-// The name of `obj`'s type, or nullptr with an error set.
+// The name of `obj`'s type as a str, or nullptr with an error set. A
+// metaclass may answer __name__ with something other than a str; its str()
+// stands in, so the message never reads a non-text object as text.
 PyObject* type_name(PyObject* obj) {
-  return PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__name__");
+  PyObject* name = PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__name__");
+  if (name == nullptr || PyUnicode_Check(name)) return name;
+  PyObject* text = PyObject_Str(name);
+  Py_DECREF(name);
+  return text;
 }
 
 // Adds the note to the exception being raised, where exceptions take notes.

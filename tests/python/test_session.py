@@ -94,6 +94,23 @@ class TestCommandArguments:
         # The session is still free after a refused argument.
         assert s.command('{"cmd":"version"}') == '{"version":"0.2.0"}'
 
+    def test_type_name_that_is_not_a_str(self):
+        # A metaclass may answer __name__ with anything; the message then
+        # shows its str() rather than reading it as text.
+        class Meta(type):
+            @property
+            def __name__(cls):
+                return 5
+
+        class Odd(metaclass=Meta):
+            pass
+
+        s = Session()
+        with pytest.raises(TypeError) as e:
+            s.command(Odd())
+        assert str(e.value) == "'5' object is not an instance of 'str'"
+        assert s.command('{"cmd":"version"}') == '{"version":"0.2.0"}'
+
     def test_str_subclass_accepted(self):
         class Text(str):
             pass
