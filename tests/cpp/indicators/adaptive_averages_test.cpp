@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <tuple>
 
 #include "indicators/adaptive_averages.h"
 #include "support/compare.h"

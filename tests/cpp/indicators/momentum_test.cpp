@@ -53,21 +53,16 @@ TEST(LagFamily, MatchesFormulasWithZeroGuardsThroughNanBars) {
 
 TEST(LagFamily, LogReturnSkipsNonPositiveClosesEntirely) {
   const auto xs = random_walk(300, 4, 60.0);
-  std::vector<double> noisy;
-  std::vector<bool> gap;
+  Gapped noisy;
   for (std::size_t i = 0; i < xs.size(); ++i) {
-    if (i % 5 == 3) {
-      noisy.push_back(i % 3 == 0 ? 0.0 : (i % 3 == 1 ? -0.0 : -7.0));
-      gap.push_back(true);
-    }
-    noisy.push_back(xs[i]);
-    gap.push_back(false);
+    if (i % 5 == 3) noisy.add(i % 3 == 0 ? 0.0 : (i % 3 == 1 ? -0.0 : -7.0), true);
+    noisy.add(xs[i], false);
   }
   for (std::size_t n : {1u, 4u}) {
     const auto want = lag_reference(xs, n, [](double x, double o) { return std::log(x / o); });
-    const auto g = with_random_gaps(noisy, 9);
+    const auto g = with_random_gaps(noisy.closes, 9);
     // Gaps from either source: the non-finite ones and the non-positive ones.
-    Series expanded = Gapped{noisy, gap}.expand(want);
+    Series expanded = noisy.expand(want);
     EXPECT_TRUE(same_series(run_kind("LogReturn", {double(n)}, g.closes), g.expand(expanded)));
   }
 }

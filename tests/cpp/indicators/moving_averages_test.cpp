@@ -231,18 +231,12 @@ TEST(MovingAverages, DegenerateLengthsAndVolumeFactors) {
 
 TEST(MovingAverages, GeometricMaSkipsNonPositiveClosesWithoutMovingItsWindow) {
   const auto xs = random_walk(300, 13, 80.0);
-  std::vector<double> noisy;
-  std::vector<bool> gap;
+  Gapped noisy;
   for (std::size_t i = 0; i < xs.size(); ++i) {
-    if (i % 6 == 2) {
-      noisy.push_back(i % 12 == 2 ? 0.0 : (i % 4 ? -5.0 : -0.0));
-      gap.push_back(true);
-    }
-    noisy.push_back(xs[i]);
-    gap.push_back(false);
+    if (i % 6 == 2) noisy.add(i % 12 == 2 ? 0.0 : (i % 4 ? -5.0 : -0.0), true);
+    noisy.add(xs[i], false);
   }
-  const Gapped g{noisy, gap};
-  EXPECT_TRUE(same_series(run_kind("GeometricMa", {5}, noisy), g.expand(geometric_reference(xs, 5))));
+  EXPECT_TRUE(same_series(run_kind("GeometricMa", {5}, noisy.closes), noisy.expand(geometric_reference(xs, 5))));
 }
 
 TEST(MovingAverages, ExtremeClosesStayFiniteOrGiveNoValue) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "indicators/cores/regression_window.h"
 #include "support/compare.h"

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "support/batch_reference.h"
 #include "support/compare.h"

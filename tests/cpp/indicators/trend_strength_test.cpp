@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <tuple>
 
 #include "support/batch_reference.h"
 #include "support/compare.h"

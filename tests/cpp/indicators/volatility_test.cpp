@@ -2,7 +2,7 @@
 
 #include <cmath>
 #include <deque>
-#include <limits>
+#include <tuple>
 
 #include "support/compare.h"
 #include "support/kind_checks.h"
