@@ -335,25 +335,5 @@ TEST(AdaptiveAverages, FlatWindowsAndFirstValues) {
   }
 }
 
-TEST(AdaptiveAverages, RollingExtremesAgreeWithAScan) {
-  std::mt19937_64 rng(77);
-  std::uniform_int_distribution<int> level(-3, 3);  // many ties
-  for (std::size_t window : {1u, 2u, 3u, 8u, 31u}) {
-    RollingExtremes ext(window);
-    std::vector<double> seen;
-    for (int t = 0; t < 2000; ++t) {
-      const double x = level(rng) * 0.5;
-      if (ext.full()) {
-        EXPECT_EQ(ext.oldest(), seen[seen.size() - window]);
-      }
-      ext.push(x);
-      seen.push_back(x);
-      const auto from = seen.end() - std::min(seen.size(), window);
-      ASSERT_EQ(ext.largest(), *std::max_element(from, seen.end())) << window << " " << t;
-      ASSERT_EQ(ext.smallest(), *std::min_element(from, seen.end())) << window << " " << t;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace vsci
