@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "indicators/cores/quantile.h"
+#include "indicators/cores/regression_window.h"
 #include "indicators/cores/window_checks.h"
 
 namespace vsci {
@@ -227,12 +228,6 @@ std::optional<double> RollingMinMaxScaler::update_value(double x) {
   return 0.5;
 }
 
-DetrendedStdDev::DetrendedStdDev(std::size_t period) : window_(period) {
-  const double n = static_cast<double>(period);
-  const double h = ((n - 1.0) * n) * 0.5;
-  d_ = ((n - 1.0) * n) * (n + n - 1.0) / 6.0 * n - h * h;
-}
-
 Expected<DetrendedStdDev, IndicatorError> DetrendedStdDev::create(std::uint64_t period) {
   if (auto e = check_min_period(period, 2, "detrended stddev needs period >= 2")) return unexpected(*e);
   return DetrendedStdDev(static_cast<std::size_t>(period));
@@ -242,24 +237,7 @@ std::optional<double> DetrendedStdDev::update_value(double x) {
   if (!std::isfinite(x)) return std::nullopt;
   window_.push(x);
   if (!window_.full()) return std::nullopt;
-  const std::size_t count = window_.size();
-  const double n = static_cast<double>(count);
-  const double ic = (n - 1.0) * 0.5;
-  const double sxx = d_ / n;
-  // Values are taken relative to the oldest one so that the sums stay small.
-  const double y0 = window_[0];
-  double sum = 0.0;
-  for (std::size_t i = 0; i < count; ++i) sum += window_[i] - y0;
-  const double ybar = sum / n;
-  double sxy = 0.0;
-  for (std::size_t i = 0; i < count; ++i) sxy += (static_cast<double>(i) - ic) * ((window_[i] - y0) - ybar);
-  const double b = sxy / sxx;
-  double sse = 0.0;
-  for (std::size_t i = 0; i < count; ++i) {
-    const double e = ((window_[i] - y0) - ybar) - b * (static_cast<double>(i) - ic);
-    sse += e * e;
-  }
-  return std::sqrt(sse / n);
+  return std::sqrt(line_squared_residuals(window_) / static_cast<double>(window_.size()));
 }
 
 Expected<SampleEntropy, IndicatorError> SampleEntropy::create(std::uint64_t period, std::uint64_t m, double r_factor) {
