@@ -9,7 +9,9 @@
 
 #include "indicators/cores/adx_core.h"
 #include "indicators/cores/bollinger_core.h"
+#include "indicators/cores/change_stream.h"
 #include "indicators/cores/cmo_core.h"
+#include "indicators/cores/log_return.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rolling_extremes.h"
 #include "indicators/cores/sorted_window.h"
@@ -328,6 +330,25 @@ TEST(RollingExtremes, AgreeWithAScan) {
       ASSERT_EQ(ext.smallest(), *std::min_element(from, seen.end())) << window << " " << t;
     }
   }
+}
+
+TEST(StepCores, RefusedInputsLeaveThePreviousValueInPlace) {
+  ChangeStream diffs;
+  EXPECT_FALSE(diffs.next(1.5));
+  EXPECT_FALSE(diffs.next(kNaN));
+  EXPECT_EQ(diffs.next(4.0), 2.5);
+  EXPECT_FALSE(diffs.next(-kInf));
+  EXPECT_EQ(diffs.next(3.0), -1.0);
+  EXPECT_FALSE(std::signbit(*diffs.next(3.0)));  // 3 - 3 is +0.0
+  EXPECT_EQ(diffs.next(-1e308), -1e308 - 3.0);
+  EXPECT_EQ(diffs.next(1e308), kInf);  // the change itself may overflow
+
+  LogReturnStream returns;
+  EXPECT_FALSE(returns.next(0.0));
+  EXPECT_FALSE(returns.next(100.0));
+  for (double refused : {0.0, -0.0, -5.0, kNaN, kInf}) EXPECT_FALSE(returns.next(refused)) << refused;
+  EXPECT_EQ(returns.next(110.0), std::log(110.0 / 100.0));
+  EXPECT_EQ(returns.next(55.0), std::log(55.0 / 110.0));
 }
 
 TEST(WindowChecks, ZeroThenMaxPeriod) {
