@@ -330,17 +330,19 @@ std::optional<double> ShannonEntropy::update_value(double x) {
 
 namespace {
 
-std::optional<IndicatorError> check_multiplier(double k) {
-  if (!(std::isfinite(k) && k > 0.0)) return IndicatorError::non_positive_multiplier();
-  return std::nullopt;
+// The band core's own checks first, then the multiplier, which the band
+// kinds need positive.
+Expected<BollingerCore, IndicatorError> positive_band_core(std::uint64_t period, double k) {
+  auto core = BollingerCore::create(period, k);
+  if (core.ok() && !(std::isfinite(k) && k > 0.0)) return unexpected(IndicatorError::non_positive_multiplier());
+  return core;
 }
 
 }  // namespace
 
 Expected<BollingerBandwidth, IndicatorError> BollingerBandwidth::create(std::uint64_t period, double k) {
-  auto core = BollingerCore::create(period, k);
+  auto core = positive_band_core(period, k);
   if (!core.ok()) return unexpected(core.error());
-  if (auto e = check_multiplier(k)) return unexpected(*e);
   return BollingerBandwidth(std::move(core).value());
 }
 
@@ -356,9 +358,8 @@ std::optional<double> BollingerBandwidth::update_value(double x) {
 }
 
 Expected<PercentB, IndicatorError> PercentB::create(std::uint64_t period, double k) {
-  auto core = BollingerCore::create(period, k);
+  auto core = positive_band_core(period, k);
   if (!core.ok()) return unexpected(core.error());
-  if (auto e = check_multiplier(k)) return unexpected(*e);
   return PercentB(std::move(core).value());
 }
 
