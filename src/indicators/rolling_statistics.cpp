@@ -338,6 +338,22 @@ Expected<BollingerCore, IndicatorError> positive_band_core(std::uint64_t period,
   return core;
 }
 
+struct BandReading {
+  BollingerValue bands;
+  bool flat;  // every value in the window is the same
+};
+
+// Feeds a finite x to a band kind's core and equal-run count: the bands once
+// the window is full, and whether it is flat, where the core's running sums
+// can leave a residue band that the kinds must not report.
+std::optional<BandReading> read_bands(BollingerCore& core, EqualRun& run, double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  run.push(x);
+  const auto bands = core.update_value(x);
+  if (!bands) return std::nullopt;
+  return BandReading{*bands, run.covers(core.period())};
+}
+
 }  // namespace
 
 Expected<BollingerBandwidth, IndicatorError> BollingerBandwidth::create(std::uint64_t period, double k) {
@@ -347,14 +363,10 @@ Expected<BollingerBandwidth, IndicatorError> BollingerBandwidth::create(std::uin
 }
 
 std::optional<double> BollingerBandwidth::update_value(double x) {
-  if (!std::isfinite(x)) return std::nullopt;
-  run_.push(x);
-  const auto bands = core_.update_value(x);
-  if (!bands) return std::nullopt;
-  // The core's running sums can leave a residue band on a flat window.
-  if (run_.covers(core_.period())) return 0.0;
-  if (bands->middle == 0.0) return 0.0;
-  return (bands->upper - bands->lower) / bands->middle;
+  const auto r = read_bands(core_, run_, x);
+  if (!r) return std::nullopt;
+  if (r->flat || r->bands.middle == 0.0) return 0.0;
+  return (r->bands.upper - r->bands.lower) / r->bands.middle;
 }
 
 Expected<PercentB, IndicatorError> PercentB::create(std::uint64_t period, double k) {
@@ -364,14 +376,12 @@ Expected<PercentB, IndicatorError> PercentB::create(std::uint64_t period, double
 }
 
 std::optional<double> PercentB::update_value(double x) {
-  if (!std::isfinite(x)) return std::nullopt;
-  run_.push(x);
-  const auto bands = core_.update_value(x);
-  if (!bands) return std::nullopt;
-  if (run_.covers(core_.period())) return 0.5;
-  const double width = bands->upper - bands->lower;
+  const auto r = read_bands(core_, run_, x);
+  if (!r) return std::nullopt;
+  if (r->flat) return 0.5;
+  const double width = r->bands.upper - r->bands.lower;
   if (width == 0.0) return 0.5;
-  return (x - bands->lower) / width;
+  return (x - r->bands.lower) / width;
 }
 
 }  // namespace vsci
