@@ -3,49 +3,32 @@
 // engine's path of a BarContext and a virtual call ("engine"), and a plain
 // array loop computing the same average over the same closes ("plain").
 // After the runs, prints each streaming time over the plain time.
-#include <benchmark/benchmark.h>
-
 #include <cmath>
 #include <cstdio>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "engine/bar_context.h"
-#include "factory/build_indicator.h"
+#include "bench_support.h"
 #include "indicators/moving_averages.h"
 
 namespace {
 
-constexpr std::size_t kBars = 1000000;
+using vsci::bench::kBars;
+using vsci::bench::report_ns_per_update;
+
 constexpr std::size_t kPeriod = 20;
 constexpr std::size_t kT3Period = 5;
 constexpr double kT3Factor = 0.7;
 
-const std::vector<vsci::Candle>& candles() {
-  static const std::vector<vsci::Candle> cs = [] {
-    std::mt19937_64 rng(42);
-    std::normal_distribution<double> step(0.0, 1.0);
-    std::vector<vsci::Candle> out(kBars);
-    double x = 1000.0;
-    for (std::size_t i = 0; i < kBars; ++i) {
-      x += step(rng);
-      out[i].time = static_cast<std::int64_t>(i) * 60000;
-      out[i].open = out[i].high = out[i].low = out[i].close = x;
-    }
-    return out;
-  }();
-  return cs;
+const std::vector<double>& closes() {
+  static const std::vector<double> xs = vsci::bench::walk_closes(42, 1.0);
+  return xs;
 }
 
-const std::vector<double>& closes() {
-  static const std::vector<double> xs = [] {
-    std::vector<double> out;
-    for (const auto& c : candles()) out.push_back(c.close);
-    return out;
-  }();
-  return xs;
+const std::vector<vsci::Candle>& candles() {
+  static const std::vector<vsci::Candle> cs = vsci::bench::candles_of(closes());
+  return cs;
 }
 
 // ---- plain loops: whole arrays in, whole arrays out ----
@@ -108,25 +91,9 @@ void plain_t3(const std::vector<double>& x, std::size_t p, std::vector<double>& 
 
 // ---- benchmarks ----
 
-void report_per_bar(benchmark::State& state) {
-  state.counters["ns_per_bar"] =
-      benchmark::Counter(static_cast<double>(kBars), benchmark::Counter::kIsIterationInvariantRate |
-                                                         benchmark::Counter::kInvert);
-}
-
 // Through the Indicator interface, as the engine drives it.
 void engine(benchmark::State& state, const char* kind, std::vector<double> params) {
-  const auto& cs = candles();
-  for (auto _ : state) {
-    auto ind = vsci::build_indicator(kind, params).value();
-    double acc = 0.0;
-    for (const auto& c : cs) {
-      const auto v = ind->update(vsci::BarContext(c));
-      if (v) acc += *v;
-    }
-    benchmark::DoNotOptimize(acc);
-  }
-  report_per_bar(state);
+  vsci::bench::update_through_indicator(state, candles(), kind, params);
 }
 
 // The kind object itself, fed the closes.
@@ -142,7 +109,7 @@ void kind(benchmark::State& state, Args... args) {
     }
     benchmark::DoNotOptimize(acc);
   }
-  report_per_bar(state);
+  report_ns_per_update(state, kBars);
 }
 
 void plain(benchmark::State& state, void (*loop)(const std::vector<double>&, std::size_t, std::vector<double>&),
@@ -154,7 +121,7 @@ void plain(benchmark::State& state, void (*loop)(const std::vector<double>&, std
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
-  report_per_bar(state);
+  report_ns_per_update(state, kBars);
 }
 
 void register_all() {
@@ -212,7 +179,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  closes();  // build the data outside the timed runs
+  candles();  // build the data outside the timed runs
   register_all();
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -1,110 +1,55 @@
 // ns per Indicator::update of the rolling-statistics and performance-ratio
 // kinds over 1,000,000 bars, window 20: statistics and level kinds on a random
-// walk of prices, return kinds on random per-period returns.
-#include <benchmark/benchmark.h>
+// walk of prices, return kinds on random per-period returns; each data set
+// beside a plain loop over its closes.
+#include "bench_support.h"
 
-#include <random>
-#include <vector>
-
-#include "engine/bar_context.h"
-#include "factory/build_indicator.h"
-
-namespace {
-
-constexpr std::size_t kBars = 1000000;
-constexpr double kP = 20.0;
-
-std::vector<vsci::Candle> make_candles(bool returns) {
-  std::mt19937_64 rng(returns ? 43 : 42);
-  std::normal_distribution<double> step(returns ? 0.0005 : 0.0, returns ? 0.01 : 1.0);
-  std::vector<vsci::Candle> out(kBars);
-  double x = 1000.0;
-  for (std::size_t i = 0; i < kBars; ++i) {
-    x = returns ? step(rng) : x + step(rng);
-    out[i].time = static_cast<std::int64_t>(i) * 60000;
-    out[i].open = out[i].high = out[i].low = out[i].close = x;
-  }
-  return out;
+int main(int argc, char** argv) {
+  constexpr double p = 20.0;
+  const auto prices = vsci::bench::candles_of(vsci::bench::walk_closes(42, 1.0));
+  const auto returns = vsci::bench::candles_of(vsci::bench::return_closes(43, 0.0005, 0.01));
+  vsci::bench::register_family("prices", prices,
+                               {{"StdDev", {p}},
+                                {"Variance", {p}},
+                                {"ZScore", {p}},
+                                {"CoefficientOfVariation", {p}},
+                                {"DetrendedStdDev", {p}},
+                                {"Skewness", {p}},
+                                {"Kurtosis", {p}},
+                                {"JarqueBera", {p}},
+                                {"MedianAbsoluteDeviation", {p}},
+                                {"RollingIqr", {p}},
+                                {"RollingQuantile", {p, 0.9}},
+                                {"RollingPercentileRank", {p}},
+                                {"RollingMinMaxScaler", {p}},
+                                {"PercentB", {p, 2.0}},
+                                {"BollingerBandwidth", {p, 2.0}},
+                                {"SampleEntropy", {p, 2.0, 0.2}},
+                                {"ShannonEntropy", {p, 10.0}},
+                                {"MaxDrawdown", {p}},
+                                {"AverageDrawdown", {p}},
+                                {"PainIndex", {p}},
+                                {"RecoveryFactor", {}}});
+  vsci::bench::register_family("returns", returns,
+                               {{"SharpeRatio", {p, 0.0}},
+                                {"SortinoRatio", {p, 0.0}},
+                                {"CalmarRatio", {p}},
+                                {"SterlingRatio", {p}},
+                                {"BurkeRatio", {p}},
+                                {"ReturnToUlcerRatio", {p}},
+                                {"OmegaRatio", {p, 0.0}},
+                                {"GainLossRatio", {p}},
+                                {"GainToPainRatio", {p}},
+                                {"ProfitFactor", {p}},
+                                {"WinRate", {p}},
+                                {"Expectancy", {p}},
+                                {"KellyCriterion", {p}},
+                                {"KRatio", {p}},
+                                {"TailRatio", {p}},
+                                {"ValueAtRisk", {p, 0.95}},
+                                {"ConditionalValueAtRisk", {p, 0.95}},
+                                {"UpsidePotentialRatio", {p, 0.0}},
+                                {"CommonSenseRatio", {p}},
+                                {"M2Measure", {p, 0.0, 0.01}}});
+  return vsci::bench::run_registered(argc, argv);
 }
-
-const std::vector<vsci::Candle>& prices() {
-  static const std::vector<vsci::Candle> cs = make_candles(false);
-  return cs;
-}
-
-const std::vector<vsci::Candle>& returns() {
-  static const std::vector<vsci::Candle> cs = make_candles(true);
-  return cs;
-}
-
-void run(benchmark::State& state, const std::vector<vsci::Candle>& cs, const char* kind, std::vector<double> params) {
-  for (auto _ : state) {
-    auto ind = vsci::build_indicator(kind, params).value();
-    double acc = 0.0;
-    for (const auto& c : cs) {
-      const auto v = ind->update(vsci::BarContext(c));
-      if (v) acc += *v;
-    }
-    benchmark::DoNotOptimize(acc);
-  }
-  state.counters["ns_per_update"] = benchmark::Counter(
-      static_cast<double>(kBars), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-
-void on_prices(benchmark::State& state, const char* kind, std::vector<double> params) {
-  run(state, prices(), kind, std::move(params));
-}
-
-void on_returns(benchmark::State& state, const char* kind, std::vector<double> params) {
-  run(state, returns(), kind, std::move(params));
-}
-
-#define STAT(name, ...) BENCHMARK_CAPTURE(on_prices, name, #name, __VA_ARGS__)->Unit(benchmark::kMillisecond)
-#define RATIO(name, ...) BENCHMARK_CAPTURE(on_returns, name, #name, __VA_ARGS__)->Unit(benchmark::kMillisecond)
-
-STAT(StdDev, {kP});
-STAT(Variance, {kP});
-STAT(ZScore, {kP});
-STAT(CoefficientOfVariation, {kP});
-STAT(DetrendedStdDev, {kP});
-STAT(Skewness, {kP});
-STAT(Kurtosis, {kP});
-STAT(JarqueBera, {kP});
-STAT(MedianAbsoluteDeviation, {kP});
-STAT(RollingIqr, {kP});
-STAT(RollingQuantile, {kP, 0.9});
-STAT(RollingPercentileRank, {kP});
-STAT(RollingMinMaxScaler, {kP});
-STAT(PercentB, {kP, 2.0});
-STAT(BollingerBandwidth, {kP, 2.0});
-STAT(SampleEntropy, {kP, 2.0, 0.2});
-STAT(ShannonEntropy, {kP, 10.0});
-
-STAT(MaxDrawdown, {kP});
-STAT(AverageDrawdown, {kP});
-STAT(PainIndex, {kP});
-STAT(RecoveryFactor, {});
-RATIO(SharpeRatio, {kP, 0.0});
-RATIO(SortinoRatio, {kP, 0.0});
-RATIO(CalmarRatio, {kP});
-RATIO(SterlingRatio, {kP});
-RATIO(BurkeRatio, {kP});
-RATIO(ReturnToUlcerRatio, {kP});
-RATIO(OmegaRatio, {kP, 0.0});
-RATIO(GainLossRatio, {kP});
-RATIO(GainToPainRatio, {kP});
-RATIO(ProfitFactor, {kP});
-RATIO(WinRate, {kP});
-RATIO(Expectancy, {kP});
-RATIO(KellyCriterion, {kP});
-RATIO(KRatio, {kP});
-RATIO(TailRatio, {kP});
-RATIO(ValueAtRisk, {kP, 0.95});
-RATIO(ConditionalValueAtRisk, {kP, 0.95});
-RATIO(UpsidePotentialRatio, {kP, 0.0});
-RATIO(CommonSenseRatio, {kP});
-RATIO(M2Measure, {kP, 0.0, 0.01});
-
-}  // namespace
-
-BENCHMARK_MAIN();

@@ -36,29 +36,6 @@ double median_of_few(const Ring<double>& values, std::vector<double>& scratch) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// RollingExtremes
-
-RollingExtremes::RollingExtremes(std::size_t window) : values_(window), high_(window), low_(window) {}
-
-void RollingExtremes::push(double x) {
-  const auto slot = static_cast<std::uint32_t>(head_);
-  if (full()) {
-    // The evicted value is the oldest of the window, so if a queue still holds
-    // it, it is that queue's front.
-    if (!high_.empty() && high_.front() == slot) high_.pop_front();
-    if (!low_.empty() && low_.front() == slot) low_.pop_front();
-  } else {
-    ++count_;
-  }
-  while (!high_.empty() && values_[high_.back()] <= x) high_.pop_back();
-  while (!low_.empty() && values_[low_.back()] >= x) low_.pop_back();
-  values_[head_] = x;
-  high_.push_back(slot);
-  low_.push_back(slot);
-  head_ = head_ + 1 == values_.size() ? 0 : head_ + 1;
-}
-
-// ---------------------------------------------------------------------------
 // Kama
 
 Expected<Kama, IndicatorError> Kama::create(std::uint64_t n, std::uint64_t fast, std::uint64_t slow) {

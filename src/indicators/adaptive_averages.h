@@ -10,56 +10,10 @@
 
 #include "indicators/cores/cmo_core.h"
 #include "indicators/cores/ring.h"
+#include "indicators/cores/rolling_extremes.h"
 #include "util/expected.h"
 
 namespace vsci {
-
-// Largest and smallest of the last `window` pushed values in amortised
-// constant time: two queues of slot indices whose values fall (for the
-// largest) or rise (for the smallest) from front to back.
-class RollingExtremes {
- public:
-  explicit RollingExtremes(std::size_t window);
-
-  void push(double x);
-  bool full() const { return count_ == values_.size(); }
-  // The value the next push evicts; only meaningful when full.
-  double oldest() const { return values_[head_]; }
-  // Need at least one push.
-  double largest() const { return values_[high_.front()]; }
-  double smallest() const { return values_[low_.front()]; }
-
- private:
-  // A fixed-capacity double-ended queue of slot indices.
-  class SlotQueue {
-   public:
-    explicit SlotQueue(std::size_t capacity) : slots_(capacity) {}
-    bool empty() const { return size_ == 0; }
-    std::uint32_t front() const { return slots_[head_]; }
-    std::uint32_t back() const { return slots_[wrap(head_ + size_ - 1)]; }
-    void pop_front() {
-      head_ = wrap(head_ + 1);
-      --size_;
-    }
-    void pop_back() { --size_; }
-    void push_back(std::uint32_t slot) {
-      slots_[wrap(head_ + size_)] = slot;
-      ++size_;
-    }
-
-   private:
-    std::size_t wrap(std::size_t i) const { return i >= slots_.size() ? i - slots_.size() : i; }
-    std::vector<std::uint32_t> slots_;
-    std::size_t head_ = 0;
-    std::size_t size_ = 0;
-  };
-
-  std::vector<double> values_;  // by slot; slot head_ is the next written
-  SlotQueue high_;
-  SlotQueue low_;
-  std::size_t head_ = 0;
-  std::size_t count_ = 0;
-};
 
 // Kaufman's efficiency-ratio average over n + 1 closes.
 class Kama {

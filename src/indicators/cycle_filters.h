@@ -11,8 +11,8 @@
 #include <span>
 #include <vector>
 
-#include "indicators/adaptive_averages.h"
 #include "indicators/cores/ring.h"
+#include "indicators/cores/rolling_extremes.h"
 #include "indicators/cores/sorted_window.h"
 #include "indicators/indicator_error.h"
 #include "util/expected.h"

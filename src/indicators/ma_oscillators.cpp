@@ -125,13 +125,9 @@ Expected<Tsi, IndicatorError> Tsi::create(std::uint64_t first, std::uint64_t sec
 }
 
 std::optional<double> Tsi::update_value(double x) {
-  if (!prev_) {
-    prev_ = x;
-    return std::nullopt;
-  }
-  const double d = x - *prev_;
-  prev_ = x;
-  if (!std::isfinite(d)) return std::nullopt;
+  const auto change = diffs_.next(x);
+  if (!change || !std::isfinite(*change)) return std::nullopt;
+  const double d = *change;
   std::optional<double> n2;
   if (const auto n1 = n1_.update_value(d); n1 && std::isfinite(*n1)) n2 = n2_.update_value(*n1);
   // The magnitude chain moves on every change, whatever the numerator gave.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "indicators/cores/change_stream.h"
 #include "indicators/cores/ema.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sma.h"
@@ -120,7 +121,7 @@ class Tsi {
   Ema a1_;
   Ema a2_;
   std::uint64_t warmup_;
-  std::optional<double> prev_;
+  ChangeStream diffs_;
 };
 
 // Price momentum oscillator: the percent change smoothed twice by averages

@@ -71,34 +71,13 @@ std::optional<double> Cfo::update_value(double x) {
 Expected<StandardError, IndicatorError> StandardError::create(std::uint64_t n) {
   if (n < 3) return unexpected(IndicatorError::invalid_period("standard error needs period >= 3"));
   if (n > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
-  return StandardError(n);
+  return StandardError(static_cast<std::size_t>(n));
 }
-
-StandardError::StandardError(std::uint64_t n)
-    : window_(static_cast<std::size_t>(n)),
-      n_(n),
-      x_mean_((static_cast<double>(n) - 1.0) * 0.5),
-      sxx_(regression_fit_denominator(n) / static_cast<double>(n)) {}
 
 std::optional<double> StandardError::update_value(double x) {
   window_.push(x);
   if (!window_.full()) return std::nullopt;
-  const std::size_t n = window_.size();
-  const double nf = static_cast<double>(n);
-  // Offsets from the oldest close keep the sums small on high-priced series.
-  const double c = window_.oldest();
-  double sum = 0.0;
-  for (std::size_t i = 0; i < n; ++i) sum += window_[i] - c;
-  const double mean = sum / nf;
-  double sxy = 0.0;
-  for (std::size_t i = 0; i < n; ++i) sxy += (static_cast<double>(i) - x_mean_) * ((window_[i] - c) - mean);
-  const double slope = sxy / sxx_;
-  double sse = 0.0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const double r = ((window_[i] - c) - mean) - slope * (static_cast<double>(i) - x_mean_);
-    sse += r * r;
-  }
-  return std::sqrt(sse / (nf - 2.0));
+  return std::sqrt(line_squared_residuals(window_) / (static_cast<double>(window_.size()) - 2.0));
 }
 
 }  // namespace vsci

@@ -104,14 +104,11 @@ class StandardError {
  public:
   static Expected<StandardError, IndicatorError> create(std::uint64_t n);
   std::optional<double> update_value(double x);
-  std::uint64_t warmup() const { return n_; }
+  std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  explicit StandardError(std::uint64_t n);
+  explicit StandardError(std::size_t n) : window_(n) {}
   Ring<double> window_;
-  std::uint64_t n_;
-  double x_mean_;
-  double sxx_;
 };
 
 }  // namespace vsci

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "indicators/cores/quantile.h"
+#include "indicators/cores/regression_window.h"
 #include "indicators/cores/window_checks.h"
 
 namespace vsci {
@@ -227,12 +228,6 @@ std::optional<double> RollingMinMaxScaler::update_value(double x) {
   return 0.5;
 }
 
-DetrendedStdDev::DetrendedStdDev(std::size_t period) : window_(period) {
-  const double n = static_cast<double>(period);
-  const double h = ((n - 1.0) * n) * 0.5;
-  d_ = ((n - 1.0) * n) * (n + n - 1.0) / 6.0 * n - h * h;
-}
-
 Expected<DetrendedStdDev, IndicatorError> DetrendedStdDev::create(std::uint64_t period) {
   if (auto e = check_min_period(period, 2, "detrended stddev needs period >= 2")) return unexpected(*e);
   return DetrendedStdDev(static_cast<std::size_t>(period));
@@ -242,24 +237,7 @@ std::optional<double> DetrendedStdDev::update_value(double x) {
   if (!std::isfinite(x)) return std::nullopt;
   window_.push(x);
   if (!window_.full()) return std::nullopt;
-  const std::size_t count = window_.size();
-  const double n = static_cast<double>(count);
-  const double ic = (n - 1.0) * 0.5;
-  const double sxx = d_ / n;
-  // Values are taken relative to the oldest one so that the sums stay small.
-  const double y0 = window_[0];
-  double sum = 0.0;
-  for (std::size_t i = 0; i < count; ++i) sum += window_[i] - y0;
-  const double ybar = sum / n;
-  double sxy = 0.0;
-  for (std::size_t i = 0; i < count; ++i) sxy += (static_cast<double>(i) - ic) * ((window_[i] - y0) - ybar);
-  const double b = sxy / sxx;
-  double sse = 0.0;
-  for (std::size_t i = 0; i < count; ++i) {
-    const double e = ((window_[i] - y0) - ybar) - b * (static_cast<double>(i) - ic);
-    sse += e * e;
-  }
-  return std::sqrt(sse / n);
+  return std::sqrt(line_squared_residuals(window_) / static_cast<double>(window_.size()));
 }
 
 Expected<SampleEntropy, IndicatorError> SampleEntropy::create(std::uint64_t period, std::uint64_t m, double r_factor) {
@@ -352,47 +330,58 @@ std::optional<double> ShannonEntropy::update_value(double x) {
 
 namespace {
 
-std::optional<IndicatorError> check_multiplier(double k) {
-  if (!(std::isfinite(k) && k > 0.0)) return IndicatorError::non_positive_multiplier();
-  return std::nullopt;
+// The band core's own checks first, then the multiplier, which the band
+// kinds need positive.
+Expected<BollingerCore, IndicatorError> positive_band_core(std::uint64_t period, double k) {
+  auto core = BollingerCore::create(period, k);
+  if (core.ok() && !(std::isfinite(k) && k > 0.0)) return unexpected(IndicatorError::non_positive_multiplier());
+  return core;
+}
+
+struct BandReading {
+  BollingerValue bands;
+  bool flat;  // every value in the window is the same
+};
+
+// Feeds a finite x to a band kind's core and equal-run count: the bands once
+// the window is full, and whether it is flat, where the core's running sums
+// can leave a residue band that the kinds must not report.
+std::optional<BandReading> read_bands(BollingerCore& core, EqualRun& run, double x) {
+  if (!std::isfinite(x)) return std::nullopt;
+  run.push(x);
+  const auto bands = core.update_value(x);
+  if (!bands) return std::nullopt;
+  return BandReading{*bands, run.covers(core.period())};
 }
 
 }  // namespace
 
 Expected<BollingerBandwidth, IndicatorError> BollingerBandwidth::create(std::uint64_t period, double k) {
-  auto core = BollingerCore::create(period, k);
+  auto core = positive_band_core(period, k);
   if (!core.ok()) return unexpected(core.error());
-  if (auto e = check_multiplier(k)) return unexpected(*e);
   return BollingerBandwidth(std::move(core).value());
 }
 
 std::optional<double> BollingerBandwidth::update_value(double x) {
-  if (!std::isfinite(x)) return std::nullopt;
-  run_.push(x);
-  const auto bands = core_.update_value(x);
-  if (!bands) return std::nullopt;
-  // The core's running sums can leave a residue band on a flat window.
-  if (run_.covers(core_.period())) return 0.0;
-  if (bands->middle == 0.0) return 0.0;
-  return (bands->upper - bands->lower) / bands->middle;
+  const auto r = read_bands(core_, run_, x);
+  if (!r) return std::nullopt;
+  if (r->flat || r->bands.middle == 0.0) return 0.0;
+  return (r->bands.upper - r->bands.lower) / r->bands.middle;
 }
 
 Expected<PercentB, IndicatorError> PercentB::create(std::uint64_t period, double k) {
-  auto core = BollingerCore::create(period, k);
+  auto core = positive_band_core(period, k);
   if (!core.ok()) return unexpected(core.error());
-  if (auto e = check_multiplier(k)) return unexpected(*e);
   return PercentB(std::move(core).value());
 }
 
 std::optional<double> PercentB::update_value(double x) {
-  if (!std::isfinite(x)) return std::nullopt;
-  run_.push(x);
-  const auto bands = core_.update_value(x);
-  if (!bands) return std::nullopt;
-  if (run_.covers(core_.period())) return 0.5;
-  const double width = bands->upper - bands->lower;
+  const auto r = read_bands(core_, run_, x);
+  if (!r) return std::nullopt;
+  if (r->flat) return 0.5;
+  const double width = r->bands.upper - r->bands.lower;
   if (width == 0.0) return 0.5;
-  return (x - bands->lower) / width;
+  return (x - r->bands.lower) / width;
 }
 
 }  // namespace vsci

@@ -295,9 +295,8 @@ class DetrendedStdDev {
   std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  explicit DetrendedStdDev(std::size_t period);
+  explicit DetrendedStdDev(std::size_t period) : window_(period) {}
   Ring<double> window_;
-  double d_;  // N * sum(i^2) - (sum i)^2 over i = 0 .. N - 1
 };
 
 // Sample entropy with the tolerance r = r_factor * the window's deviation.

@@ -43,14 +43,10 @@ Expected<Rsx, IndicatorError> Rsx::create(std::uint64_t period) {
 }
 
 std::optional<double> Rsx::update_value(double x) {
-  if (!prev_) {
-    prev_ = x;
-    return std::nullopt;
-  }
-  const double d = x - *prev_;
-  prev_ = x;
-  const double n = change_.update(d, alpha_, one_minus_alpha_);
-  const double m = magnitude_.update(std::fabs(d), alpha_, one_minus_alpha_);
+  const auto d = diffs_.next(x);
+  if (!d) return std::nullopt;
+  const double n = change_.update(*d, alpha_, one_minus_alpha_);
+  const double m = magnitude_.update(std::fabs(*d), alpha_, one_minus_alpha_);
   const double raw = m > 0.0 ? (n / m + 1.0) * 50.0 : 50.0;
   const double value = std::clamp(raw, 0.0, 100.0);
   if (++changes_ < period_) return std::nullopt;
@@ -223,14 +219,10 @@ std::optional<double> AdaptiveRsi::update_value(double x) {
 // ---- AnchoredRsi ----
 
 std::optional<double> AnchoredRsi::update_value(double x) {
-  if (!prev_) {
-    prev_ = x;
-    return std::nullopt;
-  }
-  const double d = x - *prev_;
-  prev_ = x;
-  if (d > 0.0) gain_ += d;
-  if (d < 0.0) loss_ += -d;
+  const auto d = diffs_.next(x);
+  if (!d) return std::nullopt;
+  if (*d > 0.0) gain_ += *d;
+  if (*d < 0.0) loss_ += -*d;
   if (loss_ == 0.0) return gain_ == 0.0 ? 50.0 : 100.0;
   return 100.0 - 100.0 / (gain_ / loss_ + 1.0);
 }
@@ -262,8 +254,7 @@ std::optional<double> DynamicLengthRsi::update_value(double x) {
     sd_ = sd;
     sd_average_ = average_.update_value(*sd);
   }
-  if (prev_) changes_.push(x - *prev_);
-  prev_ = x;
+  if (const auto d = diffs_.next(x)) changes_.push(*d);
   if (!sd_ || !sd_average_ || !changes_.full()) return std::nullopt;
   std::size_t length = kMaxLength;
   if (*sd_ > 0.0 && *sd_average_ > 0.0) {

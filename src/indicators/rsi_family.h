@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "indicators/cores/change_stream.h"
 #include "indicators/cores/ema.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rsi_core.h"
@@ -40,7 +41,7 @@ class Rsx {
   double one_minus_alpha_;
   Chain change_;
   Chain magnitude_;
-  std::optional<double> prev_;
+  ChangeStream diffs_;
   std::uint64_t changes_ = 0;
 };
 
@@ -142,7 +143,7 @@ class AnchoredRsi {
 
  private:
   AnchoredRsi() = default;
-  std::optional<double> prev_;
+  ChangeStream diffs_;
   double gain_ = 0.0;
   double loss_ = 0.0;
 };
@@ -178,7 +179,7 @@ class DynamicLengthRsi {
   double base_;
   std::optional<double> sd_;
   std::optional<double> sd_average_;
-  std::optional<double> prev_;
+  ChangeStream diffs_;
 };
 
 // Twice EMA-smoothed RSI minus its simple average.

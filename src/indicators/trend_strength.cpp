@@ -204,15 +204,9 @@ Expected<RegimeLabel, IndicatorError> RegimeLabel::create(std::uint64_t n, std::
 }
 
 std::optional<double> RegimeLabel::update_value(double x) {
-  if (!(x > 0.0)) return std::nullopt;
-  if (!has_previous_) {
-    previous_ = x;
-    has_previous_ = true;
-    return std::nullopt;
-  }
-  const double r = std::log(x / previous_);
-  previous_ = x;
-  returns_.push(r);
+  const auto r = log_returns_.next(x);
+  if (!r) return std::nullopt;
+  returns_.push(*r);
   if (!returns_.full()) return std::nullopt;
   const double sigma = returns_.sample_stddev();
   history_.push(sigma);

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "indicators/cores/ema.h"
+#include "indicators/cores/log_return.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/shifted_sum_window.h"
 #include "indicators/cores/sorted_window.h"
@@ -99,10 +100,9 @@ class RegimeLabel {
 
  private:
   RegimeLabel(std::size_t n, SortedWindow history) : returns_(n), history_(std::move(history)) {}
+  LogReturnStream log_returns_;
   ShiftedSumWindow returns_;
   SortedWindow history_;
-  double previous_ = 0.0;
-  bool has_previous_ = false;
 };
 
 class PercentageTrailingStop {

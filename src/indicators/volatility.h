@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "indicators/cores/log_return.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rvi_core.h"
 #include "indicators/cores/shifted_sum_window.h"
@@ -14,27 +15,6 @@
 #include "util/expected.h"
 
 namespace vsci {
-
-// The log return of each accepted close against the previous accepted one.
-class LogReturnStream {
- public:
-  // No value on the first accepted close or for a refused one.
-  std::optional<double> next(double x) {
-    if (!(x > 0.0) || !std::isfinite(x)) return std::nullopt;
-    if (!has_previous_) {
-      previous_ = x;
-      has_previous_ = true;
-      return std::nullopt;
-    }
-    const double r = std::log(x / previous_);
-    previous_ = x;
-    return r;
-  }
-
- private:
-  double previous_ = 0.0;
-  bool has_previous_ = false;
-};
 
 class HistoricalVolatility {
  public:

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "indicators/cores/change_stream.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/window_checks.h"
 #include "util/expected.h"
@@ -22,14 +23,9 @@ class CmoCore {
   }
 
   std::optional<double> update_value(double x) {
-    if (!std::isfinite(x)) return std::nullopt;
-    if (!has_prev_) {
-      prev_ = x;
-      has_prev_ = true;
-      return std::nullopt;
-    }
-    const double diff = x - prev_;
-    prev_ = x;
+    const auto change = diffs_.next(x);
+    if (!change) return std::nullopt;
+    const double diff = *change;
     if (moves_.full()) {
       const Move& old = moves_.oldest();
       sum_up_ -= old.up;
@@ -60,9 +56,8 @@ class CmoCore {
   };
   explicit CmoCore(std::size_t period) : moves_(period) {}
 
+  ChangeStream diffs_;
   Ring<Move> moves_;
-  double prev_ = 0.0;
-  bool has_prev_ = false;
   double sum_up_ = 0.0;
   double sum_down_ = 0.0;
   std::size_t nonzero_up_ = 0;

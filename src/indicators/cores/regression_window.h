@@ -2,7 +2,8 @@
 // running sums of the values' offsets from a reference (the shift), which is
 // moved to the window mean and the sums re-summed exactly every n inputs.
 // LinearRegression, the line's value at the newest point, is the core that the
-// candle kind Inertia feeds with its own series. Single-threaded use.
+// candle kind Inertia feeds with its own series; line_squared_residuals refits
+// a window from scratch for the error kinds. Single-threaded use.
 #pragma once
 
 #include <algorithm>
@@ -42,6 +43,30 @@ struct RegressionFit {
 // The fitted line's value at a position (0 = oldest, n - 1 = newest).
 inline double line_value_at(const RegressionFit& fit, double position) {
   return position * fit.slope + fit.intercept;
+}
+
+// Σ of the squared residuals about the least-squares line through a full
+// window (position 0 = oldest), fitted afresh rather than from running sums.
+// Values are taken relative to the oldest one so that the sums stay small on
+// high-priced series.
+inline double line_squared_residuals(const Ring<double>& window) {
+  const std::size_t n = window.size();
+  const double nf = static_cast<double>(n);
+  const double x_mean = (nf - 1.0) * 0.5;
+  const double sxx = regression_fit_denominator(n) / nf;
+  const double c = window.oldest();
+  double sum = 0.0;
+  for (std::size_t i = 0; i < n; ++i) sum += window[i] - c;
+  const double mean = sum / nf;
+  double sxy = 0.0;
+  for (std::size_t i = 0; i < n; ++i) sxy += (static_cast<double>(i) - x_mean) * ((window[i] - c) - mean);
+  const double slope = sxy / sxx;
+  double sse = 0.0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double r = ((window[i] - c) - mean) - slope * (static_cast<double>(i) - x_mean);
+    sse += r * r;
+  }
+  return sse;
 }
 
 class RegressionWindow {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "indicators/cores/change_stream.h"
 #include "indicators/cores/window_checks.h"
 #include "util/expected.h"
 
@@ -60,14 +61,9 @@ class Rsi {
   }
 
   std::optional<double> update_value(double x) {
-    if (!std::isfinite(x)) return std::nullopt;
-    if (!has_prev_) {
-      prev_ = x;
-      has_prev_ = true;
-      return std::nullopt;
-    }
-    const ChangeSplit c = split_change(x - prev_);
-    prev_ = x;
+    const auto d = diffs_.next(x);
+    if (!d) return std::nullopt;
+    const ChangeSplit c = split_change(*d);
     if (seed_.done()) {
       gain_ = std::fma(gain_, n_minus_1_, c.gain) * inv_n_;
       loss_ = std::fma(loss_, n_minus_1_, c.loss) * inv_n_;
@@ -92,8 +88,7 @@ class Rsi {
   std::uint64_t period_ = 1;
   double n_minus_1_ = 0.0;
   double inv_n_ = 1.0;
-  double prev_ = 0.0;
-  bool has_prev_ = false;
+  ChangeStream diffs_;
   GainLossSeed seed_;
   double gain_ = 0.0;
   double loss_ = 0.0;

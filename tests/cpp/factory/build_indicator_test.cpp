@@ -15,9 +15,9 @@ namespace vsci {
 namespace {
 
 using testing::build_error;
+using testing::kInf;
+using testing::kNaN;
 
-const double kNan = std::numeric_limits<double>::quiet_NaN();
-const double kInf = std::numeric_limits<double>::infinity();
 const std::string kMaxDetail = "period exceeds the maximum supported window length (see MAX_PERIOD)";
 const std::string kMax = "invalid period: " + kMaxDetail;
 const std::string kSma = "invalid parameters for indicator Sma: ";
@@ -33,7 +33,7 @@ TEST(BuildIndicator, NameMatchingIsExact) {
 }
 
 TEST(BuildIndicator, AliasesBehaveExactlyAsTheirTargets) {
-  const std::vector<std::vector<double>> lists = {{}, {12, 26, 9}, {20, 2}, {2.5}, {kNan}, {0, 0, 0}};
+  const std::vector<std::vector<double>> lists = {{}, {12, 26, 9}, {20, 2}, {2.5}, {kNaN}, {0, 0, 0}};
   for (const auto& [alias, target] : {std::pair{"Macd", "MacdIndicator"}, std::pair{"Bollinger", "BollingerBands"}}) {
     for (const auto& params : lists) {
       const std::string got = build_error(alias, params);
@@ -50,7 +50,7 @@ TEST(BuildIndicator, PositiveIntegerGetterMessages) {
   EXPECT_EQ(build_error("Sma", {0.0}), kSma + "parameter #0 must be a positive integer, got 0");
   EXPECT_EQ(build_error("Sma", {-0.0}), kSma + "parameter #0 must be a positive integer, got -0");
   EXPECT_EQ(build_error("Sma", {-3}), kSma + "parameter #0 must be a positive integer, got -3");
-  EXPECT_EQ(build_error("Sma", {kNan}), kSma + "parameter #0 must be finite");
+  EXPECT_EQ(build_error("Sma", {kNaN}), kSma + "parameter #0 must be finite");
   EXPECT_EQ(build_error("Sma", {-kInf}), kSma + "parameter #0 must be finite");
   EXPECT_EQ(build_error("Sma", {1e-300}), kSma + "period must be greater than zero");
   EXPECT_EQ(build_error("Sma", {std::nextafter(1.0, 2.0)}), "<built>");
@@ -63,18 +63,18 @@ TEST(BuildIndicator, PositiveIntegerGetterMessages) {
 }
 
 TEST(BuildIndicator, ReadsPositionsInOrderAndIgnoresExtras) {
-  EXPECT_EQ(build_error("Sma", {3, kNan, kInf, -1, 2.5}), "<built>");
-  EXPECT_EQ(testing::build_ok("Sma", {3, kNan})->warmup(), 3u);
+  EXPECT_EQ(build_error("Sma", {3, kNaN, kInf, -1, 2.5}), "<built>");
+  EXPECT_EQ(testing::build_ok("Sma", {3, kNaN})->warmup(), 3u);
   // Only the first failing position is reported; later ones are never read.
-  EXPECT_EQ(build_error("T3", {2.5, kNan}),
+  EXPECT_EQ(build_error("T3", {2.5, kNaN}),
             "invalid parameters for indicator T3: parameter #0 must be a positive integer, got 2.5");
   EXPECT_EQ(build_error("T3", {5}), "invalid parameters for indicator T3: missing parameter #1");
-  EXPECT_EQ(build_error("GaussianWeightedMa", {5, 0.5, kNan}),
+  EXPECT_EQ(build_error("GaussianWeightedMa", {5, 0.5, kNaN}),
             "invalid parameters for indicator GaussianWeightedMa: parameter #2 must be finite");
   EXPECT_EQ(build_error("WeightedRocSum", {1, 2, 0.5}),
             "invalid parameters for indicator WeightedRocSum: parameter #2 must be a positive integer, got 0.5");
   // All values read before the kind's own checks run.
-  EXPECT_EQ(build_error("T3", {1e-300, kNan}), "invalid parameters for indicator T3: parameter #1 must be finite");
+  EXPECT_EQ(build_error("T3", {1e-300, kNaN}), "invalid parameters for indicator T3: parameter #1 must be finite");
   EXPECT_EQ(build_error("T3", {1e-300, 5}), "invalid parameters for indicator T3: period must be greater than zero");
 }
 

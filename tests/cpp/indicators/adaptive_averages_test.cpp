@@ -2,28 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <tuple>
 
 #include "indicators/adaptive_averages.h"
-#include "indicators/adaptive_regression_checks.h"
+#include "support/compare.h"
+#include "support/kind_checks.h"
+#include "support/series.h"
 
 namespace vsci {
 namespace {
 
-using testing::build_error;
-using testing::expect_series;
-using testing::geometric_walk;
-using testing::random_walk;
-using testing::run_kind;
-using testing::Series;
-
-// A positive value within the integer tolerance of 0 reaches the kind as the count 0.
-constexpr double kZero = 1e-300;
-const std::string kMax = "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)";
-
-std::string refused(const std::string& kind, const std::string& text) {
-  return "invalid parameters for indicator " + kind + ": " + text;
-}
+using namespace vsci::testing;
 
 // ---------------------------------------------------------------------------
 // References, written bar by bar from the definitions.
@@ -202,60 +191,61 @@ std::vector<std::vector<double>> test_series() {
 // ---------------------------------------------------------------------------
 
 TEST(AdaptiveAverages, ConstructionChecksInOrder) {
-  EXPECT_EQ(build_error("Kama", {kZero, 2, 30}), refused("Kama", "period must be greater than zero"));
-  EXPECT_EQ(build_error("Kama", {10, 2, kZero}), refused("Kama", "period must be greater than zero"));
-  const std::string fast_slow = refused("Kama", "invalid period: KAMA fast period must be strictly less than slow");
-  EXPECT_EQ(build_error("Kama", {10, 30, 30}), fast_slow);
-  EXPECT_EQ(build_error("Kama", {16777217, 31, 30}), fast_slow);
-  EXPECT_EQ(build_error("Kama", {16777217, 2, 30}), refused("Kama", kMax));
-  EXPECT_EQ(build_error("Kama", {10, 2}), refused("Kama", "missing parameter #2"));
-
-  EXPECT_EQ(build_error("Vidya", {kZero, 5}), refused("Vidya", "period must be greater than zero"));
-  EXPECT_EQ(build_error("Vidya", {16777217, kZero}), refused("Vidya", "period must be greater than zero"));
-  EXPECT_EQ(build_error("Vidya", {5, 16777217}), refused("Vidya", kMax));
-  EXPECT_EQ(build_error("Vidya", {16777217, 5}), "<built>");
-
-  EXPECT_EQ(build_error("Jma", {kZero, 0, 9}), refused("Jma", "period must be greater than zero"));
-  EXPECT_EQ(build_error("Jma", {16777217, 0, 9}), refused("Jma", kMax));
-  EXPECT_EQ(build_error("Jma", {7, 0, 0}), refused("Jma", "invalid period: JMA power must be in 1..=4"));
-  EXPECT_EQ(build_error("Jma", {7, 0, 5}), refused("Jma", "invalid period: JMA power must be in 1..=4"));
-  EXPECT_EQ(build_error("Jma", {7, 0, -1}), refused("Jma", "parameter #2 must be a u32, got -1"));
-  EXPECT_EQ(build_error("Jma", {7, std::numeric_limits<double>::infinity(), 2}),
-            refused("Jma", "parameter #1 must be finite"));
-  EXPECT_EQ(build_error("Jma", {7, -1e9, 4}), "<built>");
-  EXPECT_EQ(Jma::create(7, std::numeric_limits<double>::quiet_NaN(), 2).error().to_string(),
-            "invalid period: JMA phase must be a finite value");
-
+  const std::string fast_slow = "invalid period: KAMA fast period must be strictly less than slow";
+  const std::string power = "invalid period: JMA power must be in 1..=4";
+  const std::string alpha = "invalid period: HoltWinters alpha must be in (0.0, 1.0]";
+  const std::string beta = "invalid period: HoltWinters beta must be in (0.0, 1.0]";
+  std::vector<BuildCase> cases = {
+      {"Kama", {kZeroCount, 2, 30}, kPeriodZeroText},
+      {"Kama", {10, 2, kZeroCount}, kPeriodZeroText},
+      {"Kama", {10, 30, 30}, fast_slow},
+      {"Kama", {16777217, 31, 30}, fast_slow},
+      {"Kama", {16777217, 2, 30}, kMaxPeriodText},
+      {"Kama", {10, 2}, "missing parameter #2"},
+      {"Vidya", {kZeroCount, 5}, kPeriodZeroText},
+      {"Vidya", {16777217, kZeroCount}, kPeriodZeroText},
+      {"Vidya", {5, 16777217}, kMaxPeriodText},
+      {"Vidya", {16777217, 5}, ""},
+      {"Jma", {kZeroCount, 0, 9}, kPeriodZeroText},
+      {"Jma", {16777217, 0, 9}, kMaxPeriodText},
+      {"Jma", {7, 0, 0}, power},
+      {"Jma", {7, 0, 5}, power},
+      {"Jma", {7, 0, -1}, "parameter #2 must be a u32, got -1"},
+      {"Jma", {7, kInf, 2}, "parameter #1 must be finite"},
+      {"Jma", {7, -1e9, 4}, ""},
+      {"Frama", {16777218}, kMaxPeriodText},
+      {"Frama", {1}, "invalid period: FRAMA period must be at least 2"},
+      {"Frama", {7}, "invalid period: FRAMA period must be even"},
+      {"Frama", {2}, ""},
+      {"HoltWinters", {0.0, 0.0}, alpha},
+      {"HoltWinters", {1.0000001, 0.5}, alpha},
+      {"HoltWinters", {-0.5, 0.5}, alpha},
+      {"HoltWinters", {0.5, 0.0}, beta},
+      {"HoltWinters", {0.5, 2.0}, beta},
+      {"HoltWinters", {1.0, 1.0}, ""},
+      {"HoltWinters", {0.5}, "missing parameter #1"},
+  };
   for (const char* kind : {"McGinleyDynamic", "AdaptiveLaguerreFilter", "InstantaneousTrendline", "Frama"}) {
-    EXPECT_EQ(build_error(kind, {kZero}), refused(kind, "period must be greater than zero"));
-    EXPECT_EQ(build_error(kind, {16777217}), refused(kind, kMax));
+    cases.push_back({kind, {kZeroCount}, kPeriodZeroText});
+    cases.push_back({kind, {16777217}, kMaxPeriodText});
   }
-  EXPECT_EQ(build_error("Frama", {16777218}), refused("Frama", kMax));
-  EXPECT_EQ(build_error("Frama", {1}), refused("Frama", "invalid period: FRAMA period must be at least 2"));
-  EXPECT_EQ(build_error("Frama", {7}), refused("Frama", "invalid period: FRAMA period must be even"));
-  EXPECT_EQ(build_error("Frama", {2}), "<built>");
-
-  const std::string bad_alpha = refused("HoltWinters", "invalid period: HoltWinters alpha must be in (0.0, 1.0]");
-  const std::string bad_beta = refused("HoltWinters", "invalid period: HoltWinters beta must be in (0.0, 1.0]");
-  EXPECT_EQ(build_error("HoltWinters", {0.0, 0.0}), bad_alpha);
-  EXPECT_EQ(build_error("HoltWinters", {1.0000001, 0.5}), bad_alpha);
-  EXPECT_EQ(build_error("HoltWinters", {-0.5, 0.5}), bad_alpha);
-  EXPECT_EQ(build_error("HoltWinters", {0.5, 0.0}), bad_beta);
-  EXPECT_EQ(build_error("HoltWinters", {0.5, 2.0}), bad_beta);
-  EXPECT_EQ(build_error("HoltWinters", {1.0, 1.0}), "<built>");
-  EXPECT_EQ(build_error("HoltWinters", {0.5}), refused("HoltWinters", "missing parameter #1"));
+  expect_build_outcomes(cases);
+  EXPECT_EQ(Jma::create(7, kNaN, 2).error().to_string(), "invalid period: JMA phase must be a finite value");
 }
 
 TEST(AdaptiveAverages, WarmupAndNonFiniteClosesLeaveNoTrace) {
   const std::vector<double> closes = geometric_walk(400, 3);
-  const std::vector<testing::CloseKindCase> cases = {
+  const std::tuple<std::string, std::vector<double>, std::uint64_t> cases[] = {
       {"Kama", {10, 2, 30}, 11},           {"Vidya", {9, 12}, 13},
       {"Jma", {7, 50, 2}, 1},              {"McGinleyDynamic", {10}, 10},
       {"Frama", {16}, 16},                 {"HoltWinters", {0.3, 0.1}, 2},
       {"AdaptiveLaguerreFilter", {13}, 13}, {"InstantaneousTrendline", {20}, 1},
       {"Frama", {2}, 2},                   {"AdaptiveLaguerreFilter", {1}, 1},
   };
-  for (const auto& c : cases) testing::check_warmup_and_gaps(c, closes);
+  for (const auto& [kind, params, warmup] : cases) {
+    expect_warmup(kind, params, warmup, closes);
+    expect_gaps_leave_no_trace(kind, params, closes, with_gaps(closes, {warmup - 1}));
+  }
 }
 
 TEST(AdaptiveAverages, MatchReferencesOnLongSeries) {
@@ -342,26 +332,6 @@ TEST(AdaptiveAverages, FlatWindowsAndFirstValues) {
   for (double level : {0.1, 3.0, 123.456, -7.25}) {
     const Series alf = run_kind("AdaptiveLaguerreFilter", {4}, std::vector<double>(30, level));
     for (std::size_t t = 3; t < 30; ++t) EXPECT_NEAR(*alf[t], level, 4e-16 * std::fabs(level));
-  }
-}
-
-TEST(AdaptiveAverages, RollingExtremesAgreeWithAScan) {
-  std::mt19937_64 rng(77);
-  std::uniform_int_distribution<int> level(-3, 3);  // many ties
-  for (std::size_t window : {1u, 2u, 3u, 8u, 31u}) {
-    RollingExtremes ext(window);
-    std::vector<double> seen;
-    for (int t = 0; t < 2000; ++t) {
-      const double x = level(rng) * 0.5;
-      if (ext.full()) {
-        EXPECT_EQ(ext.oldest(), seen[seen.size() - window]);
-      }
-      ext.push(x);
-      seen.push_back(x);
-      const auto from = seen.end() - std::min(seen.size(), window);
-      ASSERT_EQ(ext.largest(), *std::max_element(from, seen.end())) << window << " " << t;
-      ASSERT_EQ(ext.smallest(), *std::min_element(from, seen.end())) << window << " " << t;
-    }
   }
 }
 

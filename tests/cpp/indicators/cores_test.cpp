@@ -9,27 +9,28 @@
 
 #include "indicators/cores/adx_core.h"
 #include "indicators/cores/bollinger_core.h"
+#include "indicators/cores/change_stream.h"
 #include "indicators/cores/cmo_core.h"
+#include "indicators/cores/log_return.h"
 #include "indicators/cores/ring.h"
+#include "indicators/cores/rolling_extremes.h"
 #include "indicators/cores/sorted_window.h"
 #include "indicators/cores/window_checks.h"
 #include "indicators/indicator.h"
-#include "support/reference_averages.h"
-#include "support/exact_series.h"
+#include "support/batch_reference.h"
+#include "support/compare.h"
+#include "support/kind_checks.h"
+#include "support/series.h"
 
 namespace vsci {
 namespace {
 
-namespace exact = testing::exact;
-
-using exact::Values;
-const double kNan = std::numeric_limits<double>::quiet_NaN();
-const double kInf = std::numeric_limits<double>::infinity();
+using namespace vsci::testing;
 
 // Feeds a core directly (cores refuse non-finite inputs themselves).
 template <class Core>
-Values drive(Core& core, const std::vector<double>& xs) {
-  Values out;
+Series drive(Core& core, const std::vector<double>& xs) {
+  Series out;
   for (double x : xs) out.push_back(core.update_value(x));
   return out;
 }
@@ -37,35 +38,34 @@ Values drive(Core& core, const std::vector<double>& xs) {
 // ---- Sma, Ema and Wma, driven as kinds through the factory ----
 
 TEST(AverageCores, SmallCasesConstantSeriesAndSignedZeros) {
-  EXPECT_TRUE(exact::same_series(exact::run("Sma", {3}, {1, 2, 3, 4}), Values{{}, {}, 2.0, 3.0}));
-  EXPECT_TRUE(exact::same_series(exact::run("Ema", {3}, {1, 2, 3, 4}), Values{{}, {}, 2.0, 3.0}));
-  EXPECT_TRUE(exact::same_series(exact::run("Wma", {3}, {1, 2, 3}), Values{{}, {}, (1.0 + 4.0 + 9.0) / 6.0}));
+  EXPECT_TRUE(same_series(run_kind("Sma", {3}, {1, 2, 3, 4}), Series{{}, {}, 2.0, 3.0}));
+  EXPECT_TRUE(same_series(run_kind("Ema", {3}, {1, 2, 3, 4}), Series{{}, {}, 2.0, 3.0}));
+  EXPECT_TRUE(same_series(run_kind("Wma", {3}, {1, 2, 3}), Series{{}, {}, (1.0 + 4.0 + 9.0) / 6.0}));
   for (double p : {1.0, 3.0, 8.0}) {
-    const auto out = exact::run("Sma", {p}, std::vector<double>(40 * static_cast<int>(p), 1.0));
+    const auto out = run_kind("Sma", {p}, std::vector<double>(40 * static_cast<int>(p), 1.0));
     for (std::size_t i = static_cast<std::size_t>(p) - 1; i < out.size(); ++i) ASSERT_EQ(out[i], 1.0) << i;
   }
   // The running sum starts at +0.0, the exact re-sum (bar 16p) and the Ema
   // seed sum at -0.0.
-  const auto zeros = exact::run("Sma", {2}, std::vector<double>(40, -0.0));
+  const auto zeros = run_kind("Sma", {2}, std::vector<double>(40, -0.0));
   EXPECT_FALSE(std::signbit(*zeros[30]));
   EXPECT_TRUE(std::signbit(*zeros[31]));
-  EXPECT_TRUE(std::signbit(*exact::run("Ema", {1}, {-0.0})[0]));
+  EXPECT_TRUE(std::signbit(*run_kind("Ema", {1}, {-0.0})[0]));
 }
 
 TEST(AverageCores, MatchRunningSumReferencesAndResumPointsThroughNanBars) {
   for (std::size_t p : {1u, 2u, 5u, 13u}) {
-    const auto xs = exact::rough_series(50 * p + 7, unsigned(10 + p));
-    const auto g = exact::with_gaps(xs, unsigned(p));
-    const auto sma = testing::ref::sma(xs, p), wma = testing::ref::wma(xs, p);
+    const auto xs = rough_series(50 * p + 7, unsigned(10 + p));
+    const auto g = with_random_gaps(xs, unsigned(p));
+    const auto sma = ref::sma(xs, p), wma = ref::wma(xs, p);
     // Guard the test's power: without the re-summations the values differ.
     if (p > 1) {
-      EXPECT_FALSE(exact::same_series(testing::ref::sma(xs, p, false), sma)) << p;
-      EXPECT_FALSE(exact::same_series(testing::ref::wma(xs, p, false), wma)) << p;
+      EXPECT_FALSE(same_series(ref::sma(xs, p, false), sma)) << p;
+      EXPECT_FALSE(same_series(ref::wma(xs, p, false), wma)) << p;
     }
-    EXPECT_TRUE(exact::same_series(exact::run("Sma", {double(p)}, g.closes), g.expand(sma))) << p;
-    EXPECT_TRUE(exact::same_series(exact::run("Wma", {double(p)}, g.closes), g.expand(wma))) << p;
-    EXPECT_TRUE(exact::same_series(exact::run("Ema", {double(p)}, g.closes), g.expand(testing::ref::ema(xs, p))))
-        << p;
+    EXPECT_TRUE(same_series(run_kind("Sma", {double(p)}, g.closes), g.expand(sma))) << p;
+    EXPECT_TRUE(same_series(run_kind("Wma", {double(p)}, g.closes), g.expand(wma))) << p;
+    EXPECT_TRUE(same_series(run_kind("Ema", {double(p)}, g.closes), g.expand(ref::ema(xs, p)))) << p;
   }
 }
 
@@ -113,10 +113,10 @@ bool same_bands(const std::optional<BollingerValue>& a, const std::optional<Boll
 
 TEST(BollingerCore, MatchesShiftedSumReferenceThroughNanBars) {
   for (std::size_t p : {1u, 2u, 5u, 20u}) {
-    const auto xs = testing::random_walk(400, unsigned(50 + p), 1e4);
+    const auto xs = random_walk(400, unsigned(50 + p), 1e4);
     const auto want = bollinger_reference(xs, p, 2.5);
     auto core = BollingerCore::create(p, 2.5).value();
-    const auto g = exact::with_gaps(xs, unsigned(60 + p));
+    const auto g = with_random_gaps(xs, unsigned(60 + p));
     for (std::size_t i = 0, k = 0; i < g.closes.size(); ++i) {
       const auto got = core.update_value(g.closes[i]);
       ASSERT_TRUE(same_bands(got, g.gap_of[i] ? std::nullopt : want[k++])) << p << " bar " << i;
@@ -143,7 +143,7 @@ TEST(SortedWindow, KeepsTheWindowSortedWithSignedZerosAndRefusesNonFinite) {
     std::vector<double> all;
     for (int i = 0; i < 300; ++i) {
       if (i % 5 == 0) {
-        ASSERT_FALSE(w.push(i % 2 ? kNan : (i % 3 ? -kInf : kInf)));
+        ASSERT_FALSE(w.push(i % 2 ? kNaN : (i % 3 ? -kInf : kInf)));
       }
       const double x = pool[rng() % 8] * (1 + int(rng() % 3));
       ASSERT_TRUE(w.push(x));
@@ -193,8 +193,8 @@ TEST(SortedAbsDeviations, EqualsSortedAbsoluteDifferences) {
 // ---- Chande core ----
 
 // up/down sums with a sum reset to +0.0 when its window has no non-zero move left.
-Values cmo_reference(const std::vector<double>& xs, std::size_t p, bool reset = true) {
-  Values out(xs.size());
+Series cmo_reference(const std::vector<double>& xs, std::size_t p, bool reset = true) {
+  Series out(xs.size());
   std::vector<double> up, down;
   double su = 0.0, sd = 0.0;
   for (std::size_t i = 1; i < xs.size(); ++i) {
@@ -219,15 +219,15 @@ Values cmo_reference(const std::vector<double>& xs, std::size_t p, bool reset = 
 
 TEST(CmoCore, MatchesReferenceAndGivesExactlyZeroOverAFlatStretch) {
   for (std::size_t p : {1u, 3u, 14u}) {
-    const auto xs = testing::random_walk(500, unsigned(70 + p));
+    const auto xs = random_walk(500, unsigned(70 + p));
     const auto want = cmo_reference(xs, p);
     auto core = CmoCore::create(p).value();
-    const auto g = exact::with_gaps(xs, unsigned(80 + p));
-    EXPECT_TRUE(exact::same_series(drive(core, g.closes), g.expand(want))) << p;
+    const auto g = with_random_gaps(xs, unsigned(80 + p));
+    EXPECT_TRUE(same_series(drive(core, g.closes), g.expand(want))) << p;
     EXPECT_TRUE(!want[p - 1] && want[p]);  // first value on input p + 1
   }
   // Large moves, a flat stretch, then one up move.
-  std::vector<double> xs = exact::rough_series(200, 90);
+  std::vector<double> xs = rough_series(200, 90);
   xs.insert(xs.end(), 60, 12.5);
   xs.push_back(13.0);
   const std::size_t p = 10;
@@ -236,7 +236,7 @@ TEST(CmoCore, MatchesReferenceAndGivesExactlyZeroOverAFlatStretch) {
   EXPECT_TRUE(std::any_of(raw.begin() + 200 + p, raw.begin() + 260, [](auto& v) { return *v != 0.0; }));
   auto core = CmoCore::create(p).value();
   const auto out = drive(core, xs);
-  EXPECT_TRUE(exact::same_series(out, cmo_reference(xs, p)));
+  EXPECT_TRUE(same_series(out, cmo_reference(xs, p)));
   for (std::size_t i = 200 + p; i < 260; ++i) ASSERT_EQ(*out[i], 0.0) << i;
   EXPECT_EQ(*out.back(), 100.0);
 }
@@ -310,6 +310,45 @@ TEST(AdxCore, MatchesWilderReferenceFromThe2PthCandle) {
       ASSERT_EQ(got->adx, adx);
     }
   }
+}
+
+TEST(RollingExtremes, AgreeWithAScan) {
+  std::mt19937_64 rng(77);
+  std::uniform_int_distribution<int> level(-3, 3);  // many ties
+  for (std::size_t window : {1u, 2u, 3u, 8u, 31u}) {
+    RollingExtremes ext(window);
+    std::vector<double> seen;
+    for (int t = 0; t < 2000; ++t) {
+      const double x = level(rng) * 0.5;
+      if (ext.full()) {
+        EXPECT_EQ(ext.oldest(), seen[seen.size() - window]);
+      }
+      ext.push(x);
+      seen.push_back(x);
+      const auto from = seen.end() - std::min(seen.size(), window);
+      ASSERT_EQ(ext.largest(), *std::max_element(from, seen.end())) << window << " " << t;
+      ASSERT_EQ(ext.smallest(), *std::min_element(from, seen.end())) << window << " " << t;
+    }
+  }
+}
+
+TEST(StepCores, RefusedInputsLeaveThePreviousValueInPlace) {
+  ChangeStream diffs;
+  EXPECT_FALSE(diffs.next(1.5));
+  EXPECT_FALSE(diffs.next(kNaN));
+  EXPECT_EQ(diffs.next(4.0), 2.5);
+  EXPECT_FALSE(diffs.next(-kInf));
+  EXPECT_EQ(diffs.next(3.0), -1.0);
+  EXPECT_FALSE(std::signbit(*diffs.next(3.0)));  // 3 - 3 is +0.0
+  EXPECT_EQ(diffs.next(-1e308), -1e308 - 3.0);
+  EXPECT_EQ(diffs.next(1e308), kInf);  // the change itself may overflow
+
+  LogReturnStream returns;
+  EXPECT_FALSE(returns.next(0.0));
+  EXPECT_FALSE(returns.next(100.0));
+  for (double refused : {0.0, -0.0, -5.0, kNaN, kInf}) EXPECT_FALSE(returns.next(refused)) << refused;
+  EXPECT_EQ(returns.next(110.0), std::log(110.0 / 100.0));
+  EXPECT_EQ(returns.next(55.0), std::log(55.0 / 110.0));
 }
 
 TEST(WindowChecks, ZeroThenMaxPeriod) {

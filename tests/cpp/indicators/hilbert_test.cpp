@@ -11,19 +11,17 @@
 #include <vector>
 
 #include "indicators/cores/hilbert_core.h"
-#include "support/close_kind_checks.h"
+#include "support/compare.h"
+#include "support/kind_checks.h"
+#include "support/series.h"
 
 namespace vsci {
 namespace {
 
-using testing::build_error;
+using testing::expect_series;
 using testing::run_kind;
 using Series = std::vector<double>;
 using Outputs = testing::Series;
-
-void expect_identical(const Outputs& got, const Outputs& want, const std::string& what) {
-  testing::expect_series(got, want, 0.0, what);
-}
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kEps = 2.220446049250313e-16;
@@ -141,13 +139,13 @@ Reference reference(const Series& x, double fast, double slow) {
 TEST(HilbertKinds, MatchTheBatchReference) {
   for (const Series& x : test_series()) {
     const Reference r = reference(x, 0.5, 0.05);
-    expect_identical(run_kind("HilbertCyclePeriod", {}, x), r.period, "HilbertCyclePeriod");
-    expect_identical(run_kind("AdaptiveCycle", {}, x), r.adaptive, "AdaptiveCycle");
-    expect_identical(run_kind("HtDcPhase", {}, x), r.phase, "HtDcPhase");
-    expect_identical(run_kind("SineWave", {}, x), r.sine, "SineWave");
-    expect_identical(run_kind("HtTrendMode", {}, x), r.trend, "HtTrendMode");
-    expect_identical(run_kind("Fama", {0.5, 0.05}, x), r.fama, "Fama");
-    expect_identical(run_kind("Fama", {0.3, 0.3}, x), reference(x, 0.3, 0.3).fama, "Fama 0.3, 0.3");
+    expect_series(run_kind("HilbertCyclePeriod", {}, x), r.period, 0.0, "HilbertCyclePeriod");
+    expect_series(run_kind("AdaptiveCycle", {}, x), r.adaptive, 0.0, "AdaptiveCycle");
+    expect_series(run_kind("HtDcPhase", {}, x), r.phase, 0.0, "HtDcPhase");
+    expect_series(run_kind("SineWave", {}, x), r.sine, 0.0, "SineWave");
+    expect_series(run_kind("HtTrendMode", {}, x), r.trend, 0.0, "HtTrendMode");
+    expect_series(run_kind("Fama", {0.5, 0.05}, x), r.fama, 0.0, "Fama");
+    expect_series(run_kind("Fama", {0.3, 0.3}, x), reference(x, 0.3, 0.3).fama, 0.0, "Fama 0.3, 0.3");
   }
 }
 
@@ -210,18 +208,18 @@ TEST(HilbertKinds, ValuesStayInTheirRanges) {
 }
 
 TEST(HilbertKinds, FamaLimits) {
-  const std::string limits =
-      "invalid parameters for indicator Fama: invalid period: fast_limit, slow_limit must satisfy 0 < slow_limit <= "
-      "fast_limit <= 1";
-  EXPECT_EQ(build_error("Fama", {0.5, 0.05}), "<built>");
-  EXPECT_EQ(build_error("Fama", {0.5, 0.5}), "<built>");
-  EXPECT_EQ(build_error("Fama", {1.0, 1.0}), "<built>");
-  EXPECT_EQ(build_error("Fama", {0.05, 0.5}), limits);
-  EXPECT_EQ(build_error("Fama", {1.5, 0.5}), limits);
-  EXPECT_EQ(build_error("Fama", {0.5, 0.0}), limits);
-  EXPECT_EQ(build_error("Fama", {0.5, -0.1}), limits);
-  EXPECT_EQ(build_error("Fama", {0.5}), "invalid parameters for indicator Fama: missing parameter #1");
-  EXPECT_EQ(build_error("HtTrendMode", {}), "<built>");
+  const std::string limits = "invalid period: fast_limit, slow_limit must satisfy 0 < slow_limit <= fast_limit <= 1";
+  testing::expect_build_outcomes({
+      {"Fama", {0.5, 0.05}, ""},
+      {"Fama", {0.5, 0.5}, ""},
+      {"Fama", {1.0, 1.0}, ""},
+      {"Fama", {0.05, 0.5}, limits},
+      {"Fama", {1.5, 0.5}, limits},
+      {"Fama", {0.5, 0.0}, limits},
+      {"Fama", {0.5, -0.1}, limits},
+      {"Fama", {0.5}, "missing parameter #1"},
+      {"HtTrendMode", {}, ""},
+  });
 }
 
 TEST(PhasorTable, EntriesHoldTheUnitPhasorsAndAreSharedAcrossThreads) {
@@ -255,7 +253,7 @@ TEST(HilbertKinds, ParallelBacktestsAgree) {
   std::vector<std::thread> threads;
   for (std::size_t k = 0; k < got.size(); ++k) threads.emplace_back([&, k] { got[k] = run_kind("SineWave", {}, x); });
   for (auto& th : threads) th.join();
-  for (const Outputs& g : got) expect_identical(g, want, "SineWave in parallel");
+  for (const Outputs& g : got) expect_series(g, want, 0.0, "SineWave in parallel");
 }
 
 }  // namespace

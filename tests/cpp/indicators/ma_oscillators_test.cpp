@@ -2,33 +2,22 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
-#include "support/close_kind_checks.h"
+#include "support/batch_reference.h"
+#include "support/compare.h"
+#include "support/kind_checks.h"
+#include "support/series.h"
 
 namespace vsci {
 namespace {
 
-using testing::as_series;
-using testing::build_error;
-using testing::expect_series;
-using testing::reference_data;
-using testing::ref_ema;
-using testing::ref_sma;
-using testing::run_kind;
-using testing::Series;
-
-const std::string& kZero = testing::kPeriodZeroText;
-const std::string& kBound = testing::kMaxPeriodText;
-constexpr double z = testing::kZeroCount;
-
-const double kNan = std::numeric_limits<double>::quiet_NaN();
+using namespace vsci::testing;
 
 // ---- batch references, straight from the definitions ----
 
 // fast - slow where both EMAs have a value.
 Series ref_macd_line(const std::vector<double>& xs, std::size_t f, std::size_t s) {
-  const Series ef = ref_ema(as_series(xs), f), es = ref_ema(as_series(xs), s);
+  const Series ef = ref::ema(xs, f), es = ref::ema(xs, s);
   Series out(xs.size());
   for (std::size_t i = 0; i < xs.size(); ++i)
     if (ef[i] && es[i]) out[i] = *ef[i] - *es[i];
@@ -36,7 +25,7 @@ Series ref_macd_line(const std::vector<double>& xs, std::size_t f, std::size_t s
 }
 
 Series ref_ppo(const std::vector<double>& xs, std::size_t f, std::size_t s) {
-  const Series ef = ref_ema(as_series(xs), f), es = ref_ema(as_series(xs), s);
+  const Series ef = ref::ema(xs, f), es = ref::ema(xs, s);
   Series out(xs.size());
   for (std::size_t i = 0; i < xs.size(); ++i)
     if (ef[i] && es[i]) out[i] = *es[i] == 0.0 ? 0.0 : (*ef[i] - *es[i]) * 100.0 / *es[i];
@@ -45,7 +34,7 @@ Series ref_ppo(const std::vector<double>& xs, std::size_t f, std::size_t s) {
 
 // line - EMA(g) of the line.
 Series ref_histogram(const Series& line, std::size_t g) {
-  const Series sig = ref_ema(line, g);
+  const Series sig = ref::ema(line, g);
   Series out(line.size());
   for (std::size_t i = 0; i < line.size(); ++i)
     if (sig[i]) out[i] = *line[i] - *sig[i];
@@ -53,7 +42,7 @@ Series ref_histogram(const Series& line, std::size_t g) {
 }
 
 Series ref_trix(const std::vector<double>& xs, std::size_t p) {
-  const Series e3 = ref_ema(ref_ema(ref_ema(as_series(xs), p), p), p);
+  const Series e3 = ref::ema(ref::ema(ref::ema(xs, p), p), p);
   Series out(xs.size());
   std::optional<double> q;
   for (std::size_t i = 0; i < xs.size(); ++i) {
@@ -70,7 +59,7 @@ Series ref_tsi(const std::vector<double>& xs, std::size_t r, std::size_t s) {
     d[i] = xs[i] - xs[i - 1];
     ad[i] = std::fabs(*d[i]);
   }
-  const Series n2 = ref_ema(ref_ema(d, r), s), a2 = ref_ema(ref_ema(ad, r), s);
+  const Series n2 = ref::ema(ref::ema(d, r), s), a2 = ref::ema(ref::ema(ad, r), s);
   Series out(xs.size());
   for (std::size_t i = 0; i < xs.size(); ++i)
     if (n2[i] && a2[i]) out[i] = *a2[i] == 0.0 ? 0.0 : (*n2[i] * 100.0) / *a2[i];
@@ -118,7 +107,7 @@ Series ref_stc(const std::vector<double>& xs, std::size_t f, std::size_t s, std:
 }
 
 Series ref_tii(const std::vector<double>& xs, std::size_t p, std::size_t w) {
-  const Series avg = ref_sma(as_series(xs), p);
+  const Series avg = ref::fresh_sma(as_series(xs), p);
   Series out(xs.size());
   std::vector<double> devs;
   for (std::size_t i = 0; i < xs.size(); ++i) {
@@ -136,7 +125,7 @@ Series ref_tii(const std::vector<double>& xs, std::size_t p, std::size_t w) {
 }
 
 Series ref_elder(const std::vector<double>& xs, std::size_t t, std::size_t f, std::size_t s, std::size_t g) {
-  const Series e = ref_ema(as_series(xs), t), h = ref_histogram(ref_macd_line(xs, f, s), g);
+  const Series e = ref::ema(xs, t), h = ref_histogram(ref_macd_line(xs, f, s), g);
   Series out(xs.size());
   std::optional<double> pe, ph;
   for (std::size_t i = 0; i < xs.size(); ++i) {
@@ -174,64 +163,64 @@ TEST(MaOscillators, ConstructorChecksInOrder) {
   const std::string macd = "invalid period: fast period must be strictly less than slow period";
   const std::string stc_fast = "invalid period: STC fast period must be strictly less than slow";
   const std::string stc_k = "invalid period: STC factor must be a finite value in (0, 1]";
-  testing::expect_build_errors({
-      {"Apo", {z, 16777217}, kZero},
+  expect_build_outcomes({
+      {"Apo", {kZeroCount, 16777217}, kPeriodZeroText},
       {"Apo", {3, 3}, apo},
       {"Apo", {16777218, 16777217}, apo},
-      {"Apo", {2, 16777217}, kBound},
+      {"Apo", {2, 16777217}, kMaxPeriodText},
       {"Ppo", {4, 3}, ppo},
-      {"Ppo", {2, 16777217}, kBound},
-      {"PpoHistogram", {3, 2, z}, kZero},
-      {"PpoHistogram", {3, 2, 16777217}, kBound},  // the signal is checked before the pair
-      {"PpoHistogram", {z, 2, 9}, kZero},
+      {"Ppo", {2, 16777217}, kMaxPeriodText},
+      {"PpoHistogram", {3, 2, kZeroCount}, kPeriodZeroText},
+      {"PpoHistogram", {3, 2, 16777217}, kMaxPeriodText},  // the signal is checked before the pair
+      {"PpoHistogram", {kZeroCount, 2, 9}, kPeriodZeroText},
       {"PpoHistogram", {3, 2, 9}, ppo},
-      {"PpoHistogram", {2, 16777217, 9}, kBound},
-      {"MacdHistogram", {12, 26, z}, kZero},
+      {"PpoHistogram", {2, 16777217, 9}, kMaxPeriodText},
+      {"MacdHistogram", {12, 26, kZeroCount}, kPeriodZeroText},
       {"MacdHistogram", {26, 12, 16777217}, macd},
-      {"MacdHistogram", {12, 26, 16777217}, kBound},
-      {"Trix", {z}, kZero},
-      {"Trix", {16777217}, kBound},
-      {"Tsi", {16777217, z}, kZero},
-      {"Tsi", {25, 16777217}, kBound},
-      {"Pmo", {z, 1}, kZero},
+      {"MacdHistogram", {12, 26, 16777217}, kMaxPeriodText},
+      {"Trix", {kZeroCount}, kPeriodZeroText},
+      {"Trix", {16777217}, kMaxPeriodText},
+      {"Tsi", {16777217, kZeroCount}, kPeriodZeroText},
+      {"Tsi", {25, 16777217}, kMaxPeriodText},
+      {"Pmo", {kZeroCount, 1}, kPeriodZeroText},
       {"Pmo", {1, 5}, "invalid period: PMO smoothing periods must be >= 2"},
       {"Pmo", {35, 1}, "invalid period: PMO smoothing periods must be >= 2"},
-      {"Stc", {23, 50, z, 0.5}, kZero},
+      {"Stc", {23, 50, kZeroCount, 0.5}, kPeriodZeroText},
       {"Stc", {50, 23, 10, 0}, stc_fast},
       {"Stc", {23, 50, 10, 0}, stc_k},
       {"Stc", {23, 50, 10, 1.5}, stc_k},
       {"Stc", {23, 16777217, 10, 2}, stc_k},
-      {"Stc", {23, 16777217, 10, 0.5}, kBound},
-      {"Stc", {23, 50, 16777217, 0.5}, kBound},
-      {"Stc", {23, 50, 10, kNan}, "parameter #3 must be finite"},
-      {"Tii", {16777217, z}, kZero},
-      {"Tii", {16777217, 5}, kBound},
-      {"Tii", {5, 16777217}, kBound},
-      {"ElderImpulse", {z, 26, 12, 9}, kZero},
-      {"ElderImpulse", {16777217, 26, 12, 9}, kBound},
+      {"Stc", {23, 16777217, 10, 0.5}, kMaxPeriodText},
+      {"Stc", {23, 50, 16777217, 0.5}, kMaxPeriodText},
+      {"Stc", {23, 50, 10, kNaN}, "parameter #3 must be finite"},
+      {"Tii", {16777217, kZeroCount}, kPeriodZeroText},
+      {"Tii", {16777217, 5}, kMaxPeriodText},
+      {"Tii", {5, 16777217}, kMaxPeriodText},
+      {"ElderImpulse", {kZeroCount, 26, 12, 9}, kPeriodZeroText},
+      {"ElderImpulse", {16777217, 26, 12, 9}, kMaxPeriodText},
       {"ElderImpulse", {13, 26, 12, 9}, macd},
-      {"ElderImpulse", {13, 12, 26, z}, kZero},
-      {"UniversalOscillator", {z}, kZero},
-      {"UniversalOscillator", {16777217}, kBound},
+      {"ElderImpulse", {13, 12, 26, kZeroCount}, kPeriodZeroText},
+      {"UniversalOscillator", {kZeroCount}, kPeriodZeroText},
+      {"UniversalOscillator", {16777217}, kMaxPeriodText},
+      // Bounds that do not exist: Pmo's smoothings size nothing.
+      {"Pmo", {2, 1e9}, ""},
+      {"Stc", {23, 50, 10, 1}, ""},
   });
-  // Bounds that do not exist: Pmo's smoothings size nothing.
-  EXPECT_EQ(build_error("Pmo", {2, 1e9}), "<built>");
-  EXPECT_EQ(build_error("Stc", {23, 50, 10, 1}), "<built>");
 }
 
 TEST(MaOscillators, WarmupIsTheFirstValue) {
-  testing::expect_warmup("Apo", {2, 3}, 3);
-  testing::expect_warmup("Ppo", {5, 9}, 9);
-  testing::expect_warmup("PpoHistogram", {12, 26, 9}, 34);
-  testing::expect_warmup("MacdHistogram", {12, 26, 9}, 34);
-  testing::expect_warmup("Trix", {4}, 11);
-  testing::expect_warmup("Tsi", {25, 13}, 38);
-  testing::expect_warmup("Pmo", {35, 20}, 2);
-  testing::expect_warmup("Stc", {23, 50, 10, 0.5}, 68);
-  testing::expect_warmup("Tii", {20, 10}, 29);
-  testing::expect_warmup("ElderImpulse", {13, 12, 26, 9}, 35);
-  testing::expect_warmup("ElderImpulse", {40, 12, 26, 9}, 41);
-  testing::expect_warmup("UniversalOscillator", {20}, 3);
+  expect_warmup("Apo", {2, 3}, 3);
+  expect_warmup("Ppo", {5, 9}, 9);
+  expect_warmup("PpoHistogram", {12, 26, 9}, 34);
+  expect_warmup("MacdHistogram", {12, 26, 9}, 34);
+  expect_warmup("Trix", {4}, 11);
+  expect_warmup("Tsi", {25, 13}, 38);
+  expect_warmup("Pmo", {35, 20}, 2);
+  expect_warmup("Stc", {23, 50, 10, 0.5}, 68);
+  expect_warmup("Tii", {20, 10}, 29);
+  expect_warmup("ElderImpulse", {13, 12, 26, 9}, 35);
+  expect_warmup("ElderImpulse", {40, 12, 26, 9}, 41);
+  expect_warmup("UniversalOscillator", {20}, 3);
 }
 
 TEST(MaOscillators, NonFiniteClosesAreSkipped) {
@@ -240,11 +229,11 @@ TEST(MaOscillators, NonFiniteClosesAreSkipped) {
       {"Trix", {3}},            {"Tsi", {5, 3}},          {"Pmo", {5, 3}},             {"Stc", {3, 7, 5, 0.5}},
       {"Tii", {4, 6}},          {"ElderImpulse", {5, 3, 7, 4}}, {"UniversalOscillator", {8}},
   };
-  for (const auto& [kind, params] : kinds) testing::expect_skips_non_finite(kind, params);
+  for (const auto& [kind, params] : kinds) expect_skips_non_finite(kind, params);
 }
 
 TEST(MaOscillators, MatchBatchReferences) {
-  for (const auto& xs : reference_data()) {
+  for (const auto& xs : reference_walks()) {
     expect_series(run_kind("Apo", {5, 17}, xs), ref_macd_line(xs, 5, 17), 0.0, "Apo");
     expect_series(run_kind("Ppo", {5, 17}, xs), ref_ppo(xs, 5, 17), 0.0, "Ppo");
     expect_series(run_kind("PpoHistogram", {5, 17, 6}, xs), ref_histogram(ref_ppo(xs, 5, 17), 6), 0.0,
@@ -272,7 +261,7 @@ TEST(MaOscillators, FixedValuesOnDegenerateInput) {
   EXPECT_EQ(run_kind("Trix", {2}, zeros).back(), 0.0);
   EXPECT_EQ(run_kind("Pmo", {3, 4}, zeros).back(), 0.0);
   // Trix of period 1 is the one-bar percent change from the second close on.
-  const std::vector<double> xs = testing::random_walk(50, 21);
+  const std::vector<double> xs = random_walk(50, 21);
   const Series trix = run_kind("Trix", {1}, xs);
   EXPECT_FALSE(trix[0].has_value());
   for (std::size_t i = 1; i < xs.size(); ++i) EXPECT_EQ(trix[i], (xs[i] - xs[i - 1]) * 100.0 / xs[i - 1]);
@@ -297,7 +286,7 @@ TEST(MaOscillators, FixedValuesOnDegenerateInput) {
   EXPECT_EQ(uo, (Series{std::nullopt, std::nullopt, 1.0, 1.0, 1.0}));
   // ElderImpulse with a one-bar trend average (the close itself): a repeated
   // close leaves the trend unchanged, so the vote is 0 whatever the histogram does.
-  std::vector<double> walk = testing::random_walk(60, 31);
+  std::vector<double> walk = random_walk(60, 31);
   walk.push_back(walk.back());
   EXPECT_EQ(run_kind("ElderImpulse", {1, 3, 6, 3}, walk).back(), 0.0);
 }

@@ -5,27 +5,27 @@
 #include <cmath>
 #include <functional>
 
-#include "support/reference_averages.h"
-#include "support/exact_series.h"
+#include "support/batch_reference.h"
+#include "support/compare.h"
+#include "support/kind_checks.h"
+#include "support/series.h"
 
 namespace vsci {
 namespace {
 
-namespace exact = testing::exact;
-
-using exact::Values;
+using namespace vsci::testing;
 
 // A walk that touches 0 now and then, so earlier closes of 0 occur.
 std::vector<double> walk_with_zeros(std::size_t n, unsigned seed) {
-  auto xs = testing::random_walk(n, seed, 20.0);
+  auto xs = random_walk(n, seed, 20.0);
   for (std::size_t i = 7; i < n; i += 13) xs[i] = (i % 2) ? 0.0 : -0.0;
   return xs;
 }
 
 double percent(double x, double o) { return o == 0.0 ? 0.0 : ((x - o) / o) * 100.0; }
 
-Values lag_reference(const std::vector<double>& xs, std::size_t n, const std::function<double(double, double)>& f) {
-  Values out(xs.size());
+Series lag_reference(const std::vector<double>& xs, std::size_t n, const std::function<double(double, double)>& f) {
+  Series out(xs.size());
   for (std::size_t i = n; i < xs.size(); ++i) out[i] = f(xs[i], xs[i - n]);
   return out;
 }
@@ -41,34 +41,29 @@ TEST(LagFamily, MatchesFormulasWithZeroGuardsThroughNanBars) {
   for (const auto& [name, f] : kinds) {
     for (std::size_t n : {1u, 2u, 10u}) {
       const auto xs = walk_with_zeros(400, unsigned(n));
-      const auto g = exact::with_gaps(xs, unsigned(n + 100));
-      EXPECT_TRUE(exact::same_series(exact::run(name, {double(n)}, g.closes), g.expand(lag_reference(xs, n, f))))
+      const auto g = with_random_gaps(xs, unsigned(n + 100));
+      EXPECT_TRUE(same_series(run_kind(name, {double(n)}, g.closes), g.expand(lag_reference(xs, n, f))))
           << name << " " << n;
     }
   }
-  EXPECT_TRUE(exact::same_series(exact::run("Mom", {1}, {10, 12, 11}), Values{{}, 2.0, -1.0}));
-  EXPECT_TRUE(exact::same_series(exact::run("Roc", {1}, {0, 5, 10}), Values{{}, 0.0, 100.0}));
-  EXPECT_TRUE(exact::same_series(exact::run("Rocr", {1}, {-0.0, 5}), Values{{}, 0.0}));
+  EXPECT_TRUE(same_series(run_kind("Mom", {1}, {10, 12, 11}), Series{{}, 2.0, -1.0}));
+  EXPECT_TRUE(same_series(run_kind("Roc", {1}, {0, 5, 10}), Series{{}, 0.0, 100.0}));
+  EXPECT_TRUE(same_series(run_kind("Rocr", {1}, {-0.0, 5}), Series{{}, 0.0}));
 }
 
 TEST(LagFamily, LogReturnSkipsNonPositiveClosesEntirely) {
-  const auto xs = testing::random_walk(300, 4, 60.0);
-  std::vector<double> noisy;
-  std::vector<bool> gap;
+  const auto xs = random_walk(300, 4, 60.0);
+  Gapped noisy;
   for (std::size_t i = 0; i < xs.size(); ++i) {
-    if (i % 5 == 3) {
-      noisy.push_back(i % 3 == 0 ? 0.0 : (i % 3 == 1 ? -0.0 : -7.0));
-      gap.push_back(true);
-    }
-    noisy.push_back(xs[i]);
-    gap.push_back(false);
+    if (i % 5 == 3) noisy.add(i % 3 == 0 ? 0.0 : (i % 3 == 1 ? -0.0 : -7.0), true);
+    noisy.add(xs[i], false);
   }
   for (std::size_t n : {1u, 4u}) {
     const auto want = lag_reference(xs, n, [](double x, double o) { return std::log(x / o); });
-    const auto g = exact::with_gaps(noisy, 9);
+    const auto g = with_random_gaps(noisy.closes, 9);
     // Gaps from either source: the non-finite ones and the non-positive ones.
-    Values expanded = exact::Gapped{noisy, gap}.expand(want);
-    EXPECT_TRUE(exact::same_series(exact::run("LogReturn", {double(n)}, g.closes), g.expand(expanded)));
+    Series expanded = noisy.expand(want);
+    EXPECT_TRUE(same_series(run_kind("LogReturn", {double(n)}, g.closes), g.expand(expanded)));
   }
 }
 
@@ -78,38 +73,37 @@ TEST(WeightedRocSum, WmaOfTheSumOfTwoRates) {
     const std::size_t start = std::max(p, q);
     std::vector<double> sums;
     for (std::size_t i = start; i < xs.size(); ++i) sums.push_back(percent(xs[i], xs[i - p]) + percent(xs[i], xs[i - q]));
-    const auto wma = testing::ref::wma(sums, w);
-    Values want(xs.size());
+    const auto wma = ref::wma(sums, w);
+    Series want(xs.size());
     for (std::size_t i = start; i < xs.size(); ++i) want[i] = wma[i - start];
-    const auto g = exact::with_gaps(xs, p + q + w);
-    EXPECT_TRUE(exact::same_series(exact::run("WeightedRocSum", {double(p), double(q), double(w)}, g.closes),
-                                     g.expand(want)))
+    const auto g = with_random_gaps(xs, p + q + w);
+    EXPECT_TRUE(same_series(run_kind("WeightedRocSum", {double(p), double(q), double(w)}, g.closes), g.expand(want)))
         << p << " " << q << " " << w;
   }
-  const auto out = exact::run("WeightedRocSum", {1, 2, 1}, {100, 110, 121});
+  const auto out = run_kind("WeightedRocSum", {1, 2, 1}, {100, 110, 121});
   EXPECT_FALSE(out[1]);
   EXPECT_EQ(*out[2], ((121.0 - 110.0) / 110.0) * 100.0 + ((121.0 - 100.0) / 100.0) * 100.0);
 }
 
 TEST(DisparityIndex, PercentDistanceFromTheSma) {
   for (std::size_t n : {1u, 3u, 20u}) {
-    auto xs = testing::random_walk(700, unsigned(n), 0.5);
-    const auto sma = testing::ref::sma(xs, n);
-    Values want(xs.size());
+    auto xs = random_walk(700, unsigned(n), 0.5);
+    const auto sma = ref::sma(xs, n);
+    Series want(xs.size());
     for (std::size_t i = 0; i < xs.size(); ++i)
       if (sma[i]) want[i] = *sma[i] != 0.0 ? (xs[i] - *sma[i]) * 100.0 / *sma[i] : 0.0;
-    const auto g = exact::with_gaps(xs, unsigned(n) + 3);
-    EXPECT_TRUE(exact::same_series(exact::run("DisparityIndex", {double(n)}, g.closes), g.expand(want))) << n;
+    const auto g = with_random_gaps(xs, unsigned(n) + 3);
+    EXPECT_TRUE(same_series(run_kind("DisparityIndex", {double(n)}, g.closes), g.expand(want))) << n;
   }
-  for (const auto& v : exact::run("DisparityIndex", {1}, testing::random_walk(50, 8))) EXPECT_EQ(*v, 0.0);
+  for (const auto& v : run_kind("DisparityIndex", {1}, random_walk(50, 8))) EXPECT_EQ(*v, 0.0);
   // An average of exactly 0 gives 0.
-  EXPECT_EQ(*exact::run("DisparityIndex", {2}, {-1.0, 1.0})[1], 0.0);
+  EXPECT_EQ(*run_kind("DisparityIndex", {2}, {-1.0, 1.0})[1], 0.0);
 }
 
 // Running sum of the newest n closes, recomputed from +0.0 every n closes.
-Values dpo_reference(const std::vector<double>& xs, std::size_t n) {
+Series dpo_reference(const std::vector<double>& xs, std::size_t n) {
   const std::size_t k = n / 2 + 1, len = std::max(n / 2 + 2, n);
-  Values out(xs.size());
+  Series out(xs.size());
   double s = 0.0;
   for (std::size_t i = 0; i < xs.size(); ++i) {
     s += xs[i];
@@ -125,31 +119,30 @@ Values dpo_reference(const std::vector<double>& xs, std::size_t n) {
 
 TEST(Dpo, CloseKBackMinusTheMeanOfTheNewestN) {
   for (std::size_t n : {1u, 2u, 3u, 4u, 5u, 20u, 21u}) {
-    const auto xs = exact::rough_series(600, unsigned(n) + 40);
+    const auto xs = rough_series(600, unsigned(n) + 40);
     const auto want = dpo_reference(xs, n);
-    const auto g = exact::with_gaps(xs, unsigned(n));
-    EXPECT_TRUE(exact::same_series(exact::run("Dpo", {double(n)}, g.closes), g.expand(want))) << n;
+    const auto g = with_random_gaps(xs, unsigned(n));
+    EXPECT_TRUE(same_series(run_kind("Dpo", {double(n)}, g.closes), g.expand(want))) << n;
   }
   // n = 20: k = 11, L = 20, so the first value comes on close 20.
-  const auto out = exact::run("Dpo", {20}, testing::random_walk(20, 2));
+  const auto out = run_kind("Dpo", {20}, random_walk(20, 2));
   EXPECT_TRUE(!out[18] && out[19]);
-  EXPECT_TRUE(exact::same_series(exact::run("Dpo", {1}, {4, 7, 5}), Values{{}, 4.0 - 7.0, 7.0 - 5.0}));
+  EXPECT_TRUE(same_series(run_kind("Dpo", {1}, {4, 7, 5}), Series{{}, 4.0 - 7.0, 7.0 - 5.0}));
 }
 
 TEST(Momentum, ConstructorChecksInOrder) {
-  const std::string zero = "period must be greater than zero";
-  const std::string max = "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)";
+  std::vector<BuildCase> cases = {
+      {"WeightedRocSum", {1e20, 1e20, kZeroCount}, kPeriodZeroText},
+      {"WeightedRocSum", {1e20, 1, 1}, kMaxPeriodText},
+      {"WeightedRocSum", {1, 1, 16777217}, kMaxPeriodText},
+      {"WeightedRocSum", {1, 16777217, 1}, kMaxPeriodText},
+  };
   for (const char* name : {"Mom", "Roc", "Rocp", "Rocr", "Rocr100", "LogReturn", "DisparityIndex", "Dpo"}) {
-    const std::string head = std::string("invalid parameters for indicator ") + name + ": ";
-    EXPECT_EQ(testing::build_error(name, {1e-300}), head + zero);
-    EXPECT_EQ(testing::build_error(name, {16777217}), head + max);
-    EXPECT_EQ(testing::build_error(name, {1e20}), head + max);
+    cases.push_back({name, {kZeroCount}, kPeriodZeroText});
+    cases.push_back({name, {16777217}, kMaxPeriodText});
+    cases.push_back({name, {1e20}, kMaxPeriodText});
   }
-  const std::string head = "invalid parameters for indicator WeightedRocSum: ";
-  EXPECT_EQ(testing::build_error("WeightedRocSum", {1e20, 1e20, 1e-300}), head + zero);
-  EXPECT_EQ(testing::build_error("WeightedRocSum", {1e20, 1, 1}), head + max);
-  EXPECT_EQ(testing::build_error("WeightedRocSum", {1, 1, 16777217}), head + max);
-  EXPECT_EQ(testing::build_error("WeightedRocSum", {1, 16777217, 1}), head + max);
+  expect_build_outcomes(cases);
 }
 
 }  // namespace

@@ -2,35 +2,27 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "indicators/performance_ratios.h"
+#include "support/batch_reference.h"
+#include "support/kind_checks.h"
 #include "support/series.h"
-#include "support/window_reference.h"
 
 namespace vsci {
 namespace {
 
-using testing::batch_mean;
-using testing::batch_quantile;
-using testing::batch_sorted;
-using testing::build_error;
-using testing::build_ok;
-using testing::expect_matches_reference_on;
-using testing::feed_closes;
+using namespace vsci::testing;
 
-const double kInf = std::numeric_limits<double>::infinity();
-const std::string kMax = "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)";
 const std::vector<std::size_t> kPeriods = {2, 5, 40};
 
 // Per-period returns: a quiet series, a trending one, and one rounded to whole
 // percents so that zero returns and ties occur.
 const std::vector<std::vector<double>>& return_series() {
   static const std::vector<std::vector<double>> series = [] {
-    auto rounded = testing::random_returns(1500, 5, 0.0, 0.015);
+    auto rounded = random_returns(1500, 5, 0.0, 0.015);
     for (double& r : rounded) r = std::round(r * 100.0) / 100.0;
-    return std::vector<std::vector<double>>{testing::random_returns(1500, 3), testing::random_returns(1500, 4, 0.004),
+    return std::vector<std::vector<double>>{random_returns(1500, 3), random_returns(1500, 4, 0.004),
                                             rounded};
   }();
   return series;
@@ -38,8 +30,8 @@ const std::vector<std::vector<double>>& return_series() {
 
 // Price levels, including a walk that crosses zero so that peaks <= 0 occur.
 const std::vector<std::vector<double>>& level_series() {
-  static const std::vector<std::vector<double>> series = {testing::random_walk(1500, 8),
-                                                          testing::random_walk(1500, 9, 3.0, 0.01)};
+  static const std::vector<std::vector<double>> series = {random_walk(1500, 8),
+                                                          random_walk(1500, 9, 3.0, 0.01)};
   return series;
 }
 
@@ -50,7 +42,7 @@ double sum_of(const std::vector<double>& w) {
 }
 
 double sample_sd(const std::vector<double>& w) {
-  const double m = batch_mean(w);
+  const double m = ref::mean(w);
   double s = 0.0;
   for (double v : w) s += (v - m) * (v - m);
   return std::sqrt(s / static_cast<double>(w.size() - 1));
@@ -122,8 +114,7 @@ TEST(PerformanceRatios, LevelKindsOnAKnownCurve) {
 
   auto rf = build_ok("RecoveryFactor", {});
   EXPECT_EQ(rf->warmup(), 1u);
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const auto got = feed_closes(*rf, {100.0, nan, 80.0, -kInf, 120.0, 60.0});
+  const auto got = feed_closes(*rf, {100.0, kNaN, 80.0, -kInf, 120.0, 60.0});
   EXPECT_EQ(*got[0], 0.0);
   EXPECT_FALSE(got[1]);
   EXPECT_NEAR(*got[2], -1.0, 1e-12);
@@ -142,16 +133,16 @@ TEST(PerformanceRatios, CompoundedDrawdownRatiosMatchReference) {
       peak = std::max(peak, e);
       worst = std::max(worst, (peak - e) / peak);
     }
-    return worst == 0.0 ? 0.0 : batch_mean(w) / worst;
+    return worst == 0.0 ? 0.0 : ref::mean(w) / worst;
   }, 1e-9);
   expect_matches_reference_on("BurkeRatio", {}, kPeriods, series, [](const auto& w) {
     double squares = 0.0;
     for (double d : episode_depths(equity_of(w), 1.0)) squares += d * d;
-    return squares > 0.0 ? batch_mean(w) / std::sqrt(squares) : 0.0;
+    return squares > 0.0 ? ref::mean(w) / std::sqrt(squares) : 0.0;
   });
   expect_matches_reference_on("SterlingRatio", {}, kPeriods, series, [](const auto& w) {
     const auto depths = episode_depths(equity_of(w), 1.0);
-    return depths.empty() ? 0.0 : batch_mean(w) / (sum_of(depths) / static_cast<double>(depths.size()));
+    return depths.empty() ? 0.0 : ref::mean(w) / (sum_of(depths) / static_cast<double>(depths.size()));
   });
   expect_matches_reference_on("ReturnToUlcerRatio", {}, kPeriods, series, [](const auto& w) {
     double peak = 1.0, squares = 0.0;
@@ -161,7 +152,7 @@ TEST(PerformanceRatios, CompoundedDrawdownRatiosMatchReference) {
       squares += pct * pct;
     }
     const double ulcer2 = squares / static_cast<double>(w.size());
-    return ulcer2 > 0.0 ? batch_mean(w) / std::sqrt(ulcer2) : 0.0;
+    return ulcer2 > 0.0 ? ref::mean(w) / std::sqrt(ulcer2) : 0.0;
   });
 }
 
@@ -169,7 +160,7 @@ TEST(PerformanceRatios, CompoundingOverflowGivesNoValueAndKeepsGoing) {
   // Price levels fed as returns: the compounded equity overflows while the
   // window holds them, and values resume, unharmed, once they have left it.
   std::vector<double> closes(300, 1e6);
-  const auto tail = testing::random_returns(100, 2);
+  const auto tail = random_returns(100, 2);
   closes.insert(closes.end(), tail.begin(), tail.end());
   for (const char* kind : {"CalmarRatio", "BurkeRatio", "SterlingRatio", "ReturnToUlcerRatio"}) {
     const auto got = feed_closes(*build_ok(kind, {60}), closes);
@@ -185,11 +176,11 @@ TEST(PerformanceRatios, MeanAndDeviationRatiosMatchReference) {
   for (double rf : {0.0, 0.001}) {
     expect_matches_reference_on("SharpeRatio", {rf}, kPeriods, series, [rf](const auto& w) {
       const double sd = sample_sd(w);
-      return sd < 1e-15 ? 0.0 : (batch_mean(w) - rf) / sd;
+      return sd < 1e-15 ? 0.0 : (ref::mean(w) - rf) / sd;
     }, 1e-8);
     expect_matches_reference_on("M2Measure", {rf, 0.02}, kPeriods, series, [rf](const auto& w) {
       const double sd = sample_sd(w);
-      return sd < 1e-15 ? 0.0 : rf + 0.02 * ((batch_mean(w) - rf) / sd);
+      return sd < 1e-15 ? 0.0 : rf + 0.02 * ((ref::mean(w) - rf) / sd);
     }, 1e-8);
   }
   for (double target : {0.0, 0.002}) {
@@ -197,7 +188,7 @@ TEST(PerformanceRatios, MeanAndDeviationRatiosMatchReference) {
       double down = 0.0;
       for (double r : w) down += r < target ? (r - target) * (r - target) : 0.0;
       down /= static_cast<double>(w.size());
-      return down == 0.0 ? 0.0 : (batch_mean(w) - target) / std::sqrt(down);
+      return down == 0.0 ? 0.0 : (ref::mean(w) - target) / std::sqrt(down);
     }, 1e-9);
     expect_matches_reference_on("UpsidePotentialRatio", {target}, kPeriods, series, [target](const auto& w) {
       double up = 0.0, down = 0.0;
@@ -291,7 +282,7 @@ TEST(PerformanceRatios, GainAndLossRatiosMatchReference) {
   }, 1e-9);
   expect_matches_reference_on("Expectancy", {}, periods, series, [](const auto& w) {
     const Tally t(w);
-    return t.loss_count == 0.0 ? 0.0 : batch_mean(w) / (t.losses / t.loss_count);
+    return t.loss_count == 0.0 ? 0.0 : ref::mean(w) / (t.losses / t.loss_count);
   }, 1e-9);
 }
 
@@ -337,12 +328,12 @@ TEST(PerformanceRatios, TailMeasuresMatchReference) {
   const auto& series = return_series();
   for (double confidence : {0.75, 0.95, 0.99}) {
     expect_matches_reference_on("ValueAtRisk", {confidence}, kPeriods, series, [confidence](const auto& w) {
-      const double q = batch_quantile(w, 1.0 - confidence);
+      const double q = ref::quantile(w, 1.0 - confidence);
       return q < 0.0 ? -q : 0.0;
     });
     expect_matches_reference_on("ConditionalValueAtRisk", {confidence}, kPeriods, series,
                                 [confidence](const auto& w) {
-                                  const auto s = batch_sorted(w);
+                                  const auto s = ref::sorted(w);
                                   const std::size_t k = std::max<std::size_t>(
                                       1, static_cast<std::size_t>((1.0 - confidence) * static_cast<double>(s.size())));
                                   double sum = 0.0;
@@ -351,8 +342,8 @@ TEST(PerformanceRatios, TailMeasuresMatchReference) {
                                 });
   }
   expect_matches_reference_on("TailRatio", {}, kPeriods, series, [](const auto& w) {
-    const double q05 = batch_quantile(w, 0.05);
-    return q05 == 0.0 ? 0.0 : batch_quantile(w, 0.95) / std::fabs(q05);
+    const double q05 = ref::quantile(w, 0.05);
+    return q05 == 0.0 ? 0.0 : ref::quantile(w, 0.95) / std::fabs(q05);
   });
   // Long runs of gains make the sorted copy stop and restart.
   auto streaky = series[1];
@@ -361,9 +352,9 @@ TEST(PerformanceRatios, TailMeasuresMatchReference) {
   }
   expect_matches_reference_on("CommonSenseRatio", {}, kPeriods, {series[0], series[2], streaky}, [](const auto& w) {
     const Tally t(w);
-    const double q05 = batch_quantile(w, 0.05);
+    const double q05 = ref::quantile(w, 0.05);
     if (t.losses == 0.0 || q05 == 0.0) return 0.0;
-    return (t.gains / t.losses) * (batch_quantile(w, 0.95) / std::fabs(q05));
+    return (t.gains / t.losses) * (ref::quantile(w, 0.95) / std::fabs(q05));
   });
 }
 
@@ -372,28 +363,26 @@ TEST(PerformanceRatios, TailMeasuresOnKnownWindows) {
   EXPECT_EQ(*feed_closes(*build_ok("ValueAtRisk", {5, 0.75}), {0.03, -0.05, 0.01, -0.02, 0.04})[4], 0.02);
   EXPECT_EQ(*feed_closes(*build_ok("ValueAtRisk", {5, 0.75}), {0.03, -0.05, 0.01, 0.02, 0.04})[4], 0.0);
   // Confidence 0.99 over 50 returns: floor(0.5) is raised to 1, the smallest.
-  auto returns = testing::random_returns(50, 12);
+  auto returns = random_returns(50, 12);
   const double smallest = *std::min_element(returns.begin(), returns.end());
   EXPECT_EQ(*feed_closes(*build_ok("ConditionalValueAtRisk", {50, 0.99}), returns)[49], -smallest);
 }
 
 TEST(PerformanceRatios, ConstructorChecksInOrder) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
   const double big = 16777217;
-  const std::string zero = "period must be greater than zero";
   const std::string confidence = "invalid period: confidence must lie strictly between 0 and 1";
-  testing::expect_build_outcomes({
-      {"MaxDrawdown", {1e-300}, zero},
-      {"AverageDrawdown", {big}, kMax},
-      {"PainIndex", {big}, kMax},
-      {"GainLossRatio", {big}, kMax},
-      {"ProfitFactor", {big}, kMax},
-      {"KellyCriterion", {big}, kMax},
-      {"GainToPainRatio", {big}, kMax},
-      {"Expectancy", {big}, kMax},
-      {"WinRate", {1e-300}, zero},
-      {"OmegaRatio", {big, 0.0}, kMax},
-      {"OmegaRatio", {3, nan}, "parameter #1 must be finite"},
+  expect_build_outcomes({
+      {"MaxDrawdown", {kZeroCount}, kPeriodZeroText},
+      {"AverageDrawdown", {big}, kMaxPeriodText},
+      {"PainIndex", {big}, kMaxPeriodText},
+      {"GainLossRatio", {big}, kMaxPeriodText},
+      {"ProfitFactor", {big}, kMaxPeriodText},
+      {"KellyCriterion", {big}, kMaxPeriodText},
+      {"GainToPainRatio", {big}, kMaxPeriodText},
+      {"Expectancy", {big}, kMaxPeriodText},
+      {"WinRate", {kZeroCount}, kPeriodZeroText},
+      {"OmegaRatio", {big, 0.0}, kMaxPeriodText},
+      {"OmegaRatio", {3, kNaN}, "parameter #1 must be finite"},
       {"BurkeRatio", {1}, "invalid period: burke ratio needs period >= 2"},
       {"CalmarRatio", {1}, "invalid period: calmar ratio needs period >= 2"},
       {"SterlingRatio", {1}, "invalid period: sterling ratio needs period >= 2"},
@@ -401,30 +390,30 @@ TEST(PerformanceRatios, ConstructorChecksInOrder) {
       {"CommonSenseRatio", {1}, "invalid period: common sense ratio needs period >= 2"},
       {"TailRatio", {1}, "invalid period: tail ratio needs period >= 2"},
       {"KRatio", {2}, "invalid period: k-ratio needs period >= 3"},
-      {"KRatio", {big}, kMax},
+      {"KRatio", {big}, kMaxPeriodText},
       {"SharpeRatio", {1, 0.0}, "invalid period: sharpe ratio needs period >= 2"},
-      {"SharpeRatio", {1e-300, 0.0}, "invalid period: sharpe ratio needs period >= 2"},
+      {"SharpeRatio", {kZeroCount, 0.0}, "invalid period: sharpe ratio needs period >= 2"},
       {"SortinoRatio", {1, 0.0}, "invalid period: sortino ratio needs period >= 2"},
       {"UpsidePotentialRatio", {1, 0.0}, "invalid period: upside potential ratio needs period >= 2"},
-      {"UpsidePotentialRatio", {big, 0.0}, kMax},
+      {"UpsidePotentialRatio", {big, 0.0}, kMaxPeriodText},
       {"M2Measure", {1, 0.0, 0.1}, "invalid period: m2 measure needs period >= 2"},
-      {"M2Measure", {big, 0.0, -1.0}, kMax},
+      {"M2Measure", {big, 0.0, -1.0}, kMaxPeriodText},
       {"M2Measure", {5, 0.0, -0.1},
        "invalid parameter: risk_free must be finite and benchmark_stddev finite and non-negative"},
       {"M2Measure", {5, 0.0, -0.0}, ""},
       {"ValueAtRisk", {1, 0.95}, "invalid period: value-at-risk needs period >= 2"},
-      {"ValueAtRisk", {big, 1.0}, kMax},
+      {"ValueAtRisk", {big, 1.0}, kMaxPeriodText},
       {"ValueAtRisk", {5, 1.0}, confidence},
       {"ValueAtRisk", {5, 0.0}, confidence},
       {"ConditionalValueAtRisk", {1, 0.95}, "invalid period: conditional value-at-risk needs period >= 2"},
-      {"ConditionalValueAtRisk", {big, 0.0}, kMax},
+      {"ConditionalValueAtRisk", {big, 0.0}, kMaxPeriodText},
       {"ConditionalValueAtRisk", {5, -0.5}, confidence},
       {"RecoveryFactor", {}, ""},
   });
   // Checks the factory's getters make first, run by the constructors themselves.
-  EXPECT_EQ(ValueAtRisk::create(5, nan).error().to_string(), confidence);
+  EXPECT_EQ(ValueAtRisk::create(5, kNaN).error().to_string(), confidence);
   EXPECT_EQ(UpsidePotentialRatio::create(5, kInf).error().to_string(), "invalid parameter: mar must be finite");
-  EXPECT_EQ(M2Measure::create(5, nan, 0.1).error().to_string(),
+  EXPECT_EQ(M2Measure::create(5, kNaN, 0.1).error().to_string(),
             "invalid parameter: risk_free must be finite and benchmark_stddev finite and non-negative");
 }
 

@@ -2,27 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "indicators/cores/regression_window.h"
-#include "indicators/adaptive_regression_checks.h"
+#include "support/compare.h"
+#include "support/kind_checks.h"
+#include "support/series.h"
 
 namespace vsci {
 namespace {
 
-using testing::build_error;
-using testing::expect_series;
-using testing::geometric_walk;
-using testing::random_walk;
-using testing::run_kind;
-using testing::Series;
-
-const std::string kMax = "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)";
-constexpr double kZero = 1e-300;  // reaches the kind as the count 0
-
-std::string refused(const std::string& kind, const std::string& text) {
-  return "invalid parameters for indicator " + kind + ": " + text;
-}
+using namespace vsci::testing;
 
 // The least-squares line of each full window, fitted afresh in extended
 // precision around the window's own means.
@@ -133,31 +122,36 @@ TEST(Regression, ConstructionChecksInOrder) {
       {"TsfOscillator", "TSF oscillator needs period >= 2"},
       {"RSquared", "R\xC2\xB2 needs period >= 2"},
   };
+  std::vector<BuildCase> cases;
   for (const auto& [kind, detail] : too_short) {
-    EXPECT_EQ(build_error(kind, {kZero}), refused(kind, "invalid period: " + detail));
-    EXPECT_EQ(build_error(kind, {1}), refused(kind, "invalid period: " + detail));
-    EXPECT_EQ(build_error(kind, {2}), "<built>");
-    EXPECT_EQ(build_error(kind, {16777217}), refused(kind, kMax));
+    cases.push_back({kind, {kZeroCount}, "invalid period: " + detail});
+    cases.push_back({kind, {1}, "invalid period: " + detail});
+    cases.push_back({kind, {2}, ""});
+    cases.push_back({kind, {16777217}, kMaxPeriodText});
   }
-  const std::string se = refused("StandardError", "invalid period: standard error needs period >= 3");
-  EXPECT_EQ(build_error("StandardError", {kZero}), se);
-  EXPECT_EQ(build_error("StandardError", {2}), se);
-  EXPECT_EQ(build_error("StandardError", {3}), "<built>");
-  EXPECT_EQ(build_error("StandardError", {16777217}), refused("StandardError", kMax));
-
+  const std::string se = "invalid period: standard error needs period >= 3";
+  cases.push_back({"StandardError", {kZeroCount}, se});
+  cases.push_back({"StandardError", {2}, se});
+  cases.push_back({"StandardError", {3}, ""});
+  cases.push_back({"StandardError", {16777217}, kMaxPeriodText});
   // Cfo reports a zero length as such and the bound before its minimum.
-  EXPECT_EQ(build_error("Cfo", {kZero}), refused("Cfo", "period must be greater than zero"));
-  EXPECT_EQ(build_error("Cfo", {16777217}), refused("Cfo", kMax));
-  EXPECT_EQ(build_error("Cfo", {1}), refused("Cfo", "invalid period: linear regression needs period >= 2"));
-  EXPECT_EQ(build_error("Cfo", {}), refused("Cfo", "missing parameter #0"));
+  cases.push_back({"Cfo", {kZeroCount}, kPeriodZeroText});
+  cases.push_back({"Cfo", {16777217}, kMaxPeriodText});
+  cases.push_back({"Cfo", {1}, "invalid period: linear regression needs period >= 2"});
+  cases.push_back({"Cfo", {}, "missing parameter #0"});
+  expect_build_outcomes(cases);
 }
 
 TEST(Regression, WarmupAndNonFiniteClosesLeaveNoTrace) {
   const std::vector<double> closes = geometric_walk(300, 21);
+  auto check = [&](const std::string& kind, std::uint64_t n) {
+    expect_warmup(kind, {double(n)}, n, closes);
+    expect_gaps_leave_no_trace(kind, {double(n)}, closes, with_gaps(closes, {n - 1}));
+  };
   for (const auto& kind : kKinds) {
-    for (std::uint64_t n : {3u, 4u, 17u}) testing::check_warmup_and_gaps({kind, {double(n)}, n}, closes);
+    for (std::uint64_t n : {3u, 4u, 17u}) check(kind, n);
   }
-  testing::check_warmup_and_gaps({"LinearRegression", {2}, 2}, closes);
+  check("LinearRegression", 2);
 }
 
 TEST(Regression, MatchFreshFitsOnLongSeries) {
@@ -318,11 +312,10 @@ TEST(Regression, LineCoreRefusesNonFiniteInputsItself) {
   auto line = LinearRegression::create(3);
   ASSERT_TRUE(line.ok());
   EXPECT_EQ(LinearRegression::create(1).error().to_string(), "invalid period: linear regression needs period >= 2");
-  const double nan = std::numeric_limits<double>::quiet_NaN();
   EXPECT_FALSE(line->update_value(1.0));
-  EXPECT_FALSE(line->update_value(nan));
+  EXPECT_FALSE(line->update_value(kNaN));
   EXPECT_FALSE(line->update_value(2.0));
-  EXPECT_FALSE(line->update_value(-std::numeric_limits<double>::infinity()));
+  EXPECT_FALSE(line->update_value(-kInf));
   // 1, 2, 4: mean 7/3, slope 1.5, so 7/3 + 1.5 one step right of the middle.
   EXPECT_DOUBLE_EQ(*line->update_value(4.0), 23.0 / 6.0);
   EXPECT_EQ(line->warmup(), 3u);

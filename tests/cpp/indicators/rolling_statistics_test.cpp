@@ -6,26 +6,20 @@
 #include <vector>
 
 #include "indicators/rolling_statistics.h"
+#include "support/batch_reference.h"
+#include "support/kind_checks.h"
 #include "support/series.h"
-#include "support/window_reference.h"
 
 namespace vsci {
 namespace {
 
-using testing::batch_mean;
-using testing::batch_quantile;
-using testing::batch_sorted;
-using testing::build_error;
-using testing::build_ok;
-using testing::expect_matches_reference_on_walks;
-using testing::feed_closes;
+using namespace vsci::testing;
 
-const std::string kMax = "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)";
 const std::vector<std::size_t> kPeriods = {1, 2, 5, 37};
 
 // Population central moment of order k.
 double central_moment(const std::vector<double>& w, int k) {
-  const double m = batch_mean(w);
+  const double m = ref::mean(w);
   double s = 0.0;
   for (double v : w) s += std::pow(v - m, k);
   return s / static_cast<double>(w.size());
@@ -38,10 +32,10 @@ TEST(RollingStatistics, SpreadKindsMatchBatchMoments) {
                                     [](const auto& w) { return std::sqrt(central_moment(w, 2)); }, 1e-9);
   expect_matches_reference_on_walks("ZScore", {}, kPeriods, [](const auto& w) {
     const double var = central_moment(w, 2);
-    return var < 1e-18 ? 0.0 : (w.back() - batch_mean(w)) / std::sqrt(var);
+    return var < 1e-18 ? 0.0 : (w.back() - ref::mean(w)) / std::sqrt(var);
   }, 1e-6);  // two nearly equal closes make the running variance lose digits
   expect_matches_reference_on_walks("CoefficientOfVariation", {}, kPeriods, [](const auto& w) {
-    return std::sqrt(central_moment(w, 2)) / batch_mean(w);
+    return std::sqrt(central_moment(w, 2)) / ref::mean(w);
   }, 1e-9);
 }
 
@@ -70,7 +64,7 @@ TEST(RollingStatistics, StdDevIsUsableDirectly) {
 }
 
 double median_of(const std::vector<double>& w) {
-  const auto s = batch_sorted(w);
+  const auto s = ref::sorted(w);
   const std::size_t n = s.size();
   return n % 2 == 1 ? s[n / 2] : (s[n / 2 - 1] + s[n / 2]) * 0.5;
 }
@@ -125,10 +119,10 @@ TEST(RollingStatistics, OrderStatisticsMatchSortedWindow) {
     return median_of(dev);
   });
   expect_matches_reference_on_walks("RollingIqr", {}, periods,
-                                    [](const auto& w) { return batch_quantile(w, 0.75) - batch_quantile(w, 0.25); });
+                                    [](const auto& w) { return ref::quantile(w, 0.75) - ref::quantile(w, 0.25); });
   for (double p : {0.0, 0.1, 0.5, 0.9, 1.0}) {
     expect_matches_reference_on_walks("RollingQuantile", {p}, periods,
-                                      [p](const auto& w) { return batch_quantile(w, p); });
+                                      [p](const auto& w) { return ref::quantile(w, p); });
   }
   expect_matches_reference_on_walks("RollingPercentileRank", {}, periods, [](const auto& w) {
     double below = 0.0, ties = 0.0;
@@ -142,9 +136,9 @@ TEST(RollingStatistics, OrderStatisticsMatchSortedWindow) {
 
 TEST(RollingStatistics, OrderStatisticsEdgeCases) {
   // Rounded closes so that ties occur.
-  std::vector<double> ties = testing::random_walk(400, 3);
+  std::vector<double> ties = random_walk(400, 3);
   for (double& v : ties) v = std::round(v / 2.0);
-  testing::expect_matches_reference("RollingPercentileRank", {8}, 8, ties, [](const auto& w) {
+  expect_matches_reference("RollingPercentileRank", {8}, 8, ties, [](const auto& w) {
     double rank = 0.0;
     for (double v : w) rank += v < w.back() ? 1.0 : v == w.back() ? 0.5 : 0.0;
     return rank / 8.0 * 100.0;
@@ -199,7 +193,7 @@ TEST(RollingStatistics, RangeAndTrendKindsMatchReference) {
 // Standard sample-entropy counting with tolerance r_factor * population deviation.
 double sample_entropy_of(const std::vector<double>& x, std::size_t m, double r_factor) {
   const double n = static_cast<double>(x.size());
-  const double mean = batch_mean(x);
+  const double mean = ref::mean(x);
   double sq = 0.0;
   for (double v : x) sq += (v - mean) * (v - mean);
   if (sq == 0.0) return 0.0;
@@ -269,11 +263,11 @@ TEST(RollingStatistics, BollingerKindsMatchBands) {
   const std::vector<std::size_t> periods = {1, 5, 37};
   for (double k : {1.0, 2.5}) {
     expect_matches_reference_on_walks("BollingerBandwidth", {k}, periods, [k](const auto& w) {
-      return 2.0 * k * std::sqrt(central_moment(w, 2)) / batch_mean(w);
+      return 2.0 * k * std::sqrt(central_moment(w, 2)) / ref::mean(w);
     }, 1e-9);
     expect_matches_reference_on_walks("PercentB", {k}, periods, [k](const auto& w) {
       const double band = k * std::sqrt(central_moment(w, 2));
-      return band < 1e-12 ? 0.5 : (w.back() - (batch_mean(w) - band)) / (2.0 * band);
+      return band < 1e-12 ? 0.5 : (w.back() - (ref::mean(w) - band)) / (2.0 * band);
     }, 1e-8);
   }
   auto bw = build_ok("BollingerBandwidth", {3, 2});
@@ -283,7 +277,7 @@ TEST(RollingStatistics, BollingerKindsMatchBands) {
 TEST(RollingStatistics, FlatWindowAfterVariedHistoryGivesExactValues) {
   // Running sums carry residue from the varied closes, and 0.1 has no exact
   // mean over 7 values: the promised values must still come out exactly.
-  auto closes = testing::random_walk(100, 21);
+  auto closes = random_walk(100, 21);
   closes.insert(closes.end(), 30, 0.1);
   struct Case {
     const char* kind;
@@ -309,51 +303,49 @@ TEST(RollingStatistics, FlatWindowAfterVariedHistoryGivesExactValues) {
 }
 
 TEST(RollingStatistics, ConstructorChecksInOrder) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
   const double big = 16777217;
-  const std::string zero = "period must be greater than zero";
-  testing::expect_build_outcomes({
-      {"StdDev", {1e-300}, zero},
-      {"Variance", {big}, kMax},
-      {"ZScore", {big}, kMax},
-      {"CoefficientOfVariation", {big}, kMax},
-      {"MedianAbsoluteDeviation", {big}, kMax},
-      {"RollingIqr", {big}, kMax},
-      {"RollingPercentileRank", {big}, kMax},
+  expect_build_outcomes({
+      {"StdDev", {kZeroCount}, kPeriodZeroText},
+      {"Variance", {big}, kMaxPeriodText},
+      {"ZScore", {big}, kMaxPeriodText},
+      {"CoefficientOfVariation", {big}, kMaxPeriodText},
+      {"MedianAbsoluteDeviation", {big}, kMaxPeriodText},
+      {"RollingIqr", {big}, kMaxPeriodText},
+      {"RollingPercentileRank", {big}, kMaxPeriodText},
       {"Skewness", {2}, "invalid period: skewness needs period >= 3"},
-      {"Skewness", {big}, kMax},
+      {"Skewness", {big}, kMaxPeriodText},
       {"Kurtosis", {3}, "invalid period: kurtosis needs period >= 4"},
-      {"Kurtosis", {big}, kMax},
+      {"Kurtosis", {big}, kMaxPeriodText},
       {"JarqueBera", {3}, "invalid period: Jarque-Bera needs period >= 4"},
-      {"JarqueBera", {1e-300}, zero},
-      {"JarqueBera", {big}, kMax},
+      {"JarqueBera", {kZeroCount}, kPeriodZeroText},
+      {"JarqueBera", {big}, kMaxPeriodText},
       {"RollingMinMaxScaler", {1}, "invalid period: min-max scaler needs period >= 2"},
-      {"RollingMinMaxScaler", {big}, kMax},
+      {"RollingMinMaxScaler", {big}, kMaxPeriodText},
       {"DetrendedStdDev", {1}, "invalid period: detrended stddev needs period >= 2"},
-      {"DetrendedStdDev", {big}, kMax},
-      {"RollingQuantile", {big, 1.5}, kMax},
+      {"DetrendedStdDev", {big}, kMaxPeriodText},
+      {"RollingQuantile", {big, 1.5}, kMaxPeriodText},
       {"RollingQuantile", {5, 1.5}, "invalid parameter: rolling quantile must be a finite value in [0.0, 1.0]"},
       {"RollingQuantile", {5, -0.1}, "invalid parameter: rolling quantile must be a finite value in [0.0, 1.0]"},
-      {"RollingQuantile", {5, nan}, "parameter #1 must be finite"},
+      {"RollingQuantile", {5, kNaN}, "parameter #1 must be finite"},
       {"RollingQuantile", {5, 0.0}, ""},
       {"RollingQuantile", {5, 1.0}, ""},
-      {"SampleEntropy", {5, 1e-300, 0.2}, zero},
+      {"SampleEntropy", {5, kZeroCount, 0.2}, kPeriodZeroText},
       {"SampleEntropy", {5, 4, 0.2}, "invalid period: sample entropy needs period >= m + 2"},
       {"SampleEntropy", {5, 1e20, 0.2}, "invalid period: sample entropy needs period >= m + 2"},
       {"SampleEntropy", {1, 1, 0.2}, "invalid period: sample entropy needs period >= m + 2"},
       {"SampleEntropy", {5, 3, 0.0}, "invalid parameter: sample entropy r_factor must be finite and positive"},
       {"SampleEntropy", {5, 3, -1.0}, "invalid parameter: sample entropy r_factor must be finite and positive"},
       {"SampleEntropy", {5, 3, 5e-324}, ""},
-      {"SampleEntropy", {1e20, 3, 0.2}, kMax},
-      {"ShannonEntropy", {5, 1e-300}, zero},
+      {"SampleEntropy", {1e20, 3, 0.2}, kMaxPeriodText},
+      {"ShannonEntropy", {5, kZeroCount}, kPeriodZeroText},
       {"ShannonEntropy", {5, 1}, "invalid period: Shannon entropy needs bins >= 2"},
-      {"ShannonEntropy", {5, big}, kMax},
-      {"ShannonEntropy", {big, 4}, kMax},
-      {"BollingerBandwidth", {big, 0.0}, kMax},
+      {"ShannonEntropy", {5, big}, kMaxPeriodText},
+      {"ShannonEntropy", {big, 4}, kMaxPeriodText},
+      {"BollingerBandwidth", {big, 0.0}, kMaxPeriodText},
       {"BollingerBandwidth", {5, 0.0}, "multiplier must be greater than zero"},
       {"PercentB", {5, -2.0}, "multiplier must be greater than zero"},
       {"PercentB", {5, 5e-324}, ""},
-      {"PercentB", {1e-300, -2.0}, zero},
+      {"PercentB", {kZeroCount, -2.0}, kPeriodZeroText},
   });
 }
 

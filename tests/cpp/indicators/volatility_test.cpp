@@ -2,29 +2,16 @@
 
 #include <cmath>
 #include <deque>
-#include <limits>
+#include <tuple>
 
 #include "support/compare.h"
+#include "support/kind_checks.h"
 #include "support/series.h"
 
 namespace vsci {
 namespace {
 
-using testing::build_error;
-using testing::build_ok;
-using testing::expect_series_near;
-using testing::feed_closes;
-using testing::random_walk;
-using testing::Series;
-
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-const double kInf = std::numeric_limits<double>::infinity();
-const std::string kMax = "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)";
-
-Series run(const std::string& kind, std::vector<double> params, const std::vector<double>& closes) {
-  auto ind = build_ok(kind, std::move(params));
-  return feed_closes(*ind, closes);
-}
+using namespace vsci::testing;
 
 // Log returns of consecutive closes; returns[t] belongs to bar t (t >= 1).
 std::vector<double> log_returns(const std::vector<double>& c) {
@@ -54,52 +41,42 @@ double population_sd(const std::vector<double>& v, std::size_t from, std::size_t
 }
 
 TEST(Volatility, ConstructionChecksInOrder) {
-  const std::string p = "invalid parameters for indicator ";
-  EXPECT_EQ(build_error("HistoricalVolatility", {1, 1e-300}), p + "HistoricalVolatility: period must be greater than zero");
-  EXPECT_EQ(build_error("HistoricalVolatility", {1, 252}),
-            p + "HistoricalVolatility: invalid period: historical volatility period must be >= 2");
-  EXPECT_EQ(build_error("HistoricalVolatility", {16777217, 1e30}), p + "HistoricalVolatility: " + kMax);
-  EXPECT_EQ(build_error("RealizedVolatility", {1}), "<built>");
-  EXPECT_EQ(build_error("BipowerVariation", {1}),
-            p + "BipowerVariation: invalid period: bipower variation period must be >= 2");
-  EXPECT_EQ(build_error("BipowerVariation", {16777217}), p + "BipowerVariation: " + kMax);
+  std::vector<BuildCase> cases = {
+      {"HistoricalVolatility", {1, kZeroCount}, kPeriodZeroText},
+      {"HistoricalVolatility", {1, 252}, "invalid period: historical volatility period must be >= 2"},
+      {"HistoricalVolatility", {16777217, 1e30}, kMaxPeriodText},
+      {"RealizedVolatility", {1}, ""},
+      {"BipowerVariation", {1}, "invalid period: bipower variation period must be >= 2"},
+      {"BipowerVariation", {16777217}, kMaxPeriodText},
+      {"Garch11", {0, 0.1, 0.8}, "invalid parameter: GARCH(1,1) omega must be > 0"},
+      {"Garch11", {1e-6, -0.1, 0.8}, "invalid parameter: GARCH(1,1) alpha and beta must be >= 0"},
+      {"Garch11", {1e-6, 0.25, 0.75},
+       "invalid parameter: GARCH(1,1) requires alpha + beta < 1 (covariance stationarity)"},
+      {"Garch11", {1e-6, -0.0, 0.9}, ""},
+      {"JumpIndicator", {1, 3}, "invalid period: jump indicator needs period >= 2"},
+      {"JumpIndicator", {16777217, 3}, kMaxPeriodText},
+      {"JumpIndicator", {5, 0}, "invalid parameter: jump indicator threshold must be finite and positive"},
+      {"VolatilityOfVolatility", {5, 1}, "invalid period: vol-of-vol windows must both be >= 2"},
+      // A window too large to hold is refused, not allocated.
+      {"VolatilityOfVolatility", {5, 1e20}, kMaxPeriodText},
+      {"UlcerIndex", {16777217}, kMaxPeriodText},
+      {"RviVolatility", {1}, "invalid period: RVI period must be >= 2"},
+  };
   for (double l : {0.0, -0.0, 1.0, 1.5}) {
-    EXPECT_EQ(build_error("EwmaVolatility", {l}),
-              p + "EwmaVolatility: invalid parameter: EWMA volatility lambda must be in the open interval (0, 1)");
+    cases.push_back(
+        {"EwmaVolatility", {l}, "invalid parameter: EWMA volatility lambda must be in the open interval (0, 1)"});
   }
-  EXPECT_EQ(build_error("Garch11", {0, 0.1, 0.8}), p + "Garch11: invalid parameter: GARCH(1,1) omega must be > 0");
-  EXPECT_EQ(build_error("Garch11", {1e-6, -0.1, 0.8}),
-            p + "Garch11: invalid parameter: GARCH(1,1) alpha and beta must be >= 0");
-  EXPECT_EQ(build_error("Garch11", {1e-6, 0.25, 0.75}),
-            p + "Garch11: invalid parameter: GARCH(1,1) requires alpha + beta < 1 (covariance stationarity)");
-  EXPECT_EQ(build_error("Garch11", {1e-6, -0.0, 0.9}), "<built>");
-  EXPECT_EQ(build_error("JumpIndicator", {1, 3}), p + "JumpIndicator: invalid period: jump indicator needs period >= 2");
-  EXPECT_EQ(build_error("JumpIndicator", {16777217, 3}), p + "JumpIndicator: " + kMax);
-  EXPECT_EQ(build_error("JumpIndicator", {5, 0}),
-            p + "JumpIndicator: invalid parameter: jump indicator threshold must be finite and positive");
-  EXPECT_EQ(build_error("VolatilityOfVolatility", {5, 1}),
-            p + "VolatilityOfVolatility: invalid period: vol-of-vol windows must both be >= 2");
-  // A window too large to hold is refused, not allocated.
-  EXPECT_EQ(build_error("VolatilityOfVolatility", {5, 1e20}), p + "VolatilityOfVolatility: " + kMax);
-  EXPECT_EQ(build_error("UlcerIndex", {16777217}), p + "UlcerIndex: " + kMax);
-  EXPECT_EQ(build_error("RviVolatility", {1}), p + "RviVolatility: invalid period: RVI period must be >= 2");
+  expect_build_outcomes(cases);
 }
 
 TEST(Volatility, WarmupsMatchFirstValueBar) {
   const auto closes = random_walk(400, 8, 500.0);
-  struct Case {
-    std::string kind;
-    std::vector<double> params;
-    long warmup;
-  } cases[] = {{"HistoricalVolatility", {5, 252}, 6}, {"RealizedVolatility", {4}, 5}, {"BipowerVariation", {4}, 5},
-               {"EwmaVolatility", {0.94}, 2},         {"Garch11", {1e-6, 0.1, 0.8}, 2},
-               {"JumpIndicator", {5, 2}, 7},          {"VolatilityOfVolatility", {4, 3}, 7},
-               {"UlcerIndex", {5}, 9},                {"RviVolatility", {5}, 9}};
-  for (const auto& c : cases) {
-    auto ind = build_ok(c.kind, c.params);
-    EXPECT_EQ(ind->warmup(), static_cast<std::uint64_t>(c.warmup)) << c.kind;
-    EXPECT_EQ(testing::first_value_bar(feed_closes(*ind, closes)) + 1, c.warmup) << c.kind;
-  }
+  const std::tuple<std::string, std::vector<double>, std::uint64_t> cases[] = {
+      {"HistoricalVolatility", {5, 252}, 6}, {"RealizedVolatility", {4}, 5}, {"BipowerVariation", {4}, 5},
+      {"EwmaVolatility", {0.94}, 2},         {"Garch11", {1e-6, 0.1, 0.8}, 2},
+      {"JumpIndicator", {5, 2}, 7},          {"VolatilityOfVolatility", {4, 3}, 7},
+      {"UlcerIndex", {5}, 9},                {"RviVolatility", {5}, 9}};
+  for (const auto& [kind, params, warmup] : cases) expect_warmup(kind, params, warmup, closes);
 }
 
 TEST(Volatility, LogReturnEstimatorsMatchReferences) {
@@ -119,10 +96,10 @@ TEST(Volatility, LogReturnEstimatorsMatchReferences) {
     sds.push_back(sample_sd(r, from, n));
     if (sds.size() >= 7) vov[t] = sample_sd(sds, sds.size() - 7, 7);
   }
-  expect_series_near(run("HistoricalVolatility", {double(n), 252}, closes), hv, 1e-9, "HistoricalVolatility");
-  expect_series_near(run("RealizedVolatility", {double(n)}, closes), rv, 1e-12, "RealizedVolatility");
-  expect_series_near(run("BipowerVariation", {double(n)}, closes), bv, 1e-12, "BipowerVariation");
-  expect_series_near(run("VolatilityOfVolatility", {double(n), 7}, closes), vov, 1e-9, "VolatilityOfVolatility");
+  expect_series(run_kind("HistoricalVolatility", {double(n), 252}, closes), hv, 1e-9, "HistoricalVolatility");
+  expect_series(run_kind("RealizedVolatility", {double(n)}, closes), rv, 1e-12, "RealizedVolatility");
+  expect_series(run_kind("BipowerVariation", {double(n)}, closes), bv, 1e-12, "BipowerVariation");
+  expect_series(run_kind("VolatilityOfVolatility", {double(n), 7}, closes), vov, 1e-9, "VolatilityOfVolatility");
 
   Series ew(closes.size()), ga(closes.size());
   double var = 0, gvar = 0, q = 0;
@@ -134,8 +111,8 @@ TEST(Volatility, LogReturnEstimatorsMatchReferences) {
     q = r[t] * r[t];
     ga[t] = std::sqrt(gvar);
   }
-  expect_series_near(run("EwmaVolatility", {lambda}, closes), ew, 0.0, "EwmaVolatility");
-  expect_series_near(run("Garch11", {omega, alpha, beta}, closes), ga, 0.0, "Garch11");
+  expect_series(run_kind("EwmaVolatility", {lambda}, closes), ew, 0.0, "EwmaVolatility");
+  expect_series(run_kind("Garch11", {omega, alpha, beta}, closes), ga, 0.0, "Garch11");
 }
 
 TEST(Volatility, JumpIndicatorFlagsOutliers) {
@@ -143,11 +120,11 @@ TEST(Volatility, JumpIndicatorFlagsOutliers) {
   std::vector<double> closes = {100};
   for (int i = 0; i < 30; ++i) closes.push_back(closes.back() * (i % 2 ? 1.001 : 0.9995));
   closes.push_back(closes.back() * 1.2);
-  auto up = run("JumpIndicator", {10, 3}, closes);
+  auto up = run_kind("JumpIndicator", {10, 3}, closes);
   EXPECT_EQ(*up.back(), 1.0);
   closes.pop_back();
   closes.push_back(closes.back() * 0.8);
-  EXPECT_EQ(*run("JumpIndicator", {10, 3}, closes).back(), -1.0);
+  EXPECT_EQ(*run_kind("JumpIndicator", {10, 3}, closes).back(), -1.0);
 
   const auto walk = random_walk(2000, 14, 200.0);
   const auto r = log_returns(walk);
@@ -158,7 +135,7 @@ TEST(Volatility, JumpIndicatorFlagsOutliers) {
     const double m = mean_of(r, t - n, n), s = sample_sd(r, t - n, n);
     want[t] = s == 0 ? 0.0 : (r[t] - m > s * k ? 1.0 : (r[t] - m < -(k * s) ? -1.0 : 0.0));
   }
-  expect_series_near(run("JumpIndicator", {double(n), k}, walk), want, 0.0, "JumpIndicator");
+  expect_series(run_kind("JumpIndicator", {double(n), k}, walk), want, 0.0, "JumpIndicator");
 }
 
 TEST(Volatility, UlcerIndexAndRviMatchReferences) {
@@ -173,7 +150,7 @@ TEST(Volatility, UlcerIndexAndRviMatchReferences) {
     dd[t] = pct * pct;
     if (t >= 2 * n - 2) ulcer[t] = std::sqrt(mean_of(dd, t + 1 - n, n));
   }
-  expect_series_near(run("UlcerIndex", {double(n)}, closes), ulcer, 1e-10, "UlcerIndex");
+  expect_series(run_kind("UlcerIndex", {double(n)}, closes), ulcer, 1e-10, "UlcerIndex");
 
   Series rvi(closes.size());
   std::vector<double> ups, downs;
@@ -194,7 +171,7 @@ TEST(Volatility, UlcerIndexAndRviMatchReferences) {
     }
     rvi[t] = u + d == 0 ? 50.0 : 100.0 * u / (u + d);
   }
-  expect_series_near(run("RviVolatility", {double(n)}, closes), rvi, 1e-9, "RviVolatility");
+  expect_series(run_kind("RviVolatility", {double(n)}, closes), rvi, 1e-9, "RviVolatility");
 }
 
 TEST(Volatility, DegenerateSeries) {
@@ -203,45 +180,39 @@ TEST(Volatility, DegenerateSeries) {
            {"HistoricalVolatility", {5, 252}}, {"RealizedVolatility", {5}}, {"BipowerVariation", {5}},
            {"VolatilityOfVolatility", {4, 3}}, {"EwmaVolatility", {0.9}}, {"JumpIndicator", {5, 2}},
            {"UlcerIndex", {5}}}) {
-    EXPECT_EQ(*run(kind, params, flat).back(), 0.0) << kind;
+    EXPECT_EQ(*run_kind(kind, params, flat).back(), 0.0) << kind;
   }
-  EXPECT_EQ(*run("RviVolatility", {5}, flat).back(), 50.0);
+  EXPECT_EQ(*run_kind("RviVolatility", {5}, flat).back(), 50.0);
   // Flat after movement: the re-centred sums give exactly 0 again.
   auto moved = random_walk(200, 2, 100.0);
   moved.insert(moved.end(), 60, moved.back());
-  EXPECT_EQ(*run("HistoricalVolatility", {5, 252}, moved).back(), 0.0);
-  EXPECT_EQ(*run("UlcerIndex", {1}, moved).back(), 0.0);
+  EXPECT_EQ(*run_kind("HistoricalVolatility", {5, 252}, moved).back(), 0.0);
+  EXPECT_EQ(*run_kind("UlcerIndex", {1}, moved).back(), 0.0);
   // n = 1 gives |r|; GARCH's first value is the long-run level whatever r.
-  auto rv1 = run("RealizedVolatility", {1}, {100, 110, 99});
+  auto rv1 = run_kind("RealizedVolatility", {1}, {100, 110, 99});
   EXPECT_DOUBLE_EQ(*rv1[1], std::fabs(std::log(110.0 / 100.0)));
-  EXPECT_EQ(*run("Garch11", {1e-4, 0.1, 0.5}, {100, 300})[1], std::sqrt(1e-4 / ((1.0 - 0.1) - 0.5)));
-  EXPECT_EQ(*run("EwmaVolatility", {0.9}, {100, 50})[1], std::sqrt(std::log(0.5) * std::log(0.5)));
+  EXPECT_EQ(*run_kind("Garch11", {1e-4, 0.1, 0.5}, {100, 300})[1], std::sqrt(1e-4 / ((1.0 - 0.1) - 0.5)));
+  EXPECT_EQ(*run_kind("EwmaVolatility", {0.9}, {100, 50})[1], std::sqrt(std::log(0.5) * std::log(0.5)));
 }
 
 TEST(Volatility, RefusedClosesLeaveStateUntouched) {
   const auto closes = random_walk(800, 23, 400.0);
-  std::vector<double> gappy;
+  Gapped gappy, gappy_log;
   for (std::size_t i = 0; i < closes.size(); ++i) {
-    gappy.push_back(closes[i]);
-    if (i % 41 == 3) gappy.push_back(kNaN);
-    if (i % 53 == 7) gappy.push_back(kInf);
+    gappy.add(closes[i], false);
+    if (i % 41 == 3) gappy.add(kNaN, true);
+    if (i % 53 == 7) gappy.add(kInf, true);
   }
-  std::vector<double> gappy_log = gappy;
-  gappy_log.insert(gappy_log.begin() + 100, {0.0, -1.0, -0.0, -4.9e-324});
+  // The log-return kinds also refuse closes that are not strictly positive.
+  gappy_log = gappy;
+  gappy_log.closes.insert(gappy_log.closes.begin() + 100, {0.0, -1.0, -0.0, -4.9e-324});
+  gappy_log.gap_of.insert(gappy_log.gap_of.begin() + 100, 4, true);
   for (const auto& [kind, params] : std::vector<std::pair<std::string, std::vector<double>>>{
            {"HistoricalVolatility", {6, 365}}, {"RealizedVolatility", {6}}, {"BipowerVariation", {6}},
            {"EwmaVolatility", {0.8}}, {"Garch11", {1e-6, 0.1, 0.8}}, {"JumpIndicator", {6, 2}},
            {"VolatilityOfVolatility", {5, 4}}, {"UlcerIndex", {6}}, {"RviVolatility", {6}}}) {
     const bool log_kind = kind != "UlcerIndex" && kind != "RviVolatility";
-    const auto& input = log_kind ? gappy_log : gappy;
-    const Series clean = run(kind, params, closes);
-    const Series got = run(kind, params, input);
-    Series filtered;
-    for (std::size_t i = 0; i < input.size(); ++i) {
-      if (std::isfinite(input[i]) && input[i] > 0) filtered.push_back(got[i]);
-      else EXPECT_FALSE(got[i].has_value()) << kind;
-    }
-    expect_series_near(filtered, clean, 0.0, kind);
+    expect_gaps_leave_no_trace(kind, params, closes, log_kind ? gappy_log : gappy);
   }
 }
 

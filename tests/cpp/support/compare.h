@@ -1,30 +1,75 @@
-// Comparing an indicator's bar-by-bar output with a reference series.
+// Comparing an indicator's bar-by-bar output with a reference series: within a
+// relative tolerance, or bit for bit (so -0.0 and +0.0 differ; NaN matches NaN).
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
-#include <vector>
+
+#include "support/series.h"
 
 namespace vsci::testing {
 
-using Series = std::vector<std::optional<double>>;
+// Equal, or both NaN.
+inline bool same_value(double a, double b) { return (std::isnan(a) && std::isnan(b)) || a == b; }
 
-// Same presence on every bar; values within rel * max(1, |expected|), or
-// bit-identical when rel is 0.
-inline void expect_series_near(const Series& got, const Series& want, double rel, const std::string& what) {
-  ASSERT_EQ(got.size(), want.size()) << what;
+// The same bits, or both NaN; both empty also counts.
+inline bool same_bits(const std::optional<double>& a, const std::optional<double>& b) {
+  if (a.has_value() != b.has_value()) return false;
+  if (!a) return true;
+  if (std::isnan(*a) && std::isnan(*b)) return true;
+  return std::bit_cast<std::uint64_t>(*a) == std::bit_cast<std::uint64_t>(*b);
+}
+
+// rel_tol 0 compares bit for bit; otherwise |got - want| <= rel_tol * max(1, |want|).
+inline bool close_enough(double got, double want, double rel_tol) {
+  if (rel_tol == 0.0 || !std::isfinite(want)) return same_bits(got, want);
+  return std::fabs(got - want) <= rel_tol * std::max(1.0, std::fabs(want));
+}
+
+inline std::string show(const std::optional<double>& v) {
+  if (!v) return "none";
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.17g", *v);
+  return buf;
+}
+
+// Bit-exact comparison; reports the first differing bar only.
+inline ::testing::AssertionResult same_series(const Series& got, const Series& want) {
+  if (got.size() != want.size()) return ::testing::AssertionFailure() << "length differs";
   for (std::size_t i = 0; i < got.size(); ++i) {
-    ASSERT_EQ(got[i].has_value(), want[i].has_value()) << what << " presence differs at bar " << i;
-    if (!got[i]) continue;
-    if (rel == 0.0) {
-      ASSERT_EQ(*got[i], *want[i]) << what << " at bar " << i;
-    } else {
-      ASSERT_NEAR(*got[i], *want[i], rel * std::fmax(1.0, std::fabs(*want[i]))) << what << " at bar " << i;
+    if (!same_bits(got[i], want[i])) {
+      return ::testing::AssertionFailure() << "bar " << i << ": got " << show(got[i]) << ", want " << show(want[i]);
     }
   }
+  return ::testing::AssertionSuccess();
+}
+
+// Same bars with values, values close_enough, and at least one value; reports
+// the first difference only.
+inline void expect_series(const Series& got, const Series& want, double tol, const std::string& what) {
+  ASSERT_EQ(got.size(), want.size()) << what;
+  std::size_t values = 0;
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    if (got[i].has_value() != want[i].has_value()) {
+      ADD_FAILURE() << what << ": bar " << i << (got[i] ? " has a value, expected none" : " has no value");
+      return;
+    }
+    if (!got[i]) continue;
+    ++values;
+    if (!close_enough(*got[i], *want[i], tol)) {
+      ADD_FAILURE() << what << ": bar " << i << " gave " << show(got[i]) << ", expected " << show(want[i])
+                    << " (diff " << *got[i] - *want[i] << ")";
+      return;
+    }
+  }
+  EXPECT_GT(values, 0u) << what << ": the comparison saw no value";
 }
 
 // The bar index of the first value, or -1.

@@ -1,0 +1,149 @@
+// Batch reference computations written straight from their definitions over
+// plain arrays (index arithmetic, no rings), for tests to compare streaming
+// results against: the averaging cores bit for bit, and plain window
+// statistics. Inputs are all finite.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "support/series.h"
+
+namespace vsci::testing::ref {
+
+// Runs a reference over the present values of `in` (what a chained stage is
+// fed) and puts each result back at the bar its input came from.
+template <class F>
+Series over_present(const Series& in, F reference) {
+  std::vector<double> present;
+  for (const auto& x : in)
+    if (x) present.push_back(*x);
+  const Series inner = reference(present);
+  Series out(in.size());
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < in.size(); ++i)
+    if (in[i]) out[i] = inner[k++];
+  return out;
+}
+
+// Running sum x + (sum - old) from +0.0, re-summed exactly from -0.0 over the
+// window on every 16p-th input when `resum` is set.
+inline Series sma(const std::vector<double>& xs, std::size_t p, bool resum = true) {
+  Series out(xs.size());
+  double sum = 0.0;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    sum = i < p ? xs[i] + sum : xs[i] + (sum - xs[i - p]);
+    if (resum && (i + 1) % (16 * p) == 0) {
+      double s = -0.0;
+      for (std::size_t j = i + 1 - p; j <= i; ++j) s = s + xs[j];
+      sum = s;
+    }
+    if (i + 1 >= p) out[i] = sum / static_cast<double>(p);
+  }
+  return out;
+}
+
+// Seeded by the mean of the first p inputs (summed from -0.0), then one fused
+// step alpha * x + round((1 - alpha) * value).
+inline Series ema(const std::vector<double>& xs, std::size_t p) {
+  Series out(xs.size());
+  const double alpha = 2.0 / (static_cast<double>(p) + 1.0);
+  const double keep = 1.0 - alpha;
+  double seed = -0.0;
+  double value = 0.0;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    if (i < p) {
+      seed = xs[i] + seed;
+      if (i + 1 < p) continue;
+      value = seed / static_cast<double>(p);
+    } else {
+      const double kept = keep * value;
+      value = std::fma(alpha, xs[i], kept);
+    }
+    out[i] = value;
+  }
+  return out;
+}
+
+// The same Ema over the present entries of a series with gaps.
+inline Series ema(const Series& in, std::size_t p) {
+  return over_present(in, [p](const std::vector<double>& v) { return ema(v, p); });
+}
+
+// Weights 1 (oldest) .. p (newest) over the divisor (p + 1) * p * 0.5; running
+// weighted and plain sums, both re-summed from -0.0 on the 17p-th, 33p-th ...
+// input when `resum` is set.
+inline Series wma(const std::vector<double>& xs, std::size_t p, bool resum = true) {
+  Series out(xs.size());
+  const double n = static_cast<double>(p);
+  const double denominator = (n + 1.0) * n * 0.5;
+  double plain = 0.0;
+  double weighted = 0.0;
+  auto exact = [&](std::size_t last) {
+    plain = -0.0;
+    weighted = -0.0;
+    for (std::size_t j = 0; j < p; ++j) {
+      const double v = xs[last + 1 - p + j];
+      plain = plain + v;
+      weighted = weighted + (static_cast<double>(j) + 1.0) * v;
+    }
+  };
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    const double x = xs[i];
+    if (i + 1 < p) {
+      plain = plain + x;
+      continue;
+    }
+    if (i + 1 == p) {
+      plain = plain + x;
+      const double keep_plain = plain;
+      exact(i);
+      plain = keep_plain;
+    } else {
+      weighted = (weighted - plain) + x * n;
+      plain = x + (plain - xs[i - p]);
+      if (resum && (i + 1 - p) % (16 * p) == 0) exact(i);
+    }
+    out[i] = weighted / denominator;
+  }
+  return out;
+}
+
+// Plain mean, summed from +0.0 oldest first.
+inline double mean(const std::vector<double>& w) {
+  double s = 0.0;
+  for (double v : w) s += v;
+  return s / static_cast<double>(w.size());
+}
+
+// Mean of the last p present entries, summed afresh for every window.
+inline Series fresh_sma(const Series& in, std::size_t p) {
+  Series out(in.size());
+  std::vector<double> seen;
+  for (std::size_t i = 0; i < in.size(); ++i) {
+    if (!in[i]) continue;
+    seen.push_back(*in[i]);
+    if (seen.size() < p) continue;
+    out[i] = mean(std::vector<double>(seen.end() - static_cast<std::ptrdiff_t>(p), seen.end()));
+  }
+  return out;
+}
+
+inline std::vector<double> sorted(std::vector<double> w) {
+  std::sort(w.begin(), w.end());
+  return w;
+}
+
+// Linear interpolation between the order statistics at position p * (n - 1).
+inline double quantile(const std::vector<double>& w, double p) {
+  const auto s = sorted(w);
+  const double pos = p * static_cast<double>(s.size() - 1);
+  const std::size_t i = static_cast<std::size_t>(std::floor(pos));
+  if (i + 1 >= s.size()) return s.back();
+  return s[i] + (pos - std::floor(pos)) * (s[i + 1] - s[i]);
+}
+
+}  // namespace vsci::testing::ref
