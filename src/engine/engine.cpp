@@ -134,7 +134,7 @@ void Engine::store_outputs(IndicatorSlot& slot, BarRecord& record) {
     if (key == nullptr) {
       keys.push_back({std::string(out.name), storage_slot(references_.find_output(slot.name, out.name))});
       key = &keys.back();
-      // Bars pushed before this key had a slot hold no place for it.
+      // This bar's record was pushed before the key had a slot.
       if (record.values.size() < storage_count_) record.values.resize(storage_count_);
     }
     if (key->slot != NO_SLOT) record.set(key->slot, out.value);
