@@ -7,25 +7,33 @@
 
 #include "engine/feed_checks.h"
 #include "engine/metrics.h"
-#include "factory/build_indicator.h"
 
 namespace vsci {
 
 namespace {
 
 // Whether some key of the table starts with "name.", i.e. some rule can read
-// an output of the indicator called `name`.
-bool has_output_keys(const SlotTable& table, std::string_view name) {
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    std::string_view key = table.key(static_cast<Slot>(i));
-    if (key.size() > name.size() && key[name.size()] == '.' && key.substr(0, name.size()) == name) return true;
+// an output of the indicator called `name`. Keys are sorted bytewise, so the
+// first key not below "name." decides.
+bool has_output_keys(const SlotTable& table, const std::string& name) {
+  const std::string prefix = name + '.';
+  std::size_t lo = 0;
+  std::size_t hi = table.size();
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (table.key(static_cast<Slot>(mid)) < prefix) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
   }
-  return false;
+  return lo < table.size() && table.key(static_cast<Slot>(lo)).starts_with(prefix);
 }
 
 }  // namespace
 
-Expected<Engine, BacktestError> Engine::create(StrategySpec spec, double capital, std::size_t candle_count) {
+Expected<Engine, BacktestError> Engine::create(StrategySpec spec, double capital, std::size_t candle_count,
+                                               IndicatorBuilder build) {
   if (auto valid = spec.validate(); !valid.ok()) return unexpected(std::move(valid).error());
 
   Engine engine;
@@ -35,7 +43,7 @@ Expected<Engine, BacktestError> Engine::create(StrategySpec spec, double capital
   std::uint64_t largest_warmup = 0;
   engine.slots_.reserve(s.indicators.size());
   for (const auto& [name, declared] : s.indicators) {
-    auto built = build_indicator(declared.type, declared.params);
+    auto built = build(declared.type, declared.params);
     if (!built.ok()) return unexpected(std::move(built).error());
     IndicatorSlot slot;
     slot.name = name;
@@ -45,19 +53,32 @@ Expected<Engine, BacktestError> Engine::create(StrategySpec spec, double capital
   }
   engine.warmup_ = s.warmup ? *s.warmup : largest_warmup;
 
-  // Values nobody reads get no slot: storing them could not change a decision.
-  const SlotTable table = bind_slots(s);
+  // Only referenced keys are kept, each in a storage slot given when a value
+  // can first arrive for it: now for a declared name, at the first output of
+  // that name for an output key. Values nobody reads are never stored.
+  std::vector<std::string> keys;
+  for_each_rule(s, [&](const Rule& rule) {
+    for_each_reference(rule, [&](const Operand& op) { keys.push_back(op.reference); });
+  });
+  engine.references_ = SlotTable(std::move(keys));
+  engine.storage_.assign(engine.references_.size(), NO_SLOT);
   for (IndicatorSlot& slot : engine.slots_) {
-    slot.value_slot = table.find(slot.name);
-    slot.outputs_read = has_output_keys(table, slot.name);
+    const Slot reference = engine.references_.find(slot.name);
+    if (reference != NO_SLOT) {
+      engine.storage_[reference] = static_cast<Slot>(engine.storage_count_++);
+      slot.value_slot = engine.storage_[reference];
+    }
+    slot.outputs_read = has_output_keys(engine.references_, slot.name);
   }
-  engine.table_ = table;
+  for_each_rule(s, [&](Rule& rule) {
+    for_each_reference(rule, [&](Operand& op) { op.slot = engine.storage_[engine.references_.find(op.reference)]; });
+  });
 
   // The window never needs more records than there are bars.
   const std::uint64_t lookback = s.lookback();
   std::uint64_t capacity = lookback == UINT64_MAX ? lookback : lookback + 1;
   capacity = std::min<std::uint64_t>(capacity, std::max<std::size_t>(candle_count, 1));
-  engine.history_ = HistoryWindow(static_cast<std::size_t>(capacity), table.size());
+  engine.history_ = HistoryWindow(static_cast<std::size_t>(capacity), engine.storage_count_);
 
   engine.maker_rate_ = s.costs.maker_bps / 10000.0;
   engine.taker_rate_ = s.costs.taker_bps / 10000.0;
@@ -65,6 +86,21 @@ Expected<Engine, BacktestError> Engine::create(StrategySpec spec, double capital
   engine.initial_capital_ = capital;
   engine.equity_.reserve(candle_count);
   return engine;
+}
+
+Slot Engine::storage_slot(Slot reference) {
+  if (reference == NO_SLOT) return NO_SLOT;
+  Slot& stored = storage_[reference];
+  if (stored != NO_SLOT) return stored;
+  stored = static_cast<Slot>(storage_count_++);
+  // Rare (once per key): point the rules' operands that name the key at it.
+  const std::string& key = references_.key(reference);
+  for_each_rule(spec_, [&](Rule& rule) {
+    for_each_reference(rule, [&](Operand& op) {
+      if (op.reference == key) op.slot = stored;
+    });
+  });
+  return stored;
 }
 
 bool Engine::in_position() const { return std::fabs(qty_) > EPS; }
@@ -96,8 +132,10 @@ void Engine::store_outputs(IndicatorSlot& slot, BarRecord& record) {
       }
     }
     if (key == nullptr) {
-      keys.push_back({std::string(out.name), table_.find_output(slot.name, out.name)});
+      keys.push_back({std::string(out.name), storage_slot(references_.find_output(slot.name, out.name))});
       key = &keys.back();
+      // This bar's record was pushed before the key had a slot.
+      if (record.values.size() < storage_count_) record.values.resize(storage_count_);
     }
     if (key->slot != NO_SLOT) record.set(key->slot, out.value);
   }
@@ -135,6 +173,8 @@ Expected<void, BacktestError> Engine::step(const Candle& candle, const BarFeeds&
   ctx.cross_section = section;
 
   BarRecord& record = history_.push(candle);
+  // A reused record may predate slots given since it was first filled.
+  if (record.values.size() < storage_count_) record.values.resize(storage_count_);
   for (IndicatorSlot& slot : slots_) {
     const std::optional<double> value = slot.indicator->update(ctx);
     if (!value) continue;

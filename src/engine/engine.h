@@ -18,6 +18,7 @@
 #include "engine/bar_record.h"
 #include "engine/result.h"
 #include "engine/strategy_spec.h"
+#include "factory/build_indicator.h"
 #include "indicators/indicator.h"
 #include "util/expected.h"
 
@@ -37,9 +38,15 @@ struct PendingOrder {
 
 class Engine {
  public:
+  // Builds one declared indicator from its kind name and parameters.
+  using IndicatorBuilder = Expected<IndicatorPtr, BacktestError> (*)(std::string_view type,
+                                                                     std::span<const double> params);
+
   // `candle_count` only bounds the history window: it never needs more records
-  // than there are bars.
-  static Expected<Engine, BacktestError> create(StrategySpec spec, double capital, std::size_t candle_count);
+  // than there are bars. `build` is the indicator factory unless a caller
+  // (a test) stands in its own kinds.
+  static Expected<Engine, BacktestError> create(StrategySpec spec, double capital, std::size_t candle_count,
+                                                IndicatorBuilder build = build_indicator);
 
   Expected<void, BacktestError> step(const Candle& candle, const BarFeeds& feeds);
 
@@ -65,6 +72,11 @@ class Engine {
     bool outputs_read = false;
     std::vector<OutputKey> output_keys;  // filled as output names are met
   };
+
+  // The storage slot of a referenced key (an index into references_), given
+  // and bound into the rules the first time an output of that key arrives.
+  // NO_SLOT for a key no rule reads.
+  Slot storage_slot(Slot reference);
 
   // What the bar being stepped offers to fills and exits.
   struct BarView {
@@ -92,8 +104,14 @@ class Engine {
   void apply_protective_exits(const BarView& bar);
   void charge_funding(const DerivativesTick* tick);
 
-  StrategySpec spec_;  // its rule references bound to table_'s slots
-  SlotTable table_;
+  StrategySpec spec_;  // its rule references bound to storage slots
+  // Every key the rules reference, and the storage slot each has been given
+  // (NO_SLOT until a value can arrive for it). Bars keep one place per
+  // storage slot only, so references to outputs that never come cost no
+  // memory per bar.
+  SlotTable references_;
+  std::vector<Slot> storage_;
+  std::size_t storage_count_ = 0;
   std::vector<IndicatorSlot> slots_;
   std::uint64_t warmup_ = 0;
   HistoryWindow history_;

@@ -1,0 +1,194 @@
+// The trading rules the other scenario tests leave to one side: the short
+// side of every entry trigger and protective exit, how latency and an
+// untriggered order wait, a pending exit outlived by its position, and the
+// sizing and slippage corners (no size, skipped returns, the size behind
+// volume impact, the midpoint of huge quotes). Expectations are worked out
+// here from the rules, in the order they state the arithmetic.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "engine_test_support.h"
+
+namespace vsci::testing {
+namespace {
+
+const std::string kNoIndicators = "{}";
+
+json::Value run_members(const std::string& entry, const std::string& exit, const std::string& members,
+                        const std::vector<Bar>& bs, const std::string& extra = "") {
+  return run_ok(request_json(spec_json(kNoIndicators, entry, exit, members), bs, extra));
+}
+
+std::string short_members(const std::string& rest) {
+  return R"("short_entry":)" + close_eq(100) + R"(,"sizing":{"type":"fixed_qty","qty":1})" + rest;
+}
+
+TEST(EngineOrders, ShortEntriesMirrorTheLongTriggers) {
+  const auto entry_price = [](const std::string& execution, const std::vector<Bar>& bs) {
+    const auto doc = run_members(kNever, kNever, short_members(R"(,"execution":)" + execution), bs);
+    if (trades_of(doc).size() != 1) return std::pair<std::int64_t, double>{-1, -1.0};
+    const auto& t = trades_of(doc)[0];
+    EXPECT_EQ(num_at(t, "qty"), -1.0);
+    return std::pair{int_at(t, "entry_time"), num_at(t, "entry_price")};
+  };
+  const Bar b0{1000, 100, 100, 100, 100, 0};
+  // Limit L above the close: triggered when the high reaches L, filled at
+  // the better (higher) of the open and L.
+  const std::string limit = R"({"order_type":"limit","limit_offset_pct":2})";
+  const double l = 100.0 * (1.0 + 2.0 / 100.0);
+  EXPECT_EQ(entry_price(limit, {b0, {2000, 100, 101.5, 99, 100, 0}, {3000, 103, 104, 102.5, 103, 0}}),
+            (std::pair<std::int64_t, double>{3000, std::fmax(103.0, l)}));
+  EXPECT_EQ(entry_price(limit, {b0, {2000, 101, 102.5, 100, 101, 0}}),
+            (std::pair<std::int64_t, double>{2000, std::fmax(101.0, l)}));
+  // Stop S below the close: triggered when the low reaches S, filled at the
+  // lower of the open and S.
+  const std::string stop = R"({"order_type":"stop","stop_offset_pct":-2})";
+  const double s = 100.0 * (1.0 + -2.0 / 100.0);
+  EXPECT_EQ(entry_price(stop, {b0, {2000, 100, 101, 98.5, 99, 0}, {3000, 97, 98, 96, 97, 0}}),
+            (std::pair<std::int64_t, double>{3000, std::fmin(97.0, s)}));
+  EXPECT_EQ(entry_price(stop, {b0, {2000, 99, 99.5, 97.5, 98, 0}}),
+            (std::pair<std::int64_t, double>{2000, std::fmin(99.0, s)}));
+  // Stop-limit: the low must reach S and the high L; filled at
+  // max(min(O, S), L).
+  const std::string stop_limit = R"({"order_type":"stop_limit","stop_offset_pct":-2,"limit_offset_pct":-3})";
+  const double sl_limit = 100.0 * (1.0 + -3.0 / 100.0);
+  EXPECT_EQ(entry_price(stop_limit, {b0, {2000, 96, 96.5, 95, 96, 0}, {3000, 99, 99.5, 97.5, 98, 0}}),
+            (std::pair<std::int64_t, double>{3000, std::fmax(std::fmin(99.0, s), sl_limit)}));
+  EXPECT_EQ(entry_price(stop_limit, {b0, {2000, 96.5, 97.5, 95, 96, 0}}),
+            (std::pair<std::int64_t, double>{2000, std::fmax(std::fmin(96.5, s), sl_limit)}));
+}
+
+TEST(EngineOrders, ShortProtectiveExitsTestTheHigh) {
+  const auto only_trade = [](const std::string& risk, const std::vector<Bar>& bs, const std::string& capital = "") {
+    const auto doc = run_members(kNever, kNever, short_members(R"(,"risk":)" + risk), bs, capital);
+    EXPECT_EQ(trades_of(doc).size(), 1u);
+    return trades_of(doc).empty() ? json::Value() : trades_of(doc)[0];
+  };
+  const Bar b0{1000, 100, 100, 100, 100, 0};
+  // Sold at 100: the stop-loss sits above, at 105, and a gap open above it
+  // exits at the open.
+  const double level = 100.0 * (1.0 + 5.0 / 100.0);
+  for (const auto& [open, high, exit] : {std::tuple{103.0, 106.0, std::fmax(level, 103.0)},
+                                         std::tuple{108.0, 109.0, std::fmax(level, 108.0)}}) {
+    const auto t = only_trade(R"({"stop_loss_pct":5})",
+                              {b0, {2000, 100, 104, 99, 103, 0}, {3000, open, high, 102, 105, 0}});
+    expect_trade(t, {2000, 3000, 100, exit, -1, -(exit - 100.0), -(exit - 100.0), "stop_loss"});
+  }
+  // The trailing stop follows the lowest low, the bar's own low included.
+  const double trail = std::fmax(85.0 * (1.0 + 10.0 / 100.0), 96.0);
+  expect_trade(only_trade(R"({"trailing_stop_pct":10})",
+                          {b0, {2000, 100, 100, 95, 96, 0}, {3000, 96, 97, 85, 86, 0}}),
+               {2000, 3000, 100, trail, -1, 100.0 - trail, 100.0 - trail, "trailing_stop"});
+  // Two sold at 100 from cash 100 (leverage 2) leave cash 300: the account
+  // is worth nothing at 300 / 2 = 150, which a high of 151 reaches.
+  const auto doc = run_members(
+      kNever, kNever,
+      R"("short_entry":)" + close_eq(100) +
+          R"(,"sizing":{"type":"fixed_qty","qty":2},"risk":{"max_leverage":2,"liquidation":true})",
+      {b0, {2000, 100, 120, 95, 110, 0}, {3000, 140, 151, 139, 150, 0}}, R"("capital":100)");
+  ASSERT_EQ(trades_of(doc).size(), 1u);
+  const double cash = 100.0 - 100.0 * -2.0;
+  const double lq = -cash / -2.0;
+  expect_trade(trades_of(doc)[0], {2000, 3000, 100, lq, -2, -2.0 * (lq - 100.0), -2.0 * (lq - 100.0) / 200.0 * 100.0,
+                                   "liquidation"});
+  EXPECT_EQ(equity_of(doc), (std::vector<double>{100, cash + -2.0 * 110.0, cash + lq * -2.0}));
+}
+
+TEST(EngineOrders, LatencyIsWaitedOnceAndAPendingExitOutlivesItsPosition) {
+  const std::string qty1 = R"("sizing":{"type":"fixed_qty","qty":1})";
+  // Placed on bar 0 with two bars of latency: first worked on bar 3.
+  auto doc = run_members(close_eq(100), kNever, qty1 + R"(,"execution":{"latency_bars":2})",
+                         flat_bars({100, 101, 102, 103, 104}));
+  ASSERT_EQ(trades_of(doc).size(), 1u);
+  EXPECT_EQ(int_at(trades_of(doc)[0], "entry_time"), 4000);
+  EXPECT_EQ(num_at(trades_of(doc)[0], "entry_price"), 103.0);
+
+  // A limit at 98 with one bar of latency: bar 1 would fill it but is
+  // waited out; bar 2 does not reach it; from then on every bar is tried
+  // without waiting again, and bar 3 fills it.
+  doc = run_members(close_eq(100), kNever,
+                    qty1 + R"(,"execution":{"order_type":"limit","limit_offset_pct":-2,"latency_bars":1})",
+                    bars({{100, 100, 100, 100}, {97, 97, 96, 97}, {99, 100, 98.5, 99}, {99, 99, 97, 98}}));
+  ASSERT_EQ(trades_of(doc).size(), 1u);
+  EXPECT_EQ(int_at(trades_of(doc)[0], "entry_time"), 4000);
+  EXPECT_EQ(num_at(trades_of(doc)[0], "entry_price"), std::fmin(99.0, 100.0 * (1.0 + -2.0 / 100.0)));
+
+  // Bought at bar 2's open; bar 2's exit signal waits a bar, and meanwhile
+  // bar 3's stop-loss closes the position. The waiting exit still blocks
+  // bar 3's entry signal, does nothing on bar 4 and is gone, so bar 4's
+  // signal is the one filled, at bar 6's open.
+  doc = run_members(close_eq(100), R"({"ge":[{"price":"close"},101]})",
+                    qty1 + R"(,"risk":{"stop_loss_pct":5},"execution":{"latency_bars":1})",
+                    bars({{100, 100, 100, 100},
+                          {100, 100, 100, 100},
+                          {100, 101, 100, 101},
+                          {100, 100, 94, 100},
+                          {100, 100, 100, 100},
+                          {100, 100, 100, 100},
+                          {102, 102, 102, 102}}));
+  const auto& trades = trades_of(doc);
+  ASSERT_EQ(trades.size(), 2u);
+  const double stop = std::fmin(100.0 * (1.0 - 5.0 / 100.0), 100.0);
+  expect_trade(trades[0], {3000, 4000, 100, stop, 1, stop - 100.0, stop - 100.0, "stop_loss"});
+  expect_trade(trades[1], {7000, 7000, 102, 102, 1, 0, 0, "end"});
+}
+
+TEST(EngineOrders, SizingAndSlippageCorners) {
+  const auto first_trade = [](const std::string& members, const std::vector<Bar>& bs, const std::string& entry,
+                              const std::string& extra = "") {
+    const auto doc = run_members(entry, kNever, members, bs, extra);
+    return trades_of(doc).empty() ? json::Value() : trades_of(doc)[0];
+  };
+  const auto bs = flat_bars({100, 100, 100});
+  // risk_per_trade with a stop-loss that is not above 0: no size, no trade.
+  for (const char* stop : {"0", "-1"}) {
+    EXPECT_TRUE(first_trade(R"("sizing":{"type":"risk_per_trade","risk_pct":1},"risk":{"stop_loss_pct":)" +
+                                std::string(stop) + "}",
+                            bs, kAlways)
+                    .is_null())
+        << stop;
+  }
+
+  // vol_target: the pair that starts at a zero close gives no return; the
+  // other two (100 -> 110 -> 99) make the volatility.
+  {
+    const double r1 = 110.0 / 100.0 - 1.0;
+    const double r2 = 99.0 / 110.0 - 1.0;
+    const double mean = (r1 + r2) / 2.0;
+    const double vol = std::sqrt(((r1 - mean) * (r1 - mean) + (r2 - mean) * (r2 - mean)) / 2.0);
+    const double f = 98.0;
+    const double raw = 0.01 * 10000.0 / vol / f;
+    const auto t = first_trade(R"("sizing":{"type":"vol_target","target_vol":0.01,"lookback":4})",
+                               flat_bars({0, 100, 110, 99, 98}), close_eq(99));
+    EXPECT_DOUBLE_EQ(num_at(t, "qty"), std::fmin(f * raw, 10000.0) / f);
+  }
+
+  // volume_impact prices the slippage on the size wanted at the open (50),
+  // then sizes again at the slipped price.
+  {
+    const double q0 = std::fmin(100.0 * (0.5 * 10000.0 / 100.0), 10000.0) / 100.0;
+    const double fill = 100.0 * (1.0 + 0.1 * q0 / 1000.0);
+    const double q = std::fmin(fill * (0.5 * 10000.0 / fill), 10000.0) / fill;
+    const auto t = first_trade(
+        R"("sizing":{"type":"fixed_fraction","fraction":0.5},"costs":{"slippage":{"type":"volume_impact","coef":0.1}})",
+        flat_bars({100, 100}, 1000), close_eq(100));
+    EXPECT_EQ(num_at(t, "entry_price"), fill);
+    EXPECT_DOUBLE_EQ(num_at(t, "qty"), q);
+  }
+
+  // Quotes so large that their sum overflows still have a finite midpoint:
+  // bid 1e308 and ask 1.2e308 give u = 0.1e308 / 1.1e308.
+  {
+    const std::string book = R"({"bids":[[1e308,1]],"asks":[[1.2e308,1]]})";
+    const double u = (1.2e308 - 1e308) / 2.0 / (1e308 / 2.0 + 1.2e308 / 2.0);
+    const auto t = first_trade(R"("sizing":{"type":"fixed_qty","qty":1},"costs":{"slippage":{"type":"spread"}})",
+                               flat_bars({100, 100}), close_eq(100), "\"books\":[" + book + "," + book + "]");
+    EXPECT_EQ(num_at(t, "entry_price"), 100.0 * (1.0 + u));
+    EXPECT_GT(u, 0.09);
+  }
+}
+
+}  // namespace
+}  // namespace vsci::testing
