@@ -174,6 +174,29 @@ TEST(Volatility, UlcerIndexAndRviMatchReferences) {
   expect_series(run_kind("RviVolatility", {double(n)}, closes), rvi, 1e-9, "RviVolatility");
 }
 
+TEST(Volatility, UlcerIndexSumLeavesNoResidueOnceTheDrawdownsLeave) {
+  // A deep drawdown, then ones too small to register in the running sum, then
+  // new highs: subtracting the deep one and the small ones leaves a residue
+  // below 0 before the next exact re-summation.
+  const double below = std::nextafter(100.0, 0.0);
+  const std::vector<double> closes = {100, 100, 100, 50, 100 * (1 - 1e-12), below, 101, 102, 103, 104, 105, 106};
+  const std::size_t n = 4;
+  std::vector<double> dd(closes.size(), 0.0);
+  Series want(closes.size());
+  for (std::size_t t = n - 1; t < closes.size(); ++t) {
+    double peak = closes[t + 1 - n];
+    for (std::size_t i = t + 2 - n; i <= t; ++i) peak = std::max(peak, closes[i]);
+    const double pct = (closes[t] - peak) * 100.0 / peak;
+    dd[t] = pct * pct;
+    if (t >= 2 * n - 2) want[t] = std::sqrt(mean_of(dd, t + 1 - n, n));
+  }
+  const Series got = run_kind("UlcerIndex", {double(n)}, closes);
+  expect_series(got, want, 1e-9, "UlcerIndex");
+  // Once no drawdown is left in the window the value is exactly 0.
+  EXPECT_TRUE(same_bits(got[9], 0.0)) << show(got[9]);
+  EXPECT_TRUE(same_bits(got[10], 0.0)) << show(got[10]);
+}
+
 TEST(Volatility, DegenerateSeries) {
   const std::vector<double> flat(60, 42.0);
   for (const auto& [kind, params] : std::vector<std::pair<std::string, std::vector<double>>>{
