@@ -237,7 +237,10 @@ std::optional<double> DetrendedStdDev::update_value(double x) {
   if (!std::isfinite(x)) return std::nullopt;
   window_.push(x);
   if (!window_.full()) return std::nullopt;
-  return std::sqrt(line_squared_residuals(window_) / static_cast<double>(window_.size()));
+  const double var = line_squared_residuals(window_) / static_cast<double>(window_.size());
+  // Closes whose differences overflow leave inf - inf in the residuals; that
+  // variance counts as 0, as the NaN variances of the other spread kinds do.
+  return std::isnan(var) ? 0.0 : std::sqrt(var);
 }
 
 Expected<SampleEntropy, IndicatorError> SampleEntropy::create(std::uint64_t period, std::uint64_t m, double r_factor) {

@@ -1,5 +1,6 @@
 #include "indicators/volatility.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "indicators/cores/window_checks.h"
@@ -216,9 +217,16 @@ std::optional<double> UlcerIndex::update_value(double x) {
     const double pct = (x - peak) * 100.0 / peak;
     d = pct * pct;
   }
-  if (drawdowns_.full()) sum_ = sum_ - drawdowns_.oldest();
+  if (drawdowns_.full()) {
+    const double old = drawdowns_.oldest();
+    sum_ = sum_ - old;
+    // The subtractions can leave a residue below 0 once the last drawdown has
+    // left; with none left the sum is exactly 0.
+    if (old != 0.0 && --nonzero_drawdowns_ == 0) sum_ = 0.0;
+  }
   drawdowns_.push(d);
   sum_ = sum_ + d;
+  if (d != 0.0) ++nonzero_drawdowns_;
   if (++pushes_ >= drawdowns_.capacity()) {
     double s = -0.0;
     for (std::size_t i = 0; i < drawdowns_.size(); ++i) s += drawdowns_[i];
@@ -226,7 +234,7 @@ std::optional<double> UlcerIndex::update_value(double x) {
     pushes_ = 0;
   }
   if (!drawdowns_.full()) return std::nullopt;
-  return std::sqrt(sum_ / static_cast<double>(n_));
+  return std::sqrt(std::max(sum_, 0.0) / static_cast<double>(n_));
 }
 
 }  // namespace vsci

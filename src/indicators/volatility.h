@@ -136,6 +136,7 @@ class UlcerIndex {
   Ring<double> drawdowns_;
   double sum_ = 0.0;
   std::size_t pushes_ = 0;
+  std::size_t nonzero_drawdowns_ = 0;  // in the ring
 };
 
 }  // namespace vsci

@@ -40,6 +40,21 @@ double population_sd(const std::vector<double>& v, std::size_t from, std::size_t
   return std::sqrt(ss / double(n));
 }
 
+// Root mean square of the percentage drawdowns from the n-close maximum, over
+// the last n of them.
+Series ulcer_reference(const std::vector<double>& closes, std::size_t n) {
+  std::vector<double> dd(closes.size(), 0.0);
+  Series want(closes.size());
+  for (std::size_t t = n - 1; t < closes.size(); ++t) {
+    double peak = closes[t + 1 - n];
+    for (std::size_t i = t + 2 - n; i <= t; ++i) peak = std::max(peak, closes[i]);
+    const double pct = (closes[t] - peak) * 100.0 / peak;
+    dd[t] = pct * pct;
+    if (t >= 2 * n - 2) want[t] = std::sqrt(mean_of(dd, t + 1 - n, n));
+  }
+  return want;
+}
+
 TEST(Volatility, ConstructionChecksInOrder) {
   std::vector<BuildCase> cases = {
       {"HistoricalVolatility", {1, kZeroCount}, kPeriodZeroText},
@@ -141,16 +156,7 @@ TEST(Volatility, JumpIndicatorFlagsOutliers) {
 TEST(Volatility, UlcerIndexAndRviMatchReferences) {
   const auto closes = random_walk(2500, 19, 300.0);
   const std::size_t n = 14;
-  std::vector<double> dd(closes.size(), 0.0);
-  Series ulcer(closes.size());
-  for (std::size_t t = n - 1; t < closes.size(); ++t) {
-    double peak = closes[t + 1 - n];
-    for (std::size_t i = t + 2 - n; i <= t; ++i) peak = std::max(peak, closes[i]);
-    const double pct = (closes[t] - peak) * 100.0 / peak;
-    dd[t] = pct * pct;
-    if (t >= 2 * n - 2) ulcer[t] = std::sqrt(mean_of(dd, t + 1 - n, n));
-  }
-  expect_series(run_kind("UlcerIndex", {double(n)}, closes), ulcer, 1e-10, "UlcerIndex");
+  expect_series(run_kind("UlcerIndex", {double(n)}, closes), ulcer_reference(closes, n), 1e-10, "UlcerIndex");
 
   Series rvi(closes.size());
   std::vector<double> ups, downs;
@@ -172,6 +178,20 @@ TEST(Volatility, UlcerIndexAndRviMatchReferences) {
     rvi[t] = u + d == 0 ? 50.0 : 100.0 * u / (u + d);
   }
   expect_series(run_kind("RviVolatility", {double(n)}, closes), rvi, 1e-9, "RviVolatility");
+}
+
+TEST(Volatility, UlcerIndexSumLeavesNoResidueOnceTheDrawdownsLeave) {
+  // A deep drawdown, then ones too small to register in the running sum, then
+  // new highs: subtracting the deep one and the small ones leaves a residue
+  // below 0 before the next exact re-summation.
+  const double below = std::nextafter(100.0, 0.0);
+  const std::vector<double> closes = {100, 100, 100, 50, 100 * (1 - 1e-12), below, 101, 102, 103, 104, 105, 106};
+  const std::size_t n = 4;
+  const Series got = run_kind("UlcerIndex", {double(n)}, closes);
+  expect_series(got, ulcer_reference(closes, n), 1e-9, "UlcerIndex");
+  // Once no drawdown is left in the window the value is exactly 0.
+  EXPECT_TRUE(same_bits(got[9], 0.0)) << show(got[9]);
+  EXPECT_TRUE(same_bits(got[10], 0.0)) << show(got[10]);
 }
 
 TEST(Volatility, DegenerateSeries) {
