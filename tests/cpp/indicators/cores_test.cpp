@@ -192,35 +192,10 @@ TEST(SortedAbsDeviations, EqualsSortedAbsoluteDifferences) {
 
 // ---- Chande core ----
 
-// up/down sums with a sum reset to +0.0 when its window has no non-zero move left.
-Series cmo_reference(const std::vector<double>& xs, std::size_t p, bool reset = true) {
-  Series out(xs.size());
-  std::vector<double> up, down;
-  double su = 0.0, sd = 0.0;
-  for (std::size_t i = 1; i < xs.size(); ++i) {
-    const double diff = xs[i] - xs[i - 1];
-    const std::size_t j = up.size();
-    if (j >= p) {
-      su -= up[j - p];
-      sd -= down[j - p];
-      bool any_up = false, any_down = false;
-      for (std::size_t m = j - p + 1; m < j; ++m) any_up |= up[m] != 0.0, any_down |= down[m] != 0.0;
-      if (reset && !any_up) su = 0.0;
-      if (reset && !any_down) sd = 0.0;
-    }
-    up.push_back(std::max(diff, 0.0));
-    down.push_back(std::max(-diff, 0.0));
-    su = up.back() + su;
-    sd = down.back() + sd;
-    if (up.size() >= p) out[i] = su + sd == 0.0 ? 0.0 : (su - sd) * 100.0 / (su + sd);
-  }
-  return out;
-}
-
 TEST(CmoCore, MatchesReferenceAndGivesExactlyZeroOverAFlatStretch) {
   for (std::size_t p : {1u, 3u, 14u}) {
     const auto xs = random_walk(500, unsigned(70 + p));
-    const auto want = cmo_reference(xs, p);
+    const auto want = ref::cmo(xs, p);
     auto core = CmoCore::create(p).value();
     const auto g = with_random_gaps(xs, unsigned(80 + p));
     EXPECT_TRUE(same_series(drive(core, g.closes), g.expand(want))) << p;
@@ -232,11 +207,11 @@ TEST(CmoCore, MatchesReferenceAndGivesExactlyZeroOverAFlatStretch) {
   xs.push_back(13.0);
   const std::size_t p = 10;
   // Guard the test's power: without the reset the sums carry residue.
-  const auto raw = cmo_reference(xs, p, false);
+  const auto raw = ref::cmo(xs, p, false);
   EXPECT_TRUE(std::any_of(raw.begin() + 200 + p, raw.begin() + 260, [](auto& v) { return *v != 0.0; }));
   auto core = CmoCore::create(p).value();
   const auto out = drive(core, xs);
-  EXPECT_TRUE(same_series(out, cmo_reference(xs, p)));
+  EXPECT_TRUE(same_series(out, ref::cmo(xs, p)));
   for (std::size_t i = 200 + p; i < 260; ++i) ASSERT_EQ(*out[i], 0.0) << i;
   EXPECT_EQ(*out.back(), 100.0);
 }

@@ -99,19 +99,6 @@ Series ref_rmi(const std::vector<double>& xs, std::size_t n, std::size_t m) {
   return out;
 }
 
-Series ref_cmo(const std::vector<double>& xs, std::size_t n) {
-  Series out(xs.size());
-  for (std::size_t i = n; i < xs.size(); ++i) {
-    double up = 0.0, down = 0.0;
-    for (std::size_t j = i + 1 - n; j <= i; ++j) {
-      up += std::max(xs[j] - xs[j - 1], 0.0);
-      down += std::max(xs[j - 1] - xs[j], 0.0);
-    }
-    out[i] = up + down == 0.0 ? 0.0 : (up - down) * 100.0 / (up + down);
-  }
-  return out;
-}
-
 Series ref_stoch_rsi(const std::vector<double>& xs, std::size_t n, std::size_t k) {
   const Series r = ref_rsi(as_series(xs), n);
   Series out(xs.size());
@@ -169,12 +156,16 @@ Series ref_laguerre(const std::vector<double>& xs, double g) {
   return out;
 }
 
+// The path A is a running sum: each change's magnitude added as it arrives and
+// subtracted when it leaves the last n.
 Series ref_adaptive(const std::vector<double>& xs, std::size_t n) {
   Series out(xs.size());
   const double nf = static_cast<double>(n);
-  double sg = 0.0, sl = 0.0, g = 0.0, l = 0.0;
+  double sg = 0.0, sl = 0.0, g = 0.0, l = 0.0, path = 0.0;
   for (std::size_t i = 1; i < xs.size(); ++i) {
     const double d = xs[i] - xs[i - 1], gain = d > 0.0 ? d : 0.0, loss = d < 0.0 ? -d : 0.0;
+    if (i > n) path -= std::fabs(xs[i - n] - xs[i - n - 1]);
+    path += std::fabs(d);
     if (i <= n) {  // the seeding bar gives the plain means, unsmoothed
       sg += gain;
       sl += loss;
@@ -182,11 +173,12 @@ Series ref_adaptive(const std::vector<double>& xs, std::size_t n) {
       g = sg / nf;
       l = sl / nf;
     } else {
-      double path = 0.0;
-      for (std::size_t j = i + 1 - n; j <= i; ++j) path += std::fabs(xs[j] - xs[j - 1]);
-      const double e = std::clamp(std::fabs(xs[i] - xs[i - n]) / path, 0.0, 1.0);
-      const double t = e * (2.0 / 3.0 - 2.0 / 31.0) + 2.0 / 31.0;
-      const double c = path != 0.0 ? t * t : (2.0 / 31.0) * (2.0 / 31.0);
+      double c = (2.0 / 31.0) * (2.0 / 31.0);
+      if (path != 0.0) {
+        const double e = std::clamp(std::fabs(xs[i] - xs[i - n]) / path, 0.0, 1.0);
+        const double t = e * (2.0 / 3.0 - 2.0 / 31.0) + 2.0 / 31.0;
+        c = t * t;
+      }
       g = g + (gain - g) * c;
       l = l + (loss - l) * c;
     }
@@ -217,24 +209,48 @@ Series ref_fisher(const std::vector<double>& xs, std::size_t n) {
   return out;
 }
 
+// Population deviation of the last 5 closes from running sums of their
+// offsets to a shift, the shift moved to the window mean every 5 closes; one
+// entry per close from the 5th on.
+std::vector<double> ref_deviation5(const std::vector<double>& xs) {
+  std::vector<double> out;
+  double shift = xs[0], s1 = 0.0, s2 = 0.0;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    if (i >= 5) {
+      const double d = xs[i - 5] - shift;
+      s1 -= d;
+      s2 -= d * d;
+    }
+    const double d = xs[i] - shift;
+    s1 += d;
+    s2 += d * d;
+    if ((i + 1) % 5 == 0) {
+      double total = 0.0;
+      for (std::size_t j = i - 4; j <= i; ++j) total += xs[j];
+      shift = total / 5.0;
+      s1 = s2 = 0.0;
+      for (std::size_t j = i - 4; j <= i; ++j) s1 += xs[j] - shift, s2 += (xs[j] - shift) * (xs[j] - shift);
+    }
+    if (i < 4) continue;
+    const double m = s1 / 5.0, var = s2 / 5.0 - m * m;
+    out.push_back(std::sqrt(var > 0.0 ? var : 0.0));
+  }
+  return out;
+}
+
 Series ref_dynamic(const std::vector<double>& xs, double b) {
+  const std::vector<double> sds = ref_deviation5(xs);
+  const Series avg = ref::sma(sds, 10);
   Series out(xs.size());
-  std::vector<double> sds;
-  for (std::size_t i = 4; i < xs.size(); ++i) {
-    double mean = 0.0, var = 0.0;
-    for (std::size_t j = i - 4; j <= i; ++j) mean += xs[j] / 5.0;
-    for (std::size_t j = i - 4; j <= i; ++j) var += (xs[j] - mean) * (xs[j] - mean) / 5.0;
-    const double sd = std::sqrt(var);
-    sds.push_back(sd);
-    if (sds.size() < 10 || i < 30) continue;
-    double avg = 0.0;
-    for (std::size_t j = sds.size() - 10; j < sds.size(); ++j) avg += sds[j] / 10.0;
+  for (std::size_t i = 30; i < xs.size(); ++i) {
+    const double sd = sds[i - 4], a = *avg[i - 4];
     std::size_t len = 30;
-    if (sd > 0.0 && avg > 0.0) len = static_cast<std::size_t>(std::clamp(std::round(b * avg / sd), 5.0, 30.0));
+    if (sd > 0.0 && a > 0.0) len = static_cast<std::size_t>(std::clamp(std::round(b / (sd / a)), 5.0, 30.0));
     double up = 0.0, down = 0.0;
     for (std::size_t j = i + 1 - len; j <= i; ++j) {
-      up += std::max(xs[j] - xs[j - 1], 0.0);
-      down += std::max(xs[j - 1] - xs[j], 0.0);
+      const double c = xs[j] - xs[j - 1];
+      if (c > 0.0) up += c;
+      if (c < 0.0) down -= c;
     }
     out[i] = share(up, down);
   }
@@ -244,7 +260,7 @@ Series ref_dynamic(const std::vector<double>& xs, double b) {
 Series ref_smoothed_histogram(const std::vector<double>& xs, std::size_t n, std::size_t p1, std::size_t p2,
                               std::size_t q) {
   const Series e2 = ref::ema(ref::ema(ref_rsi(as_series(xs), n), p1), p2);
-  const Series s = ref::fresh_sma(e2, q);
+  const Series s = ref::over_present(e2, [q](const std::vector<double>& v) { return ref::sma(v, q); });
   Series out(xs.size());
   for (std::size_t i = 0; i < xs.size(); ++i)
     if (s[i]) out[i] = *e2[i] - *s[i];
@@ -331,12 +347,13 @@ TEST(RsiFamily, MatchBatchReferences) {
     expect_series(run_kind("LaguerreRsi", {0.8}, xs), ref_laguerre(xs, 0.8), 0.0, "LaguerreRsi 0.8");
     expect_series(run_kind("AnchoredRsi", {}, xs), ref_anchored(xs), 0.0, "AnchoredRsi");
     expect_series(run_kind("FisherRsi", {9}, xs), ref_fisher(xs, 9), 0.0, "FisherRsi");
-    // Kinds whose windows keep running sums, against fresh window sums.
-    expect_series(run_kind("Cmo", {9}, xs), ref_cmo(xs, 9), 1e-9, "Cmo");
-    expect_series(run_kind("AdaptiveRsi", {14}, xs), ref_adaptive(xs, 14), 1e-9, "AdaptiveRsi");
-    expect_series(run_kind("DynamicLengthRsi", {12}, xs), ref_dynamic(xs, 12), 1e-9, "DynamicLengthRsi");
+    expect_series(run_kind("Cmo", {9}, xs), ref::cmo(xs, 9), 0.0, "Cmo");
+    expect_series(run_kind("AdaptiveRsi", {14}, xs), ref_adaptive(xs, 14), 0.0, "AdaptiveRsi");
+    expect_series(run_kind("AdaptiveRsi", {2}, xs), ref_adaptive(xs, 2), 0.0, "AdaptiveRsi 2");
+    expect_series(run_kind("DynamicLengthRsi", {12}, xs), ref_dynamic(xs, 12), 0.0, "DynamicLengthRsi");
+    expect_series(run_kind("DynamicLengthRsi", {40}, xs), ref_dynamic(xs, 40), 0.0, "DynamicLengthRsi 40");
     expect_series(run_kind("SmoothedRsiHistogram", {14, 3, 5, 9}, xs), ref_smoothed_histogram(xs, 14, 3, 5, 9),
-                  1e-9, "SmoothedRsiHistogram");
+                  0.0, "SmoothedRsiHistogram");
   }
 }
 

@@ -112,24 +112,38 @@ inline Series wma(const std::vector<double>& xs, std::size_t p, bool resum = tru
   return out;
 }
 
+// Chande momentum over p moves of xs (first value on input p + 1): running up
+// and down sums, up + sum and down + sum from +0.0, oldest move subtracted
+// first; with `reset`, a sum whose window keeps no non-zero move is +0.0.
+inline Series cmo(const std::vector<double>& xs, std::size_t p, bool reset = true) {
+  Series out(xs.size());
+  std::vector<double> up, down;
+  double su = 0.0, sd = 0.0;
+  for (std::size_t i = 1; i < xs.size(); ++i) {
+    const double diff = xs[i] - xs[i - 1];
+    const std::size_t j = up.size();
+    if (j >= p) {
+      su -= up[j - p];
+      sd -= down[j - p];
+      bool any_up = false, any_down = false;
+      for (std::size_t m = j - p + 1; m < j; ++m) any_up |= up[m] != 0.0, any_down |= down[m] != 0.0;
+      if (reset && !any_up) su = 0.0;
+      if (reset && !any_down) sd = 0.0;
+    }
+    up.push_back(std::max(diff, 0.0));
+    down.push_back(std::max(-diff, 0.0));
+    su = up.back() + su;
+    sd = down.back() + sd;
+    if (up.size() >= p) out[i] = su + sd == 0.0 ? 0.0 : (su - sd) * 100.0 / (su + sd);
+  }
+  return out;
+}
+
 // Plain mean, summed from +0.0 oldest first.
 inline double mean(const std::vector<double>& w) {
   double s = 0.0;
   for (double v : w) s += v;
   return s / static_cast<double>(w.size());
-}
-
-// Mean of the last p present entries, summed afresh for every window.
-inline Series fresh_sma(const Series& in, std::size_t p) {
-  Series out(in.size());
-  std::vector<double> seen;
-  for (std::size_t i = 0; i < in.size(); ++i) {
-    if (!in[i]) continue;
-    seen.push_back(*in[i]);
-    if (seen.size() < p) continue;
-    out[i] = mean(std::vector<double>(seen.end() - static_cast<std::ptrdiff_t>(p), seen.end()));
-  }
-  return out;
 }
 
 inline std::vector<double> sorted(std::vector<double> w) {
