@@ -12,7 +12,7 @@ Expected<std::string, BacktestError> run_backtest_json(std::string_view request_
   RunRequest& request = loaded.value();
 
   const std::size_t n = request.candles.size();
-  // The engine keeps the specification for the run; the request keeps the
+  // The engine keeps the strategy for the run; the request keeps the
   // market data, which each step borrows.
   auto built = Engine::create(std::move(request.spec), request.capital, n);
   if (!built.ok()) return unexpected(std::move(built).error());

@@ -89,7 +89,7 @@ struct StrategySpec {
   Execution execution;
   std::optional<std::uint32_t> warmup;
 
-  // The first problem that makes the specification unusable, in the fixed
+  // The first problem that makes the strategy unusable, in the fixed
   // check order; no side effects, so repeated calls agree.
   Expected<void, BacktestError> validate() const;
 
