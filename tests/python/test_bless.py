@@ -443,7 +443,7 @@ def test_bless_errors():
     for strat, message in cases:
         assert bless(strat, flat([1, 2])) == {"error": "backtest error: " + message, "ok": False}, message
     # A reading failure inside the strategy carries its position in the request
-    # the harness wrote: compact, keys sorted, the strategy object.s closing brace second
+    # the harness wrote: compact, keys sorted, the strategy object's closing brace second
     # to last.
     strat = {"symbol": "X", "timeframe": "1h", "indicators": {}, "entry": NEVER, "exit": NEVER}
     request = json.dumps({"candles": flat([1.0, 2.0]), "spec": strat}, sort_keys=True, separators=(",", ":"))
