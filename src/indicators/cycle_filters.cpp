@@ -306,9 +306,7 @@ AutocorrelationPeriodogram::AutocorrelationPeriodogram(std::uint64_t min_period,
       ss_(kRoofC1, kRoofC2, kRoofC3),
       window_(static_cast<std::size_t>(max_period + 3)),
       min_(min_period),
-      max_(max_period),
-      corr_(static_cast<std::size_t>(max_period + 1), 0.0),
-      power_(static_cast<std::size_t>(max_period - min_period + 1), 0.0) {
+      max_(max_period) {
   const std::uint64_t entries = (max_ - 2) * (max_ - min_ + 1);
   if (entries <= 65536) {
     cos_sin_.reserve(static_cast<std::size_t>(2 * entries));
@@ -330,6 +328,12 @@ std::optional<double> AutocorrelationPeriodogram::update_value(double x) {
   const std::span<const double> w = window_.oldest_first();
   const std::size_t newest = w.size() - 1;
   const std::size_t max = static_cast<std::size_t>(max_);
+  // Sized once the window is full, so that their length follows the values
+  // held rather than the declared periods; the power starts from 0.
+  if (power_.empty()) {
+    corr_.assign(max + 1, 0.0);
+    power_.assign(static_cast<std::size_t>(max_ - min_ + 1), 0.0);
+  }
 
   for (std::size_t lag = 0; lag <= max; ++lag) {
     double sx = 0.0, sy = 0.0, sxx = 0.0, syy = 0.0, sxy = 0.0;

@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "indicators/cores/growing_storage.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rolling_extremes.h"
 #include "indicators/cores/sorted_window.h"
@@ -134,16 +135,21 @@ class BandpassStage {
 };
 
 // A ring kept twice over so that the held values are always one contiguous
-// span, oldest first: window kinds read it without copying or wrapping.
+// span, oldest first: window kinds read it without copying or wrapping. While
+// filling, only the first copy exists, growing with the values pushed; the
+// mirror half is added when the window fills.
 class MirroredWindow {
  public:
-  explicit MirroredWindow(std::size_t capacity) : buf_(2 * capacity, 0.0), capacity_(capacity) {}
+  explicit MirroredWindow(std::size_t capacity) : capacity_(capacity) { reserve_initial(buf_, capacity); }
 
   void push(double x) {
+    if (count_ < capacity_) {
+      fill(x);
+      return;
+    }
     buf_[head_] = x;
     buf_[head_ + capacity_] = x;
     head_ = head_ + 1 == capacity_ ? 0 : head_ + 1;
-    if (count_ < capacity_) ++count_;
   }
   bool full() const { return count_ == capacity_; }
   std::span<const double> oldest_first() const {
@@ -152,9 +158,18 @@ class MirroredWindow {
   }
 
  private:
+  [[gnu::noinline]] void fill(double x) {
+    append_within(buf_, x, capacity_);
+    if (++count_ < capacity_) return;
+    // Full: from now on each push writes slot i and its mirror i + capacity_.
+    // A read of the span from head_ only reaches mirror slots written since.
+    buf_.reserve(2 * capacity_);
+    buf_.resize(2 * capacity_);
+  }
+
   std::vector<double> buf_;
   std::size_t capacity_ = 0;
-  std::size_t head_ = 0;
+  std::size_t head_ = 0;  // the slot of the next write once full (0 until then)
   std::size_t count_ = 0;
 };
 
@@ -368,8 +383,8 @@ class AutocorrelationPeriodogram {
   SuperSmootherStage ss_;
   MirroredWindow window_;
   std::uint64_t min_ = 0, max_ = 0;
-  std::vector<double> corr_;     // by lag 0..max
-  std::vector<double> power_;    // smoothed power by period min..max
+  std::vector<double> corr_;     // by lag 0..max, from the first full window
+  std::vector<double> power_;    // smoothed power by period min..max, likewise
   std::vector<double> cos_sin_;  // (cos, sin) of 2 pi N / P by (P, N), when small enough
   double max_power_ = 0.0;
 };

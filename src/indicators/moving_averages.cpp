@@ -32,6 +32,13 @@ double weighted_window_sum(const Ring<double>& window, const std::vector<double>
   return s;
 }
 
+// The unnormalised weight of position i (0 = oldest) of a Gaussian window
+// centred on m with spread s.
+double gaussian_weight(std::size_t i, double m, double s) {
+  const double d = static_cast<double>(i) - m;
+  return std::exp(-(d * d) / (s * (s + s)));
+}
+
 bool is_volume_factor(double v) { return std::isfinite(v) && v >= 0.0 && v <= 1.0; }
 
 }  // namespace
@@ -119,8 +126,10 @@ std::optional<double> T3::update_value(double x) {
   return ((chain_.value(5) * c1_ + chain_.value(4) * c2_) + chain_.value(3) * c3_) + chain_.value(2) * c4_;
 }
 
-SineWeightedMa::SineWeightedMa(std::size_t period) : window_(period), weights_(period) {
+void SineWeightedMa::table_weights() {
+  const std::size_t period = window_.capacity();
   const double denom = static_cast<double>(period) + 1.0;
+  weights_.resize(period);
   for (std::size_t i = 0; i < period; ++i) {
     weights_[i] = std::sin(((static_cast<double>(i) + 1.0) * std::numbers::pi) / denom);
     weight_sum_ += weights_[i];
@@ -135,6 +144,7 @@ Expected<SineWeightedMa, IndicatorError> SineWeightedMa::create(std::uint64_t pe
 std::optional<double> SineWeightedMa::update_value(double x) {
   window_.push(x);
   if (!window_.full()) return std::nullopt;
+  if (weights_.empty()) table_weights();
   return weighted_window_sum(window_, weights_, -0.0) / weight_sum_;
 }
 
@@ -149,23 +159,23 @@ Expected<GaussianWeightedMa, IndicatorError> GaussianWeightedMa::create(std::uin
   const double n = static_cast<double>(period);
   const double m = offset * (n - 1.0);
   const double s = n / sigma;
-  std::vector<double> weights(static_cast<std::size_t>(period));
   double total = -0.0;
-  for (std::size_t i = 0; i < weights.size(); ++i) {
-    const double d = static_cast<double>(i) - m;
-    weights[i] = std::exp(-(d * d) / (s * (s + s)));
-    total += weights[i];
-  }
+  for (std::size_t i = 0; i < static_cast<std::size_t>(period); ++i) total += gaussian_weight(i, m, s);
   // A sigma so large that every weight underflows leaves nothing to normalise
   // by (0, or NaN from 0/0 at the centre): the average would be NaN forever.
   if (!(total > 0.0)) return unexpected(IndicatorError::invalid_period(kSigma));
-  for (double& w : weights) w /= total;
-  return GaussianWeightedMa(static_cast<std::size_t>(period), std::move(weights));
+  return GaussianWeightedMa(static_cast<std::size_t>(period), m, s, total);
+}
+
+void GaussianWeightedMa::table_weights() {
+  weights_.resize(window_.capacity());
+  for (std::size_t i = 0; i < weights_.size(); ++i) weights_[i] = gaussian_weight(i, centre_, spread_) / total_;
 }
 
 std::optional<double> GaussianWeightedMa::update_value(double x) {
   window_.push(x);
   if (!window_.full()) return std::nullopt;
+  if (weights_.empty()) table_weights();
   return weighted_window_sum(window_, weights_, 0.0);
 }
 

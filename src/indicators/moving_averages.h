@@ -146,8 +146,9 @@ class T3 {
   double c1_, c2_, c3_, c4_;
 };
 
-// A window of the last `period` closes averaged with weights fixed at
-// construction, index 0 for the oldest close.
+// A window of the last `period` closes averaged with weights fixed by the
+// period, index 0 for the oldest close. The weights are tabled when the window
+// first fills, so that a window never filled costs nothing for them.
 class SineWeightedMa {
  public:
   static Expected<SineWeightedMa, IndicatorError> create(std::uint64_t period);
@@ -155,7 +156,8 @@ class SineWeightedMa {
   std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  explicit SineWeightedMa(std::size_t period);
+  explicit SineWeightedMa(std::size_t period) : window_(period) {}
+  void table_weights();
   Ring<double> window_;
   std::vector<double> weights_;
   double weight_sum_ = -0.0;
@@ -168,9 +170,14 @@ class GaussianWeightedMa {
   std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  GaussianWeightedMa(std::size_t period, std::vector<double> weights) : window_(period), weights_(std::move(weights)) {}
+  GaussianWeightedMa(std::size_t period, double centre, double spread, double total)
+      : window_(period), centre_(centre), spread_(spread), total_(total) {}
+  void table_weights();
   Ring<double> window_;
-  std::vector<double> weights_;  // normalised to sum 1
+  double centre_;  // offset * (n - 1)
+  double spread_;  // n / sigma
+  double total_;   // the sum of the unnormalised weights
+  std::vector<double> weights_;  // normalised to sum 1, tabled when the window first fills
 };
 
 // exp of the mean log close; only closes greater than 0 are accepted.

@@ -419,6 +419,7 @@ std::optional<double> KRatio::update_value(double x) {
   if (!window_.full()) return std::nullopt;
   const std::size_t count = window_.size();
   const double n = static_cast<double>(count);
+  if (cumulative_.size() != count) cumulative_.resize(count);  // once, when the window first fills
   double c = 0.0;
   double c_sum = 0.0;
   bool on_a_line = true;
@@ -635,6 +636,7 @@ std::optional<double> CommonSenseRatio::update_value(double x) {
   if (!std::isfinite(x)) return std::nullopt;
   if (sorted_valid_) {
     if (window_.full()) sorted_erase(sorted_, window_.oldest());
+    make_room(sorted_, window_.capacity());
     sorted_insert(sorted_, x);
   }
   window_.push(x);
@@ -651,6 +653,7 @@ std::optional<double> CommonSenseRatio::update_value(double x) {
   }
   if (!sorted_valid_) {
     sorted_.clear();
+    sorted_.reserve(window_.size());
     for (std::size_t i = 0; i < window_.size(); ++i) sorted_.push_back(window_[i]);
     std::sort(sorted_.begin(), sorted_.end(), total_less);
     sorted_valid_ = true;

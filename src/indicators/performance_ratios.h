@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "indicators/cores/growing_storage.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sorted_window.h"
 #include "indicators/indicator_error.h"
@@ -224,7 +225,7 @@ class KRatio {
   std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  explicit KRatio(std::size_t period) : window_(period), cumulative_(period) {}
+  explicit KRatio(std::size_t period) : window_(period) {}
   Ring<double> window_;
   std::vector<double> cumulative_;
 };
@@ -365,7 +366,7 @@ class CommonSenseRatio {
   std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  explicit CommonSenseRatio(std::size_t period) : window_(period) { sorted_.reserve(period); }
+  explicit CommonSenseRatio(std::size_t period) : window_(period) { reserve_initial(sorted_, period); }
   Ring<double> window_;
   std::vector<double> sorted_;
   bool sorted_valid_ = true;

@@ -129,7 +129,7 @@ std::optional<double> JarqueBera::update_value(double x) {
 }
 
 MedianAbsoluteDeviation::MedianAbsoluteDeviation(SortedWindow window) : window_(std::move(window)) {
-  deviations_.reserve(window_.period());
+  reserve_initial(deviations_, window_.period());
 }
 
 Expected<MedianAbsoluteDeviation, IndicatorError> MedianAbsoluteDeviation::create(std::uint64_t period) {
@@ -142,6 +142,7 @@ std::optional<double> MedianAbsoluteDeviation::update_value(double x) {
   if (!std::isfinite(x)) return std::nullopt;
   window_.push(x);
   if (!window_.full()) return std::nullopt;
+  deviations_.reserve(window_.size());  // allocates once, when the window first fills
   sorted_abs_deviations(window_.sorted(), window_.median(), deviations_);
   return sorted_median(deviations_);
 }
@@ -261,6 +262,7 @@ std::optional<double> SampleEntropy::update_value(double x) {
   window_.push(x);
   if (!window_.full()) return std::nullopt;
   const std::size_t n = window_.size();
+  if (scratch_.size() != n) scratch_.resize(n);  // once, when the window first fills
   for (std::size_t i = 0; i < n; ++i) scratch_[i] = window_[i];
   const double nf = static_cast<double>(n);
   double sum = -0.0;
@@ -303,11 +305,10 @@ std::optional<double> ShannonEntropy::update_value(double x) {
   if (!window_.full()) return std::nullopt;
   const Range r = window_range(window_);
   if (r.max <= r.min) return 0.0;
-  const std::size_t last = counts_.size() - 1;
-  const double width = (r.max - r.min) / static_cast<double>(counts_.size());
-  std::fill(counts_.begin(), counts_.end(), 0);
-  for (std::size_t i = 0; i < window_.size(); ++i) {
-    const double v = window_[i];
+  const std::size_t held = window_.size();
+  const std::size_t last = bins_ - 1;
+  const double width = (r.max - r.min) / static_cast<double>(bins_);
+  auto bin_of = [&](double v) {
     std::size_t bin = last;
     if (v != r.max) {
       const double pos = (v - r.min) / width;
@@ -319,14 +320,33 @@ std::optional<double> ShannonEntropy::update_value(double x) {
         bin = static_cast<std::size_t>(pos);
       }
     }
-    ++counts_[bin];
-  }
-  const double n = static_cast<double>(window_.size());
+    return bin;
+  };
+  const double n = static_cast<double>(held);
   double h = 0.0;
-  for (std::uint64_t c : counts_) {
-    if (c == 0) continue;
+  // The occupied bins' terms are added in ascending bin order either way.
+  auto add_bin = [&](std::uint64_t c) {
     const double p = static_cast<double>(c) / n;
     h += -p * std::log2(p);
+  };
+  if (bins_ <= kCountedBinsPerValue * held) {
+    counts_.assign(bins_, 0);  // allocates once, when the window first fills
+    for (std::size_t i = 0; i < held; ++i) ++counts_[bin_of(window_[i])];
+    for (std::uint64_t c : counts_) {
+      if (c != 0) add_bin(c);
+    }
+    return h;
+  }
+  // Far more bins than values: most are empty, so sort the values' bins and
+  // count the runs instead of keeping a count per bin.
+  value_bins_.resize(held);  // allocates once, when the window first fills
+  for (std::size_t i = 0; i < held; ++i) value_bins_[i] = bin_of(window_[i]);
+  std::sort(value_bins_.begin(), value_bins_.end());
+  for (std::size_t i = 0; i < held;) {
+    std::size_t j = i + 1;
+    while (j < held && value_bins_[j] == value_bins_[i]) ++j;
+    add_bin(j - i);
+    i = j;
   }
   return h;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "indicators/cores/bollinger_core.h"
+#include "indicators/cores/growing_storage.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sorted_window.h"
 #include "indicators/indicator_error.h"
@@ -308,10 +309,9 @@ class SampleEntropy {
   std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  SampleEntropy(std::size_t period, std::size_t m, double r_factor)
-      : window_(period), scratch_(period), m_(m), r_factor_(r_factor) {}
+  SampleEntropy(std::size_t period, std::size_t m, double r_factor) : window_(period), m_(m), r_factor_(r_factor) {}
   Ring<double> window_;
-  std::vector<double> scratch_;
+  std::vector<double> scratch_;  // the window oldest first, sized when it first fills
   std::size_t m_;
   double r_factor_;
 };
@@ -324,9 +324,15 @@ class ShannonEntropy {
   std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  ShannonEntropy(std::size_t period, std::size_t bins) : window_(period), counts_(bins, 0) {}
+  // Up to this many bins per held value, the histogram keeps a count per bin;
+  // beyond, it sorts the bins of the values, so that its storage follows the
+  // values held rather than the number of bins.
+  static constexpr std::size_t kCountedBinsPerValue = 4;
+  ShannonEntropy(std::size_t period, std::size_t bins) : window_(period), bins_(bins) {}
   Ring<double> window_;
-  std::vector<std::uint64_t> counts_;  // one count per bin, refilled on each update
+  std::size_t bins_;
+  std::vector<std::uint64_t> counts_;     // one count per bin, refilled on each update
+  std::vector<std::size_t> value_bins_;  // the bin of each held value, when bins are many
 };
 
 // Width of the Bollinger band relative to its middle (a fraction).

@@ -200,18 +200,12 @@ UlcerIndex::UlcerIndex(std::size_t n) : n_(n), peaks_(n + 1), drawdowns_(n) {}
 
 std::optional<double> UlcerIndex::update_value(double x) {
   ++t_;
-  const std::size_t cap = peaks_.size();
-  auto at = [&](std::size_t i) -> Peak& { return peaks_[(peak_front_ + i) % cap]; };
-  while (peak_count_ > 0 && at(peak_count_ - 1).close <= x) --peak_count_;
-  at(peak_count_) = Peak{t_, x};
-  ++peak_count_;
+  while (!peaks_.empty() && peaks_.back().close <= x) peaks_.pop_back();
+  peaks_.push_back(Peak{t_, x});
   const std::uint64_t first_kept = t_ >= n_ - 1 ? t_ - (n_ - 1) : 0;
-  while (peak_count_ > 0 && at(0).index < first_kept) {
-    peak_front_ = (peak_front_ + 1) % cap;
-    --peak_count_;
-  }
+  while (!peaks_.empty() && peaks_.front().index < first_kept) peaks_.pop_front();
   if (t_ < n_) return std::nullopt;
-  const double peak = at(0).close;
+  const double peak = peaks_.front().close;
   double d = 0.0;
   if (peak != 0.0) {
     const double pct = (x - peak) * 100.0 / peak;

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 #include <optional>
-#include <vector>
 
+#include "indicators/cores/growing_storage.h"
 #include "indicators/cores/log_return.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rvi_core.h"
@@ -128,11 +128,8 @@ class UlcerIndex {
 
   std::uint64_t n_;
   std::uint64_t t_ = 0;
-  // Monotone queue of candidate maxima (indices ascending, closes descending),
-  // held in a fixed ring so that updates never allocate.
-  std::vector<Peak> peaks_;
-  std::size_t peak_front_ = 0;
-  std::size_t peak_count_ = 0;
+  // Monotone queue of candidate maxima (indices ascending, closes descending).
+  BoundedDeque<Peak> peaks_;
   Ring<double> drawdowns_;
   double sum_ = 0.0;
   std::size_t pushes_ = 0;

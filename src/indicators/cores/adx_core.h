@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/bar_context.h"
+#include "indicators/cores/growing_storage.h"
 #include "indicators/cores/window_checks.h"
 #include "util/expected.h"
 
@@ -60,7 +61,7 @@ class AdxCore {
     const double di_sum = plus_di + minus_di;
     const double dx = di_sum == 0.0 ? 0.0 : std::fabs(plus_di - minus_di) * 100.0 / di_sum;
     if (!adx_) {
-      dx_list_.push_back(dx);
+      append_within(dx_list_, dx, period_);
       if (dx_list_.size() < period_) return std::nullopt;
       double s = -0.0;
       for (double v : dx_list_) s += v;
@@ -74,7 +75,7 @@ class AdxCore {
   std::size_t period() const { return period_; }
 
  private:
-  explicit AdxCore(std::size_t period) : period_(period) { dx_list_.reserve(period); }
+  explicit AdxCore(std::size_t period) : period_(period) { reserve_initial(dx_list_, period); }
 
   std::size_t period_ = 1;
   Candle prev_{};

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "indicators/cores/growing_storage.h"
 #include "indicators/cores/window_checks.h"
 #include "util/expected.h"
 
@@ -36,7 +37,7 @@ class BollingerCore {
       sum_d2_ -= d_old * d_old;
       ring_[head_] = x;
     } else {
-      ring_[head_] = x;
+      append_within(ring_, x, period_);  // filling: head_ == count_ is the end
       ++count_;
     }
     if (!shift_set_) {
@@ -64,7 +65,7 @@ class BollingerCore {
   std::size_t period() const { return period_; }
 
  private:
-  BollingerCore(std::size_t period, double k) : ring_(period, 0.0), period_(period), k_(k) {}
+  BollingerCore(std::size_t period, double k) : period_(period), k_(k) { reserve_initial(ring_, period); }
 
   // Held values oldest first: when full, head_ .. end then 0 .. head_-1.
   template <class F>
@@ -102,7 +103,7 @@ class BollingerCore {
     sum_d2_ = sd2;
   }
 
-  std::vector<double> ring_;
+  std::vector<double> ring_;  // by slot; grows to period_ while filling
   std::size_t period_ = 1;
   double k_ = 2.0;
   std::size_t head_ = 0;

@@ -1,6 +1,7 @@
-// A fixed-capacity first-in first-out ring of values, sized once at
-// construction; pushing into a full ring drops the oldest value. Index 0 is the
-// oldest held value. Single-threaded use.
+// A fixed-capacity first-in first-out ring of values; pushing into a full ring
+// drops the oldest value. Index 0 is the oldest held value. Its storage grows
+// with the values pushed, up to the capacity (see growing_storage.h).
+// Single-threaded use.
 #pragma once
 
 #include <cstddef>
@@ -8,33 +9,38 @@
 #include <utility>
 #include <vector>
 
+#include "indicators/cores/growing_storage.h"
+
 namespace vsci {
 
 template <class T = double>
 class Ring {
  public:
   Ring() = default;
-  explicit Ring(std::size_t capacity) : buf_(capacity) {}
+  explicit Ring(std::size_t capacity) : capacity_(capacity) { reserve_initial(buf_, capacity); }
 
-  std::size_t capacity() const { return buf_.size(); }
+  std::size_t capacity() const { return capacity_; }
   std::size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
-  bool full() const { return count_ == buf_.size(); }
+  bool full() const { return count_ == capacity_; }
 
   // Appends x; when full, first drops the oldest value. Capacity must be > 0.
   void push(const T& x) {
-    buf_[head_] = x;
-    head_ = head_ + 1 == buf_.size() ? 0 : head_ + 1;
-    if (count_ < buf_.size()) ++count_;
+    if (count_ < capacity_) [[unlikely]] {
+      fill(x);
+      return;
+    }
+    // Full: the oldest value's slot takes x, and the next one holds the oldest.
+    buf_[start_] = x;
+    start_ = start_ + 1 == capacity_ ? 0 : start_ + 1;
   }
   // The value that the next push would drop (the oldest, when full).
   const T& oldest() const { return (*this)[0]; }
   const T& newest() const { return (*this)[count_ - 1]; }
   // i = 0 is the oldest held value, size() - 1 the newest.
   const T& operator[](std::size_t i) const {
-    std::size_t start = count_ == buf_.size() ? head_ : 0;
-    std::size_t k = start + i;
-    if (k >= buf_.size()) k -= buf_.size();
+    std::size_t k = start_ + i;
+    if (k >= capacity_) k -= capacity_;
     return buf_[k];
   }
   // i = 0 is the newest held value.
@@ -43,17 +49,26 @@ class Ring {
   // empty), for passes over the window without per-element index arithmetic.
   std::pair<std::span<const T>, std::span<const T>> runs() const {
     const T* base = buf_.data();
-    if (count_ < buf_.size()) return {std::span<const T>(base, count_), std::span<const T>()};
-    return {std::span<const T>(base + head_, buf_.size() - head_), std::span<const T>(base, head_)};
+    return {std::span<const T>(base + start_, count_ - start_), std::span<const T>(base, start_)};
   }
   void clear() {
-    head_ = 0;
+    buf_.clear();
+    start_ = 0;
     count_ = 0;
   }
 
  private:
-  std::vector<T> buf_;
-  std::size_t head_ = 0;  // slot of the next write
+  // Out of line, away from the per-input step of a full ring. While filling,
+  // the oldest value is in slot 0 and the next slot is the end of the buffer.
+  [[gnu::noinline, gnu::cold]] void fill(T x) {
+    make_room(buf_, capacity_);
+    buf_.push_back(x);
+    ++count_;
+  }
+
+  std::vector<T> buf_;  // the held values by slot; grows to capacity_ while filling
+  std::size_t capacity_ = 0;
+  std::size_t start_ = 0;  // slot of the oldest value; 0 until full
   std::size_t count_ = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "indicators/cores/growing_storage.h"
 #include "indicators/cores/shifted_sum_window.h"
 #include "indicators/cores/window_checks.h"
 #include "util/expected.h"
@@ -40,8 +41,8 @@ class RviVolatility {
       up_avg_ = std::fma(up_avg_, len - 1.0, up) / len;
       down_avg_ = std::fma(down_avg_, len - 1.0, down) / len;
     } else {
-      up_seed_.push_back(up);
-      down_seed_.push_back(down);
+      append_within(up_seed_, up, n_);
+      append_within(down_seed_, down, n_);
       if (up_seed_.size() < n_) return std::nullopt;
       double su = -0.0;
       double sd = -0.0;
@@ -60,8 +61,8 @@ class RviVolatility {
 
  private:
   explicit RviVolatility(std::size_t n) : window_(n), n_(n) {
-    up_seed_.reserve(n);
-    down_seed_.reserve(n);
+    reserve_initial(up_seed_, n);
+    reserve_initial(down_seed_, n);
   }
 
   ShiftedSumWindow window_;

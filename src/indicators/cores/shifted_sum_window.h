@@ -69,15 +69,20 @@ class ShiftedSumWindow {
  private:
   void recentre() {
     const std::size_t n = ring_.size();
+    const auto [older, newer] = ring_.runs();
     double sum = 0.0;
-    for (std::size_t i = 0; i < n; ++i) sum += ring_[i];
+    for (auto run : {older, newer}) {
+      for (double v : run) sum += v;
+    }
     anchor_ = sum / static_cast<double>(n);
     double s1 = 0.0;
     double s2 = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-      const double d = ring_[i] - anchor_;
-      s1 += d;
-      s2 += d * d;
+    for (auto run : {older, newer}) {
+      for (double v : run) {
+        const double d = v - anchor_;
+        s1 += d;
+        s2 += d * d;
+      }
     }
     s1_ = s1;
     s2_ = s2;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "indicators/cores/growing_storage.h"
 #include "indicators/cores/window_checks.h"
 #include "util/expected.h"
 
@@ -23,9 +24,7 @@ class Sma {
   std::optional<double> update_value(double x) {
     if (!std::isfinite(x)) return std::nullopt;
     if (count_ < period_) {
-      ring_[head_] = x;
-      sum_ = x + sum_;
-      ++count_;
+      fill(x);
     } else {
       const double old = ring_[head_];
       sum_ = x + (sum_ - old);
@@ -42,10 +41,20 @@ class Sma {
   bool full() const { return count_ == period_; }
 
  private:
-  explicit Sma(std::size_t period) : ring_(period, 0.0), period_(period), resum_interval_(16 * std::uint64_t{period}) {}
+  explicit Sma(std::size_t period) : period_(period), resum_interval_(16 * std::uint64_t{period}) {
+    reserve_initial(ring_, period);
+  }
 
-  // Out of line so that the per-input step inlines into its callers. The ring
-  // is full here (16 * period inputs have been taken), oldest value at head_.
+  // The filling and re-summing steps stay out of line so that the per-input
+  // step inlines into its callers.
+  [[gnu::noinline]] void fill(double x) {
+    append_within(ring_, x, period_);  // head_ == count_ is the end
+    sum_ = x + sum_;
+    ++count_;
+  }
+
+  // The ring is full here (16 * period inputs have been taken), oldest value
+  // at head_.
   [[gnu::noinline]] void resum() {
     double s = -0.0;
     for (std::size_t i = head_; i < period_; ++i) s += ring_[i];
@@ -54,7 +63,7 @@ class Sma {
     since_resum_ = 0;
   }
 
-  std::vector<double> ring_;
+  std::vector<double> ring_;  // by slot; grows to period_ while filling
   std::size_t period_ = 1;
   std::size_t head_ = 0;
   std::size_t count_ = 0;

@@ -10,6 +10,7 @@
 #include <limits>
 #include <vector>
 
+#include "indicators/cores/growing_storage.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/window_checks.h"
 #include "util/expected.h"
@@ -55,6 +56,7 @@ class SortedWindow {
       sorted_.erase(it);
     }
     ring_.push(x);
+    make_room(sorted_, ring_.capacity());
     sorted_.insert(std::lower_bound(sorted_.begin(), sorted_.end(), x, total_less), x);
     return true;
   }
@@ -67,7 +69,7 @@ class SortedWindow {
   double median() const { return sorted_median(sorted_); }
 
  private:
-  explicit SortedWindow(std::size_t period) : ring_(period) { sorted_.reserve(period); }
+  explicit SortedWindow(std::size_t period) : ring_(period) { reserve_initial(sorted_, period); }
 
   Ring<double> ring_;
   std::vector<double> sorted_;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "indicators/cores/growing_storage.h"
 #include "indicators/cores/window_checks.h"
 #include "util/expected.h"
 
@@ -42,15 +43,15 @@ class Wma {
 
  private:
   explicit Wma(std::size_t period)
-      : ring_(period, 0.0),
-        period_(period),
-        denominator_((static_cast<double>(period) + 1.0) * static_cast<double>(period) * 0.5) {}
+      : period_(period), denominator_((static_cast<double>(period) + 1.0) * static_cast<double>(period) * 0.5) {
+    reserve_initial(ring_, period);
+  }
 
   // The filling steps and the exact re-summation stay out of line so that the
   // per-input step inlines into its callers.
   // True once the ring is full (and the weighted sum computed).
   [[gnu::noinline]] bool fill(double x) {
-    ring_[head_] = x;
+    append_within(ring_, x, period_);  // head_ == count_ is the end
     plain_sum_ += x;
     if (++head_ == period_) head_ = 0;
     if (++count_ < period_) return false;
@@ -74,7 +75,7 @@ class Wma {
     cycles_ = 0;
   }
 
-  std::vector<double> ring_;
+  std::vector<double> ring_;  // by slot; grows to period_ while filling
   std::size_t period_ = 1;
   std::size_t head_ = 0;
   std::size_t count_ = 0;

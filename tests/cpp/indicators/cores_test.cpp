@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <random>
 
@@ -11,6 +12,7 @@
 #include "indicators/cores/bollinger_core.h"
 #include "indicators/cores/change_stream.h"
 #include "indicators/cores/cmo_core.h"
+#include "indicators/cores/growing_storage.h"
 #include "indicators/cores/log_return.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rolling_extremes.h"
@@ -69,6 +71,16 @@ TEST(AverageCores, MatchRunningSumReferencesAndResumPointsThroughNanBars) {
   }
 }
 
+// Windows longer than the storage they start with, past several re-summations.
+TEST(AverageCores, LongWindowsMatchRunningSumReferences) {
+  for (std::size_t p : {65u, 200u}) {
+    const auto xs = rough_series(40 * p + 11, unsigned(20 + p));
+    EXPECT_TRUE(same_series(run_kind("Sma", {double(p)}, xs), ref::sma(xs, p))) << p;
+    EXPECT_TRUE(same_series(run_kind("Wma", {double(p)}, xs), ref::wma(xs, p))) << p;
+    EXPECT_TRUE(same_series(run_kind("Cmo", {double(p)}, xs), ref::cmo(xs, p))) << p;
+  }
+}
+
 // ---- Bollinger core ----
 
 using Bands = std::vector<std::optional<BollingerValue>>;
@@ -112,7 +124,7 @@ bool same_bands(const std::optional<BollingerValue>& a, const std::optional<Boll
 }
 
 TEST(BollingerCore, MatchesShiftedSumReferenceThroughNanBars) {
-  for (std::size_t p : {1u, 2u, 5u, 20u}) {
+  for (std::size_t p : {1u, 2u, 5u, 20u, 150u}) {
     const auto xs = random_walk(400, unsigned(50 + p), 1e4);
     const auto want = bollinger_reference(xs, p, 2.5);
     auto core = BollingerCore::create(p, 2.5).value();
@@ -303,6 +315,96 @@ TEST(RollingExtremes, AgreeWithAScan) {
       const auto from = seen.end() - std::min(seen.size(), window);
       ASSERT_EQ(ext.largest(), *std::max_element(from, seen.end())) << window << " " << t;
       ASSERT_EQ(ext.smallest(), *std::min_element(from, seen.end())) << window << " " << t;
+    }
+  }
+}
+
+// Long windows whose queues fill up over long monotone runs and then wrap.
+TEST(RollingExtremes, LongWindowsAgreeWithAScanThroughMonotoneRuns) {
+  std::mt19937_64 rng(78);
+  std::normal_distribution<double> step(0.0, 1.0);
+  std::vector<double> xs;
+  double x = 0.0;
+  for (int t = 0; t < 3000; ++t) {
+    // Rising, falling and noisy stretches of a few hundred values each.
+    const int phase = (t / 350) % 3;
+    x += phase == 0 ? 1.0 : phase == 1 ? -1.0 : step(rng);
+    xs.push_back(x);
+  }
+  for (std::size_t window : {100u, 400u}) {
+    RollingExtremes ext(window);
+    for (std::size_t t = 0; t < xs.size(); ++t) {
+      if (ext.full()) {
+        ASSERT_EQ(ext.oldest(), xs[t - window]) << window << " " << t;
+      }
+      ext.push(xs[t]);
+      const auto from = xs.begin() + static_cast<std::ptrdiff_t>(t + 1 - std::min(t + 1, window));
+      const auto to = xs.begin() + static_cast<std::ptrdiff_t>(t + 1);
+      ASSERT_EQ(ext.largest(), *std::max_element(from, to)) << window << " " << t;
+      ASSERT_EQ(ext.smallest(), *std::min_element(from, to)) << window << " " << t;
+    }
+  }
+}
+
+// ---- Ring and the bounded deque ----
+
+TEST(Ring, HoldsTheLastCapacityValuesOldestFirstWhileFillingAndWrapped) {
+  for (std::size_t capacity : {1u, 3u, 64u, 65u, 300u}) {
+    Ring<double> ring(capacity);
+    std::vector<double> pushed;
+    for (int t = 0; t < 1000; ++t) {
+      ring.push(t * 0.5);
+      pushed.push_back(t * 0.5);
+      const std::size_t held = std::min(pushed.size(), capacity);
+      ASSERT_EQ(ring.capacity(), capacity);
+      ASSERT_EQ(ring.size(), held);
+      ASSERT_EQ(ring.full(), held == capacity);
+      const std::vector<double> want(pushed.end() - static_cast<std::ptrdiff_t>(held), pushed.end());
+      std::vector<double> by_index, by_runs;
+      for (std::size_t i = 0; i < ring.size(); ++i) by_index.push_back(ring[i]);
+      const auto [older, newer] = ring.runs();
+      by_runs.insert(by_runs.end(), older.begin(), older.end());
+      by_runs.insert(by_runs.end(), newer.begin(), newer.end());
+      ASSERT_EQ(by_index, want) << capacity << " " << t;
+      ASSERT_EQ(by_runs, want) << capacity << " " << t;
+      ASSERT_EQ(ring.oldest(), want.front());
+      ASSERT_EQ(ring.newest(), want.back());
+      ASSERT_EQ(ring.back(held - 1), want.front());
+    }
+    // Cleared, it fills again from empty.
+    ring.clear();
+    EXPECT_TRUE(ring.empty());
+    for (std::size_t i = 0; i < capacity + 2; ++i) ring.push(-double(i));
+    EXPECT_EQ(ring.newest(), -double(capacity + 1));
+    EXPECT_EQ(ring.oldest(), capacity == 1 ? -double(capacity + 1) : -2.0);
+  }
+}
+
+TEST(BoundedDeque, BehavesLikeADequeUpToItsLimit) {
+  std::mt19937_64 rng(5);
+  for (std::size_t limit : {1u, 7u, 64u, 65u, 500u}) {
+    BoundedDeque<int> q(limit);
+    std::deque<int> want;
+    for (int t = 0; t < 20000; ++t) {
+      const auto op = rng() % 8;
+      if (op < 4 && want.size() < limit) {
+        q.push_back(t);
+        want.push_back(t);
+      } else if (op < 6 && !want.empty()) {
+        q.pop_front();
+        want.pop_front();
+      } else if (!want.empty()) {
+        q.pop_back();
+        want.pop_back();
+      }
+      ASSERT_EQ(q.size(), want.size()) << limit << " " << t;
+      ASSERT_EQ(q.empty(), want.empty());
+      if (!want.empty()) {
+        ASSERT_EQ(q.front(), want.front());
+        ASSERT_EQ(q.back(), want.back());
+        const std::size_t mid = want.size() / 2;
+        ASSERT_EQ(q[mid], want[mid]);
+      }
     }
   }
 }

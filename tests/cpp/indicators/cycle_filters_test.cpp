@@ -372,6 +372,23 @@ TEST(CycleFilters, WindowStatisticsMatchReferences) {
   }
 }
 
+// Windows longer than the storage they start with: the mirrored copy is made
+// when the window first fills, the extremes' queues grow as they go.
+TEST(CycleFilters, LongWindowsMatchReferences) {
+  for (const Series& x : test_series(1000)) {
+    expect_series(run_kind("Reflex", {150}, x), ref_flex(x, 150, true), 0.0, "Reflex 150");
+    expect_series(run_kind("Trendflex", {150}, x), ref_flex(x, 150, false), 0.0, "Trendflex 150");
+    expect_series(run_kind("EhlersStochastic", {200}, x), ref_ehlers_stochastic(x, 200), 0.0, "EhlersStochastic 200");
+    expect_series(run_kind("EmpiricalModeDecomposition", {100, 0.5}, x), ref_emd(x, 100), 0.0, "EMD 100");
+    expect_series(run_kind("CenterOfGravity", {150}, x), ref_center_of_gravity(x, 150), 0.0, "CenterOfGravity 150");
+    expect_series(run_kind("FisherTransform", {200}, x), ref_fisher(x, 200), 0.0, "FisherTransform 200");
+    expect_series(run_kind("Autocorrelation", {150, 7}, x), ref_autocorrelation(x, 150, 7), 0.0,
+                  "Autocorrelation 150");
+    expect_series(run_kind("CorrelationTrendIndicator", {150}, x), ref_cti(x, 150), 0.0, "CTI 150");
+    expect_series(run_kind("HurstExponent", {128, 4}, x), ref_hurst(x, 128, 4), 0.0, "HurstExponent 128");
+  }
+}
+
 TEST(CycleFilters, EnvelopeThresholdsFollowTheHeldPeaksAndValleys) {
   const Series x = test_series(300)[2];
   auto built = EmpiricalModeDecomposition::create(10, 0.25);

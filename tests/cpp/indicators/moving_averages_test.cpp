@@ -206,6 +206,19 @@ TEST(MovingAverages, MatchReferencesWithFirstValueOnTheWarmupthCloseThroughNanBa
   }
 }
 
+// Windows far longer than the storage they start with grow while filling;
+// the values and the re-summation points stay those of the definitions.
+TEST(MovingAverages, LongWindowsMatchReferencesPastTheirResummations) {
+  for (const KindCase& k : kind_cases()) {
+    for (std::size_t p : {100u, 333u}) {
+      const auto xs = random_walk(6000, unsigned(p + k.name.size()), 1000.0);
+      std::vector<double> params{double(p)};
+      params.insert(params.end(), k.extra.begin(), k.extra.end());
+      EXPECT_TRUE(same_series(run_kind(k.name, params, xs), k.reference(xs, p))) << k.name << " " << p;
+    }
+  }
+}
+
 TEST(MovingAverages, DegenerateLengthsAndVolumeFactors) {
   const auto xs = random_walk(200, 9);
   const Series same(xs.begin(), xs.end());

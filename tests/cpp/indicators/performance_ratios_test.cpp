@@ -83,6 +83,31 @@ std::vector<double> episode_depths(const std::vector<double>& curve, double star
   return depths;
 }
 
+// Slope of the cumulative returns against time over its standard error.
+double k_ratio_of(const std::vector<double>& w) {
+  const double n = static_cast<double>(w.size());
+  double c = 0.0, st = 0.0, sc = 0.0, stt = 0.0, stc = 0.0;
+  std::vector<double> cum;
+  for (std::size_t i = 0; i < w.size(); ++i) {
+    const double t = static_cast<double>(i + 1);
+    cum.push_back(c += w[i]);
+    st += t;
+    sc += c;
+    stt += t * t;
+    stc += t * c;
+  }
+  const double sxx = stt - st * st / n;
+  const double slope = (stc - st * sc / n) / sxx;
+  const double intercept = (sc - slope * st) / n;
+  double sse = 0.0;
+  for (std::size_t i = 0; i < cum.size(); ++i) {
+    sse += std::pow(cum[i] - (intercept + slope * static_cast<double>(i + 1)), 2);
+  }
+  // Cumulative sums on a line: every return after the first is the same.
+  const bool on_a_line = std::all_of(w.begin() + 1, w.end(), [&](double r) { return r == w[1]; });
+  return on_a_line ? 0.0 : slope / std::sqrt(sse / (n - 2.0) / sxx);
+}
+
 TEST(PerformanceRatios, LevelKindsMatchReference) {
   expect_matches_reference_on("MaxDrawdown", {}, kPeriods, level_series(), [](const auto& w) {
     double peak = -kInf, worst = 0.0;
@@ -200,30 +225,7 @@ TEST(PerformanceRatios, MeanAndDeviationRatiosMatchReference) {
       return down == 0.0 ? 0.0 : (up / n) / std::sqrt(down / n);
     }, 1e-9);
   }
-  // Slope of the cumulative returns against time over its standard error.
-  expect_matches_reference_on("KRatio", {}, {3, 5, 40}, series, [](const auto& w) {
-    const double n = static_cast<double>(w.size());
-    double c = 0.0, st = 0.0, sc = 0.0, stt = 0.0, stc = 0.0;
-    std::vector<double> cum;
-    for (std::size_t i = 0; i < w.size(); ++i) {
-      const double t = static_cast<double>(i + 1);
-      cum.push_back(c += w[i]);
-      st += t;
-      sc += c;
-      stt += t * t;
-      stc += t * c;
-    }
-    const double sxx = stt - st * st / n;
-    const double slope = (stc - st * sc / n) / sxx;
-    const double intercept = (sc - slope * st) / n;
-    double sse = 0.0;
-    for (std::size_t i = 0; i < cum.size(); ++i) {
-      sse += std::pow(cum[i] - (intercept + slope * static_cast<double>(i + 1)), 2);
-    }
-    // Cumulative sums on a line: every return after the first is the same.
-    const bool on_a_line = std::all_of(w.begin() + 1, w.end(), [&](double r) { return r == w[1]; });
-    return on_a_line ? 0.0 : slope / std::sqrt(sse / (n - 2.0) / sxx);
-  }, 1e-6);
+  expect_matches_reference_on("KRatio", {}, {3, 5, 40}, series, k_ratio_of, 1e-6);
 }
 
 TEST(PerformanceRatios, SortinoDividesByTheWholeWindow) {
@@ -247,6 +249,13 @@ struct Tally {
     }
   }
 };
+
+double common_sense_ratio_of(const std::vector<double>& w) {
+  const Tally t(w);
+  const double q05 = ref::quantile(w, 0.05);
+  if (t.losses == 0.0 || q05 == 0.0) return 0.0;
+  return (t.gains / t.losses) * (ref::quantile(w, 0.95) / std::fabs(q05));
+}
 
 TEST(PerformanceRatios, GainAndLossRatiosMatchReference) {
   const auto& series = return_series();
@@ -350,12 +359,18 @@ TEST(PerformanceRatios, TailMeasuresMatchReference) {
   for (std::size_t i = 0; i < streaky.size(); ++i) {
     if (i % 200 < 90) streaky[i] = std::fabs(streaky[i]);
   }
-  expect_matches_reference_on("CommonSenseRatio", {}, kPeriods, {series[0], series[2], streaky}, [](const auto& w) {
-    const Tally t(w);
-    const double q05 = ref::quantile(w, 0.05);
-    if (t.losses == 0.0 || q05 == 0.0) return 0.0;
-    return (t.gains / t.losses) * (ref::quantile(w, 0.95) / std::fabs(q05));
-  });
+  expect_matches_reference_on("CommonSenseRatio", {}, kPeriods, {series[0], series[2], streaky}, common_sense_ratio_of);
+}
+
+// Windows far longer than the storage they start with.
+TEST(PerformanceRatios, LongWindowsMatchReference) {
+  const auto& series = return_series();
+  expect_matches_reference_on("KRatio", {}, {100}, series, k_ratio_of, 1e-6);
+  auto streaky = series[1];
+  for (std::size_t i = 0; i < streaky.size(); ++i) {
+    if (i % 400 < 250) streaky[i] = std::fabs(streaky[i]);
+  }
+  expect_matches_reference_on("CommonSenseRatio", {}, {150}, {series[0], streaky}, common_sense_ratio_of);
 }
 
 TEST(PerformanceRatios, TailMeasuresOnKnownWindows) {

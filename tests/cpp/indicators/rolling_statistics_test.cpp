@@ -110,16 +110,20 @@ TEST(RollingStatistics, ShapeKindsNeverDivideByAnUnderflowedPower) {
   }
 }
 
+// Median of the absolute deviations from the median.
+double mad_of(const std::vector<double>& w) {
+  const double c = median_of(w);
+  std::vector<double> dev;
+  for (double v : w) dev.push_back(std::fabs(v - c));
+  return median_of(dev);
+}
+
+double iqr_of(const std::vector<double>& w) { return ref::quantile(w, 0.75) - ref::quantile(w, 0.25); }
+
 TEST(RollingStatistics, OrderStatisticsMatchSortedWindow) {
   const std::vector<std::size_t> periods = {1, 2, 6, 37};
-  expect_matches_reference_on_walks("MedianAbsoluteDeviation", {}, periods, [](const auto& w) {
-    const double c = median_of(w);
-    std::vector<double> dev;
-    for (double v : w) dev.push_back(std::fabs(v - c));
-    return median_of(dev);
-  });
-  expect_matches_reference_on_walks("RollingIqr", {}, periods,
-                                    [](const auto& w) { return ref::quantile(w, 0.75) - ref::quantile(w, 0.25); });
+  expect_matches_reference_on_walks("MedianAbsoluteDeviation", {}, periods, mad_of);
+  expect_matches_reference_on_walks("RollingIqr", {}, periods, iqr_of);
   for (double p : {0.0, 0.1, 0.5, 0.9, 1.0}) {
     expect_matches_reference_on_walks("RollingQuantile", {p}, periods,
                                       [p](const auto& w) { return ref::quantile(w, p); });
@@ -132,6 +136,15 @@ TEST(RollingStatistics, OrderStatisticsMatchSortedWindow) {
     }
     return (below + ties / 2.0) / static_cast<double>(w.size()) * 100.0;
   });
+}
+
+// Windows far longer than the storage they start with.
+TEST(RollingStatistics, OrderStatisticsOfLongWindowsMatchSortedWindow) {
+  const std::vector<std::size_t> periods = {100, 257};
+  expect_matches_reference_on_walks("MedianAbsoluteDeviation", {}, periods, mad_of);
+  expect_matches_reference_on_walks("RollingIqr", {}, periods, iqr_of);
+  expect_matches_reference_on_walks("RollingQuantile", {0.9}, periods,
+                                    [](const auto& w) { return ref::quantile(w, 0.9); });
 }
 
 TEST(RollingStatistics, OrderStatisticsEdgeCases) {
@@ -246,6 +259,20 @@ TEST(RollingStatistics, EntropyKindsMatchReference) {
     expect_matches_reference_on_walks("ShannonEntropy", {static_cast<double>(bins)}, {1, 3, 40},
                                       [=](const auto& w) { return shannon_entropy_of(w, bins); }, 1e-12);
   }
+}
+
+// With far more bins than held values, most bins are empty; the entropy is
+// still the sum over the occupied bins in ascending order, bit for bit.
+TEST(RollingStatistics, ShannonEntropyWithFarMoreBinsThanValues) {
+  for (std::size_t bins : {27, 28, 29, 1000}) {
+    expect_matches_reference_on_walks("ShannonEntropy", {static_cast<double>(bins)}, {1, 7, 40},
+                                      [=](const auto& w) { return shannon_entropy_of(w, bins); });
+  }
+  const double most_bins = 16777216;
+  auto spread = build_ok("ShannonEntropy", {4, most_bins});
+  EXPECT_EQ(*feed_closes(*spread, {1.0, 2.0, 3.0, 4.0})[3], 2.0);
+  auto pair = build_ok("ShannonEntropy", {4, most_bins});
+  EXPECT_EQ(*feed_closes(*pair, {1.0, 4.0, 1.0, 2.0})[3], 1.5);
 }
 
 TEST(RollingStatistics, EntropyEdgeCases) {

@@ -180,6 +180,20 @@ TEST(Volatility, UlcerIndexAndRviMatchReferences) {
   expect_series(run_kind("RviVolatility", {double(n)}, closes), rvi, 1e-9, "RviVolatility");
 }
 
+// A window far longer than the storage it starts with, over long falls (the
+// queue of candidate peaks then holds the whole window) and long rises.
+TEST(Volatility, UlcerIndexOverALongWindowMatchesReference) {
+  auto closes = random_walk(4000, 23, 2000.0);
+  for (std::size_t t = 1; t < closes.size(); ++t) {
+    const std::size_t phase = (t / 500) % 4;
+    if (phase == 1) closes[t] = closes[t - 1] - 0.5;
+    if (phase == 3) closes[t] = closes[t - 1] + 0.5;
+  }
+  for (std::size_t n : {150u, 400u}) {
+    expect_series(run_kind("UlcerIndex", {double(n)}, closes), ulcer_reference(closes, n), 1e-10, "UlcerIndex");
+  }
+}
+
 TEST(Volatility, UlcerIndexSumLeavesNoResidueOnceTheDrawdownsLeave) {
   // A deep drawdown, then ones too small to register in the running sum, then
   // new highs: subtracting the deep one and the small ones leaves a residue
