@@ -1,41 +1,222 @@
 #include "json/number_format.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 namespace vsci::json {
 namespace {
 
-// Shortest round-trip digits of a finite, non-zero magnitude: d1 d2 ... dk
-// (no trailing zeros) and the decimal exponent of d1.
+using u128 = unsigned __int128;
+
+// Shortest round-trip digits of a finite, non-zero magnitude: `count` digits
+// at `buf + start` (no trailing zeros), and the decimal exponent of the first.
 struct Digits {
-  char d[24];
+  char buf[24];
+  int start = 0;
   int count = 0;
   int exp10 = 0;
+  const char* d() const { return buf + start; }
 };
 
-Digits shortest_digits(double magnitude) {
+constexpr std::uint64_t kPow10[20] = {1ull,
+                                      10ull,
+                                      100ull,
+                                      1000ull,
+                                      10000ull,
+                                      100000ull,
+                                      1000000ull,
+                                      10000000ull,
+                                      100000000ull,
+                                      1000000000ull,
+                                      10000000000ull,
+                                      100000000000ull,
+                                      1000000000000ull,
+                                      10000000000000ull,
+                                      100000000000000ull,
+                                      1000000000000000ull,
+                                      10000000000000000ull,
+                                      100000000000000000ull,
+                                      1000000000000000000ull,
+                                      10000000000000000000ull};
+
+struct DigitPairs {
+  char p[200];
+  constexpr DigitPairs() : p() {
+    for (int i = 0; i < 100; ++i) {
+      p[2 * i] = static_cast<char>('0' + i / 10);
+      p[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+  }
+};
+constexpr DigitPairs kPairs;
+
+// Number of decimal digits of v > 0.
+int decimal_length(std::uint64_t v) {
+  const int t = (64 - std::countl_zero(v)) * 1233 >> 12;  // floor(log10(2^bits))
+  return t + (v >= kPow10[t]);
+}
+
+void put4(char* p, std::uint32_t v) {
+  std::memcpy(p, kPairs.p + 2 * (v / 100), 2);
+  std::memcpy(p + 2, kPairs.p + 2 * (v % 100), 2);
+}
+
+void put8(char* p, std::uint32_t v) {
+  put4(p, v / 10000);
+  put4(p + 4, v % 10000);
+}
+
+// `sig` > 0 scaled by 10^-k, as Digits with trailing zeros removed. The 20
+// digit positions are written in independent groups rather than one long
+// chain of divisions.
+void set_digits(Digits& out, std::uint64_t sig, int k) {
+  put4(out.buf, static_cast<std::uint32_t>(sig / 10000000000000000ull));
+  put8(out.buf + 4, static_cast<std::uint32_t>(sig / 100000000 % 100000000));
+  put8(out.buf + 12, static_cast<std::uint32_t>(sig % 100000000));
+  const int len = decimal_length(sig);
+  int end = 20;
+  while (out.buf[end - 1] == '0') --end;
+  out.start = 20 - len;
+  out.count = end - out.start;
+  out.exp10 = len - 1 - k;
+}
+
+// The general case: std::to_chars in scientific form with no precision gives
+// exactly the shortest digits, "d[.ddd]e[+-]XX".
+Digits shortest_digits_general(double magnitude) {
   char buf[40];
-  // Scientific form with no precision gives exactly the shortest digits:
-  // "d[.ddd]e[+-]XX".
   const char* end = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific).ptr;
   Digits out;
   const char* p = buf;
-  out.d[0] = *p++;
+  out.buf[0] = *p++;
   int k = 1;
   if (*p == '.') {
-    for (++p; *p != 'e'; ++p) out.d[k++] = *p;
+    for (++p; *p != 'e'; ++p) out.buf[k++] = *p;
   }
   ++p;  // 'e'
   const bool neg = *p++ == '-';
   int e = 0;
   for (; p < end; ++p) e = e * 10 + (*p - '0');
   out.exp10 = neg ? -e : e;
-  while (k > 1 && out.d[k - 1] == '0') --k;
+  while (k > 1 && out.buf[k - 1] == '0') --k;
   out.count = k;
   return out;
+}
+
+// A double v = ip + frac / 2^shift with 0 < frac < 2^shift <= 2^62, whose
+// rounding interval is v +- 2^-(shift+1) (never a power of two, so the
+// interval is symmetric). All arithmetic below is exact integer arithmetic.
+struct Split {
+  std::uint64_t ip;
+  std::uint64_t frac;
+  int shift;
+};
+
+enum class Probe { None, Down, Up, Unsure };
+
+// Looks at the two decimals with k fraction digits that bracket v: the
+// truncation and the next one up. Says which of them lies strictly inside the
+// rounding interval (the nearer one when both do), giving its fraction digits
+// in `t`. A candidate on the interval's edge, or two candidates equally near,
+// is left to the general case (Unsure).
+Probe probe(const Split& x, int k, std::uint64_t& t) {
+  const std::uint64_t one = std::uint64_t{1} << x.shift;
+  const u128 p = static_cast<u128>(x.frac) * kPow10[k];
+  t = static_cast<std::uint64_t>(p >> x.shift);
+  const std::uint64_t below = static_cast<std::uint64_t>(p) & (one - 1);  // v - truncation, scaled
+  const std::uint64_t above = one - below;                                // truncation + 1 - v, scaled
+  // Inside the interval: distance < 2^-(shift+1), i.e. 2 * scaled < 10^k.
+  const std::uint64_t half = kPow10[k];
+  if (2 * below == half || 2 * above == half) return Probe::Unsure;
+  const bool down = 2 * below < half;
+  const bool up = 2 * above < half;
+  if (down && up) {
+    if (below == above) return Probe::Unsure;
+    if (below < above) return Probe::Down;
+    ++t;
+    return Probe::Up;
+  }
+  if (down) return Probe::Down;
+  if (up) {
+    ++t;
+    return Probe::Up;
+  }
+  return Probe::None;
+}
+
+// Shortest digits computed exactly for magnitudes in [2^-10, 2^53), the range
+// prices, sizes and rates live in. Gives false (with `out` untouched) where it
+// cannot decide with certainty; the general case then does.
+//
+// The shortest decimal is the one with the fewest fraction digits k that has a
+// candidate inside the rounding interval (a decimal with k digits also has
+// k+1, so the search can bisect), and among those of that length the nearest.
+// Seventeen significant digits always suffice.
+bool shortest_digits_exact(double magnitude, Digits& out) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(magnitude);
+  const int biased = static_cast<int>(bits >> 52);
+  if (biased < 1013 || biased > 1075) return false;
+  const std::uint64_t stored = bits & ((std::uint64_t{1} << 52) - 1);
+  const std::uint64_t m = stored | (std::uint64_t{1} << 52);
+  const int shift = 1075 - biased;  // 0..62
+  const std::uint64_t ip = m >> shift;
+  const std::uint64_t frac = m & ((std::uint64_t{1} << shift) - 1);
+  if (frac == 0) {
+    // A whole number below 2^53: no other whole number lies within half an
+    // ulp of it, and a shorter decimal would have to be a whole number.
+    set_digits(out, ip, 0);
+    return true;
+  }
+  // A power of two has a narrower interval below it: left to the general case.
+  if (stored == 0) return false;
+  const Split x{ip, frac, shift};
+  int base;  // significant digits of a candidate with k fraction digits: base + k
+  if (ip > 0) {
+    base = decimal_length(ip);
+  } else {
+    int zeros = 0;  // zero digits right after the point
+    while (static_cast<u128>(frac) * kPow10[zeros + 1] < (u128{1} << shift)) ++zeros;
+    base = -zeros;
+  }
+  const int k17 = 17 - base;
+  if (k17 > 19) return false;
+  const int k16 = k17 - 1;
+  std::uint64_t t = 0;
+  int k;
+  Probe found = k16 >= 1 ? probe(x, k16, t) : Probe::None;
+  if (found == Probe::Unsure) return false;
+  if (found == Probe::None) {
+    k = k17;
+    found = probe(x, k, t);
+    if (found == Probe::None || found == Probe::Unsure) return false;
+  } else {
+    int lo = 1;
+    k = k16;
+    while (lo < k) {
+      const int mid = lo + (k - lo) / 2;
+      std::uint64_t tm;
+      const Probe pm = probe(x, mid, tm);
+      if (pm == Probe::Unsure) return false;
+      if (pm == Probe::None) {
+        lo = mid + 1;
+      } else {
+        k = mid;
+        t = tm;
+      }
+    }
+  }
+  set_digits(out, ip * kPow10[k] + t, k);
+  return true;
+}
+
+Digits shortest_digits(double magnitude) {
+  Digits out;
+  if (shortest_digits_exact(magnitude, out)) return out;
+  return shortest_digits_general(magnitude);
 }
 
 char* put(char* p, const char* s, int n) {
@@ -56,25 +237,25 @@ char* put_plain(char* p, const Digits& g) {
     *p++ = '0';
     *p++ = '.';
     p = put_zeros(p, -e - 1);
-    return put(p, g.d, k);
+    return put(p, g.d(), k);
   }
   if (k <= e + 1) {
-    p = put(p, g.d, k);
+    p = put(p, g.d(), k);
     p = put_zeros(p, e + 1 - k);
     *p++ = '.';
     *p++ = '0';
     return p;
   }
-  p = put(p, g.d, e + 1);
+  p = put(p, g.d(), e + 1);
   *p++ = '.';
-  return put(p, g.d + e + 1, k - e - 1);
+  return put(p, g.d() + e + 1, k - e - 1);
 }
 
 char* put_scientific(char* p, const Digits& g) {
-  *p++ = g.d[0];
+  *p++ = g.d()[0];
   if (g.count > 1) {
     *p++ = '.';
-    p = put(p, g.d + 1, g.count - 1);
+    p = put(p, g.d() + 1, g.count - 1);
   }
   *p++ = 'e';
   *p++ = g.exp10 < 0 ? '-' : '+';
@@ -96,22 +277,21 @@ char* put_zero_or_sign(char*& p, double v) {
 
 }  // namespace
 
-void append_f64(std::string& out, double v) {
+char* write_f64(char* p, double v) {
   if (!std::isfinite(v)) {
-    out += "null";
-    return;
+    std::memcpy(p, "null", 4);
+    return p + 4;
   }
   // At most: sign, 17 digits, 5 leading zeros of a small number, "0.", or
   // the scientific form with a three-digit exponent.
-  char buf[40];
-  char* p = buf;
-  if (char* end = put_zero_or_sign(p, v)) {
-    out.append(buf, end);
-    return;
-  }
+  if (char* end = put_zero_or_sign(p, v)) return end;
   const Digits g = shortest_digits(std::fabs(v));
-  p = g.exp10 >= -5 && g.exp10 <= 15 ? put_plain(p, g) : put_scientific(p, g);
-  out.append(buf, p);
+  return g.exp10 >= -5 && g.exp10 <= 15 ? put_plain(p, g) : put_scientific(p, g);
+}
+
+void append_f64(std::string& out, double v) {
+  char buf[kMaxF64Chars];
+  out.append(buf, write_f64(buf, v));
 }
 
 void append_plain_f64(std::string& out, double v) {

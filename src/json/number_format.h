@@ -5,13 +5,19 @@
 //    ".0" on whole numbers, otherwise "1e+16", "1.5e-7");
 //  - append_plain_f64: always plain decimal with ".0" on whole numbers, used by
 //    error messages ("floating point `1000.0`").
+// write_f64 is append_f64 for writers that manage their own buffer: it needs
+// kMaxF64Chars bytes of room at `out` and returns the end of what it wrote.
 // Pure functions; thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace vsci::json {
 
+inline constexpr std::size_t kMaxF64Chars = 32;
+
+char* write_f64(char* out, double v);
 void append_f64(std::string& out, double v);
 void append_plain_f64(std::string& out, double v);
 
