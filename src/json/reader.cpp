@@ -1,5 +1,7 @@
 #include "json/reader.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -72,6 +74,64 @@ void append_utf8(std::string& out, std::uint32_t cp) {
     out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
+}
+
+using u128 = unsigned __int128;
+
+constexpr std::uint64_t kPow10u[20] = {1ull,
+                                       10ull,
+                                       100ull,
+                                       1000ull,
+                                       10000ull,
+                                       100000ull,
+                                       1000000ull,
+                                       10000000ull,
+                                       100000000ull,
+                                       1000000000ull,
+                                       10000000000ull,
+                                       100000000000ull,
+                                       1000000000000ull,
+                                       10000000000000ull,
+                                       100000000000000ull,
+                                       1000000000000000ull,
+                                       10000000000000000ull,
+                                       100000000000000000ull,
+                                       1000000000000000000ull,
+                                       10000000000000000000ull};
+// Exactly representable powers of ten.
+constexpr double kPow10d[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+
+// The double nearest to n / 10^k (0 < n < 10^19, 0 <= k <= 19), when exact
+// integer arithmetic can show which one it is; false otherwise.
+//
+// A quotient of two doubles lies within about one ulp of the answer. A
+// candidate x = M * 2^E is the answer when n / 10^k lies strictly inside its
+// rounding interval (M - 1/2, M + 1/2) * 2^E, that is when
+//   (2M - 1) * 10^k < n * 2^(1-E) < (2M + 1) * 10^k,
+// all of which fit in 128 bits here. Otherwise the neighbour on the side the
+// quotient lies is tried. Powers of two (whose interval is narrower below),
+// exact ties and anything unusual are left to from_chars.
+bool exact_quotient(std::uint64_t n, int k, double& out) {
+  std::uint64_t bits = std::bit_cast<std::uint64_t>(static_cast<double>(n) / kPow10d[k]);
+  const int n_bits = 64 - std::countl_zero(n);
+  for (int tries = 0; tries < 3; ++tries) {
+    const int biased = static_cast<int>(bits >> 52);
+    const std::uint64_t stored = bits & ((std::uint64_t{1} << 52) - 1);
+    const int sh = 1076 - biased;  // 1 - E
+    if (biased == 0 || stored == 0 || sh < 0 || n_bits + sh > 127) return false;
+    const std::uint64_t m = stored | (std::uint64_t{1} << 52);
+    const u128 scaled = static_cast<u128>(n) << sh;
+    const u128 above = static_cast<u128>(2 * m + 1) * kPow10u[k];
+    const u128 below = static_cast<u128>(2 * m - 1) * kPow10u[k];
+    if (scaled > below && scaled < above) {
+      out = std::bit_cast<double>(bits);
+      return true;
+    }
+    if (scaled == below || scaled == above) return false;
+    bits = scaled > above ? bits + 1 : bits - 1;
+  }
+  return false;
 }
 
 // A finite decimal that from_chars could not represent: true when it is too
@@ -245,58 +305,111 @@ Expected<std::string_view, Error> Reader::scan_string() {
 
 template <bool Convert>
 Expected<Reader::Number, Error> Reader::scan_number() {
+  // Scans with a local cursor; pos_ is brought up to date before any error so
+  // that positions are those of the byte where scanning stopped.
+  const char* const s = p_;
+  const std::size_t n = n_;
   const std::size_t start = pos_;
-  const bool negative = p_[pos_] == '-';
-  if (negative) ++pos_;
-  if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+  std::size_t i = pos_;
+  const bool negative = s[i] == '-';
+  if (negative) ++i;
+  pos_ = i;
+  if (i >= n) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+  // All digits, integer and fraction, accumulate into `mant`; it is exact
+  // while there are at most 19 of them (a lone leading zero not counted).
   std::uint64_t mant = 0;
-  bool overflow = false;
-  char c = p_[pos_];
-  if (c == '0') {
-    ++pos_;
-    if (pos_ < n_ && is_digit(p_[pos_])) return unexpected(peek_error(ErrorCode::InvalidNumber));
-  } else if (is_digit(c)) {
-    for (; pos_ < n_ && is_digit(p_[pos_]); ++pos_) {
-      const std::uint64_t d = static_cast<std::uint64_t>(p_[pos_] - '0');
-      if (mant > (std::numeric_limits<std::uint64_t>::max() - d) / 10) overflow = true;
-      mant = mant * 10 + d;
-    }
+  int int_digits = 0;
+  if (s[i] == '0') {
+    pos_ = ++i;
+    if (i < n && is_digit(s[i])) return unexpected(peek_error(ErrorCode::InvalidNumber));
+  } else if (is_digit(s[i])) {
+    const std::size_t d0 = i;
+    do {
+      mant = mant * 10 + static_cast<std::uint64_t>(s[i] - '0');
+      ++i;
+    } while (i < n && is_digit(s[i]));
+    int_digits = static_cast<int>(std::min<std::size_t>(i - d0, 1000));
   } else {
     return unexpected(peek_error(ErrorCode::InvalidNumber));
   }
   bool is_float = false;
-  if (pos_ < n_ && p_[pos_] == '.') {
+  int frac_digits = 0;
+  if (i < n && s[i] == '.') {
     is_float = true;
-    ++pos_;
-    if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
-    if (!is_digit(p_[pos_])) return unexpected(peek_error(ErrorCode::InvalidNumber));
-    while (pos_ < n_ && is_digit(p_[pos_])) ++pos_;
+    pos_ = ++i;
+    if (i >= n) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+    if (!is_digit(s[i])) return unexpected(peek_error(ErrorCode::InvalidNumber));
+    const std::size_t f0 = i;
+    do {
+      mant = mant * 10 + static_cast<std::uint64_t>(s[i] - '0');
+      ++i;
+    } while (i < n && is_digit(s[i]));
+    frac_digits = static_cast<int>(std::min<std::size_t>(i - f0, 1000));
   }
-  if (pos_ < n_ && (p_[pos_] == 'e' || p_[pos_] == 'E')) {
+  int exp = 0;
+  if (i < n && (s[i] | 0x20) == 'e') {
     is_float = true;
-    ++pos_;
-    if (pos_ < n_ && (p_[pos_] == '+' || p_[pos_] == '-')) ++pos_;
-    if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
-    if (!is_digit(p_[pos_])) return unexpected(peek_error(ErrorCode::InvalidNumber));
-    while (pos_ < n_ && is_digit(p_[pos_])) ++pos_;
+    ++i;
+    bool exp_negative = false;
+    if (i < n && (s[i] == '+' || s[i] == '-')) exp_negative = s[i++] == '-';
+    pos_ = i;
+    if (i >= n) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+    if (!is_digit(s[i])) return unexpected(peek_error(ErrorCode::InvalidNumber));
+    do {
+      if (exp < 100000) exp = exp * 10 + (s[i] - '0');
+      ++i;
+    } while (i < n && is_digit(s[i]));
+    if (exp_negative) exp = -exp;
   }
+  pos_ = i;
   Number num{Kind::F64, 0, 0, 0.0};
   if constexpr (!Convert) return num;
-  if (!is_float && !overflow) {
-    if (!negative) {
-      num.kind = Kind::U64;
-      num.u = mant;
-      return num;
+  const int digits = int_digits + frac_digits;
+  if (!is_float) {
+    bool fits = digits <= 19;
+    if (digits == 20) {
+      // Redo the 20-digit case with overflow checks.
+      mant = 0;
+      fits = true;
+      for (std::size_t k = start + negative; k < i && fits; ++k) {
+        fits = !__builtin_mul_overflow(mant, 10, &mant) &&
+               !__builtin_add_overflow(mant, static_cast<std::uint64_t>(s[k] - '0'), &mant);
+      }
     }
-    // -0 has no signed-integer form; it stays the float -0.0.
-    if (mant != 0 && mant <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1) {
-      num.kind = Kind::I64;
-      num.i = static_cast<std::int64_t>(0 - mant);
+    if (fits) {
+      if (!negative) {
+        num.kind = Kind::U64;
+        num.u = mant;
+        return num;
+      }
+      // -0 has no signed-integer form; it stays the float -0.0.
+      if (mant != 0 && mant <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1) {
+        num.kind = Kind::I64;
+        num.i = static_cast<std::int64_t>(0 - mant);
+        return num;
+      }
+    }
+  }
+  if (digits <= 19) {
+    const int e10 = exp - frac_digits;
+    bool done = false;
+    if (mant == 0) {
+      num.d = 0.0;
+      done = true;
+    } else if (e10 <= 0 && e10 >= -19) {
+      done = exact_quotient(mant, -e10, num.d);
+    } else if (e10 > 0 && e10 <= 19 && mant <= std::numeric_limits<std::uint64_t>::max() / kPow10u[e10]) {
+      // A whole number below 2^64: the conversion rounds correctly.
+      num.d = static_cast<double>(mant * kPow10u[e10]);
+      done = true;
+    }
+    if (done) {
+      if (negative) num.d = -num.d;
       return num;
     }
   }
-  const char* b = p_ + start;
-  const char* e = p_ + pos_;
+  const char* b = s + start;
+  const char* e = s + i;
   auto res = std::from_chars(b, e, num.d);
   if (res.ec == std::errc::result_out_of_range) {
     if (magnitude_too_large(b, e)) return unexpected(error(ErrorCode::NumberOutOfRange));
