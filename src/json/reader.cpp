@@ -465,52 +465,63 @@ Expected<void, Error> Reader::parse_value(Value* out) {
   return unexpected(peek_error(ErrorCode::ExpectedSomeValue));
 }
 
+// Containers are built in place, in the value they will end up in: nothing
+// deeper than this level touches the vector being filled, so its elements
+// stay put while they are parsed. Each is reserved at the size the previous
+// container at the same depth reached, which for rows of records is exact.
 template <bool Build>
 Expected<void, Error> Reader::parse_array(Value* out) {
   if (auto r = enter(); !r) return r;
-  const std::size_t base = item_stack_.size();
+  Value::Array* items = nullptr;
+  std::uint32_t* hint = nullptr;
+  if constexpr (Build) {
+    *out = Value::array();
+    items = &out->as_array();
+    hint = &size_hint_[static_cast<std::size_t>(depth_)];
+    items->reserve(*hint);
+  }
   for (;;) {
     auto more = next_element();
     if (!more) return unexpected(std::move(more.error()));
     if (!*more) break;
     if constexpr (Build) {
-      Value item;
-      if (auto r = parse_value<true>(&item); !r) return r;
-      item_stack_.push_back(std::move(item));
+      if (auto r = parse_value<true>(&items->emplace_back()); !r) return r;
     } else {
       if (auto r = parse_value<false>(nullptr); !r) return r;
     }
   }
-  if constexpr (Build) {
-    auto first = item_stack_.begin() + static_cast<std::ptrdiff_t>(base);
-    *out = Value::array(Value::Array(std::make_move_iterator(first), std::make_move_iterator(item_stack_.end())));
-    item_stack_.resize(base);
-  }
+  if constexpr (Build) *hint = static_cast<std::uint32_t>(std::min<std::size_t>(items->size(), kMaxSizeHint));
   return {};
 }
 
 template <bool Build>
 Expected<void, Error> Reader::parse_object(Value* out) {
   if (auto r = enter(); !r) return r;
-  const std::size_t base = member_stack_.size();
+  Value::Object* members = nullptr;
+  std::uint32_t* hint = nullptr;
+  if constexpr (Build) {
+    *out = Value::object();
+    members = &out->as_object();
+    hint = &size_hint_[static_cast<std::size_t>(depth_)];
+    members->reserve(*hint);
+  }
   std::string_view key;
   for (;;) {
     auto more = next_member(key);
     if (!more) return unexpected(std::move(more.error()));
     if (!*more) break;
     if constexpr (Build) {
-      Value::Member m{std::string(key), Value()};
+      // The key is copied before the value is read: it may sit in scratch_.
+      Value::Member& m = members->emplace_back();
+      m.key.assign(key);
       if (auto r = parse_value<true>(&m.value); !r) return r;
-      member_stack_.push_back(std::move(m));
     } else {
       if (auto r = parse_value<false>(nullptr); !r) return r;
     }
   }
   if constexpr (Build) {
-    auto first = member_stack_.begin() + static_cast<std::ptrdiff_t>(base);
-    *out = Value::object(
-        Value::Object(std::make_move_iterator(first), std::make_move_iterator(member_stack_.end())));
-    member_stack_.resize(base);
+    *hint = static_cast<std::uint32_t>(std::min<std::size_t>(members->size(), kMaxSizeHint));
+    normalize_members(*members);
   }
   return {};
 }

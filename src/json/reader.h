@@ -127,8 +127,9 @@ class Reader {
   int depth_ = 0;
   std::bitset<kMaxDepth + 1> first_;  // per open container: no element seen yet
   std::string scratch_;
-  std::vector<Value> item_stack_;
-  std::vector<Value::Member> member_stack_;
+  // Per depth: the size of the last container finished there.
+  static constexpr std::size_t kMaxSizeHint = 64;
+  std::uint32_t size_hint_[kMaxDepth + 1] = {};
 };
 
 // The whole text as one value, followed by whitespace only.
