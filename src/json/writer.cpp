@@ -75,8 +75,11 @@ void Writer::grow(std::size_t n) {
   // rather than up to the whole capacity.
   const std::size_t target = need + std::clamp<std::size_t>(len_ / 4, 256, std::size_t{1} << 20);
   if (target > out_.capacity()) {
+    // Large buffers grow fourfold: each move copies the text and touches fresh
+    // pages, while capacity never written to costs no memory.
+    const std::size_t factor = out_.capacity() >= (std::size_t{1} << 20) ? 4 : 2;
     out_.resize(len_);  // only the written bytes move to the new buffer
-    out_.reserve(std::max(target, 2 * out_.capacity()));
+    out_.reserve(std::max(target, factor * out_.capacity()));
   }
   out_.resize(target);
 }
