@@ -14,8 +14,10 @@ using u128 = unsigned __int128;
 
 // Shortest round-trip digits of a finite, non-zero magnitude: `count` digits
 // at `buf + start` (no trailing zeros), and the decimal exponent of the first.
+// The buffer is larger than any digit string so that writers may copy fixed
+// sizes from it.
 struct Digits {
-  char buf[24];
+  char buf[64] = {};
   int start = 0;
   int count = 0;
   int exp10 = 0;
@@ -43,52 +45,64 @@ constexpr std::uint64_t kPow10[20] = {1ull,
                                       1000000000000000000ull,
                                       10000000000000000000ull};
 
-struct DigitPairs {
-  char p[200];
-  constexpr DigitPairs() : p() {
-    for (int i = 0; i < 100; ++i) {
-      p[2 * i] = static_cast<char>('0' + i / 10);
-      p[2 * i + 1] = static_cast<char>('0' + i % 10);
-    }
-  }
-};
-constexpr DigitPairs kPairs;
-
 // Number of decimal digits of v > 0.
 int decimal_length(std::uint64_t v) {
   const int t = (64 - std::countl_zero(v)) * 1233 >> 12;  // floor(log10(2^bits))
   return t + (v >= kPow10[t]);
 }
 
-void put4(char* p, std::uint32_t v) {
-  std::memcpy(p, kPairs.p + 2 * (v / 100), 2);
-  std::memcpy(p + 2, kPairs.p + 2 * (v % 100), 2);
+// The eight decimal digits of v < 10^8 as byte values 0..9, the first digit
+// in the lowest byte, computed lane-parallel: two 4-digit halves in 32-bit
+// lanes split by 100, then four 2-digit parts in 16-bit lanes split by 10.
+// The multipliers divide exactly in the ranges used (n < 10^4 by 100 as
+// n * 10486 >> 20, n < 100 by 10 as n * 103 >> 10), and no lane overflows.
+std::uint64_t eight_digits(std::uint32_t v) {
+  const std::uint64_t halves = (v / 10000) | (static_cast<std::uint64_t>(v % 10000) << 32);
+  const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007Full;
+  const std::uint64_t quarters = hundreds | ((halves - hundreds * 100) << 16);
+  const std::uint64_t tens = ((quarters * 103) >> 10) & 0x000F000F000F000Full;
+  return tens | ((quarters - tens * 10) << 8);
 }
 
-void put8(char* p, std::uint32_t v) {
-  put4(p, v / 10000);
-  put4(p + 4, v % 10000);
+// Stores the eight digits of a word from eight_digits as characters.
+void put_digit_word(char* p, std::uint64_t digits) {
+  const std::uint64_t ascii = digits | 0x3030303030303030ull;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, &ascii, 8);
+  } else {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<char>(ascii >> (8 * i));
+  }
 }
 
-// `sig` > 0 scaled by 10^-k, as Digits with trailing zeros removed. The 20
-// digit positions are written in independent groups rather than one long
-// chain of divisions.
+// `sig` (0 < sig < 10^18) scaled by 10^-k, as Digits with trailing zeros
+// removed. The digits are laid out in 18 fixed positions: 2 + 8 + 8.
 void set_digits(Digits& out, std::uint64_t sig, int k) {
-  put4(out.buf, static_cast<std::uint32_t>(sig / 10000000000000000ull));
-  put8(out.buf + 4, static_cast<std::uint32_t>(sig / 100000000 % 100000000));
-  put8(out.buf + 12, static_cast<std::uint32_t>(sig % 100000000));
+  const auto top = static_cast<std::uint32_t>(sig / 10000000000000000ull);
+  const std::uint64_t mid = eight_digits(static_cast<std::uint32_t>(sig / 100000000 % 100000000));
+  const std::uint64_t low = eight_digits(static_cast<std::uint32_t>(sig % 100000000));
+  out.buf[0] = static_cast<char>('0' + top / 10);
+  out.buf[1] = static_cast<char>('0' + top % 10);
+  put_digit_word(out.buf + 2, mid);
+  put_digit_word(out.buf + 10, low);
+  // Trailing zero digits are the zero bytes at the top of the last words.
+  int zeros;
+  if (low != 0) {
+    zeros = std::countl_zero(low) / 8;
+  } else if (mid != 0) {
+    zeros = 8 + std::countl_zero(mid) / 8;
+  } else {
+    zeros = 16 + (top % 10 == 0);
+  }
   const int len = decimal_length(sig);
-  int end = 20;
-  while (out.buf[end - 1] == '0') --end;
-  out.start = 20 - len;
-  out.count = end - out.start;
+  out.start = 18 - len;
+  out.count = len - zeros;
   out.exp10 = len - 1 - k;
 }
 
 // The general case: std::to_chars in scientific form with no precision gives
 // exactly the shortest digits, "d[.ddd]e[+-]XX".
 Digits shortest_digits_general(double magnitude) {
-  char buf[40];
+  char buf[48];
   const char* end = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific).ptr;
   Digits out;
   const char* p = buf;
@@ -122,13 +136,12 @@ enum class Probe { None, Down, Up, Unsure };
 // truncation and the next one up. Says which of them lies strictly inside the
 // rounding interval (the nearer one when both do), giving its fraction digits
 // in `t`. A candidate on the interval's edge, or two candidates equally near,
-// is left to the general case (Unsure).
-Probe probe(const Split& x, int k, std::uint64_t& t) {
+// is left to the general case (Unsure). `scaled` is frac * 10^k.
+Probe probe(const Split& x, u128 scaled, int k, std::uint64_t& t) {
   const std::uint64_t one = std::uint64_t{1} << x.shift;
-  const u128 p = static_cast<u128>(x.frac) * kPow10[k];
-  t = static_cast<std::uint64_t>(p >> x.shift);
-  const std::uint64_t below = static_cast<std::uint64_t>(p) & (one - 1);  // v - truncation, scaled
-  const std::uint64_t above = one - below;                                // truncation + 1 - v, scaled
+  t = static_cast<std::uint64_t>(scaled >> x.shift);
+  const std::uint64_t below = static_cast<std::uint64_t>(scaled) & (one - 1);  // v - truncation
+  const std::uint64_t above = one - below;                                     // truncation + 1 - v
   // Inside the interval: distance < 2^-(shift+1), i.e. 2 * scaled < 10^k.
   const std::uint64_t half = kPow10[k];
   if (2 * below == half || 2 * above == half) return Probe::Unsure;
@@ -147,6 +160,8 @@ Probe probe(const Split& x, int k, std::uint64_t& t) {
   }
   return Probe::None;
 }
+
+Probe probe(const Split& x, int k, std::uint64_t& t) { return probe(x, static_cast<u128>(x.frac) * kPow10[k], k, t); }
 
 // Shortest digits computed exactly for magnitudes in [2^-10, 2^53), the range
 // prices, sizes and rates live in. Gives false (with `out` untouched) where it
@@ -187,11 +202,12 @@ bool shortest_digits_exact(double magnitude, Digits& out) {
   const int k16 = k17 - 1;
   std::uint64_t t = 0;
   int k;
-  Probe found = k16 >= 1 ? probe(x, k16, t) : Probe::None;
+  const u128 scaled16 = static_cast<u128>(frac) * kPow10[k16 >= 1 ? k16 : 0];
+  Probe found = k16 >= 1 ? probe(x, scaled16, k16, t) : Probe::None;
   if (found == Probe::Unsure) return false;
   if (found == Probe::None) {
     k = k17;
-    found = probe(x, k, t);
+    found = probe(x, k16 >= 1 ? scaled16 * 10 : static_cast<u128>(frac) * kPow10[k], k, t);
     if (found == Probe::None || found == Probe::Unsure) return false;
   } else {
     int lo = 1;
@@ -251,6 +267,30 @@ char* put_plain(char* p, const Digits& g) {
   return put(p, g.d() + e + 1, k - e - 1);
 }
 
+// put_plain for decimal exponents -5..15, copying fixed sizes (the digit
+// buffer and the output room are large enough) instead of exact ones.
+char* put_plain_short(char* p, const Digits& g) {
+  const int k = g.count;
+  const int e = g.exp10;
+  if (e < 0) {
+    std::memcpy(p, "0.000000", 8);
+    p += 1 - e;
+    std::memcpy(p, g.d(), 24);
+    return p + k;
+  }
+  std::memcpy(p, g.d(), 16);
+  if (k <= e + 1) {
+    std::memset(p + k, '0', 16);
+    p += e + 1;
+    std::memcpy(p, ".0", 2);
+    return p + 2;
+  }
+  p += e + 1;
+  *p++ = '.';
+  std::memcpy(p, g.d() + e + 1, 16);
+  return p + (k - e - 1);
+}
+
 char* put_scientific(char* p, const Digits& g) {
   *p++ = g.d()[0];
   if (g.count > 1) {
@@ -282,11 +322,11 @@ char* write_f64(char* p, double v) {
     std::memcpy(p, "null", 4);
     return p + 4;
   }
-  // At most: sign, 17 digits, 5 leading zeros of a small number, "0.", or
-  // the scientific form with a three-digit exponent.
+  // The text itself is at most 24 bytes (sign, "0.", 4 zeros, 17 digits);
+  // the plain form's fixed-size copies reach up to 34 bytes past `p`.
   if (char* end = put_zero_or_sign(p, v)) return end;
   const Digits g = shortest_digits(std::fabs(v));
-  return g.exp10 >= -5 && g.exp10 <= 15 ? put_plain(p, g) : put_scientific(p, g);
+  return g.exp10 >= -5 && g.exp10 <= 15 ? put_plain_short(p, g) : put_scientific(p, g);
 }
 
 void append_f64(std::string& out, double v) {

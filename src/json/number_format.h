@@ -15,7 +15,7 @@
 
 namespace vsci::json {
 
-inline constexpr std::size_t kMaxF64Chars = 32;
+inline constexpr std::size_t kMaxF64Chars = 48;
 
 char* write_f64(char* out, double v);
 void append_f64(std::string& out, double v);
