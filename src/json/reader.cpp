@@ -23,6 +23,80 @@ constexpr PlainTable kPlain;
 
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
+// Eight bytes of text as a word, the first byte lowest.
+std::uint64_t load8(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  return w;
+}
+
+constexpr std::uint64_t kBytes(unsigned char b) { return 0x0101010101010101ull * b; }
+
+// Number of leading bytes of `w` that are decimal digits. A byte is a digit
+// when its high nibble is 3 and adding 6 keeps it so; a carry out of a
+// non-digit byte can only disturb the bytes after it.
+int leading_digits(std::uint64_t w) {
+  const std::uint64_t off = ((w & kBytes(0xF0)) ^ kBytes(0x30)) | (((w + kBytes(0x06)) & kBytes(0xF0)) ^ kBytes(0x30));
+  return off == 0 ? 8 : std::countr_zero(off) / 8;
+}
+
+// The value of eight digit bytes (already less '0'), the first digit lowest:
+// pairs, then groups of four, then all eight, each step one multiplication
+// that adds ten, a hundred or ten thousand times the earlier part to the
+// later one within the same lane.
+std::uint64_t eight_digit_value(std::uint64_t v) {
+  v = ((v * (1 + (10u << 8))) >> 8) & 0x00FF00FF00FF00FFull;
+  v = ((v * (1 + (100u << 16))) >> 16) & 0x0000FFFF0000FFFFull;
+  return (v * (1 + (10000ull << 32))) >> 32;
+}
+
+// Flags (high bit of each byte) the bytes of `w` equal to `c`, or below it
+// for `below`. Only the lowest flag is exact: a borrow may set flags above it.
+std::uint64_t bytes_equal(std::uint64_t w, unsigned char c) {
+  const std::uint64_t x = w ^ kBytes(c);
+  return (x - kBytes(0x01)) & ~x & kBytes(0x80);
+}
+std::uint64_t bytes_below(std::uint64_t w, unsigned char c) { return (w - kBytes(c)) & ~w & kBytes(0x80); }
+
+// Skips whole words of printable ASCII other than quote and backslash,
+// stopping at the word holding the first other byte; the byte loop of the
+// string scanner goes on from there.
+std::size_t skip_plain(const char* s, std::size_t i, std::size_t n) {
+  while (n - i >= 8) {
+    const std::uint64_t w = load8(s + i);
+    const std::uint64_t stop = bytes_below(w, 0x20) | bytes_equal(w, '"') | bytes_equal(w, '\\') | (w & kBytes(0x80));
+    if (stop != 0) return i + static_cast<std::size_t>(std::countr_zero(stop) / 8);
+    i += 8;
+  }
+  return i;
+}
+
+// The end of the run of digits starting at s[i], the run accumulated into
+// `mant` (which wraps beyond 19 digits; callers only use it below that).
+template <bool Accumulate>
+inline std::size_t take_digits(const char* s, std::size_t i, std::size_t n, std::uint64_t& mant) {
+  while (n - i >= 8) {
+    const std::uint64_t w = load8(s + i);
+    const int k = leading_digits(w);
+    if constexpr (Accumulate) {
+      if (k == 8) {
+        mant = mant * 100000000 + eight_digit_value(w - kBytes('0'));
+      } else if (k > 0) {
+        static constexpr std::uint64_t kScale[8] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+        // Shifting the k digits to the top leaves zeros, leading ones, below.
+        mant = mant * kScale[k] + eight_digit_value((w - kBytes('0')) << (8 * (8 - k)));
+      }
+    }
+    i += static_cast<std::size_t>(k);
+    if (k < 8) return i;
+  }
+  for (; i < n && is_digit(s[i]); ++i) {
+    if constexpr (Accumulate) mant = mant * 10 + static_cast<std::uint64_t>(s[i] - '0');
+  }
+  return i;
+}
+
 int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -102,34 +176,43 @@ constexpr std::uint64_t kPow10u[20] = {1ull,
 constexpr double kPow10d[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
                                 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
 
-// The double nearest to n / 10^k (0 < n < 10^19, 0 <= k <= 19), when exact
-// integer arithmetic can show which one it is; false otherwise.
+// The double nearest to n / 10^k (0 < n < 10^19, 0 <= k <= 19), when it can
+// be shown to be that one; false otherwise.
 //
-// A quotient of two doubles lies within about one ulp of the answer. A
-// candidate x = M * 2^E is the answer when n / 10^k lies strictly inside its
-// rounding interval (M - 1/2, M + 1/2) * 2^E, that is when
-//   (2M - 1) * 10^k < n * 2^(1-E) < (2M + 1) * 10^k,
-// all of which fit in 128 bits here. Otherwise the neighbour on the side the
+// Up to 2^53 both n and 10^k are doubles, so one correctly rounded division
+// gives the answer. Beyond, the quotient of the two doubles lies within about
+// one ulp of it, and exact integer arithmetic decides: a candidate
+// x = M * 2^E is the answer when n / 10^k lies strictly inside its rounding
+// interval (M - 1/2, M + 1/2) * 2^E, that is when
+//   |n * 2^(1-E) - 2M * 10^k| < 10^k,
+// which fits in 128 bits here. Otherwise the neighbour on the side the
 // quotient lies is tried. Powers of two (whose interval is narrower below),
 // exact ties and anything unusual are left to from_chars.
 bool exact_quotient(std::uint64_t n, int k, double& out) {
-  std::uint64_t bits = std::bit_cast<std::uint64_t>(static_cast<double>(n) / kPow10d[k]);
-  const int n_bits = 64 - std::countl_zero(n);
+  const double x = static_cast<double>(n) / kPow10d[k];
+  if (n <= (std::uint64_t{1} << 53)) {
+    out = x;
+    return true;
+  }
+  std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+  const std::uint64_t unit = kPow10u[k];
   for (int tries = 0; tries < 3; ++tries) {
     const int biased = static_cast<int>(bits >> 52);
     const std::uint64_t stored = bits & ((std::uint64_t{1} << 52) - 1);
+    // n >= 2^53 and k <= 19 keep the exponent in range: n * 2^(1-E) stays
+    // below 2^55 * 10^19 < 2^119.
     const int sh = 1076 - biased;  // 1 - E
-    if (biased == 0 || stored == 0 || sh < 0 || n_bits + sh > 127) return false;
-    const std::uint64_t m = stored | (std::uint64_t{1} << 52);
+    if (stored == 0 || sh < 0 || sh > 64) return false;
     const u128 scaled = static_cast<u128>(n) << sh;
-    const u128 above = static_cast<u128>(2 * m + 1) * kPow10u[k];
-    const u128 below = static_cast<u128>(2 * m - 1) * kPow10u[k];
-    if (scaled > below && scaled < above) {
+    const u128 centre = static_cast<u128>(2 * (stored | (std::uint64_t{1} << 52))) * unit;
+    const bool low = scaled < centre;  // n / 10^k below x
+    const u128 distance = low ? centre - scaled : scaled - centre;
+    if (distance < unit) {
       out = std::bit_cast<double>(bits);
       return true;
     }
-    if (scaled == below || scaled == above) return false;
-    bits = scaled > above ? bits + 1 : bits - 1;
+    if (distance == unit) return false;
+    bits = low ? bits - 1 : bits + 1;
   }
   return false;
 }
@@ -263,6 +346,7 @@ Expected<std::string_view, Error> Reader::scan_string() {
   bool bad_utf8 = false;
   const auto* u = reinterpret_cast<const unsigned char*>(p_);
   for (;;) {
+    pos_ = skip_plain(p_, pos_, n_);
     while (pos_ < n_ && kPlain.plain[u[pos_]]) ++pos_;
     if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingString));
     const unsigned char c = u[pos_];
@@ -324,10 +408,7 @@ Expected<Reader::Number, Error> Reader::scan_number() {
     if (i < n && is_digit(s[i])) return unexpected(peek_error(ErrorCode::InvalidNumber));
   } else if (is_digit(s[i])) {
     const std::size_t d0 = i;
-    do {
-      mant = mant * 10 + static_cast<std::uint64_t>(s[i] - '0');
-      ++i;
-    } while (i < n && is_digit(s[i]));
+    i = take_digits<Convert>(s, i, n, mant);
     int_digits = static_cast<int>(std::min<std::size_t>(i - d0, 1000));
   } else {
     return unexpected(peek_error(ErrorCode::InvalidNumber));
@@ -340,10 +421,7 @@ Expected<Reader::Number, Error> Reader::scan_number() {
     if (i >= n) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
     if (!is_digit(s[i])) return unexpected(peek_error(ErrorCode::InvalidNumber));
     const std::size_t f0 = i;
-    do {
-      mant = mant * 10 + static_cast<std::uint64_t>(s[i] - '0');
-      ++i;
-    } while (i < n && is_digit(s[i]));
+    i = take_digits<Convert>(s, i, n, mant);
     frac_digits = static_cast<int>(std::min<std::size_t>(i - f0, 1000));
   }
   int exp = 0;
@@ -428,22 +506,22 @@ Expected<void, Error> Reader::parse_value(Value* out) {
     case 'n':
       ++pos_;
       if (auto r = literal("ull"); !r) return r;
-      if constexpr (Build) *out = Value();
+      // *out is already null.
       return {};
     case 't':
       ++pos_;
       if (auto r = literal("rue"); !r) return r;
-      if constexpr (Build) *out = Value::boolean(true);
+      if constexpr (Build) out->v_.emplace<bool>(true);
       return {};
     case 'f':
       ++pos_;
       if (auto r = literal("alse"); !r) return r;
-      if constexpr (Build) *out = Value::boolean(false);
+      if constexpr (Build) out->v_.emplace<bool>(false);
       return {};
     case '"': {
       auto s = scan_string();
       if (!s) return unexpected(std::move(s.error()));
-      if constexpr (Build) *out = Value::string(std::string(*s));
+      if constexpr (Build) out->v_.emplace<std::string>(*s);
       return {};
     }
     case '[': return parse_array<Build>(out);
@@ -455,9 +533,9 @@ Expected<void, Error> Reader::parse_value(Value* out) {
     if (!num) return unexpected(std::move(num.error()));
     if constexpr (Build) {
       switch (num->kind) {
-        case Kind::U64: *out = Value::u64(num->u); break;
-        case Kind::I64: *out = Value::i64(num->i); break;
-        default: *out = Value::f64(num->d); break;
+        case Kind::U64: out->v_.emplace<std::uint64_t>(num->u); break;
+        case Kind::I64: out->v_.emplace<std::int64_t>(num->i); break;
+        default: out->v_.emplace<double>(num->d); break;
       }
     }
     return {};
@@ -475,8 +553,7 @@ Expected<void, Error> Reader::parse_array(Value* out) {
   Value::Array* items = nullptr;
   std::uint32_t* hint = nullptr;
   if constexpr (Build) {
-    *out = Value::array();
-    items = &out->as_array();
+    items = &out->v_.emplace<Value::Array>();
     hint = &size_hint_[static_cast<std::size_t>(depth_)];
     items->reserve(*hint);
   }
@@ -500,8 +577,7 @@ Expected<void, Error> Reader::parse_object(Value* out) {
   Value::Object* members = nullptr;
   std::uint32_t* hint = nullptr;
   if constexpr (Build) {
-    *out = Value::object();
-    members = &out->as_object();
+    members = &out->v_.emplace<Value::Object>();
     hint = &size_hint_[static_cast<std::size_t>(depth_)];
     members->reserve(*hint);
   }

@@ -104,6 +104,7 @@ class Reader {
   // Positions the error after the first `prefix` bytes of the text.
   Error at(Error e, std::size_t prefix) const;
 
+  // With Build, fills *out, which is null on entry.
   template <bool Build>
   Expected<void, Error> parse_value(Value* out);
   template <bool Build>
