@@ -338,7 +338,19 @@ Expected<void, Error> Reader::scan_escape() {
   return {};
 }
 
+std::size_t Reader::plain_string_end(std::size_t quote) const {
+  std::size_t i = skip_plain(p_, quote + 1, n_);
+  while (i < n_ && kPlain.plain[static_cast<unsigned char>(p_[i])]) ++i;
+  return i < n_ && p_[i] == '"' ? i : 0;
+}
+
 Expected<std::string_view, Error> Reader::scan_string() {
+  if (const std::size_t close = plain_string_end(pos_)) {
+    const std::size_t start = pos_ + 1;
+    pos_ = close + 1;
+    return std::string_view(p_ + start, close - start);
+  }
+  // Escapes, non-ASCII bytes and every failure: byte by byte from the start.
   ++pos_;  // opening quote
   const std::size_t start = pos_;
   std::size_t seg = pos_;
@@ -622,6 +634,20 @@ Expected<void, Error> Reader::begin_object() {
 
 Expected<bool, Error> Reader::next_element() {
   const auto d = static_cast<std::size_t>(depth_);
+  // Compact text: an element right at the cursor or right after the comma.
+  if (n_ - pos_ >= 2) {
+    const char c = p_[pos_];
+    const char next = p_[pos_ + 1];
+    if (first_[d]) {
+      if (c != ']' && !is_ws(c)) {
+        first_[d] = false;
+        return true;
+      }
+    } else if (c == ',' && next != ']' && !is_ws(next)) {
+      ++pos_;
+      return true;
+    }
+  }
   int c = peek();
   if (first_[d]) {
     first_[d] = false;
@@ -669,6 +695,21 @@ Expected<void, Error> Reader::end_array() {
 
 Expected<bool, Error> Reader::next_member(std::string_view& key) {
   const auto d = static_cast<std::size_t>(depth_);
+  // Compact text with a plain key: `"key":` right at the cursor or right
+  // after the comma. Anything else goes the general way from the same place.
+  if (n_ - pos_ >= 2) {
+    const std::size_t quote = first_[d] ? pos_ : pos_ + 1;
+    if (p_[quote] == '"' && (first_[d] || p_[pos_] == ',')) {
+      const std::size_t close = plain_string_end(quote);
+      if (close != 0 && close + 1 < n_ && p_[close + 1] == ':') {
+        first_[d] = false;
+        key = std::string_view(p_ + quote + 1, close - quote - 1);
+        key_end_ = close + 1;
+        pos_ = close + 2;
+        return true;
+      }
+    }
+  }
   int c = peek();
   if (first_[d]) {
     first_[d] = false;

@@ -114,6 +114,9 @@ class Reader {
   Expected<void, Error> enter(); // depth check at a peeked bracket, then consumes it
   Expected<void, Error> literal(const char* rest);  // after the first byte was consumed
   Expected<std::string_view, Error> scan_string();  // at the opening quote
+  // The offset of the closing quote of the string opening at `quote` when it
+  // holds printable ASCII only (no escapes), else 0.
+  std::size_t plain_string_end(std::size_t quote) const;
   Expected<void, Error> scan_escape();
   Expected<std::uint32_t, Error> hex4();
   // Scans a number token; with Convert, also gives its value.
