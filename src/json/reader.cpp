@@ -62,7 +62,7 @@ std::uint64_t bytes_below(std::uint64_t w, unsigned char c) { return (w - kBytes
 // Skips whole words of printable ASCII other than quote and backslash,
 // stopping at the word holding the first other byte; the byte loop of the
 // string scanner goes on from there.
-std::size_t skip_plain(const char* s, std::size_t i, std::size_t n) {
+[[gnu::always_inline]] inline std::size_t skip_plain(const char* s, std::size_t i, std::size_t n) {
   while (n - i >= 8) {
     const std::uint64_t w = load8(s + i);
     const std::uint64_t stop = bytes_below(w, 0x20) | bytes_equal(w, '"') | bytes_equal(w, '\\') | (w & kBytes(0x80));
@@ -75,7 +75,7 @@ std::size_t skip_plain(const char* s, std::size_t i, std::size_t n) {
 // The end of the run of digits starting at s[i], the run accumulated into
 // `mant` (which wraps beyond 19 digits; callers only use it below that).
 template <bool Accumulate>
-inline std::size_t take_digits(const char* s, std::size_t i, std::size_t n, std::uint64_t& mant) {
+[[gnu::always_inline]] inline std::size_t take_digits(const char* s, std::size_t i, std::size_t n, std::uint64_t& mant) {
   while (n - i >= 8) {
     const std::uint64_t w = load8(s + i);
     const int k = leading_digits(w);
@@ -350,7 +350,11 @@ Expected<std::string_view, Error> Reader::scan_string() {
     pos_ = close + 1;
     return std::string_view(p_ + start, close - start);
   }
-  // Escapes, non-ASCII bytes and every failure: byte by byte from the start.
+  return scan_string_general();
+}
+
+// Escapes, non-ASCII bytes and every failure: byte by byte from the start.
+[[gnu::noinline]] Expected<std::string_view, Error> Reader::scan_string_general() {
   ++pos_;  // opening quote
   const std::size_t start = pos_;
   std::size_t seg = pos_;
@@ -559,8 +563,21 @@ Expected<void, Error> Reader::parse_value(Value* out) {
 // deeper than this level touches the vector being filled, so its elements
 // stay put while they are parsed. Each is reserved at the size the previous
 // container at the same depth reached, which for rows of records is exact.
+// A long array whose elements look alike (rows of records) is reserved once
+// for the elements the rest of the text can hold at the size seen so far,
+// instead of doubling its way there through many moves. The estimate never
+// exceeds what the remaining bytes could hold at two bytes an element.
+void Reader::reserve_rest(Value::Array& items, std::size_t start) const {
+  const std::size_t used = pos_ - start;
+  const std::size_t left = n_ - pos_;
+  const std::size_t per_item = std::max<std::size_t>(used / items.size(), 2);
+  const std::size_t more = left / per_item + left / (8 * per_item) + 1;
+  items.reserve(std::max(items.size() + more, 2 * items.size()));
+}
+
 template <bool Build>
 Expected<void, Error> Reader::parse_array(Value* out) {
+  const std::size_t start = pos_;
   if (auto r = enter(); !r) return r;
   Value::Array* items = nullptr;
   std::uint32_t* hint = nullptr;
@@ -574,6 +591,7 @@ Expected<void, Error> Reader::parse_array(Value* out) {
     if (!more) return unexpected(std::move(more.error()));
     if (!*more) break;
     if constexpr (Build) {
+      if (items->size() == items->capacity() && items->size() >= kMaxSizeHint) reserve_rest(*items, start);
       if (auto r = parse_value<true>(&items->emplace_back()); !r) return r;
     } else {
       if (auto r = parse_value<false>(nullptr); !r) return r;
@@ -648,6 +666,11 @@ Expected<bool, Error> Reader::next_element() {
       return true;
     }
   }
+  return next_element_general();
+}
+
+[[gnu::noinline]] Expected<bool, Error> Reader::next_element_general() {
+  const auto d = static_cast<std::size_t>(depth_);
   int c = peek();
   if (first_[d]) {
     first_[d] = false;
@@ -710,6 +733,11 @@ Expected<bool, Error> Reader::next_member(std::string_view& key) {
       }
     }
   }
+  return next_member_general(key);
+}
+
+[[gnu::noinline]] Expected<bool, Error> Reader::next_member_general(std::string_view& key) {
+  const auto d = static_cast<std::size_t>(depth_);
   int c = peek();
   if (first_[d]) {
     first_[d] = false;

@@ -109,11 +109,16 @@ class Reader {
   Expected<void, Error> parse_value(Value* out);
   template <bool Build>
   Expected<void, Error> parse_array(Value* out);
+  void reserve_rest(Value::Array& items, std::size_t start) const;
   template <bool Build>
   Expected<void, Error> parse_object(Value* out);
   Expected<void, Error> enter(); // depth check at a peeked bracket, then consumes it
   Expected<void, Error> literal(const char* rest);  // after the first byte was consumed
   Expected<std::string_view, Error> scan_string();  // at the opening quote
+  // The general forms behind the compact-text fast paths, kept out of line.
+  Expected<std::string_view, Error> scan_string_general();
+  Expected<bool, Error> next_element_general();
+  Expected<bool, Error> next_member_general(std::string_view& key);
   // The offset of the closing quote of the string opening at `quote` when it
   // holds printable ASCII only (no escapes), else 0.
   std::size_t plain_string_end(std::size_t quote) const;
