@@ -181,40 +181,39 @@ constexpr double kPow10d[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  
 //
 // Up to 2^53 both n and 10^k are doubles, so one correctly rounded division
 // gives the answer. Beyond, the quotient of the two doubles lies within about
-// one ulp of it, and exact integer arithmetic decides: a candidate
+// one ulp of it, and exact integer arithmetic decides. A candidate
 // x = M * 2^E is the answer when n / 10^k lies strictly inside its rounding
-// interval (M - 1/2, M + 1/2) * 2^E, that is when
-//   |n * 2^(1-E) - 2M * 10^k| < 10^k,
-// which fits in 128 bits here. Otherwise the neighbour on the side the
-// quotient lies is tried. Powers of two (whose interval is narrower below),
-// exact ties and anything unusual are left to from_chars.
+// interval (M - 1/2, M + 1/2) * 2^E, that is when the scaled difference
+//   d = n * 2^(1-E) - 2M * 10^k
+// satisfies |d| < 10^k; all of it fits in 128 bits here. Its neighbour
+// M + 1 (M - 1) has d - 2 * 10^k (d + 2 * 10^k), so one difference settles
+// both neighbours too, without a second round. Powers of two (whose interval
+// is narrower below), exact ties and anything further off are left to
+// from_chars.
 bool exact_quotient(std::uint64_t n, int k, double& out) {
   const double x = static_cast<double>(n) / kPow10d[k];
   if (n <= (std::uint64_t{1} << 53)) {
     out = x;
     return true;
   }
-  std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
-  const std::uint64_t unit = kPow10u[k];
-  for (int tries = 0; tries < 3; ++tries) {
-    const int biased = static_cast<int>(bits >> 52);
-    const std::uint64_t stored = bits & ((std::uint64_t{1} << 52) - 1);
-    // n >= 2^53 and k <= 19 keep the exponent in range: n * 2^(1-E) stays
-    // below 2^55 * 10^19 < 2^119.
-    const int sh = 1076 - biased;  // 1 - E
-    if (stored == 0 || sh < 0 || sh > 64) return false;
-    const u128 scaled = static_cast<u128>(n) << sh;
-    const u128 centre = static_cast<u128>(2 * (stored | (std::uint64_t{1} << 52))) * unit;
-    const bool low = scaled < centre;  // n / 10^k below x
-    const u128 distance = low ? centre - scaled : scaled - centre;
-    if (distance < unit) {
-      out = std::bit_cast<double>(bits);
-      return true;
-    }
-    if (distance == unit) return false;
-    bits = low ? bits - 1 : bits + 1;
-  }
-  return false;
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+  const std::uint64_t stored = bits & ((std::uint64_t{1} << 52) - 1);
+  // x lies within an ulp or so of n / 10^k, so n * 2^(1-E) stays near
+  // 2M * 10^k < 2^118: well inside the signed 128-bit range.
+  const int sh = 1076 - static_cast<int>(bits >> 52);  // 1 - E
+  if (stored == 0 || sh < 0 || sh > 64) return false;
+  using i128 = __int128;
+  const i128 unit = kPow10u[k];
+  const i128 d = static_cast<i128>(static_cast<u128>(n) << sh) -
+                 static_cast<i128>(static_cast<u128>(2 * (stored | (std::uint64_t{1} << 52))) * kPow10u[k]);
+  const bool up = d > unit;
+  const bool down = d < -unit;
+  // Off by more than one step, on an edge, or stepping onto a power of two.
+  const bool unsure = d >= 3 * unit || d <= -3 * unit || d == unit || d == -unit || d == 3 * unit || d == -3 * unit ||
+                      (up && stored == (std::uint64_t{1} << 52) - 1) || (down && stored == 1);
+  if (unsure) return false;
+  out = std::bit_cast<double>(bits + up - down);
+  return true;
 }
 
 // A finite decimal that from_chars could not represent: true when it is too
