@@ -45,6 +45,10 @@ constexpr std::uint64_t kPow10[20] = {1ull,
                                       1000000000000000000ull,
                                       10000000000000000000ull};
 
+// Exactly representable powers of ten.
+constexpr double kPow10d[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+
 // Number of decimal digits of v > 0.
 int decimal_length(std::uint64_t v) {
   const int t = (64 - std::countl_zero(v)) * 1233 >> 12;  // floor(log10(2^bits))
@@ -161,16 +165,15 @@ Probe probe(const Split& x, u128 scaled, int k, std::uint64_t& t) {
   return Probe::None;
 }
 
-Probe probe(const Split& x, int k, std::uint64_t& t) { return probe(x, static_cast<u128>(x.frac) * kPow10[k], k, t); }
-
 // Shortest digits computed exactly for magnitudes in [2^-10, 2^53), the range
 // prices, sizes and rates live in. Gives false (with `out` untouched) where it
 // cannot decide with certainty; the general case then does.
 //
 // The shortest decimal is the one with the fewest fraction digits k that has a
 // candidate inside the rounding interval (a decimal with k digits also has
-// k+1, so the search can bisect), and among those of that length the nearest.
-// Seventeen significant digits always suffice.
+// k+1), and among those of that length the nearest. Seventeen significant
+// digits always suffice; whether sixteen do is probed, and whether fifteen or
+// fewer do is checked directly.
 bool shortest_digits_exact(double magnitude, Digits& out) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(magnitude);
   const int biased = static_cast<int>(bits >> 52);
@@ -210,18 +213,19 @@ bool shortest_digits_exact(double magnitude, Digits& out) {
     found = probe(x, k16 >= 1 ? scaled16 * 10 : static_cast<u128>(frac) * kPow10[k], k, t);
     if (found == Probe::None || found == Probe::Unsure) return false;
   } else {
-    int lo = 1;
+    // A 16-digit candidate exists; a shorter one would be the only decimal
+    // of 15 digits or fewer that reads back as v (no two such decimals read
+    // as the same double). v * 10^k15 lies within 0.2 of that decimal's
+    // digits, so rounding finds them, and a division of two exact doubles
+    // tells whether they read back as v.
     k = k16;
-    while (lo < k) {
-      const int mid = lo + (k - lo) / 2;
-      std::uint64_t tm;
-      const Probe pm = probe(x, mid, tm);
-      if (pm == Probe::Unsure) return false;
-      if (pm == Probe::None) {
-        lo = mid + 1;
-      } else {
-        k = mid;
-        t = tm;
+    const int k15 = k16 - 1;
+    if (k15 >= 1) {
+      const double scaled = magnitude * kPow10d[k15];  // below 10^15
+      const auto n = static_cast<std::uint64_t>(scaled + 0.5);
+      if (static_cast<double>(n) / kPow10d[k15] == magnitude) {
+        set_digits(out, n, k15);
+        return true;
       }
     }
   }
