@@ -319,7 +319,36 @@ char* put_zero_or_sign(char*& p, double v) {
   return nullptr;
 }
 
+// Writes the `len` (1..8) last digits of v < 10^8; 8 bytes of room.
+char* put_short(char* p, std::uint32_t v, int len) {
+  // The digits come first-lowest; the unwanted leading zeros are the low bytes.
+  put_digit_word(p, eight_digits(v) >> (8 * (8 - len)));
+  return p + len;
+}
+
 }  // namespace
+
+char* write_u64(char* p, std::uint64_t v) {
+  if (v < 100000000) return put_short(p, static_cast<std::uint32_t>(v), v == 0 ? 1 : decimal_length(v));
+  const std::uint64_t high = v / 100000000;
+  const auto low = static_cast<std::uint32_t>(v % 100000000);
+  if (high < 100000000) {
+    p = put_short(p, static_cast<std::uint32_t>(high), decimal_length(high));
+  } else {
+    const std::uint64_t top = high / 100000000;  // below 10^4
+    p = put_short(p, static_cast<std::uint32_t>(top), decimal_length(top));
+    put_digit_word(p, eight_digits(static_cast<std::uint32_t>(high % 100000000)));
+    p += 8;
+  }
+  put_digit_word(p, eight_digits(low));
+  return p + 8;
+}
+
+char* write_i64(char* p, std::int64_t v) {
+  if (v >= 0) return write_u64(p, static_cast<std::uint64_t>(v));
+  *p++ = '-';
+  return write_u64(p, 0 - static_cast<std::uint64_t>(v));
+}
 
 char* write_f64(char* p, double v) {
   if (!std::isfinite(v)) {

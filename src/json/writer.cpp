@@ -1,7 +1,6 @@
 #include "json/writer.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 
 #include "json/number_format.h"
@@ -33,16 +32,22 @@ char* put_bytes(char* p, const char* s, std::size_t n) {
   return p + n;
 }
 
-// Writes `s` as a string literal, quotes included.
+// Writes `s` as a string literal, quotes included. Plain strings (nearly
+// all: member names, symbols) are copied in the same pass that checks them.
 char* put_string(char* p, std::string_view s) {
   static constexpr char kHex[] = "0123456789abcdef";
   *p++ = '"';
-  std::size_t run = 0;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
+  const char* q = s.data();
+  const std::size_t n = s.size();
+  std::size_t i = 0;
+  for (; i < n && kEscape.e[static_cast<unsigned char>(q[i])] == 0; ++i) p[i] = q[i];
+  p += i;
+  std::size_t run = i;
+  for (; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(q[i]);
     const char esc = kEscape.e[c];
     if (esc == 0) continue;
-    p = put_bytes(p, s.data() + run, i - run);
+    p = put_bytes(p, q + run, i - run);
     run = i + 1;
     *p++ = '\\';
     *p++ = esc;
@@ -53,12 +58,10 @@ char* put_string(char* p, std::string_view s) {
       *p++ = kHex[c & 15];
     }
   }
-  p = put_bytes(p, s.data() + run, s.size() - run);
+  p = put_bytes(p, q + run, n - run);
   *p++ = '"';
   return p;
 }
-
-constexpr std::size_t kIntRoom = 20;  // "-9223372036854775808", "18446744073709551615"
 
 }  // namespace
 
@@ -105,14 +108,10 @@ void Writer::null() { commit(put_bytes(value_room(4), "null", 4)); }
 void Writer::boolean(bool b) { commit(b ? put_bytes(value_room(4), "true", 4) : put_bytes(value_room(5), "false", 5)); }
 
 void Writer::u64(std::uint64_t v) {
-  char* p = value_room(kIntRoom);
-  commit(std::to_chars(p, p + kIntRoom, v).ptr);
+  commit(write_u64(value_room(kMaxIntChars), v));
 }
 
-void Writer::i64(std::int64_t v) {
-  char* p = value_room(kIntRoom);
-  commit(std::to_chars(p, p + kIntRoom, v).ptr);
-}
+void Writer::i64(std::int64_t v) { commit(write_i64(value_room(kMaxIntChars), v)); }
 
 void Writer::f64(double v) { commit(write_f64(value_room(kMaxF64Chars), v)); }
 
@@ -130,16 +129,8 @@ void Writer::put_value(const Value& v) {
   switch (v.kind()) {
     case Kind::Null: commit(put_bytes(room(4), "null", 4)); return;
     case Kind::Bool: commit(v.as_bool() ? put_bytes(room(4), "true", 4) : put_bytes(room(5), "false", 5)); return;
-    case Kind::U64: {
-      char* p = room(kIntRoom);
-      commit(std::to_chars(p, p + kIntRoom, v.as_u64()).ptr);
-      return;
-    }
-    case Kind::I64: {
-      char* p = room(kIntRoom);
-      commit(std::to_chars(p, p + kIntRoom, v.as_i64()).ptr);
-      return;
-    }
+    case Kind::U64: commit(write_u64(room(kMaxIntChars), v.as_u64())); return;
+    case Kind::I64: commit(write_i64(room(kMaxIntChars), v.as_i64())); return;
     case Kind::F64: commit(write_f64(room(kMaxF64Chars), v.as_f64())); return;
     case Kind::String: {
       const std::string& s = v.as_string();
