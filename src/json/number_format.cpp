@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "json/powers_of_ten.h"
+
 namespace vsci::json {
 namespace {
 
@@ -23,31 +25,6 @@ struct Digits {
   int exp10 = 0;
   const char* d() const { return buf + start; }
 };
-
-constexpr std::uint64_t kPow10[20] = {1ull,
-                                      10ull,
-                                      100ull,
-                                      1000ull,
-                                      10000ull,
-                                      100000ull,
-                                      1000000ull,
-                                      10000000ull,
-                                      100000000ull,
-                                      1000000000ull,
-                                      10000000000ull,
-                                      100000000000ull,
-                                      1000000000000ull,
-                                      10000000000000ull,
-                                      100000000000000ull,
-                                      1000000000000000ull,
-                                      10000000000000000ull,
-                                      100000000000000000ull,
-                                      1000000000000000000ull,
-                                      10000000000000000000ull};
-
-// Exactly representable powers of ten.
-constexpr double kPow10d[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
-                                1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
 
 // Number of decimal digits of v > 0.
 int decimal_length(std::uint64_t v) {

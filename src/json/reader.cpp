@@ -8,6 +8,8 @@
 #include <iterator>
 #include <limits>
 
+#include "json/powers_of_ten.h"
+
 namespace vsci::json {
 namespace {
 
@@ -83,9 +85,8 @@ template <bool Accumulate>
       if (k == 8) {
         mant = mant * 100000000 + eight_digit_value(w - kBytes('0'));
       } else if (k > 0) {
-        static constexpr std::uint64_t kScale[8] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
         // Shifting the k digits to the top leaves zeros, leading ones, below.
-        mant = mant * kScale[k] + eight_digit_value((w - kBytes('0')) << (8 * (8 - k)));
+        mant = mant * kPow10[k] + eight_digit_value((w - kBytes('0')) << (8 * (8 - k)));
       }
     }
     i += static_cast<std::size_t>(k);
@@ -152,30 +153,6 @@ void append_utf8(std::string& out, std::uint32_t cp) {
 
 using u128 = unsigned __int128;
 
-constexpr std::uint64_t kPow10u[20] = {1ull,
-                                       10ull,
-                                       100ull,
-                                       1000ull,
-                                       10000ull,
-                                       100000ull,
-                                       1000000ull,
-                                       10000000ull,
-                                       100000000ull,
-                                       1000000000ull,
-                                       10000000000ull,
-                                       100000000000ull,
-                                       1000000000000ull,
-                                       10000000000000ull,
-                                       100000000000000ull,
-                                       1000000000000000ull,
-                                       10000000000000000ull,
-                                       100000000000000000ull,
-                                       1000000000000000000ull,
-                                       10000000000000000000ull};
-// Exactly representable powers of ten.
-constexpr double kPow10d[20] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
-                                1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
-
 // The double nearest to n / 10^k (0 < n < 10^19, 0 <= k <= 19), when it can
 // be shown to be that one; false otherwise.
 //
@@ -203,9 +180,9 @@ bool exact_quotient(std::uint64_t n, int k, double& out) {
   const int sh = 1076 - static_cast<int>(bits >> 52);  // 1 - E
   if (stored == 0 || sh < 0 || sh > 64) return false;
   using i128 = __int128;
-  const i128 unit = kPow10u[k];
+  const i128 unit = kPow10[k];
   const i128 d = static_cast<i128>(static_cast<u128>(n) << sh) -
-                 static_cast<i128>(static_cast<u128>(2 * (stored | (std::uint64_t{1} << 52))) * kPow10u[k]);
+                 static_cast<i128>(static_cast<u128>(2 * (stored | (std::uint64_t{1} << 52))) * kPow10[k]);
   const bool up = d > unit;
   const bool down = d < -unit;
   // Off by more than one step, on an edge, or stepping onto a power of two.
@@ -491,9 +468,9 @@ Expected<Reader::Number, Error> Reader::scan_number() {
       done = true;
     } else if (e10 <= 0 && e10 >= -19) {
       done = exact_quotient(mant, -e10, num.d);
-    } else if (e10 > 0 && e10 <= 19 && mant <= std::numeric_limits<std::uint64_t>::max() / kPow10u[e10]) {
+    } else if (e10 > 0 && e10 <= 19 && mant <= std::numeric_limits<std::uint64_t>::max() / kPow10[e10]) {
       // A whole number below 2^64: the conversion rounds correctly.
-      num.d = static_cast<double>(mant * kPow10u[e10]);
+      num.d = static_cast<double>(mant * kPow10[e10]);
       done = true;
     }
     if (done) {
