@@ -48,6 +48,7 @@ class Writer {
   // takes about 150 bytes per candle): saves regrowing a large buffer.
   void reserve(std::size_t bytes);
 
+  // The text so far; the reference is good until the next write.
   const std::string& text() const {
     out_.resize(len_);
     return out_;
