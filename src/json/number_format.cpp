@@ -55,31 +55,6 @@ void put_digit_word(char* p, std::uint64_t digits) {
   }
 }
 
-// `sig` (0 < sig < 10^18) scaled by 10^-k, as Digits with trailing zeros
-// removed. The digits are laid out in 18 fixed positions: 2 + 8 + 8.
-void set_digits(Digits& out, std::uint64_t sig, int k) {
-  const auto top = static_cast<std::uint32_t>(sig / 10000000000000000ull);
-  const std::uint64_t mid = eight_digits(static_cast<std::uint32_t>(sig / 100000000 % 100000000));
-  const std::uint64_t low = eight_digits(static_cast<std::uint32_t>(sig % 100000000));
-  out.buf[0] = static_cast<char>('0' + top / 10);
-  out.buf[1] = static_cast<char>('0' + top % 10);
-  put_digit_word(out.buf + 2, mid);
-  put_digit_word(out.buf + 10, low);
-  // Trailing zero digits are the zero bytes at the top of the last words.
-  int zeros;
-  if (low != 0) {
-    zeros = std::countl_zero(low) / 8;
-  } else if (mid != 0) {
-    zeros = 8 + std::countl_zero(mid) / 8;
-  } else {
-    zeros = 16 + (top % 10 == 0);
-  }
-  const int len = decimal_length(sig);
-  out.start = 18 - len;
-  out.count = len - zeros;
-  out.exp10 = len - 1 - k;
-}
-
 // The general case: std::to_chars in scientific form with no precision gives
 // exactly the shortest digits, "d[.ddd]e[+-]XX".
 Digits shortest_digits_general(double magnitude) {
@@ -142,16 +117,26 @@ Probe probe(const Split& x, u128 scaled, int k, std::uint64_t& t) {
   return Probe::None;
 }
 
+// The shortest decimal of a magnitude in fixed-point form: ip + t / 10^k with
+// t < 10^k (t = 0 and k = 0 for a whole number).
+struct Fixed {
+  std::uint64_t ip;
+  std::uint64_t t;
+  int k;
+};
+
 // Shortest digits computed exactly for magnitudes in [2^-10, 2^53), the range
-// prices, sizes and rates live in. Gives false (with `out` untouched) where it
-// cannot decide with certainty; the general case then does.
+// prices, sizes and rates live in; their document form is always plain. Gives
+// false where it cannot decide with certainty; the general case then does.
 //
 // The shortest decimal is the one with the fewest fraction digits k that has a
 // candidate inside the rounding interval (a decimal with k digits also has
 // k+1), and among those of that length the nearest. Seventeen significant
 // digits always suffice; whether sixteen do is probed, and whether fifteen or
-// fewer do is checked directly.
-bool shortest_digits_exact(double magnitude, Digits& out) {
+// fewer do is checked directly. No whole number lies in the interval of a
+// fraction (the nearest whole number is a double of its own), so a candidate
+// keeps the integer part of v and its fraction digits stay below 10^k.
+bool shortest_fixed(double magnitude, Fixed& out) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(magnitude);
   const int biased = static_cast<int>(bits >> 52);
   if (biased < 1013 || biased > 1075) return false;
@@ -163,7 +148,7 @@ bool shortest_digits_exact(double magnitude, Digits& out) {
   if (frac == 0) {
     // A whole number below 2^53: no other whole number lies within half an
     // ulp of it, and a shorter decimal would have to be a whole number.
-    set_digits(out, ip, 0);
+    out = {ip, 0, 0};
     return true;
   }
   // A power of two has a narrower interval below it: left to the general case.
@@ -181,39 +166,31 @@ bool shortest_digits_exact(double magnitude, Digits& out) {
   if (k17 > 19) return false;
   const int k16 = k17 - 1;
   std::uint64_t t = 0;
-  int k;
   const u128 scaled16 = static_cast<u128>(frac) * kPow10[k16 >= 1 ? k16 : 0];
   Probe found = k16 >= 1 ? probe(x, scaled16, k16, t) : Probe::None;
   if (found == Probe::Unsure) return false;
   if (found == Probe::None) {
-    k = k17;
-    found = probe(x, k16 >= 1 ? scaled16 * 10 : static_cast<u128>(frac) * kPow10[k], k, t);
+    found = probe(x, k16 >= 1 ? scaled16 * 10 : static_cast<u128>(frac) * kPow10[k17], k17, t);
     if (found == Probe::None || found == Probe::Unsure) return false;
-  } else {
-    // A 16-digit candidate exists; a shorter one would be the only decimal
-    // of 15 digits or fewer that reads back as v (no two such decimals read
-    // as the same double). v * 10^k15 lies within 0.2 of that decimal's
-    // digits, so rounding finds them, and a division of two exact doubles
-    // tells whether they read back as v.
-    k = k16;
-    const int k15 = k16 - 1;
-    if (k15 >= 1) {
-      const double scaled = magnitude * kPow10d[k15];  // below 10^15
-      const auto n = static_cast<std::uint64_t>(scaled + 0.5);
-      if (static_cast<double>(n) / kPow10d[k15] == magnitude) {
-        set_digits(out, n, k15);
-        return true;
-      }
+    out = {ip, t, k17};
+    return true;
+  }
+  // A 16-digit candidate exists; a shorter one would be the only decimal of
+  // 15 digits or fewer that reads back as v (no two such decimals read as the
+  // same double). v * 10^k15 lies within 0.2 of that decimal's digits, so
+  // rounding finds them, and a division of two exact doubles tells whether
+  // they read back as v.
+  const int k15 = k16 - 1;
+  if (k15 >= 1) {
+    const double scaled = magnitude * kPow10d[k15];  // below 10^15
+    const auto n = static_cast<std::uint64_t>(scaled + 0.5);
+    if (static_cast<double>(n) / kPow10d[k15] == magnitude) {
+      out = {ip, n - ip * kPow10[k15], k15};
+      return true;
     }
   }
-  set_digits(out, ip * kPow10[k] + t, k);
+  out = {ip, t, k16};
   return true;
-}
-
-Digits shortest_digits(double magnitude) {
-  Digits out;
-  if (shortest_digits_exact(magnitude, out)) return out;
-  return shortest_digits_general(magnitude);
 }
 
 char* put(char* p, const char* s, int n) {
@@ -248,30 +225,6 @@ char* put_plain(char* p, const Digits& g) {
   return put(p, g.d() + e + 1, k - e - 1);
 }
 
-// put_plain for decimal exponents -5..15, copying fixed sizes (the digit
-// buffer and the output room are large enough) instead of exact ones.
-char* put_plain_short(char* p, const Digits& g) {
-  const int k = g.count;
-  const int e = g.exp10;
-  if (e < 0) {
-    std::memcpy(p, "0.000000", 8);
-    p += 1 - e;
-    std::memcpy(p, g.d(), 24);
-    return p + k;
-  }
-  std::memcpy(p, g.d(), 16);
-  if (k <= e + 1) {
-    std::memset(p + k, '0', 16);
-    p += e + 1;
-    std::memcpy(p, ".0", 2);
-    return p + 2;
-  }
-  p += e + 1;
-  *p++ = '.';
-  std::memcpy(p, g.d() + e + 1, 16);
-  return p + (k - e - 1);
-}
-
 char* put_scientific(char* p, const Digits& g) {
   *p++ = g.d()[0];
   if (g.count > 1) {
@@ -303,9 +256,7 @@ char* put_short(char* p, std::uint32_t v, int len) {
   return p + len;
 }
 
-}  // namespace
-
-char* write_u64(char* p, std::uint64_t v) {
+char* put_u64(char* p, std::uint64_t v) {
   if (v < 100000000) return put_short(p, static_cast<std::uint32_t>(v), v == 0 ? 1 : decimal_length(v));
   const std::uint64_t high = v / 100000000;
   const auto low = static_cast<std::uint32_t>(v % 100000000);
@@ -321,10 +272,40 @@ char* write_u64(char* p, std::uint64_t v) {
   return p + 8;
 }
 
+// "ip.ddd": the k fraction digits of t without trailing zeros, or "ip.0".
+// The fraction is laid out zero-padded in 24 fixed places and copied at a
+// fixed size; needs 48 bytes of room.
+char* put_fixed(char* p, const Fixed& f) {
+  p = put_u64(p, f.ip);
+  *p++ = '.';
+  if (f.k == 0) {
+    *p++ = '0';
+    return p;
+  }
+  char digits[48] = {};
+  const std::uint64_t top = eight_digits(static_cast<std::uint32_t>(f.t / 10000000000000000ull));
+  const std::uint64_t mid = eight_digits(static_cast<std::uint32_t>(f.t / 100000000 % 100000000));
+  const std::uint64_t low = eight_digits(static_cast<std::uint32_t>(f.t % 100000000));
+  put_digit_word(digits, top);
+  put_digit_word(digits + 8, mid);
+  put_digit_word(digits + 16, low);
+  // Trailing zero digits are the zero bytes at the top of the last words;
+  // t > 0, so one of the words is not zero.
+  const int zeros = low != 0   ? std::countl_zero(low) / 8
+                    : mid != 0 ? 8 + std::countl_zero(mid) / 8
+                               : 16 + std::countl_zero(top) / 8;
+  std::memcpy(p, digits + 24 - f.k, 24);
+  return p + (f.k - zeros);
+}
+
+}  // namespace
+
+char* write_u64(char* p, std::uint64_t v) { return put_u64(p, v); }
+
 char* write_i64(char* p, std::int64_t v) {
-  if (v >= 0) return write_u64(p, static_cast<std::uint64_t>(v));
+  if (v >= 0) return put_u64(p, static_cast<std::uint64_t>(v));
   *p++ = '-';
-  return write_u64(p, 0 - static_cast<std::uint64_t>(v));
+  return put_u64(p, 0 - static_cast<std::uint64_t>(v));
 }
 
 char* write_f64(char* p, double v) {
@@ -333,10 +314,12 @@ char* write_f64(char* p, double v) {
     return p + 4;
   }
   // The text itself is at most 24 bytes (sign, "0.", 4 zeros, 17 digits);
-  // the plain form's fixed-size copies reach up to 34 bytes past `p`.
+  // the fixed-point form's fixed-size copies reach up to 42 bytes past `p`.
   if (char* end = put_zero_or_sign(p, v)) return end;
-  const Digits g = shortest_digits(std::fabs(v));
-  return g.exp10 >= -5 && g.exp10 <= 15 ? put_plain_short(p, g) : put_scientific(p, g);
+  const double magnitude = std::fabs(v);
+  if (Fixed f; shortest_fixed(magnitude, f)) return put_fixed(p, f);
+  const Digits g = shortest_digits_general(magnitude);
+  return g.exp10 >= -5 && g.exp10 <= 15 ? put_plain(p, g) : put_scientific(p, g);
 }
 
 void append_f64(std::string& out, double v) {
@@ -360,7 +343,12 @@ void append_plain_f64(std::string& out, double v) {
     out.append(buf, end);
     return;
   }
-  p = put_plain(p, shortest_digits(std::fabs(v)));
+  const double magnitude = std::fabs(v);
+  if (Fixed f; shortest_fixed(magnitude, f)) {
+    p = put_fixed(p, f);
+  } else {
+    p = put_plain(p, shortest_digits_general(magnitude));
+  }
   out.append(buf, p);
 }
 
