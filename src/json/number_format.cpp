@@ -37,7 +37,7 @@ int decimal_length(std::uint64_t v) {
 // lanes split by 100, then four 2-digit parts in 16-bit lanes split by 10.
 // The multipliers divide exactly in the ranges used (n < 10^4 by 100 as
 // n * 10486 >> 20, n < 100 by 10 as n * 103 >> 10), and no lane overflows.
-std::uint64_t eight_digits(std::uint32_t v) {
+[[gnu::always_inline]] inline std::uint64_t eight_digits(std::uint32_t v) {
   const std::uint64_t halves = (v / 10000) | (static_cast<std::uint64_t>(v % 10000) << 32);
   const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007Full;
   const std::uint64_t quarters = hundreds | ((halves - hundreds * 100) << 16);
@@ -46,7 +46,7 @@ std::uint64_t eight_digits(std::uint32_t v) {
 }
 
 // Stores the eight digits of a word from eight_digits as characters.
-void put_digit_word(char* p, std::uint64_t digits) {
+[[gnu::always_inline]] inline void put_digit_word(char* p, std::uint64_t digits) {
   const std::uint64_t ascii = digits | 0x3030303030303030ull;
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(p, &ascii, 8);
@@ -273,8 +273,8 @@ char* put_u64(char* p, std::uint64_t v) {
 }
 
 // "ip.ddd": the k fraction digits of t without trailing zeros, or "ip.0".
-// The fraction is laid out zero-padded in 24 fixed places and copied at a
-// fixed size; needs 48 bytes of room.
+// The fraction is laid out zero-padded in 8, 16 or 24 fixed places and
+// copied at a fixed size; needs 48 bytes of room.
 char* put_fixed(char* p, const Fixed& f) {
   p = put_u64(p, f.ip);
   *p++ = '.';
@@ -283,18 +283,25 @@ char* put_fixed(char* p, const Fixed& f) {
     return p;
   }
   char digits[48] = {};
-  const std::uint64_t top = eight_digits(static_cast<std::uint32_t>(f.t / 10000000000000000ull));
-  const std::uint64_t mid = eight_digits(static_cast<std::uint32_t>(f.t / 100000000 % 100000000));
   const std::uint64_t low = eight_digits(static_cast<std::uint32_t>(f.t % 100000000));
-  put_digit_word(digits, top);
-  put_digit_word(digits + 8, mid);
-  put_digit_word(digits + 16, low);
   // Trailing zero digits are the zero bytes at the top of the last words;
   // t > 0, so one of the words is not zero.
-  const int zeros = low != 0   ? std::countl_zero(low) / 8
-                    : mid != 0 ? 8 + std::countl_zero(mid) / 8
-                               : 16 + std::countl_zero(top) / 8;
-  std::memcpy(p, digits + 24 - f.k, 24);
+  int zeros = low != 0 ? std::countl_zero(low) / 8 : 8;
+  int places = 8;
+  if (f.k > 8) {
+    const std::uint64_t mid = eight_digits(static_cast<std::uint32_t>(f.t / 100000000 % 100000000));
+    if (zeros == 8) zeros += mid != 0 ? std::countl_zero(mid) / 8 : 8;
+    if (f.k > 16) {
+      const std::uint64_t top = eight_digits(static_cast<std::uint32_t>(f.t / 10000000000000000ull));
+      if (zeros == 16) zeros += std::countl_zero(top) / 8;
+      put_digit_word(digits + places - 8, top);
+      places += 8;
+    }
+    put_digit_word(digits + places - 8, mid);
+    places += 8;
+  }
+  put_digit_word(digits + places - 8, low);
+  std::memcpy(p, digits + places - f.k, 24);
   return p + (f.k - zeros);
 }
 
