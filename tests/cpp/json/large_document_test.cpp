@@ -52,7 +52,7 @@ TEST(JsonLargeDocuments, StreamingWriterMatchesConcatenationAcrossGrowth) {
   EXPECT_EQ(w.take(), expected);
 }
 
-TEST(JsonLargeDocuments, ReserveKeepsWhatWasWritten) {
+TEST(JsonLargeDocuments, ReserveKeepsWhatWasWrittenAndEscapedNamesAndIntegerEdges) {
   Writer w;
   w.begin_object();
   w.key("a");
@@ -63,8 +63,12 @@ TEST(JsonLargeDocuments, ReserveKeepsWhatWasWritten) {
   w.reserve(4);
   w.key("c");
   w.null();
+  w.key("q\"\n");
+  w.i64(-9223372036854775807 - 1);
+  w.key("");
+  w.u64(18446744073709551615ull);
   w.end_object();
-  EXPECT_EQ(w.take(), R"({"a":1,"b":true,"c":null})");
+  EXPECT_EQ(w.take(), R"({"a":1,"b":true,"c":null,"q\"\n":-9223372036854775808,"":18446744073709551615})");
 }
 
 TEST(JsonLargeDocuments, RowsOfRecordsParseAndWriteBack) {
