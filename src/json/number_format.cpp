@@ -1,41 +1,196 @@
 #include "json/number_format.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include "json/powers_of_ten.h"
 
 namespace vsci::json {
 namespace {
 
-// Shortest round-trip digits of a finite, non-zero magnitude: d1 d2 ... dk
-// (no trailing zeros) and the decimal exponent of d1.
+using u128 = unsigned __int128;
+
+// Shortest round-trip digits of a finite, non-zero magnitude: `count` digits
+// at `buf + start` (no trailing zeros), and the decimal exponent of the first.
+// The buffer is larger than any digit string so that writers may copy fixed
+// sizes from it.
 struct Digits {
-  char d[24];
+  char buf[64] = {};
+  int start = 0;
   int count = 0;
   int exp10 = 0;
+  const char* d() const { return buf + start; }
 };
 
-Digits shortest_digits(double magnitude) {
-  char buf[40];
-  // Scientific form with no precision gives exactly the shortest digits:
-  // "d[.ddd]e[+-]XX".
+// Number of decimal digits of v > 0.
+int decimal_length(std::uint64_t v) {
+  const int t = (64 - std::countl_zero(v)) * 1233 >> 12;  // floor(log10(2^bits))
+  return t + (v >= kPow10[t]);
+}
+
+// The eight decimal digits of v < 10^8 as byte values 0..9, the first digit
+// in the lowest byte, computed lane-parallel: two 4-digit halves in 32-bit
+// lanes split by 100, then four 2-digit parts in 16-bit lanes split by 10.
+// The multipliers divide exactly in the ranges used (n < 10^4 by 100 as
+// n * 10486 >> 20, n < 100 by 10 as n * 103 >> 10), and no lane overflows.
+[[gnu::always_inline]] inline std::uint64_t eight_digits(std::uint32_t v) {
+  const std::uint64_t halves = (v / 10000) | (static_cast<std::uint64_t>(v % 10000) << 32);
+  const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007Full;
+  const std::uint64_t quarters = hundreds | ((halves - hundreds * 100) << 16);
+  const std::uint64_t tens = ((quarters * 103) >> 10) & 0x000F000F000F000Full;
+  return tens | ((quarters - tens * 10) << 8);
+}
+
+// Stores the eight digits of a word from eight_digits as characters.
+[[gnu::always_inline]] inline void put_digit_word(char* p, std::uint64_t digits) {
+  const std::uint64_t ascii = digits | 0x3030303030303030ull;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, &ascii, 8);
+  } else {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<char>(ascii >> (8 * i));
+  }
+}
+
+// The general case: std::to_chars in scientific form with no precision gives
+// exactly the shortest digits, "d[.ddd]e[+-]XX".
+Digits shortest_digits_general(double magnitude) {
+  char buf[48];
   const char* end = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific).ptr;
   Digits out;
   const char* p = buf;
-  out.d[0] = *p++;
+  out.buf[0] = *p++;
   int k = 1;
   if (*p == '.') {
-    for (++p; *p != 'e'; ++p) out.d[k++] = *p;
+    for (++p; *p != 'e'; ++p) out.buf[k++] = *p;
   }
   ++p;  // 'e'
   const bool neg = *p++ == '-';
   int e = 0;
   for (; p < end; ++p) e = e * 10 + (*p - '0');
   out.exp10 = neg ? -e : e;
-  while (k > 1 && out.d[k - 1] == '0') --k;
+  while (k > 1 && out.buf[k - 1] == '0') --k;
   out.count = k;
   return out;
+}
+
+// A double v = ip + frac / 2^shift with 0 < frac < 2^shift <= 2^62, whose
+// rounding interval is v +- 2^-(shift+1) (never a power of two, so the
+// interval is symmetric). All arithmetic below is exact integer arithmetic.
+struct Split {
+  std::uint64_t ip;
+  std::uint64_t frac;
+  int shift;
+};
+
+enum class Probe { None, Down, Up, Unsure };
+
+// Looks at the two decimals with k fraction digits that bracket v: the
+// truncation and the next one up. Says which of them lies strictly inside the
+// rounding interval (the nearer one when both do), giving its fraction digits
+// in `t`. A candidate on the interval's edge, or two candidates equally near,
+// is left to the general case (Unsure). `scaled` is frac * 10^k.
+Probe probe(const Split& x, u128 scaled, int k, std::uint64_t& t) {
+  const std::uint64_t one = std::uint64_t{1} << x.shift;
+  t = static_cast<std::uint64_t>(scaled >> x.shift);
+  const std::uint64_t below = static_cast<std::uint64_t>(scaled) & (one - 1);  // v - truncation
+  const std::uint64_t above = one - below;                                     // truncation + 1 - v
+  // Inside the interval: distance < 2^-(shift+1), i.e. 2 * scaled < 10^k.
+  const std::uint64_t half = kPow10[k];
+  if (2 * below == half || 2 * above == half) return Probe::Unsure;
+  const bool down = 2 * below < half;
+  const bool up = 2 * above < half;
+  if (down && up) {
+    if (below == above) return Probe::Unsure;
+    if (below < above) return Probe::Down;
+    ++t;
+    return Probe::Up;
+  }
+  if (down) return Probe::Down;
+  if (up) {
+    ++t;
+    return Probe::Up;
+  }
+  return Probe::None;
+}
+
+// The shortest decimal of a magnitude in fixed-point form: ip + t / 10^k with
+// t < 10^k (t = 0 and k = 0 for a whole number).
+struct Fixed {
+  std::uint64_t ip;
+  std::uint64_t t;
+  int k;
+};
+
+// Shortest digits computed exactly for magnitudes in [2^-10, 2^53), the range
+// prices, sizes and rates live in; their document form is always plain. Gives
+// false where it cannot decide with certainty; the general case then does.
+//
+// The shortest decimal is the one with the fewest fraction digits k that has a
+// candidate inside the rounding interval (a decimal with k digits also has
+// k+1), and among those of that length the nearest. Seventeen significant
+// digits always suffice; whether sixteen do is probed, and whether fifteen or
+// fewer do is checked directly. No whole number lies in the interval of a
+// fraction (the nearest whole number is a double of its own), so a candidate
+// keeps the integer part of v and its fraction digits stay below 10^k.
+bool shortest_fixed(double magnitude, Fixed& out) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(magnitude);
+  const int biased = static_cast<int>(bits >> 52);
+  if (biased < 1013 || biased > 1075) return false;
+  const std::uint64_t stored = bits & ((std::uint64_t{1} << 52) - 1);
+  const std::uint64_t m = stored | (std::uint64_t{1} << 52);
+  const int shift = 1075 - biased;  // 0..62
+  const std::uint64_t ip = m >> shift;
+  const std::uint64_t frac = m & ((std::uint64_t{1} << shift) - 1);
+  if (frac == 0) {
+    // A whole number below 2^53: no other whole number lies within half an
+    // ulp of it, and a shorter decimal would have to be a whole number.
+    out = {ip, 0, 0};
+    return true;
+  }
+  // A power of two has a narrower interval below it: left to the general case.
+  if (stored == 0) return false;
+  const Split x{ip, frac, shift};
+  int base;  // significant digits of a candidate with k fraction digits: base + k
+  if (ip > 0) {
+    base = decimal_length(ip);
+  } else {
+    int zeros = 0;  // zero digits right after the point
+    while (static_cast<u128>(frac) * kPow10[zeros + 1] < (u128{1} << shift)) ++zeros;
+    base = -zeros;
+  }
+  const int k17 = 17 - base;
+  if (k17 > 19) return false;
+  const int k16 = k17 - 1;
+  std::uint64_t t = 0;
+  const u128 scaled16 = static_cast<u128>(frac) * kPow10[k16 >= 1 ? k16 : 0];
+  Probe found = k16 >= 1 ? probe(x, scaled16, k16, t) : Probe::None;
+  if (found == Probe::Unsure) return false;
+  if (found == Probe::None) {
+    found = probe(x, k16 >= 1 ? scaled16 * 10 : static_cast<u128>(frac) * kPow10[k17], k17, t);
+    if (found == Probe::None || found == Probe::Unsure) return false;
+    out = {ip, t, k17};
+    return true;
+  }
+  // A 16-digit candidate exists; a shorter one would be the only decimal of
+  // 15 digits or fewer that reads back as v (no two such decimals read as the
+  // same double). v * 10^k15 lies within 0.2 of that decimal's digits, so
+  // rounding finds them, and a division of two exact doubles tells whether
+  // they read back as v.
+  const int k15 = k16 - 1;
+  if (k15 >= 1) {
+    const double scaled = magnitude * kPow10d[k15];  // below 10^15
+    const auto n = static_cast<std::uint64_t>(scaled + 0.5);
+    if (static_cast<double>(n) / kPow10d[k15] == magnitude) {
+      out = {ip, n - ip * kPow10[k15], k15};
+      return true;
+    }
+  }
+  out = {ip, t, k16};
+  return true;
 }
 
 char* put(char* p, const char* s, int n) {
@@ -56,25 +211,25 @@ char* put_plain(char* p, const Digits& g) {
     *p++ = '0';
     *p++ = '.';
     p = put_zeros(p, -e - 1);
-    return put(p, g.d, k);
+    return put(p, g.d(), k);
   }
   if (k <= e + 1) {
-    p = put(p, g.d, k);
+    p = put(p, g.d(), k);
     p = put_zeros(p, e + 1 - k);
     *p++ = '.';
     *p++ = '0';
     return p;
   }
-  p = put(p, g.d, e + 1);
+  p = put(p, g.d(), e + 1);
   *p++ = '.';
-  return put(p, g.d + e + 1, k - e - 1);
+  return put(p, g.d() + e + 1, k - e - 1);
 }
 
 char* put_scientific(char* p, const Digits& g) {
-  *p++ = g.d[0];
+  *p++ = g.d()[0];
   if (g.count > 1) {
     *p++ = '.';
-    p = put(p, g.d + 1, g.count - 1);
+    p = put(p, g.d() + 1, g.count - 1);
   }
   *p++ = 'e';
   *p++ = g.exp10 < 0 ? '-' : '+';
@@ -94,24 +249,89 @@ char* put_zero_or_sign(char*& p, double v) {
   return nullptr;
 }
 
+// Writes the `len` (1..8) last digits of v < 10^8; 8 bytes of room.
+char* put_short(char* p, std::uint32_t v, int len) {
+  // The digits come first-lowest; the unwanted leading zeros are the low bytes.
+  put_digit_word(p, eight_digits(v) >> (8 * (8 - len)));
+  return p + len;
+}
+
+char* put_u64(char* p, std::uint64_t v) {
+  if (v < 100000000) return put_short(p, static_cast<std::uint32_t>(v), v == 0 ? 1 : decimal_length(v));
+  const std::uint64_t high = v / 100000000;
+  const auto low = static_cast<std::uint32_t>(v % 100000000);
+  if (high < 100000000) {
+    p = put_short(p, static_cast<std::uint32_t>(high), decimal_length(high));
+  } else {
+    const std::uint64_t top = high / 100000000;  // below 10^4
+    p = put_short(p, static_cast<std::uint32_t>(top), decimal_length(top));
+    put_digit_word(p, eight_digits(static_cast<std::uint32_t>(high % 100000000)));
+    p += 8;
+  }
+  put_digit_word(p, eight_digits(low));
+  return p + 8;
+}
+
+// "ip.ddd": the k fraction digits of t without trailing zeros, or "ip.0".
+// The fraction is laid out zero-padded in 8, 16 or 24 fixed places and
+// copied at a fixed size; needs 48 bytes of room.
+char* put_fixed(char* p, const Fixed& f) {
+  p = put_u64(p, f.ip);
+  *p++ = '.';
+  if (f.k == 0) {
+    *p++ = '0';
+    return p;
+  }
+  char digits[48] = {};
+  const std::uint64_t low = eight_digits(static_cast<std::uint32_t>(f.t % 100000000));
+  // Trailing zero digits are the zero bytes at the top of the last words;
+  // t > 0, so one of the words is not zero.
+  int zeros = low != 0 ? std::countl_zero(low) / 8 : 8;
+  int places = 8;
+  if (f.k > 8) {
+    const std::uint64_t mid = eight_digits(static_cast<std::uint32_t>(f.t / 100000000 % 100000000));
+    if (zeros == 8) zeros += mid != 0 ? std::countl_zero(mid) / 8 : 8;
+    if (f.k > 16) {
+      const std::uint64_t top = eight_digits(static_cast<std::uint32_t>(f.t / 10000000000000000ull));
+      if (zeros == 16) zeros += std::countl_zero(top) / 8;
+      put_digit_word(digits + places - 8, top);
+      places += 8;
+    }
+    put_digit_word(digits + places - 8, mid);
+    places += 8;
+  }
+  put_digit_word(digits + places - 8, low);
+  std::memcpy(p, digits + places - f.k, 24);
+  return p + (f.k - zeros);
+}
+
 }  // namespace
 
-void append_f64(std::string& out, double v) {
+char* write_u64(char* p, std::uint64_t v) { return put_u64(p, v); }
+
+char* write_i64(char* p, std::int64_t v) {
+  if (v >= 0) return put_u64(p, static_cast<std::uint64_t>(v));
+  *p++ = '-';
+  return put_u64(p, 0 - static_cast<std::uint64_t>(v));
+}
+
+char* write_f64(char* p, double v) {
   if (!std::isfinite(v)) {
-    out += "null";
-    return;
+    std::memcpy(p, "null", 4);
+    return p + 4;
   }
-  // At most: sign, 17 digits, 5 leading zeros of a small number, "0.", or
-  // the scientific form with a three-digit exponent.
-  char buf[40];
-  char* p = buf;
-  if (char* end = put_zero_or_sign(p, v)) {
-    out.append(buf, end);
-    return;
-  }
-  const Digits g = shortest_digits(std::fabs(v));
-  p = g.exp10 >= -5 && g.exp10 <= 15 ? put_plain(p, g) : put_scientific(p, g);
-  out.append(buf, p);
+  // The text itself is at most 24 bytes (sign, "0.", 4 zeros, 17 digits);
+  // the fixed-point form's fixed-size copies reach up to 42 bytes past `p`.
+  if (char* end = put_zero_or_sign(p, v)) return end;
+  const double magnitude = std::fabs(v);
+  if (Fixed f; shortest_fixed(magnitude, f)) return put_fixed(p, f);
+  const Digits g = shortest_digits_general(magnitude);
+  return g.exp10 >= -5 && g.exp10 <= 15 ? put_plain(p, g) : put_scientific(p, g);
+}
+
+void append_f64(std::string& out, double v) {
+  char buf[kMaxF64Chars];
+  out.append(buf, write_f64(buf, v));
 }
 
 void append_plain_f64(std::string& out, double v) {
@@ -130,7 +350,12 @@ void append_plain_f64(std::string& out, double v) {
     out.append(buf, end);
     return;
   }
-  p = put_plain(p, shortest_digits(std::fabs(v)));
+  const double magnitude = std::fabs(v);
+  if (Fixed f; shortest_fixed(magnitude, f)) {
+    p = put_fixed(p, f);
+  } else {
+    p = put_plain(p, shortest_digits_general(magnitude));
+  }
   out.append(buf, p);
 }
 

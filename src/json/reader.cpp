@@ -1,10 +1,14 @@
 #include "json/reader.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <iterator>
 #include <limits>
+
+#include "json/powers_of_ten.h"
 
 namespace vsci::json {
 namespace {
@@ -20,6 +24,79 @@ struct PlainTable {
 constexpr PlainTable kPlain;
 
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
+
+// Eight bytes of text as a word, the first byte lowest.
+std::uint64_t load8(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  return w;
+}
+
+constexpr std::uint64_t kBytes(unsigned char b) { return 0x0101010101010101ull * b; }
+
+// Number of leading bytes of `w` that are decimal digits. A byte is a digit
+// when its high nibble is 3 and adding 6 keeps it so; a carry out of a
+// non-digit byte can only disturb the bytes after it.
+int leading_digits(std::uint64_t w) {
+  const std::uint64_t off = ((w & kBytes(0xF0)) ^ kBytes(0x30)) | (((w + kBytes(0x06)) & kBytes(0xF0)) ^ kBytes(0x30));
+  return off == 0 ? 8 : std::countr_zero(off) / 8;
+}
+
+// The value of eight digit bytes (already less '0'), the first digit lowest:
+// pairs, then groups of four, then all eight, each step one multiplication
+// that adds ten, a hundred or ten thousand times the earlier part to the
+// later one within the same lane.
+std::uint64_t eight_digit_value(std::uint64_t v) {
+  v = ((v * (1 + (10u << 8))) >> 8) & 0x00FF00FF00FF00FFull;
+  v = ((v * (1 + (100u << 16))) >> 16) & 0x0000FFFF0000FFFFull;
+  return (v * (1 + (10000ull << 32))) >> 32;
+}
+
+// Flags (high bit of each byte) the bytes of `w` equal to `c`, or below it
+// for `below`. Only the lowest flag is exact: a borrow may set flags above it.
+std::uint64_t bytes_equal(std::uint64_t w, unsigned char c) {
+  const std::uint64_t x = w ^ kBytes(c);
+  return (x - kBytes(0x01)) & ~x & kBytes(0x80);
+}
+std::uint64_t bytes_below(std::uint64_t w, unsigned char c) { return (w - kBytes(c)) & ~w & kBytes(0x80); }
+
+// Skips whole words of printable ASCII other than quote and backslash,
+// stopping at the word holding the first other byte; the byte loop of the
+// string scanner goes on from there.
+[[gnu::always_inline]] inline std::size_t skip_plain(const char* s, std::size_t i, std::size_t n) {
+  while (n - i >= 8) {
+    const std::uint64_t w = load8(s + i);
+    const std::uint64_t stop = bytes_below(w, 0x20) | bytes_equal(w, '"') | bytes_equal(w, '\\') | (w & kBytes(0x80));
+    if (stop != 0) return i + static_cast<std::size_t>(std::countr_zero(stop) / 8);
+    i += 8;
+  }
+  return i;
+}
+
+// The end of the run of digits starting at s[i], the run accumulated into
+// `mant` (which wraps beyond 19 digits; callers only use it below that).
+template <bool Accumulate>
+[[gnu::always_inline]] inline std::size_t take_digits(const char* s, std::size_t i, std::size_t n, std::uint64_t& mant) {
+  while (n - i >= 8) {
+    const std::uint64_t w = load8(s + i);
+    const int k = leading_digits(w);
+    if constexpr (Accumulate) {
+      if (k == 8) {
+        mant = mant * 100000000 + eight_digit_value(w - kBytes('0'));
+      } else if (k > 0) {
+        // Shifting the k digits to the top leaves zeros, leading ones, below.
+        mant = mant * kPow10[k] + eight_digit_value((w - kBytes('0')) << (8 * (8 - k)));
+      }
+    }
+    i += static_cast<std::size_t>(k);
+    if (k < 8) return i;
+  }
+  for (; i < n && is_digit(s[i]); ++i) {
+    if constexpr (Accumulate) mant = mant * 10 + static_cast<std::uint64_t>(s[i] - '0');
+  }
+  return i;
+}
 
 int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -72,6 +149,48 @@ void append_utf8(std::string& out, std::uint32_t cp) {
     out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
+}
+
+using u128 = unsigned __int128;
+
+// The double nearest to n / 10^k (0 < n < 10^19, 0 <= k <= 19), when it can
+// be shown to be that one; false otherwise.
+//
+// Up to 2^53 both n and 10^k are doubles, so one correctly rounded division
+// gives the answer. Beyond, the quotient of the two doubles lies within about
+// one ulp of it, and exact integer arithmetic decides. A candidate
+// x = M * 2^E is the answer when n / 10^k lies strictly inside its rounding
+// interval (M - 1/2, M + 1/2) * 2^E, that is when the scaled difference
+//   d = n * 2^(1-E) - 2M * 10^k
+// satisfies |d| < 10^k; all of it fits in 128 bits here. Its neighbour
+// M + 1 (M - 1) has d - 2 * 10^k (d + 2 * 10^k), so one difference settles
+// both neighbours too, without a second round. Powers of two (whose interval
+// is narrower below), exact ties and anything further off are left to
+// from_chars.
+bool exact_quotient(std::uint64_t n, int k, double& out) {
+  const double x = static_cast<double>(n) / kPow10d[k];
+  if (n <= (std::uint64_t{1} << 53)) {
+    out = x;
+    return true;
+  }
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+  const std::uint64_t stored = bits & ((std::uint64_t{1} << 52) - 1);
+  // x lies within an ulp or so of n / 10^k, so n * 2^(1-E) stays near
+  // 2M * 10^k < 2^118: well inside the signed 128-bit range.
+  const int sh = 1076 - static_cast<int>(bits >> 52);  // 1 - E
+  if (stored == 0 || sh < 0 || sh > 64) return false;
+  using i128 = __int128;
+  const i128 unit = kPow10[k];
+  const i128 d = static_cast<i128>(static_cast<u128>(n) << sh) -
+                 static_cast<i128>(static_cast<u128>(2 * (stored | (std::uint64_t{1} << 52))) * kPow10[k]);
+  const bool up = d > unit;
+  const bool down = d < -unit;
+  // Off by more than one step, on an edge, or stepping onto a power of two.
+  const bool unsure = d >= 3 * unit || d <= -3 * unit || d == unit || d == -unit || d == 3 * unit || d == -3 * unit ||
+                      (up && stored == (std::uint64_t{1} << 52) - 1) || (down && stored == 1);
+  if (unsure) return false;
+  out = std::bit_cast<double>(bits + up - down);
+  return true;
 }
 
 // A finite decimal that from_chars could not represent: true when it is too
@@ -195,7 +314,23 @@ Expected<void, Error> Reader::scan_escape() {
   return {};
 }
 
+std::size_t Reader::plain_string_end(std::size_t quote) const {
+  std::size_t i = skip_plain(p_, quote + 1, n_);
+  while (i < n_ && kPlain.plain[static_cast<unsigned char>(p_[i])]) ++i;
+  return i < n_ && p_[i] == '"' ? i : 0;
+}
+
 Expected<std::string_view, Error> Reader::scan_string() {
+  if (const std::size_t close = plain_string_end(pos_)) {
+    const std::size_t start = pos_ + 1;
+    pos_ = close + 1;
+    return std::string_view(p_ + start, close - start);
+  }
+  return scan_string_general();
+}
+
+// Escapes, non-ASCII bytes and every failure: byte by byte from the start.
+[[gnu::noinline]] Expected<std::string_view, Error> Reader::scan_string_general() {
   ++pos_;  // opening quote
   const std::size_t start = pos_;
   std::size_t seg = pos_;
@@ -203,6 +338,7 @@ Expected<std::string_view, Error> Reader::scan_string() {
   bool bad_utf8 = false;
   const auto* u = reinterpret_cast<const unsigned char*>(p_);
   for (;;) {
+    pos_ = skip_plain(p_, pos_, n_);
     while (pos_ < n_ && kPlain.plain[u[pos_]]) ++pos_;
     if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingString));
     const unsigned char c = u[pos_];
@@ -245,58 +381,105 @@ Expected<std::string_view, Error> Reader::scan_string() {
 
 template <bool Convert>
 Expected<Reader::Number, Error> Reader::scan_number() {
+  // Scans with a local cursor; pos_ is brought up to date before any error so
+  // that positions are those of the byte where scanning stopped.
+  const char* const s = p_;
+  const std::size_t n = n_;
   const std::size_t start = pos_;
-  const bool negative = p_[pos_] == '-';
-  if (negative) ++pos_;
-  if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+  std::size_t i = pos_;
+  const bool negative = s[i] == '-';
+  if (negative) ++i;
+  pos_ = i;
+  if (i >= n) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+  // All digits, integer and fraction, accumulate into `mant`; it is exact
+  // while there are at most 19 of them (a lone leading zero not counted).
   std::uint64_t mant = 0;
-  bool overflow = false;
-  char c = p_[pos_];
-  if (c == '0') {
-    ++pos_;
-    if (pos_ < n_ && is_digit(p_[pos_])) return unexpected(peek_error(ErrorCode::InvalidNumber));
-  } else if (is_digit(c)) {
-    for (; pos_ < n_ && is_digit(p_[pos_]); ++pos_) {
-      const std::uint64_t d = static_cast<std::uint64_t>(p_[pos_] - '0');
-      if (mant > (std::numeric_limits<std::uint64_t>::max() - d) / 10) overflow = true;
-      mant = mant * 10 + d;
-    }
+  int int_digits = 0;
+  if (s[i] == '0') {
+    pos_ = ++i;
+    if (i < n && is_digit(s[i])) return unexpected(peek_error(ErrorCode::InvalidNumber));
+  } else if (is_digit(s[i])) {
+    const std::size_t d0 = i;
+    i = take_digits<Convert>(s, i, n, mant);
+    int_digits = static_cast<int>(std::min<std::size_t>(i - d0, 1000));
   } else {
     return unexpected(peek_error(ErrorCode::InvalidNumber));
   }
   bool is_float = false;
-  if (pos_ < n_ && p_[pos_] == '.') {
+  int frac_digits = 0;
+  if (i < n && s[i] == '.') {
     is_float = true;
-    ++pos_;
-    if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
-    if (!is_digit(p_[pos_])) return unexpected(peek_error(ErrorCode::InvalidNumber));
-    while (pos_ < n_ && is_digit(p_[pos_])) ++pos_;
+    pos_ = ++i;
+    if (i >= n) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+    if (!is_digit(s[i])) return unexpected(peek_error(ErrorCode::InvalidNumber));
+    const std::size_t f0 = i;
+    i = take_digits<Convert>(s, i, n, mant);
+    frac_digits = static_cast<int>(std::min<std::size_t>(i - f0, 1000));
   }
-  if (pos_ < n_ && (p_[pos_] == 'e' || p_[pos_] == 'E')) {
+  int exp = 0;
+  if (i < n && (s[i] | 0x20) == 'e') {
     is_float = true;
-    ++pos_;
-    if (pos_ < n_ && (p_[pos_] == '+' || p_[pos_] == '-')) ++pos_;
-    if (pos_ >= n_) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
-    if (!is_digit(p_[pos_])) return unexpected(peek_error(ErrorCode::InvalidNumber));
-    while (pos_ < n_ && is_digit(p_[pos_])) ++pos_;
+    ++i;
+    bool exp_negative = false;
+    if (i < n && (s[i] == '+' || s[i] == '-')) exp_negative = s[i++] == '-';
+    pos_ = i;
+    if (i >= n) return unexpected(peek_error(ErrorCode::EofWhileParsingValue));
+    if (!is_digit(s[i])) return unexpected(peek_error(ErrorCode::InvalidNumber));
+    do {
+      if (exp < 100000) exp = exp * 10 + (s[i] - '0');
+      ++i;
+    } while (i < n && is_digit(s[i]));
+    if (exp_negative) exp = -exp;
   }
+  pos_ = i;
   Number num{Kind::F64, 0, 0, 0.0};
   if constexpr (!Convert) return num;
-  if (!is_float && !overflow) {
-    if (!negative) {
-      num.kind = Kind::U64;
-      num.u = mant;
-      return num;
+  const int digits = int_digits + frac_digits;
+  if (!is_float) {
+    bool fits = digits <= 19;
+    if (digits == 20) {
+      // Redo the 20-digit case with overflow checks.
+      mant = 0;
+      fits = true;
+      for (std::size_t k = start + negative; k < i && fits; ++k) {
+        fits = !__builtin_mul_overflow(mant, 10, &mant) &&
+               !__builtin_add_overflow(mant, static_cast<std::uint64_t>(s[k] - '0'), &mant);
+      }
     }
-    // -0 has no signed-integer form; it stays the float -0.0.
-    if (mant != 0 && mant <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1) {
-      num.kind = Kind::I64;
-      num.i = static_cast<std::int64_t>(0 - mant);
+    if (fits) {
+      if (!negative) {
+        num.kind = Kind::U64;
+        num.u = mant;
+        return num;
+      }
+      // -0 has no signed-integer form; it stays the float -0.0.
+      if (mant != 0 && mant <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1) {
+        num.kind = Kind::I64;
+        num.i = static_cast<std::int64_t>(0 - mant);
+        return num;
+      }
+    }
+  }
+  if (digits <= 19) {
+    const int e10 = exp - frac_digits;
+    bool done = false;
+    if (mant == 0) {
+      num.d = 0.0;
+      done = true;
+    } else if (e10 <= 0 && e10 >= -19) {
+      done = exact_quotient(mant, -e10, num.d);
+    } else if (e10 > 0 && e10 <= 19 && mant <= std::numeric_limits<std::uint64_t>::max() / kPow10[e10]) {
+      // A whole number below 2^64: the conversion rounds correctly.
+      num.d = static_cast<double>(mant * kPow10[e10]);
+      done = true;
+    }
+    if (done) {
+      if (negative) num.d = -num.d;
       return num;
     }
   }
-  const char* b = p_ + start;
-  const char* e = p_ + pos_;
+  const char* b = s + start;
+  const char* e = s + i;
   auto res = std::from_chars(b, e, num.d);
   if (res.ec == std::errc::result_out_of_range) {
     if (magnitude_too_large(b, e)) return unexpected(error(ErrorCode::NumberOutOfRange));
@@ -315,22 +498,22 @@ Expected<void, Error> Reader::parse_value(Value* out) {
     case 'n':
       ++pos_;
       if (auto r = literal("ull"); !r) return r;
-      if constexpr (Build) *out = Value();
+      // *out is already null.
       return {};
     case 't':
       ++pos_;
       if (auto r = literal("rue"); !r) return r;
-      if constexpr (Build) *out = Value::boolean(true);
+      if constexpr (Build) out->v_.emplace<bool>(true);
       return {};
     case 'f':
       ++pos_;
       if (auto r = literal("alse"); !r) return r;
-      if constexpr (Build) *out = Value::boolean(false);
+      if constexpr (Build) out->v_.emplace<bool>(false);
       return {};
     case '"': {
       auto s = scan_string();
       if (!s) return unexpected(std::move(s.error()));
-      if constexpr (Build) *out = Value::string(std::string(*s));
+      if constexpr (Build) out->v_.emplace<std::string>(*s);
       return {};
     }
     case '[': return parse_array<Build>(out);
@@ -342,9 +525,9 @@ Expected<void, Error> Reader::parse_value(Value* out) {
     if (!num) return unexpected(std::move(num.error()));
     if constexpr (Build) {
       switch (num->kind) {
-        case Kind::U64: *out = Value::u64(num->u); break;
-        case Kind::I64: *out = Value::i64(num->i); break;
-        default: *out = Value::f64(num->d); break;
+        case Kind::U64: out->v_.emplace<std::uint64_t>(num->u); break;
+        case Kind::I64: out->v_.emplace<std::int64_t>(num->i); break;
+        default: out->v_.emplace<double>(num->d); break;
       }
     }
     return {};
@@ -352,52 +535,75 @@ Expected<void, Error> Reader::parse_value(Value* out) {
   return unexpected(peek_error(ErrorCode::ExpectedSomeValue));
 }
 
+// Containers are built in place, in the value they will end up in: nothing
+// deeper than this level touches the vector being filled, so its elements
+// stay put while they are parsed. Each is reserved at the size the previous
+// container at the same depth reached, which for rows of records is exact.
+// A long array whose elements look alike (rows of records) is reserved once
+// for the elements the rest of the text can hold at the size seen so far,
+// instead of doubling its way there through many moves. The estimate never
+// exceeds what the remaining bytes could hold at two bytes an element.
+void Reader::reserve_rest(Value::Array& items, std::size_t start) const {
+  const std::size_t used = pos_ - start;
+  const std::size_t left = n_ - pos_;
+  const std::size_t per_item = std::max<std::size_t>(used / items.size(), 2);
+  const std::size_t more = left / per_item + left / (8 * per_item) + 1;
+  items.reserve(std::max(items.size() + more, 2 * items.size()));
+}
+
 template <bool Build>
 Expected<void, Error> Reader::parse_array(Value* out) {
+  const std::size_t start = pos_;
   if (auto r = enter(); !r) return r;
-  const std::size_t base = item_stack_.size();
+  Value::Array* items = nullptr;
+  std::uint32_t* hint = nullptr;
+  if constexpr (Build) {
+    items = &out->v_.emplace<Value::Array>();
+    hint = &size_hint_[static_cast<std::size_t>(depth_)];
+    items->reserve(*hint);
+  }
   for (;;) {
     auto more = next_element();
     if (!more) return unexpected(std::move(more.error()));
     if (!*more) break;
     if constexpr (Build) {
-      Value item;
-      if (auto r = parse_value<true>(&item); !r) return r;
-      item_stack_.push_back(std::move(item));
+      if (items->size() == items->capacity() && items->size() >= kMaxSizeHint) reserve_rest(*items, start);
+      if (auto r = parse_value<true>(&items->emplace_back()); !r) return r;
     } else {
       if (auto r = parse_value<false>(nullptr); !r) return r;
     }
   }
-  if constexpr (Build) {
-    auto first = item_stack_.begin() + static_cast<std::ptrdiff_t>(base);
-    *out = Value::array(Value::Array(std::make_move_iterator(first), std::make_move_iterator(item_stack_.end())));
-    item_stack_.resize(base);
-  }
+  if constexpr (Build) *hint = static_cast<std::uint32_t>(std::min<std::size_t>(items->size(), kMaxSizeHint));
   return {};
 }
 
 template <bool Build>
 Expected<void, Error> Reader::parse_object(Value* out) {
   if (auto r = enter(); !r) return r;
-  const std::size_t base = member_stack_.size();
+  Value::Object* members = nullptr;
+  std::uint32_t* hint = nullptr;
+  if constexpr (Build) {
+    members = &out->v_.emplace<Value::Object>();
+    hint = &size_hint_[static_cast<std::size_t>(depth_)];
+    members->reserve(*hint);
+  }
   std::string_view key;
   for (;;) {
     auto more = next_member(key);
     if (!more) return unexpected(std::move(more.error()));
     if (!*more) break;
     if constexpr (Build) {
-      Value::Member m{std::string(key), Value()};
+      // The key is copied before the value is read: it may sit in scratch_.
+      Value::Member& m = members->emplace_back();
+      m.key.assign(key);
       if (auto r = parse_value<true>(&m.value); !r) return r;
-      member_stack_.push_back(std::move(m));
     } else {
       if (auto r = parse_value<false>(nullptr); !r) return r;
     }
   }
   if constexpr (Build) {
-    auto first = member_stack_.begin() + static_cast<std::ptrdiff_t>(base);
-    *out = Value::object(
-        Value::Object(std::make_move_iterator(first), std::make_move_iterator(member_stack_.end())));
-    member_stack_.resize(base);
+    *hint = static_cast<std::uint32_t>(std::min<std::size_t>(members->size(), kMaxSizeHint));
+    normalize_members(*members);
   }
   return {};
 }
@@ -421,6 +627,25 @@ Expected<void, Error> Reader::begin_object() {
 }
 
 Expected<bool, Error> Reader::next_element() {
+  const auto d = static_cast<std::size_t>(depth_);
+  // Compact text: an element right at the cursor or right after the comma.
+  if (n_ - pos_ >= 2) {
+    const char c = p_[pos_];
+    const char next = p_[pos_ + 1];
+    if (first_[d]) {
+      if (c != ']' && !is_ws(c)) {
+        first_[d] = false;
+        return true;
+      }
+    } else if (c == ',' && next != ']' && !is_ws(next)) {
+      ++pos_;
+      return true;
+    }
+  }
+  return next_element_general();
+}
+
+[[gnu::noinline]] Expected<bool, Error> Reader::next_element_general() {
   const auto d = static_cast<std::size_t>(depth_);
   int c = peek();
   if (first_[d]) {
@@ -468,6 +693,26 @@ Expected<void, Error> Reader::end_array() {
 }
 
 Expected<bool, Error> Reader::next_member(std::string_view& key) {
+  const auto d = static_cast<std::size_t>(depth_);
+  // Compact text with a plain key: `"key":` right at the cursor or right
+  // after the comma. Anything else goes the general way from the same place.
+  if (n_ - pos_ >= 2) {
+    const std::size_t quote = first_[d] ? pos_ : pos_ + 1;
+    if (p_[quote] == '"' && (first_[d] || p_[pos_] == ',')) {
+      const std::size_t close = plain_string_end(quote);
+      if (close != 0 && close + 1 < n_ && p_[close + 1] == ':') {
+        first_[d] = false;
+        key = std::string_view(p_ + quote + 1, close - quote - 1);
+        key_end_ = close + 1;
+        pos_ = close + 2;
+        return true;
+      }
+    }
+  }
+  return next_member_general(key);
+}
+
+[[gnu::noinline]] Expected<bool, Error> Reader::next_member_general(std::string_view& key) {
   const auto d = static_cast<std::size_t>(depth_);
   int c = peek();
   if (first_[d]) {

@@ -104,15 +104,24 @@ class Reader {
   // Positions the error after the first `prefix` bytes of the text.
   Error at(Error e, std::size_t prefix) const;
 
+  // With Build, fills *out, which is null on entry.
   template <bool Build>
   Expected<void, Error> parse_value(Value* out);
   template <bool Build>
   Expected<void, Error> parse_array(Value* out);
+  void reserve_rest(Value::Array& items, std::size_t start) const;
   template <bool Build>
   Expected<void, Error> parse_object(Value* out);
   Expected<void, Error> enter(); // depth check at a peeked bracket, then consumes it
   Expected<void, Error> literal(const char* rest);  // after the first byte was consumed
   Expected<std::string_view, Error> scan_string();  // at the opening quote
+  // The general forms behind the compact-text fast paths, kept out of line.
+  Expected<std::string_view, Error> scan_string_general();
+  Expected<bool, Error> next_element_general();
+  Expected<bool, Error> next_member_general(std::string_view& key);
+  // The offset of the closing quote of the string opening at `quote` when it
+  // holds printable ASCII only (no escapes), else 0.
+  std::size_t plain_string_end(std::size_t quote) const;
   Expected<void, Error> scan_escape();
   Expected<std::uint32_t, Error> hex4();
   // Scans a number token; with Convert, also gives its value.
@@ -127,8 +136,9 @@ class Reader {
   int depth_ = 0;
   std::bitset<kMaxDepth + 1> first_;  // per open container: no element seen yet
   std::string scratch_;
-  std::vector<Value> item_stack_;
-  std::vector<Value::Member> member_stack_;
+  // Per depth: the size of the last container finished there.
+  static constexpr std::size_t kMaxSizeHint = 64;
+  std::uint32_t size_hint_[kMaxDepth + 1] = {};
 };
 
 // The whole text as one value, followed by whitespace only.

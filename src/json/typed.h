@@ -43,10 +43,12 @@ struct Record {
   std::string_view name;
   std::span<const Field> fields;
 
-  // Index of the field called `key`, or -1.
+  // Index of the field called `key`, or -1. Names of one length mostly
+  // differ in their first byte, which is looked at before the rest.
   int find(std::string_view key) const {
     for (std::size_t i = 0; i < fields.size(); ++i) {
-      if (fields[i].name == key) return static_cast<int>(i);
+      const std::string_view name = fields[i].name;
+      if (name.size() == key.size() && (key.empty() || name[0] == key[0]) && name == key) return static_cast<int>(i);
     }
     return -1;
   }

@@ -6,7 +6,15 @@ namespace vsci::json {
 
 namespace {
 
-bool key_less(const Value::Member& a, const Value::Member& b) { return a.key < b.key; }
+// Byte order of keys; most keys already differ in their first byte.
+bool key_less(const std::string& a, const std::string& b) {
+  if (!a.empty() && !b.empty() && a[0] != b[0]) {
+    return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+  }
+  return a < b;
+}
+
+bool member_less(const Value::Member& a, const Value::Member& b) { return key_less(a.key, b.key); }
 
 }  // namespace
 
@@ -14,13 +22,13 @@ void normalize_members(Value::Object& members) {
   // Text written by this system is already sorted and unique: check first.
   bool ordered = true;
   for (std::size_t i = 1; i < members.size(); ++i) {
-    if (!(members[i - 1].key < members[i].key)) {
+    if (!key_less(members[i - 1].key, members[i].key)) {
       ordered = false;
       break;
     }
   }
   if (ordered) return;
-  std::stable_sort(members.begin(), members.end(), key_less);
+  std::stable_sort(members.begin(), members.end(), member_less);
   // Within a run of equal keys the last one written wins.
   std::size_t out = 0;
   for (std::size_t i = 0; i < members.size(); ++i) {

@@ -66,6 +66,8 @@ class Value {
   friend bool operator==(const Value& a, const Value& b);
 
  private:
+  // The parser fills values it has just created (null) in place.
+  friend class Reader;
   using Store = std::variant<std::monostate, bool, std::uint64_t, std::int64_t, double, std::string, Array, Object>;
   explicit Value(Store v) : v_(std::move(v)) {}
   Store v_;

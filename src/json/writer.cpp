@@ -1,6 +1,6 @@
 #include "json/writer.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cstring>
 
 #include "json/number_format.h"
@@ -24,145 +24,163 @@ struct EscapeTable {
 };
 constexpr EscapeTable kEscape;
 
-void write_value(std::string& out, const Value& v) {
-  switch (v.kind()) {
-    case Kind::Null: out += "null"; return;
-    case Kind::Bool: out += v.as_bool() ? "true" : "false"; return;
-    case Kind::U64: {
-      char buf[24];
-      auto r = std::to_chars(buf, buf + sizeof buf, v.as_u64());
-      out.append(buf, r.ptr);
-      return;
-    }
-    case Kind::I64: {
-      char buf[24];
-      auto r = std::to_chars(buf, buf + sizeof buf, v.as_i64());
-      out.append(buf, r.ptr);
-      return;
-    }
-    case Kind::F64: append_f64(out, v.as_f64()); return;
-    case Kind::String: append_string(out, v.as_string()); return;
-    case Kind::Array: {
-      out += '[';
-      bool first = true;
-      for (const Value& item : v.as_array()) {
-        if (!first) out += ',';
-        first = false;
-        write_value(out, item);
-      }
-      out += ']';
-      return;
-    }
-    case Kind::Object: {
-      out += '{';
-      bool first = true;
-      for (const Value::Member& m : v.as_object()) {
-        if (!first) out += ',';
-        first = false;
-        append_string(out, m.key);
-        out += ':';
-        write_value(out, m.value);
-      }
-      out += '}';
-      return;
+// The longest a string of n bytes can become: every byte as \u00xx, quotes.
+constexpr std::size_t string_room(std::size_t n) { return 6 * n + 2; }
+
+char* put_bytes(char* p, const char* s, std::size_t n) {
+  std::memcpy(p, s, n);
+  return p + n;
+}
+
+// Writes `s` as a string literal, quotes included. Plain strings (nearly
+// all: member names, symbols) are copied in the same pass that checks them.
+char* put_string(char* p, std::string_view s) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  *p++ = '"';
+  const char* q = s.data();
+  const std::size_t n = s.size();
+  std::size_t i = 0;
+  for (; i < n && kEscape.e[static_cast<unsigned char>(q[i])] == 0; ++i) p[i] = q[i];
+  p += i;
+  std::size_t run = i;
+  for (; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(q[i]);
+    const char esc = kEscape.e[c];
+    if (esc == 0) continue;
+    p = put_bytes(p, q + run, i - run);
+    run = i + 1;
+    *p++ = '\\';
+    *p++ = esc;
+    if (esc == 'u') {
+      *p++ = '0';
+      *p++ = '0';
+      *p++ = kHex[c >> 4];
+      *p++ = kHex[c & 15];
     }
   }
+  p = put_bytes(p, q + run, n - run);
+  *p++ = '"';
+  return p;
 }
 
 }  // namespace
 
 void append_string(std::string& out, std::string_view s) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out += '"';
-  std::size_t run = 0;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    const char esc = kEscape.e[c];
-    if (esc == 0) continue;
-    out.append(s.data() + run, i - run);
-    run = i + 1;
-    out += '\\';
-    out += esc;
-    if (esc == 'u') {
-      out += "00";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
+  const std::size_t at = out.size();
+  out.resize(at + string_room(s.size()));
+  char* end = put_string(out.data() + at, s);
+  out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+void Writer::grow(std::size_t n) {
+  const std::size_t need = len_ + n;
+  // The spare room is zero-filled by resize, so it is added a slice at a time
+  // rather than up to the whole capacity.
+  const std::size_t target = need + std::clamp<std::size_t>(len_ / 4, 256, std::size_t{1} << 20);
+  if (target > out_.capacity()) {
+    // Large buffers grow fourfold: each move copies the text and touches fresh
+    // pages, while capacity never written to costs no memory.
+    const std::size_t factor = out_.capacity() >= (std::size_t{1} << 20) ? 4 : 2;
+    out_.resize(len_);  // only the written bytes move to the new buffer
+    out_.reserve(std::max(target, factor * out_.capacity()));
   }
-  out.append(s.data() + run, s.size() - run);
-  out += '"';
+  out_.resize(target);
+}
+
+void Writer::reserve(std::size_t bytes) {
+  if (bytes > out_.capacity()) {
+    out_.resize(len_);
+    out_.reserve(bytes);
+  }
 }
 
 void Writer::key(std::string_view name) {
-  if (need_comma_) out_ += ',';
-  bool plain = true;
-  for (char c : name) plain &= kEscape.e[static_cast<unsigned char>(c)] == 0;
-  if (plain) {
-    // Member names are nearly always plain: one append instead of several.
-    const std::size_t at = out_.size();
-    out_.resize(at + name.size() + 3);
-    char* p = out_.data() + at;
-    *p++ = '"';
-    std::memcpy(p, name.data(), name.size());
-    p += name.size();
-    *p++ = '"';
-    *p = ':';
-  } else {
-    append_string(out_, name);
-    out_ += ':';
-  }
+  char* p = room(string_room(name.size()) + 2);
+  if (need_comma_) *p++ = ',';
+  p = put_string(p, name);
+  *p++ = ':';
+  commit(p);
   need_comma_ = false;
 }
 
-void Writer::null() {
-  separate();
-  out_ += "null";
-}
+void Writer::null() { commit(put_bytes(value_room(4), "null", 4)); }
 
-void Writer::boolean(bool b) {
-  separate();
-  out_ += b ? "true" : "false";
-}
+void Writer::boolean(bool b) { commit(b ? put_bytes(value_room(4), "true", 4) : put_bytes(value_room(5), "false", 5)); }
 
 void Writer::u64(std::uint64_t v) {
-  separate();
-  char buf[24];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out_.append(buf, r.ptr);
+  commit(write_u64(value_room(kMaxIntChars), v));
 }
 
-void Writer::i64(std::int64_t v) {
-  separate();
-  char buf[24];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out_.append(buf, r.ptr);
-}
+void Writer::i64(std::int64_t v) { commit(write_i64(value_room(kMaxIntChars), v)); }
 
-void Writer::f64(double v) {
-  separate();
-  append_f64(out_, v);
-}
+void Writer::f64(double v) { commit(write_f64(value_room(kMaxF64Chars), v)); }
 
-void Writer::string(std::string_view s) {
-  separate();
-  append_string(out_, s);
-}
+void Writer::string(std::string_view s) { commit(put_string(value_room(string_room(s.size())), s)); }
 
 void Writer::value(const Value& v) {
-  separate();
-  write_value(out_, v);
+  commit(value_room(0));
+  put_value(v);
 }
 
-void Writer::raw(std::string_view json) {
-  separate();
-  out_ += json;
+void Writer::raw(std::string_view json) { commit(put_bytes(value_room(json.size()), json.data(), json.size())); }
+
+// Writes a tree value at the current position, separators inside it included.
+void Writer::put_value(const Value& v) {
+  switch (v.kind()) {
+    case Kind::Null: commit(put_bytes(room(4), "null", 4)); return;
+    case Kind::Bool: commit(v.as_bool() ? put_bytes(room(4), "true", 4) : put_bytes(room(5), "false", 5)); return;
+    case Kind::U64: commit(write_u64(room(kMaxIntChars), v.as_u64())); return;
+    case Kind::I64: commit(write_i64(room(kMaxIntChars), v.as_i64())); return;
+    case Kind::F64: commit(write_f64(room(kMaxF64Chars), v.as_f64())); return;
+    case Kind::String: {
+      const std::string& s = v.as_string();
+      commit(put_string(room(string_room(s.size())), s));
+      return;
+    }
+    case Kind::Array: {
+      const Value::Array& items = v.as_array();
+      char* p = room(1);
+      *p++ = '[';
+      commit(p);
+      for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) {
+          p = room(1);
+          *p++ = ',';
+          commit(p);
+        }
+        put_value(items[i]);
+      }
+      p = room(1);
+      *p++ = ']';
+      commit(p);
+      return;
+    }
+    case Kind::Object: {
+      const Value::Object& members = v.as_object();
+      char* p = room(1);
+      *p++ = '{';
+      commit(p);
+      for (std::size_t i = 0; i < members.size(); ++i) {
+        const std::string& key = members[i].key;
+        p = room(string_room(key.size()) + 2);
+        if (i > 0) *p++ = ',';
+        p = put_string(p, key);
+        *p++ = ':';
+        commit(p);
+        put_value(members[i].value);
+      }
+      p = room(1);
+      *p++ = '}';
+      commit(p);
+      return;
+    }
+  }
 }
 
 std::string write(const Value& v) {
-  std::string out;
-  out.reserve(128);
-  write_value(out, v);
-  return out;
+  Writer w;
+  w.value(v);
+  return w.take();
 }
 
 }  // namespace vsci::json

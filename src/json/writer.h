@@ -25,7 +25,7 @@ void append_string(std::string& out, std::string_view s);
 
 class Writer {
  public:
-  Writer() { out_.reserve(128); }
+  Writer() = default;
 
   void begin_object() { open('{'); }
   void end_object() { close('}'); }
@@ -46,27 +46,51 @@ class Writer {
 
   // For callers that know roughly how much they will write (a candle list
   // takes about 150 bytes per candle): saves regrowing a large buffer.
-  void reserve(std::size_t bytes) { out_.reserve(bytes); }
+  void reserve(std::size_t bytes);
 
-  const std::string& text() const { return out_; }
-  std::string take() { return std::move(out_); }
+  // The text so far; the reference is good until the next write.
+  const std::string& text() const {
+    out_.resize(len_);
+    return out_;
+  }
+  std::string take() {
+    out_.resize(len_);
+    len_ = 0;
+    return std::move(out_);
+  }
 
  private:
-  void separate() {
-    if (need_comma_) out_ += ',';
+  // out_ holds the len_ bytes written so far followed by spare room, so a
+  // value is written through a plain pointer after one room check.
+  char* room(std::size_t n) {
+    if (out_.size() - len_ < n) grow(n);
+    return out_.data() + len_;
+  }
+  void commit(char* end) { len_ = static_cast<std::size_t>(end - out_.data()); }
+  void grow(std::size_t n);
+  // Room for `n` bytes after the separator the next value needs.
+  char* value_room(std::size_t n) {
+    char* p = room(n + 1);
+    if (need_comma_) *p++ = ',';
     need_comma_ = true;
+    return p;
   }
   void open(char c) {
-    separate();
-    out_ += c;
+    char* p = value_room(1);
+    *p++ = c;
+    commit(p);
     need_comma_ = false;
   }
   void close(char c) {
-    out_ += c;
+    char* p = room(1);
+    *p++ = c;
+    commit(p);
     need_comma_ = true;
   }
+  void put_value(const Value& v);
 
-  std::string out_;
+  mutable std::string out_;
+  std::size_t len_ = 0;
   bool need_comma_ = false;
 };
 
