@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/bar_context.h"
+#include "harness/run_backtest.h"
 #include "json/reader.h"
 #include "json/typed.h"
 #include "json/writer.h"
@@ -38,31 +39,9 @@ std::vector<Candle> make_candles() {
   return out;
 }
 
-// The candle list written as the harness writes requests: objects, key order.
+// The candle list written exactly as the harness writes requests.
 std::string write_candles(const std::vector<Candle>& candles) {
-  json::Writer w;
-  w.begin_object();
-  w.key("candles");
-  w.begin_array();
-  for (const Candle& c : candles) {
-    w.begin_object();
-    w.key("close");
-    w.f64(c.close);
-    w.key("high");
-    w.f64(c.high);
-    w.key("low");
-    w.f64(c.low);
-    w.key("open");
-    w.f64(c.open);
-    w.key("time");
-    w.i64(c.time);
-    w.key("volume");
-    w.f64(c.volume);
-    w.end_object();
-  }
-  w.end_array();
-  w.end_object();
-  return w.take();
+  return write_backtest_request(json::Value::object(), candles);
 }
 
 const std::vector<Candle>& candles() {

@@ -71,38 +71,39 @@ Expected<Datasets, Error> read_data_map(const Value& v) {
   return data;
 }
 
-Expected<TestEnvelope, Error> read_test_envelope(const Value& v) {
-  TestEnvelope env;
-  auto r = json::read_record(v, kTestEnvelopeRecord, [&](std::size_t i, const Value& x) -> Expected<void, Error> {
+namespace {
+
+// The envelopes with tests and datasets: field 0 holds the test(s), read by
+// `read_tests` into `tests`; field 1 the optional datasets.
+template <class Tests, class ReadTests>
+Expected<void, Error> read_tests_and_data(const Value& v, const json::Record& rec, Tests& tests, Datasets& data,
+                                          ReadTests read_tests) {
+  return json::read_record(v, rec, [&](std::size_t i, const Value& x) -> Expected<void, Error> {
     if (i == 1) {
       auto d = read_data_map(x);
       if (!d) return unexpected(std::move(d.error()));
-      env.data = std::move(*d);
+      data = std::move(*d);
       return {};
     }
-    auto t = read_strategy_test(x);
+    auto t = read_tests(x);
     if (!t) return unexpected(std::move(t.error()));
-    env.test = std::move(*t);
+    tests = std::move(*t);
     return {};
   });
+}
+
+}  // namespace
+
+Expected<TestEnvelope, Error> read_test_envelope(const Value& v) {
+  TestEnvelope env;
+  auto r = read_tests_and_data(v, kTestEnvelopeRecord, env.test, env.data, read_strategy_test);
   if (!r) return unexpected(std::move(r.error()));
   return env;
 }
 
 Expected<SuiteEnvelope, Error> read_suite_envelope(const Value& v) {
   SuiteEnvelope env;
-  auto r = json::read_record(v, kSuiteEnvelopeRecord, [&](std::size_t i, const Value& x) -> Expected<void, Error> {
-    if (i == 1) {
-      auto d = read_data_map(x);
-      if (!d) return unexpected(std::move(d.error()));
-      env.data = std::move(*d);
-      return {};
-    }
-    auto t = read_strategy_tests(x);
-    if (!t) return unexpected(std::move(t.error()));
-    env.tests = std::move(*t);
-    return {};
-  });
+  auto r = read_tests_and_data(v, kSuiteEnvelopeRecord, env.tests, env.data, read_strategy_tests);
   if (!r) return unexpected(std::move(r.error()));
   return env;
 }

@@ -8,6 +8,8 @@ namespace vsci {
 
 std::string write_backtest_request(const json::Value& strategy, const std::vector<Candle>& candles) {
   json::Writer w;
+  // About 110 bytes a candle; one reservation instead of repeated growth.
+  w.reserve(candles.size() * 128 + 256);
   w.begin_object();
   w.key("candles");
   w.begin_array();
