@@ -24,6 +24,9 @@ std::string_view exit_reason_text(ExitReason reason) {
 
 std::string write_result(const BacktestResult& r) {
   json::Writer w;
+  // About 50 bytes an equity point and 200 a trade: one reservation instead of
+  // repeated growth over a long run.
+  w.reserve(r.equity.size() * 56 + r.trades.size() * 224 + 512);
   w.begin_object();
   w.key("schema_version");
   w.u64(r.schema_version);
