@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/bar_context.h"
 #include "factory/build_indicator.h"
+#include "market/bar_context.h"
 
 namespace vsci::bench {
 

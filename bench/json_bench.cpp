@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/bar_context.h"
-#include "harness/run_backtest.h"
+#include "harness/backtest_call.h"
 #include "json/reader.h"
 #include "json/typed.h"
 #include "json/writer.h"
+#include "market/bar_context.h"
 
 namespace {
 

@@ -13,13 +13,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/bar_context.h"
+#include "market/bar_context.h"
+#include "market/price_checks.h"
 
 namespace vsci {
-
-// The threshold under which the engine treats a quantity, divisor or
-// deviation as zero (2^-52).
-inline constexpr double EPS = 2.220446049250313e-16;
 
 // What the bar loop hands to the per-bar step besides the candle. Borrows from
 // the request for one step; owns nothing. A null pointer is an absent record.

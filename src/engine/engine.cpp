@@ -41,15 +41,15 @@ Expected<Engine, BacktestError> Engine::create(StrategySpec spec, double capital
   StrategySpec& s = engine.spec_;
 
   std::uint64_t largest_warmup = 0;
-  engine.slots_.reserve(s.indicators.size());
-  for (const auto& [name, declared] : s.indicators) {
-    auto built = build(declared.type, declared.params);
+  engine.declared_.reserve(s.indicators.size());
+  for (const auto& [name, spec] : s.indicators) {
+    auto built = build(spec.type, spec.params);
     if (!built.ok()) return unexpected(std::move(built).error());
-    IndicatorSlot slot;
-    slot.name = name;
-    slot.indicator = std::move(built).value();
-    largest_warmup = std::max(largest_warmup, slot.indicator->warmup());
-    engine.slots_.push_back(std::move(slot));
+    DeclaredIndicator declared;
+    declared.name = name;
+    declared.indicator = std::move(built).value();
+    largest_warmup = std::max(largest_warmup, declared.indicator->warmup());
+    engine.declared_.push_back(std::move(declared));
   }
   engine.warmup_ = s.warmup ? *s.warmup : largest_warmup;
 
@@ -62,13 +62,18 @@ Expected<Engine, BacktestError> Engine::create(StrategySpec spec, double capital
   });
   engine.references_ = SlotTable(std::move(keys));
   engine.storage_.assign(engine.references_.size(), NO_SLOT);
-  for (IndicatorSlot& slot : engine.slots_) {
-    const Slot reference = engine.references_.find(slot.name);
+  for (DeclaredIndicator& declared : engine.declared_) {
+    const Slot reference = engine.references_.find(declared.name);
     if (reference != NO_SLOT) {
       engine.storage_[reference] = static_cast<Slot>(engine.storage_count_++);
-      slot.value_slot = engine.storage_[reference];
+      declared.value_slot = engine.storage_[reference];
     }
-    slot.outputs_read = has_output_keys(engine.references_, slot.name);
+    declared.outputs_read = has_output_keys(engine.references_, declared.name);
+    if (!declared.outputs_read) continue;
+    // Output names are fixed per kind: their keys are looked up once, here.
+    for (std::string_view out : declared.indicator->output_names()) {
+      declared.output_keys.push_back({std::string(out), engine.references_.find_output(declared.name, out), NO_SLOT});
+    }
   }
   for_each_rule(s, [&](Rule& rule) {
     for_each_reference(rule, [&](Operand& op) { op.slot = engine.storage_[engine.references_.find(op.reference)]; });
@@ -113,18 +118,19 @@ PositionContext Engine::position_context() const {
   return ctx;
 }
 
-void Engine::store_outputs(IndicatorSlot& slot, BarRecord& record) {
-  const std::span<const NamedOutput> outputs = slot.indicator->outputs();
-  auto& keys = slot.output_keys;
+void Engine::store_outputs(DeclaredIndicator& declared, BarRecord& record) {
+  const std::span<const NamedOutput> outputs = declared.indicator->outputs();
+  auto& keys = declared.output_keys;
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const NamedOutput& out = outputs[i];
-    // Kinds give their outputs in a fixed order, so the cached entry at the
-    // same position nearly always matches at once.
-    const IndicatorSlot::OutputKey* key = nullptr;
+    // The keys were bound at setup in the kind's own order, so the entry at
+    // the same position matches at once; the search serves a kind whose
+    // outputs were not declared up front.
+    DeclaredIndicator::OutputKey* key = nullptr;
     if (i < keys.size() && keys[i].name == out.name) {
       key = &keys[i];
     } else {
-      for (const auto& k : keys) {
+      for (auto& k : keys) {
         if (k.name == out.name) {
           key = &k;
           break;
@@ -132,12 +138,16 @@ void Engine::store_outputs(IndicatorSlot& slot, BarRecord& record) {
       }
     }
     if (key == nullptr) {
-      keys.push_back({std::string(out.name), storage_slot(references_.find_output(slot.name, out.name))});
+      keys.push_back({std::string(out.name), references_.find_output(declared.name, out.name), NO_SLOT});
       key = &keys.back();
+    }
+    if (key->reference == NO_SLOT) continue;
+    if (key->slot == NO_SLOT) {
+      key->slot = storage_slot(key->reference);
       // This bar's record was pushed before the key had a slot.
       if (record.values.size() < storage_count_) record.values.resize(storage_count_);
     }
-    if (key->slot != NO_SLOT) record.set(key->slot, out.value);
+    record.set(key->slot, out.value);
   }
 }
 
@@ -175,11 +185,11 @@ Expected<void, BacktestError> Engine::step(const Candle& candle, const BarFeeds&
   BarRecord& record = history_.push(candle);
   // A reused record may predate slots given since it was first filled.
   if (record.values.size() < storage_count_) record.values.resize(storage_count_);
-  for (IndicatorSlot& slot : slots_) {
-    const std::optional<double> value = slot.indicator->update(ctx);
+  for (DeclaredIndicator& declared : declared_) {
+    const std::optional<double> value = declared.indicator->update(ctx);
     if (!value) continue;
-    if (slot.value_slot != NO_SLOT) record.set(slot.value_slot, *value);
-    if (slot.outputs_read) store_outputs(slot, record);
+    if (declared.value_slot != NO_SLOT) record.set(declared.value_slot, *value);
+    if (declared.outputs_read) store_outputs(declared, record);
   }
 
   ++bar_index_;

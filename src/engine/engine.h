@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/backtest_error.h"
 #include "engine/bar_record.h"
 #include "engine/result.h"
 #include "engine/strategy_spec.h"
+#include "factory/backtest_error.h"
 #include "factory/build_indicator.h"
 #include "indicators/indicator.h"
 #include "util/expected.h"
@@ -59,10 +59,11 @@ class Engine {
 
  private:
   // One declared indicator, with the slots its value and outputs go to.
-  struct IndicatorSlot {
+  struct DeclaredIndicator {
     struct OutputKey {
-      std::string name;  // the kind's output name
-      Slot slot = NO_SLOT;
+      std::string name;         // the kind's output name
+      Slot reference = NO_SLOT;  // the key "indicator.output" among the referenced keys
+      Slot slot = NO_SLOT;       // its storage slot, given at the first value
     };
     std::string name;
     IndicatorPtr indicator;
@@ -70,7 +71,7 @@ class Engine {
     // Whether any rule can read an output of this indicator at all; when not,
     // outputs are never asked for.
     bool outputs_read = false;
-    std::vector<OutputKey> output_keys;  // filled as output names are met
+    std::vector<OutputKey> output_keys;  // bound at setup from the kind's fixed names
   };
 
   // The storage slot of a referenced key (an index into references_), given
@@ -87,7 +88,7 @@ class Engine {
 
   Engine() = default;
 
-  void store_outputs(IndicatorSlot& slot, BarRecord& record);
+  void store_outputs(DeclaredIndicator& declared, BarRecord& record);
   bool in_position() const;
   PositionContext position_context() const;
 
@@ -112,7 +113,7 @@ class Engine {
   SlotTable references_;
   std::vector<Slot> storage_;
   std::size_t storage_count_ = 0;
-  std::vector<IndicatorSlot> slots_;
+  std::vector<DeclaredIndicator> declared_;
   std::uint64_t warmup_ = 0;
   HistoryWindow history_;
   std::uint64_t bar_index_ = 0;

@@ -7,8 +7,8 @@
 #include <span>
 #include <vector>
 
-#include "engine/bar_context.h"
 #include "indicators/indicator_error.h"
+#include "market/bar_context.h"
 
 namespace vsci {
 

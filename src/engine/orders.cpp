@@ -182,7 +182,7 @@ double Engine::slippage_fraction(const BarView& bar, double size) const {
       if (bar.book == nullptr) return 0.0;
       const double b = bar.book->bids.front().price;
       const double a = bar.book->asks.front().price;
-      const double mid = guarded_midpoint(b, a);
+      const double mid = safe_midpoint(b, a);
       return mid > 0.0 ? (a - b) / 2.0 / mid : 0.0;
     }
     case Slippage::Type::VolumeImpact: {

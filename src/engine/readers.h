@@ -4,12 +4,12 @@
 // typed_read.h describes. Used on one thread per Reader.
 #pragma once
 
-#include "engine/bar_context.h"
 #include "engine/request.h"
 #include "engine/rules.h"
 #include "engine/strategy_spec.h"
 #include "json/error.h"
 #include "json/reader.h"
+#include "market/bar_context.h"
 #include "util/expected.h"
 
 namespace vsci {

@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/backtest_error.h"
-#include "engine/bar_context.h"
 #include "engine/bar_record.h"
 #include "engine/strategy_spec.h"
+#include "factory/backtest_error.h"
+#include "market/bar_context.h"
 #include "util/expected.h"
 
 namespace vsci {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/backtest_error.h"
+#include "factory/backtest_error.h"
 #include "util/expected.h"
 
 namespace vsci {

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/backtest_error.h"
 #include "engine/bar_record.h"
 #include "engine/rules.h"
+#include "factory/backtest_error.h"
 #include "factory/catalogue.h"
 #include "util/expected.h"
 

@@ -13,9 +13,23 @@ namespace {
 
 std::vector<const KindEntry*> build_table() {
   std::vector<const KindEntry*> table;
-  for (auto family : {moving_average_kinds, momentum_kinds, adaptive_average_kinds, regression_kinds,
-                      ma_oscillator_kinds, rsi_family_kinds, trend_strength_kinds, volatility_kinds,
-                      rolling_statistics_kinds, performance_ratio_kinds, cycle_filter_kinds, hilbert_kinds}) {
+  // One line per family, so a new family is one added line.
+  static constexpr std::span<const KindEntry> (*kFamilies[])() = {
+      moving_average_kinds,
+      momentum_kinds,
+      adaptive_average_kinds,
+      regression_kinds,
+      ma_oscillator_kinds,
+      rsi_family_kinds,
+      trend_strength_kinds,
+      volatility_kinds,
+      rolling_statistics_kinds,
+      performance_ratio_kinds,
+      cycle_filter_kinds,
+      hilbert_kinds,
+      price_transform_kinds,
+  };
+  for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);
   }
   std::sort(table.begin(), table.end(), [](const KindEntry* a, const KindEntry* b) { return a->name < b->name; });

@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "engine/backtest_error.h"
+#include "factory/backtest_error.h"
 #include "indicators/indicator.h"
 #include "util/expected.h"
 

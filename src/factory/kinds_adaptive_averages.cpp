@@ -6,21 +6,14 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    {"AdaptiveLaguerreFilter", "p",
-     [](const ParamValue* v) { return make_close_indicator(AdaptiveLaguerreFilter::create(v[0].count)); }},
-    {"Frama", "p", [](const ParamValue* v) { return make_close_indicator(Frama::create(v[0].count)); }},
-    {"HoltWinters", "ff",
-     [](const ParamValue* v) { return make_close_indicator(HoltWinters::create(v[0].real, v[1].real)); }},
-    {"InstantaneousTrendline", "p",
-     [](const ParamValue* v) { return make_close_indicator(InstantaneousTrendline::create(v[0].count)); }},
-    {"Jma", "pfu",
-     [](const ParamValue* v) { return make_close_indicator(Jma::create(v[0].count, v[1].real, v[2].u32)); }},
-    {"Kama", "ppp",
-     [](const ParamValue* v) { return make_close_indicator(Kama::create(v[0].count, v[1].count, v[2].count)); }},
-    {"McGinleyDynamic", "p",
-     [](const ParamValue* v) { return make_close_indicator(McGinleyDynamic::create(v[0].count)); }},
-    {"Vidya", "pp",
-     [](const ParamValue* v) { return make_close_indicator(Vidya::create(v[0].count, v[1].count)); }},
+    kind_row<&AdaptiveLaguerreFilter::create>("AdaptiveLaguerreFilter"),
+    kind_row<&Frama::create>("Frama", {10}),
+    kind_row<&HoltWinters::create>("HoltWinters"),
+    kind_row<&InstantaneousTrendline::create>("InstantaneousTrendline"),
+    kind_row<&Jma::create>("Jma"),
+    kind_row<&Kama::create>("Kama"),
+    kind_row<&McGinleyDynamic::create>("McGinleyDynamic"),
+    kind_row<&Vidya::create>("Vidya"),
 };
 
 }  // namespace

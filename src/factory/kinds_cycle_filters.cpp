@@ -5,52 +5,34 @@ namespace vsci {
 
 namespace {
 
+// Reflex and Trendflex share one kind type that differs only in its measure.
+Expected<Reflex, IndicatorError> create_reflex(std::uint64_t period) {
+  return Reflex::create(period, Reflex::Measure::Reflex);
+}
+Expected<Reflex, IndicatorError> create_trendflex(std::uint64_t period) {
+  return Reflex::create(period, Reflex::Measure::Trendflex);
+}
+
 const KindEntry kEntries[] = {
-    {"Autocorrelation", "pp",
-     [](const ParamValue* v) { return make_close_indicator(Autocorrelation::create(v[0].count, v[1].count)); }},
-    {"AutocorrelationPeriodogram", "pp",
-     [](const ParamValue* v) {
-       return make_close_indicator(AutocorrelationPeriodogram::create(v[0].count, v[1].count));
-     }},
-    {"BandpassFilter", "pf",
-     [](const ParamValue* v) { return make_close_indicator(BandpassFilter::create(v[0].count, v[1].real)); }},
-    {"CenterOfGravity", "p",
-     [](const ParamValue* v) { return make_close_indicator(CenterOfGravity::create(v[0].count)); }},
-    {"CorrelationTrendIndicator", "p",
-     [](const ParamValue* v) { return make_close_indicator(CorrelationTrendIndicator::create(v[0].count)); }},
-    {"CyberneticCycle", "p",
-     [](const ParamValue* v) { return make_close_indicator(CyberneticCycle::create(v[0].count)); }},
-    {"Decycler", "p", [](const ParamValue* v) { return make_close_indicator(Decycler::create(v[0].count)); }},
-    {"DecyclerOscillator", "pp",
-     [](const ParamValue* v) { return make_close_indicator(DecyclerOscillator::create(v[0].count, v[1].count)); }},
-    {"EhlersStochastic", "p",
-     [](const ParamValue* v) { return make_close_indicator(EhlersStochastic::create(v[0].count)); }},
-    {"EmpiricalModeDecomposition", "pf",
-     [](const ParamValue* v) {
-       return make_close_indicator(EmpiricalModeDecomposition::create(v[0].count, v[1].real));
-     }},
-    {"EvenBetterSinewave", "pp",
-     [](const ParamValue* v) { return make_close_indicator(EvenBetterSinewave::create(v[0].count, v[1].count)); }},
-    {"FisherTransform", "p",
-     [](const ParamValue* v) { return make_close_indicator(FisherTransform::create(v[0].count)); }},
-    {"HighpassFilter", "p",
-     [](const ParamValue* v) { return make_close_indicator(HighpassFilter::create(v[0].count)); }},
-    {"HurstExponent", "pp",
-     [](const ParamValue* v) { return make_close_indicator(HurstExponent::create(v[0].count, v[1].count)); }},
-    {"InverseFisherTransform", "f",
-     [](const ParamValue* v) { return make_close_indicator(InverseFisherTransform::create(v[0].real)); }},
-    {"Reflex", "p",
-     [](const ParamValue* v) { return make_close_indicator(Reflex::create(v[0].count, Reflex::Measure::Reflex)); }},
-    {"SuperSmoothedHighpass", "pp",
-     [](const ParamValue* v) {
-       return make_close_indicator(SuperSmoothedHighpass::create(v[0].count, v[1].count));
-     }},
-    {"SuperSmoother", "p",
-     [](const ParamValue* v) { return make_close_indicator(SuperSmoother::create(v[0].count)); }},
-    {"Trendflex", "p",
-     [](const ParamValue* v) {
-       return make_close_indicator(Reflex::create(v[0].count, Reflex::Measure::Trendflex));
-     }},
+    kind_row<&Autocorrelation::create>("Autocorrelation", {20, 3}),
+    kind_row<&AutocorrelationPeriodogram::create>("AutocorrelationPeriodogram"),
+    kind_row<&BandpassFilter::create>("BandpassFilter"),
+    kind_row<&CenterOfGravity::create>("CenterOfGravity"),
+    kind_row<&CorrelationTrendIndicator::create>("CorrelationTrendIndicator"),
+    kind_row<&CyberneticCycle::create>("CyberneticCycle"),
+    kind_row<&Decycler::create>("Decycler"),
+    kind_row<&DecyclerOscillator::create>("DecyclerOscillator"),
+    kind_row<&EhlersStochastic::create>("EhlersStochastic"),
+    kind_row<&EmpiricalModeDecomposition::create>("EmpiricalModeDecomposition"),
+    kind_row<&EvenBetterSinewave::create>("EvenBetterSinewave"),
+    kind_row<&FisherTransform::create>("FisherTransform"),
+    kind_row<&HighpassFilter::create>("HighpassFilter"),
+    kind_row<&HurstExponent::create>("HurstExponent", {32, 4}),
+    kind_row<&InverseFisherTransform::create>("InverseFisherTransform"),
+    kind_row<&create_reflex>("Reflex"),
+    kind_row<&SuperSmoothedHighpass::create>("SuperSmoothedHighpass"),
+    kind_row<&SuperSmoother::create>("SuperSmoother"),
+    kind_row<&create_trendflex>("Trendflex"),
 };
 
 }  // namespace

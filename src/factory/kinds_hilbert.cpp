@@ -5,18 +5,13 @@ namespace vsci {
 
 namespace {
 
-template <class Kind>
-IndicatorResult make_plain(const ParamValue*) {
-  return make_close_indicator(Expected<Kind, IndicatorError>(Kind{}));
-}
-
 const KindEntry kEntries[] = {
-    {"AdaptiveCycle", "", make_plain<AdaptiveCycle>},
-    {"Fama", "ff", [](const ParamValue* v) { return make_close_indicator(Fama::create(v[0].real, v[1].real)); }},
-    {"HilbertCyclePeriod", "", make_plain<HilbertCyclePeriod>},
-    {"HtDcPhase", "", make_plain<HtDcPhase>},
-    {"HtTrendMode", "", make_plain<HtTrendMode>},
-    {"SineWave", "", make_plain<SineWave>},
+    kind_row<&create_plain<AdaptiveCycle>>("AdaptiveCycle"),
+    kind_row<&Fama::create>("Fama", {0.5, 0.05}),
+    kind_row<&create_plain<HilbertCyclePeriod>>("HilbertCyclePeriod"),
+    kind_row<&create_plain<HtDcPhase>>("HtDcPhase"),
+    kind_row<&create_plain<HtTrendMode>>("HtTrendMode"),
+    kind_row<&create_plain<SineWave>>("SineWave"),
 };
 
 }  // namespace

@@ -6,30 +6,17 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    {"Apo", "pp", [](const ParamValue* v) { return make_close_indicator(Apo::create(v[0].count, v[1].count)); }},
-    {"ElderImpulse", "pppp",
-     [](const ParamValue* v) {
-       return make_close_indicator(ElderImpulse::create(v[0].count, v[1].count, v[2].count, v[3].count));
-     }},
-    {"MacdHistogram", "ppp",
-     [](const ParamValue* v) {
-       return make_close_indicator(MacdHistogram::create(v[0].count, v[1].count, v[2].count));
-     }},
-    {"Pmo", "pp", [](const ParamValue* v) { return make_close_indicator(Pmo::create(v[0].count, v[1].count)); }},
-    {"Ppo", "pp", [](const ParamValue* v) { return make_close_indicator(Ppo::create(v[0].count, v[1].count)); }},
-    {"PpoHistogram", "ppp",
-     [](const ParamValue* v) {
-       return make_close_indicator(PpoHistogram::create(v[0].count, v[1].count, v[2].count));
-     }},
-    {"Stc", "pppf",
-     [](const ParamValue* v) {
-       return make_close_indicator(Stc::create(v[0].count, v[1].count, v[2].count, v[3].real));
-     }},
-    {"Tii", "pp", [](const ParamValue* v) { return make_close_indicator(Tii::create(v[0].count, v[1].count)); }},
-    {"Trix", "p", [](const ParamValue* v) { return make_close_indicator(Trix::create(v[0].count)); }},
-    {"Tsi", "pp", [](const ParamValue* v) { return make_close_indicator(Tsi::create(v[0].count, v[1].count)); }},
-    {"UniversalOscillator", "p",
-     [](const ParamValue* v) { return make_close_indicator(UniversalOscillator::create(v[0].count)); }},
+    kind_row<&Apo::create>("Apo"),
+    kind_row<&ElderImpulse::create>("ElderImpulse"),
+    kind_row<&MacdHistogram::create>("MacdHistogram"),
+    kind_row<&Pmo::create>("Pmo"),
+    kind_row<&Ppo::create>("Ppo"),
+    kind_row<&PpoHistogram::create>("PpoHistogram"),
+    kind_row<&Stc::create>("Stc"),
+    kind_row<&Tii::create>("Tii"),
+    kind_row<&Trix::create>("Trix"),
+    kind_row<&Tsi::create>("Tsi"),
+    kind_row<&UniversalOscillator::create>("UniversalOscillator"),
 };
 
 }  // namespace

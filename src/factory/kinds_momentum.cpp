@@ -6,18 +6,15 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    {"DisparityIndex", "p", [](const ParamValue* v) { return make_close_indicator(DisparityIndex::create(v[0].count)); }},
-    {"Dpo", "p", [](const ParamValue* v) { return make_close_indicator(Dpo::create(v[0].count)); }},
-    {"LogReturn", "p", [](const ParamValue* v) { return make_close_indicator(LogReturn::create(v[0].count)); }},
-    {"Mom", "p", [](const ParamValue* v) { return make_close_indicator(Mom::create(v[0].count)); }},
-    {"Roc", "p", [](const ParamValue* v) { return make_close_indicator(Roc::create(v[0].count)); }},
-    {"Rocp", "p", [](const ParamValue* v) { return make_close_indicator(Rocp::create(v[0].count)); }},
-    {"Rocr", "p", [](const ParamValue* v) { return make_close_indicator(Rocr::create(v[0].count)); }},
-    {"Rocr100", "p", [](const ParamValue* v) { return make_close_indicator(Rocr100::create(v[0].count)); }},
-    {"WeightedRocSum", "ppp",
-     [](const ParamValue* v) {
-       return make_close_indicator(WeightedRocSum::create(v[0].count, v[1].count, v[2].count));
-     }},
+    kind_row<&DisparityIndex::create>("DisparityIndex"),
+    kind_row<&Dpo::create>("Dpo"),
+    kind_row<&LogReturn::create>("LogReturn"),
+    kind_row<&Mom::create>("Mom"),
+    kind_row<&Roc::create>("Roc"),
+    kind_row<&Rocp::create>("Rocp"),
+    kind_row<&Rocr::create>("Rocr"),
+    kind_row<&Rocr100::create>("Rocr100"),
+    kind_row<&WeightedRocSum::create>("WeightedRocSum"),
 };
 
 }  // namespace

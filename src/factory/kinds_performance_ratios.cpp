@@ -5,44 +5,31 @@ namespace vsci {
 
 namespace {
 
-// Kinds read by period alone.
-template <class Kind>
-IndicatorResult by_period(const ParamValue* v) {
-  return make_close_indicator(Kind::create(v[0].count));
-}
-
-// Kinds read by period and one finite number.
-template <class Kind>
-IndicatorResult by_period_and_real(const ParamValue* v) {
-  return make_close_indicator(Kind::create(v[0].count, v[1].real));
-}
-
 const KindEntry kEntries[] = {
-    {"AverageDrawdown", "p", by_period<AverageDrawdown>},
-    {"BurkeRatio", "p", by_period<BurkeRatio>},
-    {"CalmarRatio", "p", by_period<CalmarRatio>},
-    {"CommonSenseRatio", "p", by_period<CommonSenseRatio>},
-    {"ConditionalValueAtRisk", "pf", by_period_and_real<ConditionalValueAtRisk>},
-    {"Expectancy", "p", by_period<Expectancy>},
-    {"GainLossRatio", "p", by_period<GainLossRatio>},
-    {"GainToPainRatio", "p", by_period<GainToPainRatio>},
-    {"KRatio", "p", by_period<KRatio>},
-    {"KellyCriterion", "p", by_period<KellyCriterion>},
-    {"M2Measure", "pff",
-     [](const ParamValue* v) { return make_close_indicator(M2Measure::create(v[0].count, v[1].real, v[2].real)); }},
-    {"MaxDrawdown", "p", by_period<MaxDrawdown>},
-    {"OmegaRatio", "pf", by_period_and_real<OmegaRatio>},
-    {"PainIndex", "p", by_period<PainIndex>},
-    {"ProfitFactor", "p", by_period<ProfitFactor>},
-    {"RecoveryFactor", "", [](const ParamValue*) { return make_close_indicator(RecoveryFactor::create()); }},
-    {"ReturnToUlcerRatio", "p", by_period<ReturnToUlcerRatio>},
-    {"SharpeRatio", "pf", by_period_and_real<SharpeRatio>},
-    {"SortinoRatio", "pf", by_period_and_real<SortinoRatio>},
-    {"SterlingRatio", "p", by_period<SterlingRatio>},
-    {"TailRatio", "p", by_period<TailRatio>},
-    {"UpsidePotentialRatio", "pf", by_period_and_real<UpsidePotentialRatio>},
-    {"ValueAtRisk", "pf", by_period_and_real<ValueAtRisk>},
-    {"WinRate", "p", by_period<WinRate>},
+    kind_row<&AverageDrawdown::create>("AverageDrawdown"),
+    kind_row<&BurkeRatio::create>("BurkeRatio"),
+    kind_row<&CalmarRatio::create>("CalmarRatio"),
+    kind_row<&CommonSenseRatio::create>("CommonSenseRatio"),
+    kind_row<&ConditionalValueAtRisk::create>("ConditionalValueAtRisk"),
+    kind_row<&Expectancy::create>("Expectancy"),
+    kind_row<&GainLossRatio::create>("GainLossRatio"),
+    kind_row<&GainToPainRatio::create>("GainToPainRatio"),
+    kind_row<&KRatio::create>("KRatio"),
+    kind_row<&KellyCriterion::create>("KellyCriterion"),
+    kind_row<&M2Measure::create>("M2Measure"),
+    kind_row<&MaxDrawdown::create>("MaxDrawdown"),
+    kind_row<&OmegaRatio::create>("OmegaRatio"),
+    kind_row<&PainIndex::create>("PainIndex"),
+    kind_row<&ProfitFactor::create>("ProfitFactor"),
+    kind_row<&RecoveryFactor::create>("RecoveryFactor"),
+    kind_row<&ReturnToUlcerRatio::create>("ReturnToUlcerRatio"),
+    kind_row<&SharpeRatio::create>("SharpeRatio"),
+    kind_row<&SortinoRatio::create>("SortinoRatio"),
+    kind_row<&SterlingRatio::create>("SterlingRatio"),
+    kind_row<&TailRatio::create>("TailRatio"),
+    kind_row<&UpsidePotentialRatio::create>("UpsidePotentialRatio"),
+    kind_row<&ValueAtRisk::create>("ValueAtRisk"),
+    kind_row<&WinRate::create>("WinRate"),
 };
 
 }  // namespace

@@ -5,36 +5,24 @@ namespace vsci {
 
 namespace {
 
-// Kinds read by period alone.
-template <class Kind>
-IndicatorResult by_period(const ParamValue* v) {
-  return make_close_indicator(Kind::create(v[0].count));
-}
-
 const KindEntry kEntries[] = {
-    {"BollingerBandwidth", "pf",
-     [](const ParamValue* v) { return make_close_indicator(BollingerBandwidth::create(v[0].count, v[1].real)); }},
-    {"CoefficientOfVariation", "p", by_period<CoefficientOfVariation>},
-    {"DetrendedStdDev", "p", by_period<DetrendedStdDev>},
-    {"JarqueBera", "p", by_period<JarqueBera>},
-    {"Kurtosis", "p", by_period<Kurtosis>},
-    {"MedianAbsoluteDeviation", "p", by_period<MedianAbsoluteDeviation>},
-    {"PercentB", "pf", [](const ParamValue* v) { return make_close_indicator(PercentB::create(v[0].count, v[1].real)); }},
-    {"RollingIqr", "p", by_period<RollingIqr>},
-    {"RollingMinMaxScaler", "p", by_period<RollingMinMaxScaler>},
-    {"RollingPercentileRank", "p", by_period<RollingPercentileRank>},
-    {"RollingQuantile", "pf",
-     [](const ParamValue* v) { return make_close_indicator(RollingQuantile::create(v[0].count, v[1].real)); }},
-    {"SampleEntropy", "ppf",
-     [](const ParamValue* v) {
-       return make_close_indicator(SampleEntropy::create(v[0].count, v[1].count, v[2].real));
-     }},
-    {"ShannonEntropy", "pp",
-     [](const ParamValue* v) { return make_close_indicator(ShannonEntropy::create(v[0].count, v[1].count)); }},
-    {"Skewness", "p", by_period<Skewness>},
-    {"StdDev", "p", by_period<StdDev>},
-    {"Variance", "p", by_period<Variance>},
-    {"ZScore", "p", by_period<ZScore>},
+    kind_row<&BollingerBandwidth::create>("BollingerBandwidth"),
+    kind_row<&CoefficientOfVariation::create>("CoefficientOfVariation"),
+    kind_row<&DetrendedStdDev::create>("DetrendedStdDev"),
+    kind_row<&JarqueBera::create>("JarqueBera"),
+    kind_row<&Kurtosis::create>("Kurtosis"),
+    kind_row<&MedianAbsoluteDeviation::create>("MedianAbsoluteDeviation"),
+    kind_row<&PercentB::create>("PercentB"),
+    kind_row<&RollingIqr::create>("RollingIqr"),
+    kind_row<&RollingMinMaxScaler::create>("RollingMinMaxScaler"),
+    kind_row<&RollingPercentileRank::create>("RollingPercentileRank"),
+    kind_row<&RollingQuantile::create>("RollingQuantile"),
+    kind_row<&SampleEntropy::create>("SampleEntropy", {20, 2, 0.2}),
+    kind_row<&ShannonEntropy::create>("ShannonEntropy"),
+    kind_row<&Skewness::create>("Skewness"),
+    kind_row<&StdDev::create>("StdDev"),
+    kind_row<&Variance::create>("Variance"),
+    kind_row<&ZScore::create>("ZScore"),
 };
 
 }  // namespace

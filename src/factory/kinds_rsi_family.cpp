@@ -8,26 +8,18 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    {"AdaptiveRsi", "p", [](const ParamValue* v) { return make_close_indicator(AdaptiveRsi::create(v[0].count)); }},
-    {"AnchoredRsi", "", [](const ParamValue*) { return make_close_indicator(AnchoredRsi::create()); }},
-    {"Cmo", "p", [](const ParamValue* v) { return make_close_indicator(CmoCore::create(v[0].count)); }},
-    {"ConnorsRsi", "ppp",
-     [](const ParamValue* v) {
-       return make_close_indicator(ConnorsRsi::create(v[0].count, v[1].count, v[2].count));
-     }},
-    {"DynamicLengthRsi", "p",
-     [](const ParamValue* v) { return make_close_indicator(DynamicLengthRsi::create(v[0].count)); }},
-    {"FisherRsi", "p", [](const ParamValue* v) { return make_close_indicator(FisherRsi::create(v[0].count)); }},
-    {"LaguerreRsi", "f", [](const ParamValue* v) { return make_close_indicator(LaguerreRsi::create(v[0].real)); }},
-    {"Rmi", "pp", [](const ParamValue* v) { return make_close_indicator(Rmi::create(v[0].count, v[1].count)); }},
-    {"Rsi", "p", [](const ParamValue* v) { return make_close_indicator(Rsi::create(v[0].count)); }},
-    {"Rsx", "p", [](const ParamValue* v) { return make_close_indicator(Rsx::create(v[0].count)); }},
-    {"SmoothedRsiHistogram", "pppp",
-     [](const ParamValue* v) {
-       return make_close_indicator(SmoothedRsiHistogram::create(v[0].count, v[1].count, v[2].count, v[3].count));
-     }},
-    {"StochRsi", "pp",
-     [](const ParamValue* v) { return make_close_indicator(StochRsi::create(v[0].count, v[1].count)); }},
+    kind_row<&AdaptiveRsi::create>("AdaptiveRsi"),
+    kind_row<&AnchoredRsi::create>("AnchoredRsi"),
+    kind_row<&CmoCore::create>("Cmo"),
+    kind_row<&ConnorsRsi::create>("ConnorsRsi"),
+    kind_row<&DynamicLengthRsi::create>("DynamicLengthRsi"),
+    kind_row<&FisherRsi::create>("FisherRsi"),
+    kind_row<&LaguerreRsi::create>("LaguerreRsi"),
+    kind_row<&Rmi::create>("Rmi"),
+    kind_row<&Rsi::create>("Rsi"),
+    kind_row<&Rsx::create>("Rsx"),
+    kind_row<&SmoothedRsiHistogram::create>("SmoothedRsiHistogram"),
+    kind_row<&StochRsi::create>("StochRsi"),
 };
 
 }  // namespace

@@ -6,25 +6,15 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    {"PercentageTrailingStop", "f",
-     [](const ParamValue* v) { return make_close_indicator(PercentageTrailingStop::create(v[0].real)); }},
-    {"PolarizedFractalEfficiency", "pp",
-     [](const ParamValue* v) {
-       return make_close_indicator(PolarizedFractalEfficiency::create(v[0].count, v[1].count));
-     }},
-    {"RegimeLabel", "pp",
-     [](const ParamValue* v) { return make_close_indicator(RegimeLabel::create(v[0].count, v[1].count)); }},
-    {"RenkoTrailingStop", "f",
-     [](const ParamValue* v) { return make_close_indicator(RenkoTrailingStop::create(v[0].real)); }},
-    {"StepTrailingStop", "f",
-     [](const ParamValue* v) { return make_close_indicator(StepTrailingStop::create(v[0].real)); }},
-    {"TrendLabel", "p", [](const ParamValue* v) { return make_close_indicator(TrendLabel::create(v[0].count)); }},
-    {"TrendStrengthIndex", "p",
-     [](const ParamValue* v) { return make_close_indicator(TrendStrengthIndex::create(v[0].count)); }},
-    {"VerticalHorizontalFilter", "p",
-     [](const ParamValue* v) { return make_close_indicator(VerticalHorizontalFilter::create(v[0].count)); }},
-    {"WavePm", "pp",
-     [](const ParamValue* v) { return make_close_indicator(WavePm::create(v[0].count, v[1].count)); }},
+    kind_row<&PercentageTrailingStop::create>("PercentageTrailingStop"),
+    kind_row<&PolarizedFractalEfficiency::create>("PolarizedFractalEfficiency"),
+    kind_row<&RegimeLabel::create>("RegimeLabel"),
+    kind_row<&RenkoTrailingStop::create>("RenkoTrailingStop"),
+    kind_row<&StepTrailingStop::create>("StepTrailingStop"),
+    kind_row<&TrendLabel::create>("TrendLabel"),
+    kind_row<&TrendStrengthIndex::create>("TrendStrengthIndex"),
+    kind_row<&VerticalHorizontalFilter::create>("VerticalHorizontalFilter"),
+    kind_row<&WavePm::create>("WavePm"),
 };
 
 }  // namespace

@@ -3,11 +3,12 @@
 #include <charconv>
 #include <cmath>
 
+#include "market/price_checks.h"
+
 namespace vsci {
 
 namespace {
 
-constexpr double kEpsilon = 2.220446049250313e-16;  // absolute, not relative
 
 std::string position_text(std::size_t position) { return std::to_string(position); }
 
@@ -20,7 +21,7 @@ BacktestError kind_error(std::string_view kind_name, std::size_t position, const
                                      format_param_value(value));
 }
 
-bool is_integral(double v) { return std::fabs(v - std::trunc(v)) <= kEpsilon; }
+bool is_integral(double v) { return std::fabs(v - std::trunc(v)) <= EPS; }
 
 }  // namespace
 

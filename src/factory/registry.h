@@ -1,13 +1,20 @@
-// The registry: one entry per accepted kind name, with the getter of each
-// parameter position (in position order) and the kind's constructor. Each
-// indicator family contributes its entries from its own kinds_<family>.cpp;
-// the factory merges them once into one table sorted by name bytes.
-// Read-only after first use; safe from any thread.
+// The registry: one row per accepted kind name. A row is written once, from
+// the kind's `create`: the getter letter of each parameter position follows
+// from create's parameter types, the input class and the output names from the
+// kind struct, so nothing is kept twice by hand. Each row also carries one
+// example parameter list that builds (the conformance test and the all-kinds
+// bench run every row with it). Each indicator family contributes its rows
+// from its own kinds_<family>.cpp; the factory merges them once into one table
+// sorted by name bytes. Read-only after first use; safe from any thread.
 #pragma once
 
+#include <array>
+#include <concepts>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "indicators/indicator.h"
 
@@ -26,13 +33,121 @@ using KindConstructor = IndicatorResult (*)(const ParamValue* values);
 // The widest parameter list an entry may declare.
 inline constexpr std::size_t kMaxKindParams = 16;
 
+// A parameter list a row is known to build with.
+struct ExampleParams {
+  std::array<double, kMaxKindParams> values{};
+  std::size_t size = 0;
+
+  constexpr ExampleParams() = default;
+  constexpr ExampleParams(std::initializer_list<double> list) {
+    for (double v : list) {
+      if (size < kMaxKindParams) values[size++] = v;
+    }
+  }
+  constexpr std::span<const double> view() const { return {values.data(), size}; }
+};
+
 struct KindEntry {
   std::string_view name;
   // One letter per position from #0: 'f' finite, 'p' positive integer,
   // 'i' i32, 'u' u32. Empty for kinds without parameters.
   std::string_view params;
   KindConstructor make;
+  InputClass input = InputClass::Close;
+  // Fixed names of the named outputs, in order; empty for single-value kinds.
+  std::span<const std::string_view> outputs;
+  ExampleParams example;
 };
+
+namespace registry_detail {
+
+template <class T>
+constexpr char letter_for() {
+  if constexpr (std::same_as<T, double>) {
+    return 'f';
+  } else if constexpr (std::same_as<T, std::uint64_t>) {
+    return 'p';
+  } else if constexpr (std::same_as<T, std::int32_t>) {
+    return 'i';
+  } else {
+    static_assert(std::same_as<T, std::uint32_t>, "a parameter is a double, uint64_t, int32_t or uint32_t");
+    return 'u';
+  }
+}
+
+template <class T>
+T read(const ParamValue& v) {
+  if constexpr (std::same_as<T, double>) {
+    return v.real;
+  } else if constexpr (std::same_as<T, std::uint64_t>) {
+    return v.count;
+  } else if constexpr (std::same_as<T, std::int32_t>) {
+    return v.i32;
+  } else {
+    return v.u32;
+  }
+}
+
+template <auto Create>
+struct CreateTraits;
+
+template <class Kind, class... Args, Expected<Kind, IndicatorError> (*Create)(Args...)>
+struct CreateTraits<Create> {
+  using KindType = Kind;
+  static constexpr std::array<char, sizeof...(Args) + 1> letters{letter_for<std::remove_cvref_t<Args>>()..., '\0'};
+
+  static IndicatorResult make(const ParamValue* v) {
+    return [v]<std::size_t... I>(std::index_sequence<I...>) {
+      return make_indicator(Create(read<std::remove_cvref_t<Args>>(v[I])...));
+    }(std::index_sequence_for<Args...>{});
+  }
+};
+
+// The default example: counts rising from a small window (so a fast length
+// comes out below a slow one), small fractions for the rest.
+constexpr ExampleParams default_example(std::string_view letters) {
+  ExampleParams p;
+  double count = 5.0;
+  double fraction = 0.1;
+  for (char c : letters) {
+    if (p.size >= kMaxKindParams) break;
+    if (c == 'p') {
+      p.values[p.size++] = count;
+      count += 7.0;
+    } else if (c == 'f') {
+      p.values[p.size++] = fraction;
+      fraction += 0.1;
+    } else {
+      p.values[p.size++] = c == 'u' ? 2.0 : 0.0;
+    }
+  }
+  return p;
+}
+
+}  // namespace registry_detail
+
+// The row of kind `name` built by `Create` (a kind's static `create`).
+template <auto Create>
+constexpr KindEntry kind_row(std::string_view name) {
+  using Traits = registry_detail::CreateTraits<Create>;
+  using Kind = typename Traits::KindType;
+  const std::string_view letters(Traits::letters.data(), Traits::letters.size() - 1);
+  return KindEntry{name, letters, &Traits::make, input_class_of<Kind>(), output_names_of<Kind>(),
+                   registry_detail::default_example(letters)};
+}
+
+template <auto Create>
+constexpr KindEntry kind_row(std::string_view name, ExampleParams example) {
+  KindEntry e = kind_row<Create>(name);
+  e.example = example;
+  return e;
+}
+
+// `create` for kinds that take no parameters and have nothing to check.
+template <class Kind>
+Expected<Kind, IndicatorError> create_plain() {
+  return Kind{};
+}
 
 // The family tables. Each is defined in src/factory/kinds_<family>.cpp.
 std::span<const KindEntry> moving_average_kinds();
@@ -47,6 +162,7 @@ std::span<const KindEntry> rolling_statistics_kinds();
 std::span<const KindEntry> performance_ratio_kinds();
 std::span<const KindEntry> cycle_filter_kinds();
 std::span<const KindEntry> hilbert_kinds();
+std::span<const KindEntry> price_transform_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

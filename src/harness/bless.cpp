@@ -1,6 +1,6 @@
 #include "harness/bless.h"
 
-#include "harness/run_backtest.h"
+#include "harness/backtest_call.h"
 
 namespace vsci {
 

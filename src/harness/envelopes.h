@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "engine/bar_context.h"
 #include "harness/strategy_test.h"
 #include "json/error.h"
 #include "json/value.h"
+#include "market/bar_context.h"
 #include "util/expected.h"
 
 namespace vsci {

@@ -3,8 +3,8 @@
 #include <bit>
 #include <cmath>
 
+#include "harness/backtest_call.h"
 #include "harness/properties.h"
-#include "harness/run_backtest.h"
 #include "json/number_format.h"
 
 namespace vsci {

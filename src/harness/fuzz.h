@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/bar_context.h"
 #include "harness/session_error.h"
 #include "harness/strategy_test.h"
+#include "market/bar_context.h"
 #include "util/expected.h"
 
 namespace vsci {

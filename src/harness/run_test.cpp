@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "harness/backtest_call.h"
 #include "harness/fuzz.h"
 #include "harness/properties.h"
-#include "harness/run_backtest.h"
 
 namespace vsci {
 

@@ -1,6 +1,6 @@
 // Averages of the close whose smoothing adapts to the data (efficiency,
 // momentum, fractal dimension, volatility rank) and recursive smoothers with
-// fixed coefficients. Each kind is fed finite closes only (see CloseIndicator).
+// fixed coefficients. Each kind is fed finite closes only (see KindIndicator).
 // Single-threaded use.
 #pragma once
 

@@ -3,13 +3,13 @@
 #include <algorithm>
 
 #include "indicators/cores/window_checks.h"
+#include "market/price_checks.h"
 
 namespace vsci {
 
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
-constexpr double kEpsilon = 2.220446049250313e-16;
 
 // The roofing filter of the stochastic and the periodogram ends in a 10-bar
 // super smoother with these fixed coefficients.
@@ -216,7 +216,7 @@ std::optional<double> EhlersStochastic::update_value(double x) {
   const double lo = extremes_.smallest();
   const double range = extremes_.largest() - lo;
   const double stoch = range > 0.0 ? std::fma(2.0, (f - lo) / range, -1.0) : 0.0;
-  const double value = has_prev_ ? guarded_midpoint(stoch, prev_stoch_) : stoch;
+  const double value = has_prev_ ? safe_midpoint(stoch, prev_stoch_) : stoch;
   prev_stoch_ = stoch;
   has_prev_ = true;
   return value;
@@ -412,7 +412,7 @@ std::optional<double> CenterOfGravity::update_value(double x) {
   }
   // A flat window balances exactly at its centre; the sums would leave a
   // rounding residue instead of 0.
-  if (flat || std::fabs(den) <= kEpsilon) return 0.0;
+  if (flat || std::fabs(den) <= EPS) return 0.0;
   return (static_cast<double>(n) + 1.0) * 0.5 - num / den;
 }
 

@@ -2,7 +2,7 @@
 // (high-pass, band-pass, super smoother), the oscillators and cycle estimators
 // built on them, and the window transforms and statistics of the same family.
 // Every kind is a plain value owned and driven by one thread at a time; closes
-// reaching update_value are already finite (CloseIndicator filters them).
+// reaching update_value are already finite (KindIndicator filters them).
 #pragma once
 
 #include <cmath>
@@ -88,7 +88,7 @@ class SuperSmootherStage {
   double update(double u) {
     double f = u;
     if (outputs_ >= 2) {
-      f = (guarded_midpoint(u, u1_) * c1_ + f1_ * c2_) + f2_ * c3_;
+      f = (safe_midpoint(u, u1_) * c1_ + f1_ * c2_) + f2_ * c3_;
     } else {
       ++outputs_;
     }

@@ -275,7 +275,7 @@ std::optional<double> UniversalOscillator::update_value(double x) {
   }
   double f = w;
   if (prev_half_ && filt1_ && filt2_) {
-    f = c1_ * guarded_midpoint(w, *prev_half_) + c2_ * *filt1_ + c3_ * *filt2_;
+    f = c1_ * safe_midpoint(w, *prev_half_) + c2_ * *filt1_ + c3_ * *filt2_;
   }
   filt2_ = filt1_;
   filt1_ = f;

@@ -2,7 +2,7 @@
 // price oscillators and their signal-line histograms, rates of change of
 // smoothed series, the true strength index, the Schaff trend cycle, the trend
 // intensity index, the impulse vote and the universal oscillator. Each kind is
-// a plain value driven through CloseIndicator; single-threaded use.
+// a plain value driven through KindIndicator; single-threaded use.
 #pragma once
 
 #include <cstdint>

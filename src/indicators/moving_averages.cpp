@@ -230,7 +230,7 @@ std::optional<double> MidPoint::update_value(double x) {
       lo = std::fmin(lo, v);
     }
   }
-  return guarded_midpoint(lo, hi);
+  return safe_midpoint(lo, hi);
 }
 
 Expected<SeededRecursiveMa, IndicatorError> SeededRecursiveMa::create(std::uint64_t period) {

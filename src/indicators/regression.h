@@ -1,7 +1,7 @@
 // The regression kinds: readings of a least-squares line fitted to the last n
 // closes (slope, angle, intercept, one-bar forecast, the close's distance from
 // the line, goodness of fit) and the fit's standard error. Each kind is fed
-// finite closes only (see CloseIndicator). Single-threaded use.
+// finite closes only (see KindIndicator). Single-threaded use.
 #pragma once
 
 #include <cstdint>

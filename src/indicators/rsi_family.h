@@ -3,7 +3,7 @@
 // through the shared Rsi core (stochastic, Connors, Fisher, smoothed
 // histogram) or with their own smoothing (Rsx, Rmi, Laguerre, adaptive,
 // anchored). The Rsi and Cmo kinds are their cores. Each kind is a plain value
-// driven through CloseIndicator; single-threaded use.
+// driven through KindIndicator; single-threaded use.
 #pragma once
 
 #include <array>

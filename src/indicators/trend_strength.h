@@ -1,6 +1,6 @@
 // Close-series kinds that judge the trend rather than its speed: trend-strength
 // ratios, discrete trend and regime labels, and trailing stops that follow the
-// close. Each is a plain state machine driven through CloseIndicator.
+// close. Each is a plain state machine driven through KindIndicator.
 #pragma once
 
 #include <cstdint>

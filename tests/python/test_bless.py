@@ -387,6 +387,41 @@ def test_warmup_from_the_indicators_against_an_explicit_warmup():
     assert blessed_expected(strategy(ALWAYS, NEVER, qty(1), indicators=sma3, warmup=5), flat(closes)) == expected(6)
 
 
+def test_rules_read_named_outputs_of_a_candle_kind():
+    # Long while the Heikin-Ashi candle is white (ha.close > ha.open), out when
+    # it turns black; signals act at the next bar's open. Rules run from bar 1
+    # (HeikinAshi's warm-up is 1).
+    rows = [[10, 11, 9, 10], [10, 12, 10, 11.5], [11.5, 13, 11, 12.5], [12.5, 12.8, 10, 10.5],
+            [10.5, 11, 9, 9.5], [9.5, 10, 9, 9.8], [9.8, 12, 9.7, 11.9], [11.9, 12, 11, 11.2],
+            [11.2, 11.5, 10, 10.1], [10.1, 10.2, 9, 9.1]]
+    ha = []
+    for i, (o, h, lo, c) in enumerate(rows):
+        ha_open = (o + c) * 0.5 if i == 0 else (ha[-1][0] + ha[-1][1]) * 0.5
+        ha.append((ha_open, (o + h + lo + c) * 0.25))
+    got = blessed_expected(strategy({"gt": ["ha.close", "ha.open"]}, {"lt": ["ha.close", "ha.open"]}, qty(1),
+                                    indicators={"ha": {"type": "HeikinAshi"}}), candles(rows))
+    a = Account(10000)
+    pending = None
+    for i, (o, h, lo, c) in enumerate(rows):
+        t = 1000 * (i + 1)
+        if pending == "enter":
+            a.enter(t, float(o), 1.0)
+        elif pending == "exit":
+            a.exit_market(t, float(o))
+        pending = None
+        a.mark(t, c)
+        if i >= 1:
+            white, black = ha[i][1] > ha[i][0], ha[i][1] < ha[i][0]
+            if a.qty and black:
+                pending = "exit"
+            elif not a.qty and white:
+                pending = "enter"
+    if a.qty:
+        a.exit_at(1000 * len(rows), float(rows[-1][3]), "end")
+    assert len(a.trades) == 2
+    assert got == a.document()
+
+
 # ------------------------------------------------------- the rewritten test
 
 def test_bless_keeps_the_test_and_replaces_expected():

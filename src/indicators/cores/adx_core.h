@@ -8,9 +8,9 @@
 #include <optional>
 #include <vector>
 
-#include "engine/bar_context.h"
 #include "indicators/cores/growing_storage.h"
 #include "indicators/cores/window_checks.h"
+#include "market/bar_context.h"
 #include "util/expected.h"
 
 namespace vsci {

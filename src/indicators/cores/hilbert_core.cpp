@@ -3,13 +3,14 @@
 #include <cassert>
 #include <cmath>
 
+#include "market/price_checks.h"
+
 namespace vsci {
 
 namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
-constexpr double kEpsilon = 2.220446049250313e-16;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr std::size_t kPhasorPairs = kMaxPhasorLength * (kMaxPhasorLength + 1) / 2;
 
@@ -83,7 +84,7 @@ HomodyneStage HomodynePipeline::update(double x) {
   im_ = im;
 
   double p = period_;
-  if (std::fabs(im) > kEpsilon && std::fabs(re) > kEpsilon) p = kTwoPi / std::atan2(im, re);
+  if (std::fabs(im) > EPS && std::fabs(re) > EPS) p = kTwoPi / std::atan2(im, re);
   p = std::fmin(p, 1.5 * period_);
   p = std::fmax(p, 0.67 * period_);
   if (p < 6.0) p = 6.0;
@@ -149,7 +150,7 @@ std::optional<MamaValue> MamaCore::update_value(double x) {
   if (stage == HomodyneStage::Measured) {
     const double i1 = pipeline_.in_phase();
     const double phase =
-        std::fabs(i1) > kEpsilon ? std::atan(pipeline_.quadrature() / i1) * kDegreesPerRadian : phase_;
+        std::fabs(i1) > EPS ? std::atan(pipeline_.quadrature() / i1) * kDegreesPerRadian : phase_;
     double delta = phase_ - phase;
     if (delta < 1.0) delta = 1.0;
     double alpha = fast_ / delta;

@@ -13,6 +13,7 @@
 #include "indicators/cores/growing_storage.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/window_checks.h"
+#include "market/price_checks.h"
 #include "util/expected.h"
 
 namespace vsci {
@@ -24,19 +25,12 @@ inline bool total_less(double a, double b) {
   return std::signbit(a) && !std::signbit(b);
 }
 
-// (lo + hi) * 0.5, or lo * 0.5 + hi * 0.5 when either magnitude could overflow.
-inline double guarded_midpoint(double lo, double hi) {
-  constexpr double kHalfMax = 8.988465674311579e307;
-  if (std::fabs(lo) <= kHalfMax && std::fabs(hi) <= kHalfMax) return (lo + hi) * 0.5;
-  return lo * 0.5 + hi * 0.5;
-}
-
 // Median of an ascending list; NaN for an empty list (owners ask only once full).
 inline double sorted_median(const std::vector<double>& v) {
   const std::size_t n = v.size();
   if (n == 0) return std::numeric_limits<double>::quiet_NaN();
   if (n % 2 == 1) return v[n / 2];
-  return guarded_midpoint(v[n / 2 - 1], v[n / 2]);
+  return safe_midpoint(v[n / 2 - 1], v[n / 2]);
 }
 
 class SortedWindow {

@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-#include "harness/run_backtest.h"
+#include "harness/backtest_call.h"
 #include "json/reader.h"
 
 namespace vsci {

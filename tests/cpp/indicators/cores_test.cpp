@@ -182,7 +182,7 @@ TEST(SortedWindow, MedianOfHugeValuesStaysFinite) {
   w.push(big * 0.75);
   EXPECT_EQ(w.median(), big * 0.5 + big * 0.375);
   EXPECT_TRUE(std::isfinite(w.median()));
-  EXPECT_EQ(guarded_midpoint(-big, -big), -big);
+  EXPECT_EQ(safe_midpoint(-big, -big), -big);
 }
 
 TEST(SortedAbsDeviations, EqualsSortedAbsoluteDifferences) {

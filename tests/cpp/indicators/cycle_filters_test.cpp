@@ -11,6 +11,7 @@
 
 #include "indicators/cycle_filters.h"
 #include "support/compare.h"
+#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -559,6 +560,16 @@ TEST(CycleFilters, WarmupAndNonFiniteClosesForEveryKind) {
     testing::expect_skips_non_finite(kind, params);
   }
 }
+
+// Every kind of the family in the shared conformance test; each gives its
+// first value on the bar its warmup() names.
+const testing::ConformanceRows kConformance{
+    {"Autocorrelation"}, {"AutocorrelationPeriodogram"}, {"BandpassFilter"}, {"CenterOfGravity"},
+    {"CorrelationTrendIndicator"}, {"CyberneticCycle"}, {"Decycler"}, {"DecyclerOscillator"}, {"EhlersStochastic"},
+    {"EmpiricalModeDecomposition"}, {"EvenBetterSinewave"}, {"FisherTransform"}, {"HighpassFilter"},
+    {"HurstExponent"}, {"InverseFisherTransform"}, {"Reflex"}, {"SuperSmoothedHighpass"}, {"SuperSmoother"},
+    {"Trendflex"},
+};
 
 }  // namespace
 }  // namespace vsci

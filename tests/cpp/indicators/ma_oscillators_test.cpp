@@ -5,6 +5,7 @@
 
 #include "support/batch_reference.h"
 #include "support/compare.h"
+#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -313,6 +314,13 @@ TEST(MaOscillators, TiiFlatStretchGivesFifty) {
   const Series tii = run_kind("Tii", {3, 4}, xs);
   for (std::size_t i = xs.size() - 6; i < xs.size(); ++i) EXPECT_EQ(tii[i], 50.0) << "bar " << i;
 }
+
+// Every kind of the family in the shared conformance test; each gives its
+// first value on the bar its warmup() names.
+const testing::ConformanceRows kConformance{
+    {"Apo"}, {"ElderImpulse"}, {"MacdHistogram"}, {"Pmo"}, {"Ppo"}, {"PpoHistogram"}, {"Stc"}, {"Tii"}, {"Trix"},
+    {"Tsi"}, {"UniversalOscillator"},
+};
 
 }  // namespace
 }  // namespace vsci

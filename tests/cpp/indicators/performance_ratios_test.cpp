@@ -6,6 +6,7 @@
 
 #include "indicators/performance_ratios.h"
 #include "support/batch_reference.h"
+#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -431,6 +432,16 @@ TEST(PerformanceRatios, ConstructorChecksInOrder) {
   EXPECT_EQ(M2Measure::create(5, kNaN, 0.1).error().to_string(),
             "invalid parameter: risk_free must be finite and benchmark_stddev finite and non-negative");
 }
+
+// Every kind of the family in the shared conformance test; each gives its
+// first value on the bar its warmup() names.
+const testing::ConformanceRows kConformance{
+    {"AverageDrawdown"}, {"BurkeRatio"}, {"CalmarRatio"}, {"CommonSenseRatio"}, {"ConditionalValueAtRisk"},
+    {"Expectancy"}, {"GainLossRatio"}, {"GainToPainRatio"}, {"KRatio"}, {"KellyCriterion"}, {"M2Measure"},
+    {"MaxDrawdown"}, {"OmegaRatio"}, {"PainIndex"}, {"ProfitFactor"}, {"RecoveryFactor"}, {"ReturnToUlcerRatio"},
+    {"SharpeRatio"}, {"SortinoRatio"}, {"SterlingRatio"}, {"TailRatio"}, {"UpsidePotentialRatio"}, {"ValueAtRisk"},
+    {"WinRate"},
+};
 
 }  // namespace
 }  // namespace vsci

@@ -5,6 +5,7 @@
 
 #include "support/batch_reference.h"
 #include "support/compare.h"
+#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -429,6 +430,13 @@ TEST(RsiFamily, ConnorsRankSkipsZeroPreviousClose) {
   const double r1 = *ref_rsi(as_series(xs), 2)[6], r2 = *ref_rsi(streak, 2)[6];
   EXPECT_EQ(got[6], ((r1 + r2) + 0.0) / 3.0);
 }
+
+// Every kind of the family in the shared conformance test; each gives its
+// first value on the bar its warmup() names.
+const testing::ConformanceRows kConformance{
+    {"AdaptiveRsi"}, {"AnchoredRsi"}, {"Cmo"}, {"ConnorsRsi"}, {"DynamicLengthRsi"}, {"FisherRsi"}, {"LaguerreRsi"},
+    {"Rmi"}, {"Rsi"}, {"Rsx"}, {"SmoothedRsiHistogram"}, {"StochRsi"},
+};
 
 }  // namespace
 }  // namespace vsci

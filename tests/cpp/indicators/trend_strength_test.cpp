@@ -6,6 +6,7 @@
 
 #include "support/batch_reference.h"
 #include "support/compare.h"
+#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -250,6 +251,13 @@ TEST(TrendStrength, NonFiniteClosesLeaveStateUntouched) {
     expect_gaps_leave_no_trace(kind, params, closes, gappy);
   }
 }
+
+// Every kind of the family in the shared conformance test; each gives its
+// first value on the bar its warmup() names.
+const testing::ConformanceRows kConformance{
+    {"PercentageTrailingStop"}, {"PolarizedFractalEfficiency"}, {"RegimeLabel"}, {"RenkoTrailingStop"},
+    {"StepTrailingStop"}, {"TrendLabel"}, {"TrendStrengthIndex"}, {"VerticalHorizontalFilter"}, {"WavePm"},
+};
 
 }  // namespace
 }  // namespace vsci

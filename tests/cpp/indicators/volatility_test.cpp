@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "support/compare.h"
+#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -249,6 +250,13 @@ TEST(Volatility, RefusedClosesLeaveStateUntouched) {
     expect_gaps_leave_no_trace(kind, params, closes, log_kind ? gappy_log : gappy);
   }
 }
+
+// Every kind of the family in the shared conformance test; each gives its
+// first value on the bar its warmup() names.
+const testing::ConformanceRows kConformance{
+    {"BipowerVariation"}, {"EwmaVolatility"}, {"Garch11"}, {"HistoricalVolatility"}, {"JumpIndicator"},
+    {"RealizedVolatility"}, {"RviVolatility"}, {"UlcerIndex"}, {"VolatilityOfVolatility"},
+};
 
 }  // namespace
 }  // namespace vsci

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/bar_context.h"
 #include "factory/build_indicator.h"
+#include "market/bar_context.h"
 
 namespace vsci::testing {
 

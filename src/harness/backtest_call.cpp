@@ -1,4 +1,4 @@
-#include "harness/run_backtest.h"
+#include "harness/backtest_call.h"
 
 #include "engine/run_backtest.h"
 #include "json/reader.h"

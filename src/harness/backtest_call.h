@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/bar_context.h"
 #include "harness/session_error.h"
 #include "json/value.h"
+#include "market/bar_context.h"
 #include "util/expected.h"
 
 namespace vsci {

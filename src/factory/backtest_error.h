@@ -29,19 +29,21 @@ class BacktestError {
   BacktestError() = default;
 
   Kind kind() const { return kind_; }
-  // The first payload: the message, or the kind name for InvalidParameters.
-  const std::string& first() const { return first_; }
-  // The message of InvalidParameters; empty for the other variants.
-  const std::string& second() const { return second_; }
+  // The text every variant carries: the message, the unknown name, the
+  // undeclared name, or for InvalidParameters the kind's name.
+  const std::string& subject() const { return subject_; }
+  // InvalidParameters' message; empty for the other variants.
+  const std::string& detail() const { return detail_; }
 
   std::string to_string() const;
 
  private:
-  BacktestError(Kind k, std::string a, std::string b) : kind_(k), first_(std::move(a)), second_(std::move(b)) {}
+  BacktestError(Kind k, std::string subject, std::string detail)
+      : kind_(k), subject_(std::move(subject)), detail_(std::move(detail)) {}
 
   Kind kind_ = Kind::InvalidSpec;
-  std::string first_;
-  std::string second_;
+  std::string subject_;
+  std::string detail_;
 };
 
 }  // namespace vsci

@@ -1,0 +1,34 @@
+// The conformance table: one row per registry kind, saying what the shared
+// conformance test may expect of it. Each family's test file contributes its
+// rows with a ConformanceRows object at namespace scope, so adding a family
+// touches no shared list; the conformance test then checks that every
+// registry row has exactly one conformance row and runs them all.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+namespace vsci::testing {
+
+enum class FirstValue : unsigned char {
+  AtWarmup,  // the first value comes on the bar warmup() names, counted from 1
+  Free,      // the first value depends on the data (days, swings, flat stretches)
+};
+
+struct ConformanceRow {
+  std::string_view kind;
+  FirstValue first = FirstValue::AtWarmup;
+};
+
+inline std::vector<ConformanceRow>& conformance_rows() {
+  static std::vector<ConformanceRow> rows;
+  return rows;
+}
+
+struct ConformanceRows {
+  ConformanceRows(std::initializer_list<ConformanceRow> rows) {
+    conformance_rows().insert(conformance_rows().end(), rows.begin(), rows.end());
+  }
+};
+
+}  // namespace vsci::testing
