@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "indicators/cores/wilder.h"
+
 namespace vsci {
 
 std::optional<double> HighLowRange::update_candle(const Candle& c) const {
@@ -34,10 +36,7 @@ std::optional<double> ShadowRatio::update_candle(const Candle& c) const {
 }
 
 std::optional<double> TrueRange::update_candle(const Candle& c) {
-  double tr = c.high - c.low;
-  if (prev_close_) {
-    tr = std::max({tr, std::fabs(c.high - *prev_close_), std::fabs(c.low - *prev_close_)});
-  }
+  const double tr = true_range(c, prev_close_);
   prev_close_ = c.close;
   return tr;
 }
