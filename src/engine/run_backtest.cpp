@@ -3,6 +3,7 @@
 #include "engine/engine.h"
 #include "engine/request.h"
 #include "engine/result.h"
+#include "util/interrupt.h"
 
 namespace vsci {
 
@@ -19,6 +20,7 @@ Expected<std::string, BacktestError> run_backtest_json(std::string_view request_
   Engine& engine = built.value();
 
   for (std::size_t i = 0; i < n; ++i) {
+    check_interrupt();
     auto stepped = engine.step(request.candles[i], bar_feeds(request, i));
     if (!stepped.ok()) return unexpected(std::move(stepped).error());
   }

@@ -6,6 +6,7 @@
 #include "harness/backtest_call.h"
 #include "harness/properties.h"
 #include "json/number_format.h"
+#include "util/interrupt.h"
 
 namespace vsci {
 
@@ -149,6 +150,7 @@ Expected<std::vector<FuzzFailure>, SessionError> run_fuzz(const StrategyTest& te
   if (auto fault = perturbation_fault(spec.perturbation)) return unexpected(SessionError::bad_spec(std::move(*fault)));
   FuzzGenerator rng = FuzzGenerator::from_seed(spec.seed);
   for (std::uint32_t run = 0; run < spec.runs; ++run) {
+    check_interrupt();
     const std::vector<Candle> perturbed = perturb_candles(spec.perturbation, candles, rng);
     auto output = run_backtest(test.strategy, perturbed);
     if (!output) return unexpected(std::move(output).error());

@@ -45,7 +45,6 @@ void flatten_into(const json::Value& v, std::string& path, FlatMap& out) {
   }
 }
 
-bool starts_with(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 // Whether the rounded values e and a are close enough under `tol`.
 bool within(double e, double a, const Tolerance& tol) {
@@ -81,36 +80,50 @@ double round_to_8_decimals(double x) {
   return std::round(scaled) / 100000000.0;
 }
 
-Tolerance find_tolerance(const Tolerances& tolerances, std::string_view field) {
-  for (const auto& [key, tol] : tolerances) {
-    if (key == field) return tol;
-  }
-  const Tolerance* best = nullptr;
-  std::size_t best_len = 0;
-  for (const auto& [key, tol] : tolerances) {
+ToleranceIndex::ToleranceIndex(const Tolerances& tolerances) : tolerances_(tolerances) {
+  for (std::size_t i = 0; i < tolerances.size(); ++i) {
+    const std::string_view key = tolerances[i].first;
+    exact_.push_back({key, i});
     const std::size_t star = key.find("[*]");
-    if (star == std::string::npos) continue;
-    const std::string_view prefix = std::string_view(key).substr(0, star);
-    const bool matches = field == prefix || (starts_with(field, prefix) && field.size() > prefix.size() &&
-                                             field[prefix.size()] == '[');
-    if (!matches) continue;
-    // Keys are visited in order, so on equal prefixes the first one stays.
-    if (best == nullptr || prefix.size() > best_len) {
-      best = &tol;
-      best_len = prefix.size();
-    }
+    if (star != std::string_view::npos) patterns_.push_back({key.substr(0, star), i});
+    if (star_ == nullptr && key == "*") star_ = &tolerances[i].second;
   }
-  if (best != nullptr) return *best;
-  for (const auto& [key, tol] : tolerances) {
-    if (key == "*") return tol;
+  const auto by_text_then_order = [](const Key& a, const Key& b) {
+    return a.text != b.text ? a.text < b.text : a.order < b.order;
+  };
+  std::sort(exact_.begin(), exact_.end(), by_text_then_order);
+  std::sort(patterns_.begin(), patterns_.end(), by_text_then_order);
+}
+
+const Tolerance* ToleranceIndex::first_equal(const std::vector<Key>& keys, std::string_view text) const {
+  const auto it = std::lower_bound(keys.begin(), keys.end(), text,
+                                   [](const Key& k, std::string_view t) { return k.text < t; });
+  if (it == keys.end() || it->text != text) return nullptr;
+  return &tolerances_[it->order].second;
+}
+
+Tolerance ToleranceIndex::find(std::string_view field) const {
+  if (const Tolerance* t = first_equal(exact_, field)) return *t;
+  // A pattern's prefix matches the whole field or the field up to one of its
+  // '[': trying those from the longest down finds the longest match first.
+  if (const Tolerance* t = first_equal(patterns_, field)) return *t;
+  for (std::size_t i = field.size(); i-- > 0;) {
+    if (field[i] != '[') continue;
+    if (const Tolerance* t = first_equal(patterns_, field.substr(0, i))) return *t;
   }
+  if (star_ != nullptr) return *star_;
   return Tolerance{Tolerance::Kind::Abs, 0.0};
+}
+
+Tolerance find_tolerance(const Tolerances& tolerances, std::string_view field) {
+  return ToleranceIndex(tolerances).find(field);
 }
 
 std::vector<DiffEntry> compare_documents(const json::Value& expected, const json::Value& actual,
                                          const Tolerances& tolerances) {
   const FlatMap e = flatten_json(expected);
   const FlatMap a = flatten_json(actual);
+  const ToleranceIndex index(tolerances);
   std::vector<DiffEntry> diff;
   auto ei = e.begin();
   auto ai = a.begin();
@@ -125,7 +138,7 @@ std::vector<DiffEntry> compare_documents(const json::Value& expected, const json
     } else {
       const double ev = round_to_8_decimals(ei->second);
       const double av = round_to_8_decimals(ai->second);
-      if (!within(ev, av, find_tolerance(tolerances, ei->first))) diff.push_back(entry(ei->first, ev, av, "mismatch"));
+      if (!within(ev, av, index.find(ei->first))) diff.push_back(entry(ei->first, ev, av, "mismatch"));
       ++ei;
       ++ai;
     }

@@ -42,6 +42,27 @@ double round_to_8_decimals(double x);
 // else abs 0.
 Tolerance find_tolerance(const Tolerances& tolerances, std::string_view field);
 
+// find_tolerance over an index built once, so that a comparison costs a few
+// binary searches per field however many keys the test gives. Borrows the
+// tolerances, which must outlive it.
+class ToleranceIndex {
+ public:
+  explicit ToleranceIndex(const Tolerances& tolerances);
+  Tolerance find(std::string_view field) const;
+
+ private:
+  struct Key {
+    std::string_view text;
+    std::size_t order;  // position among the tolerances: the first wins on ties
+  };
+  const Tolerance* first_equal(const std::vector<Key>& keys, std::string_view text) const;
+
+  const Tolerances& tolerances_;
+  std::vector<Key> exact_;     // every key
+  std::vector<Key> patterns_;  // the part before "[*]" of each key holding it
+  const Tolerance* star_ = nullptr;
+};
+
 // The failing fields of `actual` against `expected`, in field order, values
 // rounded to 8 decimals.
 std::vector<DiffEntry> compare_documents(const json::Value& expected, const json::Value& actual,

@@ -9,6 +9,7 @@
 
 #include "harness/worker_pool.h"
 #include "json/writer.h"
+#include "util/interrupt.h"
 
 namespace vsci {
 
@@ -29,6 +30,8 @@ TestResult run_one(const StrategyTest& test, const Datasets& data, const TestRun
     auto r = run(test, data);
     if (!r.ok()) return error_result(test, std::move(r).error());
     return std::move(r).value();
+  } catch (const Interrupted&) {
+    throw;  // the whole command stops, not just this test
   } catch (const std::exception& e) {
     return error_result(test, std::string("internal error: ") + e.what());
   } catch (...) {
@@ -42,13 +45,17 @@ SuiteResult run_suite(const std::vector<StrategyTest>& tests, const Datasets& da
   SuiteResult suite;
   suite.results.resize(tests.size());
   if (!tests.empty()) {
-    worker_pool().execute([&] {
-      tbb::parallel_for(tbb::blocked_range<std::size_t>(0, tests.size(), 1),
-                        [&](const tbb::blocked_range<std::size_t>& piece) {
-                          for (std::size_t i = piece.begin(); i != piece.end(); ++i) {
-                            suite.results[i] = run_one(tests[i], data, run);
-                          }
-                        });
+    run_while_polling([&] {
+      const InterruptShare share;
+      worker_pool().execute([&] {
+        tbb::parallel_for(tbb::blocked_range<std::size_t>(0, tests.size(), 1),
+                          [&](const tbb::blocked_range<std::size_t>& piece) {
+                            const InterruptShare::Attach attach(share);
+                            for (std::size_t i = piece.begin(); i != piece.end(); ++i) {
+                              suite.results[i] = run_one(tests[i], data, run);
+                            }
+                          });
+      });
     });
   }
   std::stable_sort(suite.results.begin(), suite.results.end(),

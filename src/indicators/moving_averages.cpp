@@ -159,17 +159,24 @@ Expected<GaussianWeightedMa, IndicatorError> GaussianWeightedMa::create(std::uin
   const double n = static_cast<double>(period);
   const double m = offset * (n - 1.0);
   const double s = n / sigma;
-  double total = -0.0;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(period); ++i) total += gaussian_weight(i, m, s);
   // A sigma so large that every weight underflows leaves nothing to normalise
   // by (0, or NaN from 0/0 at the centre): the average would be NaN forever.
-  if (!(total > 0.0)) return unexpected(IndicatorError::invalid_period(kSigma));
-  return GaussianWeightedMa(static_cast<std::size_t>(period), m, s, total);
+  // The largest weight sits at a position next to the centre, and only the
+  // centre itself can give NaN, so those one or two weights decide what the
+  // sum of all of them would, at a cost that does not grow with the period.
+  const double near_low = gaussian_weight(static_cast<std::size_t>(std::floor(m)), m, s);
+  const double near_high = gaussian_weight(static_cast<std::size_t>(std::ceil(m)), m, s);
+  if (std::isnan(near_low) || std::isnan(near_high) || !(near_low > 0.0 || near_high > 0.0)) {
+    return unexpected(IndicatorError::invalid_period(kSigma));
+  }
+  return GaussianWeightedMa(static_cast<std::size_t>(period), m, s);
 }
 
 void GaussianWeightedMa::table_weights() {
   weights_.resize(window_.capacity());
-  for (std::size_t i = 0; i < weights_.size(); ++i) weights_[i] = gaussian_weight(i, centre_, spread_) / total_;
+  double total = -0.0;
+  for (std::size_t i = 0; i < weights_.size(); ++i) total += gaussian_weight(i, centre_, spread_);
+  for (std::size_t i = 0; i < weights_.size(); ++i) weights_[i] = gaussian_weight(i, centre_, spread_) / total;
 }
 
 std::optional<double> GaussianWeightedMa::update_value(double x) {

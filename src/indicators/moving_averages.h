@@ -170,14 +170,15 @@ class GaussianWeightedMa {
   std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  GaussianWeightedMa(std::size_t period, double centre, double spread, double total)
-      : window_(period), centre_(centre), spread_(spread), total_(total) {}
+  GaussianWeightedMa(std::size_t period, double centre, double spread)
+      : window_(period), centre_(centre), spread_(spread) {}
   void table_weights();
   Ring<double> window_;
   double centre_;  // offset * (n - 1)
   double spread_;  // n / sigma
-  double total_;   // the sum of the unnormalised weights
-  std::vector<double> weights_;  // normalised to sum 1, tabled when the window first fills
+  // Normalised to sum 1, tabled when the window first fills, so that building
+  // the kind costs nothing proportional to its period.
+  std::vector<double> weights_;
 };
 
 // exp of the mean log close; only closes greater than 0 are accepted.

@@ -543,11 +543,12 @@ Expected<void, Error> Reader::parse_value(Value* out) {
 // for the elements the rest of the text can hold at the size seen so far,
 // instead of doubling its way there through many moves. The estimate never
 // exceeds what the remaining bytes could hold at two bytes an element.
-void Reader::reserve_rest(Value::Array& items, std::size_t start) const {
+void Reader::reserve_rest(Value::Array& items, std::size_t start) {
   const std::size_t used = pos_ - start;
   const std::size_t left = n_ - pos_;
   const std::size_t per_item = std::max<std::size_t>(used / items.size(), 2);
-  const std::size_t more = left / per_item + left / (8 * per_item) + 1;
+  const std::size_t more = std::min(left / per_item + left / (8 * per_item) + 1, reserve_budget_);
+  reserve_budget_ -= more;
   items.reserve(std::max(items.size() + more, 2 * items.size()));
 }
 

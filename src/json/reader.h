@@ -37,7 +37,7 @@ class Reader {
  public:
   static constexpr int kEof = -1;
 
-  explicit Reader(std::string_view text) : p_(text.data()), n_(text.size()) {}
+  explicit Reader(std::string_view text) : p_(text.data()), n_(text.size()), reserve_budget_(text.size() / 2) {}
 
   // The next byte after whitespace, not consumed; kEof at the end of input.
   int peek() {
@@ -109,7 +109,7 @@ class Reader {
   Expected<void, Error> parse_value(Value* out);
   template <bool Build>
   Expected<void, Error> parse_array(Value* out);
-  void reserve_rest(Value::Array& items, std::size_t start) const;
+  void reserve_rest(Value::Array& items, std::size_t start);
   template <bool Build>
   Expected<void, Error> parse_object(Value* out);
   Expected<void, Error> enter(); // depth check at a peeked bracket, then consumes it
@@ -139,6 +139,9 @@ class Reader {
   // Per depth: the size of the last container finished there.
   static constexpr std::size_t kMaxSizeHint = 64;
   std::uint32_t size_hint_[kMaxDepth + 1] = {};
+  // Elements that arrays may still reserve ahead of their data, shared by all
+  // depths: one per two bytes of text at most, so nesting cannot multiply it.
+  std::size_t reserve_budget_ = 0;
 };
 
 // The whole text as one value, followed by whitespace only.

@@ -12,16 +12,23 @@
 #include <string>
 
 #include "harness/session.h"
+#include "util/interrupt.h"
 
 namespace {
 
 struct SessionObject {
   PyObject_HEAD
   Py_ssize_t borrow_flag;  // 0 free, -1 a command is running
-  std::uint64_t thread_id;  // the creating thread
+  std::uint64_t thread_id;  // the creating thread's token
 };
 
-std::uint64_t current_thread() { return static_cast<std::uint64_t>(PyThread_get_thread_ident()); }
+// A token per thread, drawn from a counter the first time the thread asks: the
+// system may hand an ended thread's id to a later thread, but never its token.
+std::uint64_t current_thread() {
+  static std::atomic<std::uint64_t> next{1};
+  thread_local const std::uint64_t token = next.fetch_add(1, std::memory_order_relaxed);
+  return token;
+}
 
 // The name of `obj`'s type as a str, or nullptr with an error set. A
 // metaclass may answer __name__ with something other than a str; its str()
@@ -154,7 +161,14 @@ PyObject* run_command(PyObject* cmd_json) {
   }
   std::string answer;
   try {
+    // Long commands look for Ctrl-C (or any signal handler that raises)
+    // about every 0.1 s; the handler's exception is then already set.
+    const vsci::InterruptScope interruptible([] { return PyErr_CheckSignals() != 0; });
     answer = vsci::Session::command(std::string_view(data, static_cast<std::size_t>(size)));
+  } catch (const vsci::Interrupted&) {
+    Py_DECREF(utf8);
+    if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
+    return nullptr;
   } catch (const std::bad_alloc&) {
     Py_DECREF(utf8);
     return PyErr_NoMemory();

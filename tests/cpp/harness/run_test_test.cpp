@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -127,6 +129,48 @@ TEST(FindTolerance, PatternPrefixRules) {
   EXPECT_EQ(find_tolerance(eq, "equity[3].time").value, 7.0);
   EXPECT_EQ(find_tolerance(eq, "equity_x").value, 0.0);
   EXPECT_EQ(find_tolerance(eq, "equityx[0]").value, 0.0);
+}
+
+// The indexed lookup against the rule scanned key by key, on random keys
+// (duplicates, nested patterns, "*") and fields.
+TEST(FindTolerance, IndexAgreesWithAScanOfEveryKey) {
+  const auto scan = [](const Tolerances& keys, std::string_view field) -> const Tolerance* {
+    for (const auto& [key, tol] : keys)
+      if (key == field) return &tol;
+    const Tolerance* best = nullptr;
+    std::size_t best_len = 0;
+    for (const auto& [key, tol] : keys) {
+      const std::size_t star = key.find("[*]");
+      if (star == std::string::npos) continue;
+      const std::string_view prefix = std::string_view(key).substr(0, star);
+      const bool hit = field == prefix || (field.starts_with(prefix) && field.size() > prefix.size() &&
+                                           field[prefix.size()] == '[');
+      if (hit && (best == nullptr || prefix.size() > best_len)) best = &tol, best_len = prefix.size();
+    }
+    if (best) return best;
+    for (const auto& [key, tol] : keys)
+      if (key == "*") return &tol;
+    return nullptr;
+  };
+  const char* parts[] = {"a", "b", "[0]", "[1]", "[*]", ".x", ".y", "*"};
+  std::mt19937 rng(5);
+  const auto random_path = [&] {
+    std::string p;
+    for (int n = 1 + static_cast<int>(rng() % 4); n > 0; --n) p += parts[rng() % 8];
+    return p;
+  };
+  for (int round = 0; round < 200; ++round) {
+    Tolerances keys;
+    for (int k = static_cast<int>(rng() % 12); k > 0; --k) keys.push_back({random_path(), {Tolerance::Kind::Abs, double(k)}});
+    const ToleranceIndex index(keys);
+    for (int f = 0; f < 50; ++f) {
+      std::string field = random_path();
+      for (char& c : field)
+        if (c == '*') c = '2';
+      const Tolerance* want = scan(keys, field);
+      EXPECT_EQ(index.find(field).value, want ? want->value : 0.0) << field;
+    }
+  }
 }
 
 TEST(FindTolerance, NothingAppliesGivesAbsZero) {

@@ -1,0 +1,138 @@
+"""Commands whose cost could run out of proportion to their size, each run in a
+child process under a 2 GB address-space limit: a long command stops on Ctrl-C
+and leaves the session usable; deep nesting, many huge windows and many
+tolerance keys all get their answer; a thread that reuses a dead creator's id
+is still refused."""
+import json
+import signal
+import subprocess
+import sys
+import textwrap
+import threading
+
+import pytest
+
+from vornak_strategy_ci import Session
+
+LIMIT = 2 << 30
+
+PRELUDE = textwrap.dedent(f"""
+    import json, resource, sys
+    resource.setrlimit(resource.RLIMIT_AS, ({LIMIT}, {LIMIT}))
+    from vornak_strategy_ci import Session
+    def candles(n):
+        return [[i * 60000, 100.0 + i % 7, 101.0 + i % 7, 99.0 + i % 7, 100.5 + i % 7, 10.0] for i in range(n)]
+    HOLD = {{"symbol": "T", "timeframe": "1m", "indicators": {{}}, "entry": {{"all": []}}, "exit": {{"any": []}},
+            "sizing": {{"type": "fixed_qty", "qty": 1}}}}
+""")
+
+
+def child(body, **kwargs):
+    return subprocess.Popen([sys.executable, "-c", PRELUDE + textwrap.dedent(body)], stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, text=True, **kwargs)
+
+
+def finish(proc):
+    # The timeout only keeps a broken build from hanging the test run.
+    out, err = proc.communicate(timeout=600)
+    assert proc.returncode == 0, err
+    return out
+
+
+ENDLESS_FUZZ = """
+    test = {"id": "t", "strategy": HOLD, "dataset_ref": "d", "property_checks": [{"kind": "no_nan"}],
+            "fuzz": {"runs": 4294967295, "seed": 1, "perturbation": {"kind": "jitter", "amount": 0.001}}}
+    s = Session()
+    print("started", flush=True)
+    try:
+        s.command(json.dumps(CMD))
+        print("finished")
+    except KeyboardInterrupt:
+        print("interrupted")
+    print(s.command('{"cmd":"version"}'))
+"""
+
+
+@pytest.mark.parametrize("cmd", [
+    'CMD = {"cmd": "run_test", "test": test, "data": {"d": candles(200)}}',
+    'CMD = {"cmd": "run_suite", "tests": [dict(test, id=str(i)) for i in range(3)], "data": {"d": candles(200)}}',
+])
+def test_ctrl_c_stops_a_long_command_and_the_session_stays_usable(cmd):
+    proc = child(ENDLESS_FUZZ.replace("    s = Session()", "    " + cmd + "\n    s = Session()"))
+    assert proc.stdout.readline() == "started\n"
+    threading.Event().wait(0.5)
+    proc.send_signal(signal.SIGINT)
+    assert finish(proc).splitlines() == ["interrupted", '{"version":"0.2.0"}']
+
+
+def test_deep_nesting_of_long_arrays_gets_its_answer():
+    out = finish(child("""
+        # Every level's long run comes before the level it opens.
+        text = '{"cmd":"version","x":' + ("[" + "1," * 50000) * 100 + "0" + "]" * 100 + "}"
+        assert len(text) > 10_000_000
+        print(Session().command(text))
+    """))
+    assert out == '{"version":"0.2.0"}\n'
+
+
+def test_many_windows_at_the_largest_length_cost_what_the_data_costs():
+    out = finish(child("""
+        strat = dict(HOLD, indicators={f"g{i}": {"type": "GaussianWeightedMa", "params": [16777216, 0.85, 6]}
+                                       for i in range(200)})
+        test = {"id": "t", "strategy": strat, "dataset_ref": "d", "property_checks": [{"kind": "no_nan"}],
+                "fuzz": {"runs": 50, "seed": 1, "perturbation": {"kind": "jitter", "amount": 0.001}}}
+        print(json.loads(Session().command(json.dumps({"cmd": "run_test", "test": test,
+                                                        "data": {"d": candles(30)}})))["passed"])
+    """))
+    assert out == "True\n"
+
+
+def test_many_tolerance_keys_cost_a_lookup_each():
+    out = finish(child("""
+        s = Session()
+        test = {"id": "t", "strategy": HOLD, "dataset_ref": "d"}
+        data = {"d": candles(20000)}
+        expected = json.loads(s.command(json.dumps({"cmd": "bless", "test": test, "data": data})))["expected"]
+        tolerances = {f"equity[{i}].equity": {"kind": "abs", "value": 1e-9} for i in range(40000)}
+        tolerances["trades[*]"] = {"kind": "rel", "value": 0.5}
+        result = json.loads(s.command(json.dumps({"cmd": "run_test", "data": data,
+                                                  "test": dict(test, expected=expected, tolerances=tolerances)})))
+        print(result["passed"], result["diff"])
+    """))
+    assert out == "True []\n"
+
+
+def test_a_reused_thread_id_is_refused():
+    made = {}
+
+    def create():
+        made["session"] = Session()
+        made["ident"] = threading.get_ident()
+
+    creator = threading.Thread(target=create)
+    creator.start()
+    creator.join()
+    outcome = {}
+
+    def use():
+        if threading.get_ident() != made["ident"]:
+            return
+        try:
+            made["session"].command('{"cmd":"version"}')
+            outcome["answer"] = "accepted"
+        except RuntimeError as e:
+            outcome["answer"] = str(e)
+
+    for _ in range(100):
+        t = threading.Thread(target=use)
+        t.start()
+        t.join()
+        if outcome:
+            break
+    if not outcome:
+        pytest.skip("no later thread reused the creator's id")
+    assert outcome["answer"] == "_vornak_strategy_ci::Session is unsendable, but sent to another thread"
+    try:
+        del made["session"]  # dropped on another thread: reported, not raised
+    except Exception:  # pragma: no cover
+        pass
