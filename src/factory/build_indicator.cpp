@@ -28,6 +28,9 @@ std::vector<const KindEntry*> build_table() {
       cycle_filter_kinds,
       hilbert_kinds,
       price_transform_kinds,
+      fib_level_kinds,
+      chart_pattern_kinds,
+      harmonic_pattern_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);
