@@ -28,6 +28,8 @@ std::vector<const KindEntry*> build_table() {
       cycle_filter_kinds,
       hilbert_kinds,
       price_transform_kinds,
+      candle_oscillator_kinds,
+      volatility_stop_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);
