@@ -31,7 +31,9 @@ Series volatility_ratio(const Candles& c, const Params& p) {
     return x * alpha + a * (1.0 - alpha);
   });
   Series out(c.size());
-  for (std::size_t k = std::size_t(p[0]); k < tr.size(); ++k) out[k + 1] = *ema[k - 1] > 0.0 ? tr[k] / *ema[k - 1] : 0.0;
+  for (std::size_t k = std::size_t(p[0]); k < tr.size(); ++k) {
+    out[k + 1] = *ema[k - 1] > 0.0 ? tr[k] / *ema[k - 1] : 0.0;
+  }
   return out;
 }
 
@@ -46,15 +48,14 @@ Series atr_stop(const Candles& c, const Params& p, bool flips) {
   bool up = true;
   for (std::size_t i = n - 1; i < c.size(); ++i) {
     const double close = c[i].close, off = *atr[i] * p[1];
+    const bool first = i + 1 == n;
     if (!flips) {
-      out[i] = i + 1 == n ? close - off : std::max(*out[i - 1], close - off);
+      out[i] = first ? close - off : std::max(*out[i - 1], close - off);
       continue;
     }
-    if (i + 1 == n || (up && close < extreme - off) || (!up && close > extreme + off)) {
-      up = i + 1 == n || !up, extreme = close;
-    } else {
-      extreme = up ? std::max(extreme, close) : std::min(extreme, close);
-    }
+    const bool starts_or_flips = first || (up && close < extreme - off) || (!up && close > extreme + off);
+    if (starts_or_flips) up = first || !up;
+    extreme = starts_or_flips ? close : up ? std::max(extreme, close) : std::min(extreme, close);
     out[i] = up ? extreme - off : extreme + off;
   }
   return out;
@@ -94,8 +95,11 @@ Series turn_of_month(const Candles& c, const Params& p) {
     const sys_days today = floor<days>(sys_time<milliseconds>(milliseconds(c[i].time)) + minutes(int(p[2])));
     if (day && today != *day) {
       const year_month_day ended(*day);
-      const double d = unsigned(ended.day()), length = unsigned(year_month_day_last(ended.year() / ended.month() / last).day());
-      if (prev_close && (d <= p[0] || d > length - p[1])) sum += *prev_close == 0.0 ? 0.0 : close / *prev_close - 1.0, ++count;
+      const double d = unsigned(ended.day());
+      const double length = unsigned(year_month_day_last(ended.year() / ended.month() / last).day());
+      if (prev_close && (d <= p[0] || d > length - p[1])) {
+        sum += *prev_close == 0.0 ? 0.0 : close / *prev_close - 1.0, ++count;
+      }
       prev_close = close;
     }
     day = today, close = c[i].close;
@@ -161,15 +165,11 @@ TEST(VolatilityStops, LocalDaysAtTheLimits) {
 TEST(VolatilityStops, ConstructionChecksInOrder) {
   const std::string zero = kPeriodZeroText, too_large = kMaxPeriodText, m = "multiplier must be greater than zero";
   std::vector<BuildCase> cases = {
-      {"VolatilityRatio", {kZeroCount}, zero},
-      {"VolatilityRatio", {16777217}, too_large},
-      {"YangZhangVolatility", {kZeroCount, 1}, zero},
-      {"YangZhangVolatility", {1, kZeroCount}, zero},
+      {"VolatilityRatio", {kZeroCount}, zero},       {"VolatilityRatio", {16777217}, too_large},
+      {"YangZhangVolatility", {kZeroCount, 1}, zero}, {"YangZhangVolatility", {1, kZeroCount}, zero},
       {"YangZhangVolatility", {1, 252}, "invalid period: Yang-Zhang period must be >= 2"},
-      {"YangZhangVolatility", {16777217, 252}, too_large},
-      {"YangZhangVolatility", {16777216, 1e15}, ""},
-      {"TurnOfMonth", {0, 0, 0}, zero},
-      {"TurnOfMonth", {0, 3, -2147483648.0}, ""},
+      {"YangZhangVolatility", {16777217, 252}, too_large}, {"YangZhangVolatility", {16777216, 1e15}, ""},
+      {"TurnOfMonth", {0, 0, 0}, zero}, {"TurnOfMonth", {0, 3, -2147483648.0}, ""},
       {"TurnOfMonth", {3, 0, 2147483647}, ""},
   };
   for (const char* kind : {"VoltyStop", "YoyoExit"}) {
