@@ -31,6 +31,8 @@ std::vector<const KindEntry*> build_table() {
       fib_level_kinds,
       chart_pattern_kinds,
       harmonic_pattern_kinds,
+      candle_oscillator_kinds,
+      volatility_stop_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

@@ -166,6 +166,8 @@ std::span<const KindEntry> price_transform_kinds();
 std::span<const KindEntry> fib_level_kinds();
 std::span<const KindEntry> chart_pattern_kinds();
 std::span<const KindEntry> harmonic_pattern_kinds();
+std::span<const KindEntry> candle_oscillator_kinds();
+std::span<const KindEntry> volatility_stop_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

@@ -1,13 +1,17 @@
 // Hilbert-transform kinds: the dominant cycle's period (HilbertCyclePeriod,
 // AdaptiveCycle) and phase (HtDcPhase, SineWave), the trend-or-cycle
-// classifier HtTrendMode and the following adaptive average Fama, all built on
-// the cores of cores/hilbert_core.h. Plain values, one thread at a time.
+// classifier HtTrendMode, the following adaptive average Fama and the phasor
+// components HtPhasor, all built on the cores of cores/hilbert_core.h. Plain
+// values, one thread at a time.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "indicators/cores/hilbert_core.h"
+#include "indicators/indicator.h"
 #include "util/expected.h"
 
 namespace vsci {
@@ -80,6 +84,25 @@ class Fama {
  private:
   explicit Fama(MamaCore core) : core_(core) {}
   MamaCore core_;
+};
+
+// The in-phase and quadrature components of the homodyne pipeline, from the
+// 22nd accepted close on; the main value is the in-phase one.
+class HtPhasor {
+ public:
+  static constexpr std::array<std::string_view, 2> kOutputNames{"inphase", "quadrature"};
+
+  std::optional<double> update_value(double x) {
+    if (pipeline_.update(x) != HomodyneStage::Measured) return std::nullopt;
+    outputs_.set({pipeline_.in_phase(), pipeline_.quadrature()});
+    return pipeline_.in_phase();
+  }
+  std::uint64_t warmup() const { return 22; }
+  std::span<const NamedOutput> outputs() const { return outputs_.view(); }
+
+ private:
+  HomodynePipeline pipeline_;
+  OutputList<2> outputs_{kOutputNames};
 };
 
 }  // namespace vsci

@@ -42,6 +42,10 @@ class ShiftedSumWindow {
   std::size_t length() const { return ring_.capacity(); }
   bool full() const { return ring_.full(); }
   const Ring<double>& values() const { return ring_; }
+  // S1 and S2 about the current anchor, for kinds that state their own
+  // variance formula over them.
+  double deviation_sum() const { return s1_; }
+  double squared_deviation_sum() const { return s2_; }
 
   // The window mean, K + S1 / L.
   double mean() const { return anchor_ + s1_ / static_cast<double>(ring_.capacity()); }

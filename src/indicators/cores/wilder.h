@@ -14,19 +14,28 @@
 
 namespace vsci {
 
+// How the smoothing step rounds: Atr and Natr round the product before the
+// addition; the volatility stops fuse the two into one multiply-add.
+enum class WilderStep : unsigned char { Rounded, Fused };
+
 // Nothing for the first n - 1 inputs, their plain mean on the n-th (summed
 // from -0.0), then (average * (n - 1) + x) * (1 / n) with both constants
 // fixed at construction.
-class WilderAverage {
+template <WilderStep Step>
+class BasicWilderAverage {
  public:
-  static Expected<WilderAverage, IndicatorError> create(std::uint64_t period) {
+  static Expected<BasicWilderAverage, IndicatorError> create(std::uint64_t period) {
     if (auto e = check_period(period)) return unexpected(*e);
-    return WilderAverage(period);
+    return BasicWilderAverage(period);
   }
 
   std::optional<double> update_value(double x) {
     if (seeded_) {
-      average_ = (average_ * n_minus_one_ + x) * inverse_;
+      if constexpr (Step == WilderStep::Fused) {
+        average_ = std::fma(average_, n_minus_one_, x) * inverse_;
+      } else {
+        average_ = (average_ * n_minus_one_ + x) * inverse_;
+      }
       return average_;
     }
     sum_ += x;
@@ -39,7 +48,7 @@ class WilderAverage {
   std::uint64_t period() const { return period_; }
 
  private:
-  explicit WilderAverage(std::uint64_t period)
+  explicit BasicWilderAverage(std::uint64_t period)
       : period_(period), n_minus_one_(static_cast<double>(period) - 1.0), inverse_(1.0 / static_cast<double>(period)) {}
 
   std::uint64_t period_;
@@ -51,6 +60,9 @@ class WilderAverage {
   bool seeded_ = false;
 };
 
+using WilderAverage = BasicWilderAverage<WilderStep::Rounded>;
+using FusedWilderAverage = BasicWilderAverage<WilderStep::Fused>;
+
 // The true range of a bar against the previous close: high - low on the
 // first bar, else the largest of high - low, |high - pc| and |low - pc|.
 inline double true_range(const Candle& c, std::optional<double> prev_close) {
@@ -61,12 +73,13 @@ inline double true_range(const Candle& c, std::optional<double> prev_close) {
 
 // Wilder's average of the true range of validated candles; the previous close
 // moves on every bar, seeded or not.
-class WilderAtr {
+template <WilderStep Step>
+class BasicWilderAtr {
  public:
-  static Expected<WilderAtr, IndicatorError> create(std::uint64_t period) {
-    auto avg = WilderAverage::create(period);
+  static Expected<BasicWilderAtr, IndicatorError> create(std::uint64_t period) {
+    auto avg = BasicWilderAverage<Step>::create(period);
     if (!avg.ok()) return unexpected(avg.error());
-    return WilderAtr(std::move(avg).value());
+    return BasicWilderAtr(std::move(avg).value());
   }
 
   std::optional<double> update_candle(const Candle& c) {
@@ -78,10 +91,13 @@ class WilderAtr {
   std::uint64_t period() const { return average_.period(); }
 
  private:
-  explicit WilderAtr(WilderAverage avg) : average_(std::move(avg)) {}
+  explicit BasicWilderAtr(BasicWilderAverage<Step> avg) : average_(std::move(avg)) {}
 
-  WilderAverage average_;
+  BasicWilderAverage<Step> average_;
   std::optional<double> prev_close_;
 };
+
+using WilderAtr = BasicWilderAtr<WilderStep::Rounded>;
+using FusedWilderAtr = BasicWilderAtr<WilderStep::Fused>;
 
 }  // namespace vsci

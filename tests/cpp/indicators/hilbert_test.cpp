@@ -43,7 +43,7 @@ std::vector<Series> test_series() {
 
 // The whole pipeline over arrays: index t is bar t (count t + 1).
 struct Reference {
-  Outputs period, adaptive, phase, sine, trend, fama;
+  Outputs period, adaptive, phase, sine, trend, fama, inphase, quadrature;
   std::vector<std::optional<std::pair<double, double>>> mama_fama;
 };
 
@@ -97,13 +97,14 @@ Reference reference(const Series& x, double fast, double slow) {
   };
 
   Reference r;
-  r.period = r.adaptive = r.phase = r.sine = r.trend = r.fama = Outputs(size);
+  r.period = r.adaptive = r.phase = r.sine = r.trend = r.fama = r.inphase = r.quadrature = Outputs(size);
   r.mama_fama.resize(size);
   double prev_phase = 0, prev_sine = 0, prev_lead = 0, days = 0, t1 = 0, t2 = 0, t3 = 0;
   double mama = 0, fama = 0, mama_phase = 0;
   for (std::size_t t = 0; t < size; ++t) {
     if (t >= 3 && t < 9) mama = fama = smooth[t];
     if (t < 21) continue;
+    r.inphase[t] = i1[t], r.quadrature[t] = q1[t];
     // Trend mode, from the first measured bar on.
     const auto [phase, n] = phase_at(t);
     const double sine = std::sin((phase * kPi) / 180.0), lead = std::sin(((phase + 45.0) * kPi) / 180.0);
@@ -147,6 +148,22 @@ TEST(HilbertKinds, MatchTheBatchReference) {
     expect_series(run_kind("HtTrendMode", {}, x), r.trend, 0.0, "HtTrendMode");
     expect_series(run_kind("Fama", {0.5, 0.05}, x), r.fama, 0.0, "Fama");
     expect_series(run_kind("Fama", {0.3, 0.3}, x), reference(x, 0.3, 0.3).fama, 0.0, "Fama 0.3, 0.3");
+  }
+}
+
+TEST(HilbertKinds, PhasorPublishesInPhaseAndQuadrature) {
+  testing::expect_warmup("HtPhasor", {}, 22);
+  for (const Series& x : test_series()) {
+    const Reference r = reference(x, 0.5, 0.05);
+    auto ind = testing::build_ok("HtPhasor", {});
+    EXPECT_TRUE(std::ranges::equal(ind->output_names(), std::array<std::string_view, 2>{"inphase", "quadrature"}));
+    Outputs quadrature;
+    for (double v : x) {
+      const auto got = ind->update(BarContext(Candle{0, v, v, v, v, 0.0}));
+      quadrature.push_back(got ? std::optional(ind->outputs()[1].value) : std::nullopt);
+    }
+    expect_series(run_kind("HtPhasor", {}, x), r.inphase, 0.0, "HtPhasor in-phase");
+    expect_series(quadrature, r.quadrature, 0.0, "HtPhasor quadrature");
   }
 }
 
@@ -260,7 +277,8 @@ TEST(HilbertKinds, ParallelBacktestsAgree) {
 // Every kind of the family in the shared conformance test; each gives its
 // first value on the bar its warmup() names.
 const testing::ConformanceRows kConformance{
-    {"AdaptiveCycle"}, {"Fama"}, {"HilbertCyclePeriod"}, {"HtDcPhase"}, {"HtTrendMode"}, {"SineWave"},
+    {"AdaptiveCycle"}, {"Fama"},     {"HilbertCyclePeriod"}, {"HtDcPhase"},
+    {"HtPhasor"},      {"HtTrendMode"}, {"SineWave"},
 };
 
 }  // namespace

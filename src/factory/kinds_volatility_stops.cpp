@@ -1,0 +1,21 @@
+#include "factory/registry.h"
+#include "indicators/volatility_stops.h"
+
+namespace vsci {
+
+namespace {
+
+const KindEntry kEntries[] = {
+    // Two days at each end of a month: the example tape crosses one turn.
+    kind_row<&TurnOfMonth::create>("TurnOfMonth", {2, 2, 60}),
+    kind_row<&VolatilityRatio::create>("VolatilityRatio"),
+    kind_row<&VoltyStop::create>("VoltyStop", {7, 2.5}),
+    kind_row<&YangZhangVolatility::create>("YangZhangVolatility", {10, 252}),
+    kind_row<&YoyoExit::create>("YoyoExit", {7, 2.0}),
+};
+
+}  // namespace
+
+std::span<const KindEntry> volatility_stop_kinds() { return kEntries; }
+
+}  // namespace vsci

@@ -1,0 +1,137 @@
+// Candle oscillators against batch references written from their formulas
+// over random, trending and rough tapes (whose zero-volume and flat stretches
+// must reach the fallbacks exactly, whatever residue running sums keep), and
+// their construction checks in order.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/batch_reference.h"
+#include "support/candle_series.h"
+#include "support/conformance.h"
+#include "support/kind_checks.h"
+
+namespace vsci {
+namespace {
+
+using namespace vsci::testing;
+
+const ConformanceRows kConformance{{"TtmTrend"},  {"TwiggsMoneyFlow"}, {"UltimateOscillator"}, {"VolumeOscillator"},
+                                   {"VolumeRsi"}, {"Vwma"},            {"Vzo"},                {"WilliamsR"}};
+
+double volume_of(const Candle& k, const Candle&) { return k.volume; }
+
+Series ttm_trend(const Candles& c, const Params& p) {
+  std::vector<double> mids;
+  for (const Candle& k : c) mids.push_back((k.high + k.low) * 0.5);
+  Series out = ref::sma(mids, std::size_t(p[0]));
+  for (std::size_t i = 0; i < c.size(); ++i)
+    if (out[i]) out[i] = c[i].close > *out[i] ? 1.0 : -1.0;
+  return out;
+}
+
+Series twiggs(const Candles& c, const Params& p) {
+  const auto form_b = [n = p[0]](double a, double x) { return a + (x - a) / n; };
+  const auto ad = per_move(c, [](const Candle& k, const Candle& prev) {
+    const double th = std::max(k.high, prev.close), tl = std::min(k.low, prev.close);
+    return th - tl > 0.0 ? k.volume * ((2.0 * k.close - th) - tl) / (th - tl) : 0.0;
+  });
+  return moves_to_bars(seeded(ad, std::size_t(p[0]), form_b), seeded(per_move(c, volume_of), std::size_t(p[0]), form_b),
+                       [](double a, double v) { return v == 0.0 ? 0.0 : a / v; });
+}
+
+Series ultimate(const Candles& c, const Params& p) {
+  const auto bp = per_move(c, [](const Candle& k, const Candle& q) { return k.close - std::min(k.low, q.close); });
+  const auto tr =
+      per_move(c, [](const Candle& k, const Candle& q) { return std::max(k.high, q.close) - std::min(k.low, q.close); });
+  const auto a = [&](std::size_t i, double n) {
+    const double t = window_sum(tr, i, std::size_t(n));
+    return t == 0.0 ? 0.5 : window_sum(bp, i, std::size_t(n)) / t;
+  };
+  Series out(c.size());
+  for (std::size_t i = std::size_t(std::max({p[0], p[1], p[2]})) - 1; i < tr.size(); ++i)
+    out[i + 1] = ((4.0 * a(i, p[0]) + 2.0 * a(i, p[1])) + a(i, p[2])) * 100.0 / 7.0;
+  return out;
+}
+
+Series volume_oscillator(const Candles& c, const Params& p) {
+  std::vector<double> v;
+  for (const Candle& k : c) v.push_back(k.volume);
+  Series out(c.size());
+  for (std::size_t i = std::size_t(p[1]) - 1; i < c.size(); ++i) {
+    const double fast = window_sum(v, i, std::size_t(p[0])) / p[0], slow = window_sum(v, i, std::size_t(p[1])) / p[1];
+    out[i] = slow == 0.0 ? 0.0 : (fast - slow) * 100.0 / slow;
+  }
+  return out;
+}
+
+Series volume_rsi(const Candles& c, const Params& p) {
+  const auto form_a = [n = p[0]](double a, double x) { return (a * (n - 1.0) + x) / n; };
+  std::vector<double> gains, losses;
+  for (double d : per_move(c, [](const Candle& k, const Candle& prev) { return k.volume - prev.volume; }))
+    gains.push_back(std::max(d, 0.0)), losses.push_back(d < 0.0 ? -d : 0.0);
+  return moves_to_bars(seeded(gains, std::size_t(p[0]), form_a), seeded(losses, std::size_t(p[0]), form_a),
+                       [](double g, double l) { return g + l == 0.0 ? 50.0 : g / (g + l) * 100.0; });
+}
+
+Series vwma(const Candles& c, const Params& p) {
+  const std::size_t n = std::size_t(p[0]);
+  std::vector<double> v, pv, close;
+  for (const Candle& k : c) v.push_back(k.volume), pv.push_back(k.close * k.volume), close.push_back(k.close);
+  Series out(c.size());
+  for (std::size_t i = n - 1; i < c.size(); ++i) {
+    const double sv = window_sum(v, i, n);
+    out[i] = sv > 0.0 ? window_sum(pv, i, n) / sv : window_sum(close, i, n) / p[0];
+  }
+  return out;
+}
+
+Series vzo(const Candles& c, const Params& p) {
+  const auto sv = per_move(c, [](const Candle& k, const Candle& prev) {
+    return k.close > prev.close ? k.volume : k.close < prev.close ? -k.volume : 0.0;
+  });
+  return moves_to_bars(ref::ema(sv, std::size_t(p[0])), ref::ema(per_move(c, volume_of), std::size_t(p[0])),
+                       [](double s, double v) { return v == 0.0 ? 0.0 : 100.0 * s / v; });
+}
+
+Series williams_r(const Candles& c, const Params& p) {
+  const std::size_t n = std::size_t(p[0]);
+  Series out(c.size());
+  for (std::size_t i = n - 1; i < c.size(); ++i) {
+    double hh = c[i].high, ll = c[i].low;
+    for (std::size_t j = i + 1 - n; j <= i; ++j) hh = std::max(hh, c[j].high), ll = std::min(ll, c[j].low);
+    out[i] = hh == ll ? -50.0 : -100.0 * (hh - c[i].close) / (hh - ll);
+  }
+  return out;
+}
+
+TEST(CandleOscillators, MatchBatchReferences) {
+  expect_candle_references({{"TtmTrend", ttm_trend, {{1}, {14}}, 0.0},
+                            {"TwiggsMoneyFlow", twiggs, {{1}, {21}}, 0.0},
+                            {"UltimateOscillator", ultimate, {{7, 14, 28}, {28, 14, 7}, {1, 2, 3}, {4, 4, 4}}, 1e-12},
+                            {"VolumeOscillator", volume_oscillator, {{1, 2}, {5, 30}}, 1e-12},
+                            {"VolumeRsi", volume_rsi, {{1}, {14}}, 0.0},
+                            {"Vwma", vwma, {{1}, {20}}, 1e-12},
+                            {"Vzo", vzo, {{1}, {14}}, 0.0},
+                            {"WilliamsR", williams_r, {{1}, {14}}, 0.0}},
+                           candle_tapes());
+}
+
+TEST(CandleOscillators, ConstructionChecksInOrder) {
+  const std::string zero = kPeriodZeroText, too_large = kMaxPeriodText;
+  const std::string order = "invalid period: VolumeOscillator needs fast < slow";
+  std::vector<BuildCase> cases = {
+      {"UltimateOscillator", {7, kZeroCount, 16777217}, zero}, {"UltimateOscillator", {7, 14, 16777217}, too_large},
+      {"UltimateOscillator", {16777216, 14, 7}, ""},           {"UltimateOscillator", {7, 14}, "missing parameter #2"},
+      {"VolumeOscillator", {kZeroCount, 5}, zero},             {"VolumeOscillator", {5, 5}, order},
+      {"VolumeOscillator", {16777217, 5}, order},              {"VolumeOscillator", {5, 16777217}, too_large},
+      {"VolumeOscillator", {16777215, 16777216}, ""},
+  };
+  for (const char* kind : {"TtmTrend", "TwiggsMoneyFlow", "VolumeRsi", "Vwma", "Vzo", "WilliamsR"}) {
+    cases.insert(cases.end(), {{kind, {kZeroCount}, zero}, {kind, {16777217}, too_large}, {kind, {16777216}, ""}});
+  }
+  expect_build_outcomes(cases);
+}
+
+}  // namespace
+}  // namespace vsci
