@@ -28,6 +28,7 @@ std::vector<const KindEntry*> build_table() {
       cycle_filter_kinds,
       hilbert_kinds,
       price_transform_kinds,
+      momentum_oscillator_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);
