@@ -29,6 +29,7 @@ std::vector<const KindEntry*> build_table() {
       hilbert_kinds,
       price_transform_kinds,
       momentum_oscillator_kinds,
+      range_position_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

@@ -164,6 +164,7 @@ std::span<const KindEntry> cycle_filter_kinds();
 std::span<const KindEntry> hilbert_kinds();
 std::span<const KindEntry> price_transform_kinds();
 std::span<const KindEntry> momentum_oscillator_kinds();
+std::span<const KindEntry> range_position_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();
