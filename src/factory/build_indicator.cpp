@@ -30,6 +30,7 @@ std::vector<const KindEntry*> build_table() {
       price_transform_kinds,
       momentum_oscillator_kinds,
       range_position_kinds,
+      demark_count_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

@@ -165,6 +165,7 @@ std::span<const KindEntry> hilbert_kinds();
 std::span<const KindEntry> price_transform_kinds();
 std::span<const KindEntry> momentum_oscillator_kinds();
 std::span<const KindEntry> range_position_kinds();
+std::span<const KindEntry> demark_count_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();
