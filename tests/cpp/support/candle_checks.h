@@ -1,7 +1,7 @@
 // Candle kinds against batch references: a table of (kind, parameters,
 // reference) rows run over several candle tapes, each compared bar by bar and
 // its first value placed on the bar warmup() names; a coarse-grid tape whose
-// equal prices make ties and flat windows; small pieces the references share.
+// equal prices make ties and flat windows; small helpers the references share.
 #pragma once
 
 #include <gtest/gtest.h>
