@@ -33,6 +33,9 @@ std::vector<const KindEntry*> build_table() {
       harmonic_pattern_kinds,
       candle_oscillator_kinds,
       volatility_stop_kinds,
+      momentum_oscillator_kinds,
+      range_position_kinds,
+      demark_count_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

@@ -168,6 +168,9 @@ std::span<const KindEntry> chart_pattern_kinds();
 std::span<const KindEntry> harmonic_pattern_kinds();
 std::span<const KindEntry> candle_oscillator_kinds();
 std::span<const KindEntry> volatility_stop_kinds();
+std::span<const KindEntry> momentum_oscillator_kinds();
+std::span<const KindEntry> range_position_kinds();
+std::span<const KindEntry> demark_count_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

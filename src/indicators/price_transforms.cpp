@@ -42,11 +42,12 @@ std::optional<double> TrueRange::update_candle(const Candle& c) {
 }
 
 std::optional<double> HeikinAshi::update_candle(const Candle& c) {
-  const double ha_open = prev_ ? safe_midpoint(prev_->open, prev_->close) : safe_midpoint(c.open, c.close);
-  const double ha_close = (c.open + c.high + c.low + c.close) * 0.25;
+  const HeikinAshiPair ha = heikin_ashi_next(prev_, c);
+  const double ha_open = ha.open;
+  const double ha_close = ha.close;
   const double ha_high = std::max({c.high, ha_open, ha_close});
   const double ha_low = std::min({c.low, ha_open, ha_close});
-  prev_ = Bar{ha_open, ha_close};
+  prev_ = ha;
   outputs_.set({ha_open, ha_high, ha_low, ha_close});
   return ha_open;
 }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "indicators/cores/heikin_ashi.h"
 #include "indicators/indicator.h"
 
 namespace vsci {
@@ -83,11 +84,7 @@ class HeikinAshi {
   std::span<const NamedOutput> outputs() const { return outputs_.view(); }
 
  private:
-  struct Bar {
-    double open = 0.0;
-    double close = 0.0;
-  };
-  std::optional<Bar> prev_;
+  std::optional<HeikinAshiPair> prev_;
   OutputList<4> outputs_{kOutputNames};
 };
 

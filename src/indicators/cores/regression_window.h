@@ -24,11 +24,16 @@ inline double regression_sum_x(std::uint64_t n) {
   return ((nf - 1.0) * nf) * 0.5;
 }
 
+// Σi² for i = 0 .. n - 1.
+inline double regression_sum_x2(std::uint64_t n) {
+  const double nf = static_cast<double>(n);
+  return (((nf - 1.0) * nf) * ((nf + nf) - 1.0)) / 6.0;
+}
+
 // n·Σi² − (Σi)² for i = 0 .. n - 1: the denominator of the least-squares slope.
 inline double regression_fit_denominator(std::uint64_t n) {
-  const double nf = static_cast<double>(n);
   const double sum_x = regression_sum_x(n);
-  return ((((nf - 1.0) * nf) * ((nf + nf) - 1.0)) / 6.0) * nf - sum_x * sum_x;
+  return regression_sum_x2(n) * static_cast<double>(n) - sum_x * sum_x;
 }
 
 // The fitted line; position 0 is the oldest value of the window.

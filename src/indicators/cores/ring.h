@@ -1,7 +1,7 @@
 // A fixed-capacity first-in first-out ring of values; pushing into a full ring
 // drops the oldest value. Index 0 is the oldest held value. Its storage grows
-// with the values pushed, up to the capacity (see growing_storage.h).
-// Single-threaded use.
+// with the values pushed, up to the capacity (see growing_storage.h). Also the
+// ordered sum of a ring's values. Single-threaded use.
 #pragma once
 
 #include <cstddef>
@@ -71,5 +71,19 @@ class Ring {
   std::size_t start_ = 0;  // slot of the oldest value; 0 until full
   std::size_t count_ = 0;
 };
+
+// Σ proj(v) over the held values v, oldest first, starting from -0.0.
+template <class T, class Proj>
+double sum_oldest_first(const Ring<T>& ring, Proj proj) {
+  const auto [first, second] = ring.runs();
+  double sum = -0.0;
+  for (const T& v : first) sum += proj(v);
+  for (const T& v : second) sum += proj(v);
+  return sum;
+}
+
+inline double sum_oldest_first(const Ring<double>& ring) {
+  return sum_oldest_first(ring, [](double v) { return v; });
+}
 
 }  // namespace vsci

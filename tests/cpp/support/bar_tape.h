@@ -1,13 +1,16 @@
 // A seeded tape of bars with every feed a kind can read: valid candles on an
 // hourly clock, a reference close, trade prints, an order book, a derivatives
-// tick and a cross-section per bar. context(i) lends bar i to an update.
+// tick and a cross-section per bar. context(i) lends bar i to an update;
+// feed_candles drives a kind over plain candles.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <vector>
 
+#include "indicators/indicator.h"
 #include "market/bar_context.h"
 
 namespace vsci::testing {
@@ -99,6 +102,23 @@ inline BarTape make_tape(std::size_t n, unsigned seed, double start = 100.0, dou
     t.sections.push_back(std::move(s));
   }
   return t;
+}
+
+// Feeds the candles one bar at a time; an empty entry is a bar without a value.
+inline std::vector<std::optional<double>> feed_candles(Indicator& ind, const std::vector<Candle>& candles) {
+  std::vector<std::optional<double>> out;
+  out.reserve(candles.size());
+  for (const Candle& c : candles) out.push_back(ind.update(BarContext(c)));
+  return out;
+}
+
+// f(c) for each candle c.
+template <class F>
+std::vector<double> candle_field(const std::vector<Candle>& candles, F f) {
+  std::vector<double> v;
+  v.reserve(candles.size());
+  for (const Candle& c : candles) v.push_back(f(c));
+  return v;
 }
 
 }  // namespace vsci::testing

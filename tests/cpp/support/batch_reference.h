@@ -47,8 +47,8 @@ inline Series sma(const std::vector<double>& xs, std::size_t p, bool resum = tru
 }
 
 // Seeded by the mean of the first p inputs (summed from -0.0), then one fused
-// step alpha * x + round((1 - alpha) * value).
-inline Series ema(const std::vector<double>& xs, std::size_t p) {
+// step alpha * x + round((1 - alpha) * value), or unfused when `fused` is off.
+inline Series ema(const std::vector<double>& xs, std::size_t p, bool fused = true) {
   Series out(xs.size());
   const double alpha = 2.0 / (static_cast<double>(p) + 1.0);
   const double keep = 1.0 - alpha;
@@ -61,11 +61,18 @@ inline Series ema(const std::vector<double>& xs, std::size_t p) {
       value = seed / static_cast<double>(p);
     } else {
       const double kept = keep * value;
-      value = std::fma(alpha, xs[i], kept);
+      value = fused ? std::fma(alpha, xs[i], kept) : alpha * xs[i] + kept;
     }
     out[i] = value;
   }
   return out;
+}
+
+// The candle kinds' smoother: the same, both products rounded.
+inline Series mean_seeded(const std::vector<double>& xs, std::size_t p) { return ema(xs, p, false); }
+
+inline Series mean_seeded(const Series& in, std::size_t p) {
+  return over_present(in, [p](const std::vector<double>& v) { return mean_seeded(v, p); });
 }
 
 // The same Ema over the present entries of a series with gaps.

@@ -1,0 +1,68 @@
+// AroonCore: where in the last n + 1 validated candles the highest high and
+// the lowest low were made, as 0 (oldest) to 100 (current bar). Shared by
+// AroonOscillator and the multi-output Aroon kind. Single-threaded use.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "indicators/cores/ring.h"
+#include "indicators/cores/window_checks.h"
+#include "market/bar_context.h"
+#include "util/expected.h"
+
+namespace vsci {
+
+struct AroonLines {
+  double up = 0.0;
+  double down = 0.0;
+};
+
+class AroonCore {
+ public:
+  // Zero check, then the MAX_PERIOD bound.
+  static Expected<AroonCore, IndicatorError> create(std::uint64_t period) {
+    if (auto e = check_period(period)) return unexpected(*e);
+    return AroonCore(static_cast<std::size_t>(period));
+  }
+
+  // Takes a validated candle; the two lines once n + 1 candles are held.
+  std::optional<AroonLines> update_value(const Candle& c) {
+    window_.push(Extremes{c.high, c.low});
+    if (!window_.full()) return std::nullopt;
+    // Ties go to the newer bar: a high repeated today counts as made today.
+    std::size_t at_high = 0;
+    std::size_t at_low = 0;
+    double high = window_[0].high;
+    double low = window_[0].low;
+    for (std::size_t i = 1; i <= period_; ++i) {
+      const Extremes& e = window_[i];
+      if (e.high >= high) {
+        high = e.high;
+        at_high = i;
+      }
+      if (e.low <= low) {
+        low = e.low;
+        at_low = i;
+      }
+    }
+    const double n = static_cast<double>(period_);
+    return AroonLines{static_cast<double>(at_high) * 100.0 / n, static_cast<double>(at_low) * 100.0 / n};
+  }
+
+  std::uint64_t period() const { return period_; }
+  std::uint64_t warmup() const { return period_ + 1; }
+
+ private:
+  struct Extremes {
+    double high;
+    double low;
+  };
+
+  explicit AroonCore(std::size_t period) : window_(period + 1), period_(period) {}
+
+  Ring<Extremes> window_;
+  std::size_t period_;
+};
+
+}  // namespace vsci

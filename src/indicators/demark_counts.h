@@ -1,0 +1,232 @@
+// DeMark bar counts and patterns on validated candles: the setup count, the
+// countdown and combo counts that follow a completed setup, wave numbering at
+// swing pivots, three bounded oscillators (DeMarker, pressure, range
+// expansion) and the rounded top and bottom flags. Buy-side counts are
+// positive, sell-side counts negative. TdCountdown is also the body of the
+// multi-output TdSequential. Single-threaded use.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string_view>
+
+#include "indicators/cores/ring.h"
+#include "indicators/indicator.h"
+
+namespace vsci {
+
+// The prices of a bar the counts look back at.
+struct TdBar {
+  double high = 0.0;
+  double low = 0.0;
+  double close = 0.0;
+};
+
+// Consecutive closes below (buy) or above (sell) the close a fixed number of
+// bars earlier, each count capped; an equal close ends both.
+class TdSetupCount {
+ public:
+  explicit TdSetupCount(std::uint64_t cap) : cap_(cap) {}
+  void step(double close, double earlier_close);
+  std::uint64_t buy() const { return buy_; }
+  std::uint64_t sell() const { return sell_; }
+  std::uint64_t cap() const { return cap_; }
+  // +buy, else -sell, else 0.
+  double value() const;
+
+ private:
+  std::uint64_t cap_;
+  std::uint64_t buy_ = 0;
+  std::uint64_t sell_ = 0;
+};
+
+class TdSetup {
+ public:
+  static Expected<TdSetup, IndicatorError> create(std::uint64_t look_back, std::uint64_t cap);
+  std::optional<double> update_candle(const Candle& c);
+  std::uint64_t warmup() const { return look_back_ + 1; }
+
+ private:
+  TdSetup(std::uint64_t look_back, std::uint64_t cap)
+      : closes_(static_cast<std::size_t>(look_back) + 1), look_back_(look_back), setup_(cap) {}
+  Ring<double> closes_;
+  std::uint64_t look_back_;
+  TdSetupCount setup_;
+};
+
+enum class TdPhase : unsigned char { None, Buy, Sell };
+
+// What TdCountdown and TdCombo share: the window of earlier bars, the setup
+// count, the side whose count runs (set by a completed setup) and the two
+// counts.
+class TdPhasedCount {
+ public:
+  // Any count 0 is refused; the two look-backs size the window and are bounded.
+  static Expected<TdPhasedCount, IndicatorError> create(std::uint64_t setup_look_back, std::uint64_t setup_length,
+                                                        std::uint64_t count_look_back, std::uint64_t target);
+  // Enough earlier bars are held for the counts to run.
+  bool ready() const { return bars_.size() >= window_ - 1; }
+  // The setup count for this bar's close, then the phase it completes. True
+  // when the phase changed (both counts are then 0).
+  bool advance_setup(double close);
+  // The bar k >= 1 bars before the current one (before push).
+  const TdBar& earlier(std::uint64_t k) const { return bars_.back(static_cast<std::size_t>(k - 1)); }
+  void push(const Candle& c) { bars_.push(TdBar{c.high, c.low, c.close}); }
+
+  TdPhase phase() const { return phase_; }
+  std::uint64_t count_look_back() const { return count_look_back_; }
+  std::uint64_t target() const { return target_; }
+  // The running count of the phase's side (none outside a phase).
+  std::uint64_t* phase_count();
+  // +buy count in the buy phase, -sell count in the sell phase, else 0.
+  double count_value() const;
+  double setup_value() const { return setup_.value(); }
+  // +1 buy, -1 sell, 0 none.
+  double direction() const;
+  std::uint64_t warmup() const { return window_; }
+
+ private:
+  TdPhasedCount(std::uint64_t setup_look_back, std::uint64_t setup_length, std::uint64_t count_look_back,
+                std::uint64_t target, std::uint64_t window)
+      : bars_(static_cast<std::size_t>(window)),
+        window_(window),
+        setup_look_back_(setup_look_back),
+        count_look_back_(count_look_back),
+        target_(target),
+        setup_(setup_length) {}
+
+  Ring<TdBar> bars_;
+  std::uint64_t window_;  // max of the look-backs + 1
+  std::uint64_t setup_look_back_;
+  std::uint64_t count_look_back_;
+  std::uint64_t target_;
+  TdSetupCount setup_;
+  TdPhase phase_ = TdPhase::None;
+  std::uint64_t buy_count_ = 0;
+  std::uint64_t sell_count_ = 0;
+};
+
+// After a completed setup, bars closing at or beyond the extreme of the bar B
+// earlier, up to the target; the final bar must also reach the close of the
+// bar counted at target - 5.
+class TdCountdown {
+ public:
+  static Expected<TdCountdown, IndicatorError> create(std::uint64_t setup_look_back, std::uint64_t setup_length,
+                                                      std::uint64_t count_look_back, std::uint64_t target);
+  // The signed countdown count.
+  std::optional<double> update_candle(const Candle& c);
+  std::uint64_t warmup() const { return count_.warmup(); }
+  // Of the last bar that gave a value.
+  double setup_value() const { return count_.setup_value(); }
+  double direction() const { return count_.direction(); }
+
+ private:
+  explicit TdCountdown(TdPhasedCount count) : count_(std::move(count)) {}
+  TdPhasedCount count_;
+  double reference_close_ = std::numeric_limits<double>::quiet_NaN();  // NaN while unset
+};
+
+// The countdown's stricter sibling: each counted bar must also close beyond
+// the previous close and reach beyond the previous bar's extreme.
+class TdCombo {
+ public:
+  static Expected<TdCombo, IndicatorError> create(std::uint64_t setup_look_back, std::uint64_t setup_length,
+                                                  std::uint64_t count_look_back, std::uint64_t target);
+  std::optional<double> update_candle(const Candle& c);
+  std::uint64_t warmup() const { return count_.warmup(); }
+
+ private:
+  explicit TdCombo(TdPhasedCount count) : count_(std::move(count)) {}
+  TdPhasedCount count_;
+};
+
+// Wave number 1 to 8, advanced at each pivot of the other kind than the last.
+class TdDWave {
+ public:
+  static Expected<TdDWave, IndicatorError> create(std::uint64_t n);
+  std::optional<double> update_candle(const Candle& c);
+  std::uint64_t warmup() const { return 2 * n_ + 1; }
+
+ private:
+  enum class Pivot : unsigned char { None, Low, High };
+  struct Span {
+    double high;
+    double low;
+  };
+  explicit TdDWave(std::size_t n) : bars_(2 * n + 1), n_(n) {}
+  Ring<Span> bars_;
+  std::size_t n_;
+  unsigned wave_ = 0;
+  Pivot last_ = Pivot::None;
+  std::optional<double> value_;
+};
+
+// Mean upward push of the highs over the mean pushes both ways, 0 to 1.
+class TdDeMarker {
+ public:
+  static Expected<TdDeMarker, IndicatorError> create(std::uint64_t n);
+  std::optional<double> update_candle(const Candle& c);
+  std::uint64_t warmup() const { return moves_.capacity() + 1; }
+
+ private:
+  struct Move {
+    double up;
+    double down;
+  };
+  explicit TdDeMarker(std::size_t n) : moves_(n) {}
+  Ring<Move> moves_;
+  std::optional<TdBar> prev_;
+};
+
+// Mean volume-weighted body-to-range over mean volume, in percent.
+class TdPressure {
+ public:
+  static Expected<TdPressure, IndicatorError> create(std::uint64_t n);
+  std::optional<double> update_candle(const Candle& c);
+  std::uint64_t warmup() const { return bars_.capacity(); }
+
+ private:
+  struct Flow {
+    double pressure;
+    double volume;
+  };
+  explicit TdPressure(std::size_t n) : bars_(n) {}
+  Ring<Flow> bars_;
+};
+
+// Range expansion against two bars back, counted only where the ranges
+// overlap; -100 to 100.
+class TdRei {
+ public:
+  static Expected<TdRei, IndicatorError> create(std::uint64_t n);
+  std::optional<double> update_candle(const Candle& c);
+  std::uint64_t warmup() const { return terms_.capacity() + 8; }
+
+ private:
+  struct Term {
+    double signed_term;
+    double abs_term;
+  };
+  explicit TdRei(std::size_t n) : bars_(8), terms_(n) {}
+  Ring<TdBar> bars_;  // the 8 bars before the current one
+  Ring<Term> terms_;
+};
+
+// DumplingTop (-1) and FryPanBottom (+1): the window's extreme close made in
+// its middle half, and the close back beyond the window's first close.
+class RoundedTurn {
+ public:
+  enum class Shape : unsigned char { Top, Bottom };
+  // n below 5 is refused with `too_short`, then the MAX_PERIOD bound.
+  static Expected<RoundedTurn, IndicatorError> create(std::uint64_t n, Shape shape, std::string_view too_short);
+  std::optional<double> update_candle(const Candle& c);
+  std::uint64_t warmup() const { return closes_.capacity(); }
+
+ private:
+  RoundedTurn(std::size_t n, Shape shape) : closes_(n), side_(shape == Shape::Top ? 1.0 : -1.0) {}
+  Ring<double> closes_;
+  double side_;  // +1 top, -1 bottom: a bottom is a top of the negated closes
+};
+
+}  // namespace vsci
