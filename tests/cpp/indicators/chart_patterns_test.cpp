@@ -60,7 +60,7 @@ TEST(SwingPatterns, SignalOnlyOnConfirmingBars) {
     for (std::size_t i = 0; i < tape.size(); ++i) {
       const auto got = ind->update(tape.context(i));
       ASSERT_EQ(got.has_value(), ref.known[i] >= needed) << kind << " bar " << i;
-      const bool confirmed = ref.known[i] > ref.known[i - 1];
+      const bool confirmed = i > 0 && ref.known[i] > ref.known[i - 1];
       if (got) {
         ASSERT_TRUE(*got == 0.0 || (confirmed && std::fabs(*got) == 1.0)) << kind << " bar " << i;
       }
