@@ -28,6 +28,10 @@ std::vector<const KindEntry*> build_table() {
       cycle_filter_kinds,
       hilbert_kinds,
       price_transform_kinds,
+      money_flow_kinds,
+      volume_profile_kinds,
+      pivot_level_kinds,
+      volume_line_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

@@ -163,6 +163,10 @@ std::span<const KindEntry> performance_ratio_kinds();
 std::span<const KindEntry> cycle_filter_kinds();
 std::span<const KindEntry> hilbert_kinds();
 std::span<const KindEntry> price_transform_kinds();
+std::span<const KindEntry> money_flow_kinds();
+std::span<const KindEntry> volume_profile_kinds();
+std::span<const KindEntry> pivot_level_kinds();
+std::span<const KindEntry> volume_line_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();
