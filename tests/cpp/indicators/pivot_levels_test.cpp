@@ -14,101 +14,77 @@ namespace {
 
 using namespace vsci::testing;
 
-const ConformanceRows kConformance{{"Camarilla"},      {"CentralPivotRange"}, {"ClassicPivots"}, {"DemarkPivots"},
+const ConformanceRows kConformance{{"Camarilla"}, {"CentralPivotRange"}, {"ClassicPivots"}, {"DemarkPivots"},
                                    {"FibRangePivots"}, {"TdRangeProjection"}, {"WoodiePivots"}};
 
-using Levels = std::vector<std::pair<std::string, double>>;
+using Levels = std::vector<double>;
 
 double demark(double h, double l, double o, double c) {
   return c > o ? 2 * h + l + c : c < o ? h + 2 * l + c : h + l + 2 * c;
 }
 
-const std::vector<std::pair<std::string, std::function<Levels(double, double, double, double)>>> kPivots = {
-    {"WoodiePivots",
-     [](double h, double l, double, double c) {
-       const double pp = (h + l + 2 * c) * 0.25;
-       return Levels{{"pp", pp}, {"r1", 2 * pp - l}, {"r2", pp + (h - l)}, {"s1", 2 * pp - h}, {"s2", pp - (h - l)}};
-     }},
-    {"ClassicPivots",
-     [](double h, double l, double, double c) {
-       const double pp = (l + h + c) / 3;
-       return Levels{{"pp", pp},          {"r1", 2 * pp - l},   {"r2", pp + (h - l)}, {"r3", h + 2 * (pp - l)},
-                     {"s1", 2 * pp - h}, {"s2", pp - (h - l)}, {"s3", l - 2 * (h - pp)}};
-     }},
-    {"DemarkPivots",
-     [](double h, double l, double o, double c) {
-       const double x = demark(h, l, o, c);
-       return Levels{{"pp", x * 0.25}, {"r1", x * 0.5 - l}, {"s1", x * 0.5 - h}};
-     }},
-    {"CentralPivotRange",
-     [](double h, double l, double, double c) {
-       const double pivot = (h + l + c) / 3, mid = (h + l) * 0.5, other = 2 * pivot - mid;
-       return Levels{{"pivot", pivot}, {"tc", std::max(other, mid)}, {"bc", std::min(other, mid)}};
-     }},
-    {"Camarilla",
-     [](double h, double l, double, double c) {
-       const double k = (h - l) * 1.1;
-       return Levels{{"pp", (l + h + c) / 3}, {"r1", c + k / 12},   {"r2", c + k / 6},   {"r3", c + k * 0.25},
-                     {"r4", c + k * 0.5},     {"s1", c - k / 12},   {"s2", c - k / 6},   {"s3", c - k * 0.25},
-                     {"s4", c - k * 0.5}};
-     }},
-    {"TdRangeProjection",
-     [](double h, double l, double o, double c) {
-       const double x = demark(h, l, o, c);
-       return Levels{{"high", x * 0.5 - l}, {"low", x * 0.5 - h}};
-     }},
-    {"FibRangePivots",
-     [](double h, double l, double, double c) {
-       const double pp = (l + h + c) / 3, r = h - l;
-       return Levels{{"pp", pp},           {"r1", pp + 0.382 * r}, {"r2", pp + 0.618 * r}, {"r3", pp + r},
-                     {"s1", pp - 0.382 * r}, {"s2", pp - 0.618 * r}, {"s3", pp - r}};
-     }},
+struct Pivot {
+  std::string kind, names;
+  std::function<Levels(double h, double l, double o, double c)> levels;
 };
 
-void expect_levels(const std::string& kind, const Candle& c, const Levels& want) {
-  const CandleRun run = run_candles(kind, {}, {c});
-  ASSERT_EQ(run.values[0], want[0].second) << kind;
-  ASSERT_EQ(run.outputs[0].size(), want.size()) << kind;
-  for (std::size_t k = 0; k < want.size(); ++k) {
-    EXPECT_EQ(run.outputs[0][k].name, want[k].first) << kind;
-    EXPECT_TRUE(same_bits(run.outputs[0][k].value, want[k].second)) << kind << "." << want[k].first;
-  }
+const std::vector<Pivot> kPivots = {
+    {"WoodiePivots", "pp r1 r2 s1 s2", [](double h, double l, double, double c) {
+       const double pp = (h + l + 2 * c) * 0.25;
+       return Levels{pp, 2 * pp - l, pp + (h - l), 2 * pp - h, pp - (h - l)}; }},
+    {"ClassicPivots", "pp r1 r2 r3 s1 s2 s3", [](double h, double l, double, double c) {
+       const double pp = (l + h + c) / 3;
+       return Levels{pp, 2 * pp - l, pp + (h - l), h + 2 * (pp - l), 2 * pp - h, pp - (h - l), l - 2 * (h - pp)}; }},
+    {"DemarkPivots", "pp r1 s1", [](double h, double l, double o, double c) {
+       const double x = demark(h, l, o, c);
+       return Levels{x * 0.25, x * 0.5 - l, x * 0.5 - h}; }},
+    {"CentralPivotRange", "pivot tc bc", [](double h, double l, double, double c) {
+       const double pivot = (h + l + c) / 3, mid = (h + l) * 0.5, other = 2 * pivot - mid;
+       return Levels{pivot, std::max(other, mid), std::min(other, mid)}; }},
+    {"Camarilla", "pp r1 r2 r3 r4 s1 s2 s3 s4", [](double h, double l, double, double c) {
+       const double k = (h - l) * 1.1;
+       return Levels{(l + h + c) / 3, c + k / 12, c + k / 6, c + k * 0.25, c + k * 0.5, c - k / 12, c - k / 6,
+                     c - k * 0.25, c - k * 0.5}; }},
+    {"TdRangeProjection", "high low", [](double h, double l, double o, double c) {
+       return Levels{demark(h, l, o, c) * 0.5 - l, demark(h, l, o, c) * 0.5 - h}; }},
+    {"FibRangePivots", "pp r1 r2 r3 s1 s2 s3", [](double h, double l, double, double c) {
+       const double pp = (l + h + c) / 3, r = h - l;
+       return Levels{pp, pp + 0.382 * r, pp + 0.618 * r, pp + r, pp - 0.382 * r, pp - 0.618 * r, pp - r}; }},
+};
+
+// The main value is the first level; the outputs are all of them, in order.
+void expect_levels(const Pivot& p, const std::vector<NamedOutput>& got, const std::optional<double>& value,
+                   const Levels& want) {
+  std::string names;
+  for (const NamedOutput& o : got) names += (names.empty() ? "" : " ") + std::string(o.name);
+  ASSERT_EQ(names, p.names);
+  ASSERT_TRUE(same_bits(value, want[0])) << p.kind;
+  for (std::size_t k = 0; k < want.size(); ++k) ASSERT_TRUE(same_bits(got[k].value, want[k])) << p.kind << k;
 }
 
 TEST(PivotLevels, EveryLevelMatchesItsFormula) {
   Candles cs = candle_tapes()[0];
   cs.push_back({0, 9, 10, 8, 9, 1});  // closes where it opened
-  for (const auto& [kind, levels] : kPivots) {
-    const CandleRun run = run_candles(kind, {}, cs);
-    for (std::size_t i = 0; i < cs.size(); ++i) {
-      const Candle& c = cs[i];
-      const Levels want = levels(c.high, c.low, c.open, c.close);
-      ASSERT_TRUE(same_bits(run.values[i], want[0].second)) << kind << " bar " << i;
-      ASSERT_EQ(run.outputs[i].size(), want.size());
-      for (std::size_t k = 0; k < want.size(); ++k) {
-        ASSERT_EQ(run.outputs[i][k].name, want[k].first);
-        ASSERT_TRUE(same_bits(run.outputs[i][k].value, want[k].second)) << kind << "." << want[k].first;
-      }
-    }
+  for (const Pivot& p : kPivots) {
+    const CandleRun run = run_candles(p.kind, {}, cs);
+    for (std::size_t i = 0; i < cs.size(); ++i)
+      expect_levels(p, run.outputs[i], run.values[i], p.levels(cs[i].high, cs[i].low, cs[i].open, cs[i].close));
   }
 }
 
 TEST(PivotLevels, FlatBarsAndWorkedExamples) {
-  for (double p : {7.25, 1.5}) {
-    for (const auto& [kind, levels] : kPivots) {
-      Levels flat = levels(p, p, p, p);
-      for (auto& level : flat) level.second = p;
-      expect_levels(kind, {0, p, p, p, p, 0}, flat);
-    }
-  }
-  expect_levels("DemarkPivots", {0, 9, 10, 8, 9.5, 1}, {{"pp", 9.375}, {"r1", 10.75}, {"s1", 8.75}});
-  expect_levels("DemarkPivots", {0, 9, 10, 8, 8.5, 1}, {{"pp", 8.625}, {"r1", 9.25}, {"s1", 7.25}});
-  const Levels camarilla = kPivots[4].second(110, 100, 101, 105);
-  EXPECT_EQ(camarilla[4].second, 110.5);
-  EXPECT_EQ(camarilla[8].second, 99.5);
-  expect_levels("Camarilla", {0, 101, 110, 100, 105, 1}, camarilla);
+  const auto one = [](const Pivot& p, Candle c, const Levels& want) {
+    const CandleRun run = run_candles(p.kind, {}, {c});
+    expect_levels(p, run.outputs[0], run.values[0], want);
+  };
+  for (double x : {7.25, 1.5})
+    for (const Pivot& p : kPivots) one(p, {0, x, x, x, x, 0}, Levels(p.levels(x, x, x, x).size(), x));
+  one(kPivots[2], {0, 9, 10, 8, 9.5, 1}, {9.375, 10.75, 8.75});
+  one(kPivots[2], {0, 9, 10, 8, 8.5, 1}, {8.625, 9.25, 7.25});
+  one(kPivots[4], {0, 101, 110, 100, 105, 1}, kPivots[4].levels(110, 100, 101, 105));
+  EXPECT_EQ(kPivots[4].levels(110, 100, 101, 105)[4], 110.5);  // r4; s4 is 99.5
   // A close below the midpoint still puts tc above bc.
-  expect_levels("CentralPivotRange", {0, 10, 12, 6, 7, 1}, {{"pivot", 25.0 / 3}, {"tc", 9.0}, {"bc", 25.0 / 3 * 2 - 9}});
+  one(kPivots[3], {0, 10, 12, 6, 7, 1}, {25.0 / 3, 9.0, 25.0 / 3 * 2 - 9});
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
+#include <map>
 
 #include "support/candle_series.h"
 #include "support/compare.h"
@@ -49,63 +49,39 @@ bool profile(const Candles& w, std::size_t bins, Profile& p) {
   return true;
 }
 
-using Reference = std::function<Series(const Candles&, std::size_t n, std::size_t bins)>;
-
-Series sliding(const Candles& cs, std::size_t n, const std::function<double(const Candles&)>& f) {
-  Series out(cs.size());
-  for (std::size_t i = n - 1; i < cs.size(); ++i) out[i] = f(Candles(cs.begin() + (i + 1 - n), cs.begin() + (i + 1)));
+// The three kinds over one tape, bar by bar.
+std::map<std::string, Series> references(const Candles& cs, std::size_t n, std::size_t bins) {
+  std::map<std::string, Series> out;
+  for (const char* k : {"ProfileShape", "SinglePrints", "NakedPoc"}) out[k].resize(cs.size());
+  std::vector<double> levels;
+  Candles block;
+  for (std::size_t i = 0; i < cs.size(); ++i) {
+    const Candle& c = cs[i];
+    std::erase_if(levels, [&](double l) { return c.low <= l && l <= c.high; });
+    Profile p;
+    if (block.push_back(c); block.size() == n) {
+      levels.push_back(profile(block, bins, p) ? p.lo + (p.poc + 0.5) * p.width : p.lo);
+      block.clear();
+    }
+    if (i + 1 < n) continue;
+    double best = c.close;
+    for (std::size_t k = 0; k < levels.size(); ++k)
+      if (k == 0 || std::fabs(levels[k] - c.close) < std::fabs(best - c.close)) best = levels[k];
+    out["NakedPoc"][i] = best;
+    const bool ranged = profile(Candles(cs.begin() + (i + 1 - n), cs.begin() + (i + 1)), bins, p);
+    out["ProfileShape"][i] = p.poc < bins / 3 ? -1.0 : p.poc >= bins - bins / 3 ? 1.0 : 0.0;
+    out["SinglePrints"][i] = ranged ? static_cast<double>(std::count(p.covers.begin(), p.covers.end(), 1)) : 0.0;
+  }
   return out;
 }
 
-const std::vector<std::pair<std::string, Reference>> kProfileKinds = {
-    {"ProfileShape",
-     [](const Candles& cs, std::size_t n, std::size_t bins) {
-       return sliding(cs, n, [bins](const Candles& w) {
-         Profile p;
-         profile(w, bins, p);
-         const std::size_t t = bins / 3;
-         return p.poc < t ? -1.0 : p.poc >= bins - t ? 1.0 : 0.0;
-       });
-     }},
-    {"SinglePrints",
-     [](const Candles& cs, std::size_t n, std::size_t bins) {
-       return sliding(cs, n, [bins](const Candles& w) {
-         Profile p;
-         return profile(w, bins, p) ? static_cast<double>(std::count(p.covers.begin(), p.covers.end(), 1)) : 0.0;
-       });
-     }},
-    {"NakedPoc",
-     [](const Candles& cs, std::size_t n, std::size_t bins) {
-       Series out(cs.size());
-       std::vector<double> levels;
-       Candles block;
-       for (std::size_t i = 0; i < cs.size(); ++i) {
-         const Candle& c = cs[i];
-         std::erase_if(levels, [&](double l) { return c.low <= l && l <= c.high; });
-         block.push_back(c);
-         if (block.size() == n) {
-           Profile p;
-           levels.push_back(profile(block, bins, p) ? p.lo + (p.poc + 0.5) * p.width : p.lo);
-           block.clear();
-         }
-         if (i + 1 < n) continue;
-         double best = c.close;
-         for (std::size_t k = 0; k < levels.size(); ++k)
-           if (k == 0 || std::fabs(levels[k] - c.close) < std::fabs(best - c.close)) best = levels[k];
-         out[i] = best;
-       }
-       return out;
-     }},
-};
-
 TEST(VolumeProfiles, MatchABinByBinProfile) {
-  for (const auto& [kind, ref] : kProfileKinds) {
-    for (std::size_t n : {1, 3, 8}) {
-      for (std::size_t bins : {3, 4, 10, 37}) {
-        for (const Candles& cs : candle_tapes()) {
+  for (std::size_t n : {1, 3, 8}) {
+    for (std::size_t bins : {3, 4, 10, 37}) {
+      for (const Candles& cs : candle_tapes()) {
+        for (const auto& [kind, want] : references(cs, n, bins)) {
           const std::vector<double> params = {static_cast<double>(n), static_cast<double>(bins)};
-          EXPECT_TRUE(same_series(run_candles(kind, params, cs).values, ref(cs, n, bins)))
-              << kind << " n=" << n << " bins=" << bins;
+          EXPECT_TRUE(same_series(run_candles(kind, params, cs).values, want)) << kind << n << " " << bins;
         }
       }
     }
@@ -128,6 +104,13 @@ TEST(VolumeProfiles, ExtremeBinWidthsStayInTheBins) {
     EXPECT_EQ(run_candles("SinglePrints", {2, 16777216}, k.cs).values[1], k.singles);
     EXPECT_EQ(run_candles("NakedPoc", {2, 16777216}, k.cs).values[1], k.level);
   }
+}
+
+// Two blocks leave 11 and 7; a close at 9 is as near to both and takes the older.
+TEST(VolumeProfiles, NakedPocTakesTheOlderOfEquallyNearLevels) {
+  const Candles cs = {{0, 11, 12, 10, 11, 1}, {0, 11, 12, 10, 11, 1}, {0, 7, 8, 6, 7, 1}, {0, 7, 8, 6, 7, 1},
+                      {0, 9, 9.1, 8.9, 9, 1}};
+  EXPECT_TRUE(same_series(run_candles("NakedPoc", {2, 1}, cs).values, {{}, 11.0, 11.0, 7.0, 11.0}));
 }
 
 // Every block of a steady trend leaves a level no later bar reaches; the
@@ -155,11 +138,9 @@ TEST(VolumeProfiles, ConstructorChecksInOrder) {
       {"ProfileShape", {5, 16777217}, kMaxPeriodText},    {"ProfileShape", {16777216, 16777216}, ""},
   };
   for (const char* kind : {"SinglePrints", "NakedPoc"}) {
-    cases.push_back({kind, {kZeroCount, 16777217}, kPeriodZeroText});
-    cases.push_back({kind, {16777217, kZeroCount}, kPeriodZeroText});
-    cases.push_back({kind, {16777217, 1}, kMaxPeriodText});
-    cases.push_back({kind, {1, 16777217}, kMaxPeriodText});
-    cases.push_back({kind, {16777216, 16777216}, ""});
+    cases.insert(cases.end(), {{kind, {kZeroCount, 16777217}, kPeriodZeroText},
+                               {kind, {16777217, kZeroCount}, kPeriodZeroText}, {kind, {16777217, 1}, kMaxPeriodText},
+                               {kind, {1, 16777217}, kMaxPeriodText}, {kind, {16777216, 16777216}, ""}});
   }
   expect_build_outcomes(cases);
 }

@@ -30,20 +30,19 @@ inline CandleRun run_candles(const std::string& kind, std::vector<double> params
   return run;
 }
 
-// A random walk, a rising and a falling trend, and a walk with bars of no
-// volume (one in five) and flat bars at the previous close (one in seven,
-// some of them runs) slipped in.
+// A random walk, a rising and a falling trend, and a walk with rough volumes
+// (which leave residue in running sums), no volume on one bar in five, flat
+// bars at the previous close on one in seven, and a flat stretch without
+// volume.
 inline const std::vector<Candles>& candle_tapes() {
   static const std::vector<Candles> tapes = [] {
     std::vector<Candles> t = {make_tape(700, 31).candles, make_tape(700, 32, 100.0, 0.6).candles,
                               make_tape(700, 33, 400.0, -0.4).candles, make_tape(700, 34).candles};
     Candles& odd = t.back();
     for (std::size_t i = 1; i < odd.size(); ++i) {
-      if (i % 5 == 0) odd[i].volume = 0.0;
-      if (i % 7 == 0 || (i > 300 && i < 320)) {
-        const double p = odd[i - 1].close;
-        odd[i] = Candle{odd[i].time, p, p, p, p, odd[i].volume};
-      }
+      const double p = odd[i - 1].close, v = i % 5 == 0 || (i > 300 && i < 320) ? 0.0 : std::sqrt(odd[i].volume);
+      odd[i] = i % 7 == 0 || (i > 300 && i < 320) ? Candle{odd[i].time, p, p, p, p, v} : odd[i];
+      odd[i].volume = v;
     }
     return t;
   }();
