@@ -422,6 +422,42 @@ def test_rules_read_named_outputs_of_a_candle_kind():
     assert got == a.document()
 
 
+def test_rules_read_pivot_levels_of_the_bar_before():
+    # Long when the close breaks above the previous bar's classic r1, out when
+    # it falls below the previous bar's s1; signals act at the next bar's open.
+    # Rules run from bar 1 (ClassicPivots' warm-up is 1).
+    rows = [[10, 11, 9, 10], [10, 12, 10, 11.5], [11.5, 13, 11, 12.5], [12.5, 12.8, 10, 10.5],
+            [10.5, 11, 9, 9.5], [9.5, 10, 9, 9.8], [9.8, 12, 9.7, 11.9], [11.9, 12, 11, 11.2],
+            [11.2, 11.5, 10, 10.1], [10.1, 10.2, 9, 9.1]]
+    levels = []
+    for o, h, lo, c in rows:
+        pp = (lo + h + c) / 3
+        levels.append((2 * pp - lo, 2 * pp - h))  # r1, s1
+    close = {"price": "close"}
+    got = blessed_expected(strategy({"gt": [close, {"prev": ["pv.r1", 1]}]}, {"lt": [close, {"prev": ["pv.s1", 1]}]},
+                                    qty(1), indicators={"pv": {"type": "ClassicPivots"}}), candles(rows))
+    a = Account(10000)
+    pending = None
+    for i, (o, h, lo, c) in enumerate(rows):
+        t = 1000 * (i + 1)
+        if pending == "enter":
+            a.enter(t, float(o), 1.0)
+        elif pending == "exit":
+            a.exit_market(t, float(o))
+        pending = None
+        a.mark(t, c)
+        if i >= 1:
+            r1, s1 = levels[i - 1]
+            if a.qty and c < s1:
+                pending = "exit"
+            elif not a.qty and c > r1:
+                pending = "enter"
+    if a.qty:
+        a.exit_at(1000 * len(rows), float(rows[-1][3]), "end")
+    assert len(a.trades) == 2
+    assert got == a.document()
+
+
 # ------------------------------------------------------- the rewritten test
 
 def test_bless_keeps_the_test_and_replaces_expected():
