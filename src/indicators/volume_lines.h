@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <optional>
 
-#include "indicators/cores/change_stream.h"
 #include "indicators/cores/sma.h"
 #include "indicators/indicator.h"
 
