@@ -49,9 +49,16 @@ bool PriceBins::lay_out(const Ring<Candle>& candles) {
   const double range = high - low;
   if (!(range > 0.0)) return false;
   width_ = range / static_cast<double>(bins_);
+  // With few bins for the candles every bin is a run of its own, which
+  // spares sorting the run starts.
+  const bool bin_runs = bins_ <= 2 * candles.size() + 1;
   covers_.clear();
   cuts_.clear();
-  cuts_.push_back(0);
+  if (bin_runs) {
+    for (std::uint64_t b = 0; b <= bins_; ++b) cuts_.push_back(b);
+  } else {
+    cuts_.push_back(0);
+  }
   for_each_candle(candles, [&](const Candle& c) {
     const std::uint64_t first = bin_of(c.low);
     const std::uint64_t last = std::max(first, bin_of(c.high));
@@ -59,41 +66,43 @@ bool PriceBins::lay_out(const Ring<Candle>& candles) {
     // -0.0) as it was: the same as skipping it.
     const double share = c.volume == 0.0 ? 0.0 : c.volume / static_cast<double>(last - first + 1);
     covers_.push_back(Cover{first, last, share});
-    cuts_.push_back(first);
-    cuts_.push_back(last + 1);
+    if (!bin_runs) {
+      cuts_.push_back(first);
+      cuts_.push_back(last + 1);
+    }
   });
-  std::sort(cuts_.begin(), cuts_.end());
-  cuts_.erase(std::unique(cuts_.begin(), cuts_.end()), cuts_.end());
-  if (cuts_.back() != bins_) cuts_.push_back(bins_);  // last + 1 never passes bins_
+  if (!bin_runs) {
+    std::sort(cuts_.begin(), cuts_.end());
+    cuts_.erase(std::unique(cuts_.begin(), cuts_.end()), cuts_.end());
+    if (cuts_.back() != bins_) cuts_.push_back(bins_);  // last + 1 never passes bins_
+  }
+  const std::size_t runs = cuts_.size() - 1;
+  totals_.assign(runs, 0.0);
+  counts_.assign(runs, 0);
+  for (const Cover& cover : covers_) {
+    auto k = bin_runs ? static_cast<std::size_t>(cover.first)
+                      : static_cast<std::size_t>(std::lower_bound(cuts_.begin(), cuts_.end(), cover.first) -
+                                                 cuts_.begin());
+    for (; cuts_[k] <= cover.last; ++k) {
+      totals_[k] = totals_[k] + cover.share;
+      ++counts_[k];
+    }
+  }
   return true;
 }
 
 std::uint64_t PriceBins::point_of_control() const {
-  std::uint64_t best_bin = 0;
-  double best = 0.0;
-  for (std::size_t k = 0; k + 1 < cuts_.size(); ++k) {
-    const std::uint64_t start = cuts_[k];
-    double total = 0.0;
-    for (const Cover& cover : covers_) {
-      if (cover.first <= start && start <= cover.last) total = total + cover.share;
-    }
-    if (k == 0 || total > best) {
-      best = total;
-      best_bin = start;
-    }
+  std::size_t best = 0;
+  for (std::size_t k = 1; k < totals_.size(); ++k) {
+    if (totals_[k] > totals_[best]) best = k;
   }
-  return best_bin;
+  return cuts_[best];
 }
 
 std::uint64_t PriceBins::single_prints() const {
   std::uint64_t singles = 0;
-  for (std::size_t k = 0; k + 1 < cuts_.size(); ++k) {
-    const std::uint64_t start = cuts_[k];
-    std::size_t covering = 0;
-    for (const Cover& cover : covers_) {
-      if (cover.first <= start && start <= cover.last) ++covering;
-    }
-    if (covering == 1) singles += cuts_[k + 1] - start;
+  for (std::size_t k = 0; k < counts_.size(); ++k) {
+    if (counts_[k] == 1) singles += cuts_[k + 1] - cuts_[k];
   }
   return singles;
 }

@@ -15,10 +15,10 @@
 namespace vsci {
 
 // The bins of a set of candles. Bins covered by the same candles hold the
-// same total, so the profile is worked out per run of such bins (at most
-// 2 per candle plus one) rather than per bin: its cost and storage follow
-// the candles held, not the bin count. Totals still add each candle's share
-// in candle order, as a bin-by-bin profile would.
+// same total, so the profile is kept per run of such bins (at most two per
+// candle, plus one) rather than per bin: its cost and storage follow the
+// candles held, not the bin count. Each run's total still adds the shares of
+// its candles in candle order, as a bin-by-bin profile would.
 class PriceBins {
  public:
   explicit PriceBins(std::uint64_t bins) : bins_(bins) {}
@@ -46,8 +46,10 @@ class PriceBins {
   std::uint64_t bins_;
   double low_ = 0.0;
   double width_ = 0.0;
-  std::vector<Cover> covers_;         // one per candle, oldest first
-  std::vector<std::uint64_t> cuts_;   // run starts, ascending, then bins_
+  std::vector<Cover> covers_;        // one per candle, oldest first
+  std::vector<std::uint64_t> cuts_;  // run starts, ascending, then bins_
+  std::vector<double> totals_;       // volume per bin of each run
+  std::vector<std::size_t> counts_;  // candles covering each run
 };
 
 // The untraded levels of NakedPoc, ordered by price on both sides of a gap
