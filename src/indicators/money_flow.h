@@ -1,7 +1,6 @@
 // Volume and money-flow kinds: candle kinds that weigh the bar's price move by
-// its volume (money-flow windows and oscillators, volume-signed sums,
-// volume-weighted prices, a volume classification). Fed only validated
-// candles (see KindIndicator); single-threaded use.
+// its volume, over windows, smoothers or whole sessions. Fed only validated
+// candles; single-threaded use.
 #pragma once
 
 #include <cstdint>

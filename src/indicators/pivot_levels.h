@@ -1,8 +1,6 @@
 // Pivot levels: parameterless candle kinds that turn the current bar alone
 // into support and resistance levels for the bars after it, published as
-// named outputs; the main value is the pivot (the projected high for
-// TdRangeProjection). Fed only validated candles (see KindIndicator);
-// single-threaded use.
+// named outputs. Fed only validated candles; single-threaded use.
 #pragma once
 
 #include <array>

@@ -1,9 +1,6 @@
 // Cumulative volume lines and volume-weighted prices: parameterless candle
-// kinds that run one line from the first valid bar to the end (on-balance
-// volume, the volume indexes, accumulation/distribution lines and their
-// oscillator, the volume-weighted average price, the volume-price trend) and
-// two per-bar ratios. Nothing resets by day. Fed only validated candles (see
-// KindIndicator); single-threaded use.
+// kinds that run one line from their first valid bar on, never reset, and two
+// per-bar ratios. Fed only validated candles; single-threaded use.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,6 @@
-// Volume-profile kinds: candle kinds that cut a window's (or a block's) price
-// range into equal bins and read the profile: where its point of control
-// lies, how many bins one candle alone visited, and the nearest earlier
-// point of control no bar has traded through since. Fed only validated
-// candles (see KindIndicator); single-threaded use.
+// Volume-profile kinds: candle kinds that cut the price range of a window (or
+// of a block) of candles into equal bins and read the profile. Fed only
+// validated candles; single-threaded use.
 #pragma once
 
 #include <cstdint>
