@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 
 #include "support/candle_series.h"
 #include "support/compare.h"
@@ -55,6 +56,27 @@ std::vector<double> params_of(const std::string& kind, std::size_t n) {
   return {x};
 }
 
+// The sums of the last n of xs[from..i] as a running window keeps them: the
+// oldest term subtracted before the newest is added, exactly +0.0 once the
+// subtracted term was the last non-zero one, and with `resum` recomputed from
+// -0.0 on every n-th push.
+std::vector<double> running(const std::vector<double>& xs, std::size_t from, std::size_t n, bool resum) {
+  std::vector<double> out(xs.size());
+  double s = 0.0;
+  for (std::size_t i = from; i < xs.size(); ++i) {
+    if (i >= from + n) {
+      const double old = xs[i - n];
+      s -= old;
+      if (old != 0.0 && std::all_of(xs.begin() + (i - n + 1), xs.begin() + i, [](double x) { return x == 0.0; }))
+        s = 0.0;
+    }
+    s = s + xs[i];
+    if (resum && (i + 1 - from) % n == 0) s = std::accumulate(xs.begin() + (i + 1 - n), xs.begin() + (i + 1), -0.0);
+    out[i] = s;
+  }
+  return out;
+}
+
 // Every kind over one tape, bar by bar, built with params_of(kind, n).
 std::map<std::string, Series> references(const Candles& cs, std::size_t n) {
   const std::size_t len = cs.size();
@@ -74,11 +96,6 @@ std::map<std::string, Series> references(const Candles& cs, std::size_t n) {
   };
   for (std::size_t i = 0; i < len; ++i) {
     const Candle& c = cs[i];
-    const auto sum = [&](const std::vector<double>& xs) {
-      double s = 0.0;
-      for (std::size_t j = i + 1 - n; j <= i; ++j) s += xs[j];
-      return s;
-    };
     const double r = c.high - c.low;
     mf[i] = r == 0.0 ? 0.0 : c.volume * (((c.close - c.low) - (c.high - c.close)) / r);
     vol[i] = c.volume;
@@ -106,10 +123,16 @@ std::map<std::string, Series> references(const Candles& cs, std::size_t n) {
       force[i] = sv[i] = c.volume * (c.close - p.close);
       range2[i] = std::max(c.high, p.high) - std::min(c.low, p.low);
     }
-    if (i + 1 < n) continue;
-    out["ChaikinMoneyFlow"][i] = sum(vol) == 0.0 ? 0.0 : sum(mf) / sum(vol);
-    if (sum(vol) != 0.0) out["RollingVwap"][i] = sum(pv) / sum(vol);
-    if (sum(vol) > 0.0) evwma = ((sum(vol) - c.volume) * evwma.value_or(c.close) + c.volume * c.close) / sum(vol);
+  }
+  const auto mfs = running(mf, 0, n, false), vols = running(vol, 0, n, false), pvs = running(pv, 0, n, true);
+  const auto vols_resummed = running(vol, 0, n, true), ups = running(up, 1, n, true), downs = running(down, 1, n, true);
+  const auto moves = running(move, 1, n, true), svs = running(sv, 1, n, false), ranges = running(range2, 1, n, false);
+  for (std::size_t i = n - 1; i < len; ++i) {
+    const Candle& c = cs[i];
+    const double r = c.high - c.low;
+    out["ChaikinMoneyFlow"][i] = vols[i] == 0.0 ? 0.0 : mfs[i] / vols[i];
+    if (vols_resummed[i] != 0.0) out["RollingVwap"][i] = pvs[i] / vols_resummed[i];
+    if (vols[i] > 0.0) evwma = ((vols[i] - c.volume) * evwma.value_or(c.close) + c.volume * c.close) / vols[i];
     out["Evwma"][i] = evwma = evwma.value_or(c.close);
     double least = kInf, most_rv = -kInf, most_vr = -kInf;
     for (std::size_t j = i + 1 - n; j < i; ++j) {
@@ -122,11 +145,11 @@ std::map<std::string, Series> references(const Candles& cs, std::size_t n) {
     out["BetterVolume"][i] = r * c.volume > most_rv ? (churn ? 4.0 : c.close < c.open ? -3.0 : 3.0)
                                                     : (churn ? 2.0 : c.volume < least ? 1.0 : 0.0);
     if (i < n) continue;
-    const double u = sum(up), d = sum(down);
+    const double u = ups[i], d = downs[i];
     out["Mfi"][i] = d == 0.0 ? (u == 0.0 ? 50.0 : 100.0) : 100.0 - 100.0 / (1.0 + u / d);
-    out["EaseOfMovement"][i] = sum(move) / nn;
-    out["Tsv"][i] = sum(sv);
-    const double av = sum(vol) / nn, ar = sum(range2) / nn, p1 = wp(c), p0 = wp(cs[i - 1]);
+    out["EaseOfMovement"][i] = moves[i] / nn;
+    out["Tsv"][i] = svs[i];
+    const double av = vols[i] / nn, ar = ranges[i] / nn, p1 = wp(c), p0 = wp(cs[i - 1]);
     if (av != 0.0 && p1 != 0.0 && p0 != 0.0 && ar != 0.0) {
       const double rel = (p1 - p0) / std::min(p1, p0), vr = c.volume / av;
       const double e = std::exp(std::min(std::fabs(rel) * 3.0 * p1 / ar, 88.0));
@@ -146,10 +169,7 @@ TEST(MoneyFlow, MatchTheirFormulas) {
     for (Candles cs : candle_tapes()) {
       cs[0].time = -1;  // the day before the epoch
       for (const auto& [kind, want] : references(cs, n)) {
-        // Window sums drift from sums taken afresh by a few ulps of their terms.
-        const double tol = std::string("ChaikinMoneyFlow Mfi EaseOfMovement Tsv RollingVwap Evwma DemandIndex")
-                                       .find(kind) != std::string::npos ? 1e-9 : 0.0;
-        expect_series(run_candles(kind, params_of(kind, n), cs).values, want, tol, kind + std::to_string(n));
+        expect_series(run_candles(kind, params_of(kind, n), cs).values, want, 0.0, kind + std::to_string(n));
       }
     }
   }
