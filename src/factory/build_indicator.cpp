@@ -36,6 +36,10 @@ std::vector<const KindEntry*> build_table() {
       momentum_oscillator_kinds,
       range_position_kinds,
       demark_count_kinds,
+      money_flow_kinds,
+      volume_profile_kinds,
+      pivot_level_kinds,
+      volume_line_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

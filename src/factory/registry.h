@@ -171,6 +171,10 @@ std::span<const KindEntry> volatility_stop_kinds();
 std::span<const KindEntry> momentum_oscillator_kinds();
 std::span<const KindEntry> range_position_kinds();
 std::span<const KindEntry> demark_count_kinds();
+std::span<const KindEntry> money_flow_kinds();
+std::span<const KindEntry> volume_profile_kinds();
+std::span<const KindEntry> pivot_level_kinds();
+std::span<const KindEntry> volume_line_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

@@ -52,17 +52,7 @@ Expected<VerticalHorizontalFilter, IndicatorError> VerticalHorizontalFilter::cre
 std::optional<double> VerticalHorizontalFilter::update_value(double x) {
   closes_.push(x);
   if (has_previous_) {
-    const double change = std::fabs(x - previous_);
-    if (changes_.full()) {
-      const double old = changes_.oldest();
-      sum_changes_ -= old;
-      // Once the window holds no move at all the sum is exactly zero, whatever
-      // residue the subtractions left.
-      if (old != 0.0 && --nonzero_changes_ == 0) sum_changes_ = 0.0;
-    }
-    changes_.push(change);
-    if (change != 0.0) ++nonzero_changes_;
-    sum_changes_ += change;
+    changes_.push(std::fabs(x - previous_));
   }
   previous_ = x;
   has_previous_ = true;
@@ -73,8 +63,8 @@ std::optional<double> VerticalHorizontalFilter::update_value(double x) {
     hi = std::fmax(hi, closes_[i]);
     lo = std::fmin(lo, closes_[i]);
   }
-  if (sum_changes_ == 0.0) return 0.0;
-  return (hi - lo) / sum_changes_;
+  if (changes_.sum() == 0.0) return 0.0;
+  return (hi - lo) / changes_.sum();
 }
 
 // --- PolarizedFractalEfficiency ---

@@ -11,6 +11,7 @@
 #include "indicators/cores/ring.h"
 #include "indicators/cores/shifted_sum_window.h"
 #include "indicators/cores/sorted_window.h"
+#include "indicators/cores/window_sum.h"
 #include "indicators/indicator_error.h"
 #include "util/expected.h"
 
@@ -24,14 +25,13 @@ class VerticalHorizontalFilter {
   std::uint64_t warmup() const { return n_ + 1; }
 
  private:
-  explicit VerticalHorizontalFilter(std::size_t n) : closes_(n), changes_(n), n_(n) {}
+  explicit VerticalHorizontalFilter(std::size_t n) : closes_(n), changes_(n, false), n_(n) {}
   Ring<double> closes_;
-  Ring<double> changes_;
+  // Once the window holds no move at all its sum is exactly zero.
+  WindowSum changes_;
   std::size_t n_;
   double previous_ = 0.0;
   bool has_previous_ = false;
-  double sum_changes_ = 0.0;
-  std::size_t nonzero_changes_ = 0;
 };
 
 // Straight-line distance over the path length travelled, signed, smoothed.

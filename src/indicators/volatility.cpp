@@ -196,7 +196,7 @@ Expected<UlcerIndex, IndicatorError> UlcerIndex::create(std::uint64_t n) {
   return UlcerIndex(static_cast<std::size_t>(n));
 }
 
-UlcerIndex::UlcerIndex(std::size_t n) : n_(n), peaks_(n + 1), drawdowns_(n) {}
+UlcerIndex::UlcerIndex(std::size_t n) : n_(n), peaks_(n + 1), drawdowns_(n, true) {}
 
 std::optional<double> UlcerIndex::update_value(double x) {
   ++t_;
@@ -211,24 +211,9 @@ std::optional<double> UlcerIndex::update_value(double x) {
     const double pct = (x - peak) * 100.0 / peak;
     d = pct * pct;
   }
-  if (drawdowns_.full()) {
-    const double old = drawdowns_.oldest();
-    sum_ = sum_ - old;
-    // The subtractions can leave a residue below 0 once the last drawdown has
-    // left; with none left the sum is exactly 0.
-    if (old != 0.0 && --nonzero_drawdowns_ == 0) sum_ = 0.0;
-  }
   drawdowns_.push(d);
-  sum_ = sum_ + d;
-  if (d != 0.0) ++nonzero_drawdowns_;
-  if (++pushes_ >= drawdowns_.capacity()) {
-    double s = -0.0;
-    for (std::size_t i = 0; i < drawdowns_.size(); ++i) s += drawdowns_[i];
-    sum_ = s;
-    pushes_ = 0;
-  }
   if (!drawdowns_.full()) return std::nullopt;
-  return std::sqrt(std::max(sum_, 0.0) / static_cast<double>(n_));
+  return std::sqrt(std::max(drawdowns_.sum(), 0.0) / static_cast<double>(n_));
 }
 
 }  // namespace vsci

@@ -11,6 +11,7 @@
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rvi_core.h"
 #include "indicators/cores/shifted_sum_window.h"
+#include "indicators/cores/window_sum.h"
 #include "indicators/indicator_error.h"
 #include "util/expected.h"
 
@@ -130,10 +131,8 @@ class UlcerIndex {
   std::uint64_t t_ = 0;
   // Monotone queue of candidate maxima (indices ascending, closes descending).
   BoundedDeque<Peak> peaks_;
-  Ring<double> drawdowns_;
-  double sum_ = 0.0;
-  std::size_t pushes_ = 0;
-  std::size_t nonzero_drawdowns_ = 0;  // in the ring
+  // Re-summed every n pushes; exactly 0 once no drawdown is left in it.
+  WindowSum drawdowns_;
 };
 
 }  // namespace vsci

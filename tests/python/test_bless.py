@@ -387,19 +387,15 @@ def test_warmup_from_the_indicators_against_an_explicit_warmup():
     assert blessed_expected(strategy(ALWAYS, NEVER, qty(1), indicators=sma3, warmup=5), flat(closes)) == expected(6)
 
 
-def test_rules_read_named_outputs_of_a_candle_kind():
-    # Long while the Heikin-Ashi candle is white (ha.close > ha.open), out when
-    # it turns black; signals act at the next bar's open. Rules run from bar 1
-    # (HeikinAshi's warm-up is 1).
-    rows = [[10, 11, 9, 10], [10, 12, 10, 11.5], [11.5, 13, 11, 12.5], [12.5, 12.8, 10, 10.5],
-            [10.5, 11, 9, 9.5], [9.5, 10, 9, 9.8], [9.8, 12, 9.7, 11.9], [11.9, 12, 11, 11.2],
-            [11.2, 11.5, 10, 10.1], [10.1, 10.2, 9, 9.1]]
-    ha = []
-    for i, (o, h, lo, c) in enumerate(rows):
-        ha_open = (o + c) * 0.5 if i == 0 else (ha[-1][0] + ha[-1][1]) * 0.5
-        ha.append((ha_open, (o + h + lo + c) * 0.25))
-    got = blessed_expected(strategy({"gt": ["ha.close", "ha.open"]}, {"lt": ["ha.close", "ha.open"]}, qty(1),
-                                    indicators={"ha": {"type": "HeikinAshi"}}), candles(rows))
+ROWS = [[10, 11, 9, 10], [10, 12, 10, 11.5], [11.5, 13, 11, 12.5], [12.5, 12.8, 10, 10.5],
+        [10.5, 11, 9, 9.5], [9.5, 10, 9, 9.8], [9.8, 12, 9.7, 11.9], [11.9, 12, 11, 11.2],
+        [11.2, 11.5, 10, 10.1], [10.1, 10.2, 9, 9.1]]
+
+
+def one_unit_account(rows, wants_exit, wants_entry):
+    """The document of a strategy trading one unit whose rules are checked
+    from bar 1 on (exit while long, entry while flat) and act at the next
+    bar's open; an open position closes at the end."""
     a = Account(10000)
     pending = None
     for i, (o, h, lo, c) in enumerate(rows):
@@ -411,15 +407,41 @@ def test_rules_read_named_outputs_of_a_candle_kind():
         pending = None
         a.mark(t, c)
         if i >= 1:
-            white, black = ha[i][1] > ha[i][0], ha[i][1] < ha[i][0]
-            if a.qty and black:
+            if a.qty and wants_exit(i):
                 pending = "exit"
-            elif not a.qty and white:
+            elif not a.qty and wants_entry(i):
                 pending = "enter"
     if a.qty:
         a.exit_at(1000 * len(rows), float(rows[-1][3]), "end")
     assert len(a.trades) == 2
-    assert got == a.document()
+    return a.document()
+
+
+def test_rules_read_named_outputs_of_a_candle_kind():
+    # Long while the Heikin-Ashi candle is white (ha.close > ha.open), out when
+    # it turns black. Rules run from bar 1 (HeikinAshi's warm-up is 1).
+    ha = []
+    for i, (o, h, lo, c) in enumerate(ROWS):
+        ha_open = (o + c) * 0.5 if i == 0 else (ha[-1][0] + ha[-1][1]) * 0.5
+        ha.append((ha_open, (o + h + lo + c) * 0.25))
+    got = blessed_expected(strategy({"gt": ["ha.close", "ha.open"]}, {"lt": ["ha.close", "ha.open"]}, qty(1),
+                                    indicators={"ha": {"type": "HeikinAshi"}}), candles(ROWS))
+    assert got == one_unit_account(ROWS, lambda i: ha[i][1] < ha[i][0], lambda i: ha[i][1] > ha[i][0])
+
+
+def test_rules_read_pivot_levels_of_the_bar_before():
+    # Long when the close breaks above the previous bar's classic r1, out when
+    # it falls below the previous bar's s1. Rules run from bar 1 (ClassicPivots'
+    # warm-up is 1), where the previous bar's levels exist.
+    r1, s1 = [], []
+    for o, h, lo, c in ROWS:
+        pp = (lo + h + c) / 3
+        r1.append(2 * pp - lo)
+        s1.append(2 * pp - h)
+    close = {"price": "close"}
+    got = blessed_expected(strategy({"gt": [close, {"prev": ["pv.r1", 1]}]}, {"lt": [close, {"prev": ["pv.s1", 1]}]},
+                                    qty(1), indicators={"pv": {"type": "ClassicPivots"}}), candles(ROWS))
+    assert got == one_unit_account(ROWS, lambda i: ROWS[i][3] < s1[i - 1], lambda i: ROWS[i][3] > r1[i - 1])
 
 
 # ------------------------------------------------------- the rewritten test

@@ -1,0 +1,54 @@
+// WindowSum: a ring of the last n values and their running sum, the oldest
+// value subtracted before the newest is added. A sum whose window holds no
+// non-zero value is exactly +0.0, so a window that turns all-zero gives the
+// result its kind promises for it rather than rounding residue; a re-summed
+// window also recomputes its sum exactly (oldest first, from -0.0) every n
+// pushes. Embedded by the volume-weighted window kinds; single-threaded use.
+#pragma once
+
+#include <cstddef>
+
+#include "indicators/cores/ring.h"
+
+namespace vsci {
+
+class WindowSum {
+ public:
+  WindowSum() = default;
+  WindowSum(std::size_t n, bool resummed) : ring_(n), resum_every_(resummed ? n : 0) {}
+
+  // Appends x, dropping the oldest value first when the window is full.
+  void push(double x) {
+    if (ring_.full()) {
+      const double old = ring_.oldest();
+      sum_ -= old;
+      if (old != 0.0 && --nonzero_ == 0) sum_ = 0.0;
+    }
+    ring_.push(x);
+    if (x != 0.0) ++nonzero_;
+    sum_ = sum_ + x;
+    if (resum_every_ != 0 && ++pushes_ == resum_every_) resum();
+  }
+
+  double sum() const { return sum_; }
+  bool full() const { return ring_.full(); }
+  std::size_t capacity() const { return ring_.capacity(); }
+
+ private:
+  [[gnu::noinline]] void resum() {
+    double s = -0.0;
+    const auto [first, second] = ring_.runs();
+    for (double v : first) s = s + v;
+    for (double v : second) s = s + v;
+    sum_ = s;
+    pushes_ = 0;
+  }
+
+  Ring<double> ring_;
+  double sum_ = 0.0;
+  std::size_t nonzero_ = 0;  // non-zero values held
+  std::size_t resum_every_ = 0;  // 0: never
+  std::size_t pushes_ = 0;
+};
+
+}  // namespace vsci
