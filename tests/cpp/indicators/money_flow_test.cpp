@@ -166,7 +166,7 @@ std::map<std::string, Series> references(const Candles& cs, std::size_t n) {
 
 TEST(MoneyFlow, MatchTheirFormulas) {
   for (std::size_t n : {1, 2, 5, 14}) {
-    for (Candles cs : candle_tapes()) {
+    for (Candles cs : candle_run_tapes()) {
       cs[0].time = -1;  // the day before the epoch
       for (const auto& [kind, want] : references(cs, n)) {
         expect_series(run_candle_kind(kind, params_of(kind, n), cs).values, want, 0.0, kind + std::to_string(n));

@@ -63,7 +63,7 @@ void expect_levels(const Pivot& p, const std::vector<NamedOutput>& got, const st
 }
 
 TEST(PivotLevels, EveryLevelMatchesItsFormula) {
-  Candles cs = candle_tapes()[0];
+  Candles cs = candle_run_tapes()[0];
   cs.push_back({0, 9, 10, 8, 9, 1});  // closes where it opened
   for (const Pivot& p : kPivots) {
     const CandleRun run = run_candle_kind(p.kind, {}, cs);

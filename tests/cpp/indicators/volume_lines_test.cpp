@@ -58,7 +58,7 @@ std::map<std::string, Series> references(const Candles& cs) {
 }
 
 TEST(VolumeLines, MatchTheirFormulas) {
-  for (const Candles& cs : candle_tapes()) {
+  for (const Candles& cs : candle_run_tapes()) {
     for (const auto& [kind, want] : references(cs)) {
       EXPECT_TRUE(same_series(run_candle_kind(kind, {}, cs).values, want)) << kind;
     }

@@ -34,7 +34,7 @@ inline CandleRun run_candle_kind(const std::string& kind, std::vector<double> pa
 // (which leave residue in running sums), no volume on one bar in five, flat
 // bars at the previous close on one in seven, and a flat stretch without
 // volume.
-inline const std::vector<Candles>& candle_tapes() {
+inline const std::vector<Candles>& candle_run_tapes() {
   static const std::vector<Candles> tapes = [] {
     std::vector<Candles> t = {make_tape(700, 31).candles, make_tape(700, 32, 100.0, 0.6).candles,
                               make_tape(700, 33, 400.0, -0.4).candles, make_tape(700, 34).candles};
