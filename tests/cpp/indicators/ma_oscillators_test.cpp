@@ -235,15 +235,6 @@ TEST(MaOscillators, WarmupIsTheFirstValue) {
   expect_warmup("UniversalOscillator", {20}, 3);
 }
 
-TEST(MaOscillators, NonFiniteClosesAreSkipped) {
-  const std::pair<std::string, std::vector<double>> kinds[] = {
-      {"Apo", {3, 7}},          {"Ppo", {3, 7}},          {"PpoHistogram", {3, 7, 4}}, {"MacdHistogram", {3, 7, 4}},
-      {"Trix", {3}},            {"Tsi", {5, 3}},          {"Pmo", {5, 3}},             {"Stc", {3, 7, 5, 0.5}},
-      {"Tii", {4, 6}},          {"ElderImpulse", {5, 3, 7, 4}}, {"UniversalOscillator", {8}},
-  };
-  for (const auto& [kind, params] : kinds) expect_skips_non_finite(kind, params);
-}
-
 TEST(MaOscillators, MatchBatchReferences) {
   for (const auto& xs : reference_walks()) {
     expect_series(run_kind("Apo", {5, 17}, xs), ref_macd_line(xs, 5, 17), 0.0, "Apo");

@@ -326,15 +326,6 @@ TEST(RsiFamily, WarmupIsTheFirstValue) {
   expect_warmup("SmoothedRsiHistogram", {1, 1, 1, 1}, 2);
 }
 
-TEST(RsiFamily, NonFiniteClosesAreSkipped) {
-  const std::pair<std::string, std::vector<double>> kinds[] = {
-      {"Rsi", {5}},          {"Rsx", {5}},        {"Rmi", {5, 3}},         {"Cmo", {5}},
-      {"StochRsi", {5, 4}},  {"ConnorsRsi", {3, 2, 20}}, {"LaguerreRsi", {0.6}}, {"AdaptiveRsi", {6}},
-      {"AnchoredRsi", {}},   {"FisherRsi", {5}},  {"DynamicLengthRsi", {12}}, {"SmoothedRsiHistogram", {5, 3, 4, 3}},
-  };
-  for (const auto& [kind, params] : kinds) expect_skips_non_finite(kind, params);
-}
-
 TEST(RsiFamily, MatchBatchReferences) {
   auto data = reference_walks();
   data.push_back(choppy_integers());
