@@ -231,18 +231,6 @@ TEST(AdaptiveAverages, ConstructionChecksInOrder) {
   EXPECT_EQ(Jma::create(7, kNaN, 2).error().to_string(), "invalid period: JMA phase must be a finite value");
 }
 
-TEST(AdaptiveAverages, WarmupIsTheFirstValue) {
-  const std::vector<double> closes = geometric_walk(400, 3);
-  const std::tuple<std::string, std::vector<double>, std::uint64_t> cases[] = {
-      {"Kama", {10, 2, 30}, 11},           {"Vidya", {9, 12}, 13},
-      {"Jma", {7, 50, 2}, 1},              {"McGinleyDynamic", {10}, 10},
-      {"Frama", {16}, 16},                 {"HoltWinters", {0.3, 0.1}, 2},
-      {"AdaptiveLaguerreFilter", {13}, 13}, {"InstantaneousTrendline", {20}, 1},
-      {"Frama", {2}, 2},                   {"AdaptiveLaguerreFilter", {1}, 1},
-  };
-  for (const auto& [kind, params, warmup] : cases) expect_warmup(kind, params, warmup, closes);
-}
-
 TEST(AdaptiveAverages, MatchReferencesOnLongSeries) {
   for (const auto& xs : test_series()) {
     for (std::size_t n : {1u, 2u, 10u, 37u}) {

@@ -167,17 +167,6 @@ TEST(HilbertKinds, AdaptiveAverageCoreGivesBothLines) {
   }
 }
 
-TEST(HilbertKinds, Warmup) {
-  for (const auto& [kind, params, warmup] : std::vector<std::tuple<std::string, std::vector<double>, std::uint64_t>>{
-           {"HilbertCyclePeriod", {}, 50},
-           {"AdaptiveCycle", {}, 50},
-           {"HtDcPhase", {}, 50},
-           {"SineWave", {}, 50},
-           {"HtTrendMode", {}, 50},
-           {"Fama", {0.5, 0.05}, 33}})
-    testing::expect_warmup(kind, params, warmup);
-}
-
 TEST(HilbertKinds, ValuesStayInTheirRanges) {
   Series x = testing::random_walk(3000, 31, 200.0);
   const Series wave = sine_series(3000, 28.0, 0.0, 1);

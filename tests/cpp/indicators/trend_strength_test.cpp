@@ -37,16 +37,6 @@ TEST(TrendStrength, ConstructionChecksInOrder) {
   expect_build_outcomes(cases);
 }
 
-TEST(TrendStrength, WarmupsMatchFirstValueBar) {
-  const auto closes = random_walk(400, 7);
-  const std::tuple<std::string, std::vector<double>, std::uint64_t> cases[] = {
-      {"VerticalHorizontalFilter", {5}, 6}, {"PolarizedFractalEfficiency", {6, 3}, 9},
-      {"TrendStrengthIndex", {5}, 5},       {"WavePm", {4, 3}, 10},
-      {"TrendLabel", {4}, 4},               {"PercentageTrailingStop", {5}, 1},
-      {"RenkoTrailingStop", {1}, 1},        {"StepTrailingStop", {1}, 1}};
-  for (const auto& [kind, params, warmup] : cases) expect_warmup(kind, params, warmup, closes);
-}
-
 TEST(TrendStrength, VerticalHorizontalFilterMatchesReference) {
   EXPECT_EQ(*run_kind("VerticalHorizontalFilter", {3}, {1, 2, 3, 4})[3], (4.0 - 2.0) / 3.0);
   const auto flat = run_kind("VerticalHorizontalFilter", {3}, std::vector<double>(20, 5.0));

@@ -85,16 +85,6 @@ TEST(Volatility, ConstructionChecksInOrder) {
   expect_build_outcomes(cases);
 }
 
-TEST(Volatility, WarmupsMatchFirstValueBar) {
-  const auto closes = random_walk(400, 8, 500.0);
-  const std::tuple<std::string, std::vector<double>, std::uint64_t> cases[] = {
-      {"HistoricalVolatility", {5, 252}, 6}, {"RealizedVolatility", {4}, 5}, {"BipowerVariation", {4}, 5},
-      {"EwmaVolatility", {0.94}, 2},         {"Garch11", {1e-6, 0.1, 0.8}, 2},
-      {"JumpIndicator", {5, 2}, 7},          {"VolatilityOfVolatility", {4, 3}, 7},
-      {"UlcerIndex", {5}, 9},                {"RviVolatility", {5}, 9}};
-  for (const auto& [kind, params, warmup] : cases) expect_warmup(kind, params, warmup, closes);
-}
-
 TEST(Volatility, LogReturnEstimatorsMatchReferences) {
   const auto closes = random_walk(3000, 12, 1000.0, 0.02);
   const auto r = log_returns(closes);
