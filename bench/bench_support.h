@@ -1,134 +1,122 @@
-// Shared by the indicator-family benchmarks: the seeded candle series they
-// feed, the per-kind run that builds a kind by name and feeds it every candle
-// through Indicator::update as the engine does, and the plain loop over the
-// same candles that each family prints beside its kinds as the floor.
-// Every run reports the counter ns_per_update (time per candle).
+// The tape the all-kinds bench feeds every kind: a seeded candle walk with every
+// side feed a kind can read (reference close, trade prints, order book,
+// derivatives tick, cross-section), made one block of bars at a time into
+// storage sized once, so making a bar allocates nothing and the clock can stay
+// off while the next block is made. One thread at a time.
 #pragma once
 
-#include <benchmark/benchmark.h>
-
+#include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <limits>
 #include <random>
-#include <string>
+#include <span>
 #include <vector>
 
-#include "factory/build_indicator.h"
 #include "market/bar_context.h"
 
 namespace vsci::bench {
 
-inline constexpr std::size_t kBars = 1'000'000;
+class BenchTape {
+ public:
+  static constexpr std::size_t kBlock = 4096;
 
-// kBars closes of a seeded random walk from 1000 with normal steps, held at
-// or above `floor`.
-inline std::vector<double> walk_closes(unsigned seed, double step_sd,
-                                       double floor = -std::numeric_limits<double>::infinity()) {
-  std::mt19937_64 rng(seed);
-  std::normal_distribution<double> step(0.0, step_sd);
-  std::vector<double> out(kBars);
-  double x = 1000.0;
-  for (double& c : out) c = x = std::fmax(floor, x + step(rng));
-  return out;
-}
-
-// kBars independent per-period returns.
-inline std::vector<double> return_closes(unsigned seed, double mean, double sd) {
-  std::mt19937_64 rng(seed);
-  std::normal_distribution<double> draw(mean, sd);
-  std::vector<double> out(kBars);
-  for (double& c : out) c = draw(rng);
-  return out;
-}
-
-// One candle a minute, every price at the close.
-inline std::vector<Candle> candles_of(const std::vector<double>& closes) {
-  std::vector<Candle> out(closes.size());
-  for (std::size_t i = 0; i < closes.size(); ++i) {
-    out[i].time = static_cast<std::int64_t>(i) * 60000;
-    out[i].open = out[i].high = out[i].low = out[i].close = closes[i];
-  }
-  return out;
-}
-
-// ns per element of what one iteration went through.
-inline void report_ns_per_update(benchmark::State& state, std::size_t per_iteration) {
-  state.counters["ns_per_update"] = benchmark::Counter(
-      static_cast<double>(per_iteration), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-
-// Builds the kind (outside the timing) and feeds it every candle.
-inline void update_through_indicator(benchmark::State& state, const std::vector<Candle>& bars,
-                                     const std::string& kind, const std::vector<double>& params) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto built = build_indicator(kind, params);
-    if (!built.ok()) {
-      state.SkipWithError(built.error().to_string().c_str());
-      return;
+  explicit BenchTape(unsigned seed)
+      : rng_(seed), candles_(kBlock), reference_(kBlock), prints_(kBlock), print_count_(kBlock), books_(kBlock),
+        ticks_(kBlock), sections_(kBlock) {
+    for (OrderBook& b : books_) {
+      b.bids.resize(kLevels);
+      b.asks.resize(kLevels);
     }
-    IndicatorPtr ind = std::move(built).value();
-    state.ResumeTiming();
-    double acc = 0.0;
-    for (const Candle& c : bars) {
-      if (const auto v = ind->update(BarContext(c))) acc += *v;
+    for (CrossSection& s : sections_) s.members.resize(kMembers);
+  }
+
+  // Overwrites the block with the next `n` (at most kBlock) bars of the walk.
+  void next_block(std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) make_bar(i);
+  }
+
+  const Candle& candle(std::size_t i) const { return candles_[i]; }
+
+  // Bar i of the block as the engine lends it to an update.
+  BarContext context(std::size_t i) const {
+    BarContext ctx(candles_[i]);
+    ctx.reference = reference_[i];
+    ctx.trades = std::span<const TradePrint>(prints_[i].data(), print_count_[i]);
+    ctx.book = &books_[i];
+    ctx.derivatives = &ticks_[i];
+    ctx.cross_section = &sections_[i];
+    return ctx;
+  }
+
+ private:
+  static constexpr std::size_t kPrints = 4;
+  static constexpr std::size_t kLevels = 3;
+  static constexpr std::size_t kMembers = 8;
+
+  double unit() { return unit_(rng_); }
+
+  void make_bar(std::size_t i) {
+    Candle& c = candles_[i];
+    c.time = time_;
+    time_ += 60'000;
+    c.open = close_;
+    close_ = std::fmax(1.0, close_ + step_(rng_));
+    c.close = close_;
+    c.high = std::fmax(c.open, c.close) + unit();
+    c.low = std::fmax(0.5, std::fmin(c.open, c.close) - unit());
+    c.volume = std::floor(1000.0 + 9000.0 * unit());
+
+    reference_[i] = ref_ = std::fmax(1.0, ref_ + 0.5 * step_(rng_));
+
+    print_count_[i] = 1 + static_cast<std::size_t>(unit() * kPrints);
+    for (std::size_t k = 0; k < print_count_[i]; ++k) {
+      TradePrint& p = prints_[i][k];
+      p.price = c.low + (c.high - c.low) * unit();
+      p.size = 1.0 + std::floor(unit() * 50.0);
+      p.side = unit() < 0.5 ? TradeSide::Buy : TradeSide::Sell;
+      p.timestamp = c.time + static_cast<std::int64_t>(k);
     }
-    benchmark::DoNotOptimize(acc);
-  }
-  report_ns_per_update(state, bars.size());
-}
 
-// The floor under every kind: a plain loop that only reads each close.
-inline void plain_loop(benchmark::State& state, const std::vector<Candle>& bars) {
-  for (auto _ : state) {
-    double acc = 0.0;
-    for (const Candle& c : bars) acc += c.close;
-    benchmark::DoNotOptimize(acc);
-  }
-  report_ns_per_update(state, bars.size());
-}
+    const double spread = 0.01 + 0.05 * unit();
+    for (std::size_t k = 0; k < kLevels; ++k) {
+      books_[i].bids[k] = {close_ - spread - 0.1 * static_cast<double>(k), 1.0 + std::floor(unit() * 20.0)};
+      books_[i].asks[k] = {close_ + spread + 0.1 * static_cast<double>(k), 1.0 + std::floor(unit() * 20.0)};
+    }
 
-// A kind and its parameters; the run is named after both ("Kama/10/2/30").
-struct KindRun {
-  std::string kind;
-  std::vector<double> params;
+    DerivativesTick& d = ticks_[i];
+    d.funding_rate = 0.0001 * (unit() - 0.4);
+    d.mark_price = close_ * (1.0 + 0.001 * (unit() - 0.5));
+    d.index_price = close_;
+    d.futures_price = close_ * (1.0 + 0.002 * unit());
+    d.open_interest = 1e6 + 1e5 * unit();
+    d.long_size = 500.0 + 100.0 * unit();
+    d.short_size = 500.0 + 100.0 * unit();
+    d.taker_buy_volume = 1000.0 * unit();
+    d.taker_sell_volume = 1000.0 * unit();
+    d.long_liquidation = unit() < 0.2 ? 10.0 * unit() : 0.0;
+    d.short_liquidation = unit() < 0.2 ? 10.0 * unit() : 0.0;
+    d.timestamp = c.time;
+
+    sections_[i].timestamp = c.time;
+    for (CrossSectionMember& m : sections_[i].members) {
+      m = {0.02 * (unit() - 0.5), 1000.0 * unit(), unit() < 0.1, unit() < 0.1};
+    }
+  }
+
+  std::mt19937_64 rng_;
+  std::normal_distribution<double> step_{0.0, 1.0};
+  std::uniform_real_distribution<double> unit_{0.0, 1.0};
+  std::int64_t time_ = 1'700'000'000'000LL;
+  double close_ = 1000.0;
+  double ref_ = 500.0;
+
+  std::vector<Candle> candles_;
+  std::vector<double> reference_;
+  std::vector<std::array<TradePrint, kPrints>> prints_;
+  std::vector<std::size_t> print_count_;
+  std::vector<OrderBook> books_;
+  std::vector<DerivativesTick> ticks_;
+  std::vector<CrossSection> sections_;
 };
-
-inline std::string run_name(const KindRun& run) {
-  std::string name = run.kind;
-  for (double p : run.params) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "/%g", p);
-    name += buf;
-  }
-  return name;
-}
-
-// Registers the plain loop over `bars` ("plain_loop/<data>") and one run per
-// kind over the same candles. `bars` must outlive the benchmark runs.
-inline void register_family(const std::string& data, const std::vector<Candle>& bars,
-                            const std::vector<KindRun>& runs) {
-  benchmark::RegisterBenchmark(("plain_loop/" + data).c_str(),
-                               [&bars](benchmark::State& state) { plain_loop(state, bars); })
-      ->Unit(benchmark::kMillisecond);
-  for (const KindRun& run : runs) {
-    benchmark::RegisterBenchmark(run_name(run).c_str(),
-                                 [&bars, run](benchmark::State& state) {
-                                   update_through_indicator(state, bars, run.kind, run.params);
-                                 })
-        ->Unit(benchmark::kMillisecond);
-  }
-}
-
-// The usual benchmark main, after the families have registered their runs.
-inline int run_registered(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
 
 }  // namespace vsci::bench

@@ -1,3 +1,5 @@
+// Rule references become positions once, so a bar's values are read by index;
+// the history window makes records only as bars arrive.
 #include "engine/bar_record.h"
 
 #include <algorithm>

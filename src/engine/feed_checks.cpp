@@ -1,3 +1,5 @@
+// A side record that fails its check is left out of its bar rather than failing
+// the run: one bad print or book must not end a backtest over good candles.
 #include "engine/feed_checks.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The metrics are computed once, after the last bar, from the equity curve and
+// the trade list; per-bar returns are walked twice rather than stored.
 #include "engine/metrics.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// A run never starts on a spec that contradicts its feeds, or on side feeds
+// that do not line up with the candles.
 #include "engine/request.h"
 
 #include <string>

@@ -1,3 +1,5 @@
+// The request is read straight from the text into typed records, with no
+// document tree between, so a long candle list costs one pass.
 #include <string>
 
 #include "engine/readers.h"

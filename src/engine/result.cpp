@@ -1,3 +1,5 @@
+// The result document is written in one pass into one reservation, because the
+// equity curve of a long run is most of the bytes the caller receives.
 #include "engine/result.h"
 
 #include "json/writer.h"

@@ -1,3 +1,5 @@
+// Rules are evaluated on every bar: const, allocation-free, and a missing or
+// NaN value makes a comparison false instead of failing the run.
 #include "engine/rules.h"
 
 #include <algorithm>

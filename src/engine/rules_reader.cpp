@@ -1,3 +1,5 @@
+// An operand carries no tag, so each form is tried against the whole value and
+// a mismatch is reported only when no form fits.
 #include <limits>
 
 #include "engine/readers.h"

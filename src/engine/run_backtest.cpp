@@ -1,3 +1,5 @@
+// The engine's one entry: read and check the request, step every candle with
+// its bar's side records, write the result; the first error ends the run.
 #include "engine/run_backtest.h"
 
 #include "engine/engine.h"

@@ -1,3 +1,5 @@
+// A tagged setting may name its tag after its members, so the strategy reader
+// keeps those members until the tag is known.
 #include <string>
 #include <utility>
 #include <vector>

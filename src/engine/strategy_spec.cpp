@@ -1,3 +1,5 @@
+// The rules' look-back fixes how much history a run keeps; binding turns each
+// reference into a slot once, so no name is looked up per bar.
 #include "engine/strategy_spec.h"
 
 #include <algorithm>

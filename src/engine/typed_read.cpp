@@ -1,3 +1,5 @@
+// An enum comes as a bare name or a one-member object; reading both forms in
+// one place gives every reader the same texts and positions.
 #include "engine/typed_read.h"
 
 namespace vsci::typed {

@@ -1,3 +1,5 @@
+// Kept apart from the registry, so a spec's declared feeds are checked even for
+// kinds this build does not construct yet.
 #include "factory/catalogue.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Registry rows of the cycle filters; kinds that share one type with a fixed
+// argument get a small create of their own here.
 #include "factory/registry.h"
 #include "indicators/cycle_filters.h"
 

@@ -1,3 +1,5 @@
+// Registry rows of the candle transforms: none takes a parameter or checks
+// anything, so each row is its kind's plain create.
 #include "factory/registry.h"
 #include "indicators/price_transforms.h"
 

@@ -1,3 +1,5 @@
+// Registry rows of the regression kinds: a row follows from its kind's create
+// and names an example only where the default would not serve.
 #include "factory/registry.h"
 #include "indicators/regression.h"
 

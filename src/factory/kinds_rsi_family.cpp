@@ -1,3 +1,5 @@
+// Registry rows of the RSI family: a row follows from its kind's create and
+// names an example only where the default would not serve.
 #include "factory/registry.h"
 #include "indicators/cores/cmo_core.h"
 #include "indicators/cores/rsi_core.h"

@@ -1,3 +1,5 @@
+// Parameters arrive as JSON doubles; what counts as an integer, a count or a
+// finite value is decided here once, for every kind.
 #include "factory/params.h"
 
 #include <charconv>

@@ -1,3 +1,5 @@
+// The harness talks to the engine through the same request text a user sends,
+// so a test exercises the exact path of a real backtest.
 #include "harness/backtest_call.h"
 
 #include "engine/run_backtest.h"

@@ -1,3 +1,5 @@
+// Blessing records what the strategy does today as what it must keep doing;
+// nothing is checked, so a failing property cannot block it.
 #include "harness/bless.h"
 
 #include "harness/backtest_call.h"

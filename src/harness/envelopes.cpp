@@ -1,3 +1,5 @@
+// Every command that carries tests carries its datasets beside them; one reader
+// for both keeps the failure texts of all commands alike.
 #include "harness/envelopes.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Fuzzing perturbs the candles with a generator fully fixed by the test's seed,
+// so a failing fuzz run is reproduced exactly on any machine.
 #include "harness/fuzz.h"
 
 #include <bit>

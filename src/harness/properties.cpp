@@ -1,3 +1,5 @@
+// A property that cannot find what it checks fails with a detail text, not the
+// command, so one bad property never hides the others.
 #include "harness/properties.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// A test passes only when the output matches its expected document within
+// tolerance, every property holds and no fuzz run fails.
 #include "harness/run_test.h"
 
 #include <algorithm>

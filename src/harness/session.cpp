@@ -1,3 +1,5 @@
+// Every command answers with text and never fails: a bad command becomes an
+// error answer, so the caller needs one parsing path whatever happened.
 #include "harness/session.h"
 
 #include "harness/bless.h"

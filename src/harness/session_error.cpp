@@ -1,3 +1,5 @@
+// The one place the harness's error turns into the text the user reads, so
+// every command words its failures with the same prefixes.
 #include "harness/session_error.h"
 
 #include "json/value.h"

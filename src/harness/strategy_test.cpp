@@ -1,3 +1,5 @@
+// Test files are written by hand and blessed by the harness; both go through
+// these readers and writers, so what bless writes reads back as the same test.
 #include "harness/strategy_test.h"
 
 #include <algorithm>

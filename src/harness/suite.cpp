@@ -1,3 +1,5 @@
+// Tests of a suite run in parallel but answer in id order, and an exception in
+// one test becomes that test's error instead of ending the suite.
 #include "harness/suite.h"
 
 #include <tbb/blocked_range.h>

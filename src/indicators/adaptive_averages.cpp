@@ -1,3 +1,5 @@
+// Each adaptive average turns its reading of the recent closes into the
+// smoothing factor of one recursion, recomputed every bar.
 #include "indicators/adaptive_averages.h"
 
 #include <algorithm>

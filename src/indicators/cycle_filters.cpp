@@ -1,3 +1,5 @@
+// The recursive filters fix their coefficients at construction and step with a
+// few multiplications a bar; the family's oscillators sit on them.
 #include "indicators/cycle_filters.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The Hilbert kinds only read the shared cores' state and turn it into their
+// value, so a kind never re-runs the transform another kind already has.
 #include "indicators/hilbert.h"
 
 #include <algorithm>

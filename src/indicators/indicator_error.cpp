@@ -1,3 +1,5 @@
+// The text of an indicator error is formed only when someone asks for it, so a
+// refused input on the hot path costs no string work.
 #include "indicators/indicator_error.h"
 
 namespace vsci {

@@ -1,3 +1,5 @@
+// Built on the shared Ema and Sma cores wherever they smooth alike, so their
+// averages equal the average kinds to the bit.
 #include "indicators/ma_oscillators.h"
 
 #include <algorithm>

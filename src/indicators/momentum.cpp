@@ -1,3 +1,5 @@
+// The lag kinds share one ring of past closes and differ only in how they
+// compare the close with the lagged one.
 #include "indicators/momentum.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The composite averages are built from the Sma, Ema and Wma cores stage by
+// stage, so a stage equals the plain kind of the same length to the bit.
 #include "indicators/moving_averages.h"
 
 #include <cmath>

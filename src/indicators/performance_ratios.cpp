@@ -1,3 +1,5 @@
+// The ratios read per-period returns of the window; each refuses a non-finite
+// input itself, since kinds here are embedded without the adapter.
 #include "indicators/performance_ratios.h"
 
 #include <algorithm>

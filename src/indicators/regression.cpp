@@ -1,3 +1,5 @@
+// Every regression kind reads the same least-squares window core and differs
+// only in which reading of the fitted line it reports.
 #include "indicators/regression.h"
 
 #include <cmath>

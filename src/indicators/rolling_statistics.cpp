@@ -1,3 +1,5 @@
+// Running moments about a shifted origin keep a window far from zero precise; a
+// flat window's rounding residue counts as no spread.
 #include "indicators/rolling_statistics.h"
 
 #include <algorithm>

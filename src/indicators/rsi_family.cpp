@@ -1,3 +1,5 @@
+// Each change splits into a gain and a loss; kinds on the shared Rsi core match
+// the Rsi kind to the bit, the others smooth their own way.
 #include "indicators/rsi_family.h"
 
 #include <algorithm>

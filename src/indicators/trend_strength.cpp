@@ -1,3 +1,5 @@
+// Trend judgements are state machines stepped once per close; the trailing
+// stops share one rule so they tighten and flip alike.
 #include "indicators/trend_strength.h"
 
 #include <cmath>

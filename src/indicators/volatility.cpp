@@ -1,3 +1,5 @@
+// Volatility from log returns refuses a close that is not finite and positive
+// like a NaN, so a bad print never turns into an infinite return.
 #include "indicators/volatility.h"
 
 #include <algorithm>

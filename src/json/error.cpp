@@ -1,3 +1,5 @@
+// Every typed-reading failure is worded here, so the texts the user reads are
+// the same whichever reader met the failure.
 #include "json/error.h"
 
 #include <charconv>

@@ -1,3 +1,5 @@
+// Floats are written as the shortest digits that read back to the same double,
+// so a number survives a round trip through any document of the system.
 #include "json/number_format.h"
 
 #include <bit>

@@ -1,3 +1,5 @@
+// One tokenizer serves both the streaming reads of large requests and the
+// document tree, so both report the same failure at the same position.
 #include "json/reader.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// A record reads the same from text and from a tree, with one set of messages,
+// so a spec fails identically whichever way it arrived.
 #include "json/typed.h"
 
 #include <limits>

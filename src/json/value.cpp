@@ -1,3 +1,5 @@
+// Objects keep their members sorted by key bytes, so a tree is written in one
+// canonical order and a lookup is a binary search.
 #include "json/value.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Typed records are written without a tree and writing never fails; the buffer
+// grows in large steps, since results run to many megabytes.
 #include "json/writer.h"
 
 #include <algorithm>

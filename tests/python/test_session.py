@@ -126,14 +126,10 @@ class TestCommandArguments:
 
 class TestCommands:
     def test_answers(self):
+        # The answers' texts are the C++ session tests'; here they cross the binding.
         s = Session()
         assert s.command(cmd_json='{"cmd":"version"}') == '{"version":"0.2.0"}'
         assert s.command("") == '{"error":"json error: EOF while parsing a value at line 1 column 0","ok":false}'
-        assert s.command('{"cmd":"version"} x') == (
-            '{"error":"json error: trailing characters at line 1 column 19","ok":false}'
-        )
-        assert s.command('{"cmd":"Version"}') == '{"error":"bad spec: unknown cmd: Version","ok":false}'
-        assert s.command('{"cmd":"version"}\n \t') == '{"version":"0.2.0"}'
 
     def test_embedded_nul_reaches_the_parser(self):
         assert Session().command('{"cmd":"version"}\x00') == (

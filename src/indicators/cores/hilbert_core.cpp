@@ -1,3 +1,5 @@
+// The Hilbert-transform pipeline is written once here and shared by every kind
+// that reads a dominant cycle, so their periods and phases agree to the bit.
 #include "indicators/cores/hilbert_core.h"
 
 #include <cassert>

@@ -214,37 +214,12 @@ TEST(RequestRecords, NullFeedsUnknownMembersAndDuplicates) {
             kPrefix + "missing field `close`" + at_byte(reference, last_byte_after(reference, "reference", "}")));
 }
 
-TEST(RequestRecords, TextLevelFailuresAndPositions) {
-  EXPECT_EQ(read_error(""), kPrefix + "EOF while parsing a value at line 1 column 0");
-  EXPECT_EQ(read_error("   "), kPrefix + "EOF while parsing a value at line 1 column 3");
-  EXPECT_EQ(read_error("\n\n  "), kPrefix + "EOF while parsing a value at line 3 column 2");
+TEST(RequestRecords, TheWholeTextIsOneRequest) {
   const std::string ok = request_with("");
   EXPECT_EQ(read_error(" \t\r\n" + ok + " \n\t"), "<ok>");
   const std::string second = ok + " {}";
   EXPECT_EQ(read_error(second), kPrefix + "trailing characters" + at_byte(second, second.size() - 2));
-  const std::string truncated = ok.substr(0, ok.size() - 1);
-  EXPECT_EQ(read_error(truncated),
-            kPrefix + "EOF while parsing an object at line 1 column " + std::to_string(truncated.size()));
   EXPECT_EQ(read_error("5"), kPrefix + "invalid type: integer `5`, expected struct RunRequest at line 1 column 1");
-
-  // Columns count bytes: two- and three-byte characters before the failure.
-  const std::string wide = request_with(R"("note":"é€", "capital":"x")");
-  EXPECT_EQ(read_error(wide),
-            kPrefix + "invalid type: string \"x\", expected f64" + at_byte(wide, last_byte(wide, "\"x\"")));
-  EXPECT_EQ(at_byte(wide, last_byte(wide, "\"x\"")),
-            " at line 1 column " + std::to_string(wide.find("\"x\"") + 3));
-  // Lines are counted from 1 and columns restart after each line feed.
-  const std::string lines = "{\n  \"spec\": " + kSpec + ",\n  \"candles\": [],\n  \"capital\": true\n}";
-  EXPECT_EQ(read_error(lines), kPrefix + "invalid type: boolean `true`, expected f64 at line 4 column 17");
-}
-
-TEST(RequestRecords, NestingLimit) {
-  // The request object is the first level: 126 more levels read, 127 more do not.
-  const std::string deep = request_with(R"("note":)" + std::string(126, '[') + std::string(126, ']'));
-  EXPECT_EQ(read_error(deep), "<ok>");
-  const std::string too_deep = request_with(R"("note":)" + std::string(127, '[') + std::string(127, ']'));
-  EXPECT_EQ(read_error(too_deep), kPrefix + "recursion limit exceeded" +
-                                      at_byte(too_deep, first_byte(too_deep, "[[[") + 126));
 }
 
 TEST(RequestRecords, BarFeedsLendEachBarsRecords) {

@@ -73,14 +73,11 @@ TEST(RequestSettings, SizingMessages) {
            "]}"},
           {R"({"type":"vol_target","target_vol":0.2,"lookback":20.5})",
            "invalid type: floating point `20.5`, expected u32", "}}"},
-          {R"({"type":"vol_target","target_vol":0.2,"lookback":4294967296})",
-           "invalid value: integer `4294967296`, expected u32", "}}"},
           {R"(["vol_target",0.2,20,1])", "invalid length 3, expected 2 elements in sequence", "]}"},
           {R"(["fixed_qty",1,2])", "invalid length 2, expected 1 element in sequence", "]}"},
           {R"(["risk_per_trade"])", "invalid length 0, expected struct variant Sizing::RiskPerTrade with 1 element",
            "]}"},
           {R"({"type":"fixed_qty","qty":"2"})", "invalid type: string \"2\", expected f64", "}}"},
-          {R"({"type":"fixed_qty","qty":[2]})", "invalid type: sequence, expected f64", "}}"},
           {R"({"type":"fixed_qty","qty":1,"qty":2})", "duplicate field `qty`", "}}"},
           // Failures about the tag are placed where they happen.
           {R"({"type":"FixedQty","qty":1})", "unknown variant `FixedQty`, expected one of " + five, "\"FixedQty\""},
@@ -136,9 +133,6 @@ TEST(RequestSettings, SlippageAndCosts) {
                       {R"({"slippage":{"bps":5}})", "missing field `type`", "}"},
                       {R"({"slippage":null})", "invalid type: null, expected internally tagged enum Slippage",
                        "null"},
-                      {R"({"maker_bps":1,"maker_bps":2})", "duplicate field `maker_bps`", "1,\"maker_bps\""},
-                      {R"({"maker_bps":null})", "invalid type: null, expected f64", "null"},
-                      {R"({"funding":"yes"})", "invalid type: string \"yes\", expected a boolean", "\"yes\""},
                       {R"([0,0,["fixed_bps",0],false,1])", "trailing characters", ",1"},
                       {R"(5)", "invalid type: integer `5`, expected struct Costs", "5"},
                   });
@@ -170,8 +164,6 @@ TEST(RequestSettings, RiskMembers) {
                               {R"({"stop_loss_pct":null,"stop_loss_pct":0.05})", "duplicate field `stop_loss_pct`",
                                "null,\"stop_loss_pct\""},
                               {"[1,2,3,4,5,true,7]", "trailing characters", ",7"},
-                              {R"({"liquidation":null})", "invalid type: null, expected a boolean", "null"},
-                              {R"({"max_leverage":"3"})", "invalid type: string \"3\", expected f64", "\"3\""},
                               {R"("tight")", "invalid type: string \"tight\", expected struct Risk", "\"tight\""},
                           });
 }
@@ -203,13 +195,7 @@ TEST(RequestSettings, ExecutionMembersAndChoices) {
       {
           {R"({"order_type":"StopLimit"})", "unknown variant `StopLimit`, " + four, "\"StopLimit\""},
           {R"({"fill_timing":"open"})", "unknown variant `open`, expected `next_open` or `close`", "\"open\""},
-          {R"({"fill_timing":1})", "expected value", "1"},
-          {R"({"order_type":{"limit":1}})", "invalid type: integer `1`, expected unit", "1"},
-          {R"({"order_type":{}})", "expected value", "{}"},
-          {R"({"order_type":{"limit":null,"stop":null}})", "expected value", "null"},
           {R"({"order_type":{"limt":null}})", "unknown variant `limt`, " + four, "\"limt\""},
-          {R"({"latency_bars":2.0})", "invalid type: floating point `2.0`, expected u32", "2.0"},
-          {R"({"partial_fills":1})", "invalid type: integer `1`, expected a boolean", "1"},
           {"[0]", "expected value", "0"},
           {R"(["market","close",1,-2,3,true,0.25,0])", "trailing characters", "25,0"},
       });

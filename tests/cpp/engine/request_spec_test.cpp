@@ -81,8 +81,6 @@ TEST(RequestSpec, MissingAndRepeatedMembers) {
   const std::string twice = request_with("", spec_with(R"("spec_version":1,"spec_version":1)"));
   EXPECT_EQ(read_error(twice), kPrefix + "duplicate field `spec_version`" +
                                    at_byte(twice, last_byte(twice, "\"spec_version\"", 1)));
-  const std::string sym = request_with("", spec_with(R"("symbol":"ETH")"));
-  EXPECT_EQ(read_error(sym), kPrefix + "duplicate field `symbol`" + at_byte(sym, last_byte(sym, "\"symbol\"", 1)));
 }
 
 TEST(RequestSpec, ArrayFormLengths) {
@@ -129,8 +127,6 @@ TEST(RequestSpec, IntegerMembersAndNulls) {
   };
   const Case cases[] = {
       {R"("warmup":10.0)", "invalid type: floating point `10.0`, expected u32", "10.0"},
-      {R"("warmup":-1)", "invalid value: integer `-1`, expected u32", "-1"},
-      {R"("warmup":4294967296)", "invalid value: integer `4294967296`, expected u32", "4294967296"},
       {R"("spec_version":"1")", "invalid type: string \"1\", expected u32", "\"1\""},
       {R"("ref_symbol":7)", "invalid type: integer `7`, expected a string", "7"},
   };

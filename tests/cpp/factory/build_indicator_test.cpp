@@ -171,26 +171,5 @@ TEST(Registry, SortedUniqueAndWellFormed) {
   EXPECT_EQ(find_kind("Bollinger"), nullptr);
 }
 
-TEST(Registry, KindsBuildWithTheirWarmups) {
-  struct Case {
-    const char* name;
-    std::vector<double> params;
-    std::uint64_t warmup;
-  };
-  // (The other averages' warm-ups are checked against their first values.)
-  const Case cases[] = {
-      {"Sma", {7}, 7},     {"Ema", {7}, 7},       {"Wma", {7}, 7},         {"Mom", {7}, 8},
-      {"Roc", {7}, 8},     {"Rocp", {7}, 8},      {"Rocr", {7}, 8},        {"Rocr100", {7}, 8},
-      {"LogReturn", {7}, 8}, {"WeightedRocSum", {3, 9, 4}, 13}, {"WeightedRocSum", {9, 3, 4}, 13},
-      {"DisparityIndex", {7}, 7}, {"Dpo", {20}, 20}, {"Dpo", {1}, 2}, {"Dpo", {5}, 5},
-  };
-  for (const Case& c : cases) {
-    auto r = build_indicator(c.name, c.params);
-    ASSERT_TRUE(r.ok()) << c.name << ": " << r.error().to_string();
-    EXPECT_EQ(r.value()->warmup(), c.warmup) << c.name;
-    EXPECT_TRUE(r.value()->outputs().empty());
-  }
-}
-
 }  // namespace
 }  // namespace vsci

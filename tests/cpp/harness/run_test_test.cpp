@@ -194,6 +194,25 @@ TEST(Compare, DefaultToleranceDecidesAfterRounding) {
   EXPECT_FALSE(e[0].within_tolerance);
 }
 
+TEST(Compare, AbsAndRelToleranceBounds) {
+  // rel scales by the larger magnitude but never by less than 1; a negative
+  // tolerance fails even equal values.
+  const struct {
+    double expected, actual;
+    const char* tolerance;
+    bool passes;
+  } rows[] = {
+      {10000, 10000.5, R"({"kind":"abs","value":0.5})", true}, {10000, 10000.5, R"({"kind":"abs","value":0.4})", false},
+      {10000, 10001, R"({"kind":"rel","value":0.0001})", true}, {10000, 10001.1, R"({"kind":"rel","value":0.0001})", false},
+      {0, 0.009, R"({"kind":"rel","value":0.01})", true},     {0, -0.009, R"({"kind":"rel","value":0.01})", true},
+      {0, 0.011, R"({"kind":"rel","value":0.01})", false},    {5, 5, R"({"kind":"abs","value":-1})", false},
+  };
+  for (const auto& r : rows) {
+    const auto d = compare_numbers(r.expected, r.actual, tolerances(std::string(R"({"x":)") + r.tolerance + "}"));
+    EXPECT_EQ(d.empty(), r.passes) << r.expected << " vs " << r.actual << " under " << r.tolerance;
+  }
+}
+
 TEST(Compare, MissingExtraAndOrder) {
   const auto d = compare(R"({"a":1,"c":{"x":2.123456789},"s":"one","z":[1]})",
                          R"({"b":3,"c":{"x":2.5},"s":"two","z":[1,2],"t":true})");

@@ -25,12 +25,7 @@ TEST(SessionDispatch, VersionAnswer) {
 TEST(SessionDispatch, ParseFailuresAreJsonErrorsWithPositions) {
   EXPECT_EQ(answer(""), error_of("json error: EOF while parsing a value at line 1 column 0"));
   EXPECT_EQ(answer(R"({"cmd":"version"} x)"), error_of("json error: trailing characters at line 1 column 19"));
-  EXPECT_EQ(answer("{\"cmd\":\n\"version\",}"), error_of("json error: trailing comma at line 2 column 11"));
   EXPECT_EQ(answer(std::string("{\"cmd\":\"version\"}\0", 18)), error_of("json error: trailing characters at line 1 column 18"));
-  std::string deep = R"({"cmd":"version","x":)" + std::string(126, '[') + std::string(126, ']') + "}";
-  EXPECT_EQ(answer(deep), R"({"version":"0.2.0"})");
-  std::string too_deep = R"({"cmd":"version","x":)" + std::string(127, '[') + std::string(127, ']') + "}";
-  EXPECT_EQ(answer(too_deep), error_of("json error: recursion limit exceeded at line 1 column 148"));
 }
 
 TEST(SessionDispatch, CmdMustBeAStringMemberOfAnObject) {

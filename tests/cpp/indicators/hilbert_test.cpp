@@ -184,44 +184,11 @@ TEST(HilbertKinds, AdaptiveAverageCoreGivesBothLines) {
   }
 }
 
-TEST(HilbertKinds, WarmupAndNonFiniteCloses) {
-  for (const auto& [kind, params, warmup] : std::vector<std::tuple<std::string, std::vector<double>, std::uint64_t>>{
-           {"HilbertCyclePeriod", {}, 50},
-           {"AdaptiveCycle", {}, 50},
-           {"HtDcPhase", {}, 50},
-           {"SineWave", {}, 50},
-           {"HtTrendMode", {}, 50},
-           {"Fama", {0.5, 0.05}, 33}}) {
-    testing::expect_warmup(kind, params, warmup);
-    testing::expect_skips_non_finite(kind, params);
-  }
-}
-
-TEST(HilbertKinds, ValuesStayInTheirRanges) {
-  Series x = testing::random_walk(3000, 31, 200.0);
-  const Series wave = sine_series(3000, 28.0, 0.0, 1);
-  for (std::size_t t = 1500; t < x.size(); ++t) x[t] = wave[t];
-  const Outputs period = run_kind("HilbertCyclePeriod", {}, x), adaptive = run_kind("AdaptiveCycle", {}, x);
-  const Outputs phase = run_kind("HtDcPhase", {}, x), sine = run_kind("SineWave", {}, x);
-  const Outputs trend = run_kind("HtTrendMode", {}, x);
-  bool saw_trend = false, saw_cycle = false;
-  for (std::size_t t = 49; t < x.size(); ++t) {
-    EXPECT_GT(*period[t], 0.0);
-    EXPECT_LE(*period[t], 50.0);
-    EXPECT_EQ(*adaptive[t], std::floor(*adaptive[t]));
-    EXPECT_GE(*adaptive[t], 3.0);
-    EXPECT_LE(*adaptive[t], 25.0);
-    EXPECT_GT(*phase[t], -45.0);
-    EXPECT_LE(*phase[t], 315.0);
-    EXPECT_LE(std::fabs(*sine[t]), 1.0);
-    EXPECT_TRUE(*trend[t] == 0.0 || *trend[t] == 1.0);
-    saw_trend = saw_trend || *trend[t] == 1.0;
-    saw_cycle = saw_cycle || *trend[t] == 0.0;
-  }
-  EXPECT_TRUE(saw_trend && saw_cycle);
-  // On a clean 28-bar cycle the measured period settles near 28.
+TEST(HilbertKinds, MeasuresTheCycleOfACleanWave) {
+  // The batch reference could share a misreading with the kinds; a clean
+  // 28-bar cycle has a known answer. The period starts from 0 and climbs.
+  const Outputs period = run_kind("HilbertCyclePeriod", {}, sine_series(1500, 28.0, 0.0, 1));
   EXPECT_NEAR(*period.back(), 28.0, 1.5);
-  // It starts from 0 and climbs gradually: the first value is still low.
   EXPECT_LT(*period[49], 28.0);
 }
 

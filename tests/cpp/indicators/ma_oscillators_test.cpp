@@ -220,28 +220,8 @@ TEST(MaOscillators, ConstructorChecksInOrder) {
   });
 }
 
-TEST(MaOscillators, WarmupIsTheFirstValue) {
-  expect_warmup("Apo", {2, 3}, 3);
-  expect_warmup("Ppo", {5, 9}, 9);
-  expect_warmup("PpoHistogram", {12, 26, 9}, 34);
-  expect_warmup("MacdHistogram", {12, 26, 9}, 34);
-  expect_warmup("Trix", {4}, 11);
-  expect_warmup("Tsi", {25, 13}, 38);
-  expect_warmup("Pmo", {35, 20}, 2);
-  expect_warmup("Stc", {23, 50, 10, 0.5}, 68);
-  expect_warmup("Tii", {20, 10}, 29);
-  expect_warmup("ElderImpulse", {13, 12, 26, 9}, 35);
+TEST(MaOscillators, ElderImpulseWarmupWhenTheTrendAverageIsLongest) {
   expect_warmup("ElderImpulse", {40, 12, 26, 9}, 41);
-  expect_warmup("UniversalOscillator", {20}, 3);
-}
-
-TEST(MaOscillators, NonFiniteClosesAreSkipped) {
-  const std::pair<std::string, std::vector<double>> kinds[] = {
-      {"Apo", {3, 7}},          {"Ppo", {3, 7}},          {"PpoHistogram", {3, 7, 4}}, {"MacdHistogram", {3, 7, 4}},
-      {"Trix", {3}},            {"Tsi", {5, 3}},          {"Pmo", {5, 3}},             {"Stc", {3, 7, 5, 0.5}},
-      {"Tii", {4, 6}},          {"ElderImpulse", {5, 3, 7, 4}}, {"UniversalOscillator", {8}},
-  };
-  for (const auto& [kind, params] : kinds) expect_skips_non_finite(kind, params);
 }
 
 TEST(MaOscillators, MatchBatchReferences) {

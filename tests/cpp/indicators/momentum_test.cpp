@@ -84,6 +84,8 @@ TEST(WeightedRocSum, WmaOfTheSumOfTwoRates) {
   const auto out = run_kind("WeightedRocSum", {1, 2, 1}, {100, 110, 121});
   EXPECT_FALSE(out[1]);
   EXPECT_EQ(*out[2], ((121.0 - 110.0) / 110.0) * 100.0 + ((121.0 - 100.0) / 100.0) * 100.0);
+  // The longer of the two lags counts, whichever position it has.
+  EXPECT_EQ(build_ok("WeightedRocSum", {9, 3, 4})->warmup(), 13u);
 }
 
 TEST(DisparityIndex, PercentDistanceFromTheSma) {
@@ -129,6 +131,7 @@ TEST(Dpo, CloseKBackMinusTheMeanOfTheNewestN) {
   const auto out = run_kind("Dpo", {20}, random_walk(20, 2));
   EXPECT_TRUE(!out[18] && out[19]);
   EXPECT_TRUE(same_series(run_kind("Dpo", {1}, {4, 7, 5}), Series{{}, 4.0 - 7.0, 7.0 - 5.0}));
+  EXPECT_EQ(build_ok("Dpo", {1})->warmup(), 2u);
 }
 
 TEST(Momentum, ConstructorChecksInOrder) {

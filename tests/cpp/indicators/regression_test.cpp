@@ -143,18 +143,6 @@ TEST(Regression, ConstructionChecksInOrder) {
   expect_build_outcomes(cases);
 }
 
-TEST(Regression, WarmupAndNonFiniteClosesLeaveNoTrace) {
-  const std::vector<double> closes = geometric_walk(300, 21);
-  auto check = [&](const std::string& kind, std::uint64_t n) {
-    expect_warmup(kind, {double(n)}, n, closes);
-    expect_gaps_leave_no_trace(kind, {double(n)}, closes, with_gaps(closes, {n - 1}));
-  };
-  for (const auto& kind : kKinds) {
-    for (std::uint64_t n : {3u, 4u, 17u}) check(kind, n);
-  }
-  check("LinearRegression", 2);
-}
-
 TEST(Regression, MatchFreshFitsOnLongSeries) {
   // Readings in units of price may be off by a few units in the last place of
   // the price level; ratios, angles and fit quality by a tiny absolute amount.

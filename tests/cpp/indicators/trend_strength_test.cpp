@@ -37,19 +37,6 @@ TEST(TrendStrength, ConstructionChecksInOrder) {
   expect_build_outcomes(cases);
 }
 
-TEST(TrendStrength, WarmupsMatchFirstValueBar) {
-  const auto closes = random_walk(400, 7);
-  const std::tuple<std::string, std::vector<double>, std::uint64_t> cases[] = {
-      {"VerticalHorizontalFilter", {5}, 6}, {"PolarizedFractalEfficiency", {6, 3}, 9},
-      {"TrendStrengthIndex", {5}, 5},       {"WavePm", {4, 3}, 10},
-      {"TrendLabel", {4}, 4},               {"PercentageTrailingStop", {5}, 1},
-      {"RenkoTrailingStop", {1}, 1},        {"StepTrailingStop", {1}, 1}};
-  for (const auto& [kind, params, warmup] : cases) {
-    expect_warmup(kind, params, warmup, closes);
-    EXPECT_TRUE(build_ok(kind, params)->outputs().empty());
-  }
-}
-
 TEST(TrendStrength, VerticalHorizontalFilterMatchesReference) {
   EXPECT_EQ(*run_kind("VerticalHorizontalFilter", {3}, {1, 2, 3, 4})[3], (4.0 - 2.0) / 3.0);
   const auto flat = run_kind("VerticalHorizontalFilter", {3}, std::vector<double>(20, 5.0));
@@ -235,21 +222,6 @@ TEST(TrendStrength, OverflowingLevelsGiveNoValueAndKeepState) {
   auto step = build_ok("StepTrailingStop", {1e-320});
   auto s = feed_closes(*step, {1e300});
   EXPECT_FALSE(s[0].has_value());
-}
-
-TEST(TrendStrength, NonFiniteClosesLeaveStateUntouched) {
-  const auto closes = random_walk(600, 17);
-  Gapped gappy;
-  for (std::size_t i = 0; i < closes.size(); ++i) {
-    gappy.add(closes[i], false);
-    if (i % 37 == 5) gappy.add(i % 2 ? kNaN : -kInf, true);
-  }
-  for (const auto& [kind, params] : std::vector<std::pair<std::string, std::vector<double>>>{
-           {"VerticalHorizontalFilter", {7}}, {"PolarizedFractalEfficiency", {5, 3}}, {"TrendStrengthIndex", {6}},
-           {"WavePm", {5, 2}}, {"TrendLabel", {5}}, {"RegimeLabel", {4, 6}}, {"PercentageTrailingStop", {3}},
-           {"RenkoTrailingStop", {0.5}}, {"StepTrailingStop", {0.5}}}) {
-    expect_gaps_leave_no_trace(kind, params, closes, gappy);
-  }
 }
 
 // Every kind of the family in the shared conformance test; each gives its

@@ -19,36 +19,21 @@ Value parsed(std::string_view text) {
   return v ? std::move(v).value() : Value();
 }
 
-TEST(JsonTree, IntegerLiteralsStayIntegers) {
+TEST(JsonTree, NumberLiteralsKeepTheirClass) {
+  // (Integer edges and decimal rounding: number_text_test.)
   EXPECT_EQ(parsed("0"), Value::u64(0));
-  EXPECT_EQ(parsed("42"), Value::u64(42));
-  EXPECT_EQ(parsed("18446744073709551615"), Value::u64(UINT64_MAX));
   EXPECT_EQ(parsed("-1"), Value::i64(-1));
-  EXPECT_EQ(parsed("-9223372036854775808"), Value::i64(INT64_MIN));
-  // Out of 64-bit range, an integer literal becomes the nearest double.
-  EXPECT_EQ(parsed("18446744073709551616"), Value::f64(18446744073709551616.0));
-  EXPECT_EQ(parsed("-9223372036854775809"), Value::f64(-9223372036854775808.0));
-  // -0 has no integer form and keeps its sign as a float.
-  const Value neg_zero = parsed("-0");
-  ASSERT_EQ(neg_zero.kind(), Kind::F64);
-  EXPECT_TRUE(std::signbit(neg_zero.as_f64()));
-}
-
-TEST(JsonTree, FractionsAndExponentsGiveCorrectlyRoundedDoubles) {
   EXPECT_EQ(parsed("1.0"), Value::f64(1.0));
-  EXPECT_EQ(parsed("1e2"), Value::f64(100.0));
   EXPECT_EQ(parsed("1E+2"), Value::f64(100.0));
-  EXPECT_EQ(parsed("0.1"), Value::f64(0.1));
-  EXPECT_EQ(parsed("-2.5e-3"), Value::f64(-0.0025));
+  // -0 has no integer form and keeps its sign as a float; so does an underflow.
+  for (const char* text : {"-0", "-1e-400"}) {
+    const Value neg_zero = parsed(text);
+    ASSERT_EQ(neg_zero.kind(), Kind::F64) << text;
+    EXPECT_EQ(neg_zero.as_f64(), 0.0);
+    EXPECT_TRUE(std::signbit(neg_zero.as_f64())) << text;
+  }
   EXPECT_EQ(parsed("5e-324"), Value::f64(std::numeric_limits<double>::denorm_min()));
   EXPECT_EQ(parsed("1.7976931348623157e308"), Value::f64(std::numeric_limits<double>::max()));
-  EXPECT_EQ(parsed("0.30000000000000004"), Value::f64(0.1 + 0.2));
-  // 2^53 + 1 lies halfway between two doubles: ties go to the even one.
-  EXPECT_EQ(parsed("9007199254740993.0"), Value::f64(9007199254740992.0));
-  const Value tiny = parsed("-1e-400");
-  ASSERT_EQ(tiny.kind(), Kind::F64);
-  EXPECT_EQ(tiny.as_f64(), 0.0);
-  EXPECT_TRUE(std::signbit(tiny.as_f64()));
 }
 
 TEST(JsonTree, StringsAreDecoded) {
