@@ -28,6 +28,9 @@ std::vector<const KindEntry*> build_table() {
       cycle_filter_kinds,
       hilbert_kinds,
       price_transform_kinds,
+      candlestick_single_kinds,
+      candlestick_multi_kinds,
+      td_bar_pattern_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

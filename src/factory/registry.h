@@ -163,6 +163,9 @@ std::span<const KindEntry> performance_ratio_kinds();
 std::span<const KindEntry> cycle_filter_kinds();
 std::span<const KindEntry> hilbert_kinds();
 std::span<const KindEntry> price_transform_kinds();
+std::span<const KindEntry> candlestick_single_kinds();
+std::span<const KindEntry> candlestick_multi_kinds();
+std::span<const KindEntry> td_bar_pattern_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();
