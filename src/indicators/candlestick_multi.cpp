@@ -39,8 +39,7 @@ bool three_rising(const Candle& b1, const Candle& b2, const Candle& b3) {
 
 // The mirror: three bearish candles, each opening within the body before and closing lower.
 bool three_falling(const Candle& b1, const Candle& b2, const Candle& b3) {
-  return is_bearish(b1) && is_bearish(b2) && is_bearish(b3) && within(b2.open, b1.close, b1.open) &&
-         within(b3.open, b2.close, b2.open) && b2.close < b1.close && b3.close < b2.close;
+  return three_rising(upside_down(b1), upside_down(b2), upside_down(b3));
 }
 
 // Two bullish candles with a gap up between their bodies, then a bearish one opening inside the second.
@@ -51,8 +50,7 @@ bool bearish_after_gap_up(const Candle& b1, const Candle& b2, const Candle& c) {
 
 // The mirror: a gap down between two bearish bodies, then a bullish candle opening inside the second.
 bool bullish_after_gap_down(const Candle& b1, const Candle& b2, const Candle& c) {
-  return is_bearish(b1) && is_bearish(b2) && b2.open < b1.close && c.close > c.open && b2.close < c.open &&
-         c.open < b2.open;
+  return bearish_after_gap_up(upside_down(b1), upside_down(b2), upside_down(c));
 }
 
 // Body over range, 0 on a flat bar.
@@ -60,7 +58,6 @@ double body_ratio(const Candle& x) {
   const double r = bar_range(x);
   return r > 0.0 ? body_size(x) / r : 0.0;
 }
-
 
 // Two long bodies (at least 0.95 of their ranges), as Kicking and KickingByLength require.
 bool two_long_bodies(const Candle& b1, const Candle& c) {
@@ -73,11 +70,6 @@ bool bearish_marubozu(const Candle& x) {
   const double r = bar_range(x);
   return r > 0.0 && is_bearish(x) && x.high - x.open <= 0.05 * r && x.close - x.low <= 0.05 * r;
 }
-
-// The bar upside down: prices negated, so high and low trade places and every
-// rise becomes a fall. Negation is exact, so a test on mirrored bars is the
-// mirror test bit for bit.
-Candle upside_down(const Candle& x) { return {x.time, -x.open, -x.low, -x.high, -x.close, x.volume}; }
 
 // A long bullish b1, three small bearish candles inside its range closing
 // lower each time, then a long bullish candle closing above b1.

@@ -5,8 +5,6 @@
 // reading them decides what the context means.
 #include "indicators/candlestick_single.h"
 
-#include "indicators/cores/candle_history.h"
-
 namespace vsci {
 
 namespace {
@@ -23,10 +21,7 @@ bool hammer_shape(const Candle& c) {
 }
 
 // InvertedHammer and ShootingStar: the same shape upside down.
-bool inverted_hammer_shape(const Candle& c) {
-  const double b = body_size(c);
-  return c.high > c.low && c.close != c.open && upper_shadow(c) >= 2.0 * b && lower_shadow(c) <= b;
-}
+bool inverted_hammer_shape(const Candle& c) { return hammer_shape(upside_down(c)); }
 
 // OpeningMarubozu and BeltHold: a long body opening at (or within a shadow
 // fraction of) the bar's low when bullish, its high when bearish.

@@ -34,6 +34,10 @@ inline bool is_doji(const Candle& c) {
 inline bool is_inside_bar(const Candle& outer, const Candle& inner) {
   return inner.high < outer.high && inner.low > outer.low;
 }
+// The bar upside down: prices negated, so high and low trade places and every
+// rise becomes a fall. Negation is exact, so a test on mirrored bars is the
+// mirror test bit for bit.
+inline Candle upside_down(const Candle& x) { return {x.time, -x.open, -x.low, -x.high, -x.close, x.volume}; }
 inline bool within(double x, double lo, double hi) { return lo <= x && x <= hi; }
 // The bullish reading wins; the two variants of a pattern exclude each other anyway.
 inline double signal(bool bullish, bool bearish) { return bullish ? 1.0 : (bearish ? -1.0 : 0.0); }

@@ -30,8 +30,8 @@ const Ohlc kUp1{10, 11, 10, 11}, kUp2{12, 13, 12, 13}, kDown1{13, 13, 12, 12}, k
 TEST(CandlestickTwoBar, ShapesAndNearMisses) {
   expect_pattern_cases({
       // Opening at the previous close is allowed; a body exactly as long is not larger.
-      {"Engulfing", {kDown}, {{{8, 11, 7.5, 10.5}, 1}, {{8, 10.5, 7.5, 10}, 0}}},
-      {"Engulfing", {kUp}, {{{10, 10.5, 7, 7.5}, -1}}},
+      {"Engulfing", {kDown}, {{{8, 11, 7.5, 10.5}, 1}, {{7.5, 11, 7.5, 10.5}, 1}, {{8, 10.5, 7.5, 10}, 0}}},
+      {"Engulfing", {kUp}, {{{10, 10.5, 7, 7.5}, -1}, {{10.5, 10.5, 7, 7.5}, -1}}},
       {"Engulfing", {{9, 10, 8, 9}}, {{{8, 11, 7.5, 10.5}, 0}}},
       {"Harami", {kDown}, {{{8.5, 9.5, 8.5, 9.5}, 1}, {{8, 10, 8, 10}, 0}}},
       {"Harami", {kUp}, {{{9.5, 9.5, 8.5, 8.5}, -1}}},
@@ -56,7 +56,7 @@ TEST(CandlestickTwoBar, ShapesAndNearMisses) {
        {{105, 110, 100, 105}},
        {{{105, 115, 100.1, 105}, 1}, {{105, 110.05, 100.2, 105}, -1}, {{105, 111, 100.2, 105}, 0}}},
       {"EqualExtremesPair", {{0, 1, 0, 1}}, {{{0, 2, 0, 1}, 1}}},  // two lows of 0 match
-      {"InNeck", {kDown}, {{{7, 8, 7, 8}, -1}, {{7, 8.5, 7, 8.5}, 0}}},
+      {"InNeck", {kDown}, {{{7, 8, 7, 8}, -1}, {{7, 8.1, 7, 8.1}, -1}, {{7, 8.5, 7, 8.5}, 0}, {{7, 7.9, 7, 7.9}, 0}}},
       {"Thrusting", {kDown}, {{{7, 8.5, 7, 8.5}, -1}, {{7, 9, 7, 9}, 0}}},
       {"CloseAtPriorLowPattern", {kDown}, {{{7, 7.5, 7, 7.5}, -1}, {{7, 7.75, 7, 7.75}, 0}}},
       {"HomingPigeon", {kDown}, {{{9.5, 9.5, 8.5, 8.5}, 1}, {{10, 10, 8, 8}, 0}}},
@@ -87,6 +87,7 @@ TEST(CandlestickThreeBar, ShapesAndNearMisses) {
       {"IdenticalThreeCrows", {{10, 10, 8, 8}, {8, 8, 6, 6}}, {{{6, 6, 4, 4}, -1}, {{6.012, 6.012, 4, 4}, 0}}},
       {"AdvanceBlock", {up, {11, 14.5, 11, 13.5}}, {{{13, 16, 13, 14}, -1}, {{13, 14.5, 13, 14}, 0}}},
       {"StalledPattern", {up, {12, 15, 12, 15}}, {{{15, 18, 15, 15.5}, -1}, {{14.5, 18, 14.5, 15.5}, 0}}},
+      {"ThreeStarsInSouth", {{10, 10.2, 5, 8}, {9, 9.2, 7, 8.5}}, {{{8.8, 8.8, 8.2, 8.2}, 1}}},
       {"ThreeStarsInSouth", {{10, 10.2, 6, 8}, {9, 9.2, 7, 8.5}},
        {{{8.8, 8.8, 8.2, 8.2}, 1}, {{8.8, 8.9, 8.2, 8.2}, 0}}},
       {"ThreeStairStepCandles", {kUp1, {11, 12, 11, 12}}, {{{12, 13, 12, 13}, 1}}},  // opening at b1's close counts

@@ -36,7 +36,7 @@ TEST(CandlestickSingle, ShapesAndNearMisses) {
       {"HighWave", {}, {{{5, 10, 0, 6}, 1}, {{4, 10, 0, 6.5}, 0}}},
       {"Takuri", {}, {{{9, 10, 0, 9.5}, 1}, {{8.5, 10, 0, 9.25}, 0}}},
       // A lower shadow of exactly twice the body counts; no body, no hammer.
-      {"Hammer", {}, {{{2, 3, 0, 3}, 1}, {{8, 12.5, 0, 10}, 0}, {{5, 10, 0, 5}, 0}}},
+      {"Hammer", {}, {{{2, 3, 0, 3}, 1}, {{8, 10, 0, 10}, 1}, {{8, 12.5, 0, 10}, 0}, {{5, 10, 0, 5}, 0}}},
       {"HangingMan", {}, {{{2, 3, 0, 3}, -1}}},
       {"InvertedHammer", {}, {{{0, 10, 0, 2}, 1}, {{3, 10, 0, 5}, 0}}},
       {"ShootingStar", {}, {{{0, 10, 0, 2}, -1}}},
@@ -44,7 +44,8 @@ TEST(CandlestickSingle, ShapesAndNearMisses) {
       {"ClosingMarubozu", {}, {{{3, 10, 0, 10}, 1}, {{7, 10, 0, 0}, -1}, {{3, 10, 0, 9.5}, 0}}},
       {"OpeningMarubozu", {}, {{{0, 10, 0, 8}, 1}, {{10, 10, 0, 2}, -1}, {{1, 10, 0, 9}, 0}}},
       {"BeltHold", {}, {{{0, 10, 0, 5}, 1}, {{10, 10, 0, 5}, -1}, {{0, 10, 0, 4.5}, 0}}},
-      {"SmallBodyTwoShadows", {}, {{{4, 10, 0, 6}, 1}, {{6, 10, 0, 4}, -1}, {{4, 10, 0, 7}, 0}, {{5, 10, 0, 5}, 0}}},
+      {"SmallBodyTwoShadows", {}, {{{4, 10, 0, 6}, 1}, {{4.5, 10, 0, 5.5}, 1}, {{6, 10, 0, 4}, -1}}},
+      {"SmallBodyTwoShadows", {}, {{{4, 10, 0, 7}, 0}, {{5, 10, 0, 5}, 0}}},
       {"LongLine", ones, {{{0, 2, 0, 1.5}, 1}, {{0, 1, 0, 1}, 0}}},
       // A flat bar is below a positive mean range, and a zero body is not bullish.
       {"ShortLine", ones, {{{2, 2, 2, 2}, -1}}},
