@@ -40,6 +40,9 @@ std::vector<const KindEntry*> build_table() {
       volume_profile_kinds,
       pivot_level_kinds,
       volume_line_kinds,
+      candlestick_single_kinds,
+      candlestick_multi_kinds,
+      td_bar_pattern_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

@@ -175,6 +175,9 @@ std::span<const KindEntry> money_flow_kinds();
 std::span<const KindEntry> volume_profile_kinds();
 std::span<const KindEntry> pivot_level_kinds();
 std::span<const KindEntry> volume_line_kinds();
+std::span<const KindEntry> candlestick_single_kinds();
+std::span<const KindEntry> candlestick_multi_kinds();
+std::span<const KindEntry> td_bar_pattern_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();
