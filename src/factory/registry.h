@@ -163,6 +163,9 @@ std::span<const KindEntry> performance_ratio_kinds();
 std::span<const KindEntry> cycle_filter_kinds();
 std::span<const KindEntry> hilbert_kinds();
 std::span<const KindEntry> price_transform_kinds();
+std::span<const KindEntry> pair_statistic_kinds();
+std::span<const KindEntry> spread_statistic_kinds();
+std::span<const KindEntry> pair_test_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();
