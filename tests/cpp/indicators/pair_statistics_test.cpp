@@ -121,7 +121,9 @@ TEST(PairStatistics, RelativeStrengthIsTheRatioThroughItsTwoStages) {
   EXPECT_EQ(build_ok("RelativeStrengthAB", {20, 5})->warmup(), 20u);
   for (std::size_t i = 0; i < ratio.size(); ++i) {
     ASSERT_EQ(run.values[i].has_value(), ma[i] && rsi[i]) << i;
-    if (run.values[i]) EXPECT_EQ(run.outputs[i], (V{ratio[i], *ma[i], *rsi[i]})) << i;
+    if (run.values[i]) {
+      EXPECT_EQ(run.outputs[i], (V{ratio[i], *ma[i], *rsi[i]})) << i;
+    }
   }
 }
 
