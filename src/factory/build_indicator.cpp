@@ -43,6 +43,9 @@ std::vector<const KindEntry*> build_table() {
       candlestick_single_kinds,
       candlestick_multi_kinds,
       td_bar_pattern_kinds,
+      pair_statistic_kinds,
+      spread_statistic_kinds,
+      pair_test_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

@@ -178,6 +178,9 @@ std::span<const KindEntry> volume_line_kinds();
 std::span<const KindEntry> candlestick_single_kinds();
 std::span<const KindEntry> candlestick_multi_kinds();
 std::span<const KindEntry> td_bar_pattern_kinds();
+std::span<const KindEntry> pair_statistic_kinds();
+std::span<const KindEntry> spread_statistic_kinds();
+std::span<const KindEntry> pair_test_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

@@ -376,7 +376,7 @@ std::optional<BandReading> read_bands(BollingerCore& core, EqualRun& run, double
   run.push(x);
   const auto bands = core.update_value(x);
   if (!bands) return std::nullopt;
-  return BandReading{*bands, run.covers(core.period())};
+  return BandReading{*bands, run.whole()};
 }
 
 }  // namespace
