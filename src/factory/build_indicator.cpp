@@ -33,6 +33,10 @@ std::vector<const KindEntry*> build_table() {
       harmonic_pattern_kinds,
       candle_oscillator_kinds,
       volatility_stop_kinds,
+      trade_flow_kinds,
+      order_book_kinds,
+      derivatives_kinds,
+      market_breadth_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

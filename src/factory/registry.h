@@ -168,6 +168,10 @@ std::span<const KindEntry> chart_pattern_kinds();
 std::span<const KindEntry> harmonic_pattern_kinds();
 std::span<const KindEntry> candle_oscillator_kinds();
 std::span<const KindEntry> volatility_stop_kinds();
+std::span<const KindEntry> trade_flow_kinds();
+std::span<const KindEntry> order_book_kinds();
+std::span<const KindEntry> derivatives_kinds();
+std::span<const KindEntry> market_breadth_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

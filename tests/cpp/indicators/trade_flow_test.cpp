@@ -1,0 +1,137 @@
+// Trade-print kinds against references over all the prints of a tape up to
+// each print (a bar gives its last print's result), a huge, infinite or NaN
+// print that Vpin must get through, and the construction checks in order.
+#include "support/feed_tape.h"
+
+namespace vsci::testing {
+namespace {
+
+// Windows count prints, several to a bar: first values come before warmup().
+const ConformanceRows kConformance{
+    {"AmihudIlliquidity", FirstValue::Free}, {"CumulativeVolumeDelta"}, {"KylesLambda", FirstValue::Free},
+    {"Pin", FirstValue::Free}, {"RealizedSpread", FirstValue::Free}, {"RollMeasure", FirstValue::Free},
+    {"SignedVolume"}, {"TradeImbalance", FirstValue::Free}, {"TradeSignAutocorrelation", FirstValue::Free},
+    {"TradeToMidSpreadBps"}, {"Vpin", FirstValue::Free}};
+
+struct Print {
+  double price, size, sign, mid;
+  double q() const { return sign * size; }
+};
+using Prints = std::vector<Print>;
+
+// The bar's prints with its mid; with `need_mid`, none when the mid is not a price.
+auto prints(bool need_mid) {
+  return [=](const FeedTape& t, std::size_t i) {
+    const OrderBook& b = t.bars.books[i];
+    const double mid = b.bids.empty() || b.asks.empty() ? t.bars.candles[i].close : (b.bids[0].price + b.asks[0].price) / 2;
+    Prints out;
+    for (const TradePrint& x : t.bars.trades[i])
+      if (!need_mid || (mid > 0.0 && mid < kInf)) out.push_back({x.price, x.size, x.side == TradeSide::Buy ? 1.0 : -1.0, mid});
+    return out;
+  };
+}
+
+double bps(const Print& old, double mid) { return 2.0 * old.sign * (old.price - mid) / old.mid * 10000.0; }
+double neighbours(const std::vector<double>& w) {
+  double c = 0.0;
+  for (std::size_t k = 0; k + 1 < w.size(); ++k) c += w[k] * w[k + 1];
+  return c;
+}
+
+TEST(TradeFlow, MatchReferences) {
+  const auto amihud = [](const Prints& r, std::size_t j, const Params& p) -> std::optional<double> {
+    std::vector<double> terms;  // each print with a size against the one before it
+    for (std::size_t k = 0, last = j + 1; k <= j; ++k) {
+      if (r[k].size == 0.0) continue;
+      if (last <= j) terms.push_back(std::fabs(std::log(r[k].price / r[last].price)) / (r[k].price * r[k].size));
+      last = k;
+    }
+    // A last print without size repeats the last value: no term came since.
+    if (terms.size() < p[0]) return std::nullopt;
+    return window_sum(terms, terms.size() - 1, std::size_t(p[0])) / p[0];
+  };
+  const auto vpin = [](const Prints& r, std::size_t j, const Params& p) -> std::optional<double> {  // bucket by bucket
+    std::vector<double> imbalances;
+    double side[2] = {0.0, 0.0}, filled = 0.0;
+    for (std::size_t k = 0; k <= j; ++k)
+      for (double s = r[k].size, take; s > 0.0; s -= take) {
+        take = std::min(s, p[0] - filled), side[r[k].sign > 0.0] += take, filled += take;
+        if (filled >= p[0]) imbalances.push_back(std::fabs(side[1] - side[0])), side[0] = side[1] = filled = 0.0;
+      }
+    if (imbalances.size() < p[1]) return std::nullopt;
+    return window_sum(imbalances, imbalances.size() - 1, std::size_t(p[1])) / (p[0] * p[1]);
+  };
+  const auto change = [](const Prints& r, std::size_t k) { return r[k].price - r[k - 1].price; };
+  const auto sign = [](const Prints& r, std::size_t k) { return r[k].sign; };
+  const auto q = [](const Prints& r, std::size_t k) { return r[k].q(); };
+  const auto roll = [](std::vector<double> d, double n) {
+    const double m = sum_of(d) / n;
+    for (double& x : d) x -= m;
+    const double c = neighbours(d) / (n - 1.0);
+    return c < 0.0 ? 2.0 * std::sqrt(-c) : 0.0;
+  };
+  const auto imbalance = [](const std::vector<double>& w, double) {
+    double b = 0.0, s = 0.0;
+    for (double x : w) (x > 0.0 ? b : s) += std::fabs(x);
+    return b + s > 0.0 ? (b - s) / (b + s) : 0.0;
+  };
+  const auto kyle = [](const Prints& r, std::size_t j, const Params& p) {  // about the window means
+    return over_window(j, p[0] + 1.0, [&](std::size_t s) {
+      double mq = 0.0, mm = 0.0, var = 0.0, cov = 0.0;
+      for (std::size_t k = s + 1; k <= j; ++k) mq += r[k].q(), mm += r[k].mid - r[k - 1].mid;
+      mq /= p[0], mm /= p[0];
+      for (std::size_t k = s + 1; k <= j; ++k)
+        var += (r[k].q() - mq) * (r[k].q() - mq), cov += (r[k].q() - mq) * (r[k].mid - r[k - 1].mid - mm);
+      return var == 0.0 ? 0.0 : cov / var;
+    });
+  };
+  expect_record_references<Print>(prints(false), {
+      {"AmihudIlliquidity", amihud, {{1}, {5}, {40}}, 1e-15},
+      {"Pin", window<Print>(0, sign, [](auto w, double n) { return std::fabs(sum_of(w)) / n; }), {{1}, {4}, {25}}},
+      {"RollMeasure", window<Print>(1, change, roll), {{3}, {12}}},
+      {"TradeImbalance", window<Print>(0, q, imbalance), {{1}, {5}, {30}}, 1e-12},
+      {"TradeSignAutocorrelation", window<Print>(0, sign, [](auto w, double n) { return neighbours(w) / (n - 1.0); }), {{2}, {9}}},
+      {"Vpin", vpin, {{10, 2}, {40, 5}, {7, 30}}, 1e-12},
+      {"SignedVolume", newest<Print>([](const Print& x) { return x.q(); }), {{}}},
+      {"CumulativeVolumeDelta", running<Print>([](const Print& x) { return x.q(); }), {{}}},
+  });
+  expect_record_references<Print>(prints(true), {
+      {"KylesLambda", kyle, {{2}, {10}}, 1e-9},
+      {"RealizedSpread", across<Print>([](const Print& old, const Print& now) { return bps(old, now.mid); }), {{1}, {6}}},
+      {"TradeToMidSpreadBps", newest<Print>([](const Print& x) { return bps(x, x.mid); }), {{}}},
+  });
+}
+
+TEST(TradeFlow, VpinGetsThroughHugeInfiniteAndNaNPrints) {
+  const auto run = [](Params params, const std::vector<TradePrint>& prints) {  // one bar
+    static const Candle candle{0, 1, 1, 1, 1, 0};
+    BarContext ctx(candle);
+    ctx.trades = prints;
+    return build_ok("Vpin", std::move(params))->update(ctx);
+  };
+  const auto buy = [](double size) { return TradePrint{1, size, TradeSide::Buy, 0}; };
+  const auto sell = [](double size) { return TradePrint{1, size, TradeSide::Sell, 0}; };
+  EXPECT_EQ(run({10, 2}, {buy(25)}), 1.0);                   // two buckets of 10 buys, 5 left over
+  EXPECT_EQ(run({10, 2}, {buy(25), sell(3), buy(2)}), 0.7);  // (10 + |7 - 3|) / 20
+  for (double huge : {1e300, kInf})
+    EXPECT_TRUE(run({10, 3}, {sell(3), buy(huge)}) == 1.0 && run({1e-300, 4}, {sell(huge)}) == 1.0) << huge;
+  EXPECT_EQ(run({1e308, 1}, {buy(25), sell(kInf)}), 1.0);  // rem + V * n overflows
+  EXPECT_EQ(run({10, 1}, {buy(25), sell(kNaN), sell(-4)}), 1.0);
+}
+
+TEST(TradeFlow, ConstructionChecksInOrder) {
+  const std::string bucket = "invalid parameter: VPIN bucket_volume must be finite and positive";
+  std::vector<BuildCase> cases = {{"Vpin", {0, kZeroCount}, kPeriodZeroText}, {"Vpin", {-1, 16777217}, kMaxPeriodText},
+                                  {"Vpin", {-0.0, 5}, bucket}, {"Vpin", {-1e-300, 5}, bucket}, {"Vpin", {1e-300, 16777216}, ""}};
+  for (auto [kind, min, text] : {std::tuple{"RollMeasure", 3.0, "Roll measure needs period >= 3"},
+                                 {"TradeSignAutocorrelation", 2.0, "trade-sign autocorrelation needs period >= 2"},
+                                 {"KylesLambda", 2.0, "kyle's lambda needs window >= 2"}}) {
+    const std::string below = std::string("invalid period: ") + text;
+    for (double n : {kZeroCount, min - 1.0}) cases.push_back({kind, {n}, below});
+    cases.insert(cases.end(), {{kind, {16777217}, kMaxPeriodText}, {kind, {min}, ""}});
+  }
+  expect_count_checks({"AmihudIlliquidity", "Pin", "TradeImbalance", "RealizedSpread"}, cases);
+}
+
+}  // namespace
+}  // namespace vsci::testing
