@@ -15,27 +15,34 @@ const ConformanceRows kConformance{
 using Ticks = std::vector<DerivativesTick>;
 using D = const DerivativesTick&;
 
+using Span = std::span<const DerivativesTick>;
+
 auto now(double (*f)(D)) { return newest<DerivativesTick>(f); }
-auto back(double (*f)(D, D)) { return across<DerivativesTick>(f); }
-auto rates(double (*f)(const std::vector<double>&, double)) {
-  return window<DerivativesTick>(0, [](const Ticks& r, std::size_t k) { return r[k].funding_rate; }, f);
+// f(the tick n back, the newest).
+auto back(double (*f)(D, D)) {
+  return window<DerivativesTick>(1, [f](Span w, double) { return f(w.front(), w.back()); });
 }
 double ratio(double a, double b) { return b == 0.0 ? 0.0 : a / b; }
 double basis(D d) { return (d.mark_price - d.index_price) / d.index_price; }
 
 TEST(Derivatives, MatchReferences) {
-  const auto zscore = [](const std::vector<double>& w, double n) {
-    double m = 0.0, var = 0.0;  // the mean about the oldest rate: exact for equal rates
-    for (double x : w) m += (x - w[0]) / n;
-    for (double x : w) var += (x - (m + w[0])) * (x - (m + w[0])) / n;
-    return var == 0.0 ? 0.0 : (w.back() - (m + w[0])) / std::sqrt(var);
+  const auto mean = [](Span w, double n) {
+    double sum = 0.0;
+    for (D d : w) sum += d.funding_rate;
+    return sum / n;
+  };
+  const auto zscore = [](Span w, double n) {
+    double m = w[0].funding_rate, var = 0.0;  // the mean about the oldest rate: exact for equal rates
+    for (D d : w) m += (d.funding_rate - w[0].funding_rate) / n;
+    for (D d : w) var += (d.funding_rate - m) * (d.funding_rate - m) / n;
+    return var == 0.0 ? 0.0 : (w.back().funding_rate - m) / std::sqrt(var);
   };
   const auto weighted = [](const Ticks& r, std::size_t j, const Params&) {
     double w = 0.0, v = 0.0;
     for (std::size_t k = 0; k <= j; ++k) w = w + r[k].open_interest * r[k].mark_price, v = v + r[k].open_interest;
     return std::optional(v == 0.0 ? r[j].mark_price : w / v);
   };
-  expect_record_references<DerivativesTick>([](const FeedTape& t, std::size_t i) { return Ticks{t.bars.ticks[i]}; }, {
+  expect_record_references<DerivativesTick>([](const BarTape& t, std::size_t i) { return Ticks{t.ticks[i]}; }, {
       {"FundingRate", now([](D d) { return d.funding_rate; }), {{}}},
       {"FundingImpliedApr", [](const Ticks& r, std::size_t j, const Params& p) { return std::optional(r[j].funding_rate * p[0]); },
        {{365}, {0.5}}},
@@ -55,8 +62,8 @@ TEST(Derivatives, MatchReferences) {
       {"OIPriceDivergence", back([](D a, D b) {
          return ratio(b.open_interest - a.open_interest, a.open_interest) - (b.mark_price - a.mark_price) / a.mark_price;
        }), {{1}, {4}, {30}}},
-      {"FundingRateMean", rates([](const std::vector<double>& w, double n) { return sum_of(w) / n; }), {{1}, {3}, {25}}, 1e-18},
-      {"FundingRateZScore", rates(zscore), {{2}, {8}, {40}}, 1e-9},
+      {"FundingRateMean", window<DerivativesTick>(0, mean), {{1}, {3}, {25}}, 1e-18},
+      {"FundingRateZScore", window<DerivativesTick>(0, zscore), {{2}, {8}, {40}}, 1e-9},
   });
 }
 

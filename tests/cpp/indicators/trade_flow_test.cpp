@@ -15,31 +15,26 @@ const ConformanceRows kConformance{
 
 struct Print {
   double price, size, sign, mid;
-  double q() const { return sign * size; }
+  double q() const { return sign * size; }  // the signed size
 };
-using Prints = std::vector<Print>;
+using Prints = std::span<const Print>;
 
 // The bar's prints with its mid; with `need_mid`, none when the mid is not a price.
 auto prints(bool need_mid) {
-  return [=](const FeedTape& t, std::size_t i) {
-    const OrderBook& b = t.bars.books[i];
-    const double mid = b.bids.empty() || b.asks.empty() ? t.bars.candles[i].close : (b.bids[0].price + b.asks[0].price) / 2;
-    Prints out;
-    for (const TradePrint& x : t.bars.trades[i])
+  return [=](const BarTape& t, std::size_t i) {
+    const OrderBook& b = t.books[i];
+    const double mid = b.bids.empty() || b.asks.empty() ? t.candles[i].close : (b.bids[0].price + b.asks[0].price) / 2;
+    std::vector<Print> out;
+    for (const TradePrint& x : t.trades[i])
       if (!need_mid || (mid > 0.0 && mid < kInf)) out.push_back({x.price, x.size, x.side == TradeSide::Buy ? 1.0 : -1.0, mid});
     return out;
   };
 }
 
 double bps(const Print& old, double mid) { return 2.0 * old.sign * (old.price - mid) / old.mid * 10000.0; }
-double neighbours(const std::vector<double>& w) {
-  double c = 0.0;
-  for (std::size_t k = 0; k + 1 < w.size(); ++k) c += w[k] * w[k + 1];
-  return c;
-}
 
 TEST(TradeFlow, MatchReferences) {
-  const auto amihud = [](const Prints& r, std::size_t j, const Params& p) -> std::optional<double> {
+  const auto amihud = [](const std::vector<Print>& r, std::size_t j, const Params& p) -> std::optional<double> {
     std::vector<double> terms;  // each print with a size against the one before it
     for (std::size_t k = 0, last = j + 1; k <= j; ++k) {
       if (r[k].size == 0.0) continue;
@@ -50,8 +45,8 @@ TEST(TradeFlow, MatchReferences) {
     if (terms.size() < p[0]) return std::nullopt;
     return window_sum(terms, terms.size() - 1, std::size_t(p[0])) / p[0];
   };
-  const auto vpin = [](const Prints& r, std::size_t j, const Params& p) -> std::optional<double> {  // bucket by bucket
-    std::vector<double> imbalances;
+  const auto vpin = [](const std::vector<Print>& r, std::size_t j, const Params& p) -> std::optional<double> {
+    std::vector<double> imbalances;  // bucket by bucket
     double side[2] = {0.0, 0.0}, filled = 0.0;
     for (std::size_t k = 0; k <= j; ++k)
       for (double s = r[k].size, take; s > 0.0; s -= take) {
@@ -61,43 +56,45 @@ TEST(TradeFlow, MatchReferences) {
     if (imbalances.size() < p[1]) return std::nullopt;
     return window_sum(imbalances, imbalances.size() - 1, std::size_t(p[1])) / (p[0] * p[1]);
   };
-  const auto change = [](const Prints& r, std::size_t k) { return r[k].price - r[k - 1].price; };
-  const auto sign = [](const Prints& r, std::size_t k) { return r[k].sign; };
-  const auto q = [](const Prints& r, std::size_t k) { return r[k].q(); };
-  const auto roll = [](std::vector<double> d, double n) {
-    const double m = sum_of(d) / n;
-    for (double& x : d) x -= m;
-    const double c = neighbours(d) / (n - 1.0);
-    return c < 0.0 ? 2.0 * std::sqrt(-c) : 0.0;
+  const auto roll = [](Prints w, double n) {  // n + 1 prints
+    const auto d = [&](std::size_t k) { return w[k].price - w[k - 1].price; };
+    double m = 0.0, c = 0.0;
+    for (std::size_t k = 1; k < w.size(); ++k) m += d(k);
+    for (std::size_t k = 2; k < w.size(); ++k) c += (d(k) - m / n) * (d(k - 1) - m / n);
+    return c < 0.0 ? 2.0 * std::sqrt(-c / (n - 1.0)) : 0.0;
   };
-  const auto imbalance = [](const std::vector<double>& w, double) {
-    double b = 0.0, s = 0.0;
-    for (double x : w) (x > 0.0 ? b : s) += std::fabs(x);
-    return b + s > 0.0 ? (b - s) / (b + s) : 0.0;
+  const auto imbalance = [](Prints w, double) {
+    double side[2] = {0.0, 0.0};  // sells, buys
+    for (const Print& x : w) side[x.sign > 0.0] += x.size;
+    return side[1] + side[0] > 0.0 ? (side[1] - side[0]) / (side[1] + side[0]) : 0.0;
   };
-  const auto kyle = [](const Prints& r, std::size_t j, const Params& p) {  // about the window means
-    return over_window(j, p[0] + 1.0, [&](std::size_t s) {
-      double mq = 0.0, mm = 0.0, var = 0.0, cov = 0.0;
-      for (std::size_t k = s + 1; k <= j; ++k) mq += r[k].q(), mm += r[k].mid - r[k - 1].mid;
-      mq /= p[0], mm /= p[0];
-      for (std::size_t k = s + 1; k <= j; ++k)
-        var += (r[k].q() - mq) * (r[k].q() - mq), cov += (r[k].q() - mq) * (r[k].mid - r[k - 1].mid - mm);
-      return var == 0.0 ? 0.0 : cov / var;
-    });
+  const auto autocorrelation = [](Prints w, double n) {
+    double c = 0.0;
+    for (std::size_t k = 1; k < w.size(); ++k) c += w[k - 1].sign * w[k].sign;
+    return c / (n - 1.0);
+  };
+  const auto kyle = [](Prints w, double n) {  // n + 1 prints; slope about the window means
+    double mq = 0.0, mm = 0.0, var = 0.0, cov = 0.0;
+    for (std::size_t k = 1; k < w.size(); ++k) mq += w[k].q(), mm += w[k].mid - w[k - 1].mid;
+    for (std::size_t k = 1; k < w.size(); ++k)
+      var += (w[k].q() - mq / n) * (w[k].q() - mq / n), cov += (w[k].q() - mq / n) * (w[k].mid - w[k - 1].mid - mm / n);
+    return var == 0.0 ? 0.0 : cov / var;
   };
   expect_record_references<Print>(prints(false), {
       {"AmihudIlliquidity", amihud, {{1}, {5}, {40}}, 1e-15},
-      {"Pin", window<Print>(0, sign, [](auto w, double n) { return std::fabs(sum_of(w)) / n; }), {{1}, {4}, {25}}},
-      {"RollMeasure", window<Print>(1, change, roll), {{3}, {12}}},
-      {"TradeImbalance", window<Print>(0, q, imbalance), {{1}, {5}, {30}}, 1e-12},
-      {"TradeSignAutocorrelation", window<Print>(0, sign, [](auto w, double n) { return neighbours(w) / (n - 1.0); }), {{2}, {9}}},
+      {"Pin", window<Print>(0, [](Prints w, double n) {
+         return std::fabs(std::accumulate(w.begin(), w.end(), 0.0, [](double s, const Print& x) { return s + x.sign; })) / n;
+       }), {{1}, {4}, {25}}},
+      {"RollMeasure", window<Print>(1, roll), {{3}, {12}}},
+      {"TradeImbalance", window<Print>(0, imbalance), {{1}, {5}, {30}}, 1e-12},
+      {"TradeSignAutocorrelation", window<Print>(0, autocorrelation), {{2}, {9}}},
       {"Vpin", vpin, {{10, 2}, {40, 5}, {7, 30}}, 1e-12},
       {"SignedVolume", newest<Print>([](const Print& x) { return x.q(); }), {{}}},
       {"CumulativeVolumeDelta", running<Print>([](const Print& x) { return x.q(); }), {{}}},
   });
   expect_record_references<Print>(prints(true), {
-      {"KylesLambda", kyle, {{2}, {10}}, 1e-9},
-      {"RealizedSpread", across<Print>([](const Print& old, const Print& now) { return bps(old, now.mid); }), {{1}, {6}}},
+      {"KylesLambda", window<Print>(1, kyle), {{2}, {10}}, 1e-9},
+      {"RealizedSpread", window<Print>(1, [](Prints w, double) { return bps(w.front(), w.back().mid); }), {{1}, {6}}},
       {"TradeToMidSpreadBps", newest<Print>([](const Print& x) { return bps(x, x.mid); }), {{}}},
   });
 }
@@ -121,16 +118,18 @@ TEST(TradeFlow, VpinGetsThroughHugeInfiniteAndNaNPrints) {
 
 TEST(TradeFlow, ConstructionChecksInOrder) {
   const std::string bucket = "invalid parameter: VPIN bucket_volume must be finite and positive";
-  std::vector<BuildCase> cases = {{"Vpin", {0, kZeroCount}, kPeriodZeroText}, {"Vpin", {-1, 16777217}, kMaxPeriodText},
-                                  {"Vpin", {-0.0, 5}, bucket}, {"Vpin", {-1e-300, 5}, bucket}, {"Vpin", {1e-300, 16777216}, ""}};
-  for (auto [kind, min, text] : {std::tuple{"RollMeasure", 3.0, "Roll measure needs period >= 3"},
-                                 {"TradeSignAutocorrelation", 2.0, "trade-sign autocorrelation needs period >= 2"},
-                                 {"KylesLambda", 2.0, "kyle's lambda needs window >= 2"}}) {
-    const std::string below = std::string("invalid period: ") + text;
-    for (double n : {kZeroCount, min - 1.0}) cases.push_back({kind, {n}, below});
-    cases.insert(cases.end(), {{kind, {16777217}, kMaxPeriodText}, {kind, {min}, ""}});
-  }
-  expect_count_checks({"AmihudIlliquidity", "Pin", "TradeImbalance", "RealizedSpread"}, cases);
+  const std::string roll = "invalid period: Roll measure needs period >= 3";
+  const std::string kyle = "invalid period: kyle's lambda needs window >= 2";
+  const std::string signs = "invalid period: trade-sign autocorrelation needs period >= 2";
+  expect_count_checks({"AmihudIlliquidity", "Pin", "TradeImbalance", "RealizedSpread"},
+                      {{"Vpin", {0, kZeroCount}, kPeriodZeroText}, {"Vpin", {-1, 16777217}, kMaxPeriodText},
+                       {"Vpin", {-0.0, 5}, bucket}, {"Vpin", {-1e-300, 5}, bucket}, {"Vpin", {1e-300, 16777216}, ""},
+                       {"RollMeasure", {kZeroCount}, roll}, {"RollMeasure", {2}, roll},
+                       {"RollMeasure", {16777217}, kMaxPeriodText}, {"RollMeasure", {3}, ""},
+                       {"KylesLambda", {kZeroCount}, kyle}, {"KylesLambda", {1}, kyle},
+                       {"KylesLambda", {16777217}, kMaxPeriodText}, {"KylesLambda", {2}, ""},
+                       {"TradeSignAutocorrelation", {1}, signs}, {"TradeSignAutocorrelation", {2}, ""},
+                       {"TradeSignAutocorrelation", {16777217}, kMaxPeriodText}});
 }
 
 }  // namespace

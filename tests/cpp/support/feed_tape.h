@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <span>
 
 #include "support/candle_series.h"
 #include "support/conformance.h"
@@ -12,38 +13,32 @@
 
 namespace vsci::testing {
 
-// Every seventh bar carries no side record at all.
-struct FeedTape {
-  BarTape bars;
-  static bool absent(std::size_t i) { return i % 7 == 3; }
-  BarContext context(std::size_t i) const { return absent(i) ? BarContext(bars.candles[i]) : bars.context(i); }
-};
-
-// The rough tape has stretches of zero-size prints, of equal buys at one
+// Every seventh bar of a feed tape carries no side record at all (see
+// expect_record_references). The rough tape has stretches of zero-size prints, of equal buys at one
 // price, of zero open interest and of one funding rate, fractional sizes,
 // one-sided, single-level, zero-size and unchanged books, bars whose mid is
 // not a price, and sections of unchanged or only advancing members.
-inline FeedTape feed_tape(std::size_t n, unsigned seed, bool rough) {
-  FeedTape t{make_tape(n, seed, 100.0, rough ? 0.2 : 0.0)};
-  const std::vector<OrderBook> plain_books = t.bars.books;
+inline BarTape feed_tape(std::size_t n, unsigned seed, bool rough) {
+  BarTape t = make_tape(n, seed, 100.0, rough ? 0.2 : 0.0);
+  const std::vector<OrderBook> plain_books = t.books;
   for (std::size_t i = 0; i < n && rough; ++i) {
     const std::size_t phase = i % 300;
-    for (TradePrint& p : t.bars.trades[i]) {
+    for (TradePrint& p : t.trades[i]) {
       p.size = phase >= 100 && phase < 120 ? 0.0 : i % 3 == 1 ? p.size * 0.1 : p.size;
       if (phase >= 150 && phase < 170) p = {101.5, 7.0, TradeSide::Buy, p.timestamp};
     }
-    if (i % 11 == 5) t.bars.trades[i].back().size = 0.0;
-    OrderBook& b = t.bars.books[i];
+    if (i % 11 == 5) t.trades[i].back().size = 0.0;
+    OrderBook& b = t.books[i];
     if (i % 4 == 1) b = plain_books[i - 1], b.asks[0].size += 1.0;  // the last bar's prices
     if (i % 19 == 2) b.bids[0].size = b.asks[0].size = 0.0;
     if (i % 17 == 9) b.asks.resize(1);
     if (i % 17 == 4) b.bids.clear();
-    if (i % 23 == 11) b.asks.clear(), t.bars.candles[i].close = kNaN;
-    DerivativesTick& d = t.bars.ticks[i];
+    if (i % 23 == 11) b.asks.clear(), t.candles[i].close = kNaN;
+    DerivativesTick& d = t.ticks[i];
     if (i % 6 == 0) d.taker_sell_volume = d.taker_buy_volume = d.short_size = d.long_liquidation = 0.0;
     if (i < 10 || (phase >= 200 && phase < 215)) d.open_interest = 0.0;
     if (phase >= 230 && phase < 260) d.funding_rate = 0.0001;
-    for (CrossSectionMember& m : t.bars.sections[i].members) m.change = i % 9 == 0 ? 0.0 : i % 9 == 3 ? 1.0 : m.change;
+    for (CrossSectionMember& m : t.sections[i].members) m.change = i % 9 == 0 ? 0.0 : i % 9 == 3 ? 1.0 : m.change;
   }
   return t;
 }
@@ -63,40 +58,27 @@ struct RecordReference {
 // records(tape, bar) gives the bar's records.
 template <class R, class Records>
 void expect_record_references(Records records, const std::vector<RecordReference<R>>& rows) {
-  for (const FeedTape& tape : {feed_tape(900, 71, false), feed_tape(900, 72, true)})
+  for (const BarTape& tape : {feed_tape(900, 71, false), feed_tape(900, 72, true)})
     for (const RecordReference<R>& row : rows)
       for (const Params& p : row.params) {
         auto ind = build_ok(row.kind, p);
-        Series got, want(tape.bars.size());
+        Series got, want(tape.size());
         std::vector<R> seen;
-        for (std::size_t i = 0; i < tape.bars.size(); ++i) {
-          got.push_back(ind->update(tape.context(i)));
-          if (FeedTape::absent(i)) continue;
+        for (std::size_t i = 0; i < tape.size(); ++i) {
+          const bool absent = i % 7 == 3;
+          got.push_back(ind->update(absent ? BarContext(tape.candles[i]) : tape.context(i)));
+          if (absent) continue;
           for (const R& r : records(tape, i)) seen.push_back(r), want[i] = row.value(seen, seen.size() - 1, p);
         }
         expect_series(got, want, row.tolerance, row.kind);
       }
 }
 
-// f(the first index of the n records ending at j), once there are n.
-template <class F>
-std::optional<double> over_window(std::size_t j, double n, F f) {
-  if (double(j) + 1.0 < n) return std::nullopt;
-  return f(j + 1 - std::size_t(n));
-}
-
-// References of common shapes: f(the newest record); f(the record n back, the
-// newest) once there is one; the running sum of f over the records; and
-// f(v(records, k) for the last n records k, skipping the first `skip`, n).
+// References of common shapes: f(the newest record); the running sum of f
+// over the records; f(the last n + extra records, n) once there are as many.
 template <class R, class F>
 auto newest(F f) {
   return [f](const std::vector<R>& r, std::size_t j, const Params&) { return std::optional<double>(f(r[j])); };
-}
-template <class R, class F>
-auto across(F f) {
-  return [f](const std::vector<R>& r, std::size_t j, const Params& p) {
-    return over_window(j, p[0] + 1.0, [&](std::size_t s) { return f(r[s], r[j]); });
-  };
 }
 template <class R, class F>
 auto running(F f) {
@@ -106,18 +88,14 @@ auto running(F f) {
     return std::optional(sum);
   };
 }
-template <class R, class V, class F>
-auto window(double skip, V v, F f) {
-  return [=](const std::vector<R>& r, std::size_t j, const Params& p) {
-    return over_window(j, p[0] + skip, [&](std::size_t s) {
-      std::vector<double> w;
-      for (std::size_t k = s + std::size_t(skip); k <= j; ++k) w.push_back(v(r, k));
-      return f(w, p[0]);
-    });
+template <class R, class F>
+auto window(double extra, F f) {
+  return [=](const std::vector<R>& r, std::size_t j, const Params& p) -> std::optional<double> {
+    const std::size_t m = std::size_t(p[0] + extra);
+    if (j + 1 < m) return std::nullopt;
+    return f(std::span<const R>(&r[j + 1 - m], m), p[0]);
   };
 }
-
-inline double sum_of(const std::vector<double>& w) { return window_sum(w, w.size() - 1, w.size()); }
 
 // The zero and MAX_PERIOD checks of count #0 of each kind, and more cases.
 inline void expect_count_checks(std::initializer_list<const char*> kinds, std::vector<BuildCase> more) {
