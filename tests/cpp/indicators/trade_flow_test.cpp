@@ -108,12 +108,18 @@ TEST(TradeFlow, VpinGetsThroughHugeInfiniteAndNaNPrints) {
   };
   const auto buy = [](double size) { return TradePrint{1, size, TradeSide::Buy, 0}; };
   const auto sell = [](double size) { return TradePrint{1, size, TradeSide::Sell, 0}; };
-  EXPECT_EQ(run({10, 2}, {buy(25)}), 1.0);                   // two buckets of 10 buys, 5 left over
-  EXPECT_EQ(run({10, 2}, {buy(25), sell(3), buy(2)}), 0.7);  // (10 + |7 - 3|) / 20
+  EXPECT_EQ(run({10, 2}, {buy(25), sell(3), buy(2)}), 0.7);  // buckets 10 and |7 - 3| of 10 each
   for (double huge : {1e300, kInf})
     EXPECT_TRUE(run({10, 3}, {sell(3), buy(huge)}) == 1.0 && run({1e-300, 4}, {sell(huge)}) == 1.0) << huge;
   EXPECT_EQ(run({1e308, 1}, {buy(25), sell(kInf)}), 1.0);  // rem + V * n overflows
   EXPECT_EQ(run({10, 1}, {buy(25), sell(kNaN), sell(-4)}), 1.0);
+}
+
+TEST(TradeFlow, WarmupsOfThePrintWindows) {  // the others' come on the bar they name (conformance)
+  for (auto [kind, warmup] : {std::pair{"AmihudIlliquidity", 6}, {"Pin", 5}, {"RollMeasure", 6}, {"TradeImbalance", 5},
+                              {"TradeSignAutocorrelation", 5}, {"KylesLambda", 6}, {"RealizedSpread", 6}})
+    EXPECT_EQ(build_ok(kind, {5})->warmup(), std::uint64_t(warmup)) << kind;
+  EXPECT_EQ(build_ok("Vpin", {40, 5})->warmup(), 1u);
 }
 
 TEST(TradeFlow, ConstructionChecksInOrder) {
