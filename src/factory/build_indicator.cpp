@@ -46,6 +46,10 @@ std::vector<const KindEntry*> build_table() {
       pair_statistic_kinds,
       spread_statistic_kinds,
       pair_test_kinds,
+      trade_flow_kinds,
+      order_book_kinds,
+      derivatives_kinds,
+      market_breadth_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

@@ -181,6 +181,10 @@ std::span<const KindEntry> td_bar_pattern_kinds();
 std::span<const KindEntry> pair_statistic_kinds();
 std::span<const KindEntry> spread_statistic_kinds();
 std::span<const KindEntry> pair_test_kinds();
+std::span<const KindEntry> trade_flow_kinds();
+std::span<const KindEntry> order_book_kinds();
+std::span<const KindEntry> derivatives_kinds();
+std::span<const KindEntry> market_breadth_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

@@ -1,0 +1,142 @@
+// Trade-print kinds against references over all the prints of a tape up to
+// each print (a bar gives its last print's result), a huge, infinite or NaN
+// print that Vpin must get through, and the construction checks in order.
+#include "support/feed_tape.h"
+
+namespace vsci::testing {
+namespace {
+
+// Windows count prints, several to a bar: first values come before warmup().
+const ConformanceRows kConformance{
+    {"AmihudIlliquidity", FirstValue::Free}, {"CumulativeVolumeDelta"}, {"KylesLambda", FirstValue::Free},
+    {"Pin", FirstValue::Free}, {"RealizedSpread", FirstValue::Free}, {"RollMeasure", FirstValue::Free},
+    {"SignedVolume"}, {"TradeImbalance", FirstValue::Free}, {"TradeSignAutocorrelation", FirstValue::Free},
+    {"TradeToMidSpreadBps"}, {"Vpin", FirstValue::Free}};
+
+struct Print {
+  double price, size, sign, mid;
+  double q() const { return sign * size; }  // the signed size
+};
+using Prints = std::span<const Print>;
+
+// The bar's prints with its mid; with `need_mid`, none when the mid is not a price.
+auto prints(bool need_mid) {
+  return [=](const BarTape& t, std::size_t i) {
+    const OrderBook& b = t.books[i];
+    const double mid = b.bids.empty() || b.asks.empty() ? t.candles[i].close : (b.bids[0].price + b.asks[0].price) / 2;
+    std::vector<Print> out;
+    for (const TradePrint& x : t.trades[i])
+      if (!need_mid || (mid > 0.0 && mid < kInf)) out.push_back({x.price, x.size, x.side == TradeSide::Buy ? 1.0 : -1.0, mid});
+    return out;
+  };
+}
+
+double bps(const Print& old, double mid) { return 2.0 * old.sign * (old.price - mid) / old.mid * 10000.0; }
+
+TEST(TradeFlow, MatchReferences) {
+  const auto amihud = [](const std::vector<Print>& r, std::size_t j, const Params& p) -> std::optional<double> {
+    std::vector<double> terms;  // each print with a size against the one before it
+    for (std::size_t k = 0, last = j + 1; k <= j; ++k) {
+      if (r[k].size == 0.0) continue;
+      if (last <= j) terms.push_back(std::fabs(std::log(r[k].price / r[last].price)) / (r[k].price * r[k].size));
+      last = k;
+    }
+    // A last print without size repeats the last value: no term came since.
+    if (terms.size() < p[0]) return std::nullopt;
+    return window_sum(terms, terms.size() - 1, std::size_t(p[0])) / p[0];
+  };
+  const auto vpin = [](const std::vector<Print>& r, std::size_t j, const Params& p) -> std::optional<double> {
+    std::vector<double> imbalances;  // bucket by bucket
+    double side[2] = {0.0, 0.0}, filled = 0.0;
+    for (std::size_t k = 0; k <= j; ++k)
+      for (double s = r[k].size, take; s > 0.0; s -= take) {
+        take = std::min(s, p[0] - filled), side[r[k].sign > 0.0] += take, filled += take;
+        if (filled >= p[0]) imbalances.push_back(std::fabs(side[1] - side[0])), side[0] = side[1] = filled = 0.0;
+      }
+    if (imbalances.size() < p[1]) return std::nullopt;
+    return window_sum(imbalances, imbalances.size() - 1, std::size_t(p[1])) / (p[0] * p[1]);
+  };
+  const auto roll = [](Prints w, double n) {  // n + 1 prints
+    const auto d = [&](std::size_t k) { return w[k].price - w[k - 1].price; };
+    double m = 0.0, c = 0.0;
+    for (std::size_t k = 1; k < w.size(); ++k) m += d(k);
+    for (std::size_t k = 2; k < w.size(); ++k) c += (d(k) - m / n) * (d(k - 1) - m / n);
+    return c < 0.0 ? 2.0 * std::sqrt(-c / (n - 1.0)) : 0.0;
+  };
+  const auto imbalance = [](Prints w, double) {
+    double side[2] = {0.0, 0.0};  // sells, buys
+    for (const Print& x : w) side[x.sign > 0.0] += x.size;
+    return side[1] + side[0] > 0.0 ? (side[1] - side[0]) / (side[1] + side[0]) : 0.0;
+  };
+  const auto autocorrelation = [](Prints w, double n) {
+    double c = 0.0;
+    for (std::size_t k = 1; k < w.size(); ++k) c += w[k - 1].sign * w[k].sign;
+    return c / (n - 1.0);
+  };
+  const auto kyle = [](Prints w, double n) {  // n + 1 prints; slope about the window means
+    double mq = 0.0, mm = 0.0, var = 0.0, cov = 0.0;
+    for (std::size_t k = 1; k < w.size(); ++k) mq += w[k].q(), mm += w[k].mid - w[k - 1].mid;
+    for (std::size_t k = 1; k < w.size(); ++k)
+      var += (w[k].q() - mq / n) * (w[k].q() - mq / n), cov += (w[k].q() - mq / n) * (w[k].mid - w[k - 1].mid - mm / n);
+    return var == 0.0 ? 0.0 : cov / var;
+  };
+  expect_record_references<Print>(prints(false), {
+      {"AmihudIlliquidity", amihud, {{1}, {5}, {40}}, 1e-15},
+      {"Pin", window<Print>(0, [](Prints w, double n) {
+         return std::fabs(std::accumulate(w.begin(), w.end(), 0.0, [](double s, const Print& x) { return s + x.sign; })) / n;
+       }), {{1}, {4}, {25}}},
+      {"RollMeasure", window<Print>(1, roll), {{3}, {12}}},
+      {"TradeImbalance", window<Print>(0, imbalance), {{1}, {5}, {30}}, 1e-12},
+      {"TradeSignAutocorrelation", window<Print>(0, autocorrelation), {{2}, {9}}},
+      {"Vpin", vpin, {{10, 2}, {40, 5}, {7, 30}}, 1e-12},
+      {"SignedVolume", newest<Print>([](const Print& x) { return x.q(); }), {{}}},
+      {"CumulativeVolumeDelta", running<Print>([](const Print& x) { return x.q(); }), {{}}},
+  });
+  expect_record_references<Print>(prints(true), {
+      {"KylesLambda", window<Print>(1, kyle), {{2}, {10}}, 1e-9},
+      {"RealizedSpread", window<Print>(1, [](Prints w, double) { return bps(w.front(), w.back().mid); }), {{1}, {6}}},
+      {"TradeToMidSpreadBps", newest<Print>([](const Print& x) { return bps(x, x.mid); }), {{}}},
+  });
+}
+
+TEST(TradeFlow, VpinGetsThroughHugeInfiniteAndNaNPrints) {
+  const auto run = [](Params params, const std::vector<TradePrint>& prints) {  // one bar
+    static const Candle candle{0, 1, 1, 1, 1, 0};
+    BarContext ctx(candle);
+    ctx.trades = prints;
+    return build_ok("Vpin", std::move(params))->update(ctx);
+  };
+  const auto buy = [](double size) { return TradePrint{1, size, TradeSide::Buy, 0}; };
+  const auto sell = [](double size) { return TradePrint{1, size, TradeSide::Sell, 0}; };
+  EXPECT_EQ(run({10, 2}, {buy(25), sell(3), buy(2)}), 0.7);  // buckets 10 and |7 - 3| of 10 each
+  for (double huge : {1e300, kInf})
+    EXPECT_TRUE(run({10, 3}, {sell(3), buy(huge)}) == 1.0 && run({1e-300, 4}, {sell(huge)}) == 1.0) << huge;
+  EXPECT_EQ(run({1e308, 1}, {buy(25), sell(kInf)}), 1.0);  // rem + V * n overflows
+  EXPECT_EQ(run({10, 1}, {buy(25), sell(kNaN), sell(-4)}), 1.0);
+}
+
+TEST(TradeFlow, WarmupsOfThePrintWindows) {  // the others' come on the bar they name (conformance)
+  for (auto [kind, warmup] : {std::pair{"AmihudIlliquidity", 6}, {"Pin", 5}, {"RollMeasure", 6}, {"TradeImbalance", 5},
+                              {"TradeSignAutocorrelation", 5}, {"KylesLambda", 6}, {"RealizedSpread", 6}})
+    EXPECT_EQ(build_ok(kind, {5})->warmup(), std::uint64_t(warmup)) << kind;
+  EXPECT_EQ(build_ok("Vpin", {40, 5})->warmup(), 1u);
+}
+
+TEST(TradeFlow, ConstructionChecksInOrder) {
+  const std::string bucket = "invalid parameter: VPIN bucket_volume must be finite and positive";
+  const std::string roll = "invalid period: Roll measure needs period >= 3";
+  const std::string kyle = "invalid period: kyle's lambda needs window >= 2";
+  const std::string signs = "invalid period: trade-sign autocorrelation needs period >= 2";
+  expect_count_checks({"AmihudIlliquidity", "Pin", "TradeImbalance", "RealizedSpread"},
+                      {{"Vpin", {0, kZeroCount}, kPeriodZeroText}, {"Vpin", {-1, 16777217}, kMaxPeriodText},
+                       {"Vpin", {-0.0, 5}, bucket}, {"Vpin", {-1e-300, 5}, bucket}, {"Vpin", {1e-300, 16777216}, ""},
+                       {"RollMeasure", {kZeroCount}, roll}, {"RollMeasure", {2}, roll},
+                       {"RollMeasure", {16777217}, kMaxPeriodText}, {"RollMeasure", {3}, ""},
+                       {"KylesLambda", {kZeroCount}, kyle}, {"KylesLambda", {1}, kyle},
+                       {"KylesLambda", {16777217}, kMaxPeriodText}, {"KylesLambda", {2}, ""},
+                       {"TradeSignAutocorrelation", {1}, signs}, {"TradeSignAutocorrelation", {2}, ""},
+                       {"TradeSignAutocorrelation", {16777217}, kMaxPeriodText}});
+}
+
+}  // namespace
+}  // namespace vsci::testing
