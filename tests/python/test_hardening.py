@@ -102,6 +102,9 @@ def test_many_tolerance_keys_cost_a_lookup_each():
     assert out == "True []\n"
 
 
+# The session is dropped on a thread other than its creator's, which is
+# reported through the unraisable hook by design.
+@pytest.mark.filterwarnings("ignore::pytest.PytestUnraisableExceptionWarning")
 def test_a_reused_thread_id_is_refused():
     made = {}
 
@@ -132,7 +135,3 @@ def test_a_reused_thread_id_is_refused():
     if not outcome:
         pytest.skip("no later thread reused the creator's id")
     assert outcome["answer"] == "_vornak_strategy_ci::Session is unsendable, but sent to another thread"
-    try:
-        del made["session"]  # dropped on another thread: reported, not raised
-    except Exception:  # pragma: no cover
-        pass
