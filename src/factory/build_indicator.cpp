@@ -36,6 +36,9 @@ std::vector<const KindEntry*> build_table() {
       momentum_oscillator_kinds,
       range_position_kinds,
       demark_count_kinds,
+      deviation_band_kinds,
+      envelope_channel_kinds,
+      price_channel_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

@@ -171,6 +171,9 @@ std::span<const KindEntry> volatility_stop_kinds();
 std::span<const KindEntry> momentum_oscillator_kinds();
 std::span<const KindEntry> range_position_kinds();
 std::span<const KindEntry> demark_count_kinds();
+std::span<const KindEntry> deviation_band_kinds();
+std::span<const KindEntry> envelope_channel_kinds();
+std::span<const KindEntry> price_channel_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

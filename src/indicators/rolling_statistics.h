@@ -16,19 +16,11 @@
 #include "indicators/cores/growing_storage.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sorted_window.h"
+#include "indicators/cores/window_checks.h"
 #include "indicators/indicator_error.h"
 #include "util/expected.h"
 
 namespace vsci {
-
-// A kind's own minimum length, then the MAX_PERIOD bound: the order of the
-// checks of the kinds that need more than one value.
-inline std::optional<IndicatorError> check_min_period(std::uint64_t period, std::uint64_t min,
-                                                      std::string_view detail) {
-  if (period < min) return IndicatorError::invalid_period(detail);
-  if (period > MAX_PERIOD) return IndicatorError::period_too_large();
-  return std::nullopt;
-}
 
 // How many of the latest values equal the newest one: a window of n values is
 // flat exactly when the run covers it, which running sums cannot tell apart
