@@ -50,6 +50,9 @@ std::vector<const KindEntry*> build_table() {
       order_book_kinds,
       derivatives_kinds,
       market_breadth_kinds,
+      deviation_band_kinds,
+      envelope_channel_kinds,
+      price_channel_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

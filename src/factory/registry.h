@@ -185,6 +185,9 @@ std::span<const KindEntry> trade_flow_kinds();
 std::span<const KindEntry> order_book_kinds();
 std::span<const KindEntry> derivatives_kinds();
 std::span<const KindEntry> market_breadth_kinds();
+std::span<const KindEntry> deviation_band_kinds();
+std::span<const KindEntry> envelope_channel_kinds();
+std::span<const KindEntry> price_channel_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

@@ -355,14 +355,6 @@ std::optional<double> ShannonEntropy::update_value(double x) {
 
 namespace {
 
-// The band core's own checks first, then the multiplier, which the band
-// kinds need positive.
-Expected<BollingerCore, IndicatorError> positive_band_core(std::uint64_t period, double k) {
-  auto core = BollingerCore::create(period, k);
-  if (core.ok() && !(std::isfinite(k) && k > 0.0)) return unexpected(IndicatorError::non_positive_multiplier());
-  return core;
-}
-
 struct BandReading {
   BollingerValue bands;
   bool flat;  // every value in the window is the same

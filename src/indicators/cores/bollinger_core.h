@@ -115,4 +115,14 @@ class BollingerCore {
   std::size_t since_recompute_ = 0;
 };
 
+// The core for a kind that publishes the bands: the core's period checks,
+// then k, which such a kind needs positive.
+inline Expected<BollingerCore, IndicatorError> positive_band_core(std::uint64_t period, double k) {
+  auto core = BollingerCore::create(period, k);
+  if (core.ok()) {
+    if (auto e = check_multiplier(k)) return unexpected(*e);
+  }
+  return core;
+}
+
 }  // namespace vsci

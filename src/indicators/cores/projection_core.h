@@ -3,7 +3,7 @@
 // current bar; upper is the highest projected high, lower the lowest projected
 // low, middle their midpoint. Shared by ProjectionBandPercent and the
 // multi-output ProjectionBands kind; rolling_window_slope is the fit both
-// rings use. Single-threaded use.
+// rings use, and its offsets serve the regression channels. Single-threaded use.
 #pragma once
 
 #include <cstdint>
@@ -31,9 +31,16 @@ struct WindowSlopeConstants {
   }
 };
 
-// The least-squares slope of a full ring against x = 0 (oldest) .. n - 1
-// (newest), from the values' offsets to their mean, which is summed afresh.
-inline double rolling_window_slope(const Ring<double>& ring, const WindowSlopeConstants& k) {
+// The sums a least-squares fit of a full ring against x = 0 (oldest) .. n - 1
+// (newest) is made of: the mean, summed afresh, and the values' offsets d from
+// it, Σd and Σx·d.
+struct WindowOffsets {
+  double mean = 0.0;
+  double sum_d = 0.0;
+  double sum_xd = 0.0;
+};
+
+inline WindowOffsets window_offsets(const Ring<double>& ring, const WindowSlopeConstants& k) {
   const double mean = sum_oldest_first(ring) / k.n;
   const auto [first, second] = ring.runs();
   double s1 = 0.0;
@@ -47,7 +54,16 @@ inline double rolling_window_slope(const Ring<double>& ring, const WindowSlopeCo
       x += 1.0;
     }
   }
-  return (k.n * s2 - s1 * k.sum_x) / k.denominator;
+  return {mean, s1, s2};
+}
+
+inline double window_slope(const WindowOffsets& o, const WindowSlopeConstants& k) {
+  return (k.n * o.sum_xd - o.sum_d * k.sum_x) / k.denominator;
+}
+
+// The least-squares slope of a full ring.
+inline double rolling_window_slope(const Ring<double>& ring, const WindowSlopeConstants& k) {
+  return window_slope(window_offsets(ring, k), k);
 }
 
 struct ProjectionLines {

@@ -3,6 +3,7 @@
 // returns the first failure, if any.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -24,6 +25,13 @@ inline std::optional<IndicatorError> check_min_period(std::uint64_t period, std:
   if (period < min) return IndicatorError::invalid_period(detail);
   if (period > MAX_PERIOD) return IndicatorError::period_too_large();
   return std::nullopt;
+}
+
+// A multiplier, band width or fraction must be finite and above zero (a
+// positive subnormal passes; both zeros fail).
+inline std::optional<IndicatorError> check_multiplier(double m) {
+  if (std::isfinite(m) && m > 0.0) return std::nullopt;
+  return IndicatorError::non_positive_multiplier();
 }
 
 }  // namespace vsci

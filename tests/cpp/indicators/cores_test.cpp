@@ -83,39 +83,6 @@ TEST(AverageCores, LongWindowsMatchRunningSumReferences) {
 
 // ---- Bollinger core ----
 
-using Bands = std::vector<std::optional<BollingerValue>>;
-
-// Shifted sums, re-centred on the window mean every p inputs.
-Bands bollinger_reference(const std::vector<double>& xs, std::size_t p, double k) {
-  Bands out(xs.size());
-  double shift = xs[0], sum_d = 0.0, sum_d2 = 0.0;
-  for (std::size_t i = 0; i < xs.size(); ++i) {
-    if (i >= p) {
-      const double d_old = xs[i - p] - shift;
-      sum_d -= d_old;
-      sum_d2 -= d_old * d_old;
-    }
-    const double d = xs[i] - shift;
-    sum_d += d;
-    sum_d2 = sum_d2 + d * d;
-    if ((i + 1) % p == 0) {
-      const std::size_t first = i + 1 - std::min(i + 1, p);
-      double s = 0.0;
-      for (std::size_t j = first; j <= i; ++j) s += xs[j];
-      shift = s / double(i + 1 - first);
-      sum_d = 0.0, sum_d2 = 0.0;
-      for (std::size_t j = first; j <= i; ++j) sum_d += xs[j] - shift, sum_d2 += (xs[j] - shift) * (xs[j] - shift);
-    }
-    if (i + 1 < p) continue;
-    const double mean_d = sum_d / double(p), middle = shift + mean_d;
-    double var = sum_d2 / double(p) - mean_d * mean_d;
-    if (var < 0.0 || (var == 0.0 && std::signbit(var))) var = 0.0;
-    const double dev = std::sqrt(var);
-    out[i] = BollingerValue{middle + k * dev, middle, middle - k * dev, dev};
-  }
-  return out;
-}
-
 bool same_bands(const std::optional<BollingerValue>& a, const std::optional<BollingerValue>& b) {
   if (!a || !b) return !a && !b;
   auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
@@ -126,7 +93,7 @@ bool same_bands(const std::optional<BollingerValue>& a, const std::optional<Boll
 TEST(BollingerCore, MatchesShiftedSumReferenceThroughNanBars) {
   for (std::size_t p : {1u, 2u, 5u, 20u, 150u}) {
     const auto xs = random_walk(400, unsigned(50 + p), 1e4);
-    const auto want = bollinger_reference(xs, p, 2.5);
+    const auto want = ref::bollinger(xs, p, 2.5);
     auto core = BollingerCore::create(p, 2.5).value();
     const auto g = with_random_gaps(xs, unsigned(60 + p));
     for (std::size_t i = 0, k = 0; i < g.closes.size(); ++i) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "indicators/cores/bollinger_core.h"
 #include "support/series.h"
 
 namespace vsci::testing::ref {
@@ -165,6 +166,38 @@ inline double quantile(const std::vector<double>& w, double p) {
   const std::size_t i = static_cast<std::size_t>(std::floor(pos));
   if (i + 1 >= s.size()) return s.back();
   return s[i] + (pos - std::floor(pos)) * (s[i + 1] - s[i]);
+}
+
+// The Bollinger core's bands: shifted sums, re-centred on the window mean
+// every p inputs.
+inline std::vector<std::optional<BollingerValue>> bollinger(const std::vector<double>& xs, std::size_t p, double k) {
+  std::vector<std::optional<BollingerValue>> out(xs.size());
+  double shift = xs[0], sum_d = 0.0, sum_d2 = 0.0;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    if (i >= p) {
+      const double d_old = xs[i - p] - shift;
+      sum_d -= d_old;
+      sum_d2 -= d_old * d_old;
+    }
+    const double d = xs[i] - shift;
+    sum_d += d;
+    sum_d2 = sum_d2 + d * d;
+    if ((i + 1) % p == 0) {
+      const std::size_t first = i + 1 - std::min(i + 1, p);
+      double s = 0.0;
+      for (std::size_t j = first; j <= i; ++j) s += xs[j];
+      shift = s / double(i + 1 - first);
+      sum_d = 0.0, sum_d2 = 0.0;
+      for (std::size_t j = first; j <= i; ++j) sum_d += xs[j] - shift, sum_d2 += (xs[j] - shift) * (xs[j] - shift);
+    }
+    if (i + 1 < p) continue;
+    const double mean_d = sum_d / double(p), middle = shift + mean_d;
+    double var = sum_d2 / double(p) - mean_d * mean_d;
+    if (var < 0.0 || (var == 0.0 && std::signbit(var))) var = 0.0;
+    const double dev = std::sqrt(var);
+    out[i] = BollingerValue{middle + k * dev, middle, middle - k * dev, dev};
+  }
+  return out;
 }
 
 }  // namespace vsci::testing::ref

@@ -1,0 +1,18 @@
+#include "factory/registry.h"
+#include "indicators/price_channels.h"
+
+namespace vsci {
+
+namespace {
+
+const KindEntry kEntries[] = {
+    kind_row<&Donchian::create>("Donchian", {20}),
+    kind_row<&FractalChaosBands::create>("FractalChaosBands", {2}),
+    kind_row<&MedianChannel::create>("MedianChannel", {15, 2.0}),
+};
+
+}  // namespace
+
+std::span<const KindEntry> price_channel_kinds() { return kEntries; }
+
+}  // namespace vsci
