@@ -50,6 +50,12 @@ std::vector<const KindEntry*> build_table() {
       order_book_kinds,
       derivatives_kinds,
       market_breadth_kinds,
+      market_profile_kinds,
+      session_level_kinds,
+      volume_candle_kinds,
+      geometry_level_kinds,
+      td_sequential_kinds,
+      smoothed_line_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

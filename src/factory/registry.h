@@ -185,6 +185,12 @@ std::span<const KindEntry> trade_flow_kinds();
 std::span<const KindEntry> order_book_kinds();
 std::span<const KindEntry> derivatives_kinds();
 std::span<const KindEntry> market_breadth_kinds();
+std::span<const KindEntry> market_profile_kinds();
+std::span<const KindEntry> session_level_kinds();
+std::span<const KindEntry> volume_candle_kinds();
+std::span<const KindEntry> geometry_level_kinds();
+std::span<const KindEntry> td_sequential_kinds();
+std::span<const KindEntry> smoothed_line_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

@@ -44,14 +44,19 @@ Expected<TdSetup, IndicatorError> TdSetup::create(std::uint64_t look_back, std::
   return TdSetup(look_back, cap);
 }
 
-std::optional<double> TdSetup::update_candle(const Candle& c) {
+bool TdCloseRun::step(double close) {
   if (closes_.size() < look_back_) {
-    closes_.push(c.close);
-    return std::nullopt;
+    closes_.push(close);
+    return false;
   }
-  setup_.step(c.close, closes_.back(static_cast<std::size_t>(look_back_ - 1)));
-  closes_.push(c.close);
-  return setup_.value();
+  count_.step(close, closes_.back(static_cast<std::size_t>(look_back_ - 1)));
+  closes_.push(close);
+  return true;
+}
+
+std::optional<double> TdSetup::update_candle(const Candle& c) {
+  if (!run_.step(c.close)) return std::nullopt;
+  return run_.count().value();
 }
 
 Expected<TdPhasedCount, IndicatorError> TdPhasedCount::create(std::uint64_t setup_look_back,
@@ -179,17 +184,8 @@ Expected<TdDWave, IndicatorError> TdDWave::create(std::uint64_t n) {
 std::optional<double> TdDWave::update_candle(const Candle& c) {
   bars_.push(Span{c.high, c.low});
   if (!bars_.full()) return value_;
-  const Span middle = bars_[n_];
-  bool is_high = true;
-  bool is_low = true;
-  for (std::size_t i = 0; i < bars_.size() && (is_high || is_low); ++i) {
-    if (i == n_) continue;
-    is_high = is_high && middle.high > bars_[i].high;
-    is_low = is_low && middle.low < bars_[i].low;
-  }
-  if (is_high == is_low) return value_;  // no pivot, or both at once
-  const Pivot pivot = is_high ? Pivot::High : Pivot::Low;
-  if (pivot == last_) return value_;
+  const FractalPivot pivot = fractal_pivot(bars_, n_);
+  if (pivot == FractalPivot::None || pivot == last_) return value_;
   wave_ = wave_ % 8 + 1;
   last_ = pivot;
   value_ = static_cast<double>(wave_);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string_view>
 
+#include "indicators/cores/fractal_pivot.h"
 #include "indicators/cores/ring.h"
 #include "indicators/indicator.h"
 
@@ -41,18 +42,33 @@ class TdSetupCount {
   std::uint64_t sell_ = 0;
 };
 
+// The closes of the last bars and the setup count of each close against the
+// close `look_back` bars earlier (look_back at most MAX_PERIOD): what TdSetup,
+// TdLines and TdRiskLevel compare.
+class TdCloseRun {
+ public:
+  TdCloseRun(std::uint64_t look_back, std::uint64_t cap)
+      : closes_(static_cast<std::size_t>(look_back) + 1), look_back_(look_back), count_(cap) {}
+  // False while the first look_back closes only fill the window.
+  bool step(double close);
+  const TdSetupCount& count() const { return count_; }
+  std::uint64_t look_back() const { return look_back_; }
+
+ private:
+  Ring<double> closes_;
+  std::uint64_t look_back_;
+  TdSetupCount count_;
+};
+
 class TdSetup {
  public:
   static Expected<TdSetup, IndicatorError> create(std::uint64_t look_back, std::uint64_t cap);
   std::optional<double> update_candle(const Candle& c);
-  std::uint64_t warmup() const { return look_back_ + 1; }
+  std::uint64_t warmup() const { return run_.look_back() + 1; }
 
  private:
-  TdSetup(std::uint64_t look_back, std::uint64_t cap)
-      : closes_(static_cast<std::size_t>(look_back) + 1), look_back_(look_back), setup_(cap) {}
-  Ring<double> closes_;
-  std::uint64_t look_back_;
-  TdSetupCount setup_;
+  TdSetup(std::uint64_t look_back, std::uint64_t cap) : run_(look_back, cap) {}
+  TdCloseRun run_;
 };
 
 enum class TdPhase : unsigned char { None, Buy, Sell };
@@ -149,7 +165,6 @@ class TdDWave {
   std::uint64_t warmup() const { return 2 * n_ + 1; }
 
  private:
-  enum class Pivot : unsigned char { None, Low, High };
   struct Span {
     double high;
     double low;
@@ -158,7 +173,7 @@ class TdDWave {
   Ring<Span> bars_;
   std::size_t n_;
   unsigned wave_ = 0;
-  Pivot last_ = Pivot::None;
+  FractalPivot last_ = FractalPivot::None;
   std::optional<double> value_;
 };
 

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <limits>
 
-#include "indicators/cores/local_day.h"
+#include "indicators/cores/civil_day.h"
 #include "indicators/cores/volume_flow.h"
 #include "indicators/cores/window_checks.h"
 
