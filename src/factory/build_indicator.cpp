@@ -54,7 +54,6 @@ std::vector<const KindEntry*> build_table() {
       session_level_kinds,
       volume_candle_kinds,
       geometry_level_kinds,
-      td_sequential_kinds,
       smoothed_line_kinds,
   };
   for (auto family : kFamilies) {

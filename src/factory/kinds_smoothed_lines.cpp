@@ -8,7 +8,6 @@ namespace {
 const KindEntry kEntries[] = {
     kind_row<&Alligator::create>("Alligator", {13, 8, 5}),
     kind_row<&GatorOscillator::create>("GatorOscillator", {13, 8, 5}),
-    kind_row<&PhaseAdaptiveMa::create>("PhaseAdaptiveMa", {0.5, 0.05}),
     kind_row<&SmoothedHeikinAshi::create>("SmoothedHeikinAshi"),
 };
 

@@ -189,7 +189,6 @@ std::span<const KindEntry> market_profile_kinds();
 std::span<const KindEntry> session_level_kinds();
 std::span<const KindEntry> volume_candle_kinds();
 std::span<const KindEntry> geometry_level_kinds();
-std::span<const KindEntry> td_sequential_kinds();
 std::span<const KindEntry> smoothed_line_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).

@@ -1,8 +1,8 @@
 // The Alligator's lines divide by their length on every step rather than
 // multiply by a stored reciprocal, and every line moves on every bar whether
-// or not the others are seeded. PhaseAdaptiveMa is the shared MAMA core as
-// is. SmoothedHeikinAshi averages with the unfused step of the candle kinds
-// and then builds its candles exactly as HeikinAshi does.
+// or not the others are seeded. SmoothedHeikinAshi averages with the unfused
+// step of the candle kinds and then builds its candles exactly as HeikinAshi
+// does.
 #include "indicators/smoothed_lines.h"
 
 #include <algorithm>
@@ -70,19 +70,6 @@ std::optional<double> GatorOscillator::update_candle(const Candle& c) {
   const double upper = std::fabs(lines->jaw - lines->teeth);
   outputs_.set({upper, -std::fabs(lines->teeth - lines->lips)});
   return upper;
-}
-
-Expected<PhaseAdaptiveMa, IndicatorError> PhaseAdaptiveMa::create(double fast_limit, double slow_limit) {
-  auto core = MamaCore::create(fast_limit, slow_limit);
-  if (!core.ok()) return unexpected(core.error());
-  return PhaseAdaptiveMa(core.value());
-}
-
-std::optional<double> PhaseAdaptiveMa::update_value(double x) {
-  const std::optional<MamaValue> v = core_.update_value(x);
-  if (!v) return std::nullopt;
-  outputs_.set({v->mama, v->fama});
-  return v->mama;
 }
 
 Expected<SmoothedHeikinAshi, IndicatorError> SmoothedHeikinAshi::create(std::uint64_t n) {

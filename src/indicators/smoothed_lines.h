@@ -1,8 +1,6 @@
 // Smoothed price lines: Alligator (three smoothed averages of the bar
-// midpoint) and GatorOscillator (the gaps between them), PhaseAdaptiveMa (the
-// adaptive pair that follows the Hilbert-transform phase of the close) and
-// SmoothedHeikinAshi (Heikin-Ashi candles of exponentially averaged prices).
-// Single-threaded use.
+// midpoint), GatorOscillator (the gaps between them) and SmoothedHeikinAshi
+// (Heikin-Ashi candles of exponentially averaged prices). Single-threaded use.
 #pragma once
 
 #include <array>
@@ -11,7 +9,6 @@
 #include <span>
 #include <string_view>
 
-#include "indicators/cores/hilbert_core.h"
 #include "indicators/cores/mean_seeded_smoother.h"
 #include "indicators/indicator.h"
 #include "indicators/price_transforms.h"
@@ -83,21 +80,6 @@ class GatorOscillator {
  private:
   explicit GatorOscillator(AlligatorCore core) : core_(core) {}
   AlligatorCore core_;
-  OutputList<2> outputs_{kOutputNames};
-};
-
-class PhaseAdaptiveMa {
- public:
-  static constexpr std::array<std::string_view, 2> kOutputNames{"mama", "fama"};
-
-  static Expected<PhaseAdaptiveMa, IndicatorError> create(double fast_limit, double slow_limit);
-  std::optional<double> update_value(double x);
-  std::uint64_t warmup() const { return 33; }
-  std::span<const NamedOutput> outputs() const { return outputs_.view(); }
-
- private:
-  explicit PhaseAdaptiveMa(MamaCore core) : core_(core) {}
-  MamaCore core_;
   OutputList<2> outputs_{kOutputNames};
 };
 

@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "support/candle_run.h"
-#include "support/conformance.h"
-#include "support/kind_checks.h"
 
 namespace vsci {
 namespace {
@@ -30,61 +28,43 @@ Candles session_tape() {
 
 std::int64_t floor_div(__int128 a, __int128 b) { return std::int64_t((a - ((a % b) + b) % b) / b); }
 
-// The three day kinds: high/low, session ranges, overnight/intraday.
-std::array<OutputSeries, 3> day_kinds(const Candles& c, int offset) {
-  std::array<OutputSeries, 3> out{OutputSeries(c.size()), OutputSeries(c.size()), OutputSeries(c.size())};
+// SessionHighLow, SessionRange, OvernightIntradayReturn at `offset`; then
+// InitialBalance and OpeningRange over the first n bars.
+std::array<OutputSeries, 5> sessions(const Candles& c, int offset, std::size_t n) {
+  std::array<OutputSeries, 5> out;
+  out.fill(OutputSeries(c.size()));
   std::optional<std::int64_t> day;
   std::optional<double> prev, overnight;
-  double hi = 0, lo = 0, open = 0, sh[3], sl[3];
+  double open = 0, hi[5] = {-kInf, 0, 0, 0, 0}, lo[5] = {kInf, 0, 0, 0, 0};  // the first n bars', the day's, each session's
   for (std::size_t i = 0; i < c.size(); ++i) {
     const std::int64_t seconds = floor_div(c[i].time, 1000) + 60 * offset, d = floor_div(seconds, 86400);
     if (day != d) {
-      day = d, hi = -kInf, lo = kInf, open = c[i].open;
-      for (int s = 0; s < 3; ++s) sh[s] = -kInf, sl[s] = kInf;
+      day = d, open = c[i].open, std::fill(hi + 1, hi + 5, -kInf), std::fill(lo + 1, lo + 5, kInf);
       if (prev) overnight = *prev == 0 ? 0.0 : c[i].open / *prev - 1;
     }
-    const std::size_t s = std::size_t(seconds - 86400 * d) / 3600 / 8;
-    hi = std::max(hi, c[i].high), lo = std::min(lo, c[i].low);
-    sh[s] = std::max(sh[s], c[i].high), sl[s] = std::min(sl[s], c[i].low);
+    for (std::size_t s : {std::size_t(i < n ? 0 : 1), std::size_t(1), 2 + std::size_t(seconds - 86400 * d) / 3600 / 8})
+      hi[s] = std::max(hi[s], c[i].high), lo[s] = std::min(lo[s], c[i].low);
     prev = c[i].close;
-    out[0][i] = {hi, lo};
-    out[1][i] = std::vector<double>();
-    for (int k = 0; k < 3; ++k) out[1][i]->push_back(sh[k] >= sl[k] ? sh[k] - sl[k] : 0.0);
+    out[0][i] = {hi[1], lo[1]}, out[1][i].emplace(), out[3][i] = {hi[0], lo[0]};
+    for (int s = 2; s < 5; ++s) out[1][i]->push_back(hi[s] >= lo[s] ? hi[s] - lo[s] : 0.0);
     if (overnight) out[2][i] = {*overnight, open == 0 ? 0.0 : c[i].close / open - 1};
+    out[4][i] = {hi[0], lo[0], c[i].close - (hi[0] + lo[0]) * 0.5};
   }
   return out;
 }
 
-OutputSeries opening(const Candles& c, std::size_t n, bool range) {
-  OutputSeries out(c.size());
-  double hi = -kInf, lo = kInf;
-  for (std::size_t i = 0; i < c.size(); ++i) {
-    if (i < n) hi = std::max(hi, c[i].high), lo = std::min(lo, c[i].low);
-    out[i] = range ? std::vector<double>{hi, lo, c[i].close - (hi + lo) * 0.5} : std::vector<double>{hi, lo};
-  }
-  return out;
-}
-
-TEST(SessionLevels, MatchTheirBatchReferences) {
+TEST(SessionLevels, MatchBatchReferencesAndCheckTheirParameters) {
   const Candles tape = session_tape();
-  for (int offset : {0, 60, -60}) {
-    const auto want = day_kinds(tape, offset);
-    expect_outputs("SessionHighLow", {double(offset)}, tape, want[0], "high low");
-    expect_outputs("SessionRange", {double(offset)}, tape, want[1], "asia eu us");
-    expect_outputs("OvernightIntradayReturn", {double(offset)}, tape, want[2], "overnight intraday");
+  for (auto [offset, n] : {std::pair<int, std::size_t>{0, 1}, {60, 3}, {-60, 50}}) {
+    const auto want = sessions(tape, offset, n);
+    const std::string names[] = {"high low", "asia eu us", "overnight intraday", "high low", "high low breakout_distance"};
+    const char* kinds[] = {"SessionHighLow", "SessionRange", "OvernightIntradayReturn", "InitialBalance", "OpeningRange"};
+    for (std::size_t k = 0; k < 5; ++k) expect_outputs(kinds[k], {double(k < 3 ? offset : int(n))}, tape, want[k], names[k]);
   }
-  for (std::size_t n : {1, 3, 50}) {
-    expect_outputs("InitialBalance", {double(n)}, tape, opening(tape, n, false), "high low");
-    expect_outputs("OpeningRange", {double(n)}, tape, opening(tape, n, true), "high low breakout_distance");
-  }
-}
-
-TEST(SessionLevels, ConstructorChecks) {
-  expect_build_outcomes({{"InitialBalance", {kZeroCount}, kPeriodZeroText}, {"InitialBalance", {16777217}, kMaxPeriodText},
-                         {"OpeningRange", {kZeroCount}, kPeriodZeroText}, {"OpeningRange", {16777217}, kMaxPeriodText},
-                         {"SessionHighLow", {-300}, ""}, {"SessionRange", {2147483647}, ""},
-                         {"SessionHighLow", {2147483648.0}, "parameter #0 must be an i32, got 2147483648"},
-                         {"OvernightIntradayReturn", {-720}, ""},
+  // The constructor checks, in order.
+  expect_build_outcomes({{"InitialBalance", {kZeroCount}, kPeriodZeroText}, {"OpeningRange", {16777217}, kMaxPeriodText},
+                         {"InitialBalance", {16777217}, kMaxPeriodText}, {"SessionHighLow", {-300}, ""},
+                         {"SessionRange", {2147483648.0}, "parameter #0 must be an i32, got 2147483648"},
                          {"OvernightIntradayReturn", {1.5}, "parameter #0 must be an i32, got 1.5"}});
 }
 

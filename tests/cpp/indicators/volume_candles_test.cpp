@@ -5,8 +5,6 @@
 
 #include "support/batch_reference.h"
 #include "support/candle_run.h"
-#include "support/conformance.h"
-#include "support/kind_checks.h"
 
 namespace vsci {
 namespace {
@@ -15,27 +13,20 @@ using namespace vsci::testing;
 
 const ConformanceRows kConformance{{"CandleVolume"}, {"Equivolume"}, {"VolatilityCone"}};
 
-OutputSeries volume_box(const Candles& c, std::size_t n, bool body) {
+// CandleVolume and Equivolume over n volumes, and the cone of log returns of
+// positive closes (shifted sums re-centred on every w-th return) in l values.
+std::array<OutputSeries, 3> volume_kinds(const Candles& c, std::size_t n, std::size_t w, std::size_t l) {
+  std::array<OutputSeries, 3> out;
+  out.fill(OutputSeries(c.size()));
   const Series mean = ref::sma(candle_field(c, [](const Candle& x) { return x.volume; }), n);
-  OutputSeries out(c.size());
-  for (std::size_t i = n - 1; i < c.size(); ++i)
-    out[i] = {body ? c[i].close - c[i].open : c[i].high - c[i].low, *mean[i] > 0 ? c[i].volume / *mean[i] : 0.0};
-  return out;
-}
-
-// Log returns of positive closes; shifted sums re-centred on every w-th return.
-OutputSeries cone(const Candles& c, std::size_t w, std::size_t l) {
-  OutputSeries out(c.size());
   std::vector<double> r, sigmas;
   std::optional<double> prev;
   double k = 0, s1 = 0, s2 = 0;
   for (std::size_t i = 0; i < c.size(); ++i) {
-    if (!(c[i].close > 0)) {
-      if (i > 0) out[i] = out[i - 1];
-      continue;
-    }
-    if (!prev) {
-      prev = c[i].close;
+    const double width = mean[i] && *mean[i] > 0 ? c[i].volume / *mean[i] : 0.0;
+    if (mean[i]) out[0][i] = {c[i].close - c[i].open, width}, out[1][i] = {c[i].high - c[i].low, width};
+    if (!(c[i].close > 0) || !prev) {  // no return: keep the first close, or repeat the last result
+      if (c[i].close > 0) prev = c[i].close; else if (i) out[2][i] = out[2][i - 1];
       continue;
     }
     r.push_back(std::log(c[i].close / *prev)), prev = c[i].close;
@@ -43,40 +34,35 @@ OutputSeries cone(const Candles& c, std::size_t w, std::size_t l) {
     if (m > w) s1 -= r[m - 1 - w] - k, s2 -= (r[m - 1 - w] - k) * (r[m - 1 - w] - k);
     if (m == 1) k = r[0];
     s1 += r.back() - k, s2 += (r.back() - k) * (r.back() - k);
-    if (m % w == 0) {
-      k = ref::mean(std::vector<double>(r.end() - w, r.end())), s1 = s2 = 0;
-      for (std::size_t j = m - w; j < m; ++j) s1 += r[j] - k, s2 += (r[j] - k) * (r[j] - k);
-    }
+    if (m % w == 0) k = ref::mean(std::vector<double>(r.end() - long(w), r.end())), s1 = s2 = 0;
+    for (std::size_t j = m - w; m % w == 0 && j < m; ++j) s1 += r[j] - k, s2 += (r[j] - k) * (r[j] - k);
     if (m < w) continue;
     const double var = (s2 - double(w) * ((s1 / double(w)) * (s1 / double(w)))) / (double(w) - 1);
     sigmas.push_back(std::sqrt(std::max(var, 0.0)));
     if (sigmas.size() < l) continue;
-    const auto h = ref::sorted(std::vector<double>(sigmas.end() - l, sigmas.end()));
+    const auto h = ref::sorted(std::vector<double>(sigmas.end() - long(l), sigmas.end()));
     const double rank = double(std::count_if(h.begin(), h.end(), [&](double v) { return v <= sigmas.back(); }));
-    out[i] = {sigmas.back(), h[0], l % 2 ? h[l / 2] : (h[l / 2 - 1] + h[l / 2]) * 0.5, h.back(), 100 * rank / double(l)};
+    out[2][i] = {sigmas.back(), h[0], l % 2 ? h[l / 2] : (h[l / 2 - 1] + h[l / 2]) * 0.5, h.back(), 100 * rank / double(l)};
   }
   return out;
 }
 
-TEST(VolumeCandles, MatchTheirBatchReferences) {
+TEST(VolumeCandles, MatchBatchReferencesAndCheckTheirParameters) {
   std::vector<Candles> tapes = candle_run_tapes_with_ties();
   tapes.push_back(Candles(80, Candle{0, 5, 5, 5, 5, 0}));  // constant closes without volume
   for (std::size_t i = 60; i < 90; i += 7) tapes[0][i].low = tapes[0][i].close = 0.0;
   for (const Candles& tape : tapes) {
-    for (std::size_t n : {1, 4, 30}) {
-      expect_outputs("CandleVolume", {double(n)}, tape, volume_box(tape, n, true), "body width");
-      expect_outputs("Equivolume", {double(n)}, tape, volume_box(tape, n, false), "height width");
+    for (auto [n, w, l] : {std::tuple<std::size_t, std::size_t, std::size_t>{1, 2, 2}, {4, 5, 8}, {30, 20, 7}}) {
+      const auto want = volume_kinds(tape, n, w, l);
+      expect_outputs("CandleVolume", {double(n)}, tape, want[0], "body width");
+      expect_outputs("Equivolume", {double(n)}, tape, want[1], "height width");
+      expect_outputs("VolatilityCone", {double(w), double(l)}, tape, want[2], "current min median max percentile");
     }
-    for (auto [w, l] : {std::pair<std::size_t, std::size_t>{2, 2}, {5, 8}, {20, 7}})
-      expect_outputs("VolatilityCone", {double(w), double(l)}, tape, cone(tape, w, l), "current min median max percentile");
   }
-}
-
-TEST(VolumeCandles, ConstructorChecks) {
-  const std::string cone_text = "invalid period: volatility cone window and lookback must both be >= 2";
+  // The constructor checks, in order.
+  const std::string cone = "invalid period: volatility cone window and lookback must both be >= 2";
   expect_build_outcomes({{"CandleVolume", {kZeroCount}, kPeriodZeroText}, {"Equivolume", {16777217}, kMaxPeriodText},
-                         {"VolatilityCone", {kZeroCount, 1}, kPeriodZeroText}, {"VolatilityCone", {20, 1}, cone_text},
-                         {"VolatilityCone", {1, 16777217}, cone_text}, {"VolatilityCone", {16777217, 2}, kMaxPeriodText},
+                         {"VolatilityCone", {kZeroCount, 1}, kPeriodZeroText}, {"VolatilityCone", {1, 16777217}, cone},
                          {"VolatilityCone", {2, 16777217}, kMaxPeriodText}, {"VolatilityCone", {16777216, 16777216}, ""}});
 }
 
