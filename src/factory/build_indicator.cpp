@@ -53,6 +53,11 @@ std::vector<const KindEntry*> build_table() {
       deviation_band_kinds,
       envelope_channel_kinds,
       price_channel_kinds,
+      market_profile_kinds,
+      session_level_kinds,
+      volume_candle_kinds,
+      geometry_level_kinds,
+      smoothed_line_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

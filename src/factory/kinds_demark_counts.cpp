@@ -20,8 +20,12 @@ const KindEntry kEntries[] = {
     kind_row<&TdCountdown::create>("TdCountdown", {4, 9, 2, 13}),
     kind_row<&TdDWave::create>("TdDWave", {2}),
     kind_row<&TdDeMarker::create>("TdDeMarker", {13}),
+    kind_row<&TdLines::create>("TdLines", {4, 2}),
+    kind_row<&TdMovingAverage::create>("TdMovingAverage", {5, 13}),
     kind_row<&TdPressure::create>("TdPressure", {10}),
     kind_row<&TdRei::create>("TdRei", {5}),
+    kind_row<&TdRiskLevel::create>("TdRiskLevel", {4, 2}),
+    kind_row<&TdSequential::create>("TdSequential", {4, 9, 2, 13}),
     kind_row<&TdSetup::create>("TdSetup", {4, 9}),
 };
 

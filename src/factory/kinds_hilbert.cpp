@@ -14,6 +14,7 @@ const KindEntry kEntries[] = {
     kind_row<&create_plain<HtDcPhase>>("HtDcPhase"),
     kind_row<&create_plain<HtPhasor>>("HtPhasor"),
     kind_row<&create_plain<HtTrendMode>>("HtTrendMode"),
+    kind_row<&PhaseAdaptiveMa::create>("PhaseAdaptiveMa", {0.5, 0.05}),
     kind_row<&create_plain<SineWave>>("SineWave"),
 };
 

@@ -188,6 +188,11 @@ std::span<const KindEntry> market_breadth_kinds();
 std::span<const KindEntry> deviation_band_kinds();
 std::span<const KindEntry> envelope_channel_kinds();
 std::span<const KindEntry> price_channel_kinds();
+std::span<const KindEntry> market_profile_kinds();
+std::span<const KindEntry> session_level_kinds();
+std::span<const KindEntry> volume_candle_kinds();
+std::span<const KindEntry> geometry_level_kinds();
+std::span<const KindEntry> smoothed_line_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

@@ -1,12 +1,17 @@
 // The counts keep running state and never look further back than their
 // window; the oscillators re-sum their short windows on every bar (oldest
 // first) so no residue builds up. Counts never pass their caps, so no
-// arithmetic on them can wrap.
+// arithmetic on them can wrap. TdSequential is TdCountdown itself, so its
+// reference close is taken only when the countdown length exceeds 5. TdLines
+// and TdRiskLevel read the setup count's runs (TdCloseRun): a run is long
+// enough once its capped count reached the run length. Only look-backs size
+// storage, so only they meet MAX_PERIOD.
 #include "indicators/demark_counts.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "indicators/cores/wilder.h"
 #include "indicators/cores/window_checks.h"
 
 namespace vsci {
@@ -14,6 +19,16 @@ namespace vsci {
 namespace {
 
 std::uint64_t capped_increment(std::uint64_t count, std::uint64_t cap) { return count < cap ? count + 1 : cap; }
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// A look-back and a run length (or cap) non-zero, then the look-back's bound.
+std::optional<IndicatorError> check_run(std::uint64_t look_back, std::uint64_t run_length) {
+  if (look_back == 0 || run_length == 0) return IndicatorError::period_zero();
+  if (look_back > MAX_PERIOD) return IndicatorError::period_too_large();
+  return std::nullopt;
+}
 
 double signed_count(std::uint64_t buy, std::uint64_t sell) {
   if (buy > 0) return static_cast<double>(buy);
@@ -39,19 +54,23 @@ void TdSetupCount::step(double close, double earlier_close) {
 double TdSetupCount::value() const { return signed_count(buy_, sell_); }
 
 Expected<TdSetup, IndicatorError> TdSetup::create(std::uint64_t look_back, std::uint64_t cap) {
-  if (look_back == 0 || cap == 0) return unexpected(IndicatorError::period_zero());
-  if (look_back > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  if (auto e = check_run(look_back, cap)) return unexpected(*e);
   return TdSetup(look_back, cap);
 }
 
-std::optional<double> TdSetup::update_candle(const Candle& c) {
+bool TdCloseRun::step(double close) {
   if (closes_.size() < look_back_) {
-    closes_.push(c.close);
-    return std::nullopt;
+    closes_.push(close);
+    return false;
   }
-  setup_.step(c.close, closes_.back(static_cast<std::size_t>(look_back_ - 1)));
-  closes_.push(c.close);
-  return setup_.value();
+  count_.step(close, closes_.back(static_cast<std::size_t>(look_back_ - 1)));
+  closes_.push(close);
+  return true;
+}
+
+std::optional<double> TdSetup::update_candle(const Candle& c) {
+  if (!run_.step(c.close)) return std::nullopt;
+  return run_.count().value();
 }
 
 Expected<TdPhasedCount, IndicatorError> TdPhasedCount::create(std::uint64_t setup_look_back,
@@ -179,17 +198,8 @@ Expected<TdDWave, IndicatorError> TdDWave::create(std::uint64_t n) {
 std::optional<double> TdDWave::update_candle(const Candle& c) {
   bars_.push(Span{c.high, c.low});
   if (!bars_.full()) return value_;
-  const Span middle = bars_[n_];
-  bool is_high = true;
-  bool is_low = true;
-  for (std::size_t i = 0; i < bars_.size() && (is_high || is_low); ++i) {
-    if (i == n_) continue;
-    is_high = is_high && middle.high > bars_[i].high;
-    is_low = is_low && middle.low < bars_[i].low;
-  }
-  if (is_high == is_low) return value_;  // no pivot, or both at once
-  const Pivot pivot = is_high ? Pivot::High : Pivot::Low;
-  if (pivot == last_) return value_;
+  const FractalPivot pivot = fractal_pivot(bars_, n_);
+  if (pivot == FractalPivot::None || pivot == last_) return value_;
   wave_ = wave_ % 8 + 1;
   last_ = pivot;
   value_ = static_cast<double>(wave_);
@@ -287,6 +297,97 @@ std::optional<double> RoundedTurn::update_candle(const Candle& c) {
   const std::size_t q = n / 4;
   const bool turned = close < extreme && close < side_ * closes_[0] && q <= at && at < n - q;
   return turned ? -side_ : 0.0;
+}
+
+Expected<TdSequential, IndicatorError> TdSequential::create(std::uint64_t setup_look_back, std::uint64_t setup_length,
+                                                            std::uint64_t count_look_back, std::uint64_t target) {
+  auto countdown = TdCountdown::create(setup_look_back, setup_length, count_look_back, target);
+  if (!countdown.ok()) return unexpected(countdown.error());
+  return TdSequential(std::move(countdown).value());
+}
+
+std::optional<double> TdSequential::update_candle(const Candle& c) {
+  const std::optional<double> countdown = countdown_.update_candle(c);
+  if (!countdown) return std::nullopt;
+  const double setup = countdown_.setup_value();
+  outputs_.set({setup, *countdown, countdown_.direction()});
+  return setup;
+}
+
+Expected<TdLines, IndicatorError> TdLines::create(std::uint64_t look_back, std::uint64_t run_length) {
+  if (auto e = check_run(look_back, run_length)) return unexpected(*e);
+  return TdLines(look_back, run_length);
+}
+
+std::optional<double> TdLines::update_candle(const Candle& c) {
+  if (!run_.step(c.close)) return std::nullopt;
+  const TdSetupCount& run = run_.count();
+  // A run's extreme restarts from the bar that opens it: the other run and a
+  // tie reset it to its empty value.
+  if (run.buy() > 0) {
+    run_high_ = c.high > run_high_ ? c.high : run_high_;
+    run_low_ = kInf;
+    if (run.buy() == run.cap()) resistance_ = run_high_;
+  } else if (run.sell() > 0) {
+    run_low_ = c.low < run_low_ ? c.low : run_low_;
+    run_high_ = -kInf;
+    if (run.sell() == run.cap()) support_ = run_low_;
+  } else {
+    run_high_ = -kInf;
+    run_low_ = kInf;
+  }
+  if (!resistance_ && !support_) return std::nullopt;
+  const double resistance = resistance_.value_or(kNaN);
+  outputs_.set({resistance, support_.value_or(kNaN)});
+  return resistance;
+}
+
+Expected<TdRiskLevel, IndicatorError> TdRiskLevel::create(std::uint64_t look_back, std::uint64_t run_length) {
+  if (auto e = check_run(look_back, run_length)) return unexpected(*e);
+  return TdRiskLevel(look_back, run_length);
+}
+
+std::optional<double> TdRiskLevel::update_candle(const Candle& c) {
+  const double range = true_range(c, previous_close_);
+  previous_close_ = c.close;
+  if (!run_.step(c.close)) return std::nullopt;
+  const TdSetupCount& run = run_.count();
+  // Of equal extremes the earlier bar stays.
+  if (run.buy() > 0) {
+    if (!lowest_ || lowest_->price > c.low) lowest_ = ExtremeBar{c.low, range};
+    highest_.reset();
+    if (run.buy() == run.cap()) buy_risk_ = lowest_->price - lowest_->range;
+  } else if (run.sell() > 0) {
+    if (!highest_ || highest_->price < c.high) highest_ = ExtremeBar{c.high, range};
+    lowest_.reset();
+    if (run.sell() == run.cap()) sell_risk_ = highest_->price + highest_->range;
+  } else {
+    lowest_.reset();
+    highest_.reset();
+  }
+  if (!buy_risk_ && !sell_risk_) return std::nullopt;
+  const double buy_risk = buy_risk_.value_or(kNaN);
+  outputs_.set({buy_risk, sell_risk_.value_or(kNaN)});
+  return buy_risk;
+}
+
+Expected<TdMovingAverage, IndicatorError> TdMovingAverage::create(std::uint64_t short_period,
+                                                                  std::uint64_t long_period) {
+  if (short_period == 0 || long_period == 0) return unexpected(IndicatorError::period_zero());
+  if (short_period >= long_period) {
+    return unexpected(IndicatorError::invalid_period("TD moving average ST1 period must be strictly less than ST2"));
+  }
+  if (long_period > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
+  return TdMovingAverage(Sma::create(short_period).value(), Sma::create(long_period).value());
+}
+
+std::optional<double> TdMovingAverage::update_candle(const Candle& c) {
+  const double mid = safe_midpoint(c.high, c.low);
+  const std::optional<double> short_average = short_.update_value(mid);
+  const std::optional<double> long_average = long_.update_value(mid);
+  if (!short_average || !long_average) return std::nullopt;
+  outputs_.set({*short_average, *long_average});
+  return short_average;
 }
 
 }  // namespace vsci

@@ -1,17 +1,23 @@
 // DeMark bar counts and patterns on validated candles: the setup count, the
 // countdown and combo counts that follow a completed setup, wave numbering at
 // swing pivots, three bounded oscillators (DeMarker, pressure, range
-// expansion) and the rounded top and bottom flags. Buy-side counts are
-// positive, sell-side counts negative. TdCountdown is also the body of the
-// multi-output TdSequential. Single-threaded use.
+// expansion) and the rounded top and bottom flags; and the multi-line kinds:
+// TdSequential (the counts with the countdown's direction), TdLines and
+// TdRiskLevel (levels from runs of closes against the close a look-back
+// earlier) and TdMovingAverage (two averages of the bar midpoint). Buy-side
+// counts are positive, sell-side counts negative. Single-threaded use.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string_view>
 
+#include "indicators/cores/fractal_pivot.h"
 #include "indicators/cores/ring.h"
+#include "indicators/cores/sma.h"
 #include "indicators/indicator.h"
 
 namespace vsci {
@@ -41,18 +47,33 @@ class TdSetupCount {
   std::uint64_t sell_ = 0;
 };
 
+// The closes of the last bars and the setup count of each close against the
+// close `look_back` bars earlier (look_back at most MAX_PERIOD): what TdSetup,
+// TdLines and TdRiskLevel compare.
+class TdCloseRun {
+ public:
+  TdCloseRun(std::uint64_t look_back, std::uint64_t cap)
+      : closes_(static_cast<std::size_t>(look_back) + 1), look_back_(look_back), count_(cap) {}
+  // False while the first look_back closes only fill the window.
+  bool step(double close);
+  const TdSetupCount& count() const { return count_; }
+  std::uint64_t look_back() const { return look_back_; }
+
+ private:
+  Ring<double> closes_;
+  std::uint64_t look_back_;
+  TdSetupCount count_;
+};
+
 class TdSetup {
  public:
   static Expected<TdSetup, IndicatorError> create(std::uint64_t look_back, std::uint64_t cap);
   std::optional<double> update_candle(const Candle& c);
-  std::uint64_t warmup() const { return look_back_ + 1; }
+  std::uint64_t warmup() const { return run_.look_back() + 1; }
 
  private:
-  TdSetup(std::uint64_t look_back, std::uint64_t cap)
-      : closes_(static_cast<std::size_t>(look_back) + 1), look_back_(look_back), setup_(cap) {}
-  Ring<double> closes_;
-  std::uint64_t look_back_;
-  TdSetupCount setup_;
+  TdSetup(std::uint64_t look_back, std::uint64_t cap) : run_(look_back, cap) {}
+  TdCloseRun run_;
 };
 
 enum class TdPhase : unsigned char { None, Buy, Sell };
@@ -149,7 +170,6 @@ class TdDWave {
   std::uint64_t warmup() const { return 2 * n_ + 1; }
 
  private:
-  enum class Pivot : unsigned char { None, Low, High };
   struct Span {
     double high;
     double low;
@@ -158,7 +178,7 @@ class TdDWave {
   Ring<Span> bars_;
   std::size_t n_;
   unsigned wave_ = 0;
-  Pivot last_ = Pivot::None;
+  FractalPivot last_ = FractalPivot::None;
   std::optional<double> value_;
 };
 
@@ -227,6 +247,93 @@ class RoundedTurn {
   RoundedTurn(std::size_t n, Shape shape) : closes_(n), side_(shape == Shape::Top ? 1.0 : -1.0) {}
   Ring<double> closes_;
   double side_;  // +1 top, -1 bottom: a bottom is a top of the negated closes
+};
+
+// The setup count, the countdown and the direction of the active countdown,
+// published together: TdCountdown with its setup and direction as outputs.
+class TdSequential {
+ public:
+  static constexpr std::array<std::string_view, 3> kOutputNames{"setup", "countdown", "direction"};
+
+  static Expected<TdSequential, IndicatorError> create(std::uint64_t setup_look_back, std::uint64_t setup_length,
+                                                       std::uint64_t count_look_back, std::uint64_t target);
+  std::optional<double> update_candle(const Candle& c);
+  std::uint64_t warmup() const { return countdown_.warmup(); }
+  std::span<const NamedOutput> outputs() const { return outputs_.view(); }
+
+ private:
+  explicit TdSequential(TdCountdown countdown) : countdown_(std::move(countdown)) {}
+  TdCountdown countdown_;
+  OutputList<3> outputs_{kOutputNames};
+};
+
+// A level that stays unset (NaN in the outputs) until a run first sets it.
+using TdLevel = std::optional<double>;
+
+// The highest high of the latest down run that lasted the run length
+// (resistance) and the lowest low of the latest such up run (support).
+class TdLines {
+ public:
+  static constexpr std::array<std::string_view, 2> kOutputNames{"resistance", "support"};
+
+  static Expected<TdLines, IndicatorError> create(std::uint64_t look_back, std::uint64_t run_length);
+  std::optional<double> update_candle(const Candle& c);
+  std::uint64_t warmup() const { return run_.look_back() + 1; }
+  std::span<const NamedOutput> outputs() const { return outputs_.view(); }
+
+ private:
+  TdLines(std::uint64_t look_back, std::uint64_t run_length) : run_(look_back, run_length) {}
+  TdCloseRun run_;
+  double run_high_ = -std::numeric_limits<double>::infinity();  // of the current down run
+  double run_low_ = std::numeric_limits<double>::infinity();    // of the current up run
+  TdLevel resistance_;
+  TdLevel support_;
+  OutputList<2> outputs_{kOutputNames};
+};
+
+// The lowest low of the latest long enough down run less that bar's true
+// range (buy risk), and the mirror for up runs (sell risk).
+class TdRiskLevel {
+ public:
+  static constexpr std::array<std::string_view, 2> kOutputNames{"buy_risk", "sell_risk"};
+
+  static Expected<TdRiskLevel, IndicatorError> create(std::uint64_t look_back, std::uint64_t run_length);
+  std::optional<double> update_candle(const Candle& c);
+  std::uint64_t warmup() const { return run_.look_back() + 1; }
+  std::span<const NamedOutput> outputs() const { return outputs_.view(); }
+
+ private:
+  // A run's extreme bar: its extreme price and its true range.
+  struct ExtremeBar {
+    double price = 0.0;
+    double range = 0.0;
+  };
+  TdRiskLevel(std::uint64_t look_back, std::uint64_t run_length) : run_(look_back, run_length) {}
+  TdCloseRun run_;
+  std::optional<double> previous_close_;
+  std::optional<ExtremeBar> lowest_;   // of the current down run
+  std::optional<ExtremeBar> highest_;  // of the current up run
+  TdLevel buy_risk_;
+  TdLevel sell_risk_;
+  OutputList<2> outputs_{kOutputNames};
+};
+
+// Simple averages of the bar midpoint over a short and a longer period.
+class TdMovingAverage {
+ public:
+  static constexpr std::array<std::string_view, 2> kOutputNames{"st1", "st2"};
+
+  static Expected<TdMovingAverage, IndicatorError> create(std::uint64_t short_period, std::uint64_t long_period);
+  std::optional<double> update_candle(const Candle& c);
+  std::uint64_t warmup() const { return long_.warmup(); }
+  std::span<const NamedOutput> outputs() const { return outputs_.view(); }
+
+ private:
+  TdMovingAverage(Sma short_average, Sma long_average)
+      : short_(std::move(short_average)), long_(std::move(long_average)) {}
+  Sma short_;
+  Sma long_;
+  OutputList<2> outputs_{kOutputNames};
 };
 
 }  // namespace vsci

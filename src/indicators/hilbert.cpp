@@ -70,4 +70,18 @@ Expected<Fama, IndicatorError> Fama::create(double fast_limit, double slow_limit
   return Fama(core.value());
 }
 
+
+Expected<PhaseAdaptiveMa, IndicatorError> PhaseAdaptiveMa::create(double fast_limit, double slow_limit) {
+  auto core = MamaCore::create(fast_limit, slow_limit);
+  if (!core.ok()) return unexpected(core.error());
+  return PhaseAdaptiveMa(core.value());
+}
+
+std::optional<double> PhaseAdaptiveMa::update_value(double x) {
+  const std::optional<MamaValue> v = core_.update_value(x);
+  if (!v) return std::nullopt;
+  outputs_.set({v->mama, v->fama});
+  return v->mama;
+}
+
 }  // namespace vsci

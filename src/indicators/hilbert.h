@@ -1,8 +1,9 @@
 // Hilbert-transform kinds: the dominant cycle's period (HilbertCyclePeriod,
 // AdaptiveCycle) and phase (HtDcPhase, SineWave), the trend-or-cycle
-// classifier HtTrendMode, the following adaptive average Fama and the phasor
-// components HtPhasor, all built on the cores of cores/hilbert_core.h. Plain
-// values, one thread at a time.
+// classifier HtTrendMode, the phase-adaptive average (PhaseAdaptiveMa with
+// both lines, Fama with the following one alone) and the phasor components
+// HtPhasor, all built on the cores of cores/hilbert_core.h. Plain values, one
+// thread at a time.
 #pragma once
 
 #include <array>
@@ -84,6 +85,22 @@ class Fama {
  private:
   explicit Fama(MamaCore core) : core_(core) {}
   MamaCore core_;
+};
+
+// Both lines of the phase-adaptive average: mama, and fama following it.
+class PhaseAdaptiveMa {
+ public:
+  static constexpr std::array<std::string_view, 2> kOutputNames{"mama", "fama"};
+
+  static Expected<PhaseAdaptiveMa, IndicatorError> create(double fast_limit, double slow_limit);
+  std::optional<double> update_value(double x);
+  std::uint64_t warmup() const { return 33; }
+  std::span<const NamedOutput> outputs() const { return outputs_.view(); }
+
+ private:
+  explicit PhaseAdaptiveMa(MamaCore core) : core_(core) {}
+  MamaCore core_;
+  OutputList<2> outputs_{kOutputNames};
 };
 
 // The in-phase and quadrature components of the homodyne pipeline, from the

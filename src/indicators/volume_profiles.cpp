@@ -22,14 +22,13 @@ void for_each_candle(const Ring<Candle>& candles, F&& f) {
   for (const Candle& c : second) f(c);
 }
 
-// A window and a bin count that both size storage, neither of them zero.
+}  // namespace
+
 std::optional<IndicatorError> check_window_and_bins(std::uint64_t n, std::uint64_t bins) {
   if (n == 0 || bins == 0) return IndicatorError::period_zero();
   if (n > MAX_PERIOD || bins > MAX_PERIOD) return IndicatorError::period_too_large();
   return std::nullopt;
 }
-
-}  // namespace
 
 std::uint64_t PriceBins::bin_of(double price) const {
   double q = (price - low_) / width_;
@@ -49,6 +48,7 @@ bool PriceBins::lay_out(const Ring<Candle>& candles) {
   const double range = high - low;
   if (!(range > 0.0)) return false;
   width_ = range / static_cast<double>(bins_);
+  reserve(candles.size());
   // With few bins for the candles every bin is a run of its own, which
   // spares sorting the run starts.
   const bool bin_runs = bins_ <= 2 * candles.size() + 1;
@@ -91,12 +91,22 @@ bool PriceBins::lay_out(const Ring<Candle>& candles) {
   return true;
 }
 
-std::uint64_t PriceBins::point_of_control() const {
+std::size_t PriceBins::largest_run() const {
   std::size_t best = 0;
   for (std::size_t k = 1; k < totals_.size(); ++k) {
     if (totals_[k] > totals_[best]) best = k;
   }
-  return cuts_[best];
+  return best;
+}
+
+void PriceBins::reserve(std::size_t candles) {
+  // At most two run starts per candle, the first bin and the end.
+  const std::size_t runs = 2 * candles + 2;
+  if (cuts_.capacity() >= runs) return;
+  covers_.reserve(candles);
+  cuts_.reserve(runs);
+  totals_.reserve(runs);
+  counts_.reserve(runs);
 }
 
 std::uint64_t PriceBins::single_prints() const {

@@ -16,7 +16,8 @@ namespace vsci {
 // same total, so the profile is kept per run of such bins (at most two per
 // candle, plus one) rather than per bin: its cost and storage follow the
 // candles held, not the bin count. Each run's total still adds the shares of
-// its candles in candle order, as a bin-by-bin profile would.
+// its candles in candle order, as a bin-by-bin profile would. Its storage is
+// sized by the first lay_out of a full window and reused from then on.
 class PriceBins {
  public:
   explicit PriceBins(std::uint64_t bins) : bins_(bins) {}
@@ -29,7 +30,15 @@ class PriceBins {
   std::uint64_t bins() const { return bins_; }
   // The bin with the largest volume total, the lowest on a tie (0 when all
   // are 0). Needs a successful lay_out.
-  std::uint64_t point_of_control() const;
+  std::uint64_t point_of_control() const { return cuts_[largest_run()]; }
+  // The bins as runs, lowest first, after a successful lay_out: run k covers
+  // the bins from run_start(k) up to run_start(k + 1) - 1, each holding
+  // run_volume(k); run_start(runs()) is bins().
+  std::size_t runs() const { return totals_.size(); }
+  std::uint64_t run_start(std::size_t k) const { return cuts_[k]; }
+  double run_volume(std::size_t k) const { return totals_[k]; }
+  // The run of the point of control.
+  std::size_t largest_run() const;
   // How many bins exactly one candle covers. Needs a successful lay_out.
   std::uint64_t single_prints() const;
 
@@ -40,6 +49,7 @@ class PriceBins {
     double share = 0.0;  // the candle's volume spread over its bins
   };
   std::uint64_t bin_of(double price) const;
+  void reserve(std::size_t candles);
 
   std::uint64_t bins_;
   double low_ = 0.0;
@@ -49,6 +59,10 @@ class PriceBins {
   std::vector<double> totals_;       // volume per bin of each run
   std::vector<std::size_t> counts_;  // candles covering each run
 };
+
+// The checks of a window of n candles over `bins` bins: either count 0, then
+// either above MAX_PERIOD.
+std::optional<IndicatorError> check_window_and_bins(std::uint64_t n, std::uint64_t bins);
 
 // The untraded levels of NakedPoc, ordered by price on both sides of a gap
 // that follows the latest bar: levels below it and levels above it, each

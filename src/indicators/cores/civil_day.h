@@ -20,12 +20,22 @@ inline std::int64_t floor_div(std::int64_t a, std::int64_t b) {
   return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-// Days since 1970-01-01 of the local day holding `time_ms`, for a zone
-// `offset_minutes` east of UTC. Seconds of a time fit in 2^54 and the offset
-// in 2^38, so the sum cannot overflow.
+// Seconds since the epoch of `time_ms` (whole seconds, rounded down) on the
+// clock of a zone `offset_minutes` east of UTC. Seconds of a time fit in 2^54
+// and the offset in 2^38, so the sum cannot overflow.
+inline std::int64_t local_seconds(std::int64_t time_ms, std::int32_t offset_minutes) {
+  return floor_div(time_ms, 1000) + std::int64_t{offset_minutes} * 60;
+}
+
+// Days since 1970-01-01 of the local day holding `time_ms`.
 inline std::int64_t local_day(std::int64_t time_ms, std::int32_t offset_minutes) {
-  const std::int64_t seconds = floor_div(time_ms, 1000) + std::int64_t{offset_minutes} * 60;
-  return floor_div(seconds, 86400);
+  return floor_div(local_seconds(time_ms, offset_minutes), 86400);
+}
+
+// The local hour (0 to 23) of `time_ms`.
+inline int local_hour(std::int64_t time_ms, std::int32_t offset_minutes) {
+  const std::int64_t seconds = local_seconds(time_ms, offset_minutes);
+  return static_cast<int>((seconds - 86400 * floor_div(seconds, 86400)) / 3600);
 }
 
 // The civil-from-days rule: eras of 400 years (146,097 days) counted from

@@ -1,6 +1,7 @@
-// The 5 % zigzag every swing-based kind carries: confirmed swing highs and lows
-// with their bar indices, the last few kept inline (no heap), plus the pattern
-// step and the tolerance test the swing patterns share. Single-threaded use.
+// The zigzag every swing-based kind carries (a 5 % reversal unless the kind
+// sets its own): confirmed swing highs and lows with their bar indices, the
+// last few kept inline (no heap), plus the pattern step and the tolerance test
+// the swing patterns share. Single-threaded use.
 #pragma once
 
 #include <array>
@@ -26,8 +27,9 @@ class SwingTracker {
   // never grows on the heap.
   static constexpr std::size_t kCapacity = 7;
 
-  explicit constexpr SwingTracker(std::size_t max_pivots)
-      : max_pivots_(max_pivots < kCapacity ? max_pivots : kCapacity) {}
+  // A reversal of `fraction` (in (0, 1)) from the leg's extreme confirms it.
+  explicit constexpr SwingTracker(std::size_t max_pivots, double fraction = 0.05)
+      : max_pivots_(max_pivots < kCapacity ? max_pivots : kCapacity), fraction_(fraction) {}
 
   // Feeds one valid bar; true when this bar confirmed a pivot.
   bool update(double high, double low) {
@@ -43,7 +45,7 @@ class SwingTracker {
         leg.bar = i;
         return false;
       }
-      if (low <= leg.extreme * (1.0 - kFraction)) {
+      if (low <= leg.extreme * (1.0 - fraction_)) {
         push({leg.extreme, 1.0, leg.bar});
         leg = Leg{-1.0, low, i};
         return true;
@@ -55,7 +57,7 @@ class SwingTracker {
       leg.bar = i;
       return false;
     }
-    if (high >= leg.extreme * (kFraction + 1.0)) {
+    if (high >= leg.extreme * (fraction_ + 1.0)) {
       push({leg.extreme, -1.0, leg.bar});
       leg = Leg{1.0, high, i};
       return true;
@@ -70,8 +72,6 @@ class SwingTracker {
   std::uint64_t current_bar() const { return bars_ - 1; }
 
  private:
-  static constexpr double kFraction = 0.05;
-
   struct Leg {
     double direction;
     double extreme;
@@ -90,6 +90,7 @@ class SwingTracker {
   std::array<SwingPivot, kCapacity> pivots_{};
   std::size_t count_ = 0;
   std::size_t max_pivots_;
+  double fraction_;
   std::uint64_t bars_ = 0;
 };
 

@@ -1,14 +1,18 @@
-// DeMark counts, oscillators and rounded-turn patterns against batch loops
-// written from their definitions over random, trending and coarse-grid candle
-// tapes (the grid makes ties), the countdown's final-bar rule on hand-made
-// bars, and the constructor checks.
+// DeMark counts, oscillators, rounded-turn patterns and the multi-line kinds
+// (setup with countdown, run levels, risk levels, midpoint averages) against
+// batch loops written from their definitions over random, trending and
+// coarse-grid candle tapes (the grid makes ties, and countdown lengths of 5
+// and less set no reference close), the countdown's final-bar rule on
+// hand-made bars, and the constructor checks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 
+#include "support/batch_reference.h"
 #include "support/candle_checks.h"
+#include "support/candle_run.h"
 #include "support/conformance.h"
 #include "support/kind_checks.h"
 
@@ -19,14 +23,16 @@ using namespace vsci::testing;
 
 const ConformanceRows kConformance{
     {"DumplingTop"}, {"FryPanBottom"}, {"TdCombo"}, {"TdCountdown"}, {"TdDWave", FirstValue::Free},
-    {"TdDeMarker"},  {"TdPressure"},   {"TdRei"},   {"TdSetup"},
+    {"TdDeMarker"},  {"TdPressure"},   {"TdRei"},   {"TdSetup"},  {"TdSequential"}, {"TdMovingAverage"},
+    {"TdLines", FirstValue::Free}, {"TdRiskLevel", FirstValue::Free},
 };
 
 
 enum class Count { Setup, Countdown, Combo };
 
-// TdSetup (parameters L, C), TdCountdown and TdCombo (L, S, B, T).
-Series td_count(const Candles& cs, const Params& prm, Count kind) {
+// TdSetup (parameters L, C), TdCountdown and TdCombo (L, S, B, T); for a
+// countdown also the setup, countdown and direction of each bar in `lines`.
+Series td_count(const Candles& cs, const Params& prm, Count kind, OutputSeries* lines = nullptr) {
   const std::size_t l = count_at(prm, 0), s = count_at(prm, 1);
   const bool only_setup = kind == Count::Setup;
   const std::size_t b = only_setup ? l : count_at(prm, 2), target = only_setup ? 0 : count_at(prm, 3);
@@ -54,7 +60,37 @@ Series td_count(const Candles& cs, const Params& prm, Count kind) {
         if (!combo && n + 5 == target) ref = c.close;
       }
     }
+    const double setup = *out[t];
     out[t] = phase > 0 ? double(counts[0]) : phase < 0 ? -double(counts[1]) : 0.0;
+    if (lines) lines->resize(cs.size()), (*lines)[t] = {setup, *out[t], double(phase)};
+  }
+  return out;
+}
+
+// TdLines (risk false) and TdRiskLevel (risk true): runs against the close a bars back.
+OutputSeries run_levels(const Candles& c, std::size_t a, std::size_t n, bool risk) {
+  OutputSeries out(c.size());
+  std::size_t down = 0, up = 0;
+  double rh = -kInf, rl = kInf;
+  std::optional<std::pair<double, double>> lowest, highest;  // (price, true range)
+  std::optional<double> first, second;
+  for (std::size_t i = a; i < c.size(); ++i) {
+    const Candle& k = c[i];
+    const double pc = c[i - 1].close, tr = std::max({k.high - k.low, std::fabs(k.high - pc), std::fabs(k.low - pc)});
+    if (k.close < c[i - a].close) {
+      rh = down == 0 ? k.high : std::max(rh, k.high), rl = kInf, highest.reset();
+      if (!lowest || lowest->first > k.low) lowest = {k.low, tr};
+      if (++down >= n) first = risk ? lowest->first - lowest->second : rh;
+      down = std::min(down, n), up = 0;
+    } else if (k.close > c[i - a].close) {
+      rl = up == 0 ? k.low : std::min(rl, k.low), rh = -kInf, lowest.reset();
+      if (!highest || highest->first < k.high) highest = {k.high, tr};
+      if (++up >= n) second = risk ? highest->first + highest->second : rl;
+      up = std::min(up, n), down = 0;
+    } else {
+      down = up = 0, rh = -kInf, rl = kInf, lowest.reset(), highest.reset();
+    }
+    if (first || second) out[i] = {first.value_or(kNaN), second.value_or(kNaN)};
   }
   return out;
 }
@@ -146,6 +182,27 @@ TEST(DemarkCounts, MatchBatchReferences) {
   expect_candle_references({{"TdDWave", {1}, td_d_wave}, {"TdDWave", {4}, td_d_wave}}, tapes, true);
 }
 
+TEST(DemarkCounts, MultiLineKindsMatchBatchReferences) {
+  for (const Candles& tape : {make_tape(700, 61).candles, make_tape(700, 62, 300.0, -0.6).candles, grid_tape(800, 63, 2.0)}) {
+    for (const Params& p : std::vector<Params>{{4, 9, 2, 13}, {1, 2, 1, 3}, {2, 3, 3, 6}, {3, 4, 5, 8}, {1, 1, 4, 5}}) {
+      OutputSeries lines;
+      td_count(tape, p, Count::Countdown, &lines);
+      expect_outputs("TdSequential", p, tape, lines, "setup countdown direction");
+    }
+    for (const Params& p : std::vector<Params>{{1, 2}, {4, 2}, {2, 1}, {3, 5}}) {
+      expect_outputs("TdLines", p, tape, run_levels(tape, count_at(p, 0), count_at(p, 1), false), "resistance support");
+      expect_outputs("TdRiskLevel", p, tape, run_levels(tape, count_at(p, 0), count_at(p, 1), true), "buy_risk sell_risk");
+    }
+    const auto mid = candle_field(tape, [](const Candle& x) { return (x.high + x.low) * 0.5; });
+    for (const Params& p : std::vector<Params>{{1, 2}, {5, 13}, {3, 40}}) {
+      const Series s = ref::sma(mid, count_at(p, 0)), l = ref::sma(mid, count_at(p, 1));
+      OutputSeries want(tape.size());
+      for (std::size_t i = count_at(p, 1) - 1; i < tape.size(); ++i) want[i] = {*s[i], *l[i]};
+      expect_outputs("TdMovingAverage", p, tape, want, "st1 st2");
+    }
+  }
+}
+
 TEST(DemarkCounts, CountdownFinalBarMustReachTheEighthCountedClose) {
   // A steady fall completes the buy setup on bar 12 and counts 1 .. 12 on
   // bars 12 .. 23 (the 8th count, bar 19, closes at 81); a bounce follows.
@@ -176,6 +233,7 @@ TEST(DemarkCounts, RoundedTurnsNeedTheirExtremeInTheMiddleHalf) {
 }
 
 TEST(DemarkCounts, ConstructionChecksInOrder) {
+  const std::string order = "invalid period: TD moving average ST1 period must be strictly less than ST2";
   expect_build_outcomes({
       {"TdSetup", {4, kZeroCount}, kPeriodZeroText}, {"TdSetup", {16777217, 9}, kMaxPeriodText},
       {"TdSetup", {4, 1e30}, ""}, {"TdCountdown", {1e30, 9, 2, kZeroCount}, kPeriodZeroText},
@@ -186,6 +244,11 @@ TEST(DemarkCounts, ConstructionChecksInOrder) {
       {"TdRei", {16777217}, kMaxPeriodText}, {"DumplingTop", {16777217}, kMaxPeriodText},
       {"DumplingTop", {kZeroCount}, "invalid period: dumpling top needs period >= 5"},
       {"FryPanBottom", {4}, "invalid period: frying pan bottom needs period >= 5"},
+      {"TdSequential", {16777217, 9, 2, kZeroCount}, kPeriodZeroText}, {"TdSequential", {4, 1e12, 2, 1e12}, ""},
+      {"TdSequential", {4, 9, 16777217, 13}, kMaxPeriodText}, {"TdRiskLevel", {16777216, 1e12}, ""},
+      {"TdLines", {16777217, kZeroCount}, kPeriodZeroText}, {"TdLines", {16777217, 2}, kMaxPeriodText},
+      {"TdMovingAverage", {3, 3}, order}, {"TdMovingAverage", {5, 3}, order},
+      {"TdMovingAverage", {kZeroCount, 16777217}, kPeriodZeroText}, {"TdMovingAverage", {2, 16777217}, kMaxPeriodText},
   });
 }
 

@@ -1,5 +1,6 @@
 // Hilbert-transform kinds and cores, checked bit for bit against a batch
-// reference of the homodyne pipeline written over whole arrays.
+// reference of the homodyne pipeline written over whole arrays (the
+// phase-adaptive pair fed candles whose other prices it must not read).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "indicators/cores/hilbert_core.h"
+#include "support/candle_run.h"
 #include "support/compare.h"
 #include "support/conformance.h"
 #include "support/kind_checks.h"
@@ -148,6 +150,13 @@ TEST(HilbertKinds, MatchTheBatchReference) {
     expect_series(run_kind("HtTrendMode", {}, x), r.trend, 0.0, "HtTrendMode");
     expect_series(run_kind("Fama", {0.5, 0.05}, x), r.fama, 0.0, "Fama");
     expect_series(run_kind("Fama", {0.3, 0.3}, x), reference(x, 0.3, 0.3).fama, 0.0, "Fama 0.3, 0.3");
+    testing::Candles bars;
+    testing::OutputSeries pair(x.size());
+    for (std::size_t t = 0; t < x.size(); ++t) {
+      bars.push_back({0, x[t] + 1, x[t] + 2, x[t] - 1, x[t], 0.0});  // only the close is read
+      if (r.mama_fama[t]) pair[t] = {r.mama_fama[t]->first, r.mama_fama[t]->second};
+    }
+    testing::expect_outputs("PhaseAdaptiveMa", {0.5, 0.05}, bars, pair, "mama fama");
   }
 }
 
@@ -192,13 +201,14 @@ TEST(HilbertKinds, MeasuresTheCycleOfACleanWave) {
   EXPECT_LT(*period[49], 28.0);
 }
 
-TEST(HilbertKinds, FamaLimits) {
+TEST(HilbertKinds, AdaptiveAverageLimits) {
   const std::string limits = "invalid period: fast_limit, slow_limit must satisfy 0 < slow_limit <= fast_limit <= 1";
   testing::expect_build_outcomes({
       {"Fama", {0.5, 0.05}, ""},
       {"Fama", {0.5, 0.5}, ""},
       {"Fama", {1.0, 1.0}, ""},
       {"Fama", {0.05, 0.5}, limits},
+      {"PhaseAdaptiveMa", {0.5, 0.5}, ""}, {"PhaseAdaptiveMa", {1.5, 0.5}, limits}, {"PhaseAdaptiveMa", {0.5, 0}, limits},
       {"Fama", {1.5, 0.5}, limits},
       {"Fama", {0.5, 0.0}, limits},
       {"Fama", {0.5, -0.1}, limits},
@@ -245,7 +255,7 @@ TEST(HilbertKinds, ParallelBacktestsAgree) {
 // first value on the bar its warmup() names.
 const testing::ConformanceRows kConformance{
     {"AdaptiveCycle"}, {"Fama"},     {"HilbertCyclePeriod"}, {"HtDcPhase"},
-    {"HtPhasor"},      {"HtTrendMode"}, {"SineWave"},
+    {"HtPhasor"},      {"HtTrendMode"}, {"SineWave"},           {"PhaseAdaptiveMa"},
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The 5 % zigzag as a batch loop over a candle array (every pivot kept, no
+// The zigzag (5 % unless given) as a batch loop over a candle array (every pivot kept, no
 // bound), for the swing kinds' tests to compare against, and the flat bars a
 // hand-built swing sequence is fed as.
 #pragma once
@@ -20,7 +20,7 @@ struct RefSwings {
   std::vector<std::size_t> known;  // pivots confirmed up to and including bar i
 };
 
-inline RefSwings ref_swings(const std::vector<Candle>& bars) {
+inline RefSwings ref_swings(const std::vector<Candle>& bars, double f = 0.05) {
   RefSwings s{{}, {0}};
   double up = 1.0, extreme = bars[0].high;
   std::size_t at = 0;
@@ -28,7 +28,7 @@ inline RefSwings ref_swings(const std::vector<Candle>& bars) {
     const Candle& c = bars[i];
     if (up > 0 ? c.high > extreme : c.low < extreme) {
       extreme = up > 0 ? c.high : c.low, at = i;
-    } else if (up > 0 ? c.low <= extreme * 0.95 : c.high >= extreme * 1.05) {
+    } else if (up > 0 ? c.low <= extreme * (1 - f) : c.high >= extreme * (f + 1)) {
       s.pivots.push_back({extreme, up, at});
       up = -up, extreme = up > 0 ? c.high : c.low, at = i;
     }

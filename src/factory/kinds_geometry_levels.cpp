@@ -1,0 +1,18 @@
+#include "factory/registry.h"
+#include "indicators/geometry_levels.h"
+
+namespace vsci {
+
+namespace {
+
+const KindEntry kEntries[] = {
+    kind_row<&AndrewsPitchfork::create>("AndrewsPitchfork", {2}),
+    kind_row<&MurreyMathLines::create>("MurreyMathLines"),
+    kind_row<&ZigZag::create>("ZigZag", {0.03}),
+};
+
+}  // namespace
+
+std::span<const KindEntry> geometry_level_kinds() { return kEntries; }
+
+}  // namespace vsci

@@ -1,0 +1,31 @@
+// Registry rows of the window profiles. VolumeProfile and TpoProfile are one
+// kind; ValueArea and CompositeProfile one kind reporting its bounds two ways.
+#include "factory/registry.h"
+#include "indicators/market_profiles.h"
+
+namespace vsci {
+
+namespace {
+
+Expected<ValueAreaProfile, IndicatorError> create_value_area(std::uint64_t n, std::uint64_t bins, double fraction) {
+  return ValueAreaProfile::create(n, bins, fraction, ValueAreaProfile::Bounds::OuterEdges);
+}
+Expected<ValueAreaProfile, IndicatorError> create_composite_profile(std::uint64_t n, std::uint64_t bins,
+                                                                    double fraction) {
+  return ValueAreaProfile::create(n, bins, fraction, ValueAreaProfile::Bounds::OuterCentres);
+}
+
+const KindEntry kEntries[] = {
+    kind_row<&create_composite_profile>("CompositeProfile", {20, 12, 0.7}),
+    kind_row<&HighLowVolumeNodes::create>("HighLowVolumeNodes", {20, 12}),
+    kind_row<&WindowRange::create>("TpoProfile"),
+    kind_row<&create_value_area>("ValueArea", {20, 12, 0.7}),
+    kind_row<&WindowRange::create>("VolumeProfile"),
+    kind_row<&VolumeWeightedSr::create>("VolumeWeightedSr"),
+};
+
+}  // namespace
+
+std::span<const KindEntry> market_profile_kinds() { return kEntries; }
+
+}  // namespace vsci

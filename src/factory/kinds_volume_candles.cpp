@@ -1,0 +1,18 @@
+#include "factory/registry.h"
+#include "indicators/volume_candles.h"
+
+namespace vsci {
+
+namespace {
+
+const KindEntry kEntries[] = {
+    kind_row<&CandleVolume::create>("CandleVolume"),
+    kind_row<&Equivolume::create>("Equivolume"),
+    kind_row<&VolatilityCone::create>("VolatilityCone", {10, 20}),
+};
+
+}  // namespace
+
+std::span<const KindEntry> volume_candle_kinds() { return kEntries; }
+
+}  // namespace vsci
