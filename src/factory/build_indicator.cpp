@@ -50,6 +50,10 @@ std::vector<const KindEntry*> build_table() {
       order_book_kinds,
       derivatives_kinds,
       market_breadth_kinds,
+      trailing_stop_kinds,
+      trend_strength_line_kinds,
+      macd_family_kinds,
+      stochastic_family_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

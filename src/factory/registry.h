@@ -185,6 +185,10 @@ std::span<const KindEntry> trade_flow_kinds();
 std::span<const KindEntry> order_book_kinds();
 std::span<const KindEntry> derivatives_kinds();
 std::span<const KindEntry> market_breadth_kinds();
+std::span<const KindEntry> trailing_stop_kinds();
+std::span<const KindEntry> trend_strength_line_kinds();
+std::span<const KindEntry> macd_family_kinds();
+std::span<const KindEntry> stochastic_family_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();
