@@ -58,6 +58,10 @@ std::vector<const KindEntry*> build_table() {
       volume_candle_kinds,
       geometry_level_kinds,
       smoothed_line_kinds,
+      trailing_stop_kinds,
+      trend_strength_line_kinds,
+      macd_family_kinds,
+      stochastic_family_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

@@ -193,6 +193,10 @@ std::span<const KindEntry> session_level_kinds();
 std::span<const KindEntry> volume_candle_kinds();
 std::span<const KindEntry> geometry_level_kinds();
 std::span<const KindEntry> smoothed_line_kinds();
+std::span<const KindEntry> trailing_stop_kinds();
+std::span<const KindEntry> trend_strength_line_kinds();
+std::span<const KindEntry> macd_family_kinds();
+std::span<const KindEntry> stochastic_family_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

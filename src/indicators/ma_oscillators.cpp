@@ -81,24 +81,15 @@ std::optional<double> PpoHistogram::update_value(double x) {
 
 Expected<MacdHistogram, IndicatorError> MacdHistogram::create(std::uint64_t fast, std::uint64_t slow,
                                                               std::uint64_t signal) {
-  if (fast == 0 || slow == 0 || signal == 0) return unexpected(IndicatorError::period_zero());
-  if (fast >= slow) {
-    return unexpected(IndicatorError::invalid_period("fast period must be strictly less than slow period"));
-  }
-  if (fast > MAX_PERIOD || slow > MAX_PERIOD || signal > MAX_PERIOD) {
-    return unexpected(IndicatorError::period_too_large());
-  }
-  return MacdHistogram(EmaPair::unchecked(fast, slow), Ema::create(signal).value(), slow + signal - 1);
+  auto core = MacdCore::create(fast, slow, signal);
+  if (!core.ok()) return unexpected(core.error());
+  return MacdHistogram(core.value());
 }
 
 std::optional<double> MacdHistogram::update_value(double x) {
-  const auto v = emas_.update_value(x);
-  if (!v) return std::nullopt;
-  const double macd = v->fast - v->slow;
-  if (!std::isfinite(macd)) return std::nullopt;
-  const auto signal = signal_.update_value(macd);
-  if (!signal) return std::nullopt;
-  return macd - *signal;
+  const auto lines = core_.update_value(x);
+  if (!lines) return std::nullopt;
+  return lines->histogram;
 }
 
 Expected<Trix, IndicatorError> Trix::create(std::uint64_t period) {

@@ -10,6 +10,7 @@
 
 #include "indicators/cores/change_stream.h"
 #include "indicators/cores/ema.h"
+#include "indicators/cores/macd_core.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sma.h"
 #include "indicators/indicator_error.h"
@@ -81,13 +82,11 @@ class MacdHistogram {
   static Expected<MacdHistogram, IndicatorError> create(std::uint64_t fast, std::uint64_t slow,
                                                         std::uint64_t signal);
   std::optional<double> update_value(double x);
-  std::uint64_t warmup() const { return warmup_; }
+  std::uint64_t warmup() const { return core_.warmup(); }
 
  private:
-  MacdHistogram(EmaPair emas, Ema signal, std::uint64_t warmup) : emas_(emas), signal_(signal), warmup_(warmup) {}
-  EmaPair emas_;
-  Ema signal_;
-  std::uint64_t warmup_;
+  explicit MacdHistogram(MacdCore core) : core_(core) {}
+  MacdCore core_;
 };
 
 // One-bar percent change of a triple EMA.

@@ -111,13 +111,6 @@ std::optional<double> YangZhangVolatility::update_candle(const Candle& c) {
   return std::sqrt(v) * sqrt_periods_ * 100.0;
 }
 
-Expected<AtrOffset, IndicatorError> AtrOffset::create(std::uint64_t n, double m) {
-  if (!(m > 0.0)) return unexpected(IndicatorError::non_positive_multiplier());
-  auto atr = FusedWilderAtr::create(n);
-  if (!atr.ok()) return unexpected(atr.error());
-  return AtrOffset(std::move(atr).value(), m);
-}
-
 Expected<VoltyStop, IndicatorError> VoltyStop::create(std::uint64_t n, double m) {
   auto offset = AtrOffset::create(n, m);
   if (!offset.ok()) return unexpected(offset.error());

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "indicators/cores/atr_offset.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/shifted_sum_window.h"
 #include "indicators/cores/wilder.h"
@@ -57,24 +58,6 @@ class YangZhangVolatility {
   std::size_t overnight_nonzero_ = 0;
   std::size_t open_close_nonzero_ = 0;
   std::size_t rs_nonzero_ = 0;
-};
-
-// The distance both ATR stops keep from the close: Wilder's ATR (fused step)
-// times the multiplier m, which is checked before the period.
-class AtrOffset {
- public:
-  static Expected<AtrOffset, IndicatorError> create(std::uint64_t n, double m);
-  std::optional<double> update_candle(const Candle& c) {
-    const auto atr = atr_.update_candle(c);
-    if (!atr) return std::nullopt;
-    return *atr * multiplier_;
-  }
-  std::uint64_t period() const { return atr_.period(); }
-
- private:
-  AtrOffset(FusedWilderAtr atr, double m) : atr_(std::move(atr)), multiplier_(m) {}
-  FusedWilderAtr atr_;
-  double multiplier_;
 };
 
 // A stop at the offset from the extreme close of the current swing, flipping

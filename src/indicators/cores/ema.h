@@ -18,6 +18,14 @@ class Ema {
     if (auto e = check_period(period)) return unexpected(*e);
     return Ema(period);
   }
+  // A stage whose alpha its owner fixes instead of 2 / (period + 1), with
+  // 1 - alpha given alongside; period >= 1.
+  static Ema with_alpha(std::uint64_t period, double alpha, double one_minus_alpha) {
+    Ema e(period);
+    e.alpha_ = alpha;
+    e.one_minus_alpha_ = one_minus_alpha;
+    return e;
+  }
 
   std::optional<double> update_value(double x) {
     if (!std::isfinite(x)) return std::nullopt;

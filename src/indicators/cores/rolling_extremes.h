@@ -1,6 +1,6 @@
 // RollingExtremes: the largest and smallest of the last `window` pushed values
 // in amortised constant time, for the kinds that track a window's range
-// (Frama, AdaptiveLaguerreFilter, the Ehlers stochastic and Fisher transform).
+// (Frama, AdaptiveLaguerreFilter, the Ehlers stochastic, Fisher transform, Stochastic).
 // Pushed values must be comparable (no NaN). Its storage grows with the values
 // pushed, up to the window (see growing_storage.h). Single-threaded use.
 #pragma once
@@ -12,6 +12,9 @@
 #include "indicators/cores/growing_storage.h"
 
 namespace vsci {
+
+// The longest window whose slots the queues can name (32-bit slot indices).
+inline constexpr std::uint64_t kRollingExtremesMaxWindow = std::uint64_t{1} << 32;
 
 // Largest and smallest of the last `window` pushed values in amortised
 // constant time: two queues of slot indices whose values fall (for the

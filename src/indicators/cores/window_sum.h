@@ -31,6 +31,7 @@ class WindowSum {
   }
 
   double sum() const { return sum_; }
+  std::size_t nonzero() const { return nonzero_; }
   bool full() const { return ring_.full(); }
   std::size_t capacity() const { return ring_.capacity(); }
 

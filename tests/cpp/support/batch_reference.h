@@ -48,10 +48,11 @@ inline Series sma(const std::vector<double>& xs, std::size_t p, bool resum = tru
 }
 
 // Seeded by the mean of the first p inputs (summed from -0.0), then one fused
-// step alpha * x + round((1 - alpha) * value), or unfused when `fused` is off.
-inline Series ema(const std::vector<double>& xs, std::size_t p, bool fused = true) {
+// step alpha * x + round((1 - alpha) * value), or unfused when `fused` is off;
+// alpha is 2 / (p + 1) unless given.
+inline Series ema(const std::vector<double>& xs, std::size_t p, bool fused = true, double given_alpha = 0.0) {
   Series out(xs.size());
-  const double alpha = 2.0 / (static_cast<double>(p) + 1.0);
+  const double alpha = given_alpha != 0.0 ? given_alpha : 2.0 / (static_cast<double>(p) + 1.0);
   const double keep = 1.0 - alpha;
   double seed = -0.0;
   double value = 0.0;
@@ -76,9 +77,12 @@ inline Series mean_seeded(const Series& in, std::size_t p) {
   return over_present(in, [p](const std::vector<double>& v) { return mean_seeded(v, p); });
 }
 
-// The same Ema over the present entries of a series with gaps.
+// The same Ema, and the Sma, over the present entries of a series with gaps.
 inline Series ema(const Series& in, std::size_t p) {
   return over_present(in, [p](const std::vector<double>& v) { return ema(v, p); });
+}
+inline Series sma(const Series& in, std::size_t p) {
+  return over_present(in, [p](const std::vector<double>& v) { return sma(v, p); });
 }
 
 // Weights 1 (oldest) .. p (newest) over the divisor (p + 1) * p * 0.5; running

@@ -1,0 +1,31 @@
+// Registry rows of the MACD family and the momentum composites. MacdIndicator
+// and MacdFix share one kind type; the alias "Macd" is resolved by the factory.
+#include "factory/registry.h"
+#include "indicators/macd_family.h"
+
+namespace vsci {
+
+namespace {
+
+Expected<MacdIndicator, IndicatorError> create_macd(std::uint64_t fast, std::uint64_t slow, std::uint64_t signal) {
+  return MacdIndicator::from(MacdCore::create(fast, slow, signal));
+}
+Expected<MacdIndicator, IndicatorError> create_macd_fix(std::uint64_t signal) {
+  return MacdIndicator::from(MacdCore::create_fixed(signal));
+}
+
+const KindEntry kEntries[] = {
+    kind_row<&Kst::create>("Kst", {10, 15, 20, 30, 10, 10, 10, 15, 9}),
+    kind_row<&create_macd_fix>("MacdFix", {9}),
+    kind_row<&create_macd>("MacdIndicator", {12, 26, 9}),
+    kind_row<&Qqe::create>("Qqe", {14, 5, 4.236}),
+    kind_row<&VolumeWeightedMacd::create>("VolumeWeightedMacd", {12, 26, 9}),
+    kind_row<&WaveTrend::create>("WaveTrend", {10, 21, 4}),
+    kind_row<&ZeroLagMacd::create>("ZeroLagMacd", {12, 26, 9}),
+};
+
+}  // namespace
+
+std::span<const KindEntry> macd_family_kinds() { return kEntries; }
+
+}  // namespace vsci

@@ -1,0 +1,19 @@
+// Registry rows of the stochastic family and the squeeze.
+#include "factory/registry.h"
+#include "indicators/stochastic_family.h"
+
+namespace vsci {
+
+namespace {
+
+const KindEntry kEntries[] = {
+    kind_row<&KasePermissionStochastic::create>("KasePermissionStochastic", {10, 3}),
+    kind_row<&Stochastic::create>("Stochastic", {14, 3}),
+    kind_row<&TtmSqueeze::create>("TtmSqueeze", {20, 2.0, 1.5}),
+};
+
+}  // namespace
+
+std::span<const KindEntry> stochastic_family_kinds() { return kEntries; }
+
+}  // namespace vsci

@@ -1,0 +1,21 @@
+// Registry rows of the directional-movement and trend-strength line kinds.
+#include "factory/registry.h"
+#include "indicators/trend_strength_lines.h"
+
+namespace vsci {
+
+namespace {
+
+const KindEntry kEntries[] = {
+    kind_row<&Adx::create>("Adx"),
+    kind_row<&Aroon::create>("Aroon"),
+    kind_row<&ElderRay::create>("ElderRay"),
+    kind_row<&Rwi::create>("Rwi"),
+    kind_row<&VortexIndicator::create>("VortexIndicator"),
+};
+
+}  // namespace
+
+std::span<const KindEntry> trend_strength_line_kinds() { return kEntries; }
+
+}  // namespace vsci
