@@ -62,6 +62,9 @@ std::vector<const KindEntry*> build_table() {
       trend_strength_line_kinds,
       macd_family_kinds,
       stochastic_family_kinds,
+      directional_movement_kinds,
+      range_estimator_kinds,
+      stop_system_kinds,
   };
   for (auto family : kFamilies) {
     for (const KindEntry& e : family()) table.push_back(&e);

@@ -197,6 +197,9 @@ std::span<const KindEntry> trailing_stop_kinds();
 std::span<const KindEntry> trend_strength_line_kinds();
 std::span<const KindEntry> macd_family_kinds();
 std::span<const KindEntry> stochastic_family_kinds();
+std::span<const KindEntry> directional_movement_kinds();
+std::span<const KindEntry> range_estimator_kinds();
+std::span<const KindEntry> stop_system_kinds();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();
