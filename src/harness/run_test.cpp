@@ -59,8 +59,8 @@ bool within(double e, double a, const Tolerance& tol) {
   return std::fabs(d) <= t;
 }
 
-DiffEntry entry(const std::string& field, std::optional<double> e, std::optional<double> a, const char* kind) {
-  return DiffEntry{field, e, a, false, kind};
+DiffEntry entry(std::string_view field, std::optional<double> e, std::optional<double> a, const char* kind) {
+  return DiffEntry{std::string(field), e, a, false, kind};
 }
 
 }  // namespace
@@ -121,26 +121,24 @@ Tolerance find_tolerance(const Tolerances& tolerances, std::string_view field) {
   return ToleranceIndex(tolerances).find(field);
 }
 
-std::vector<DiffEntry> compare_documents(const json::Value& expected, const json::Value& actual,
-                                         const Tolerances& tolerances) {
-  const FlatMap e = flatten_json(expected);
-  const FlatMap a = flatten_json(actual);
+std::vector<DiffEntry> compare_flat(const FlatDocument& e, const FlatDocument& a, const Tolerances& tolerances) {
   const ToleranceIndex index(tolerances);
   std::vector<DiffEntry> diff;
-  auto ei = e.begin();
-  auto ai = a.begin();
-  // A merge walk over the two sorted maps visits the union of their paths once each, in order.
-  while (ei != e.end() || ai != a.end()) {
-    if (ai == a.end() || (ei != e.end() && ei->first < ai->first)) {
-      diff.push_back(entry(ei->first, round_to_8_decimals(ei->second), std::nullopt, "missing"));
+  std::size_t ei = 0;
+  std::size_t ai = 0;
+  // A merge walk over the two sorted documents visits the union of their paths once each, in order.
+  while (ei != e.size() || ai != a.size()) {
+    const int order = ai == a.size() ? -1 : ei == e.size() ? 1 : e.path(ei).compare(a.path(ai));
+    if (order < 0) {
+      diff.push_back(entry(e.path(ei), round_to_8_decimals(e.value(ei)), std::nullopt, "missing"));
       ++ei;
-    } else if (ei == e.end() || ai->first < ei->first) {
-      diff.push_back(entry(ai->first, std::nullopt, round_to_8_decimals(ai->second), "extra"));
+    } else if (order > 0) {
+      diff.push_back(entry(a.path(ai), std::nullopt, round_to_8_decimals(a.value(ai)), "extra"));
       ++ai;
     } else {
-      const double ev = round_to_8_decimals(ei->second);
-      const double av = round_to_8_decimals(ai->second);
-      if (!within(ev, av, index.find(ei->first))) diff.push_back(entry(ei->first, ev, av, "mismatch"));
+      const double ev = round_to_8_decimals(e.value(ei));
+      const double av = round_to_8_decimals(a.value(ai));
+      if (!within(ev, av, index.find(e.path(ei)))) diff.push_back(entry(e.path(ei), ev, av, "mismatch"));
       ++ei;
       ++ai;
     }
@@ -148,16 +146,39 @@ std::vector<DiffEntry> compare_documents(const json::Value& expected, const json
   return diff;
 }
 
+std::vector<DiffEntry> compare_documents(const json::Value& expected, const json::Value& actual,
+                                         const Tolerances& tolerances) {
+  return compare_flat(FlatDocument::from_value(expected), FlatDocument::from_value(actual), tolerances);
+}
+
 Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data) {
+  if (!test.expected_text.empty()) {
+    auto expected = FlatDocument::from_text(test.expected_text, true);
+    if (!expected) return unexpected(SessionError::json(expected.error()));
+    return run_test(test, data, &*expected);
+  }
+  if (test.expected && !test.expected->is_null()) {
+    const FlatDocument expected = FlatDocument::from_value(*test.expected);
+    return run_test(test, data, &expected);
+  }
+  return run_test(test, data, nullptr);
+}
+
+Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data,
+                                            const FlatDocument* expected) {
   const std::vector<Candle>* candles = find_dataset(data, test.dataset_ref);
   if (candles == nullptr) return unexpected(SessionError::data("missing dataset: " + test.dataset_ref));
-  auto output = run_backtest(test.strategy, *candles);
-  if (!output) return unexpected(std::move(output).error());
 
   TestResult result;
   result.id = test.id;
-  if (test.expected && !test.expected->is_null()) result.diff = compare_documents(*test.expected, *output, test.tolerances);
-  result.property_results = check_properties(test.property_checks, *output);
+  {
+    // The output is flattened once, sorted only when a comparison needs it,
+    // and dropped before the fuzz runs.
+    auto output = run_backtest_flat(test.strategy, *candles, expected != nullptr);
+    if (!output) return unexpected(std::move(output).error());
+    if (expected != nullptr) result.diff = compare_flat(*expected, *output, test.tolerances);
+    result.property_results = check_properties(test.property_checks, *output);
+  }
   auto fuzz = run_fuzz(test, *candles);
   if (!fuzz) return unexpected(std::move(fuzz).error());
   result.fuzz_failures = std::move(*fuzz);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -49,6 +50,9 @@ struct StrategyTest {
   json::Value strategy;
   std::string dataset_ref;
   std::optional<json::Value> expected;
+  // The expected document as text inside the command, flattened when the test
+  // runs instead of `expected`; empty for none. The text must outlive the test.
+  std::string_view expected_text;
   std::vector<std::pair<std::string, Tolerance>> tolerances;  // sorted by pattern bytes
   std::vector<Property> property_checks;
   std::optional<FuzzSpec> fuzz;
