@@ -100,6 +100,8 @@ std::string_view property_kind_name(Property::Kind kind);
 void write_property(json::Writer& w, const Property& p);
 void write_test_result(json::Writer& w, const TestResult& r);
 std::string write_test_result(const TestResult& r);
-std::string write_strategy_test(const StrategyTest& t);
+// `expected_text` is never written; with `expected_json`, that compact JSON
+// text is written as the expected document in place of `expected`.
+std::string write_strategy_test(const StrategyTest& t, std::optional<std::string_view> expected_json = std::nullopt);
 
 }  // namespace vsci

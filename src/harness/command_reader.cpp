@@ -1,0 +1,220 @@
+// The tree reading of an envelope visits members in key order, keeps the last
+// of a repeated key and reports the first failure in that order; reading in
+// text order gives the same envelope exactly when nothing fails and no key
+// that matters repeats, which is all this reader accepts.
+#include "harness/command_reader.h"
+
+#include <algorithm>
+
+#include "json/reader.h"
+
+namespace vsci {
+
+namespace {
+
+using json::Reader;
+
+// Walks one value, reading every number to its double, so that an
+// out-of-range number fails here as it would in json::parse.
+bool validate_value(Reader& r) {
+  const int c = r.peek();
+  if (c == '{') {
+    if (!r.begin_object().ok()) return false;
+    std::string_view key;
+    for (;;) {
+      auto more = r.next_member(key);
+      if (!more) return false;
+      if (!*more) return true;
+      if (!validate_value(r)) return false;
+    }
+  }
+  if (c == '[') {
+    if (!r.begin_array().ok()) return false;
+    for (;;) {
+      auto more = r.next_element();
+      if (!more) return false;
+      if (!*more) return true;
+      if (!validate_value(r)) return false;
+    }
+  }
+  if (c == '-' || (c >= '0' && c <= '9')) return r.read_f64().ok();
+  return r.skip_value().ok();
+}
+
+// 0 time, 1 open, 2 high, 3 low, 4 close, 5 volume; -1 for any other key.
+int candle_field(std::string_view key) {
+  static constexpr std::string_view kNames[] = {"time", "open", "high", "low", "close", "volume"};
+  for (int i = 0; i < 6; ++i) {
+    if (key == kNames[i]) return i;
+  }
+  return -1;
+}
+
+bool read_candle_field(Reader& r, int i, Candle& c) {
+  if (i == 0) {
+    auto t = r.read_i64();
+    if (!t) return false;
+    c.time = *t;
+    return true;
+  }
+  auto x = r.read_f64();
+  if (!x) return false;
+  double* slots[] = {nullptr, &c.open, &c.high, &c.low, &c.close, &c.volume};
+  *slots[i] = *x;
+  return true;
+}
+
+bool read_candle(Reader& r, Candle& c) {
+  c = Candle{};
+  const int first = r.peek();
+  if (first == '{') {
+    if (!r.begin_object().ok()) return false;
+    unsigned seen = 0;
+    std::string_view key;
+    for (;;) {
+      auto more = r.next_member(key);
+      if (!more) return false;
+      if (!*more) break;
+      const int i = candle_field(key);
+      if (i < 0) {
+        if (!validate_value(r)) return false;
+        continue;
+      }
+      if (seen & (1U << i)) return false;
+      seen |= 1U << i;
+      if (!read_candle_field(r, i, c)) return false;
+    }
+    return (seen & 0x1F) == 0x1F;
+  }
+  if (first != '[' || !r.begin_array().ok()) return false;
+  for (int i = 0; i < 6; ++i) {
+    auto more = r.next_element();
+    if (!more) return false;
+    if (!*more) return i == 5;
+    if (!read_candle_field(r, i, c)) return false;
+  }
+  return r.end_array().ok();
+}
+
+std::optional<Datasets> read_data(Reader& r) {
+  if (r.peek() != '{' || !r.begin_object().ok()) return std::nullopt;
+  Datasets data;
+  std::string_view key;
+  for (;;) {
+    auto more = r.next_member(key);
+    if (!more) return std::nullopt;
+    if (!*more) break;
+    std::pair<std::string, std::vector<Candle>>& set = data.emplace_back(std::string(key), std::vector<Candle>{});
+    if (r.peek() != '[' || !r.begin_array().ok()) return std::nullopt;
+    for (;;) {
+      auto item = r.next_element();
+      if (!item) return std::nullopt;
+      if (!*item) break;
+      if (!read_candle(r, set.second.emplace_back())) return std::nullopt;
+    }
+  }
+  std::sort(data.begin(), data.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < data.size(); ++i) {
+    if (data[i - 1].first == data[i].first) return std::nullopt;
+  }
+  return data;
+}
+
+// A test object's members as a tree, all but `expected`, which is only
+// skipped over (its numbers are read when it is flattened).
+std::optional<StrategyTest> read_test(Reader& r, std::string_view text) {
+  if (r.peek() != '{') {
+    auto v = r.read_value();
+    if (!v) return std::nullopt;
+    auto t = read_strategy_test(*v);
+    if (!t) return std::nullopt;
+    return std::move(*t);
+  }
+  if (!r.begin_object().ok()) return std::nullopt;
+  json::Value::Object members;
+  std::optional<std::string_view> expected;
+  std::string_view key;
+  for (;;) {
+    auto more = r.next_member(key);
+    if (!more) return std::nullopt;
+    if (!*more) break;
+    if (key == "expected") {
+      if (expected) return std::nullopt;
+      r.peek();
+      const std::size_t start = r.offset();
+      if (!r.skip_value().ok()) return std::nullopt;
+      expected = text.substr(start, r.offset() - start);
+      continue;
+    }
+    json::Value::Member& m = members.emplace_back();
+    m.key.assign(key);
+    auto v = r.read_value();
+    if (!v) return std::nullopt;
+    m.value = std::move(*v);
+  }
+  auto t = read_strategy_test(json::Value::object(std::move(members)));
+  if (!t) return std::nullopt;
+  if (expected && expected->front() != 'n') t->expected_text = *expected;
+  return std::move(*t);
+}
+
+}  // namespace
+
+bool is_valid_json(std::string_view text) {
+  Reader r(text);
+  return validate_value(r) && r.finish().ok();
+}
+
+std::optional<TextEnvelope> read_envelope_from_text(std::string_view text) {
+  Reader r(text);
+  if (r.peek() != '{' || !r.begin_object().ok()) return std::nullopt;
+  std::string_view key;
+  auto first = r.next_member(key);
+  if (!first || !*first || key != "cmd") return std::nullopt;
+  auto cmd = r.read_str();
+  if (!cmd) return std::nullopt;
+  TextEnvelope env;
+  env.cmd.assign(*cmd);
+  const bool suite = env.cmd == "run_suite";
+  if (!suite && env.cmd != "run_test" && env.cmd != "bless") return std::nullopt;
+  const std::string_view tests_key = suite ? "tests" : "test";
+  bool have_tests = false;
+  bool have_data = false;
+  for (;;) {
+    auto more = r.next_member(key);
+    if (!more) return std::nullopt;
+    if (!*more) break;
+    if (key == "cmd") return std::nullopt;
+    if (key == tests_key) {
+      if (have_tests) return std::nullopt;
+      have_tests = true;
+      if (!suite) {
+        auto t = read_test(r, text);
+        if (!t) return std::nullopt;
+        env.tests.push_back(std::move(*t));
+        continue;
+      }
+      if (r.peek() != '[' || !r.begin_array().ok()) return std::nullopt;
+      for (;;) {
+        auto item = r.next_element();
+        if (!item) return std::nullopt;
+        if (!*item) break;
+        auto t = read_test(r, text);
+        if (!t) return std::nullopt;
+        env.tests.push_back(std::move(*t));
+      }
+    } else if (key == "data") {
+      if (have_data) return std::nullopt;
+      have_data = true;
+      auto data = read_data(r);
+      if (!data) return std::nullopt;
+      env.data = std::move(*data);
+    } else if (!validate_value(r)) {
+      return std::nullopt;
+    }
+  }
+  if (!have_tests || !r.finish().ok()) return std::nullopt;
+  return env;
+}
+
+}  // namespace vsci
