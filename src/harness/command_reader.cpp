@@ -4,8 +4,13 @@
 // that matters repeats, which is all this reader accepts.
 #include "harness/command_reader.h"
 
-#include <algorithm>
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
 
+#include <algorithm>
+#include <atomic>
+
+#include "harness/worker_pool.h"
 #include "json/reader.h"
 
 namespace vsci {
@@ -39,6 +44,72 @@ bool validate_value(Reader& r) {
   }
   if (c == '-' || (c >= '0' && c <= '9')) return r.read_f64().ok();
   return r.skip_value().ok();
+}
+
+// The bytes that end the scan of a scalar or change the nesting.
+struct StructureTable {
+  unsigned char kind[256] = {};
+  constexpr StructureTable() {
+    for (unsigned char c : {' ', '\t', '\n', '\r', ',', ':'}) kind[c] = 1;
+    kind[static_cast<unsigned char>('"')] = 2;
+    kind[static_cast<unsigned char>('[')] = kind[static_cast<unsigned char>('{')] = 3;
+    kind[static_cast<unsigned char>(']')] = kind[static_cast<unsigned char>('}')] = 4;
+  }
+};
+constexpr StructureTable kStructure;
+
+constexpr std::size_t kNoEnd = std::string_view::npos;
+
+// The offset after the closing quote of the string opening at `i`.
+std::size_t string_end(std::string_view t, std::size_t i) {
+  for (++i; i < t.size(); ++i) {
+    if (t[i] == '\\') ++i;
+    else if (t[i] == '"') return i + 1;
+  }
+  return kNoEnd;
+}
+
+// The end of the value starting at `i` by its brackets and quotes alone,
+// nothing else being checked: the value must still be read in full later.
+// kNoEnd when it does not close or nests deeper than `room` levels.
+std::size_t skip_structure(std::string_view t, std::size_t i, int room) {
+  const auto kind = [&](std::size_t k) { return kStructure.kind[static_cast<unsigned char>(t[k])]; };
+  if (i >= t.size()) return kNoEnd;
+  if (kind(i) == 2) return string_end(t, i);
+  if (kind(i) != 3) {
+    while (i < t.size() && kind(i) == 0) ++i;
+    return i;
+  }
+  int depth = 0;
+  while (i < t.size()) {
+    switch (kind(i)) {
+      case 2:
+        i = string_end(t, i);
+        if (i == kNoEnd) return kNoEnd;
+        continue;
+      case 3:
+        if (++depth > room) return kNoEnd;
+        break;
+      case 4:
+        if (--depth == 0) return i + 1;
+        break;
+      default:
+        break;
+    }
+    ++i;
+  }
+  return kNoEnd;
+}
+
+// The text of the value at the reader's position, skipped by its structure
+// alone; empty when it does not close within `room` levels.
+std::string_view skip_unread(Reader& r, std::string_view text, int room) {
+  r.peek();
+  const std::size_t start = r.offset();
+  const std::size_t end = skip_structure(text, start, room);
+  if (end == kNoEnd) return {};
+  while (r.offset() < end) r.advance();
+  return text.substr(start, end - start);
 }
 
 // 0 time, 1 open, 2 high, 3 low, 4 close, 5 volume; -1 for any other key.
@@ -96,23 +167,45 @@ bool read_candle(Reader& r, Candle& c) {
   return r.end_array().ok();
 }
 
-std::optional<Datasets> read_data(Reader& r) {
+// A dataset's candle list, read by a reader of its own.
+bool read_candles(std::string_view text, std::vector<Candle>& out) {
+  Reader r(text);
+  if (r.peek() != '[' || !r.begin_array().ok()) return false;
+  out.reserve(text.size() / 64);
+  for (;;) {
+    auto item = r.next_element();
+    if (!item) return false;
+    if (!*item) break;
+    if (!read_candle(r, out.emplace_back())) return false;
+  }
+  return r.finish().ok();
+}
+
+// The datasets' extents are found here; their candles are read on the
+// worker pool, a dataset per task.
+std::optional<Datasets> read_data(Reader& r, std::string_view text, int room) {
   if (r.peek() != '{' || !r.begin_object().ok()) return std::nullopt;
   Datasets data;
+  std::vector<std::string_view> lists;
   std::string_view key;
   for (;;) {
     auto more = r.next_member(key);
     if (!more) return std::nullopt;
     if (!*more) break;
-    std::pair<std::string, std::vector<Candle>>& set = data.emplace_back(std::string(key), std::vector<Candle>{});
-    if (r.peek() != '[' || !r.begin_array().ok()) return std::nullopt;
-    for (;;) {
-      auto item = r.next_element();
-      if (!item) return std::nullopt;
-      if (!*item) break;
-      if (!read_candle(r, set.second.emplace_back())) return std::nullopt;
-    }
+    data.emplace_back(std::string(key), std::vector<Candle>{});
+    if (r.peek() != '[') return std::nullopt;
+    lists.push_back(skip_unread(r, text, room - 1));
+    if (lists.back().empty()) return std::nullopt;
   }
+  std::atomic<bool> unreadable{false};
+  if (!data.empty()) worker_pool().execute([&] {
+    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, data.size(), 1), [&](const tbb::blocked_range<std::size_t>& piece) {
+      for (std::size_t i = piece.begin(); i != piece.end(); ++i) {
+        if (!read_candles(lists[i], data[i].second)) unreadable = true;
+      }
+    });
+  });
+  if (unreadable) return std::nullopt;
   std::sort(data.begin(), data.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   for (std::size_t i = 1; i < data.size(); ++i) {
     if (data[i - 1].first == data[i].first) return std::nullopt;
@@ -122,7 +215,7 @@ std::optional<Datasets> read_data(Reader& r) {
 
 // A test object's members as a tree, all but `expected`, which is only
 // skipped over (its numbers are read when it is flattened).
-std::optional<StrategyTest> read_test(Reader& r, std::string_view text) {
+std::optional<StrategyTest> read_test(Reader& r, std::string_view text, int room) {
   if (r.peek() != '{') {
     auto v = r.read_value();
     if (!v) return std::nullopt;
@@ -140,10 +233,8 @@ std::optional<StrategyTest> read_test(Reader& r, std::string_view text) {
     if (!*more) break;
     if (key == "expected") {
       if (expected) return std::nullopt;
-      r.peek();
-      const std::size_t start = r.offset();
-      if (!r.skip_value().ok()) return std::nullopt;
-      expected = text.substr(start, r.offset() - start);
+      expected = skip_unread(r, text, room - 1);
+      if (expected->empty()) return std::nullopt;
       continue;
     }
     json::Value::Member& m = members.emplace_back();
@@ -189,7 +280,7 @@ std::optional<TextEnvelope> read_envelope_from_text(std::string_view text) {
       if (have_tests) return std::nullopt;
       have_tests = true;
       if (!suite) {
-        auto t = read_test(r, text);
+        auto t = read_test(r, text, json::kMaxDepth - 1);
         if (!t) return std::nullopt;
         env.tests.push_back(std::move(*t));
         continue;
@@ -199,14 +290,14 @@ std::optional<TextEnvelope> read_envelope_from_text(std::string_view text) {
         auto item = r.next_element();
         if (!item) return std::nullopt;
         if (!*item) break;
-        auto t = read_test(r, text);
+        auto t = read_test(r, text, json::kMaxDepth - 2);
         if (!t) return std::nullopt;
         env.tests.push_back(std::move(*t));
       }
     } else if (key == "data") {
       if (have_data) return std::nullopt;
       have_data = true;
-      auto data = read_data(r);
+      auto data = read_data(r, text, json::kMaxDepth - 1);
       if (!data) return std::nullopt;
       env.data = std::move(*data);
     } else if (!validate_value(r)) {
