@@ -53,10 +53,10 @@ Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, co
 }
 
 Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, const std::vector<Candle>& candles,
-                                                       bool sorted) {
+                                                       const std::vector<std::string>* only) {
   auto result = run_backtest_text(strategy, candles);
   if (!result) return unexpected(std::move(result).error());
-  auto flat = FlatDocument::from_text(*result, sorted);
+  auto flat = FlatDocument::from_text(*result, only);
   if (!flat) return unexpected(SessionError::json(flat.error()));
   return std::move(flat).value();
 }

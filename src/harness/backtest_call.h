@@ -26,8 +26,9 @@ Expected<std::string, SessionError> run_backtest_text(const json::Value& strateg
 // its text, an unreadable result SessionError::Json.
 Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles);
 
-// The result flattened (sorted by path when asked), with the errors of run_backtest.
+// The result flattened (FlatDocument::from_text with `only`), with the errors
+// of run_backtest.
 Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, const std::vector<Candle>& candles,
-                                                       bool sorted);
+                                                       const std::vector<std::string>* only);
 
 }  // namespace vsci

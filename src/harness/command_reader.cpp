@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 #include "harness/worker_pool.h"
 #include "json/reader.h"
@@ -46,23 +49,41 @@ bool validate_value(Reader& r) {
   return r.skip_value().ok();
 }
 
-// The bytes that end the scan of a scalar or change the nesting.
-struct StructureTable {
-  unsigned char kind[256] = {};
-  constexpr StructureTable() {
-    for (unsigned char c : {' ', '\t', '\n', '\r', ',', ':'}) kind[c] = 1;
-    kind[static_cast<unsigned char>('"')] = 2;
-    kind[static_cast<unsigned char>('[')] = kind[static_cast<unsigned char>('{')] = 3;
-    kind[static_cast<unsigned char>(']')] = kind[static_cast<unsigned char>('}')] = 4;
-  }
-};
-constexpr StructureTable kStructure;
-
 constexpr std::size_t kNoEnd = std::string_view::npos;
+
+std::uint64_t load8(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  return w;
+}
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+
+// The high bit of the lowest byte of `w` equal to `c` (bits above it may be
+// set wrongly by the borrow, so only the lowest one is used).
+std::uint64_t lowest_equal(std::uint64_t w, unsigned char c) {
+  const std::uint64_t x = w ^ (kOnes * c);
+  return (x - kOnes) & ~x & (kOnes * 0x80);
+}
+
+// A byte that may open or close a value outside strings: a quote, or c with
+// c | 0x26 == 0x7F, which holds for [ ] { } and, besides, only for Y _ y and
+// DEL, none of which stands outside a string in JSON.
+std::uint64_t structural(std::uint64_t w) {
+  return lowest_equal(w, '"') | lowest_equal(w | (kOnes * 0x26), 0x7F);
+}
 
 // The offset after the closing quote of the string opening at `i`.
 std::size_t string_end(std::string_view t, std::size_t i) {
-  for (++i; i < t.size(); ++i) {
+  for (++i; i + 8 <= t.size(); i += 8) {
+    const std::uint64_t w = load8(t.data() + i);
+    const std::uint64_t m = lowest_equal(w, '"') | lowest_equal(w, '\\');
+    if (m == 0) continue;
+    i += static_cast<std::size_t>(std::countr_zero(m) / 8);
+    break;
+  }
+  for (; i < t.size(); ++i) {
     if (t[i] == '\\') ++i;
     else if (t[i] == '"') return i + 1;
   }
@@ -73,28 +94,33 @@ std::size_t string_end(std::string_view t, std::size_t i) {
 // nothing else being checked: the value must still be read in full later.
 // kNoEnd when it does not close or nests deeper than `room` levels.
 std::size_t skip_structure(std::string_view t, std::size_t i, int room) {
-  const auto kind = [&](std::size_t k) { return kStructure.kind[static_cast<unsigned char>(t[k])]; };
-  if (i >= t.size()) return kNoEnd;
-  if (kind(i) == 2) return string_end(t, i);
-  if (kind(i) != 3) {
-    while (i < t.size() && kind(i) == 0) ++i;
+  const std::size_t n = t.size();
+  if (i >= n) return kNoEnd;
+  if (t[i] == '"') return string_end(t, i);
+  if (t[i] != '[' && t[i] != '{') {
+    while (i < n && std::string_view(" \t\n\r,:]}").find(t[i]) == std::string_view::npos) ++i;
     return i;
   }
   int depth = 0;
-  while (i < t.size()) {
-    switch (kind(i)) {
-      case 2:
-        i = string_end(t, i);
-        if (i == kNoEnd) return kNoEnd;
+  while (i < n) {
+    if (i + 8 <= n) {
+      const std::uint64_t m = structural(load8(t.data() + i));
+      if (m == 0) {
+        i += 8;
         continue;
-      case 3:
-        if (++depth > room) return kNoEnd;
-        break;
-      case 4:
-        if (--depth == 0) return i + 1;
-        break;
-      default:
-        break;
+      }
+      i += static_cast<std::size_t>(std::countr_zero(m) / 8);
+    }
+    const char c = t[i];
+    if (c == '"') {
+      i = string_end(t, i);
+      if (i == kNoEnd) return kNoEnd;
+      continue;
+    }
+    if (c == '[' || c == '{') {
+      if (++depth > room) return kNoEnd;
+    } else if (c == ']' || c == '}') {
+      if (--depth == 0) return i + 1;
     }
     ++i;
   }

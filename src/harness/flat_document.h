@@ -36,10 +36,12 @@ class FlatDocument {
     double value;
   };
 
-  // `sorted`: fields in bytewise path order (the comparison needs it); else
-  // in reading order, which costs less and serves the property checks. A
-  // text that does not parse gives json::parse's error for it.
-  static Expected<FlatDocument, json::Error> from_text(std::string_view text, bool sorted);
+  // Every number, sorted by path (the comparison needs that); or, with
+  // `only` (sorted paths), just the numbers at those paths and any that is
+  // not finite, in reading order: what the property checks look at, for much
+  // less. A text that does not parse gives json::parse's error for it.
+  static Expected<FlatDocument, json::Error> from_text(std::string_view text,
+                                                      const std::vector<std::string>* only = nullptr);
   // Always sorted; a later leaf on a path replaces an earlier one, as in
   // flatten_json.
   static FlatDocument from_value(const json::Value& v);

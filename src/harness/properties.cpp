@@ -80,6 +80,18 @@ std::pair<bool, std::optional<std::string>> at_least(const FlatDocument& flat, s
   return {*v >= bound, std::nullopt};
 }
 
+// The name each kind looks up with lookup_metric.
+std::string_view metric_name(const Property& p) {
+  switch (p.kind) {
+    case Property::Kind::MaxDrawdownLe: return "max_drawdown";
+    case Property::Kind::MinTradesGe: return "num_trades";
+    case Property::Kind::SharpeGe: return "sharpe";
+    case Property::Kind::PnlGe: return "pnl";
+    case Property::Kind::FieldInRange: return p.field;
+    default: return {};
+  }
+}
+
 // The first path in key order holding NaN or an infinity.
 std::optional<std::string> first_non_finite(const FlatDocument& flat) {
   std::optional<std::string_view> first;
@@ -104,16 +116,14 @@ std::pair<bool, std::optional<std::string>> check_one(const Property& p, const F
     case Property::Kind::MaxDrawdownLe: {
       // The engine reports drawdown as a non-negative percentage; the bound's
       // sign is not meaningful. A NaN bound fails the comparison.
-      const auto v = lookup_metric(flat, "max_drawdown");
+      const auto v = lookup_metric(flat, metric_name(p));
       if (!v) return {false, std::string("missing: max_drawdown")};
       return {*v <= std::fabs(p.value), std::nullopt};
     }
     case Property::Kind::MinTradesGe:
-      return at_least(flat, "num_trades", p.value);
     case Property::Kind::SharpeGe:
-      return at_least(flat, "sharpe", p.value);
     case Property::Kind::PnlGe:
-      return at_least(flat, "pnl", p.value);
+      return at_least(flat, metric_name(p), p.value);
     case Property::Kind::FieldInRange: {
       const auto v = lookup_metric(flat, p.field);
       if (!v) return {false, "missing: " + p.field};
@@ -124,6 +134,19 @@ std::pair<bool, std::optional<std::string>> check_one(const Property& p, const F
 }
 
 }  // namespace
+
+std::vector<std::string> looked_up_paths(const std::vector<Property>& properties) {
+  std::vector<std::string> paths;
+  for (const Property& p : properties) {
+    if (p.kind == Property::Kind::NoNaN || p.kind == Property::Kind::MonotoneEquity) continue;
+    const std::string_view name = metric_name(p);
+    paths.emplace_back(name);
+    paths.push_back("metrics." + std::string(name));
+  }
+  std::sort(paths.begin(), paths.end());
+  paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+  return paths;
+}
 
 std::optional<double> lookup_metric(const FlatDocument& flat, std::string_view name) {
   auto found = flat.find(name);

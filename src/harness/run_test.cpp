@@ -153,7 +153,7 @@ std::vector<DiffEntry> compare_documents(const json::Value& expected, const json
 
 Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data) {
   if (!test.expected_text.empty()) {
-    auto expected = FlatDocument::from_text(test.expected_text, true);
+    auto expected = FlatDocument::from_text(test.expected_text);
     if (!expected) return unexpected(SessionError::json(expected.error()));
     return run_test(test, data, &*expected);
   }
@@ -172,9 +172,10 @@ Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Data
   TestResult result;
   result.id = test.id;
   {
-    // The output is flattened once, sorted only when a comparison needs it,
+    // The output is flattened once, in full only when a comparison needs it,
     // and dropped before the fuzz runs.
-    auto output = run_backtest_flat(test.strategy, *candles, expected != nullptr);
+    const std::vector<std::string> looked_up = looked_up_paths(test.property_checks);
+    auto output = run_backtest_flat(test.strategy, *candles, expected != nullptr ? nullptr : &looked_up);
     if (!output) return unexpected(std::move(output).error());
     if (expected != nullptr) result.diff = compare_flat(*expected, *output, test.tolerances);
     result.property_results = check_properties(test.property_checks, *output);

@@ -64,7 +64,7 @@ std::optional<std::string> answer_from_text(std::string_view text) {
     std::atomic<bool> unreadable{false};
     const TestRunner run = [&](const StrategyTest& test, const Datasets& data) -> Expected<TestResult, std::string> {
       if (test.expected_text.empty()) return run_suite_test(test, data);
-      auto expected = FlatDocument::from_text(test.expected_text, true);
+      auto expected = FlatDocument::from_text(test.expected_text);
       if (!expected) {
         unreadable = true;
         return unexpected(std::string());
@@ -85,7 +85,7 @@ std::optional<std::string> answer_from_text(std::string_view text) {
   }
   std::optional<FlatDocument> expected;
   if (!test.expected_text.empty()) {
-    auto flat = FlatDocument::from_text(test.expected_text, true);
+    auto flat = FlatDocument::from_text(test.expected_text);
     if (!flat) return std::nullopt;
     expected = std::move(flat).value();
   }
