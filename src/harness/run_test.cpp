@@ -152,32 +152,25 @@ std::vector<DiffEntry> compare_documents(const json::Value& expected, const json
 }
 
 Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data) {
-  if (!test.expected_text.empty()) {
-    auto expected = FlatDocument::from_text(test.expected_text);
-    if (!expected) return unexpected(SessionError::json(expected.error()));
-    return run_test(test, data, &*expected);
-  }
-  if (test.expected && !test.expected->is_null()) {
-    const FlatDocument expected = FlatDocument::from_value(*test.expected);
-    return run_test(test, data, &expected);
-  }
-  return run_test(test, data, nullptr);
-}
-
-Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data,
-                                            const FlatDocument* expected) {
   const std::vector<Candle>* candles = find_dataset(data, test.dataset_ref);
   if (candles == nullptr) return unexpected(SessionError::data("missing dataset: " + test.dataset_ref));
+  const bool compare = !test.expected_text.empty() || (test.expected && !test.expected->is_null());
 
   TestResult result;
   result.id = test.id;
   {
-    // The output is flattened once, in full only when a comparison needs it,
-    // and dropped before the fuzz runs.
+    // The output is flattened once, in full only when a comparison needs it;
+    // the expected document only after the backtest, so that the two are
+    // never held beside the request; both are dropped before the fuzz runs.
     const std::vector<std::string> looked_up = looked_up_paths(test.property_checks);
-    auto output = run_backtest_flat(test.strategy, *candles, expected != nullptr ? nullptr : &looked_up);
+    auto output = run_backtest_flat(test.strategy, *candles, compare ? nullptr : &looked_up);
     if (!output) return unexpected(std::move(output).error());
-    if (expected != nullptr) result.diff = compare_flat(*expected, *output, test.tolerances);
+    if (compare) {
+      auto expected = test.expected_text.empty() ? FlatDocument::from_value(*test.expected)
+                                                 : FlatDocument::from_text(test.expected_text);
+      if (!expected) return unexpected(SessionError::json(expected.error()));
+      result.diff = compare_flat(*expected, *output, test.tolerances);
+    }
     result.property_results = check_properties(test.property_checks, *output);
   }
   auto fuzz = run_fuzz(test, *candles);

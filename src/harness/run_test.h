@@ -70,12 +70,9 @@ std::vector<DiffEntry> compare_documents(const json::Value& expected, const json
 // test with that error. Otherwise the result: the diff (when the test has an
 // expected document), the property results, the fuzz failures, and `passed`
 // when all three are clean.
-// The expected document is the test's `expected_text` when it has one (whose
-// failure to parse is SessionError::Json), else its `expected` tree.
+// The expected document is the test's `expected_text` when it has one (read
+// after the main run; when it does not parse the test ends with
+// SessionError::Json), else its `expected` tree.
 Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data);
-// The same with the expected document already flattened (sorted), or null for
-// none; the test's own `expected` is not looked at.
-Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data,
-                                            const FlatDocument* expected);
 
 }  // namespace vsci
