@@ -128,11 +128,15 @@ Expected<std::string, SessionError> dispatch(std::string_view text) {
 
 }  // namespace
 
-std::string Session::command(std::string_view text) {
-  if (auto answer = answer_from_text(text)) return std::move(*answer);
+std::string command_from_tree(std::string_view text) {
   auto answer = dispatch(text);
   if (!answer) return error_answer(answer.error());
   return std::move(answer).value();
+}
+
+std::string Session::command(std::string_view text) {
+  if (auto answer = answer_from_text(text)) return std::move(*answer);
+  return command_from_tree(text);
 }
 
 }  // namespace vsci

@@ -1,0 +1,140 @@
+// Commands read straight from their text answer exactly as through the tree
+// of the whole command: which error wins, repeated members, nesting, and
+// mutants of commands that carry candles and expected documents.
+#include "harness/command_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "harness/session.h"
+#include "json/reader.h"
+
+namespace vsci {
+namespace {
+
+const std::string kStrategy =
+    R"({"symbol":"S","timeframe":"1h","indicators":{"f":{"type":"Sma","params":[2]},"s":{"type":"Sma","params":[4]}},)"
+    R"("entry":{"gt":["f","s"]},"exit":{"lt":["f","s"]},"sizing":{"type":"fixed_qty","qty":1}})";
+
+std::string candles(int n, int shift) {
+  std::string out = "[";
+  for (int i = 0; i < n; ++i) {
+    const int p = 100 + (i * 7 + shift) % 13;
+    out += (i ? "," : "") + std::string("[") + std::to_string(i * 3600000) + "," + std::to_string(p) + "," +
+           std::to_string(p + 2) + "," + std::to_string(p - 2) + "," + std::to_string(p + 1) + ",5]";
+  }
+  return out + "]";
+}
+
+std::string test_text(const std::string& id, const std::string& set, const std::string& expected) {
+  return R"({"id":")" + id + R"(","dataset_ref":")" + set + R"(","strategy":)" + kStrategy +
+         R"(,"property_checks":[{"kind":"monotone_equity"},{"kind":"min_trades_ge","value":1}])" +
+         (expected.empty() ? "" : R"(,"expected":)" + expected) + "}";
+}
+
+// The output bless stores for a test, as the expected document of another.
+std::string blessed_expected(const std::string& set_text) {
+  const std::string answer =
+      Session::command(R"({"cmd":"bless","test":)" + test_text("b", "d", "") + R"(,"data":{"d":)" + set_text + "}}");
+  const std::size_t at = answer.find(R"("expected":)");
+  const std::size_t end = answer.find(R"(,"tolerances")");
+  if (at == std::string::npos || end == std::string::npos) throw std::runtime_error("bless failed: " + answer);
+  return answer.substr(at + 11, end - at - 11);
+}
+
+std::string parse_error(const std::string& text) { return error_answer(SessionError::json(json::parse(text).error())); }
+
+TEST(CommandReader, AnErrorInsideAnExpectedDocumentWinsOverEverything) {
+  const std::string bad = R"({"metrics":{"pnl":[1,2,{"x":1e400}]}})";
+  // The dataset is missing and the backtest would fail: the text's own error still wins.
+  const std::string run = R"({"cmd":"run_test","test":)" + test_text("t", "nope", bad) + "}";
+  EXPECT_EQ(Session::command(run), parse_error(run));
+  const std::string suite = R"({"cmd":"run_suite","tests":[)" + test_text("a", "d", "[1]") + "," +
+                            test_text("b", "d", bad) + R"(],"data":{"d":)" + candles(30, 0) + "}}";
+  EXPECT_EQ(Session::command(suite), parse_error(suite));
+  const std::string bless = R"({"cmd":"bless","data":{"d":)" + candles(30, 0) + R"(},"test":)" + test_text("t", "d", bad) + "}";
+  EXPECT_EQ(Session::command(bless), parse_error(bless));
+}
+
+TEST(CommandReader, DatasetsFailInNameOrderBeforeTests) {
+  const std::string text = R"({"cmd":"run_suite","tests":[{"id":"x"}],"data":{"b":[[1,2,3,4]],"a":[{"time":1.5}]}})";
+  EXPECT_EQ(Session::command(text),
+            R"({"error":"json error: invalid type: floating point `1.5`, expected i64","ok":false})");
+  const std::string fixed_a = R"({"cmd":"run_suite","tests":[{"id":"x"}],"data":{"b":[[1,2,3,4]],"a":[]}})";
+  EXPECT_EQ(Session::command(fixed_a),
+            R"({"error":"json error: invalid length 4, expected struct Candle with 6 elements","ok":false})");
+  const std::string no_close = R"({"cmd":"run_test","test":{"id":"x"},"data":{"a":[{"time":1,"open":1,"high":1,"low":1}]}})";
+  EXPECT_EQ(Session::command(no_close), R"({"error":"json error: missing field `close`","ok":false})");
+  const std::string seven = R"({"cmd":"bless","test":{"id":"x"},"data":{"a":[[1,1,1,1,1,1,1]]}})";
+  EXPECT_EQ(Session::command(seven),
+            R"({"error":"json error: invalid length 7, expected fewer elements in array","ok":false})");
+  const std::string tests_bad = R"({"cmd":"run_suite","tests":[{"id":"x"}],"data":{"a":[]}})";
+  EXPECT_EQ(Session::command(tests_bad), R"({"error":"json error: missing field `strategy`","ok":false})");
+}
+
+TEST(CommandReader, RepeatedMembersKeepTheirLastValue) {
+  const std::string set = candles(30, 0);
+  const std::string twice = R"({"cmd":"run_test","test":)" + test_text("first", "d", "") + R"(,"data":{"d":[]},"test":)" +
+                            test_text("second", "d", "") + R"(,"data":{"d":)" + set + "}}";
+  const std::string once = R"({"cmd":"run_test","test":)" + test_text("second", "d", "") + R"(,"data":{"d":)" + set + "}}";
+  EXPECT_EQ(Session::command(twice), Session::command(once));
+  const std::string cmd_last = R"({"data":{"d":)" + set + R"(},"cmd":"bless","test":)" + test_text("t", "d", "[1]") +
+                               R"(,"cmd":"run_test"})";
+  EXPECT_NE(Session::command(cmd_last).find(R"("passed":)"), std::string::npos);
+  // A dataset named twice keeps its last candles.
+  const std::string sets = R"({"cmd":"run_test","test":)" + test_text("second", "d", "") + R"(,"data":{"d":[],"d":)" + set + "}}";
+  EXPECT_EQ(Session::command(sets), Session::command(once));
+}
+
+TEST(CommandReader, NestingIsCountedFromTheTopOfTheCommand) {
+  for (const int levels : {124, 125, 126}) {
+    const std::string deep = std::string(static_cast<std::size_t>(levels), '[') + std::string(static_cast<std::size_t>(levels), ']');
+    const std::string text = R"({"cmd":"run_test","test":)" + test_text("t", "d", deep) + R"(,"data":{"d":)" + candles(20, 0) + "}}";
+    // 125 levels inside the test's object reach the limit of 127 exactly.
+    if (levels <= 125) EXPECT_NE(Session::command(text).find(R"("passed":false)"), std::string::npos) << levels;
+    else EXPECT_EQ(Session::command(text), parse_error(text));
+  }
+}
+
+TEST(CommandReader, DeclinesWhatTheTreeMustRead) {
+  EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"list","tests":[]})"));
+  EXPECT_FALSE(read_envelope_from_text(R"({"tests":[],"cmd":"run_suite"})"));
+  EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"run_suite","tests":[],"tests":[]})"));
+  EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"run_suite","tests":[{"id":1}]})"));
+  auto env = read_envelope_from_text(R"({"cmd":"run_suite","x":[1,{"y":null}],"tests":[)" + test_text("a", "d", " {\"k\":[1]} ") + "]}");
+  ASSERT_TRUE(env);
+  ASSERT_EQ(env->tests.size(), 1U);
+  EXPECT_EQ(env->tests[0].expected_text, R"({"k":[1]})");
+  EXPECT_FALSE(env->tests[0].expected);
+}
+
+// Byte-level and splice mutants of commands with candles and expected
+// documents: the text reading must give the tree's answer, whatever it is.
+TEST(CommandReader, MutantsAnswerAsThroughTheTree) {
+  const std::string set_a = candles(24, 0);
+  const std::string set_b = candles(14, 5);
+  const std::string expected = blessed_expected(set_a);
+  const std::string seeds[] = {
+      R"({"cmd":"run_test","test":)" + test_text("t", "a", expected) + R"(,"data":{"a":)" + set_a + "}}",
+      R"({"cmd":"bless","data":{"a":)" + set_a + R"(},"test":)" + test_text("t", "a", expected) + "}",
+      R"({"cmd":"run_suite","tests":[)" + test_text("y", "a", expected) + "," + test_text("x", "b", expected) + "," +
+          test_text("z", "b", "null") + R"(],"data":{"b":)" + set_b + R"(,"a":)" + set_a + "}}",
+  };
+  const char* const splices[] = {"1e400", "-0", "null", "[]", "{}", "\"\"", "1.5", "\"d\"", "[[[", "}", ",", "\"a\":1,"};
+  std::mt19937_64 rng(5);
+  for (int i = 0; i < 240; ++i) {
+    std::string text = seeds[static_cast<std::size_t>(i) % 3];
+    for (int edits = 1 + static_cast<int>(rng() % 2); edits > 0; --edits) {
+      const std::size_t at = rng() % text.size();
+      if (rng() % 2) text.insert(at, splices[rng() % (sizeof splices / sizeof splices[0])]);
+      else text.erase(at, 1 + rng() % 3);
+    }
+    EXPECT_EQ(Session::command(text), command_from_tree(text)) << text;
+  }
+  for (const std::string& seed : seeds) EXPECT_EQ(Session::command(seed), command_from_tree(seed));
+}
+
+}  // namespace
+}  // namespace vsci
