@@ -65,9 +65,10 @@ TEST(CommandReader, DatasetsFailInNameOrderBeforeTests) {
   const std::string fixed_a = R"({"cmd":"run_suite","tests":[{"id":"x"}],"data":{"b":[[1,2,3,4]],"a":[]}})";
   EXPECT_EQ(Session::command(fixed_a),
             R"({"error":"json error: invalid length 4, expected struct Candle with 6 elements","ok":false})");
-  const std::string no_close = R"({"cmd":"run_test","test":{"id":"x"},"data":{"a":[{"time":1,"open":1,"high":1,"low":1}]}})";
+  const std::string no_close = R"({"cmd":"run_test","test":)" + test_text("x", "b", "") +
+                               R"(,"data":{"a":[{"time":1,"open":1,"high":1,"low":1}],"b":[]}})";
   EXPECT_EQ(Session::command(no_close), R"({"error":"json error: missing field `close`","ok":false})");
-  const std::string seven = R"({"cmd":"bless","test":{"id":"x"},"data":{"a":[[1,1,1,1,1,1,1]]}})";
+  const std::string seven = R"({"cmd":"bless","test":)" + test_text("x", "b", "") + R"(,"data":{"a":[[1,1,1,1,1,1,1]]}})";
   EXPECT_EQ(Session::command(seven),
             R"({"error":"json error: invalid length 7, expected fewer elements in array","ok":false})");
   const std::string tests_bad = R"({"cmd":"run_suite","tests":[{"id":"x"}],"data":{"a":[]}})";
