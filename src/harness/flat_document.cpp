@@ -134,8 +134,9 @@ class TextFlattener {
       if (!plain_key(key) || seen_before(f, key)) return false;
       f.keys += key;
       f.key_ends.push_back(static_cast<std::uint32_t>(f.keys.size()));
-      f.equity = key == "equity";
-      f.equity_curve = key == "equity_curve";
+      // Only the top level and the items of its arrays hold the curve.
+      f.equity = (depth == 0 || depth == 2) && key == "equity";
+      f.equity_curve = depth == 0 && key == "equity_curve";
       path_.resize(f.path_base);
       if (f.path_base != 0) path_ += '.';
       path_ += key;
@@ -180,6 +181,16 @@ class TextFlattener {
 
   // Members in the order of their paths; a member without numbers has no place.
   void order_members(Frame& f) {
+    std::vector<FlatDocument::Field>& fields = out_.fields_;
+    if (f.starts.size() == 2) {
+      // The common small record: at most one swap of two blocks, in place.
+      const std::size_t a = f.starts[0], b = f.starts[1];
+      if (a != b && b != fields.size() && out_.path(b) < out_.path(a)) {
+        std::rotate(fields.begin() + static_cast<std::ptrdiff_t>(a), fields.begin() + static_cast<std::ptrdiff_t>(b),
+                    fields.end());
+      }
+      return;
+    }
     order_.clear();
     for (std::size_t k = 0; k < f.starts.size(); ++k) {
       if (child_end(f, k) != f.starts[k]) order_.push_back(k);
