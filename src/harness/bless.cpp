@@ -21,8 +21,8 @@ bool key_less(std::string_view a, std::string_view b) { return a < b; }
 
 // Rewrites one JSON text in tree form. Scalars are copied as they stand where
 // that is the text the tree would write: the engine writes every number in
-// the writer's own forms; an integer the tree would hold as a float (-0, or
-// beyond 64 bits) and a string with escapes are written afresh.
+// the writer's own shortest forms; a number with an exponent or of more than
+// 18 characters, -0, and a string with escapes are read and written afresh.
 class KeyOrderRewriter {
  public:
   explicit KeyOrderRewriter(std::string_view text) : text_(text), reader_(text), members_(json::kMaxDepth + 2) {}
@@ -36,10 +36,19 @@ class KeyOrderRewriter {
 
  private:
   struct Member {
-    std::string key;
+    std::string_view text_key;  // the key as it stands in the text, when it has no escapes
+    std::string decoded;        // else the decoded key
+    bool escaped = false;
     std::size_t begin = 0;
     std::size_t end = 0;
+    std::string_view key() const { return escaped ? std::string_view(decoded) : text_key; }
   };
+
+  // Whether `s`, as the reader returned it, lies in the text (so it had no
+  // escapes and stands there as it is).
+  bool in_text(std::string_view s) const {
+    return s.data() >= text_.data() && s.data() + s.size() <= text_.data() + text_.size();
+  }
 
   Expected<void, json::Error> value(std::size_t depth) {
     const int c = reader_.peek();
@@ -49,8 +58,7 @@ class KeyOrderRewriter {
     if (c == '"') {
       auto s = reader_.read_str();
       if (!s) return unexpected(std::move(s.error()));
-      const std::string_view raw = text_.substr(start, reader_.offset() - start);
-      if (raw.find('\\') == std::string_view::npos) out_ += raw;
+      if (in_text(*s)) out_ += text_.substr(start, reader_.offset() - start);
       else json::append_string(out_, *s);
       return {};
     }
@@ -60,17 +68,19 @@ class KeyOrderRewriter {
     return {};
   }
 
+  // A number without an exponent and of at most 18 characters cannot be out
+  // of range, and is copied; any other is read and written as the tree would.
   Expected<void, json::Error> number(std::size_t start) {
-    auto x = reader_.read_f64();
-    if (!x) return unexpected(std::move(x.error()));
+    if (auto s = reader_.skip_value(); !s) return s;
     const std::string_view raw = text_.substr(start, reader_.offset() - start);
-    const bool integer = raw.find_first_of(".eE") == std::string_view::npos;
-    if (!integer || (raw != "-0" && raw.size() <= 18)) {
+    bool plain = raw.size() <= 18 && raw != "-0";
+    for (std::size_t i = 0; plain && i < raw.size(); ++i) plain = raw[i] != 'e' && raw[i] != 'E';
+    if (plain) {
       out_ += raw;
       return {};
     }
     auto tree = json::parse(raw);
-    if (!tree) return unexpected(std::move(tree.error()));
+    if (!tree) return unexpected(reader_.locate(std::move(tree.error())));
     out_ += json::write(*tree);
     return {};
   }
@@ -102,17 +112,25 @@ class KeyOrderRewriter {
       std::vector<Member>& ms = members_[depth];
       if (count == ms.size()) ms.emplace_back();
       Member& m = ms[count++];  // the deeper levels use other vectors
-      m.key.assign(key);
+      m.escaped = !in_text(key);
       if (count > 1) out_ += ',';
       m.begin = out_.size();
-      json::append_string(out_, m.key);
+      if (m.escaped) {
+        m.decoded.assign(key);
+        json::append_string(out_, key);
+      } else {
+        m.text_key = key;
+        out_ += '"';
+        out_ += key;
+        out_ += '"';
+      }
       out_ += ':';
       if (auto v = value(depth + 1); !v) return v;
       m.end = out_.size();
     }
     std::vector<Member>& ms = members_[depth];
     bool ordered = true;
-    for (std::size_t i = 1; i < count && ordered; ++i) ordered = key_less(ms[i - 1].key, ms[i].key);
+    for (std::size_t i = 1; i < count && ordered; ++i) ordered = key_less(ms[i - 1].key(), ms[i].key());
     if (!ordered) reorder(ms, count, body);
     out_ += '}';
     return {};
@@ -122,14 +140,21 @@ class KeyOrderRewriter {
   void reorder(std::vector<Member>& ms, std::size_t count, std::size_t body) {
     order_.resize(count);
     for (std::size_t i = 0; i < count; ++i) order_[i] = i;
-    std::stable_sort(order_.begin(), order_.end(),
-                     [&](std::size_t a, std::size_t b) { return key_less(ms[a].key, ms[b].key); });
+    const auto before = [&](std::size_t a, std::size_t b) { return key_less(ms[a].key(), ms[b].key()); };
+    if (count <= 16) {
+      // Small records (most objects): a stable insertion sort, no buffer.
+      for (std::size_t i = 1; i < count; ++i) {
+        for (std::size_t j = i; j > 0 && before(order_[j], order_[j - 1]); --j) std::swap(order_[j], order_[j - 1]);
+      }
+    } else {
+      std::stable_sort(order_.begin(), order_.end(), before);
+    }
     scratch_.assign(out_, body, std::string::npos);
     out_.resize(body);
     bool first = true;
     for (std::size_t k = 0; k < count; ++k) {
       const Member& m = ms[order_[k]];
-      if (k + 1 < count && ms[order_[k + 1]].key == m.key) continue;
+      if (k + 1 < count && ms[order_[k + 1]].key() == m.key()) continue;
       if (!first) out_ += ',';
       first = false;
       out_.append(scratch_, m.begin - body, m.end - m.begin);
