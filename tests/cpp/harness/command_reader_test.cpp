@@ -56,6 +56,11 @@ TEST(CommandReader, AnErrorInsideAnExpectedDocumentWinsOverEverything) {
   EXPECT_EQ(Session::command(suite), parse_error(suite));
   const std::string bless = R"({"cmd":"bless","data":{"d":)" + candles(30, 0) + R"(},"test":)" + test_text("t", "d", bad) + "}";
   EXPECT_EQ(Session::command(bless), parse_error(bless));
+  // Only a whole `null` means no expected document.
+  for (const char* almost : {"nul", "nulL", "null1", "n\xffll"}) {
+    const std::string text = R"({"cmd":"run_suite","tests":[)" + test_text("a", "d", almost) + R"(],"data":{"d":[]}})";
+    EXPECT_EQ(Session::command(text), parse_error(text)) << almost;
+  }
 }
 
 TEST(CommandReader, DatasetsFailInNameOrderBeforeTests) {
