@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -194,7 +195,7 @@ bool read_candle(Reader& r, Candle& c) {
 }
 
 // A dataset's candle list, read by a reader of its own.
-bool read_candles(std::string_view text, std::vector<Candle>& out) {
+bool read_candles_serial(std::string_view text, std::vector<Candle>& out) {
   Reader r(text);
   if (r.peek() != '[' || !r.begin_array().ok()) return false;
   out.reserve(text.size() / 64);
@@ -205,6 +206,61 @@ bool read_candles(std::string_view text, std::vector<Candle>& out) {
     if (!read_candle(r, out.emplace_back())) return false;
   }
   return r.finish().ok();
+}
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// A long candle list is read in pieces of about this many bytes in parallel.
+constexpr std::size_t kPieceBytes = std::size_t{4} << 20;
+
+// `text` is one list, bracket to bracket. The candles are found by their
+// brackets alone and cut into pieces; each piece is then read in full, the
+// commas between its candles included, by a reader of its own.
+bool read_candles(std::string_view text, std::vector<Candle>& out) {
+  if (text.size() < 2 * kPieceBytes) return read_candles_serial(text, out);
+  struct Piece {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::size_t count = 0;
+  };
+  std::vector<Piece> pieces;
+  Piece piece;
+  std::size_t i = 1;
+  for (;;) {
+    while (i < text.size() && is_space(text[i])) ++i;
+    if (i >= text.size()) return false;
+    if (text[i] == ']' && pieces.empty() && piece.count == 0) break;
+    const std::size_t end = skip_structure(text, i, json::kMaxDepth);
+    if (end == kNoEnd) return false;
+    if (piece.count++ == 0) piece.begin = i;
+    piece.end = end;
+    for (i = end; i < text.size() && is_space(text[i]);) ++i;
+    if (i >= text.size()) return false;
+    if (text[i] == ']') {
+      pieces.push_back(piece);
+      break;
+    }
+    if (text[i++] != ',') return false;
+    if (piece.end - piece.begin >= kPieceBytes) pieces.push_back(std::exchange(piece, Piece{}));
+  }
+  if (i + 1 != text.size()) return false;
+  std::vector<std::size_t> first(pieces.size() + 1, 0);
+  for (std::size_t k = 0; k < pieces.size(); ++k) first[k + 1] = first[k] + pieces[k].count;
+  out.resize(first.back());
+  std::atomic<bool> unreadable{false};
+  tbb::parallel_for(std::size_t{0}, pieces.size(), [&](std::size_t k) {
+    const Piece& p = pieces[k];
+    Reader r(text.substr(p.begin, p.end - p.begin));
+    for (std::size_t j = 0; j < p.count; ++j) {
+      const bool separated = j == 0 || (r.peek() == ',' && (r.advance(), true));
+      if (!separated || !read_candle(r, out[first[k] + j])) {
+        unreadable = true;
+        return;
+      }
+    }
+    if (!r.finish().ok()) unreadable = true;
+  });
+  return !unreadable;
 }
 
 // The datasets' extents are found here; their candles are read on the

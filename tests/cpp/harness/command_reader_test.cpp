@@ -104,6 +104,34 @@ TEST(CommandReader, NestingIsCountedFromTheTopOfTheCommand) {
   }
 }
 
+// A list of candles long enough to be read in pieces on the pool: the same
+// candles, and the same error wherever a piece goes wrong.
+TEST(CommandReader, LongCandleListsReadInPiecesAnswerAsThroughTheTree) {
+  std::string set = "[";
+  for (int i = 0; i < 100000; ++i) {
+    const int p = 100 + (i * 7) % 13;
+    set += (i ? ", " : "") + std::string(R"({"time":)") + std::to_string(i * 60000LL) + R"(,"open":)" + std::to_string(p) +
+           R"(.25,"high":)" + std::to_string(p + 2) + R"(,"low":)" + std::to_string(p - 2) + R"(,"close":)" +
+           std::to_string(p + 1) + R"(.5,"volume":12.5,"note":[1,{"x":"y"}]})";
+  }
+  set += "]";
+  ASSERT_GT(set.size(), std::size_t{9} << 20);  // more than two pieces
+  const auto command = [&](const std::string& s) {
+    return R"({"cmd":"run_test","test":)" + test_text("t", "d", "") + R"(,"data":{"d":)" + s + "}}";
+  };
+  const std::string good = command(set);
+  EXPECT_EQ(Session::command(good), command_from_tree(good));
+  const std::size_t late = set.size() - 1000;
+  const std::size_t candle = set.find("{\"time\"", late);
+  std::string broken[] = {set, set, set, set, set};
+  broken[0].replace(set.find("\"close\":", late), 7, "\"c1ose\"");  // a missing close in the last piece
+  broken[1].insert(candle, ",");                                        // an empty element
+  broken[2].insert(set.size() - 1, ",");                                // a trailing comma
+  broken[3].replace(set.find("12.5", late), 4, "1e999");                // out of range
+  broken[4].insert(candle - 2, "]");                                    // closed early
+  for (const std::string& b : broken) EXPECT_EQ(Session::command(command(b)), command_from_tree(command(b)));
+}
+
 TEST(CommandReader, DeclinesWhatTheTreeMustRead) {
   EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"list","tests":[]})"));
   EXPECT_FALSE(read_envelope_from_text(R"({"tests":[],"cmd":"run_suite"})"));
@@ -130,12 +158,15 @@ TEST(CommandReader, MutantsAnswerAsThroughTheTree) {
   };
   const char* const splices[] = {"1e400", "-0", "null", "[]", "{}", "\"\"", "1.5", "\"d\"", "[[[", "}", ",", "\"a\":1,"};
   std::mt19937_64 rng(5);
-  for (int i = 0; i < 240; ++i) {
+  for (int i = 0; i < 360; ++i) {
     std::string text = seeds[static_cast<std::size_t>(i) % 3];
     for (int edits = 1 + static_cast<int>(rng() % 2); edits > 0; --edits) {
       const std::size_t at = rng() % text.size();
-      if (rng() % 2) text.insert(at, splices[rng() % (sizeof splices / sizeof splices[0])]);
-      else text.erase(at, 1 + rng() % 3);
+      switch (rng() % 3) {
+        case 0: text.insert(at, splices[rng() % (sizeof splices / sizeof splices[0])]); break;
+        case 1: text.erase(at, 1 + rng() % 3); break;
+        default: text[at] = static_cast<char>(rng()); break;
+      }
     }
     EXPECT_EQ(Session::command(text), command_from_tree(text)) << text;
   }
