@@ -132,6 +132,36 @@ TEST(CommandReader, LongCandleListsReadInPiecesAnswerAsThroughTheTree) {
   for (const std::string& b : broken) EXPECT_EQ(Session::command(command(b)), command_from_tree(command(b)));
 }
 
+// An expected document that is the output itself, compact or with blanks,
+// compares equal; a blank inside a token, a negative tolerance or a changed
+// number still answer as through the tree.
+TEST(CommandReader, UnchangedOutputsCompareEqual) {
+  const std::string set = candles(40, 3);
+  const std::string expected = blessed_expected(set);
+  std::string spaced;
+  for (const char c : expected) {
+    spaced += c;
+    if (c == ',' || c == ':' || c == '[' || c == '{') spaced += " \n";
+  }
+  const auto command = [&](const std::string& e, const std::string& tolerances) {
+    return R"({"cmd":"run_test","data":{"d":)" + set + R"(},"test":)" +
+           test_text("t", "d", e + R"(,"tolerances":)" + tolerances) + "}";
+  };
+  for (const std::string& e : {expected, spaced}) {
+    const std::string answer = Session::command(command(e, "{}"));
+    EXPECT_NE(answer.find(R"("diff":[],)"), std::string::npos) << answer;
+    EXPECT_EQ(answer, command_from_tree(command(e, "{}")));
+  }
+  std::string split = expected;
+  split.insert(split.find("10000.0") + 3, " ");
+  std::string moved = expected;
+  moved.replace(moved.find("10000.0"), 7, "10000.5");
+  const std::string cases[] = {command(split, "{}"), command(expected, R"({"*":{"kind":"abs","value":-1}})"),
+                               command(expected, R"({"x":{"kind":"rel","value":-0.0}})"), command(moved, "{}")};
+  for (const std::string& text : cases) EXPECT_EQ(Session::command(text), command_from_tree(text));
+  EXPECT_NE(Session::command(cases[1]).find(R"("kind":"mismatch")"), std::string::npos);
+}
+
 TEST(CommandReader, DeclinesWhatTheTreeMustRead) {
   EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"list","tests":[]})"));
   EXPECT_FALSE(read_envelope_from_text(R"({"tests":[],"cmd":"run_suite"})"));
