@@ -4,6 +4,9 @@
 // that matters repeats, which is all this reader accepts.
 #include "harness/command_reader.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
 
@@ -91,6 +94,68 @@ std::size_t string_end(std::string_view t, std::size_t i) {
   return kNoEnd;
 }
 
+#if defined(__SSE2__)
+// Bit k set where byte k of the 64 at `p` equals `c`.
+std::uint64_t equal_bits(const char* p, char c) {
+  const __m128i want = _mm_set1_epi8(c);
+  std::uint64_t bits = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    bits |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, want)))) << (16 * k);
+  }
+  return bits;
+}
+#endif
+
+// The container opening at `i` walked 64 bytes at a time, strings masked out
+// by the running parity of their quotes, while no backslash shows up (an
+// escaped quote would break the parity). Returns the end when the container
+// closes within the blocks (`closed` set), kNoEnd when it nests deeper than
+// `room`, else the offset where the byte walk takes over (outside any string,
+// `depth` open containers; the bracket itself when no block was walked).
+std::size_t skip_blocks(std::string_view t, std::size_t i, int room, int& depth, bool& closed) {
+#if defined(__SSE2__)
+  bool in_string = false;
+  std::size_t boundary = i;  // the last block start outside a string
+  int boundary_depth = 0;
+  for (; i + 64 <= t.size(); i += 64) {
+    const char* p = t.data() + i;
+    if (equal_bits(p, '\\') != 0) break;
+    std::uint64_t inside = equal_bits(p, '"');
+    for (int s = 1; s < 64; s *= 2) inside ^= inside << s;
+    if (in_string) inside = ~inside;
+    in_string = (inside >> 63) != 0;
+    const std::uint64_t opens = (equal_bits(p, '[') | equal_bits(p, '{')) & ~inside;
+    const std::uint64_t closes = (equal_bits(p, ']') | equal_bits(p, '}')) & ~inside;
+    if (depth + std::popcount(opens) <= room && depth > std::popcount(closes)) {
+      depth += std::popcount(opens) - std::popcount(closes);
+    } else {
+      for (std::uint64_t all = opens | closes; all != 0; all &= all - 1) {
+        const int b = std::countr_zero(all);
+        if ((opens >> b) & 1) {
+          if (++depth > room) return kNoEnd;
+        } else if (--depth == 0) {
+          closed = true;
+          return i + static_cast<std::size_t>(b) + 1;
+        }
+      }
+    }
+    if (!in_string) {
+      boundary = i + 64;
+      boundary_depth = depth;
+    }
+  }
+  depth = boundary_depth;
+  return boundary;
+#else
+  (void)t;
+  (void)room;
+  (void)depth;
+  (void)closed;
+  return i;
+#endif
+}
+
 // The end of the value starting at `i` by its brackets and quotes alone,
 // nothing else being checked: the value must still be read in full later.
 // kNoEnd when it does not close or nests deeper than `room` levels.
@@ -103,6 +168,9 @@ std::size_t skip_structure(std::string_view t, std::size_t i, int room) {
     return i;
   }
   int depth = 0;
+  bool closed = false;
+  i = skip_blocks(t, i, room, depth, closed);
+  if (i == kNoEnd || closed) return i;
   while (i < n) {
     if (i + 8 <= n) {
       const std::uint64_t m = structural(load8(t.data() + i));

@@ -162,6 +162,43 @@ TEST(CommandReader, UnchangedOutputsCompareEqual) {
   EXPECT_NE(Session::command(cases[1]).find(R"("kind":"mismatch")"), std::string::npos);
 }
 
+// Expected documents are found by their brackets, strings (with brackets and
+// escaped quotes inside) masked out, in blocks and byte by byte: each is found
+// exactly, wherever it ends.
+TEST(CommandReader, ExpectedDocumentsAreFoundExactly) {
+  std::mt19937_64 rng(9);
+  // The first four strings hold no backslash.
+  const char* const strings[] = {R"("]}")", R"("x")", R"("")", R"("{{[[ ]")", R"("[{\"]")", R"("a\\")", R"("\\\"}")"};
+  for (int n = 0; n < 400; ++n) {
+    const std::size_t kinds = n % 2 == 0 ? 4 : 7;
+    std::string doc = "[";
+    int depth = 1;
+    for (int k = static_cast<int>(rng() % 60); k > 0; --k) {
+      const int pick = static_cast<int>(rng() % 6);
+      if (doc.back() != '[' && doc.back() != '{' && doc.back() != ',' && doc.back() != ':') doc += ',';
+      if (doc.back() == '{') doc += R"("k":)";
+      if (pick == 0 && depth < 20) {
+        doc += '[';
+        ++depth;
+      } else if (pick == 1 && depth < 20) {
+        doc += R"({"k":)";
+        doc += strings[rng() % kinds];
+        doc += '}';
+      } else if (pick == 2) {
+        doc += std::to_string(rng() % 100000) + ".5";
+      } else {
+        doc += strings[rng() % kinds];
+      }
+    }
+    while (depth-- > 0) doc += ']';
+    const std::string text = R"({"cmd":"run_suite","tests":[{"id":"a","dataset_ref":"d","strategy":{},"expected":)" + doc +
+                             R"(,"fuzz":null}],"after":")" + std::string(rng() % 70, 'z') + R"("})";
+    auto env = read_envelope_from_text(text);
+    ASSERT_TRUE(env) << text;
+    EXPECT_EQ(env->tests[0].expected_text, doc);
+  }
+}
+
 TEST(CommandReader, DeclinesWhatTheTreeMustRead) {
   EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"list","tests":[]})"));
   EXPECT_FALSE(read_envelope_from_text(R"({"tests":[],"cmd":"run_suite"})"));
