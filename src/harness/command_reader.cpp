@@ -95,15 +95,36 @@ std::size_t string_end(std::string_view t, std::size_t i) {
 }
 
 #if defined(__SSE2__)
-// Bit k set where byte k of the 64 at `p` equals `c`.
-std::uint64_t equal_bits(const char* p, char c) {
-  const __m128i want = _mm_set1_epi8(c);
-  std::uint64_t bits = 0;
+// Bit k of each mask stands for byte k of the 64 at `p`.
+struct BlockMasks {
+  std::uint64_t quote = 0;
+  std::uint64_t backslash = 0;
+  std::uint64_t open = 0;   // [ or {
+  std::uint64_t close = 0;  // ] or }
+};
+
+BlockMasks block_masks(const char* p) {
+  const auto bits = [](__m128i eq, int k) {
+    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(eq))) << (16 * k);
+  };
+  BlockMasks m;
   for (int k = 0; k < 4; ++k) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-    bits |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, want)))) << (16 * k);
+    // [ and ] differ from { and } by the 0x20 bit alone.
+    const __m128i folded = _mm_or_si128(v, _mm_set1_epi8(0x20));
+    m.quote |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), k);
+    m.backslash |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')), k);
+    m.open |= bits(_mm_cmpeq_epi8(folded, _mm_set1_epi8('{')), k);
+    m.close |= bits(_mm_cmpeq_epi8(folded, _mm_set1_epi8('}')), k);
   }
-  return bits;
+  return m;
+}
+
+int ones(std::uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555ULL);
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
 }
 #endif
 
@@ -119,16 +140,18 @@ std::size_t skip_blocks(std::string_view t, std::size_t i, int room, int& depth,
   std::size_t boundary = i;  // the last block start outside a string
   int boundary_depth = 0;
   for (; i + 64 <= t.size(); i += 64) {
-    const char* p = t.data() + i;
-    if (equal_bits(p, '\\') != 0) break;
-    std::uint64_t inside = equal_bits(p, '"');
+    const BlockMasks m = block_masks(t.data() + i);
+    if (m.backslash != 0) break;
+    std::uint64_t inside = m.quote;
     for (int s = 1; s < 64; s *= 2) inside ^= inside << s;
     if (in_string) inside = ~inside;
     in_string = (inside >> 63) != 0;
-    const std::uint64_t opens = (equal_bits(p, '[') | equal_bits(p, '{')) & ~inside;
-    const std::uint64_t closes = (equal_bits(p, ']') | equal_bits(p, '}')) & ~inside;
-    if (depth + std::popcount(opens) <= room && depth > std::popcount(closes)) {
-      depth += std::popcount(opens) - std::popcount(closes);
+    const std::uint64_t opens = m.open & ~inside;
+    const std::uint64_t closes = m.close & ~inside;
+    const int opened = ones(opens);
+    const int shut = ones(closes);
+    if (depth + opened <= room && depth > shut) {
+      depth += opened - shut;
     } else {
       for (std::uint64_t all = opens | closes; all != 0; all &= all - 1) {
         const int b = std::countr_zero(all);
