@@ -73,7 +73,7 @@ class TtmSqueeze {
   BollingerCore bollinger_;
   Sma mean_;
   WilderAtr atr_;
-  EqualRun equal_closes_;  // a window of one close: no deviation, mean exact
+  EqualRun equal_closes_;  // a window of one close: its average is exact
   double band_;
   double channel_;
   double sum_x_;

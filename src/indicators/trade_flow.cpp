@@ -264,63 +264,18 @@ std::optional<double> KylesLambda::update_bar(const BarContext& ctx) {
   return result;
 }
 
-void KylesLambda::add(const Pair& p) {
-  const double dq = p.q - shift_.q;
-  const double dm = p.dm - shift_.dm;
-  sq_ += dq;
-  sm_ += dm;
-  sqq_ += dq * dq;
-  sqm_ += dq * dm;
-}
-
-void KylesLambda::remove(const Pair& p) {
-  const double dq = p.q - shift_.q;
-  const double dm = p.dm - shift_.dm;
-  sq_ -= dq;
-  sm_ -= dm;
-  sqq_ -= dq * dq;
-  sqm_ -= dq * dm;
-}
-
-void KylesLambda::recentre() {
-  const double n = static_cast<double>(pairs_.size());
-  double q = -0.0;
-  double m = -0.0;
-  for (std::size_t i = 0; i < pairs_.size(); ++i) {
-    q += pairs_[i].q;
-    m += pairs_[i].dm;
-  }
-  shift_ = Pair{q / n, m / n};
-  sq_ = sm_ = sqq_ = sqm_ = 0.0;
-  for (std::size_t i = 0; i < pairs_.size(); ++i) add(pairs_[i]);
-  pushes_ = 0;
-}
-
 std::optional<double> KylesLambda::step(double q, double mid) {
   if (!previous_mid_) {
     previous_mid_ = mid;
     return std::nullopt;
   }
   // Within one bar only the first print sees the mid move.
-  const Pair p{q, mid - *previous_mid_};
+  const double dm = mid - *previous_mid_;
   previous_mid_ = mid;
-  if (pairs_.full()) remove(pairs_.oldest());
-  pairs_.push(p);
-  equal_q_.push(q);
-  if (!shift_set_) {
-    shift_ = p;
-    shift_set_ = true;
-  }
-  add(p);
-  if (++pushes_ == pairs_.capacity()) recentre();
-  if (!pairs_.full()) return std::nullopt;
-  if (equal_q_.whole()) return 0.0;
-  const double n = static_cast<double>(pairs_.capacity());
-  const double mq = sq_ / n;
-  const double raw_var = sqq_ / n - mq * mq;
-  const double var = raw_var > 0.0 ? raw_var : 0.0;
-  if (var == 0.0) return 0.0;
-  return (sqm_ / n - mq * (sm_ / n)) / var;
+  if (!pairs_.push(q, dm)) return std::nullopt;
+  const PairMoments m = pairs_.moments();
+  if (m.var_x == 0.0) return 0.0;
+  return m.cov / m.var_x;
 }
 
 // --- RealizedSpread ---

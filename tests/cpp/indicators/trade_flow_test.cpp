@@ -1,6 +1,7 @@
 // Trade-print kinds against references over all the prints of a tape up to
 // each print (a bar gives its last print's result), a huge, infinite or NaN
 // print that Vpin must get through, and the construction checks in order.
+#include "support/batch_reference.h"
 #include "support/feed_tape.h"
 
 namespace vsci::testing {
@@ -113,6 +114,51 @@ TEST(TradeFlow, VpinGetsThroughHugeInfiniteAndNaNPrints) {
     EXPECT_TRUE(run({10, 3}, {sell(3), buy(huge)}) == 1.0 && run({1e-300, 4}, {sell(huge)}) == 1.0) << huge;
   EXPECT_EQ(run({1e308, 1}, {buy(25), sell(kInf)}), 1.0);  // rem + V * n overflows
   EXPECT_EQ(run({10, 1}, {buy(25), sell(kNaN), sell(-4)}), 1.0);
+}
+
+// Bars of several prints: after a bar's first print every mid change is 0,
+// so a window inside one bar has its mid changes' mean exactly 0 and no
+// covariance, and the slope is exactly 0; windows that span bars give the
+// least-squares slope.
+TEST(TradeFlow, KylesLambdaOverFlatMidChanges) {
+  const std::vector<std::size_t> prints_per_bar = {1, 6, 2, 1, 7, 3, 1, 1, 6, 2, 5};
+  for (double n = 2; n <= 5; ++n) {
+    auto ind = build_ok("KylesLambda", {n});
+    std::vector<double> q, dm;  // one pair per print after the first
+    std::optional<double> previous_mid;
+    Series got, want;
+    std::vector<bool> flat_dm;
+    for (std::size_t b = 0; b < prints_per_bar.size(); ++b) {
+      const Candle candle{0, 1, 1, 1, 100.0 + 0.1 * double(b * b % 7), 1};
+      std::vector<TradePrint> prints;
+      for (std::size_t k = 0; k < prints_per_bar[b]; ++k) {
+        const double size = 0.3 + 1.1 * double((b + 3 * k) % 5);
+        prints.push_back({candle.close, size, (b + k) % 3 ? TradeSide::Buy : TradeSide::Sell, 0});
+        if (previous_mid) {
+          q.push_back(prints.back().side == TradeSide::Buy ? size : -size);
+          dm.push_back(candle.close - *previous_mid);
+        }
+        previous_mid = candle.close;
+      }
+      BarContext ctx(candle);
+      ctx.trades = prints;
+      got.push_back(ind->update(ctx));
+      want.emplace_back();
+      flat_dm.push_back(false);
+      if (q.size() < n) continue;
+      const std::vector<double> wq(q.end() - long(n), q.end()), wm(dm.end() - long(n), dm.end());
+      const double mq = ref::flat_exact_mean(wq), mm = ref::flat_exact_mean(wm);
+      double var = 0.0, cov = 0.0;
+      for (std::size_t i = 0; i < wq.size(); ++i) {
+        var += (wq[i] - mq) * (wq[i] - mq);
+        cov += (wq[i] - mq) * (wm[i] - mm);
+      }
+      want.back() = var == 0.0 ? 0.0 : cov / var;
+      flat_dm.back() = ref::flat(wm);
+    }
+    expect_series(got, want, 1e-9, "KylesLambda " + std::to_string(int(n)), flat_dm);
+    EXPECT_GT(std::count(flat_dm.begin(), flat_dm.end(), true), 2);
+  }
 }
 
 TEST(TradeFlow, WarmupsOfThePrintWindows) {  // the others' come on the bar they name (conformance)

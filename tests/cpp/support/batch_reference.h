@@ -158,6 +158,15 @@ inline double mean(const std::vector<double>& w) {
   return s / static_cast<double>(w.size());
 }
 
+// All values of w equal (w not empty).
+inline bool flat(const std::vector<double>& w) {
+  return std::all_of(w.begin(), w.end(), [&](double v) { return v == w.back(); });
+}
+
+// The mean under the flat-window rule: a window of one repeated value has
+// exactly that value as its mean.
+inline double flat_exact_mean(const std::vector<double>& w) { return flat(w) ? w.back() : mean(w); }
+
 inline std::vector<double> sorted(std::vector<double> w) {
   std::sort(w.begin(), w.end());
   return w;
@@ -173,7 +182,8 @@ inline double quantile(const std::vector<double>& w, double p) {
 }
 
 // The Bollinger core's bands: shifted sums, re-centred on the window mean
-// every p inputs.
+// every p inputs; a window of one repeated value has it as middle and no
+// deviation.
 inline std::vector<std::optional<BollingerValue>> bollinger(const std::vector<double>& xs, std::size_t p, double k) {
   std::vector<std::optional<BollingerValue>> out(xs.size());
   double shift = xs[0], sum_d = 0.0, sum_d2 = 0.0;
@@ -195,9 +205,10 @@ inline std::vector<std::optional<BollingerValue>> bollinger(const std::vector<do
       for (std::size_t j = first; j <= i; ++j) sum_d += xs[j] - shift, sum_d2 += (xs[j] - shift) * (xs[j] - shift);
     }
     if (i + 1 < p) continue;
-    const double mean_d = sum_d / double(p), middle = shift + mean_d;
+    const bool still = flat(std::vector<double>(xs.begin() + long(i + 1 - p), xs.begin() + long(i + 1)));
+    const double mean_d = sum_d / double(p), middle = still ? xs[i] : shift + mean_d;
     double var = sum_d2 / double(p) - mean_d * mean_d;
-    if (var < 0.0 || (var == 0.0 && std::signbit(var))) var = 0.0;
+    if (still || var < 0.0 || (var == 0.0 && std::signbit(var))) var = 0.0;
     const double dev = std::sqrt(var);
     out[i] = BollingerValue{middle + k * dev, middle, middle - k * dev, dev};
   }
