@@ -360,7 +360,8 @@ Expected<BollingerBandwidth, IndicatorError> BollingerBandwidth::create(std::uin
 std::optional<double> BollingerBandwidth::update_value(double x) {
   const auto b = core_.update_value(x);
   if (!b) return std::nullopt;
-  if (b->middle == 0.0) return 0.0;
+  // A band of no width is 0.0 whatever the sign of the middle.
+  if (b->middle == 0.0 || b->upper == b->lower) return 0.0;
   return (b->upper - b->lower) / b->middle;
 }
 

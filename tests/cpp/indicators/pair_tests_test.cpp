@@ -156,7 +156,7 @@ TEST(PairTests, GrangerCausalityOverFlatStretches) {
     series->resize(84);
     for (double& x : *series) x = 50.0 + 1000.0 * x;
   }
-  for (const auto [period, lags] : {std::pair<std::size_t, std::size_t>{5, 1}, {6, 1}, {8, 2}}) {
+  for (const auto& [period, lags] : {std::pair<std::size_t, std::size_t>{5, 1}, {6, 1}, {8, 2}}) {
     const PairRun run = run_pairs("GrangerCausality", {double(period), double(lags)}, bars);
     std::size_t flat_fits = 0;
     for (std::size_t i = period - 1; i < bars.close.size(); ++i) {

@@ -332,7 +332,8 @@ TEST(RollingStatistics, ShortFlatStretchesGiveExactValues) {
   expect_matches_reference_over_flat_stretches("BollingerBandwidth", {k}, [k](const auto& w) {
     const FlatExactMoments m(w);
     const double band = k * std::sqrt(m.variance);
-    return m.mean == 0.0 ? 0.0 : ((m.mean + band) - (m.mean - band)) / m.mean;
+    const double width = (m.mean + band) - (m.mean - band);
+    return m.mean == 0.0 || width == 0.0 ? 0.0 : width / m.mean;
   }, 1e-9);
   expect_matches_reference_over_flat_stretches("PercentB", {k}, [k](const auto& w) {
     const FlatExactMoments m(w);
