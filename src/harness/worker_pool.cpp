@@ -2,6 +2,7 @@
 // of a session runs on the same number of workers.
 #include "harness/worker_pool.h"
 
+#include <tbb/global_control.h>
 #include <tbb/task_arena.h>
 #include <unistd.h>
 
@@ -10,6 +11,13 @@
 #include <limits>
 
 namespace vsci {
+
+namespace {
+
+// Like the pool it serves, never released.
+tbb::global_control* scheduler_limit = nullptr;
+
+}  // namespace
 
 std::optional<unsigned long long> parse_thread_count(std::string_view text) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
@@ -53,7 +61,12 @@ tbb::task_arena& worker_pool() {
       if (v == nullptr) return std::nullopt;
       return std::string_view(v);
     };
-    const std::size_t size = pool_size_from(env("RAYON_NUM_THREADS"), env("RAYON_RS_NUM_CPUS"), online_processors());
+    const std::size_t processors = online_processors();
+    const std::size_t size = pool_size_from(env("RAYON_NUM_THREADS"), env("RAYON_RS_NUM_CPUS"), processors);
+    // The scheduler's own limit is the number of processors: a larger arena
+    // would be cut down to it, with a warning on stderr. Raising the limit
+    // first, for as long as the pool lives, lets every count be honoured.
+    scheduler_limit = new tbb::global_control(tbb::global_control::max_allowed_parallelism, std::max(size, processors));
     auto* arena = new tbb::task_arena(static_cast<int>(size));
     arena->initialize();
     return arena;
