@@ -14,8 +14,16 @@ namespace vsci {
 
 namespace {
 
-// Like the pool it serves, never released.
-tbb::global_control* scheduler_limit = nullptr;
+// The scheduler's own limit is the number of processors: a larger arena would
+// be cut down to it, with a warning on stderr. Raising the limit first, for as
+// long as the arena lives, lets every size be honoured.
+struct Pool {
+  Pool(std::size_t size, std::size_t processors)
+      : limit(tbb::global_control::max_allowed_parallelism, std::max(size, processors)),
+        arena(static_cast<int>(size)) {}
+  tbb::global_control limit;
+  tbb::task_arena arena;
+};
 
 }  // namespace
 
@@ -55,7 +63,7 @@ std::size_t online_processors() {
 tbb::task_arena& worker_pool() {
   // Never destroyed: the pool lives until the process exits, and tearing it
   // down during interpreter shutdown could race with a running suite.
-  static tbb::task_arena* pool = [] {
+  static Pool* pool = [] {
     auto env = [](const char* name) -> std::optional<std::string_view> {
       const char* v = std::getenv(name);
       if (v == nullptr) return std::nullopt;
@@ -63,15 +71,11 @@ tbb::task_arena& worker_pool() {
     };
     const std::size_t processors = online_processors();
     const std::size_t size = pool_size_from(env("RAYON_NUM_THREADS"), env("RAYON_RS_NUM_CPUS"), processors);
-    // The scheduler's own limit is the number of processors: a larger arena
-    // would be cut down to it, with a warning on stderr. Raising the limit
-    // first, for as long as the pool lives, lets every count be honoured.
-    scheduler_limit = new tbb::global_control(tbb::global_control::max_allowed_parallelism, std::max(size, processors));
-    auto* arena = new tbb::task_arena(static_cast<int>(size));
-    arena->initialize();
-    return arena;
+    auto* p = new Pool(size, processors);
+    p->arena.initialize();
+    return p;
   }();
-  return *pool;
+  return pool->arena;
 }
 
 }  // namespace vsci
