@@ -41,9 +41,8 @@ Expected<KasePermissionStochastic, IndicatorError> KasePermissionStochastic::cre
                                                                                     std::uint64_t m) {
   auto window = CandleWindow::create(n);
   if (!window.ok()) return unexpected(window.error());
-  auto smoother = Ema::create(m);
-  if (!smoother.ok()) return unexpected(smoother.error());
-  return KasePermissionStochastic(std::move(window).value(), smoother.value());
+  if (auto e = check_period(m)) return unexpected(*e);
+  return KasePermissionStochastic(std::move(window).value(), MeanSeededSmoother(m));
 }
 
 std::optional<double> KasePermissionStochastic::update_candle(const Candle& c) {

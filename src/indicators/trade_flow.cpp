@@ -50,7 +50,7 @@ std::optional<double> AmihudIlliquidity::update_bar(const BarContext& ctx) {
     previous_price_ = t.price;
     terms_.push(std::fabs(r) / (t.price * t.size));
     if (terms_.full()) {
-      last_value_ = terms_.sum() / static_cast<double>(terms_.length());
+      last_value_ = terms_.sum() / static_cast<double>(terms_.capacity());
       result = last_value_;
     } else {
       result.reset();
@@ -202,7 +202,7 @@ std::optional<double> Vpin::update_bar(const BarContext& ctx) {
   if (ctx.trades.empty()) return std::nullopt;
   for (const TradePrint& t : ctx.trades) fill(t.size, t.side == TradeSide::Buy);
   if (!imbalances_.full()) return std::nullopt;
-  return imbalances_.sum() / (bucket_volume_ * static_cast<double>(imbalances_.length()));
+  return imbalances_.sum() / (bucket_volume_ * static_cast<double>(imbalances_.capacity()));
 }
 
 void Vpin::complete_bucket() {
@@ -237,7 +237,7 @@ void Vpin::fill(double size, bool buy) {
   // Whole buckets of one side (imbalance V each), then what is left over. A
   // print never completes more buckets than the window holds: earlier ones
   // would leave it within the same print.
-  const std::size_t n = imbalances_.length();
+  const std::size_t n = imbalances_.capacity();
   double rest = 0.0;
   std::size_t whole = n;
   if (!std::isinf(s)) {

@@ -9,8 +9,8 @@
 #include <optional>
 
 #include "indicators/cores/moment_window.h"
-#include "indicators/cores/resummed_window.h"
 #include "indicators/cores/ring.h"
+#include "indicators/cores/window_sum.h"
 #include "indicators/indicator.h"
 #include "indicators/rolling_statistics.h"
 #include "util/expected.h"
@@ -21,11 +21,11 @@ class AmihudIlliquidity {
  public:
   static Expected<AmihudIlliquidity, IndicatorError> create(std::uint64_t n);
   std::optional<double> update_bar(const BarContext& ctx);
-  std::uint64_t warmup() const { return terms_.length() + 1; }
+  std::uint64_t warmup() const { return terms_.capacity() + 1; }
 
  private:
-  explicit AmihudIlliquidity(std::size_t n) : terms_(n) {}
-  ResummedWindow terms_;
+  explicit AmihudIlliquidity(std::size_t n) : terms_(n, true) {}
+  WindowSum terms_;
   std::optional<double> previous_price_;
   std::optional<double> last_value_;
 };
@@ -98,13 +98,13 @@ class Vpin {
   std::uint64_t warmup() const { return 1; }
 
  private:
-  Vpin(double v, std::size_t n) : bucket_volume_(v), imbalances_(n) {}
+  Vpin(double v, std::size_t n) : bucket_volume_(v), imbalances_(n, true) {}
   void fill(double size, bool buy);
   void take(double amount, bool buy);
   void complete_bucket();
 
   double bucket_volume_;
-  ResummedWindow imbalances_;
+  WindowSum imbalances_;
   double buy_ = 0.0;
   double sell_ = 0.0;
   double filled_ = 0.0;

@@ -100,6 +100,35 @@ TEST(TradeFlow, MatchReferences) {
   });
 }
 
+// One print a bar, its price unchanged for runs of 1 to 7 prints (zero
+// terms): at short windows the running sum of the terms restarts from exactly
+// +0.0 as the last non-zero term leaves, and is re-summed every n terms.
+TEST(TradeFlow, AmihudWindowRestartsFromZeroAfterUnchangedPrices) {
+  std::vector<double> price, size;
+  double p = 100.0;
+  for (std::size_t i = 0; i < 1500; ++i) {
+    if (!(i % 23 >= 5 && i % 23 < 6 + (i / 23) % 7)) p *= 1.0 + 0.013 * std::sin(double(i) * 1.7);
+    price.push_back(p), size.push_back(0.37 * std::pow(10.0, double(i % 3) - 1.0) * (1.0 + double(i % 7)));
+  }
+  std::vector<double> terms;
+  for (std::size_t i = 1; i < price.size(); ++i)
+    terms.push_back(std::fabs(std::log(price[i] / price[i - 1])) / (price[i] * size[i]));
+  for (std::size_t n = 2; n <= 5; ++n) {
+    const auto sums = ref::counted_sums(terms, n, n, -0.0);
+    auto ind = build_ok("AmihudIlliquidity", {double(n)});
+    Series got, want(price.size());
+    for (std::size_t i = 0; i < price.size(); ++i) {
+      const Candle c{std::int64_t(i), price[i], price[i], price[i], price[i], 1.0};
+      const TradePrint print{price[i], size[i], TradeSide::Buy, std::int64_t(i)};
+      BarContext ctx(c);
+      ctx.trades = std::span<const TradePrint>(&print, 1);
+      got.push_back(ind->update(ctx));
+      if (i >= n) want[i] = sums[i - 1] / double(n);
+    }
+    expect_series(got, want, 0.0, "AmihudIlliquidity " + std::to_string(n));
+  }
+}
+
 TEST(TradeFlow, VpinGetsThroughHugeInfiniteAndNaNPrints) {
   const auto run = [](Params params, const std::vector<TradePrint>& prints) {  // one bar
     static const Candle candle{0, 1, 1, 1, 1, 0};

@@ -124,6 +124,30 @@ inline Series wma(const std::vector<double>& xs, std::size_t p, bool resum = tru
   return out;
 }
 
+// The running sum of the last n entries of xs after each entry: once n are
+// held the oldest is subtracted, and the sum is +0.0 when the n - 1 that stay
+// hold no non-zero value; then the newest is added. Every `every` entries it
+// is recomputed from `start`, oldest first.
+inline std::vector<double> counted_sums(const std::vector<double>& xs, std::size_t n, std::size_t every,
+                                        double start) {
+  std::vector<double> out;
+  double sum = 0.0;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    if (i >= n) {
+      sum -= xs[i - n];
+      if (std::all_of(xs.begin() + long(i - n + 1), xs.begin() + long(i), [](double v) { return v == 0.0; }))
+        sum = 0.0;
+    }
+    sum += xs[i];
+    if ((i + 1) % every == 0) {
+      sum = start;
+      for (std::size_t j = i + 1 - std::min(n, i + 1); j <= i; ++j) sum += xs[j];
+    }
+    out.push_back(sum);
+  }
+  return out;
+}
+
 // Chande momentum over p moves of xs (first value on input p + 1): running up
 // and down sums, up + sum and down + sum from +0.0, oldest move subtracted
 // first; with `reset`, a sum whose window keeps no non-zero move is +0.0.
