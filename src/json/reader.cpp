@@ -233,6 +233,51 @@ bool magnitude_too_large(const char* s, const char* e) {
   return order + exp >= 0;
 }
 
+// A number literal of the common shape: an optional minus, an integer part
+// without leading zeros, an optional fraction, no exponent, at most 19 digits
+// (a lone leading zero not counted).
+struct PlainNumber {
+  std::uint64_t mant;  // all digits, integer and fraction
+  int frac_digits;
+  bool negative;
+  bool is_float;  // a fraction was written
+  std::size_t end;
+};
+
+// Scans such a literal at s[i]; false for anything else, which the general
+// scanner then reads from the same place.
+[[gnu::always_inline]] inline bool scan_plain_number(const char* s, std::size_t i, std::size_t n, PlainNumber& out) {
+  out.negative = i < n && s[i] == '-';
+  if (out.negative) ++i;
+  if (i >= n) return false;
+  std::uint64_t mant = 0;
+  std::size_t digits = 0;
+  if (s[i] == '0') {
+    ++i;
+    if (i < n && is_digit(s[i])) return false;
+  } else if (is_digit(s[i])) {
+    const std::size_t d0 = i;
+    i = take_digits<true>(s, i, n, mant);
+    digits = i - d0;
+  } else {
+    return false;
+  }
+  out.is_float = i < n && s[i] == '.';
+  out.frac_digits = 0;
+  if (out.is_float) {
+    ++i;
+    if (i >= n || !is_digit(s[i])) return false;
+    const std::size_t f0 = i;
+    i = take_digits<true>(s, i, n, mant);
+    out.frac_digits = static_cast<int>(std::min<std::size_t>(i - f0, 20));
+    digits += i - f0;
+  }
+  if (digits > 19 || (i < n && (s[i] | 0x20) == 'e')) return false;
+  out.mant = mant;
+  out.end = i;
+  return true;
+}
+
 }  // namespace
 
 Error Reader::at(Error e, std::size_t prefix) const {
@@ -381,8 +426,36 @@ Expected<std::string_view, Error> Reader::scan_string() {
   }
 }
 
+// The common literal, converted exactly as below would convert it; false
+// (nothing consumed) when the general scan is needed.
+bool Reader::plain_number(Number& num) {
+  PlainNumber pn;
+  if (!scan_plain_number(p_, pos_, n_, pn)) return false;
+  if (!pn.is_float) {
+    if (!pn.negative) {
+      num = {Kind::U64, pn.mant, 0, 0.0};
+    } else if (pn.mant == 0) {
+      // -0 has no signed-integer form; it stays the float -0.0.
+      num = {Kind::F64, 0, 0, -0.0};
+    } else if (pn.mant <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1) {
+      num = {Kind::I64, 0, static_cast<std::int64_t>(0 - pn.mant), 0.0};
+    } else {
+      return false;
+    }
+  } else {
+    double d = 0.0;
+    if (pn.mant != 0 && !exact_quotient(pn.mant, pn.frac_digits, d)) return false;
+    num = {Kind::F64, 0, 0, pn.negative ? -d : d};
+  }
+  pos_ = pn.end;
+  return true;
+}
+
 template <bool Convert>
 Expected<Reader::Number, Error> Reader::scan_number() {
+  if constexpr (Convert) {
+    if (Number num; plain_number(num)) return num;
+  }
   // Scans with a local cursor; pos_ is brought up to date before any error so
   // that positions are those of the byte where scanning stopped.
   const char* const s = p_;
@@ -797,6 +870,44 @@ Expected<Reader::Number, Error> Reader::read_number(std::string_view expected) {
   const int c = peek();
   if (c == '-' || is_digit(c)) return scan_number<true>();
   return unexpected(invalid_type(expected));
+}
+
+bool Reader::try_f64(double& out) {
+  Number num;
+  if (!plain_number(num)) {
+    const std::size_t at = pos_;
+    if (pos_ >= n_ || !(p_[pos_] == '-' || is_digit(p_[pos_]))) return false;
+    auto general = scan_number<true>();
+    if (!general) {
+      pos_ = at;
+      return false;
+    }
+    num = *general;
+  }
+  switch (num.kind) {
+    case Kind::U64: out = static_cast<double>(num.u); break;
+    case Kind::I64: out = static_cast<double>(num.i); break;
+    default: out = num.d; break;
+  }
+  return true;
+}
+
+bool Reader::try_i64(std::int64_t& out) {
+  // Integers that need the general scan (20 digits and more) are left to the
+  // general reader, which accepts or refuses them with its message.
+  const std::size_t at = pos_;
+  Number num;
+  if (!plain_number(num)) return false;
+  if (num.kind == Kind::I64) {
+    out = num.i;
+    return true;
+  }
+  if (num.kind == Kind::U64 && num.u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+    out = static_cast<std::int64_t>(num.u);
+    return true;
+  }
+  pos_ = at;
+  return false;
 }
 
 Expected<double, Error> Reader::read_f64(std::string_view expected) {
