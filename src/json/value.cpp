@@ -3,6 +3,7 @@
 #include "json/value.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vsci::json {
 
@@ -18,6 +19,8 @@ bool key_less(const std::string& a, const std::string& b) {
 
 bool member_less(const Value::Member& a, const Value::Member& b) { return key_less(a.key, b.key); }
 
+constexpr std::size_t kInsertionSortMax = 16;
+
 }  // namespace
 
 void normalize_members(Value::Object& members) {
@@ -30,7 +33,18 @@ void normalize_members(Value::Object& members) {
     }
   }
   if (ordered) return;
-  std::stable_sort(members.begin(), members.end(), member_less);
+  if (members.size() <= kInsertionSortMax) {
+    // Records of a few members (an equity point is two, in declared order):
+    // sorted in place by insertion, which keeps equal keys in their order as
+    // the stable sort does, without the stable sort's buffer.
+    for (std::size_t i = 1; i < members.size(); ++i) {
+      for (std::size_t j = i; j > 0 && member_less(members[j], members[j - 1]); --j) {
+        std::swap(members[j], members[j - 1]);
+      }
+    }
+  } else {
+    std::stable_sort(members.begin(), members.end(), member_less);
+  }
   // Within a run of equal keys the last one written wins.
   std::size_t out = 0;
   for (std::size_t i = 0; i < members.size(); ++i) {
