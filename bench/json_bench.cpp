@@ -17,6 +17,7 @@
 #include "json/typed.h"
 #include "json/writer.h"
 #include "market/bar_context.h"
+#include "throughput_report.h"
 
 namespace {
 
@@ -217,42 +218,12 @@ BENCHMARK(BM_WriteStream)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteResult)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseResultTree)->Unit(benchmark::kMillisecond);
 
-// Prints one "name: N MB/s, R x memcpy" line per benchmark after the usual
-// table.
-class MegabytesReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      const auto it = run.counters.find("bytes_per_second");
-      if (it == run.counters.end() || run.error_occurred) continue;
-      const double mb_per_s = it->second.value / 1e6;
-      if (baseline_ == 0) baseline_ = mb_per_s;
-      char line[160];
-      std::snprintf(line, sizeof line, "%-30s %9.1f MB/s  %6.3f x memcpy", run.benchmark_name().c_str(), mb_per_s,
-                    mb_per_s / baseline_);
-      lines_.push_back(line);
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf("request document: %zu candles, %.1f MB; result document: %zu equity points, %.1f MB\n", kCandles,
-                static_cast<double>(document().size()) / 1e6, result().equity.size(),
-                static_cast<double>(result_document().size()) / 1e6);
-    for (const std::string& l : lines_) std::printf("%s\n", l.c_str());
-  }
-
- private:
-  double baseline_ = 0;  // the first benchmark's speed: memcpy unless filtered out
-  std::vector<std::string> lines_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  MegabytesReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return vsci::bench::run_throughput_benchmarks(argc, argv, [] {
+    std::printf("request document: %zu candles, %.1f MB; result document: %zu equity points, %.1f MB\n", kCandles,
+                static_cast<double>(document().size()) / 1e6, result().equity.size(),
+                static_cast<double>(result_document().size()) / 1e6);
+  });
 }
