@@ -155,6 +155,48 @@ void append_utf8(std::string& out, std::uint32_t cp) {
 
 using u128 = unsigned __int128;
 
+// 10^-k for k = 1..19 as a 64-bit mantissa truncated from below:
+// floor(2^(63 + g) / 10^k) with g the bit length of 10^k, which puts it in
+// [2^63, 2^64).
+struct NegativePowers {
+  std::uint64_t mant[20];
+  int bits[20];  // g
+  constexpr NegativePowers() : mant(), bits() {
+    for (int k = 1; k < 20; ++k) {
+      bits[k] = std::bit_width(kPow10[k]);
+      mant[k] = static_cast<std::uint64_t>((u128{1} << (63 + bits[k])) / kPow10[k]);
+    }
+  }
+};
+constexpr NegativePowers kNegPow10;
+
+// n / 10^k (0 < n < 2^64, 1 <= k <= 19) rounded to the nearest double, by one
+// multiplication, when the rounding can be decided from it; false otherwise.
+//
+// With n shifted up by z to w in [2^63, 2^64) and T the truncated mantissa
+// above, P = w * T lies below the exact w * 10^-k * 2^(63+g) by less than
+// w < 2^64, i.e. by less than one unit of its high word h. The top 53 bits
+// of h are the double's digits when its low s = 10 or 11 bits r stay clear
+// of the halfway point: for r <= half - 2 the exact value is below it (round
+// down), for r >= half + 1 above it (round up). The two values in between are
+// left to exact arithmetic. The value is at least 1e-19 and below 2^64, so it
+// is never subnormal and never overflows.
+bool product_quotient(std::uint64_t n, int k, double& out) {
+  const int z = std::countl_zero(n);
+  const u128 p = static_cast<u128>(n << z) * kNegPow10.mant[k];
+  const auto h = static_cast<std::uint64_t>(p >> 64);
+  const int s = 10 + static_cast<int>(h >> 63);
+  const std::uint64_t r = h & ((std::uint64_t{1} << s) - 1);
+  const std::uint64_t half = std::uint64_t{1} << (s - 1);
+  if (r + 1 == half || r == half) return false;
+  const std::uint64_t m = (h >> s) + (r > half);  // 2^52 .. 2^53
+  // The value is m * 2^(s + 1 - z - g).
+  const int e2 = s + 1 - z - kNegPow10.bits[k];
+  const std::uint64_t bits = (static_cast<std::uint64_t>(e2 + 1075) << 52) + m - (std::uint64_t{1} << 52);
+  out = std::bit_cast<double>(bits);
+  return true;
+}
+
 // The double nearest to n / 10^k (0 < n < 10^19, 0 <= k <= 19), when it can
 // be shown to be that one; false otherwise.
 //
@@ -170,6 +212,7 @@ using u128 = unsigned __int128;
 // is narrower below), exact ties and anything further off are left to
 // from_chars.
 bool exact_quotient(std::uint64_t n, int k, double& out) {
+  if (k > 0 && product_quotient(n, k, out)) return true;
   const double x = static_cast<double>(n) / kPow10d[k];
   if (n <= (std::uint64_t{1} << 53)) {
     out = x;

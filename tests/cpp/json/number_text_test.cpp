@@ -305,6 +305,46 @@ TEST(JsonNumberText, DecimalLiteralsReadAsFromChars) {
   }
 }
 
+// Millions of plain decimals of up to 19 digits (the literals the reader
+// converts without the library), with the point at every place, against
+// from_chars: whole runs of random digits, and 17-digit texts of doubles,
+// whose neighbours lie closest to the halfway points.
+TEST(JsonNumberText, MillionsOfDecimalsReadAsFromChars) {
+  std::mt19937_64 rng(23);
+  char text[48];
+  std::size_t checked = 0;
+  auto check = [&](std::size_t len) {
+    double want = 0;
+    std::from_chars(text, text + len, want);
+    Reader r(std::string_view(text, len));
+    auto got = r.read_f64();
+    ++checked;
+    if (!got.ok() || to_bits(*got) != to_bits(want)) FAIL() << std::string(text, len);
+  };
+  for (int i = 0; i < 2000000; ++i) {
+    const int digits = 1 + static_cast<int>(rng() % 19);
+    const int frac = 1 + static_cast<int>(rng() % static_cast<std::uint64_t>(digits));
+    std::size_t len = 0;
+    if (rng() & 1) text[len++] = '-';
+    const int whole = digits - frac;
+    if (whole == 0) text[len++] = '0';
+    for (int d = 0; d < digits; ++d) {
+      if (d == whole) text[len++] = '.';
+      text[len++] = static_cast<char>('0' + (d == 0 && whole > 0 ? 1 + rng() % 9 : rng() % 10));
+    }
+    check(len);
+  }
+  for (int i = 0; i < 1000000; ++i) {
+    // Between 2^-10 and 2^50: 17 significant digits keep at least one fraction digit.
+    const double v = from_bits((std::uint64_t{1013 + rng() % 60} << 52) | (rng() >> 12));
+    const std::size_t len = static_cast<std::size_t>(
+        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 16 - static_cast<int>(std::log10(v))).ptr -
+        text);
+    check(len);
+  }
+  EXPECT_EQ(checked, std::size_t{3000000});
+}
+
 TEST(JsonNumberText, ShortestTextsOfRandomDoublesReadBack) {
   std::mt19937_64 rng(22);
   char buf[64];
