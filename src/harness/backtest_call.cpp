@@ -2,6 +2,9 @@
 // so a test exercises the exact path of a real backtest.
 #include "harness/backtest_call.h"
 
+#include <string_view>
+#include <utility>
+
 #include "engine/run_backtest.h"
 #include "json/number_format.h"
 #include "json/reader.h"
@@ -22,10 +25,10 @@ constexpr std::size_t kMaxCandleChars = 52 + json::kMaxIntChars + 5 * json::kMax
 // out its keys and values; needs kMaxCandleChars of room.
 char* put_candle(char* p, const Candle& c) {
   using json::Writer;
-  p = json::write_f64(Writer::put_text(p, "{\"close\":"), c.close);
-  p = json::write_f64(Writer::put_text(p, ",\"high\":"), c.high);
-  p = json::write_f64(Writer::put_text(p, ",\"low\":"), c.low);
-  p = json::write_f64(Writer::put_text(p, ",\"open\":"), c.open);
+  // The prices come first in key order.
+  const std::pair<std::string_view, double> prices[] = {
+      {"{\"close\":", c.close}, {",\"high\":", c.high}, {",\"low\":", c.low}, {",\"open\":", c.open}};
+  for (const auto& [name, value] : prices) p = json::write_f64(Writer::put_text(p, name), value);
   p = json::write_i64(Writer::put_text(p, ",\"time\":"), c.time);
   p = json::write_f64(Writer::put_text(p, ",\"volume\":"), c.volume);
   *p++ = '}';

@@ -2,8 +2,7 @@
 // ones: candle lists read by the engine against the plain record reader (same
 // values, or the same message at the same position, on generated and broken
 // texts), the harness's request text against the document tree written out,
-// and the result document against the streaming writer's member-by-member
-// calls.
+// and the result document against its layout joined member by member.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -234,68 +233,42 @@ TEST(RequestText, CandlesWrittenDirectlyAsTheDocumentTreeWouldBe) {
   }
 }
 
-// The result document member by member through the streaming writer's calls.
+// The result document laid out from its member list, values in their text
+// forms joined one by one.
 std::string reference_result(const BacktestResult& r) {
-  json::Writer w;
-  w.begin_object();
-  w.key("schema_version");
-  w.u64(r.schema_version);
-  w.key("symbol");
-  w.string(r.symbol);
-  w.key("timeframe");
-  w.string(r.timeframe);
-  w.key("metrics");
-  w.begin_object();
+  auto f = [](double v) {
+    std::string s;
+    json::append_f64(s, v);
+    return s;
+  };
+  auto q = [](std::string_view text) {
+    std::string s;
+    json::append_string(s, text);
+    return s;
+  };
   const Metrics& m = r.metrics;
-  const std::pair<const char*, double> metrics[] = {
-      {"pnl", m.pnl},         {"return_pct", m.return_pct},     {"sharpe", m.sharpe},     {"sortino", m.sortino},
-      {"calmar", m.calmar},   {"max_drawdown", m.max_drawdown}, {"win_rate", m.win_rate}, {"profit_factor", m.profit_factor}};
-  for (const auto& [name, v] : metrics) {
-    w.key(name);
-    w.f64(v);
+  std::string out = "{\"schema_version\":" + std::to_string(r.schema_version) + ",\"symbol\":" + q(r.symbol) +
+                    ",\"timeframe\":" + q(r.timeframe) + ",\"metrics\":{\"pnl\":" + f(m.pnl) +
+                    ",\"return_pct\":" + f(m.return_pct) + ",\"sharpe\":" + f(m.sharpe) + ",\"sortino\":" +
+                    f(m.sortino) + ",\"calmar\":" + f(m.calmar) + ",\"max_drawdown\":" + f(m.max_drawdown) +
+                    ",\"win_rate\":" + f(m.win_rate) + ",\"profit_factor\":" + f(m.profit_factor) +
+                    ",\"num_trades\":" + std::to_string(m.num_trades) + "},\"trades\":[";
+  for (std::size_t i = 0; i < r.trades.size(); ++i) {
+    const Trade& t = r.trades[i];
+    out += (i ? ",{\"entry_time\":" : "{\"entry_time\":") + std::to_string(t.entry_time) +
+           ",\"exit_time\":" + std::to_string(t.exit_time) + ",\"entry_price\":" + f(t.entry_price) +
+           ",\"exit_price\":" + f(t.exit_price) + ",\"qty\":" + f(t.qty) + ",\"pnl\":" + f(t.pnl) +
+           ",\"return_pct\":" + f(t.return_pct) + ",\"reason\":" + q(exit_reason_text(t.reason)) + "}";
   }
-  w.key("num_trades");
-  w.u64(m.num_trades);
-  w.end_object();
-  w.key("trades");
-  w.begin_array();
-  for (const Trade& t : r.trades) {
-    w.begin_object();
-    w.key("entry_time");
-    w.i64(t.entry_time);
-    w.key("exit_time");
-    w.i64(t.exit_time);
-    const std::pair<const char*, double> floats[] = {{"entry_price", t.entry_price}, {"exit_price", t.exit_price},
-                                                     {"qty", t.qty}, {"pnl", t.pnl}, {"return_pct", t.return_pct}};
-    for (const auto& [name, v] : floats) {
-      w.key(name);
-      w.f64(v);
-    }
-    w.key("reason");
-    w.string(exit_reason_text(t.reason));
-    w.end_object();
+  out += "],\"equity\":[";
+  for (std::size_t i = 0; i < r.equity.size(); ++i) {
+    out += (i ? ",{\"time\":" : "{\"time\":") + std::to_string(r.equity[i].time) + ",\"equity\":" +
+           f(r.equity[i].equity) + "}";
   }
-  w.end_array();
-  w.key("equity");
-  w.begin_array();
-  for (const EquityPoint& p : r.equity) {
-    w.begin_object();
-    w.key("time");
-    w.i64(p.time);
-    w.key("equity");
-    w.f64(p.equity);
-    w.end_object();
-  }
-  w.end_array();
-  w.key("fees_paid");
-  w.f64(r.fees_paid);
-  w.key("initial_capital");
-  w.f64(r.initial_capital);
-  w.end_object();
-  return w.take();
+  return out + "],\"fees_paid\":" + f(r.fees_paid) + ",\"initial_capital\":" + f(r.initial_capital) + "}";
 }
 
-TEST(ResultText, WrittenDirectlyAsTheStreamingWriterWould) {
+TEST(ResultText, WrittenDirectlyAsLaidOutMemberByMember) {
   std::mt19937_64 rng(47);
   for (std::size_t n : {0, 1, 3, 500, 50000}) {
     BacktestResult r;
