@@ -269,8 +269,17 @@ char* put_u64(char* p, std::uint64_t v) {
 // written as whole words; the trailing zeros (the scaling's and the
 // fraction's own) are the zero bytes at the top of the last word, and the
 // length stops before them. Needs 48 bytes of room.
-char* put_fixed(char* p, const Fixed& f) {
-  p = put_u64(p, f.ip);
+[[gnu::always_inline]] inline char* put_fixed(char* p, const Fixed& f) {
+  if (f.ip < 100000000) {
+    // The integer part's leading zeros are the zero bytes at the bottom of
+    // its digit word (one digit stays for 0).
+    const std::uint64_t w = eight_digits(static_cast<std::uint32_t>(f.ip));
+    const int len = f.ip == 0 ? 1 : 8 - std::countr_zero(w) / 8;
+    put_digit_word(p, w >> (8 * (8 - len)));
+    p += len;
+  } else {
+    p = put_u64(p, f.ip);
+  }
   *p++ = '.';
   if (f.k == 0) {
     *p++ = '0';
