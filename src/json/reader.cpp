@@ -310,10 +310,15 @@ struct PlainNumber {
   if (out.is_float) {
     ++i;
     if (i >= n || !is_digit(s[i])) return false;
+    // The fraction accumulates on its own, alongside the integer part, and
+    // the two are joined once its length is known.
     const std::size_t f0 = i;
-    i = take_digits<true>(s, i, n, mant);
-    out.frac_digits = static_cast<int>(std::min<std::size_t>(i - f0, 20));
+    std::uint64_t frac = 0;
+    i = take_digits<true>(s, i, n, frac);
     digits += i - f0;
+    if (digits > 19) return false;
+    out.frac_digits = static_cast<int>(i - f0);
+    mant = mant * kPow10[out.frac_digits] + frac;
   }
   if (digits > 19 || (i < n && (s[i] | 0x20) == 'e')) return false;
   out.mant = mant;
