@@ -200,8 +200,9 @@ bool product_quotient(std::uint64_t n, int k, double& out) {
 // The double nearest to n / 10^k (0 < n < 10^19, 0 <= k <= 19), when it can
 // be shown to be that one; false otherwise.
 //
-// Up to 2^53 both n and 10^k are doubles, so one correctly rounded division
-// gives the answer. Beyond, the quotient of the two doubles lies within about
+// With a fraction, one multiplication nearly always settles it
+// (product_quotient). Otherwise: up to 2^53 both n and 10^k are doubles, so
+// one correctly rounded division gives the answer. Beyond, the quotient of the two doubles lies within about
 // one ulp of it, and exact integer arithmetic decides. A candidate
 // x = M * 2^E is the answer when n / 10^k lies strictly inside its rounding
 // interval (M - 1/2, M + 1/2) * 2^E, that is when the scaled difference
@@ -932,11 +933,7 @@ bool Reader::try_f64(double& out) {
     }
     num = *general;
   }
-  switch (num.kind) {
-    case Kind::U64: out = static_cast<double>(num.u); break;
-    case Kind::I64: out = static_cast<double>(num.i); break;
-    default: out = num.d; break;
-  }
+  out = num.to_f64();
   return true;
 }
 
@@ -961,11 +958,7 @@ bool Reader::try_i64(std::int64_t& out) {
 Expected<double, Error> Reader::read_f64(std::string_view expected) {
   auto num = read_number(expected);
   if (!num) return unexpected(std::move(num.error()));
-  switch (num->kind) {
-    case Kind::U64: return static_cast<double>(num->u);
-    case Kind::I64: return static_cast<double>(num->i);
-    default: return num->d;
-  }
+  return num->to_f64();
 }
 
 Expected<std::int64_t, Error> Reader::read_i64(std::string_view expected) {

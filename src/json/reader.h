@@ -119,6 +119,9 @@ class Reader {
     std::uint64_t u;
     std::int64_t i;
     double d;
+    double to_f64() const {
+      return kind == Kind::U64 ? static_cast<double>(u) : kind == Kind::I64 ? static_cast<double>(i) : d;
+    }
   };
 
   static bool is_ws(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }

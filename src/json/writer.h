@@ -49,10 +49,10 @@ class Writer {
   // records written often enough to bypass the calls above: raw_begin places
   // the separator and gives where the value starts, raw_end takes the end of
   // what was written there.
-  // put_text copies text that is already JSON (a name with its quotes and
-  // colon, punctuation) there.
   char* raw_begin(std::size_t max_bytes) { return value_room(max_bytes); }
   void raw_end(char* end) { commit(end); }
+  // Copies text that is already JSON (a name with its quotes and colon,
+  // punctuation) to `p`, which points into such room.
   static char* put_text(char* p, std::string_view json) {
     std::memcpy(p, json.data(), json.size());
     return p + json.size();
