@@ -148,72 +148,24 @@ TEST(JsonNumberText, WhatTheStreamingAndTreeWritersProduce) {
   EXPECT_EQ(write(tree), expected);
 }
 
-// expected_text laid out in a fixed buffer, for checking millions of values:
-// the library's shortest scientific digits, then the document rules.
-std::size_t reference_text(double v, char* out) {
-  char* p = out;
-  if (!std::isfinite(v)) return static_cast<std::size_t>(std::memcpy(p, "null", 4), 4);
-  if (std::signbit(v)) *p++ = '-';
-  if (v == 0) {
-    std::memcpy(p, "0.0", 3);
-    return static_cast<std::size_t>(p + 3 - out);
-  }
-  char sci[48];
-  const char* end = std::to_chars(sci, sci + sizeof sci, std::fabs(v), std::chars_format::scientific).ptr;
-  char digits[24];
-  int k = 0;
-  const char* q = sci;
-  for (; *q != 'e'; ++q) {
-    if (*q != '.') digits[k++] = *q;
-  }
-  int exp = 0;
-  std::from_chars(q + 1 + (q[1] == '+'), end, exp);
-  while (k > 1 && digits[k - 1] == '0') --k;
-  if (exp >= -5 && exp <= 15) {
-    if (exp < 0) {
-      *p++ = '0';
-      *p++ = '.';
-      for (int z = 0; z < -exp - 1; ++z) *p++ = '0';
-      for (int i = 0; i < k; ++i) *p++ = digits[i];
-    } else {
-      for (int i = 0; i <= exp; ++i) *p++ = i < k ? digits[i] : '0';
-      *p++ = '.';
-      if (k <= exp + 1) *p++ = '0';
-      for (int i = exp + 1; i < k; ++i) *p++ = digits[i];
-    }
-  } else {
-    *p++ = digits[0];
-    if (k > 1) *p++ = '.';
-    for (int i = 1; i < k; ++i) *p++ = digits[i];
-    *p++ = 'e';
-    *p++ = exp < 0 ? '-' : '+';
-    p = std::to_chars(p, p + 8, exp < 0 ? -exp : exp).ptr;
-  }
-  return static_cast<std::size_t>(p - out);
-}
-
 // Millions of values through the writer against the reference, grouped by how
 // they arise: any bit pattern, the fixed-point range at every binary exponent,
 // short decimals and their neighbours, decimal and binary edges, price walks.
 TEST(JsonNumberText, MillionsOfDoublesMatchTheReference) {
   std::mt19937_64 rng(17);
   char got[kMaxF64Chars];
-  char want[64];
   std::size_t checked = 0;
   auto check = [&](double v) {
-    const std::size_t n = static_cast<std::size_t>(write_f64(got, v) - got);
-    const std::size_t m = reference_text(v, want);
+    const std::string_view text(got, static_cast<std::size_t>(write_f64(got, v) - got));
     ++checked;
-    if (n != m || std::memcmp(got, want, n) != 0) {
-      FAIL() << "bits " << to_bits(v) << ": wrote " << std::string(got, n) << ", expected " << std::string(want, m);
-    }
+    if (text != expected_text(v)) FAIL() << "bits " << to_bits(v) << ": wrote " << text;
   };
-  for (int i = 0; i < 2000000; ++i) check(from_bits(rng()));
-  for (int i = 0; i < 3000000; ++i) {
+  for (int i = 0; i < 1000000; ++i) check(from_bits(rng()));
+  for (int i = 0; i < 1500000; ++i) {
     const std::uint64_t biased = 1008 + rng() % 72;
     check(from_bits((biased << 52) | (rng() >> 12) | (rng() & 1) << 63));
   }
-  for (int i = 0; i < 600000; ++i) {
+  for (int i = 0; i < 300000; ++i) {
     const int digits = 1 + static_cast<int>(rng() % 17);
     const auto n = static_cast<double>(rng() % static_cast<std::uint64_t>(std::pow(10.0, digits)));
     const double v = n / std::pow(10.0, static_cast<double>(rng() % 24));
@@ -235,13 +187,13 @@ TEST(JsonNumberText, MillionsOfDoublesMatchTheReference) {
     }
   }
   double price = 100.0;
-  for (int i = 0; i < 400000; ++i) {
+  for (int i = 0; i < 200000; ++i) {
     price += std::sin(i * 0.01) * 0.7 + std::cos(i * 0.37) * 0.3;
     check(price);
     check(price * 1e-4);
     check(std::round(price * 100.0) / 100.0);
   }
-  EXPECT_GT(checked, std::size_t{8000000});
+  EXPECT_GT(checked, std::size_t{4000000});
 }
 
 TEST(JsonNumberText, ErrorMessagesUsePlainDecimals) {
