@@ -181,7 +181,7 @@ constexpr NegativePowers kNegPow10;
 // down), for r >= half + 1 above it (round up). The two values in between are
 // left to exact arithmetic. The value is at least 1e-19 and below 2^64, so it
 // is never subnormal and never overflows.
-bool product_quotient(std::uint64_t n, int k, double& out) {
+[[gnu::always_inline]] inline bool product_quotient(std::uint64_t n, int k, double& out) {
   const int z = std::countl_zero(n);
   const u128 p = static_cast<u128>(n << z) * kNegPow10.mant[k];
   const auto h = static_cast<std::uint64_t>(p >> 64);
@@ -200,9 +200,8 @@ bool product_quotient(std::uint64_t n, int k, double& out) {
 // The double nearest to n / 10^k (0 < n < 10^19, 0 <= k <= 19), when it can
 // be shown to be that one; false otherwise.
 //
-// With a fraction, one multiplication nearly always settles it
-// (product_quotient). Otherwise: up to 2^53 both n and 10^k are doubles, so
-// one correctly rounded division gives the answer. Beyond, the quotient of the two doubles lies within about
+// Up to 2^53 both n and 10^k are doubles, so one correctly rounded division
+// gives the answer. Beyond, the quotient of the two doubles lies within about
 // one ulp of it, and exact integer arithmetic decides. A candidate
 // x = M * 2^E is the answer when n / 10^k lies strictly inside its rounding
 // interval (M - 1/2, M + 1/2) * 2^E, that is when the scaled difference
@@ -213,7 +212,6 @@ bool product_quotient(std::uint64_t n, int k, double& out) {
 // is narrower below), exact ties and anything further off are left to
 // from_chars.
 bool exact_quotient(std::uint64_t n, int k, double& out) {
-  if (k > 0 && product_quotient(n, k, out)) return true;
   const double x = static_cast<double>(n) / kPow10d[k];
   if (n <= (std::uint64_t{1} << 53)) {
     out = x;
@@ -237,6 +235,13 @@ bool exact_quotient(std::uint64_t n, int k, double& out) {
   if (unsure) return false;
   out = std::bit_cast<double>(bits + up - down);
   return true;
+}
+
+// The double nearest to n / 10^k (0 < n < 10^19, 0 <= k <= 19), when the
+// quick ways can tell: with a fraction one multiplication nearly always
+// settles it, and exact_quotient takes what it leaves.
+[[gnu::always_inline]] inline bool nearest_quotient(std::uint64_t n, int k, double& out) {
+  return (k > 0 && product_quotient(n, k, out)) || exact_quotient(n, k, out);
 }
 
 // A finite decimal that from_chars could not represent: true when it is too
@@ -477,7 +482,7 @@ Expected<std::string_view, Error> Reader::scan_string() {
 
 // The common literal, converted exactly as below would convert it; false
 // (nothing consumed) when the general scan is needed.
-bool Reader::plain_number(Number& num) {
+[[gnu::always_inline]] inline bool Reader::plain_number(Number& num) {
   PlainNumber pn;
   if (!scan_plain_number(p_, pos_, n_, pn)) return false;
   if (!pn.is_float) {
@@ -493,7 +498,7 @@ bool Reader::plain_number(Number& num) {
     }
   } else {
     double d = 0.0;
-    if (pn.mant != 0 && !exact_quotient(pn.mant, pn.frac_digits, d)) return false;
+    if (pn.mant != 0 && !nearest_quotient(pn.mant, pn.frac_digits, d)) return false;
     num = {Kind::F64, 0, 0, pn.negative ? -d : d};
   }
   pos_ = pn.end;
@@ -591,7 +596,7 @@ Expected<Reader::Number, Error> Reader::scan_number() {
       num.d = 0.0;
       done = true;
     } else if (e10 <= 0 && e10 >= -19) {
-      done = exact_quotient(mant, -e10, num.d);
+      done = nearest_quotient(mant, -e10, num.d);
     } else if (e10 > 0 && e10 <= 19 && mant <= std::numeric_limits<std::uint64_t>::max() / kPow10[e10]) {
       // A whole number below 2^64: the conversion rounds correctly.
       num.d = static_cast<double>(mant * kPow10[e10]);
