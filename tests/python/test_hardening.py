@@ -135,3 +135,42 @@ def test_a_reused_thread_id_is_refused():
     if not outcome:
         pytest.skip("no later thread reused the creator's id")
     assert outcome["answer"] == "_vornak_strategy_ci::Session is unsendable, but sent to another thread"
+
+
+SLOW_BARS = """
+    # Past its window each copy's bar takes over a million multiply-adds from
+    # the shared cosine/sine table, and no check of its own: with the stop
+    # looked for only every 256 bars, it would come 253 bars too late.
+    strat = dict(HOLD, indicators={f"p{i}": {"type": "AutocorrelationPeriodogram", "params": [5, 1024]}
+                                   for i in range(120)})
+    test = {"id": "t", "strategy": strat, "dataset_ref": "d"}
+    data = {"d": candles(2100)}
+    CMD = {"run_test": {"cmd": "run_test", "test": test, "data": data},
+           "bless": {"cmd": "bless", "test": test, "data": data},
+           "run_suite": {"cmd": "run_suite", "tests": [dict(test, id=str(i)) for i in range(3)], "data": data}}[sys.argv[1]]
+    s = Session()
+    print("started", flush=True)
+    try:
+        s.command(json.dumps(CMD))
+        print("finished")
+    except KeyboardInterrupt:
+        print("interrupted")
+    print(s.command('{"cmd":"version"}'))
+"""
+
+
+@pytest.mark.parametrize("cmd", ["run_test", "bless", "run_suite"])
+def test_ctrl_c_stops_a_command_whose_bars_are_slow(cmd):
+    proc = subprocess.Popen([sys.executable, "-c", PRELUDE + textwrap.dedent(SLOW_BARS), cmd], stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, text=True)
+    try:
+        assert proc.stdout.readline() == "started\n"
+        threading.Event().wait(1.0)  # well into the slow bars
+        proc.send_signal(signal.SIGINT)
+        # Uninterrupted the command takes over a minute; a tenth of a second
+        # and a bar are expected, and the bound is far above that.
+        out, err = proc.communicate(timeout=10)
+    finally:
+        proc.kill()
+    assert proc.returncode == 0, err
+    assert out.splitlines() == ["interrupted", '{"version":"0.2.0"}']
