@@ -20,6 +20,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kPollEvery = std::chrono::milliseconds(100);
+constexpr auto kWaitAwake = std::chrono::microseconds(100);
 
 struct ThreadState {
   const std::atomic<bool>* stop = nullptr;  // the current command's flag
@@ -104,10 +105,17 @@ class HelperThread {
     std::unique_lock<std::mutex> lock(m_);
     work_ = &work;
     stop_ = t_state.stop;
-    done_ = false;
+    done_.store(false, std::memory_order_relaxed);
     busy_ = true;
     wake_.notify_one();
-    while (!finished_.wait_for(lock, kPollEvery, [&] { return done_; })) {
+    // Short work ends before a sleeping caller could be woken again: the
+    // caller waits awake for a moment first.
+    lock.unlock();
+    const Clock::time_point awake_until = Clock::now() + kWaitAwake;
+    while (!done_.load(std::memory_order_acquire) && Clock::now() < awake_until) {
+    }
+    lock.lock();
+    while (!finished_.wait_for(lock, kPollEvery, [&] { return done_.load(std::memory_order_relaxed); })) {
       lock.unlock();
       scope.poll_now();
       lock.lock();
@@ -123,7 +131,7 @@ class HelperThread {
   void serve() {
     std::unique_lock<std::mutex> lock(m_);
     for (;;) {
-      wake_.wait(lock, [&] { return quit_ || (work_ != nullptr && !done_); });
+      wake_.wait(lock, [&] { return quit_ || (work_ != nullptr && !done_.load(std::memory_order_relaxed)); });
       if (quit_) return;
       const std::function<void()>& work = *work_;
       t_state.stop = stop_;
@@ -137,7 +145,7 @@ class HelperThread {
       t_state.stop = nullptr;
       lock.lock();
       failure_ = failure;
-      done_ = true;
+      done_.store(true, std::memory_order_release);
       finished_.notify_one();
     }
   }
@@ -149,7 +157,7 @@ class HelperThread {
   const std::function<void()>* work_ = nullptr;
   const std::atomic<bool>* stop_ = nullptr;
   std::exception_ptr failure_;
-  bool done_ = false;
+  std::atomic<bool> done_{false};  // also read without the lock while waiting awake
   bool quit_ = false;
   bool busy_ = false;  // touched by the caller only
   std::thread thread_;  // last: it starts serving once the rest is made
