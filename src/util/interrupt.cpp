@@ -5,6 +5,7 @@
 #include "util/interrupt.h"
 
 #include <chrono>
+#include <cfenv>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -105,6 +106,8 @@ class HelperThread {
     std::unique_lock<std::mutex> lock(m_);
     work_ = &work;
     stop_ = t_state.stop;
+    // Rounding and denormal modes are per thread: the work keeps the caller's.
+    std::fegetenv(&env_);
     done_.store(false, std::memory_order_relaxed);
     busy_ = true;
     wake_.notify_one();
@@ -135,6 +138,7 @@ class HelperThread {
       if (quit_) return;
       const std::function<void()>& work = *work_;
       t_state.stop = stop_;
+      std::fesetenv(&env_);
       lock.unlock();
       std::exception_ptr failure;
       try {
@@ -156,6 +160,7 @@ class HelperThread {
   std::condition_variable finished_;  // the work is done
   const std::function<void()>* work_ = nullptr;
   const std::atomic<bool>* stop_ = nullptr;
+  std::fenv_t env_{};
   std::exception_ptr failure_;
   std::atomic<bool> done_{false};  // also read without the lock while waiting awake
   bool quit_ = false;

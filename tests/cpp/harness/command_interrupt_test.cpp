@@ -4,6 +4,7 @@
 // unchanged, and an answer is the same as when the command runs in place.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <chrono>
 #include <new>
 #include <stdexcept>
@@ -94,6 +95,18 @@ TEST(CommandInterrupt, BacktestCommandsAnswerAsInPlaceAndStopWhenAsked) {
       EXPECT_EQ(g_nested_answer, in_place);
     }
   }
+  // The helper rounds as its caller does (a blessed answer shows the values).
+  const std::string text = command("bless", fast, 300);
+  std::fesetround(FE_UPWARD);
+  const std::string upward = Session::command(text);
+  std::string helped;
+  {
+    const Polling polling(0);
+    helped = Session::command(text);
+  }
+  std::fesetround(FE_TONEAREST);
+  EXPECT_EQ(helped, upward);
+  EXPECT_NE(upward, Session::command(text));
 }
 
 }  // namespace
