@@ -7,7 +7,6 @@
 #include <cfenv>
 #include <chrono>
 #include <new>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -52,12 +51,6 @@ TEST(CommandInterrupt, TheCallerPollsForTheWorkAndGetsWhatItThrows) {
   }
   const Polling polling(0);
   EXPECT_THROW(run_while_polling([] { throw std::bad_alloc(); }), std::bad_alloc);
-  try {
-    run_while_polling([] { throw std::runtime_error("kept"); });
-    ADD_FAILURE() << "nothing thrown";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "kept");
-  }
 }
 
 std::string command(const std::string& cmd, const std::string& indicators, int bars) {
@@ -84,16 +77,13 @@ TEST(CommandInterrupt, BacktestCommandsAnswerAsInPlaceAndStopWhenAsked) {
       EXPECT_EQ(Session::command(text), in_place) << cmd;
     }
     {
-      const Polling polling(1);
-      EXPECT_THROW(Session::command(command(cmd, slow, 1400)), Interrupted) << cmd;
-    }
-    EXPECT_EQ(Session::command(R"({"cmd":"version"})"), R"({"version":"0.2.0"})");
-    {
-      // The command started from within a poll gets a helper of its own.
+      // The first poll starts a command of its own, which gets a helper of its
+      // own; the second stops the slow one.
       const Polling polling(2, text);
       EXPECT_THROW(Session::command(command(cmd, slow, 1400)), Interrupted) << cmd;
       EXPECT_EQ(g_nested_answer, in_place);
     }
+    EXPECT_EQ(Session::command(R"({"cmd":"version"})"), R"({"version":"0.2.0"})");
   }
   // The helper rounds as its caller does (a blessed answer shows the values).
   const std::string text = command("bless", fast, 300);
