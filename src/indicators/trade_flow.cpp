@@ -1,8 +1,9 @@
 // Each print is one step of the windowed kinds; only the last step's result
 // reaches the bar, but every step moves the windows. Vpin works out how many
 // whole buckets a print completes instead of pouring it in bucket by bucket,
-// so a huge or non-finite size costs at most one push per bucket the window
-// can hold and never loops on a size that subtraction cannot shrink.
+// and pushes their equal imbalances as one run, so a huge or non-finite size
+// costs about what a small one does and never loops on a size that
+// subtraction cannot shrink.
 #include "indicators/trade_flow.h"
 
 #include <algorithm>
@@ -244,7 +245,7 @@ void Vpin::fill(double size, bool buy) {
     rest = std::fmod(s, v);
     if (!(s / v > static_cast<double>(n))) whole = static_cast<std::size_t>(std::nearbyint((s - rest) / v));
   }
-  for (std::size_t k = 0; k < whole; ++k) imbalances_.push(v);
+  imbalances_.push_repeated(v, whole);
   if (rest > 0.0) take(rest, buy);
 }
 

@@ -10,6 +10,7 @@
 
 #include "indicators/cores/moment_window.h"
 #include "indicators/cores/ring.h"
+#include "indicators/cores/run_window_sum.h"
 #include "indicators/cores/window_sum.h"
 #include "indicators/indicator.h"
 #include "indicators/rolling_statistics.h"
@@ -98,13 +99,13 @@ class Vpin {
   std::uint64_t warmup() const { return 1; }
 
  private:
-  Vpin(double v, std::size_t n) : bucket_volume_(v), imbalances_(n, true) {}
+  Vpin(double v, std::size_t n) : bucket_volume_(v), imbalances_(n) {}
   void fill(double size, bool buy);
   void take(double amount, bool buy);
   void complete_bucket();
 
   double bucket_volume_;
-  WindowSum imbalances_;
+  RunWindowSum imbalances_;
   double buy_ = 0.0;
   double sell_ = 0.0;
   double filled_ = 0.0;

@@ -1,6 +1,9 @@
 // Trade-print kinds against references over all the prints of a tape up to
 // each print (a bar gives its last print's result), a huge, infinite or NaN
-// print that Vpin must get through, and the construction checks in order.
+// print that Vpin must get through, Vpin's runs of whole buckets against
+// bucket-by-bucket pushes, and the construction checks in order.
+#include <random>
+
 #include "support/batch_reference.h"
 #include "support/feed_tape.h"
 
@@ -188,6 +191,66 @@ TEST(TradeFlow, KylesLambdaOverFlatMidChanges) {
     expect_series(got, want, 1e-9, "KylesLambda " + std::to_string(int(n)), flat_dm);
     EXPECT_GT(std::count(flat_dm.begin(), flat_dm.end(), true), 2);
   }
+}
+
+// Bucket by bucket, every imbalance pushed on its own.
+struct BucketByBucket {
+  double v;
+  std::size_t n;
+  std::vector<double> imbalances;
+  double side[2] = {0.0, 0.0}, filled = 0.0;
+
+  // Sizes and bucket volume keep every fill exact here; a print never
+  // completes more than n buckets past the current one.
+  void print(double s, bool buy) {
+    const double rem = v - filled;
+    if (s > rem && (s - rem) / v > double(n)) s = std::fmod(s - rem, v) + (rem + v * double(n));
+    for (double take; s > 0.0; s -= take) {
+      take = std::min(s, v - filled), side[buy] += take, filled += take;
+      if (filled >= v) imbalances.push_back(std::fabs(side[1] - side[0])), side[0] = side[1] = filled = 0.0;
+    }
+  }
+};
+
+TEST(TradeFlow, VpinRunsOfWholeBucketsMatchOneByOnePushes) {
+  // 2^52: sums of odd imbalances past 2^53 round, so a push out of place
+  // shows; every fill stays exact.
+  const double v = 4503599627370496.0;
+  std::mt19937_64 rng(7);
+  static const Candle candle{0, 1, 1, 1, 1, 0};
+  for (std::size_t n : {1, 2, 3, 5, 8, 13}) {
+    auto kind = build_ok("Vpin", {v, double(n)});
+    BucketByBucket buckets{v, n, {}};
+    Series got;
+    std::vector<std::size_t> pushed;  // imbalances after each bar
+    for (int bar = 0; bar < 400; ++bar) {
+      const bool buy = rng() % 2 == 0;
+      double size = rng() % 3 == 0 ? v / 2 : double(rng() % std::uint64_t(v)) + 1.0;
+      // Huge prints start on an empty bucket, where they stay exact.
+      if (buckets.filled == 0.0 && rng() % 2 == 0) size = double(rng() % (3 * n + 2) + 1) * v + double(rng() % 1024) * 64;
+      BarContext ctx(candle);
+      const std::vector<TradePrint> prints{{1, size, buy ? TradeSide::Buy : TradeSide::Sell, 0}};
+      ctx.trades = prints;
+      got.push_back(kind->update(ctx));
+      buckets.print(size, buy);
+      pushed.push_back(buckets.imbalances.size());
+    }
+    const std::vector<double> sums = ref::counted_sums(buckets.imbalances, n, n, -0.0);
+    Series want(got.size());
+    for (std::size_t i = 0; i < got.size(); ++i)
+      if (pushed[i] >= n) want[i] = sums[pushed[i] - 1] / (v * double(n));
+    expect_series(got, want, 0.0, "Vpin " + std::to_string(n));
+  }
+  // At the largest window a huge print is one run: every bucket of one side.
+  auto widest = build_ok("Vpin", {1, 16777216});
+  const auto bar = [&](std::vector<TradePrint> prints) {
+    BarContext ctx(candle);
+    ctx.trades = prints;
+    return widest->update(ctx);
+  };
+  EXPECT_EQ(bar({{1, 1e9, TradeSide::Buy, 0}}), 1.0);
+  EXPECT_EQ(bar({{1, 0.5, TradeSide::Sell, 0}, {1, 0.5, TradeSide::Buy, 0}}), 16777215.0 / 16777216.0);
+  EXPECT_EQ(bar({{1, 1e9, TradeSide::Sell, 0}}), 1.0);
 }
 
 TEST(TradeFlow, WarmupsOfThePrintWindows) {  // the others' come on the bar they name (conformance)
