@@ -8,6 +8,7 @@
 #include "harness/session.h"
 
 #include <atomic>
+#include <optional>
 
 #include "harness/bless.h"
 #include "harness/command_reader.h"
@@ -16,6 +17,7 @@
 #include "harness/suite.h"
 #include "json/reader.h"
 #include "json/writer.h"
+#include "util/interrupt.h"
 
 namespace vsci {
 
@@ -78,17 +80,20 @@ std::optional<std::string> answer_from_text(std::string_view text) {
     return write_suite_result(suite);
   }
   const StrategyTest& test = env->tests.front();
-  if (env->cmd == "bless") {
-    if (!test.expected_text.empty() && !is_valid_json(test.expected_text)) return std::nullopt;
-    auto answer = bless_answer(test, env->data);
-    return answer ? std::move(answer).value() : error_answer(answer.error());
-  }
-  auto result = run_test(test, env->data);
-  if (!result) {
-    if (unreadable(test, result.error())) return std::nullopt;
-    return error_answer(result.error());
-  }
-  return write_test_result(*result);
+  if (env->cmd == "bless" && !test.expected_text.empty() && !is_valid_json(test.expected_text)) return std::nullopt;
+  // The backtests run on a helper thread while this one looks for signals.
+  std::optional<std::string> answer;
+  run_while_polling([&] {
+    if (env->cmd == "bless") {
+      auto blessed = bless_answer(test, env->data);
+      answer = blessed ? std::move(blessed).value() : error_answer(blessed.error());
+      return;
+    }
+    auto result = run_test(test, env->data);
+    if (result) answer = write_test_result(*result);
+    else if (!unreadable(test, result.error())) answer = error_answer(result.error());
+  });
+  return answer;
 }
 
 }  // namespace
@@ -104,15 +109,25 @@ namespace {
 struct CommandEntry {
   std::string_view name;
   CommandHandler run;
+  // The command runs backtests: its handler works on a helper thread while
+  // this one looks for signals (a suite hands its tests out by itself).
+  bool off_thread = false;
 };
 
 constexpr CommandEntry kCommands[] = {
     {"list", list_command},
-    {"bless", bless_command},
+    {"bless", bless_command, true},
     {"version", version_command},
-    {"run_test", run_test_command},
+    {"run_test", run_test_command, true},
     {"run_suite", run_suite_command},
 };
+
+Expected<std::string, SessionError> run_entry(const CommandEntry& entry, const json::Value& cmd) {
+  if (!entry.off_thread) return entry.run(cmd);
+  std::optional<Expected<std::string, SessionError>> answer;
+  run_while_polling([&] { answer.emplace(entry.run(cmd)); });
+  return std::move(*answer);
+}
 
 Expected<std::string, SessionError> dispatch(std::string_view text) {
   auto parsed = json::parse(text);
@@ -121,7 +136,7 @@ Expected<std::string, SessionError> dispatch(std::string_view text) {
   if (cmd == nullptr || !cmd->is_string()) return unexpected(SessionError::bad_spec("missing cmd"));
   const std::string& name = cmd->as_string();
   for (const CommandEntry& entry : kCommands) {
-    if (entry.name == name) return entry.run(*parsed);
+    if (entry.name == name) return run_entry(entry, *parsed);
   }
   return unexpected(SessionError::bad_spec("unknown cmd: " + name));
 }
