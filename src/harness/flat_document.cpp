@@ -38,9 +38,9 @@ void index_text_order(std::uint64_t n, std::vector<std::uint64_t>& out) {
 
 // One pass of the pull reader over the text. Stops (returns false) at the
 // first reading error or irregular key; the caller then takes the tree way.
-class TextFlattener {
+class FlatDocument::Flattener {
  public:
-  TextFlattener(std::string_view text, const std::vector<std::string>* only, FlatDocument& out)
+  Flattener(std::string_view text, const std::vector<std::string>* only, FlatDocument& out)
       : reader_(text), sorted_(only == nullptr), only_(only), out_(out), frames_(json::kMaxDepth + 2) {
     out_.sorted_ = sorted_;
     out_.structured_ = true;
@@ -237,7 +237,7 @@ Expected<FlatDocument, json::Error> FlatDocument::from_text(std::string_view tex
                                                             const std::vector<std::string>* only) {
   {
     FlatDocument doc;
-    if (TextFlattener(text, only, doc).run()) return doc;
+    if (Flattener(text, only, doc).run()) return doc;
   }
   auto tree = json::parse(text);
   if (!tree) return unexpected(std::move(tree.error()));

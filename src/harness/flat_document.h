@@ -61,7 +61,7 @@ class FlatDocument {
   const std::vector<Point>* equity_curve_points() const { return structured_ ? &equity_curve_ : nullptr; }
 
  private:
-  friend class TextFlattener;
+  class Flattener;  // the pass over the text, in flat_document.cpp
 
   std::string paths_;
   std::vector<Field> fields_;
