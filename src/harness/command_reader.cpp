@@ -12,10 +12,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <utility>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "harness/worker_pool.h"
 #include "json/reader.h"
@@ -226,7 +226,7 @@ std::string_view skip_unread(Reader& r, std::string_view text, int room) {
   const std::size_t start = r.offset();
   const std::size_t end = skip_structure(text, start, room);
   if (end == kNoEnd) return {};
-  while (r.offset() < end) r.advance();
+  r.rewind(end);
   return text.substr(start, end - start);
 }
 
@@ -253,8 +253,32 @@ bool read_candle_field(Reader& r, int i, Candle& c) {
   return true;
 }
 
+// The compact forms users' tools write, members in declared order:
+// {"time":..,"open":..,"high":..,"low":..,"close":..,"volume":..} and
+// [time,open,high,low,close,volume], volume optional in both. Takes nothing
+// unless the whole candle is in one of them.
+bool read_compact_candle(Reader& r, Candle& c) {
+  const std::size_t start = r.offset();
+  const bool object = r.try_literal("{\"time\":");
+  if (!object && !r.try_literal("[")) return false;
+  static constexpr std::string_view kObjectGlue[] = {",\"open\":", ",\"high\":", ",\"low\":", ",\"close\":", ",\"volume\":"};
+  double* prices[] = {&c.open, &c.high, &c.low, &c.close, &c.volume};
+  bool ok = r.try_i64(c.time);
+  for (int i = 0; ok && i < 5; ++i) {
+    const std::string_view glue = object ? kObjectGlue[i] : std::string_view(",");
+    if (i == 4 && !r.try_literal(glue)) break;  // no volume
+    ok = (i == 4 || r.try_literal(glue)) && r.try_f64(*prices[i]);
+  }
+  if (ok && r.try_literal(object ? "}" : "]")) return true;
+  r.rewind(start);
+  c = Candle{};
+  return false;
+}
+
 bool read_candle(Reader& r, Candle& c) {
   c = Candle{};
+  r.peek();
+  if (read_compact_candle(r, c)) return true;
   const int first = r.peek();
   if (first == '{') {
     if (!r.begin_object().ok()) return false;

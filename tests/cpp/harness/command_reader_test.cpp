@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <random>
 #include <string>
 
@@ -196,6 +197,35 @@ TEST(CommandReader, ExpectedDocumentsAreFoundExactly) {
     auto env = read_envelope_from_text(text);
     ASSERT_TRUE(env) << text;
     EXPECT_EQ(env->tests[0].expected_text, doc);
+  }
+}
+
+// Candles in every form read to the same values as the tree's reading.
+TEST(CommandReader, CandlesReadAsTheTreeReadsThem) {
+  const char* const lists[] = {
+      R"([{"time":1,"open":2.5,"high":3,"low":-0.0,"close":1e3,"volume":7},{"time":-2,"open":1,"high":2,"low":0.5,"close":1}])",
+      R"([[1,2.5,3,-0,1e3,7],[-2,1,2,0.5,1],[ 3 , 4 , 5 , 6 , 7 ]])",
+      R"([{"close":1,"low":2,"high":3,"open":4,"time":5},{"time":6,"open":1,"high":2,"low":3,"close":4,"volume":5,"x":[1]}])",
+      R"([{ "time":7,"open":1,"high":2,"low":3,"close":4},{"time":8, "open":18446744073709551615,"high":1.5e-7,"low":3,"close":4}])",
+  };
+  for (const char* list : lists) {
+    const std::string text = R"({"cmd":"run_test","test":{"id":"a","dataset_ref":"d","strategy":{}},"data":{"d":)" +
+                             std::string(list) + "}}";
+    auto env = read_envelope_from_text(text);
+    ASSERT_TRUE(env) << list;
+    auto tree = json::parse(text);
+    auto want = read_data_map(*tree->find("data"));
+    ASSERT_TRUE(want.ok());
+    ASSERT_EQ(env->data.size(), 1U);
+    const std::vector<Candle>& got = env->data[0].second;
+    const std::vector<Candle>& ref = (*want)[0].second;
+    ASSERT_EQ(got.size(), ref.size()) << list;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].time, ref[i].time) << list;
+      const double g[] = {got[i].open, got[i].high, got[i].low, got[i].close, got[i].volume};
+      const double r[] = {ref[i].open, ref[i].high, ref[i].low, ref[i].close, ref[i].volume};
+      for (int k = 0; k < 5; ++k) EXPECT_EQ(std::bit_cast<std::uint64_t>(g[k]), std::bit_cast<std::uint64_t>(r[k])) << list;
+    }
   }
 }
 
