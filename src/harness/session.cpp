@@ -52,10 +52,6 @@ Expected<TestResult, std::string> run_suite_test(const StrategyTest& test, const
   return std::move(result).value();
 }
 
-}  // namespace
-
-namespace {
-
 // The answer of a command read straight from its text; nothing when the tree
 // path must answer. A test's expected text is only read when the test gets as
 // far as its comparison, else checked on its own: when it does not parse, the
