@@ -55,12 +55,27 @@ std::string write_backtest_request(const json::Value& strategy, const std::vecto
   return w.take();
 }
 
-Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {
+Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles) {
   auto result = run_backtest_json(write_backtest_request(strategy, candles));
   if (!result) return unexpected(SessionError::backtest(result.error().to_string()));
+  return std::move(result).value();
+}
+
+Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {
+  auto result = run_backtest_text(strategy, candles);
+  if (!result) return unexpected(std::move(result).error());
   auto parsed = json::parse(*result);
   if (!parsed) return unexpected(SessionError::json(parsed.error()));
   return std::move(parsed).value();
+}
+
+Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, const std::vector<Candle>& candles,
+                                                       const std::vector<std::string>* only) {
+  auto result = run_backtest_text(strategy, candles);
+  if (!result) return unexpected(std::move(result).error());
+  auto flat = FlatDocument::from_text(*result, only);
+  if (!flat) return unexpected(SessionError::json(flat.error()));
+  return std::move(flat).value();
 }
 
 }  // namespace vsci
