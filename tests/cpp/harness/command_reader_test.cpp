@@ -234,7 +234,9 @@ TEST(CommandReader, DeclinesWhatTheTreeMustRead) {
   EXPECT_FALSE(read_envelope_from_text(R"({"tests":[],"cmd":"run_suite"})"));
   EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"run_suite","tests":[],"tests":[]})"));
   EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"run_suite","tests":[{"id":1}]})"));
-  auto env = read_envelope_from_text(R"({"cmd":"run_suite","x":[1,{"y":null}],"tests":[)" + test_text("a", "d", " {\"k\":[1]} ") + "]}");
+  // The envelope keeps views into the command text, which must outlive it.
+  const std::string text = R"({"cmd":"run_suite","x":[1,{"y":null}],"tests":[)" + test_text("a", "d", " {\"k\":[1]} ") + "]}";
+  auto env = read_envelope_from_text(text);
   ASSERT_TRUE(env);
   ASSERT_EQ(env->tests.size(), 1U);
   EXPECT_EQ(env->tests[0].expected_text, R"({"k":[1]})");
