@@ -1,13 +1,16 @@
 // SortedWindow: the last `period` values in arrival order plus the same values
-// in ascending total order (-0.0 before +0.0), for rolling order statistics;
-// and sorted_abs_deviations, the ascending |v - c| of a sorted list by an
-// outward merge. Single-threaded use.
+// in ascending total order (-0.0 before +0.0), for rolling order statistics
+// and counts of smaller and equal values; and sorted_abs_deviations, the
+// ascending |v - c| of a sorted list by an outward merge. Single-threaded use.
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "indicators/cores/growing_storage.h"
@@ -23,6 +26,59 @@ inline bool total_less(double a, double b) {
   if (a < b) return true;
   if (a > b) return false;
   return std::signbit(a) && !std::signbit(b);
+}
+
+// An integer whose signed order is the total order of non-NaN doubles, so a
+// comparison of two of them is one instruction without a branch.
+inline std::int64_t total_order_key(double d) {
+  const auto bits = std::bit_cast<std::int64_t>(d);
+  return bits ^ static_cast<std::int64_t>(static_cast<std::uint64_t>(bits >> 63) >> 1);
+}
+
+// The length of the prefix of v on which pred holds (pred holds on a prefix
+// and nowhere after it). Each step halves the range with a conditional move
+// rather than a branch, which an order of values in no pattern would mispredict.
+template <class Pred>
+std::size_t sorted_prefix_length(std::span<const double> v, Pred pred) {
+  std::size_t n = v.size();
+  if (n == 0) return 0;
+  const double* base = v.data();
+  while (n > 1) {
+    const std::size_t half = n / 2;
+    base = pred(base[half]) ? base + half : base;
+    n -= half;
+  }
+  return static_cast<std::size_t>(base - v.data()) + (pred(*base) ? 1 : 0);
+}
+
+// The position of the first element of the ascending list v not below x in
+// total order (x not NaN): where x goes before any equal values.
+inline std::size_t total_lower_bound(std::span<const double> v, double x) {
+  const std::int64_t key = total_order_key(x);
+  return sorted_prefix_length(v, [key](double e) { return total_order_key(e) < key; });
+}
+
+// Inserts x into the ascending list v (room for it made by the caller).
+inline void insert_sorted(std::vector<double>& v, double x) {
+  v.insert(v.begin() + static_cast<std::ptrdiff_t>(total_lower_bound(v, x)), x);
+}
+
+// Replaces one element equal to old in the ascending list v by x, keeping it
+// ascending (x before any equal values): the elements between the two places
+// move by one, once, instead of closing the gap and then opening another.
+// Gives x's new position.
+inline std::size_t replace_sorted(std::vector<double>& v, double old, double x) {
+  double* s = v.data();
+  const std::size_t from = total_lower_bound(v, old);
+  const std::size_t to = total_lower_bound(v, x);
+  if (to <= from) {
+    std::copy_backward(s + to, s + from, s + from + 1);
+    s[to] = x;
+    return to;
+  }
+  std::copy(s + from + 1, s + to, s + from);
+  s[to - 1] = x;
+  return to - 1;
 }
 
 // Median of an ascending list; NaN for an empty list (owners ask only once full).
@@ -44,14 +100,15 @@ class SortedWindow {
   // infinite x is refused (false) and changes nothing.
   bool push(double x) {
     if (!std::isfinite(x)) return false;
-    if (ring_.full()) {
-      const double old = ring_.oldest();
-      auto it = std::lower_bound(sorted_.begin(), sorted_.end(), old, total_less);
-      sorted_.erase(it);
+    if (!ring_.full()) [[unlikely]] {
+      ring_.push(x);
+      make_room(sorted_, ring_.capacity());
+      insert_sorted(sorted_, x);
+      return true;
     }
+    const double old = ring_.oldest();
     ring_.push(x);
-    make_room(sorted_, ring_.capacity());
-    sorted_.insert(std::lower_bound(sorted_.begin(), sorted_.end(), x, total_less), x);
+    replace_sorted(sorted_, old, x);
     return true;
   }
 
@@ -67,6 +124,96 @@ class SortedWindow {
 
   Ring<double> ring_;
   std::vector<double> sorted_;
+};
+
+// RankWindow: the last `period` values (any but NaN) and, once full, how many
+// of them are below the newest and how many equal it (itself included), by the
+// comparisons of doubles (-0.0 equals +0.0), exactly as a scan of the window
+// counts them. Short windows scan; longer ones keep the values sorted, where
+// the newest value's place gives both counts.
+class RankWindow {
+ public:
+  // Windows up to this length count by a scan, which is faster there than
+  // keeping the sorted list.
+  static constexpr std::size_t kScanLimit = 40;
+
+  static Expected<RankWindow, IndicatorError> create(std::uint64_t period) {
+    if (auto e = check_period(period)) return unexpected(*e);
+    return RankWindow(static_cast<std::size_t>(period));
+  }
+
+  void push(double x) {
+    if (!sorted_.has_value()) {
+      ring_.push(x);
+      if (ring_.full()) scan_counts(x);
+      return;
+    }
+    std::vector<double>& s = *sorted_;
+    if (!ring_.full()) [[unlikely]] {
+      ring_.push(x);
+      make_room(s, ring_.capacity());
+      insert_sorted(s, x);
+      if (ring_.full()) sorted_counts(x, total_lower_bound(s, x));
+      return;
+    }
+    const double old = ring_.oldest();
+    ring_.push(x);
+    sorted_counts(x, replace_sorted(s, old, x));
+  }
+
+  bool full() const { return ring_.full(); }
+  std::size_t period() const { return ring_.capacity(); }
+  // Once full: held values below the newest one, and equal to it.
+  std::size_t newest_below() const { return below_; }
+  std::size_t newest_equal() const { return equal_; }
+
+ private:
+  explicit RankWindow(std::size_t period) : ring_(period) {
+    if (period > kScanLimit) {
+      sorted_.emplace();
+      reserve_initial(*sorted_, period);
+    }
+  }
+
+  void scan_counts(double x) {
+    const auto [older, newer] = ring_.runs();
+    std::size_t below = 0;
+    std::size_t not_above = 0;
+    for (double v : older) {
+      below += v < x ? 1 : 0;
+      not_above += v <= x ? 1 : 0;
+    }
+    for (double v : newer) {
+      below += v < x ? 1 : 0;
+      not_above += v <= x ? 1 : 0;
+    }
+    below_ = below;
+    equal_ = not_above - below;
+  }
+
+  // x sits at position at of the sorted list, after every value below it in
+  // total order and before every other one equal to it. Values equal to x by
+  // comparison lie next to it: a -0.0 just before a +0.0, and the copies of
+  // x just after it.
+  void sorted_counts(double x, std::size_t at) {
+    const std::vector<double>& s = *sorted_;
+    std::size_t first = at;
+    if (x == 0.0 && at > 0 && s[at - 1] == 0.0) {
+      first = sorted_prefix_length(std::span<const double>(s.data(), at), [x](double e) { return e < x; });
+    }
+    std::size_t end = at + 1;
+    if (end < s.size() && s[end] == x) {
+      end += sorted_prefix_length(std::span<const double>(s.data() + end, s.size() - end),
+                                  [x](double e) { return e == x; });
+    }
+    below_ = first;
+    equal_ = end - first;
+  }
+
+  Ring<double> ring_;
+  std::optional<std::vector<double>> sorted_;  // only above kScanLimit
+  std::size_t below_ = 0;
+  std::size_t equal_ = 0;
 };
 
 // Fills out (storage reused) with |v[i] - c| in ascending order, v ascending.
