@@ -64,7 +64,9 @@ bool PriceBins::lay_out(const Ring<Candle>& candles) {
     const std::uint64_t last = std::max(first, bin_of(c.high));
     // A candle without volume adds +0.0, which leaves every total (never
     // -0.0) as it was: the same as skipping it.
-    const double share = c.volume == 0.0 ? 0.0 : c.volume / static_cast<double>(last - first + 1);
+    const double share = tally_ == Tally::Coverage || c.volume == 0.0
+                             ? 0.0
+                             : c.volume / static_cast<double>(last - first + 1);
     covers_.push_back(Cover{first, last, share});
     if (!bin_runs) {
       cuts_.push_back(first);
@@ -77,16 +79,21 @@ bool PriceBins::lay_out(const Ring<Candle>& candles) {
     if (cuts_.back() != bins_) cuts_.push_back(bins_);  // last + 1 never passes bins_
   }
   const std::size_t runs = cuts_.size() - 1;
-  totals_.assign(runs, 0.0);
-  counts_.assign(runs, 0);
-  for (const Cover& cover : covers_) {
-    auto k = bin_runs ? static_cast<std::size_t>(cover.first)
-                      : static_cast<std::size_t>(std::lower_bound(cuts_.begin(), cuts_.end(), cover.first) -
-                                                 cuts_.begin());
-    for (; cuts_[k] <= cover.last; ++k) {
-      totals_[k] = totals_[k] + cover.share;
-      ++counts_[k];
+  const auto first_run = [&](const Cover& cover) {
+    return bin_runs ? static_cast<std::size_t>(cover.first)
+                    : static_cast<std::size_t>(std::lower_bound(cuts_.begin(), cuts_.end(), cover.first) -
+                                               cuts_.begin());
+  };
+  if (tally_ == Tally::Coverage) {
+    counts_.assign(runs, 0);
+    for (const Cover& cover : covers_) {
+      for (std::size_t k = first_run(cover); cuts_[k] <= cover.last; ++k) ++counts_[k];
     }
+    return true;
+  }
+  totals_.assign(runs, 0.0);
+  for (const Cover& cover : covers_) {
+    for (std::size_t k = first_run(cover); cuts_[k] <= cover.last; ++k) totals_[k] = totals_[k] + cover.share;
   }
   return true;
 }

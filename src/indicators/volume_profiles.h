@@ -20,7 +20,11 @@ namespace vsci {
 // sized by the first lay_out of a full window and reused from then on.
 class PriceBins {
  public:
-  explicit PriceBins(std::uint64_t bins) : bins_(bins) {}
+  // What a lay_out tallies per run: the candles' volume, or how many candles
+  // cover it. Each owner reads one of them, so only that one is built.
+  enum class Tally { Volume, Coverage };
+
+  explicit PriceBins(std::uint64_t bins, Tally tally = Tally::Volume) : bins_(bins), tally_(tally) {}
 
   // Lays the candles (oldest first) over the bins of their range; false when
   // the range is 0 or less (there are no bins to fill). low() is set either way.
@@ -29,7 +33,7 @@ class PriceBins {
   double width() const { return width_; }
   std::uint64_t bins() const { return bins_; }
   // The bin with the largest volume total, the lowest on a tie (0 when all
-  // are 0). Needs a successful lay_out.
+  // are 0). Needs a successful lay_out tallying volume.
   std::uint64_t point_of_control() const { return cuts_[largest_run()]; }
   // The bins as runs, lowest first, after a successful lay_out: run k covers
   // the bins from run_start(k) up to run_start(k + 1) - 1, each holding
@@ -39,7 +43,8 @@ class PriceBins {
   double run_volume(std::size_t k) const { return totals_[k]; }
   // The run of the point of control.
   std::size_t largest_run() const;
-  // How many bins exactly one candle covers. Needs a successful lay_out.
+  // How many bins exactly one candle covers. Needs a successful lay_out
+  // tallying coverage.
   std::uint64_t single_prints() const;
 
  private:
@@ -52,6 +57,7 @@ class PriceBins {
   void reserve(std::size_t candles);
 
   std::uint64_t bins_;
+  Tally tally_;
   double low_ = 0.0;
   double width_ = 0.0;
   std::vector<Cover> covers_;        // one per candle, oldest first
@@ -116,7 +122,7 @@ class SinglePrints {
   std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  SinglePrints(std::size_t n, std::uint64_t bins) : window_(n), profile_(bins) {}
+  SinglePrints(std::size_t n, std::uint64_t bins) : window_(n), profile_(bins, PriceBins::Tally::Coverage) {}
   Ring<Candle> window_;
   PriceBins profile_;
 };
