@@ -117,10 +117,10 @@ bool total_order(double a, double b) { return a < b || (a == b && std::signbit(a
 TEST(SortedWindow, KeepsTheWindowSortedWithSignedZerosAndRefusesNonFinite) {
   std::mt19937 rng(7);
   const double pool[] = {-0.0, 0.0, 1.5, -2.0, 3.0, 1.5, -0.0, 7.0};
-  for (std::size_t p : {1u, 2u, 5u, 8u}) {
+  for (std::size_t p : {1u, 2u, 5u, 8u, 14u, 200u, 2000u}) {
     auto w = SortedWindow::create(p).value();
     std::vector<double> all;
-    for (int i = 0; i < 300; ++i) {
+    for (std::size_t i = 0; i < p + 300; ++i) {
       if (i % 5 == 0) {
         ASSERT_FALSE(w.push(i % 2 ? kNaN : (i % 3 ? -kInf : kInf)));
       }
@@ -140,6 +140,27 @@ TEST(SortedWindow, KeepsTheWindowSortedWithSignedZerosAndRefusesNonFinite) {
       }
     }
   }
+}
+
+// Counts by a plain scan of the window, short windows (scanned) and long
+// ones (sorted) alike, over ties, flat stretches, signed zeros and infinities.
+TEST(RankWindow, CountsBelowAndEqualTheNewestAsAScan) {
+  std::vector<double> xs = tie_series(4500, 5);
+  for (std::size_t i = 7; i < xs.size(); i += 97) xs[i] = i % 2 ? kInf : -kInf;
+  for (std::size_t p : {1u, 2u, 14u, 40u, 41u, 200u, 2000u}) {
+    auto w = RankWindow::create(p).value();
+    EXPECT_EQ(w.period(), p);
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+      w.push(xs[i]);
+      ASSERT_EQ(w.full(), i + 1 >= p);
+      if (!w.full()) continue;
+      const auto first = xs.begin() + static_cast<std::ptrdiff_t>(i + 1 - p), last = first + static_cast<std::ptrdiff_t>(p);
+      ASSERT_EQ(w.newest_below(), static_cast<std::size_t>(std::count_if(first, last, [&](double v) { return v < xs[i]; })))
+          << "period " << p << " bar " << i;
+      ASSERT_EQ(w.newest_equal(), static_cast<std::size_t>(std::count(first, last, xs[i]))) << "period " << p << " bar " << i;
+    }
+  }
+  EXPECT_FALSE(RankWindow::create(0).ok());
 }
 
 TEST(SortedWindow, MedianOfHugeValuesStaysFinite) {
