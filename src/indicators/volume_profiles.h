@@ -45,7 +45,7 @@ class PriceBins {
   std::size_t largest_run() const;
   // How many bins exactly one candle covers. Needs a successful lay_out
   // tallying coverage.
-  std::uint64_t single_prints() const;
+  std::uint64_t single_prints() const { return singles_; }
 
  private:
   struct Cover {
@@ -53,8 +53,14 @@ class PriceBins {
     std::uint64_t last = 0;
     double share = 0.0;  // the candle's volume spread over its bins
   };
+  // Up to this many bins beyond four per candle, coverage is counted bin by
+  // bin, which is cheaper than sorting the run starts and still follows the
+  // candles held.
+  static constexpr std::uint64_t kDirectCoverageBins = 64;
+
   std::uint64_t bin_of(double price) const;
   void reserve(std::size_t candles);
+  void count_singles_by_bin(const Ring<Candle>& candles);
 
   std::uint64_t bins_;
   Tally tally_;
@@ -63,7 +69,8 @@ class PriceBins {
   std::vector<Cover> covers_;        // one per candle, oldest first
   std::vector<std::uint64_t> cuts_;  // run starts, ascending, then bins_
   std::vector<double> totals_;       // volume per bin of each run
-  std::vector<std::size_t> counts_;  // candles covering each run
+  std::vector<std::int64_t> coverage_;  // candles covering each run, or their changes bin by bin
+  std::uint64_t singles_ = 0;
 };
 
 // The checks of a window of n candles over `bins` bins: either count 0, then
