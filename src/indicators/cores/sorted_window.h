@@ -58,9 +58,22 @@ inline std::size_t total_lower_bound(std::span<const double> v, double x) {
   return sorted_prefix_length(v, [key](double e) { return total_order_key(e) < key; });
 }
 
-// Inserts x into the ascending list v (room for it made by the caller).
-inline void insert_sorted(std::vector<double>& v, double x) {
-  v.insert(v.begin() + static_cast<std::ptrdiff_t>(total_lower_bound(v, x)), x);
+// Inserts x into the ascending list v (room for it made by the caller) and
+// gives its position.
+inline std::size_t insert_sorted(std::vector<double>& v, double x) {
+  const std::size_t at = total_lower_bound(v, x);
+  v.insert(v.begin() + static_cast<std::ptrdiff_t>(at), x);
+  return at;
+}
+
+// One past the run of elements after position `at` of the ascending list v
+// for which pred holds (pred holds on a prefix of the rest): the copies of an
+// element just placed at `at`, found without a search when there are none.
+template <class Pred>
+std::size_t run_end_after(std::span<const double> v, std::size_t at, Pred pred) {
+  std::size_t end = at + 1;
+  if (end < v.size() && pred(v[end])) end += sorted_prefix_length(v.subspan(end), pred);
+  return end;
 }
 
 // Replaces one element equal to old in the ascending list v by x, keeping it
@@ -69,8 +82,21 @@ inline void insert_sorted(std::vector<double>& v, double x) {
 // Gives x's new position.
 inline std::size_t replace_sorted(std::vector<double>& v, double old, double x) {
   double* s = v.data();
-  const std::size_t from = total_lower_bound(v, old);
-  const std::size_t to = total_lower_bound(v, x);
+  std::size_t from = 0;
+  std::size_t to = 0;
+  if (v.size() <= 24) {
+    // A short list is counted through: no step waits on the one before.
+    const std::int64_t old_key = total_order_key(old);
+    const std::int64_t key = total_order_key(x);
+    for (double e : v) {
+      const std::int64_t k = total_order_key(e);
+      from += k < old_key ? 1 : 0;
+      to += k < key ? 1 : 0;
+    }
+  } else {
+    from = total_lower_bound(v, old);
+    to = total_lower_bound(v, x);
+  }
   if (to <= from) {
     std::copy_backward(s + to, s + from, s + from + 1);
     s[to] = x;
@@ -103,12 +129,12 @@ class SortedWindow {
     if (!ring_.full()) [[unlikely]] {
       ring_.push(x);
       make_room(sorted_, ring_.capacity());
-      insert_sorted(sorted_, x);
+      newest_at_ = insert_sorted(sorted_, x);
       return true;
     }
     const double old = ring_.oldest();
     ring_.push(x);
-    replace_sorted(sorted_, old, x);
+    newest_at_ = replace_sorted(sorted_, old, x);
     return true;
   }
 
@@ -118,12 +144,15 @@ class SortedWindow {
   const std::vector<double>& sorted() const { return sorted_; }
   const Ring<double>& arrivals() const { return ring_; }
   double median() const { return sorted_median(sorted_); }
+  // Where the newest value sits in sorted(): before any value equal to it.
+  std::size_t newest_position() const { return newest_at_; }
 
  private:
   explicit SortedWindow(std::size_t period) : ring_(period) { reserve_initial(sorted_, period); }
 
   Ring<double> ring_;
   std::vector<double> sorted_;
+  std::size_t newest_at_ = 0;
 };
 
 // RankWindow: the last `period` values (any but NaN) and, once full, how many
@@ -152,8 +181,8 @@ class RankWindow {
     if (!ring_.full()) [[unlikely]] {
       ring_.push(x);
       make_room(s, ring_.capacity());
-      insert_sorted(s, x);
-      if (ring_.full()) sorted_counts(x, total_lower_bound(s, x));
+      const std::size_t at = insert_sorted(s, x);
+      if (ring_.full()) sorted_counts(x, at);
       return;
     }
     const double old = ring_.oldest();
@@ -201,11 +230,7 @@ class RankWindow {
     if (x == 0.0 && at > 0 && s[at - 1] == 0.0) {
       first = sorted_prefix_length(std::span<const double>(s.data(), at), [x](double e) { return e < x; });
     }
-    std::size_t end = at + 1;
-    if (end < s.size() && s[end] == x) {
-      end += sorted_prefix_length(std::span<const double>(s.data() + end, s.size() - end),
-                                  [x](double e) { return e == x; });
-    }
+    const std::size_t end = run_end_after(s, at, [x](double e) { return e == x; });
     below_ = first;
     equal_ = end - first;
   }
