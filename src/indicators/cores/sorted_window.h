@@ -164,7 +164,7 @@ class RankWindow {
  public:
   // Windows up to this length count by a scan, which is faster there than
   // keeping the sorted list.
-  static constexpr std::size_t kScanLimit = 40;
+  static constexpr std::size_t kScanLimit = 48;
 
   static Expected<RankWindow, IndicatorError> create(std::uint64_t period) {
     if (auto e = check_period(period)) return unexpected(*e);
@@ -172,47 +172,48 @@ class RankWindow {
   }
 
   void push(double x) {
-    if (!sorted_.has_value()) {
-      ring_.push(x);
-      if (ring_.full()) scan_counts(x);
+    if (slots_.size() < period_) [[unlikely]] {
+      append_within(slots_, x, period_);
+      if (sorted_) {
+        make_room(*sorted_, period_);
+        const std::size_t at = insert_sorted(*sorted_, x);
+        if (full()) sorted_counts(x, at);
+      } else if (full()) {
+        scan_counts(x);
+      }
       return;
     }
-    std::vector<double>& s = *sorted_;
-    if (!ring_.full()) [[unlikely]] {
-      ring_.push(x);
-      make_room(s, ring_.capacity());
-      const std::size_t at = insert_sorted(s, x);
-      if (ring_.full()) sorted_counts(x, at);
-      return;
+    const double old = slots_[oldest_];
+    slots_[oldest_] = x;
+    oldest_ = oldest_ + 1 == period_ ? 0 : oldest_ + 1;
+    if (sorted_) {
+      sorted_counts(x, replace_sorted(*sorted_, old, x));
+    } else {
+      scan_counts(x);
     }
-    const double old = ring_.oldest();
-    ring_.push(x);
-    sorted_counts(x, replace_sorted(s, old, x));
   }
 
-  bool full() const { return ring_.full(); }
-  std::size_t period() const { return ring_.capacity(); }
+  bool full() const { return slots_.size() == period_; }
+  std::size_t period() const { return period_; }
   // Once full: held values below the newest one, and equal to it.
   std::size_t newest_below() const { return below_; }
   std::size_t newest_equal() const { return equal_; }
 
  private:
-  explicit RankWindow(std::size_t period) : ring_(period) {
+  explicit RankWindow(std::size_t period) : period_(period) {
+    reserve_initial(slots_, period);
     if (period > kScanLimit) {
       sorted_.emplace();
       reserve_initial(*sorted_, period);
     }
   }
 
+  // Counts do not depend on the order of the values, so the scan runs over
+  // the slots as they lie, one loop of a fixed length.
   void scan_counts(double x) {
-    const auto [older, newer] = ring_.runs();
     std::size_t below = 0;
     std::size_t not_above = 0;
-    for (double v : older) {
-      below += v < x ? 1 : 0;
-      not_above += v <= x ? 1 : 0;
-    }
-    for (double v : newer) {
+    for (double v : slots_) {
       below += v < x ? 1 : 0;
       not_above += v <= x ? 1 : 0;
     }
@@ -235,7 +236,9 @@ class RankWindow {
     equal_ = end - first;
   }
 
-  Ring<double> ring_;
+  std::size_t period_;
+  std::vector<double> slots_;  // the held values by slot, filled in arrival order
+  std::size_t oldest_ = 0;     // the oldest value's slot once full
   std::optional<std::vector<double>> sorted_;  // only above kScanLimit
   std::size_t below_ = 0;
   std::size_t equal_ = 0;

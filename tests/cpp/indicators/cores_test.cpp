@@ -147,7 +147,9 @@ TEST(SortedWindow, KeepsTheWindowSortedWithSignedZerosAndRefusesNonFinite) {
 TEST(RankWindow, CountsBelowAndEqualTheNewestAsAScan) {
   std::vector<double> xs = tie_series(4500, 5);
   for (std::size_t i = 7; i < xs.size(); i += 97) xs[i] = i % 2 ? kInf : -kInf;
-  for (std::size_t p : {1u, 2u, 14u, 40u, 41u, 200u, 2000u}) {
+  constexpr std::size_t scanned = RankWindow::kScanLimit;
+  for (std::size_t p : {std::size_t{1}, std::size_t{2}, std::size_t{14}, scanned, scanned + 1, std::size_t{200},
+                        std::size_t{2000}}) {
     auto w = RankWindow::create(p).value();
     EXPECT_EQ(w.period(), p);
     for (std::size_t i = 0; i < xs.size(); ++i) {
