@@ -10,8 +10,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
-#include <optional>
 #include <span>
 #include <vector>
 
@@ -78,12 +78,25 @@ std::size_t run_end_after(std::span<const double> v, std::size_t at, Pred pred) 
   return end;
 }
 
-// Replaces one element equal to old in the ascending list v by x, keeping it
-// ascending (x before any equal values): the elements between the two places
-// move by one, once, instead of closing the gap and then opening another.
-// Gives x's new position.
-inline std::size_t replace_sorted(std::vector<double>& v, double old, double x) {
+// Puts x in place of the element at position `from` of the ascending list v,
+// where `to` is x's place in v as it stands (the first element not below x):
+// the elements between the two places move by one, once, instead of closing
+// the gap and then opening another. Gives x's new position.
+inline std::size_t move_into_place(std::span<double> v, std::size_t from, std::size_t to, double x) {
   double* s = v.data();
+  if (to <= from) {
+    std::copy_backward(s + to, s + from, s + from + 1);
+    s[to] = x;
+    return to;
+  }
+  std::copy(s + from + 1, s + to, s + from);
+  s[to - 1] = x;
+  return to - 1;
+}
+
+// Replaces one element equal to old in the ascending list v by x, keeping it
+// ascending (x before any equal values). Gives x's new position.
+inline std::size_t replace_sorted(std::vector<double>& v, double old, double x) {
   std::size_t from = 0;
   std::size_t to = 0;
   if (v.size() <= 24) {
@@ -99,14 +112,7 @@ inline std::size_t replace_sorted(std::vector<double>& v, double old, double x) 
     from = total_lower_bound(v, old);
     to = total_lower_bound(v, x);
   }
-  if (to <= from) {
-    std::copy_backward(s + to, s + from, s + from + 1);
-    s[to] = x;
-    return to;
-  }
-  std::copy(s + from + 1, s + to, s + from);
-  s[to - 1] = x;
-  return to - 1;
+  return move_into_place(v, from, to, x);
 }
 
 // Median of an ascending list; NaN for an empty list (owners ask only once full).
@@ -161,7 +167,10 @@ class SortedWindow {
 // of them are below the newest and how many equal it (itself included), by the
 // comparisons of doubles (-0.0 equals +0.0), exactly as a scan of the window
 // counts them. Short windows scan; longer ones keep the values sorted, where
-// the newest value's place gives both counts.
+// the newest value's place gives both counts. The sorted values have free
+// slots on both sides, so a value leaves or enters by moving the shorter part
+// of the list: the oldest and the newest value of a drifting series often lie
+// at opposite ends, where a list with one open end moves nearly all of it.
 class RankWindow {
  public:
   // Windows up to this length count by a scan, which is faster there than
@@ -175,21 +184,14 @@ class RankWindow {
 
   void push(double x) {
     if (slots_.size() < period_) [[unlikely]] {
-      append_within(slots_, x, period_);
-      if (sorted_) {
-        make_room(*sorted_, period_);
-        const std::size_t at = insert_sorted(*sorted_, x);
-        if (full()) sorted_counts(x, at);
-      } else if (full()) {
-        scan_counts(x);
-      }
+      fill(x);
       return;
     }
     const double old = slots_[oldest_];
     slots_[oldest_] = x;
     oldest_ = oldest_ + 1 == period_ ? 0 : oldest_ + 1;
     if (sorted_) {
-      sorted_counts(x, replace_sorted(*sorted_, old, x));
+      replace(old, x);
     } else {
       scan_counts(x);
     }
@@ -202,12 +204,28 @@ class RankWindow {
   std::size_t newest_equal() const { return equal_; }
 
  private:
-  explicit RankWindow(std::size_t period) : period_(period) {
+  explicit RankWindow(std::size_t period) : period_(period), sorted_(period > kScanLimit) {
     reserve_initial(slots_, period);
-    if (period > kScanLimit) {
-      sorted_.emplace();
-      reserve_initial(*sorted_, period);
+    if (sorted_) reserve_initial(store_, period);
+  }
+
+  // Out of line, as are the sorted steps below: the scanning windows' step
+  // stays small enough to be laid out around its one loop.
+  [[gnu::noinline]] void fill(double x) {
+    append_within(slots_, x, period_);
+    if (!sorted_) {
+      if (full()) scan_counts(x);
+      return;
     }
+    make_room(store_, period_);
+    const std::size_t at = insert_sorted(store_, x);
+    if (!full()) return;
+    // Once, when the window fills: room on both sides of the values.
+    const std::size_t slack = period_ / 2 + 1;
+    store_.resize(period_ + 2 * slack);
+    std::memmove(store_.data() + slack, store_.data(), period_ * sizeof(double));
+    lo_ = slack;
+    sorted_counts(x, at);
   }
 
   // Counts do not depend on the order of the values, so the scan runs over
@@ -223,15 +241,55 @@ class RankWindow {
     equal_ = not_above - below;
   }
 
-  // x sits at position at of the sorted list, after every value below it in
-  // total order and before every other one equal to it. Values equal to x by
-  // comparison lie next to it: a -0.0 just before a +0.0, and the copies of
-  // x just after it.
+  [[gnu::noinline]] void replace(double old, double x) {
+    const std::size_t n = period_;
+    double* d = store_.data();
+    const std::span<double> held(d + lo_, n);
+    const std::size_t from = total_lower_bound(held, old);
+    const std::size_t to = total_lower_bound(held, x);
+    const std::size_t at = to > from ? to - 1 : to;
+    // Either the values between the two places move by one, or the old value
+    // leaves and x enters each by moving the shorter side: whichever moves less.
+    const std::size_t between = from > at ? from - at : at - from;
+    const std::size_t closing = std::min(from, n - 1 - from);
+    const std::size_t opening = std::min(at, n - 1 - at);
+    if (between <= closing + opening) {
+      sorted_counts(x, move_into_place(held, from, to, x));
+      return;
+    }
+    if (from < n - 1 - from) {
+      std::memmove(d + lo_ + 1, d + lo_, from * sizeof(double));
+      ++lo_;
+    } else {
+      std::memmove(d + lo_ + from, d + lo_ + from + 1, (n - 1 - from) * sizeof(double));
+    }
+    // x enters at its place among the n - 1 others: the shorter side opens a
+    // gap, after moving the values back to the middle if that side is full.
+    const bool left = at < n - 1 - at;
+    if (left ? lo_ == 0 : lo_ + n > store_.size()) {
+      const std::size_t middle = (store_.size() - (n - 1)) / 2;
+      std::memmove(d + middle, d + lo_, (n - 1) * sizeof(double));
+      lo_ = middle;
+    }
+    if (left) {
+      std::memmove(d + lo_ - 1, d + lo_, at * sizeof(double));
+      --lo_;
+    } else {
+      std::memmove(d + lo_ + at + 1, d + lo_ + at, (n - 1 - at) * sizeof(double));
+    }
+    d[lo_ + at] = x;
+    sorted_counts(x, at);
+  }
+
+  // x sits at position at of the sorted values, after every value below it
+  // in total order and before every other one equal to it. Values equal to x
+  // by comparison lie next to it: a -0.0 just before a +0.0, and the copies
+  // of x just after it.
   void sorted_counts(double x, std::size_t at) {
-    const std::vector<double>& s = *sorted_;
+    const std::span<const double> s(store_.data() + lo_, period_);
     std::size_t first = at;
     if (x == 0.0 && at > 0 && s[at - 1] == 0.0) {
-      first = sorted_prefix_length(std::span<const double>(s.data(), at), [x](double e) { return e < x; });
+      first = sorted_prefix_length(s.first(at), [x](double e) { return e < x; });
     }
     const std::size_t end = run_end_after(s, at, [x](double e) { return e == x; });
     below_ = first;
@@ -239,9 +297,11 @@ class RankWindow {
   }
 
   std::size_t period_;
+  bool sorted_;                // above kScanLimit
   std::vector<double> slots_;  // the held values by slot, filled in arrival order
   std::size_t oldest_ = 0;     // the oldest value's slot once full
-  std::optional<std::vector<double>> sorted_;  // only above kScanLimit
+  std::vector<double> store_;  // the sorted values at lo_ .. lo_ + period_ once full
+  std::size_t lo_ = 0;
   std::size_t below_ = 0;
   std::size_t equal_ = 0;
 };

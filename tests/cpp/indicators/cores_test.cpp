@@ -147,6 +147,9 @@ TEST(SortedWindow, KeepsTheWindowSortedWithSignedZerosAndRefusesNonFinite) {
 TEST(RankWindow, CountsBelowAndEqualTheNewestAsAScan) {
   std::vector<double> xs = tie_series(4500, 5);
   for (std::size_t i = 7; i < xs.size(); i += 97) xs[i] = i % 2 ? kInf : -kInf;
+  // A long rise and fall, where the oldest and newest values sit at opposite
+  // ends of the window and the sorted values drift through their storage.
+  for (std::size_t i = 0; i < 9000; ++i) xs.push_back(i < 6000 ? double(i) : double(12000 - i) - 0.5);
   constexpr std::size_t scanned = RankWindow::kScanLimit;
   for (std::size_t p : {std::size_t{1}, std::size_t{2}, std::size_t{14}, scanned, scanned + 1, std::size_t{200},
                         std::size_t{2000}}) {
