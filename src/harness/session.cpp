@@ -2,12 +2,15 @@
 // error answer, so the caller needs one parsing path whatever happened.
 #include "harness/session.h"
 
+#include <optional>
+
 #include "harness/bless.h"
 #include "harness/envelopes.h"
 #include "harness/run_test.h"
 #include "harness/suite.h"
 #include "json/reader.h"
 #include "json/writer.h"
+#include "util/interrupt.h"
 
 namespace vsci {
 
@@ -55,15 +58,25 @@ namespace {
 struct CommandEntry {
   std::string_view name;
   CommandHandler run;
+  // The command runs backtests: its handler works on a helper thread while
+  // this one looks for signals (a suite hands its tests out by itself).
+  bool off_thread = false;
 };
 
 constexpr CommandEntry kCommands[] = {
     {"list", list_command},
-    {"bless", bless_command},
+    {"bless", bless_command, true},
     {"version", version_command},
-    {"run_test", run_test_command},
+    {"run_test", run_test_command, true},
     {"run_suite", run_suite_command},
 };
+
+Expected<std::string, SessionError> run_entry(const CommandEntry& entry, const json::Value& cmd) {
+  if (!entry.off_thread) return entry.run(cmd);
+  std::optional<Expected<std::string, SessionError>> answer;
+  run_while_polling([&] { answer.emplace(entry.run(cmd)); });
+  return std::move(*answer);
+}
 
 Expected<std::string, SessionError> dispatch(std::string_view text) {
   auto parsed = json::parse(text);
@@ -72,7 +85,7 @@ Expected<std::string, SessionError> dispatch(std::string_view text) {
   if (cmd == nullptr || !cmd->is_string()) return unexpected(SessionError::bad_spec("missing cmd"));
   const std::string& name = cmd->as_string();
   for (const CommandEntry& entry : kCommands) {
-    if (entry.name == name) return entry.run(*parsed);
+    if (entry.name == name) return run_entry(entry, *parsed);
   }
   return unexpected(SessionError::bad_spec("unknown cmd: " + name));
 }
