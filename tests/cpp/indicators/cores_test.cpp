@@ -160,10 +160,11 @@ TEST(RankWindow, CountsBelowAndEqualTheNewestAsAScan) {
       w.push(xs[i]);
       ASSERT_EQ(w.full(), i + 1 >= p);
       if (!w.full()) continue;
-      const auto first = xs.begin() + static_cast<std::ptrdiff_t>(i + 1 - p), last = first + static_cast<std::ptrdiff_t>(p);
-      ASSERT_EQ(w.newest_below(), static_cast<std::size_t>(std::count_if(first, last, [&](double v) { return v < xs[i]; })))
-          << "period " << p << " bar " << i;
-      ASSERT_EQ(w.newest_equal(), static_cast<std::size_t>(std::count(first, last, xs[i]))) << "period " << p << " bar " << i;
+      const auto first = xs.begin() + static_cast<std::ptrdiff_t>(i + 1 - p);
+      const auto last = first + static_cast<std::ptrdiff_t>(p);
+      const auto below = std::count_if(first, last, [&](double v) { return v < xs[i]; });
+      ASSERT_EQ(w.newest_below(), static_cast<std::size_t>(below)) << "period " << p << " bar " << i;
+      ASSERT_EQ(w.newest_equal(), static_cast<std::size_t>(std::count(first, last, xs[i]))) << "period " << p;
     }
   }
   EXPECT_FALSE(RankWindow::create(0).ok());
