@@ -220,8 +220,10 @@ class RankWindow {
     make_room(store_, period_);
     const std::size_t at = insert_sorted(store_, x);
     if (!full()) return;
-    // Once, when the window fills: room on both sides of the values.
-    const std::size_t slack = period_ / 2 + 1;
+    // Once, when the window fills: room on both sides of the values, an
+    // eighth of the window each, so a steady drift moves them back to the
+    // middle at most once every period / 8 inputs.
+    const std::size_t slack = period_ / 8 + 1;
     store_.resize(period_ + 2 * slack);
     std::memmove(store_.data() + slack, store_.data(), period_ * sizeof(double));
     lo_ = slack;
