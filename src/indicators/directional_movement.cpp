@@ -19,7 +19,10 @@ Expected<AverageTrueRange, IndicatorError> AverageTrueRange::create(std::uint64_
 
 std::optional<double> AverageTrueRange::update_candle(const Candle& c) {
   const auto a = atr_.update_candle(c);
-  if (!a || !percent_) return a;
+  if (!a) return std::nullopt;
+  // A fresh optional from the double: handing `a` back whole costs a reload
+  // of the flag and value just stored as two parts.
+  if (!percent_) return *a;
   return c.close == 0.0 ? 0.0 : 100.0 * *a / c.close;
 }
 

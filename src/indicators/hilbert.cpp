@@ -29,17 +29,21 @@ std::optional<double> HtTrendMode::update_value(double x) {
   if (!std::isfinite(x)) return std::nullopt;
   closes50_.insert(x);
   if (tracker_.update(x) != HomodyneStage::Measured) return std::nullopt;
+  // The average of the closes is summed before the phase, so that the two
+  // chains of additions run side by side rather than one after the other.
+  const std::size_t length = tracker_.phase_length();
+  const std::span<const double> closes = closes50_.newest_first();
+  double sum = 0.0;
+  for (std::size_t i = 0; i < length; ++i) sum += closes[i];
+  const double avg = sum / static_cast<double>(length);
+
   const HomodynePipeline& pipeline = tracker_.pipeline();
-  const PhaseReading reading = tracker_.measure_phase();
-  const double phase = reading.phase;
+  const double phase = tracker_.measure_phase().phase;
   const double sp = pipeline.smoothed_period();
 
   const double sine = std::sin((phase * kPi) / 180.0);
   const double lead = std::sin(((phase + 45.0) * kPi) / 180.0);
 
-  double sum = 0.0;
-  for (std::size_t i = 0; i < reading.length; ++i) sum += closes50_[i];
-  const double avg = sum / static_cast<double>(reading.length);
   const double trendline = (t3_ + ((4.0 * avg + 3.0 * t1_) + (t2_ + t2_))) / 10.0;
   t3_ = t2_;
   t2_ = t1_;

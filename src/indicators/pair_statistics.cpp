@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 
 #include "indicators/cores/window_checks.h"
 
@@ -17,20 +16,9 @@ namespace {
 
 double beta_of(const PairMoments& m) { return m.var_y == 0.0 ? 0.0 : m.cov / m.var_y; }
 
-// Fills ranks with the 1-based ascending rank of each value; tied values share
-// the average of the ranks they span.
-void average_ranks(std::span<const double> values, std::vector<std::size_t>& order, std::span<double> ranks) {
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return values[a] < values[b]; });
-  const std::size_t n = values.size();
-  for (std::size_t i = 0; i < n;) {
-    std::size_t j = i;
-    while (j + 1 < n && values[order[j + 1]] == values[order[i]]) ++j;
-    const double rank = (static_cast<double>(i + 1) + static_cast<double>(j + 1)) * 0.5;
-    for (std::size_t k = i; k <= j; ++k) ranks[order[k]] = rank;
-    i = j + 1;
-  }
-}
+// How much a's doubled average rank grows when b joins its window, or
+// shrinks when b leaves it: 2 when b is below a, 1 when equal, else 0.
+std::int64_t rank2_step(double a, double b) { return (a > b ? 1 : 0) + (a >= b ? 1 : 0); }
 
 }  // namespace
 
@@ -203,31 +191,61 @@ Expected<SpearmanCorrelation, IndicatorError> SpearmanCorrelation::create(std::u
 }
 
 std::optional<double> SpearmanCorrelation::update_pair(double c, double r) {
-  pairs_.push({c, r});
-  if (!pairs_.full()) return std::nullopt;
-  const std::size_t n = pairs_.size();
-  if (values_.size() != n) {
-    values_.resize(n);
-    order_.resize(n);
-    rank_x_.resize(n);
-    rank_y_.resize(n);
+  // The ranks follow the window as it slides: the evicted pair's values stop
+  // counting below or equal to the others, the new pair's start to, so every
+  // rank stays the average rank a sort of the window would give. A value's
+  // step over another and the other's over it always add up to 2.
+  const bool full = slots_.size() == period_;
+  // Sums of how much each held value's doubled rank grows by the new one;
+  // the new one's own grows by 2 less that for each of them.
+  std::int64_t grown_x = 0;
+  std::int64_t grown_y = 0;
+  if (!full) {
+    for (RankedPair& p : slots_) {
+      const std::int64_t sx = rank2_step(p.x, c);
+      const std::int64_t sy = rank2_step(p.y, r);
+      p.rank2_x += sx;
+      p.rank2_y += sy;
+      grown_x += sx;
+      grown_y += sy;
+    }
+    const auto others = static_cast<std::int64_t>(slots_.size());
+    append_within(slots_, RankedPair{c, r, 2 + 2 * others - grown_x, 2 + 2 * others - grown_y}, period_);
+    if (slots_.size() < period_) return std::nullopt;
+  } else {
+    // The evicted pair is counted too, as if it stayed, and taken out after.
+    const RankedPair old = slots_[start_];
+    for (RankedPair& p : slots_) {
+      const std::int64_t sx = rank2_step(p.x, c);
+      const std::int64_t sy = rank2_step(p.y, r);
+      p.rank2_x += sx - rank2_step(p.x, old.x);
+      p.rank2_y += sy - rank2_step(p.y, old.y);
+      grown_x += sx;
+      grown_y += sy;
+    }
+    const auto others = static_cast<std::int64_t>(period_ - 1);
+    grown_x -= rank2_step(old.x, c);
+    grown_y -= rank2_step(old.y, r);
+    slots_[start_] = {c, r, 2 + 2 * others - grown_x, 2 + 2 * others - grown_y};
+    start_ = start_ + 1 == period_ ? 0 : start_ + 1;
   }
-  for (std::size_t i = 0; i < n; ++i) values_[i] = pairs_[i].x;
-  average_ranks(values_, order_, rank_x_);
-  for (std::size_t i = 0; i < n; ++i) values_[i] = pairs_[i].y;
-  average_ranks(values_, order_, rank_y_);
-  const double mean_x = plain_mean(n, [&](std::size_t i) { return rank_x_[i]; });
-  const double mean_y = plain_mean(n, [&](std::size_t i) { return rank_y_[i]; });
+  // Average ranks are halves and their sum is n(n + 1) / 2 whatever the ties,
+  // exactly (it stays below 2^49), so the mean of either list, summed oldest
+  // first, is (n + 1) / 2 to the bit.
+  const std::size_t n = period_;
+  const double mean = static_cast<double>(n + 1) * 0.5;
   double sxx = 0.0;
   double syy = 0.0;
   double sxy = 0.0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const double dx = rank_x_[i] - mean_x;
-    const double dy = rank_y_[i] - mean_y;
+  const auto add = [&](const RankedPair& p) {
+    const double dx = static_cast<double>(p.rank2_x) * 0.5 - mean;
+    const double dy = static_cast<double>(p.rank2_y) * 0.5 - mean;
     sxx += dx * dx;
     syy += dy * dy;
     sxy += dx * dy;
-  }
+  };
+  for (std::size_t k = start_; k < n; ++k) add(slots_[k]);
+  for (std::size_t k = 0; k < start_; ++k) add(slots_[k]);
   const double len = static_cast<double>(n);
   return bounded_correlation(sxy / len, sxx / len, syy / len);
 }

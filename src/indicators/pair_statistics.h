@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "indicators/cores/change_stream.h"
+#include "indicators/cores/growing_storage.h"
 #include "indicators/cores/log_return.h"
 #include "indicators/cores/moment_window.h"
 #include "indicators/cores/ring.h"
@@ -190,17 +191,24 @@ class SpearmanCorrelation {
  public:
   static Expected<SpearmanCorrelation, IndicatorError> create(std::uint64_t period);
   std::optional<double> update_pair(double c, double r);
-  std::uint64_t warmup() const { return pairs_.capacity(); }
+  std::uint64_t warmup() const { return period_; }
 
  private:
-  explicit SpearmanCorrelation(std::size_t period) : pairs_(period) {}
+  // A pair with its average ranks within the window, doubled so that they
+  // stay whole numbers: 2 × (values below) + (values equal, itself included) + 1.
+  struct RankedPair {
+    double x = 0.0;
+    double y = 0.0;
+    std::int64_t rank2_x = 0;
+    std::int64_t rank2_y = 0;
+  };
 
-  Ring<XY> pairs_;
-  // Work areas sized when the window first fills, reused afterwards.
-  std::vector<double> values_;
-  std::vector<std::size_t> order_;
-  std::vector<double> rank_x_;
-  std::vector<double> rank_y_;
+  explicit SpearmanCorrelation(std::size_t period) : period_(period) { reserve_initial(slots_, period); }
+
+  std::size_t period_;
+  // The window by slot; start_ is the oldest pair's slot once it is full.
+  std::vector<RankedPair> slots_;
+  std::size_t start_ = 0;
 };
 
 // The ratio c / r with its simple average and its RSI.

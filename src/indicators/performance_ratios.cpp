@@ -115,15 +115,6 @@ std::optional<double> sample_excess_ratio(const ShiftedMoments<2>& moments, doub
   return ((moments.shift() + m1) - risk_free) / std::sqrt(var);
 }
 
-// Erases one element equal to x from the ascending list v.
-void sorted_erase(std::vector<double>& v, double x) {
-  v.erase(std::lower_bound(v.begin(), v.end(), x, total_less));
-}
-
-void sorted_insert(std::vector<double>& v, double x) {
-  v.insert(std::lower_bound(v.begin(), v.end(), x, total_less), x);
-}
-
 }  // namespace
 
 // ---- Running windows
@@ -627,9 +618,12 @@ Expected<CommonSenseRatio, IndicatorError> CommonSenseRatio::create(std::uint64_
 std::optional<double> CommonSenseRatio::update_value(double x) {
   if (!std::isfinite(x)) return std::nullopt;
   if (sorted_valid_) {
-    if (window_.full()) sorted_erase(sorted_, window_.oldest());
-    make_room(sorted_, window_.capacity());
-    sorted_insert(sorted_, x);
+    if (window_.full()) {
+      replace_sorted(sorted_, window_.oldest(), x);
+    } else {
+      make_room(sorted_, window_.capacity());
+      insert_sorted(sorted_, x);
+    }
   }
   window_.push(x);
   if (!window_.full()) return std::nullopt;

@@ -179,21 +179,18 @@ std::optional<double> RollingQuantile::update_value(double x) {
 }
 
 Expected<RollingPercentileRank, IndicatorError> RollingPercentileRank::create(std::uint64_t period) {
-  if (auto e = check_period(period)) return unexpected(*e);
-  return RollingPercentileRank(static_cast<std::size_t>(period));
+  auto window = RankWindow::create(period);
+  if (!window.ok()) return unexpected(window.error());
+  return RollingPercentileRank(std::move(window).value());
 }
 
 std::optional<double> RollingPercentileRank::update_value(double x) {
   if (!std::isfinite(x)) return std::nullopt;
   window_.push(x);
   if (!window_.full()) return std::nullopt;
-  std::size_t less = 0;
-  std::size_t equal = 0;
-  for (std::size_t i = 0; i < window_.size(); ++i) {
-    less += window_[i] < x;
-    equal += window_[i] == x;
-  }
-  const double n = static_cast<double>(window_.size());
+  const std::size_t less = window_.newest_below();
+  const std::size_t equal = window_.newest_equal();
+  const double n = static_cast<double>(window_.period());
   return ((static_cast<double>(equal) / 2.0) + static_cast<double>(less)) / n * 100.0;
 }
 

@@ -148,11 +148,11 @@ class RollingPercentileRank {
  public:
   static Expected<RollingPercentileRank, IndicatorError> create(std::uint64_t period);
   std::optional<double> update_value(double x);
-  std::uint64_t warmup() const { return window_.capacity(); }
+  std::uint64_t warmup() const { return window_.period(); }
 
  private:
-  explicit RollingPercentileRank(std::size_t period) : window_(period) {}
-  Ring<double> window_;
+  explicit RollingPercentileRank(RankWindow window) : window_(std::move(window)) {}
+  RankWindow window_;
 };
 
 // Position of the newest value between the window's minimum (0) and maximum (1).

@@ -116,11 +116,11 @@ Expected<ConnorsRsi, IndicatorError> ConnorsRsi::create(std::uint64_t period, st
   if (!streak_rsi.ok()) return unexpected(streak_rsi.error());
   // The rank period sizes the window of changes, so it takes the general bound.
   if (rank > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
-  return ConnorsRsi(close_rsi.value(), streak_rsi.value(), static_cast<std::size_t>(rank));
+  return ConnorsRsi(close_rsi.value(), streak_rsi.value(), RankWindow::create(rank).value());
 }
 
 std::uint64_t ConnorsRsi::warmup() const {
-  return std::max({changes_.capacity() + 1, close_rsi_.period() + 1, streak_rsi_.period() + 2});
+  return std::max({changes_.period() + 1, close_rsi_.period() + 1, streak_rsi_.period() + 2});
 }
 
 std::optional<double> ConnorsRsi::update_value(double x) {
@@ -138,15 +138,15 @@ std::optional<double> ConnorsRsi::update_value(double x) {
     streak_ = 0.0;
   }
   const auto r2 = streak_rsi_.update_value(streak_);
-  // A previous close of exactly 0 has no fractional change: the window skips it.
+  // A previous close of exactly 0 has no fractional change: the window skips
+  // it. Finite closes give no NaN change, though an overflow may give an
+  // infinite one.
   if (prev != 0.0) changes_.push((x - prev) / prev);
   prev_ = x;
   if (!changes_.full()) return std::nullopt;
   // The newest change is itself in the window, so the rank stays below 100.
-  const double newest = changes_.newest();
-  std::size_t below = 0;
-  for (std::size_t i = 0; i < changes_.size(); ++i) below += changes_[i] < newest ? 1 : 0;
-  const double rank = static_cast<double>(below) * 100.0 / static_cast<double>(changes_.capacity());
+  const std::size_t below = changes_.newest_below();
+  const double rank = static_cast<double>(below) * 100.0 / static_cast<double>(changes_.period());
   if (!r1 || !r2) return std::nullopt;
   return ((*r1 + *r2) + rank) / 3.0;
 }

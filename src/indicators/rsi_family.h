@@ -15,6 +15,7 @@
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rsi_core.h"
 #include "indicators/cores/sma.h"
+#include "indicators/cores/sorted_window.h"
 #include "indicators/indicator_error.h"
 #include "indicators/rolling_statistics.h"
 #include "util/expected.h"
@@ -87,11 +88,11 @@ class ConnorsRsi {
   std::uint64_t warmup() const;
 
  private:
-  ConnorsRsi(Rsi close_rsi, Rsi streak_rsi, std::size_t rank)
-      : close_rsi_(close_rsi), streak_rsi_(streak_rsi), changes_(rank) {}
+  ConnorsRsi(Rsi close_rsi, Rsi streak_rsi, RankWindow changes)
+      : close_rsi_(close_rsi), streak_rsi_(streak_rsi), changes_(std::move(changes)) {}
   Rsi close_rsi_;
   Rsi streak_rsi_;
-  Ring<double> changes_;
+  RankWindow changes_;
   std::optional<double> prev_;
   double streak_ = 0.0;
 };

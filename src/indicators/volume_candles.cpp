@@ -36,7 +36,9 @@ std::optional<double> VolatilityCone::update_candle(const Candle& c) {
   history_.push(sigma);
   if (!history_.full()) return std::nullopt;
   const std::vector<double>& sorted = history_.sorted();
-  const auto at_or_below = std::upper_bound(sorted.begin(), sorted.end(), sigma, total_less) - sorted.begin();
+  const std::int64_t key = total_order_key(sigma);
+  const std::size_t at_or_below =
+      run_end_after(sorted, history_.newest_position(), [key](double e) { return total_order_key(e) == key; });
   outputs_.set({sigma, sorted.front(), history_.median(), sorted.back(),
                 100.0 * static_cast<double>(at_or_below) / static_cast<double>(sorted.size())});
   last_ = sigma;

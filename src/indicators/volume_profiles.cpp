@@ -48,6 +48,10 @@ bool PriceBins::lay_out(const Ring<Candle>& candles) {
   const double range = high - low;
   if (!(range > 0.0)) return false;
   width_ = range / static_cast<double>(bins_);
+  if (tally_ == Tally::Coverage && bins_ <= kDirectCoverageBins + 4 * candles.size()) {
+    count_singles_by_bin(candles);
+    return true;
+  }
   reserve(candles.size());
   // With few bins for the candles every bin is a run of its own, which
   // spares sorting the run starts.
@@ -64,7 +68,9 @@ bool PriceBins::lay_out(const Ring<Candle>& candles) {
     const std::uint64_t last = std::max(first, bin_of(c.high));
     // A candle without volume adds +0.0, which leaves every total (never
     // -0.0) as it was: the same as skipping it.
-    const double share = c.volume == 0.0 ? 0.0 : c.volume / static_cast<double>(last - first + 1);
+    const double share = tally_ == Tally::Coverage || c.volume == 0.0
+                             ? 0.0
+                             : c.volume / static_cast<double>(last - first + 1);
     covers_.push_back(Cover{first, last, share});
     if (!bin_runs) {
       cuts_.push_back(first);
@@ -77,16 +83,25 @@ bool PriceBins::lay_out(const Ring<Candle>& candles) {
     if (cuts_.back() != bins_) cuts_.push_back(bins_);  // last + 1 never passes bins_
   }
   const std::size_t runs = cuts_.size() - 1;
-  totals_.assign(runs, 0.0);
-  counts_.assign(runs, 0);
-  for (const Cover& cover : covers_) {
-    auto k = bin_runs ? static_cast<std::size_t>(cover.first)
-                      : static_cast<std::size_t>(std::lower_bound(cuts_.begin(), cuts_.end(), cover.first) -
-                                                 cuts_.begin());
-    for (; cuts_[k] <= cover.last; ++k) {
-      totals_[k] = totals_[k] + cover.share;
-      ++counts_[k];
+  const auto first_run = [&](const Cover& cover) {
+    return bin_runs ? static_cast<std::size_t>(cover.first)
+                    : static_cast<std::size_t>(std::lower_bound(cuts_.begin(), cuts_.end(), cover.first) -
+                                               cuts_.begin());
+  };
+  if (tally_ == Tally::Coverage) {
+    coverage_.assign(runs, 0);
+    for (const Cover& cover : covers_) {
+      for (std::size_t k = first_run(cover); cuts_[k] <= cover.last; ++k) ++coverage_[k];
     }
+    singles_ = 0;
+    for (std::size_t k = 0; k < runs; ++k) {
+      if (coverage_[k] == 1) singles_ += cuts_[k + 1] - cuts_[k];
+    }
+    return true;
+  }
+  totals_.assign(runs, 0.0);
+  for (const Cover& cover : covers_) {
+    for (std::size_t k = first_run(cover); cuts_[k] <= cover.last; ++k) totals_[k] = totals_[k] + cover.share;
   }
   return true;
 }
@@ -106,15 +121,26 @@ void PriceBins::reserve(std::size_t candles) {
   covers_.reserve(candles);
   cuts_.reserve(runs);
   totals_.reserve(runs);
-  counts_.reserve(runs);
+  coverage_.reserve(runs);
 }
 
-std::uint64_t PriceBins::single_prints() const {
+void PriceBins::count_singles_by_bin(const Ring<Candle>& candles) {
+  // Each candle adds one from its first bin and takes it away after its last,
+  // so a running sum over the bins is how many candles cover each of them.
+  coverage_.assign(static_cast<std::size_t>(bins_) + 1, 0);
+  for_each_candle(candles, [&](const Candle& c) {
+    const std::uint64_t first = bin_of(c.low);
+    const std::uint64_t last = std::max(first, bin_of(c.high));
+    ++coverage_[first];
+    --coverage_[last + 1];
+  });
+  std::int64_t covering = 0;
   std::uint64_t singles = 0;
-  for (std::size_t k = 0; k < counts_.size(); ++k) {
-    if (counts_[k] == 1) singles += cuts_[k + 1] - cuts_[k];
+  for (std::uint64_t b = 0; b < bins_; ++b) {
+    covering += coverage_[b];
+    singles += covering == 1 ? 1 : 0;
   }
-  return singles;
+  singles_ = singles;
 }
 
 void NakedLevels::trade_through(double low, double high) {

@@ -20,7 +20,11 @@ namespace vsci {
 // sized by the first lay_out of a full window and reused from then on.
 class PriceBins {
  public:
-  explicit PriceBins(std::uint64_t bins) : bins_(bins) {}
+  // What a lay_out tallies per run: the candles' volume, or how many candles
+  // cover it. Each owner reads one of them, so only that one is built.
+  enum class Tally { Volume, Coverage };
+
+  explicit PriceBins(std::uint64_t bins, Tally tally = Tally::Volume) : bins_(bins), tally_(tally) {}
 
   // Lays the candles (oldest first) over the bins of their range; false when
   // the range is 0 or less (there are no bins to fill). low() is set either way.
@@ -29,7 +33,7 @@ class PriceBins {
   double width() const { return width_; }
   std::uint64_t bins() const { return bins_; }
   // The bin with the largest volume total, the lowest on a tie (0 when all
-  // are 0). Needs a successful lay_out.
+  // are 0). Needs a successful lay_out tallying volume.
   std::uint64_t point_of_control() const { return cuts_[largest_run()]; }
   // The bins as runs, lowest first, after a successful lay_out: run k covers
   // the bins from run_start(k) up to run_start(k + 1) - 1, each holding
@@ -39,8 +43,9 @@ class PriceBins {
   double run_volume(std::size_t k) const { return totals_[k]; }
   // The run of the point of control.
   std::size_t largest_run() const;
-  // How many bins exactly one candle covers. Needs a successful lay_out.
-  std::uint64_t single_prints() const;
+  // How many bins exactly one candle covers. Needs a successful lay_out
+  // tallying coverage.
+  std::uint64_t single_prints() const { return singles_; }
 
  private:
   struct Cover {
@@ -48,16 +53,24 @@ class PriceBins {
     std::uint64_t last = 0;
     double share = 0.0;  // the candle's volume spread over its bins
   };
+  // Up to this many bins beyond four per candle, coverage is counted bin by
+  // bin, which is cheaper than sorting the run starts and still follows the
+  // candles held.
+  static constexpr std::uint64_t kDirectCoverageBins = 64;
+
   std::uint64_t bin_of(double price) const;
   void reserve(std::size_t candles);
+  void count_singles_by_bin(const Ring<Candle>& candles);
 
   std::uint64_t bins_;
+  Tally tally_;
   double low_ = 0.0;
   double width_ = 0.0;
   std::vector<Cover> covers_;        // one per candle, oldest first
   std::vector<std::uint64_t> cuts_;  // run starts, ascending, then bins_
   std::vector<double> totals_;       // volume per bin of each run
-  std::vector<std::size_t> counts_;  // candles covering each run
+  std::vector<std::int64_t> coverage_;  // candles covering each run, or their changes bin by bin
+  std::uint64_t singles_ = 0;
 };
 
 // The checks of a window of n candles over `bins` bins: either count 0, then
@@ -116,7 +129,7 @@ class SinglePrints {
   std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  SinglePrints(std::size_t n, std::uint64_t bins) : window_(n), profile_(bins) {}
+  SinglePrints(std::size_t n, std::uint64_t bins) : window_(n), profile_(bins, PriceBins::Tally::Coverage) {}
   Ring<Candle> window_;
   PriceBins profile_;
 };

@@ -33,10 +33,18 @@ PhasorTable build_phasor_table() {
   return table;
 }
 
-// The weighted Hilbert transform of a newest-first history of seven values.
-double hilbert_transform(const RecentValues<7>& v) {
-  return ((0.0962 * v[0] + 0.5769 * v[2]) - 0.5769 * v[4]) - 0.0962 * v[6];
+// The weighted Hilbert transform of a newest-first history of seven values,
+// whose newest entry v[0] is handed over as `newest`: this bar's value is read
+// from its register rather than reloaded from where it was just stored.
+inline double hilbert_transform(double newest, const RecentValues<7>& v) {
+  return ((0.0962 * newest + 0.5769 * v[2]) - 0.5769 * v[4]) - 0.0962 * v[6];
 }
+
+// std::fmax and std::fmin where b is never NaN (the period and the constant
+// bounds): the same result, equal operands included, without a call into the
+// library on the period's path from one bar to the next.
+inline double max_with(double a, double b) { return a > b ? a : b; }
+inline double min_with(double a, double b) { return a < b ? a : b; }
 
 // Truncation toward zero that saturates at 0 (NaN and negatives included).
 std::uint64_t truncate_to_count(double v) {
@@ -60,22 +68,23 @@ HomodyneStage HomodynePipeline::update(double x) {
   prices_.insert(x);
   if (!prices_.full()) return HomodyneStage::Priming;
 
-  const double smooth = (prices_[3] + ((4.0 * prices_[0] + 3.0 * prices_[1]) + (prices_[2] + prices_[2]))) / 10.0;
+  const double smooth = (prices_[3] + ((4.0 * x + 3.0 * prices_[1]) + (prices_[2] + prices_[2]))) / 10.0;
   smooths_.insert(smooth);
   if (!smooths_.full()) return HomodyneStage::Smoothed;
 
-  const double adj = std::fmin(std::fmax(period_, 6.0), 50.0) * 0.075 + 0.54;
-  detrenders_.insert(adj * hilbert_transform(smooths_));
+  const double adj = min_with(max_with(period_, 6.0), 50.0) * 0.075 + 0.54;
+  const double detrender = adj * hilbert_transform(smooth, smooths_);
+  detrenders_.insert(detrender);
   if (!detrenders_.full()) return HomodyneStage::Smoothed;
 
-  const double q1 = adj * hilbert_transform(detrenders_);
+  const double q1 = adj * hilbert_transform(detrender, detrenders_);
   const double i1 = detrenders_[3];
   q1s_.insert(q1);
   i1s_.insert(i1);
   if (!q1s_.full() || !i1s_.full()) return HomodyneStage::Smoothed;
 
-  const double ji = adj * hilbert_transform(i1s_);
-  const double jq = adj * hilbert_transform(q1s_);
+  const double ji = adj * hilbert_transform(i1, i1s_);
+  const double jq = adj * hilbert_transform(q1, q1s_);
   const double i2 = 0.2 * (i1 - jq) + 0.8 * i2_;
   const double q2 = 0.2 * (q1 + ji) + 0.8 * q2_;
   const double re = 0.2 * (i2 * i2_ + q2 * q2_) + 0.8 * re_;
@@ -87,8 +96,8 @@ HomodyneStage HomodynePipeline::update(double x) {
 
   double p = period_;
   if (std::fabs(im) > EPS && std::fabs(re) > EPS) p = kTwoPi / std::atan2(im, re);
-  p = std::fmin(p, 1.5 * period_);
-  p = std::fmax(p, 0.67 * period_);
+  p = min_with(p, 1.5 * period_);
+  p = max_with(p, 0.67 * period_);
   if (p < 6.0) p = 6.0;
   if (p > 50.0) p = 50.0;
   period_ = 0.8 * period_ + 0.2 * p;
@@ -96,14 +105,19 @@ HomodyneStage HomodynePipeline::update(double x) {
   return HomodyneStage::Measured;
 }
 
+std::size_t CyclePhaseTracker::phase_length() const {
+  return clamp_period(truncate_to_count(pipeline_.smoothed_period() + 0.5), smooth50_.size());
+}
+
 PhaseReading CyclePhaseTracker::measure_phase() const {
   const double sp = pipeline_.smoothed_period();
-  const std::size_t n = clamp_period(truncate_to_count(sp + 0.5), smooth50_.size());
+  const std::size_t n = phase_length();
   const std::span<const Phasor> phasors = phasor_table_entry(n);
+  const std::span<const double> smooths = smooth50_.newest_first();
   double real = 0.0, imag = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
-    real += phasors[i].sin * smooth50_[i];
-    imag += phasors[i].cos * smooth50_[i];
+    real += phasors[i].sin * smooths[i];
+    imag += phasors[i].cos * smooths[i];
   }
   double phase;
   if (std::fabs(imag) > 0.001) {

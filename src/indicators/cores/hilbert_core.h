@@ -39,7 +39,9 @@ inline std::size_t clamp_period(std::uint64_t p, std::size_t bound) {
 }
 
 // ---------------------------------------------------------------------------
-// A bounded history ordered newest first: [0] is the newest entry.
+// A bounded history ordered newest first: [0] is the newest entry. Every
+// value is written twice, N slots apart, so the N newest always lie side by
+// side and a read never wraps.
 
 template <std::size_t N>
 class RecentValues {
@@ -47,18 +49,17 @@ class RecentValues {
   void insert(double x) {
     head_ = head_ == 0 ? N - 1 : head_ - 1;
     buf_[head_] = x;
+    buf_[head_ + N] = x;
     if (size_ < N) ++size_;
   }
-  double operator[](std::size_t i) const {
-    std::size_t k = head_ + i;
-    if (k >= N) k -= N;
-    return buf_[k];
-  }
+  double operator[](std::size_t i) const { return buf_[head_ + i]; }
+  // The held values, newest first.
+  std::span<const double> newest_first() const { return {buf_.data() + head_, size_}; }
   std::size_t size() const { return size_; }
   bool full() const { return size_ == N; }
 
  private:
-  std::array<double, N> buf_{};
+  std::array<double, 2 * N> buf_{};
   std::size_t head_ = 0;
   std::size_t size_ = 0;
 };
@@ -118,6 +119,8 @@ class CyclePhaseTracker {
   // The phase over the last round(sp) smoothed prices; only after a Measured
   // update.
   PhaseReading measure_phase() const;
+  // The number of smoothed prices measure_phase reads.
+  std::size_t phase_length() const;
 
   const HomodynePipeline& pipeline() const { return pipeline_; }
 

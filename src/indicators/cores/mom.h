@@ -34,8 +34,10 @@ class Mom {
   std::optional<double> update_value(double x) {
     const auto o = push(x);
     if (!o) return std::nullopt;
-    last_ = x - *o;
-    return last_;
+    // Returned from the register, not by reading back the member just stored.
+    const double m = x - *o;
+    last_ = m;
+    return m;
   }
 
   std::uint64_t warmup() const { return n_ + 1; }

@@ -118,10 +118,10 @@ bool total_order(double a, double b) { return a < b || (a == b && std::signbit(a
 TEST(SortedWindow, KeepsTheWindowSortedWithSignedZerosAndRefusesNonFinite) {
   std::mt19937 rng(7);
   const double pool[] = {-0.0, 0.0, 1.5, -2.0, 3.0, 1.5, -0.0, 7.0};
-  for (std::size_t p : {1u, 2u, 5u, 8u}) {
+  for (std::size_t p : {1u, 2u, 5u, 8u, 14u, 200u, 2000u}) {
     auto w = SortedWindow::create(p).value();
     std::vector<double> all;
-    for (int i = 0; i < 300; ++i) {
+    for (std::size_t i = 0; i < p + 300; ++i) {
       if (i % 5 == 0) {
         ASSERT_FALSE(w.push(i % 2 ? kNaN : (i % 3 ? -kInf : kInf)));
       }
@@ -141,6 +141,33 @@ TEST(SortedWindow, KeepsTheWindowSortedWithSignedZerosAndRefusesNonFinite) {
       }
     }
   }
+}
+
+// Counts by a plain scan of the window, short windows (scanned) and long
+// ones (sorted) alike, over ties, flat stretches, signed zeros and infinities.
+TEST(RankWindow, CountsBelowAndEqualTheNewestAsAScan) {
+  std::vector<double> xs = tie_series(4500, 5);
+  for (std::size_t i = 7; i < xs.size(); i += 97) xs[i] = i % 2 ? kInf : -kInf;
+  // A long rise and fall, where the oldest and newest values sit at opposite
+  // ends of the window and the sorted values drift through their storage.
+  for (std::size_t i = 0; i < 9000; ++i) xs.push_back(i < 6000 ? double(i) : double(12000 - i) - 0.5);
+  constexpr std::size_t scanned = RankWindow::kScanLimit;
+  for (std::size_t p : {std::size_t{1}, std::size_t{2}, std::size_t{14}, scanned, scanned + 1, std::size_t{200},
+                        std::size_t{2000}}) {
+    auto w = RankWindow::create(p).value();
+    EXPECT_EQ(w.period(), p);
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+      w.push(xs[i]);
+      ASSERT_EQ(w.full(), i + 1 >= p);
+      if (!w.full()) continue;
+      const auto first = xs.begin() + static_cast<std::ptrdiff_t>(i + 1 - p);
+      const auto last = first + static_cast<std::ptrdiff_t>(p);
+      const auto below = std::count_if(first, last, [&](double v) { return v < xs[i]; });
+      ASSERT_EQ(w.newest_below(), static_cast<std::size_t>(below)) << "period " << p << " bar " << i;
+      ASSERT_EQ(w.newest_equal(), static_cast<std::size_t>(std::count(first, last, xs[i]))) << "period " << p;
+    }
+  }
+  EXPECT_FALSE(RankWindow::create(0).ok());
 }
 
 TEST(SortedWindow, MedianOfHugeValuesStaysFinite) {

@@ -38,9 +38,13 @@ Series sine_series(std::size_t n, double period, double noise_scale, unsigned se
   return x;
 }
 
+// Walks, clean and noisy waves, and whole-number prices with ties and a long
+// flat stretch, where the pipeline's terms vanish.
 std::vector<Series> test_series() {
+  Series steps = testing::random_walk(400, 25, 50.0);
+  for (std::size_t t = 0; t < steps.size(); ++t) steps[t] = t >= 200 && t < 280 ? 60.0 : std::round(steps[t]);
   return {testing::random_walk(400, 21, 100.0), testing::random_walk(400, 22, 80.0, 0.4),
-          sine_series(400, 20.0, 0.05, 23), sine_series(400, 37.0, 0.0, 24)};
+          sine_series(400, 20.0, 0.05, 23), sine_series(400, 37.0, 0.0, 24), steps};
 }
 
 // The whole pipeline over arrays: index t is bar t (count t + 1).

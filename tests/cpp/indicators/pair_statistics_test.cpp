@@ -98,6 +98,42 @@ TEST(PairStatistics, MatchTwoPassWindowReferences) {
   expect_pair_refs(rows, {tape_pairs(400, 3), tape_pairs(400, 4, 0.3), linear, flat});
 }
 
+// Average ranks by sorting the window, then their population correlation with
+// every sum taken oldest first: the value bit for bit.
+double spearman_by_sorting(const V& x, const V& y) {
+  const auto average_ranks = [](const V& v) {
+    std::vector<std::size_t> order(v.size());
+    for (std::size_t i = 0; i < v.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return v[a] < v[b]; });
+    V ranks(v.size());
+    for (std::size_t i = 0, j = 0; i < v.size(); i = j) {
+      while (j < v.size() && v[order[j]] == v[order[i]]) ++j;
+      for (std::size_t k = i; k < j; ++k) ranks[order[k]] = (static_cast<double>(i + 1) + static_cast<double>(j)) * 0.5;
+    }
+    return ranks;
+  };
+  const V rx = average_ranks(x), ry = average_ranks(y);
+  const double n = static_cast<double>(x.size());
+  double mx = 0.0, my = 0.0, sxx = 0.0, syy = 0.0, sxy = 0.0;
+  for (std::size_t i = 0; i < rx.size(); ++i) mx += rx[i], my += ry[i];
+  mx /= n, my /= n;
+  for (std::size_t i = 0; i < rx.size(); ++i) {
+    sxx += (rx[i] - mx) * (rx[i] - mx), syy += (ry[i] - my) * (ry[i] - my), sxy += (rx[i] - mx) * (ry[i] - my);
+  }
+  const double p = (sxx / n) * (syy / n);
+  return p == 0.0 ? 0.0 : std::clamp((sxy / n) / std::sqrt(p), -1.0, 1.0);
+}
+
+TEST(PairStatistics, SpearmanRanksFollowTheWindowExactly) {
+  PairBars ties{tie_series(4400, 1), tie_series(4400, 2)};
+  std::fill(ties.ref.begin() + 3000, ties.ref.begin() + 3300, 7.0);  // a flat reference: no correlation
+  for (double n : {2.0, 14.0, 200.0, 2000.0}) {
+    expect_pair_refs({{"SpearmanCorrelation", {n}, static_cast<std::size_t>(n),
+                       [](const V& c, const V& r) { return V{spearman_by_sorting(c, r)}; }, 0.0}},
+                     {ties, tape_pairs(2600, 6)});
+  }
+}
+
 TEST(PairStatistics, TiesFlatWindowsAndFallbacks) {
   expect_last("KendallTau", {4}, {{1, 2, 3, 4}, {5, 6, 7, 8}}, {1.0});
   expect_last("KendallTau", {4}, {{3, 3, 3, 3}, {5, 7, 6, 8}}, {0.0});

@@ -139,6 +139,20 @@ TEST(RollingStatistics, OrderStatisticsMatchSortedWindow) {
   });
 }
 
+// Short windows scan and long ones count in a sorted window: both give the
+// scan's mid-rank over ties, flat stretches and signed zeros.
+TEST(RollingStatistics, PercentileRankCountsTiesAsAScan) {
+  expect_matches_reference_on("RollingPercentileRank", {}, {1, 2, 14, 48, 49, 200, 2000}, {tie_series(4500, 9)},
+                              [](const auto& w) {
+                                double below = 0.0, ties = 0.0;
+                                for (double v : w) {
+                                  below += v < w.back();
+                                  ties += v == w.back();
+                                }
+                                return (ties / 2.0 + below) / static_cast<double>(w.size()) * 100.0;
+                              });
+}
+
 // Windows far longer than the storage they start with.
 TEST(RollingStatistics, OrderStatisticsOfLongWindowsMatchSortedWindow) {
   const std::vector<std::size_t> periods = {100, 257};

@@ -410,6 +410,17 @@ TEST(RsiFamily, ConnorsRankSkipsZeroPreviousClose) {
   EXPECT_EQ(got[6], ((r1 + r2) + 0.0) / 3.0);
 }
 
+// The rank of the newest change over ties, flat stretches, signed zeros and
+// infinite changes, at rank periods scanned and sorted alike.
+TEST(RsiFamily, ConnorsRankCountsAsAScan) {
+  std::vector<double> xs = tie_series(4500, 4);
+  for (std::size_t i = 40; i + 1 < xs.size(); i += 211) xs[i] = 1e-300, xs[i + 1] = i % 2 ? 1e300 : -1e300;
+  for (double r : {1.0, 2.0, 14.0, 49.0, 200.0, 2000.0}) {
+    const auto rank = static_cast<std::size_t>(r);
+    expect_series(run_kind("ConnorsRsi", {3, 2, r}, xs), ref_connors(xs, 3, 2, rank), 0.0, "ConnorsRsi rank period");
+  }
+}
+
 // Every kind of the family in the shared conformance test; each gives its
 // first value on the bar its warmup() names.
 const testing::ConformanceRows kConformance{

@@ -52,7 +52,8 @@ TEST(VolumeCandles, MatchBatchReferencesAndCheckTheirParameters) {
   tapes.push_back(Candles(80, Candle{0, 5, 5, 5, 5, 0}));  // constant closes without volume
   for (std::size_t i = 60; i < 90; i += 7) tapes[0][i].low = tapes[0][i].close = 0.0;
   for (const Candles& tape : tapes) {
-    for (auto [n, w, l] : {std::tuple<std::size_t, std::size_t, std::size_t>{1, 2, 2}, {4, 5, 8}, {30, 20, 7}}) {
+    using Lengths = std::tuple<std::size_t, std::size_t, std::size_t>;
+    for (auto [n, w, l] : {Lengths{1, 2, 2}, {4, 5, 8}, {30, 20, 7}, {2, 3, 40}}) {
       const auto want = volume_kinds(tape, n, w, l);
       expect_outputs("CandleVolume", {double(n)}, tape, want[0], "body width");
       expect_outputs("Equivolume", {double(n)}, tape, want[1], "height width");

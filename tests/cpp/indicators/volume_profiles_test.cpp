@@ -77,7 +77,7 @@ std::map<std::string, Series> references(const Candles& cs, std::size_t n, std::
 
 TEST(VolumeProfiles, MatchABinByBinProfile) {
   for (std::size_t n : {1, 3, 8}) {
-    for (std::size_t bins : {3, 4, 10, 37}) {
+    for (std::size_t bins : {3, 4, 10, 37, 100}) {
       for (const Candles& cs : candle_run_tapes()) {
         for (const auto& [kind, want] : references(cs, n, bins)) {
           const std::vector<double> params = {static_cast<double>(n), static_cast<double>(bins)};

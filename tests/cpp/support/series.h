@@ -126,6 +126,25 @@ inline std::vector<double> random_returns(std::size_t n, unsigned seed, double m
   return xs;
 }
 
+// A few small values of both signs with -0.0 and +0.0 among them, drawn so
+// that runs repeat, with a flat stretch of one signed zero every 600 values:
+// ties, flat windows and zeros that compare equal but differ in sign.
+inline std::vector<double> tie_series(std::size_t n, unsigned seed) {
+  std::mt19937_64 rng(seed);
+  const double pool[] = {-2.0, -1.0, -0.0, 0.0, 0.5, 1.0, 3.0};
+  std::vector<double> xs;
+  double x = 1.0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i % 600 >= 500) {
+      x = i % 1200 >= 600 ? 0.0 : -0.0;
+    } else if (rng() % 3 != 0) {
+      x = pool[rng() % 7];
+    }
+    xs.push_back(x);
+  }
+  return xs;
+}
+
 // Values spread over many magnitudes and both signs, so running sums carry
 // rounding residue that an exact re-summation visibly removes.
 inline std::vector<double> rough_series(std::size_t n, unsigned seed) {
