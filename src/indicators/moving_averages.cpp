@@ -228,18 +228,12 @@ Expected<MidPoint, IndicatorError> MidPoint::create(std::uint64_t period) {
 }
 
 std::optional<double> MidPoint::update_value(double x) {
-  window_.push(x);
-  if (!window_.full()) return std::nullopt;
-  const auto [older, newer] = window_.runs();
-  double hi = window_.newest();
-  double lo = hi;
-  for (auto run : {older, newer}) {
-    for (double v : run) {
-      hi = std::fmax(hi, v);
-      lo = std::fmin(lo, v);
-    }
-  }
-  return safe_midpoint(lo, hi);
+  highs_.push(x);
+  lows_.push(x);
+  if (!highs_.full()) return std::nullopt;
+  // As the former fmax / fmin fold from the newest close kept its ties
+  // (+0.0 and -0.0): the newer value for the high, the older for the low.
+  return safe_midpoint(lows_.fold_from(x), highs_.fold_from(x));
 }
 
 Expected<SeededRecursiveMa, IndicatorError> SeededRecursiveMa::create(std::uint64_t period) {

@@ -60,17 +60,12 @@ Expected<StochasticCci, IndicatorError> StochasticCci::create(std::uint64_t n) {
 std::optional<double> StochasticCci::update_candle(const Candle& c) {
   const auto cci = cci_.update_candle(c);
   if (!cci) return std::nullopt;
-  values_.push(*cci);
-  if (!values_.full()) return std::nullopt;
-  double lo = std::numeric_limits<double>::max();
-  double hi = std::numeric_limits<double>::lowest();
-  const auto [first, second] = values_.runs();
-  for (const auto run : {first, second}) {
-    for (double v : run) {
-      if (v < lo) lo = v;
-      if (v > hi) hi = v;
-    }
-  }
+  highs_.push(*cci);
+  lows_.push(*cci);
+  if (!highs_.full()) return std::nullopt;
+  // The extremes of scans from the largest and smallest finite doubles.
+  const double lo = lows_.fold_from(std::numeric_limits<double>::max());
+  const double hi = highs_.fold_from(std::numeric_limits<double>::lowest());
   if (hi - lo == 0.0) return 50.0;
   return 100.0 * (*cci - lo) / (hi - lo);
 }

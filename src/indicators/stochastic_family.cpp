@@ -73,6 +73,7 @@ Expected<TtmSqueeze, IndicatorError> TtmSqueeze::create(std::uint64_t n, double 
 
 TtmSqueeze::TtmSqueeze(std::size_t n, double band, double channel)
     : window_(CandleWindow::create(n).value()),
+      closes_(n),
       bollinger_(BollingerCore::create(n, band).value()),
       mean_(Sma::create(n).value()),
       atr_(WilderAtr::create(n).value()),
@@ -84,6 +85,7 @@ TtmSqueeze::TtmSqueeze(std::size_t n, double band, double channel)
 
 std::optional<double> TtmSqueeze::update_candle(const Candle& c) {
   window_.push(c);
+  closes_.push(c.close);
   equal_closes_.push(c.close);
   auto bands = bollinger_.update_value(c.close);
   auto mean = mean_.update_value(c.close);
@@ -101,7 +103,7 @@ std::optional<double> TtmSqueeze::update_candle(const Candle& c) {
   double sy = 0.0;
   double sxy = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
-    const double y = window_[i].close - base;
+    const double y = closes_[i] - base;
     sy += y;
     sxy += static_cast<double>(i) * y;
   }

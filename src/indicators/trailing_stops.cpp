@@ -53,21 +53,18 @@ double publish(OutputList<2>& outputs, const StopSide& s) {
   return s.stop;
 }
 
-// The largest and smallest of a window of numbers, NaN entries skipped.
-double largest(const Ring<double>& r) {
-  double m = -std::numeric_limits<double>::infinity();
-  const auto [a, b] = r.runs();
-  for (double v : a) m = std::fmax(m, v);
-  for (double v : b) m = std::fmax(m, v);
-  return m;
-}
-
-double smallest(const Ring<double>& r) {
-  double m = std::numeric_limits<double>::infinity();
-  const auto [a, b] = r.runs();
-  for (double v : a) m = std::fmin(m, v);
-  for (double v : b) m = std::fmin(m, v);
-  return m;
+// A lowest stop of +0.0 or -0.0, as the former fold picked between them: the
+// newest zero of the ring's older run if it has one (the run before the ring
+// wraps), else the oldest of its newer run.
+double zero_lowest(const Ring<double>& ring) {
+  const auto [older, newer] = ring.runs();
+  for (auto it = older.rbegin(); it != older.rend(); ++it) {
+    if (*it == 0.0) return *it;
+  }
+  for (double v : newer) {
+    if (v == 0.0) return v;
+  }
+  return 0.0;
 }
 
 }  // namespace
@@ -159,11 +156,17 @@ std::optional<double> ChandeKrollStop::update_candle(const Candle& c) {
   const auto d = offset_.update_candle(c);
   window_.push(c);
   if (!window_.full() || !d) return std::nullopt;
+  const double low_stop = window_.lowest_low() + *d;
   high_stops_.push(window_.highest_high() - *d);
-  low_stops_.push(window_.lowest_low() + *d);
+  low_stops_.push(low_stop);
+  low_ring_.push(low_stop);
   if (!high_stops_.full()) return std::nullopt;
-  const double stop_long = smallest(low_stops_);
-  outputs_.set({stop_long, largest(high_stops_)});
+  // The loosest stops, as the former fmax / fmin folds from -inf and +inf
+  // (NaN skipped) found them; of equal highest stops the newest.
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  double stop_long = low_stops_.fold_from(kInf);
+  if (stop_long == 0.0) stop_long = zero_lowest(low_ring_);
+  outputs_.set({stop_long, high_stops_.fold_from(-kInf)});
   return stop_long;
 }
 

@@ -52,21 +52,16 @@ Expected<VerticalHorizontalFilter, IndicatorError> VerticalHorizontalFilter::cre
 }
 
 std::optional<double> VerticalHorizontalFilter::update_value(double x) {
-  closes_.push(x);
+  highs_.push(x);
+  lows_.push(x);
   if (has_previous_) {
     changes_.push(std::fabs(x - previous_));
   }
   previous_ = x;
   has_previous_ = true;
-  if (!closes_.full() || !changes_.full()) return std::nullopt;
-  double hi = closes_[0];
-  double lo = closes_[0];
-  for (std::size_t i = 1; i < n_; ++i) {
-    hi = std::fmax(hi, closes_[i]);
-    lo = std::fmin(lo, closes_[i]);
-  }
+  if (!highs_.full() || !changes_.full()) return std::nullopt;
   if (changes_.sum() == 0.0) return 0.0;
-  return (hi - lo) / changes_.sum();
+  return (highs_.value() - lows_.value()) / changes_.sum();
 }
 
 // --- PolarizedFractalEfficiency ---
