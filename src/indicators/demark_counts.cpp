@@ -286,10 +286,10 @@ std::optional<double> RoundedTurn::update_candle(const Candle& c) {
   extreme_.push(close);
   if (!closes_.full()) return std::nullopt;
   const std::size_t n = closes_.size();
-  const double extreme = extreme_.value();
-  const std::size_t at = n - 1 - extreme_.age();
+  const WindowExtreme extreme = extreme_.extreme();
+  const std::size_t at = n - 1 - extreme.age;
   const std::size_t q = n / 4;
-  const bool turned = close < extreme && close < side_ * closes_[0] && q <= at && at < n - q;
+  const bool turned = close < extreme.value && close < side_ * closes_[0] && q <= at && at < n - q;
   return turned ? -side_ : 0.0;
 }
 

@@ -78,8 +78,8 @@ Expected<MurreyMathLines, IndicatorError> MurreyMathLines::create(std::uint64_t 
 std::optional<double> MurreyMathLines::update_candle(const Candle& c) {
   window_.push(c);
   if (!window_.full()) return std::nullopt;
-  const double low = window_.lowest_low();
-  const double eighth = (window_.highest_high() - low) * 0.125;
+  const auto [high, low] = window_.extremes();
+  const double eighth = (high - low) * 0.125;
   std::array<double, 9> levels{};
   for (std::size_t j = 0; j < levels.size(); ++j) levels[j] = low + static_cast<double>(8 - j) * eighth;
   outputs_.set(levels);

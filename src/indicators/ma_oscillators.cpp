@@ -142,13 +142,11 @@ std::optional<double> Pmo::update_value(double x) {
 
 void Stc::StochasticRing::push(double v) {
   values_.push(v);
-  highs_.push(v);
-  lows_.push(v);
+  range_.push(v, v);
 }
 
 double Stc::StochasticRing::stochastic(double v) const {
-  const double lo = lows_.fold_from(values_.oldest());
-  const double hi = highs_.fold_from(values_.oldest());
+  const auto [hi, lo] = range_.fold_from(values_.oldest(), values_.oldest());
   return hi > lo ? (v - lo) * 100.0 / (hi - lo) : 0.0;
 }
 

@@ -163,7 +163,7 @@ class Stc {
   // starts from the oldest value finds them.
   class StochasticRing {
    public:
-    explicit StochasticRing(std::size_t n) : values_(n), highs_(n), lows_(n) {}
+    explicit StochasticRing(std::size_t n) : values_(n), range_(n) {}
     void push(double v);
     bool full() const { return values_.full(); }
     // Where v lies in the ring's range, 0 to 100 (0 for an empty range).
@@ -171,8 +171,7 @@ class Stc {
 
    private:
     Ring<double> values_;
-    OldestLargest highs_;
-    OldestSmallest lows_;
+    OldestRange range_;
   };
 
   EmaPair emas_;

@@ -277,8 +277,7 @@ std::optional<double> BetterVolume::update_candle(const Candle& c) {
     // The extremes of the earlier bars as scans from -inf and +inf find them.
     constexpr double kInf = std::numeric_limits<double>::infinity();
     const bool alone = n_ == 1;
-    const double least_volume = alone ? kInf : least_volume_.fold_from(kInf);
-    const double most_range_volume = alone ? -kInf : most_range_volume_.fold_from(-kInf);
+    const auto [most_range_volume, least_volume] = alone ? OldestRange::Values{-kInf, kInf} : earlier_.fold_from(-kInf, kInf);
     const double most_volume_per_range = alone ? -kInf : most_volume_per_range_.fold_from(-kInf);
     const bool churn = ranged && volume_per_range > most_volume_per_range;
     if (range_volume > most_range_volume) {
@@ -287,8 +286,7 @@ std::optional<double> BetterVolume::update_candle(const Candle& c) {
       value = churn ? 2.0 : c.volume < least_volume ? 1.0 : 0.0;
     }
   }
-  least_volume_.push(c.volume);
-  most_range_volume_.push(range_volume);
+  earlier_.push(range_volume, c.volume);
   // NaN never becomes an extreme, so a bar without a range leaves no trace.
   most_volume_per_range_.push(ranged ? volume_per_range : std::numeric_limits<double>::quiet_NaN());
   return value;

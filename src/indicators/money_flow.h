@@ -214,12 +214,10 @@ class BetterVolume {
   // The extremes run over the n - 1 bars before the current one (none when
   // n is 1; the queues then keep one bar they are never asked about).
   explicit BetterVolume(std::size_t n)
-      : n_(n), least_volume_(n > 1 ? n - 1 : 1), most_range_volume_(n > 1 ? n - 1 : 1),
-        most_volume_per_range_(n > 1 ? n - 1 : 1) {}
+      : n_(n), earlier_(n > 1 ? n - 1 : 1), most_volume_per_range_(n > 1 ? n - 1 : 1) {}
   std::size_t n_;
   std::size_t held_ = 0;  // bars seen, up to n
-  OldestSmallest least_volume_;
-  OldestLargest most_range_volume_;
+  OldestRange earlier_;  // the most range times volume, the least volume
   OldestLargest most_volume_per_range_;  // over the bars with a range only
 };
 

@@ -228,12 +228,12 @@ Expected<MidPoint, IndicatorError> MidPoint::create(std::uint64_t period) {
 }
 
 std::optional<double> MidPoint::update_value(double x) {
-  highs_.push(x);
-  lows_.push(x);
-  if (!highs_.full()) return std::nullopt;
+  closes_.push(x, x);
+  if (!closes_.full()) return std::nullopt;
   // As the former fmax / fmin fold from the newest close kept its ties
   // (+0.0 and -0.0): the newer value for the high, the older for the low.
-  return safe_midpoint(lows_.fold_from(x), highs_.fold_from(x));
+  const auto [hi, lo] = closes_.fold_from(x, x);
+  return safe_midpoint(lo, hi);
 }
 
 Expected<SeededRecursiveMa, IndicatorError> SeededRecursiveMa::create(std::uint64_t period) {

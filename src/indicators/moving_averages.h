@@ -212,12 +212,11 @@ class MidPoint {
  public:
   static Expected<MidPoint, IndicatorError> create(std::uint64_t period);
   std::optional<double> update_value(double x);
-  std::uint64_t warmup() const { return highs_.window(); }
+  std::uint64_t warmup() const { return closes_.window(); }
 
  private:
-  explicit MidPoint(std::size_t period) : highs_(period), lows_(period) {}
-  NewestLargest highs_;
-  OldestSmallest lows_;
+  explicit MidPoint(std::size_t period) : closes_(period) {}
+  MonotoneRange<ExtremeTie::Newest, ExtremeTie::Oldest> closes_;
 };
 
 // Seeded by the plain mean of the first `period` closes, then

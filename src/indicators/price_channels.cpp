@@ -18,8 +18,7 @@ Expected<Donchian, IndicatorError> Donchian::create(std::uint64_t period) {
 std::optional<double> Donchian::update_candle(const Candle& c) {
   window_.push(c);
   if (!window_.full()) return std::nullopt;
-  const double upper = window_.highest_high();
-  const double lower = window_.lowest_low();
+  const auto [upper, lower] = window_.extremes();
   outputs_.set({upper, safe_midpoint(upper, lower), lower});
   return upper;
 }
@@ -57,8 +56,9 @@ std::optional<double> FractalChaosBands::update_candle(const Candle& c) {
   window_.push(c.high, c.low);
   if (!window_.full()) return std::nullopt;
   // Unlike the pivot kinds, a bar standing out both ways sets both bands.
-  if (window_.stands_above()) upper_ = window_.centre_high();
-  if (window_.stands_below()) lower_ = window_.centre_low();
+  const FractalWindow::Standing s = window_.standing();
+  if (s.above) upper_ = window_.centre_high();
+  if (s.below) lower_ = window_.centre_low();
   if (!upper_ || !lower_) return std::nullopt;
   outputs_.set({*upper_, *lower_});
   return *upper_;

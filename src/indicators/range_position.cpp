@@ -60,12 +60,10 @@ Expected<StochasticCci, IndicatorError> StochasticCci::create(std::uint64_t n) {
 std::optional<double> StochasticCci::update_candle(const Candle& c) {
   const auto cci = cci_.update_candle(c);
   if (!cci) return std::nullopt;
-  highs_.push(*cci);
-  lows_.push(*cci);
-  if (!highs_.full()) return std::nullopt;
-  // The extremes of scans from the largest and smallest finite doubles.
-  const double lo = lows_.fold_from(std::numeric_limits<double>::max());
-  const double hi = highs_.fold_from(std::numeric_limits<double>::lowest());
+  values_.push(*cci, *cci);
+  if (!values_.full()) return std::nullopt;
+  // The extremes of scans from the smallest and largest finite doubles.
+  const auto [hi, lo] = values_.fold_from(std::numeric_limits<double>::lowest(), std::numeric_limits<double>::max());
   if (hi - lo == 0.0) return 50.0;
   return 100.0 * (*cci - lo) / (hi - lo);
 }

@@ -40,13 +40,12 @@ class StochasticCci {
  public:
   static Expected<StochasticCci, IndicatorError> create(std::uint64_t n);
   std::optional<double> update_candle(const Candle& c);
-  std::uint64_t warmup() const { return 2 * highs_.window() - 1; }
+  std::uint64_t warmup() const { return 2 * values_.window() - 1; }
 
  private:
-  StochasticCci(Cci cci, std::size_t n) : cci_(std::move(cci)), highs_(n), lows_(n) {}
+  StochasticCci(Cci cci, std::size_t n) : cci_(std::move(cci)), values_(n) {}
   Cci cci_;
-  OldestLargest highs_;
-  OldestSmallest lows_;
+  OldestRange values_;
 };
 
 // The CCI measured from a mean that adapts with the window's efficiency.

@@ -205,13 +205,12 @@ Expected<RollingMinMaxScaler, IndicatorError> RollingMinMaxScaler::create(std::u
 
 std::optional<double> RollingMinMaxScaler::update_value(double x) {
   if (!std::isfinite(x)) return std::nullopt;
-  highs_.push(x);
-  lows_.push(x);
-  if (!highs_.full()) return std::nullopt;
-  // The extremes of std::min / std::max scans from +inf and -inf.
+  window_.push(x, x);
+  if (!window_.full()) return std::nullopt;
+  // The extremes of std::max / std::min scans from -inf and +inf.
   constexpr double kInf = std::numeric_limits<double>::infinity();
-  const double min = lows_.fold_from(kInf);
-  const double span = highs_.fold_from(-kInf) - min;
+  const auto [max, min] = window_.fold_from(-kInf, kInf);
+  const double span = max - min;
   if (span > 0.0) return (x - min) / span;
   return 0.5;
 }

@@ -162,12 +162,11 @@ class RollingMinMaxScaler {
  public:
   static Expected<RollingMinMaxScaler, IndicatorError> create(std::uint64_t period);
   std::optional<double> update_value(double x);
-  std::uint64_t warmup() const { return highs_.window(); }
+  std::uint64_t warmup() const { return window_.window(); }
 
  private:
-  explicit RollingMinMaxScaler(std::size_t period) : highs_(period), lows_(period) {}
-  OldestLargest highs_;
-  OldestSmallest lows_;
+  explicit RollingMinMaxScaler(std::size_t period) : window_(period) {}
+  OldestRange window_;
 };
 
 // Population deviation of the window around its least-squares line.

@@ -93,13 +93,11 @@ Expected<StochRsi, IndicatorError> StochRsi::create(std::uint64_t period, std::u
 std::optional<double> StochRsi::update_value(double x) {
   const auto r = rsi_.update_value(x);
   if (!r) return std::nullopt;
-  highs_.push(*r);
-  lows_.push(*r);
-  if (!highs_.full()) return std::nullopt;
+  values_.push(*r, *r);
+  if (!values_.full()) return std::nullopt;
   // The extremes of std::max / std::min scans from -inf and +inf.
   constexpr double kInf = std::numeric_limits<double>::infinity();
-  const double hi = highs_.fold_from(-kInf);
-  const double lo = lows_.fold_from(kInf);
+  const auto [hi, lo] = values_.fold_from(-kInf, kInf);
   const double range = hi - lo;
   return range != 0.0 ? (*r - lo) * 100.0 / range : 50.0;
 }

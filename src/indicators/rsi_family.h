@@ -70,13 +70,12 @@ class StochRsi {
  public:
   static Expected<StochRsi, IndicatorError> create(std::uint64_t period, std::uint64_t k);
   std::optional<double> update_value(double x);
-  std::uint64_t warmup() const { return rsi_.period() + highs_.window(); }
+  std::uint64_t warmup() const { return rsi_.period() + values_.window(); }
 
  private:
-  StochRsi(Rsi rsi, std::size_t k) : rsi_(rsi), highs_(k), lows_(k) {}
+  StochRsi(Rsi rsi, std::size_t k) : rsi_(rsi), values_(k) {}
   Rsi rsi_;
-  OldestLargest highs_;
-  OldestSmallest lows_;
+  OldestRange values_;
 };
 
 // Mean of the RSI of the close, the RSI of the up/down streak, and the percent

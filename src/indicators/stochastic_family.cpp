@@ -49,8 +49,7 @@ Expected<KasePermissionStochastic, IndicatorError> KasePermissionStochastic::cre
 std::optional<double> KasePermissionStochastic::update_candle(const Candle& c) {
   window_.push(c);
   if (!window_.full()) return std::nullopt;
-  const double hh = window_.highest_high();
-  const double ll = window_.lowest_low();
+  const auto [hh, ll] = window_.extremes();
   const double raw = hh > ll ? (c.close - ll) * 100.0 / (hh - ll) : 50.0;
   if (!std::isfinite(raw)) return std::nullopt;
   const auto fast = fast_.update_value(raw);
@@ -98,7 +97,8 @@ std::optional<double> TtmSqueeze::update_candle(const Candle& c) {
   const double keltner_lower = *mean - channel_ * *atr;
   const double squeeze = bands->lower >= keltner_lower && !(bands->upper > keltner_upper) ? 1.0 : 0.0;
 
-  const double base = safe_midpoint(*mean, safe_midpoint(window_.highest_high(), window_.lowest_low()));
+  const auto [hh, ll] = window_.extremes();
+  const double base = safe_midpoint(*mean, safe_midpoint(hh, ll));
   const std::size_t n = window_.period();
   double sy = 0.0;
   double sxy = 0.0;

@@ -136,8 +136,9 @@ std::optional<double> ChandelierExit::update_candle(const Candle& c) {
   const auto d = offset_.update_candle(c);
   window_.push(c);
   if (!window_.full() || !d) return std::nullopt;
-  const double long_stop = window_.highest_high() - *d;
-  outputs_.set({long_stop, window_.lowest_low() + *d});
+  const auto [hh, ll] = window_.extremes();
+  const double long_stop = hh - *d;
+  outputs_.set({long_stop, ll + *d});
   return long_stop;
 }
 
@@ -156,17 +157,17 @@ std::optional<double> ChandeKrollStop::update_candle(const Candle& c) {
   const auto d = offset_.update_candle(c);
   window_.push(c);
   if (!window_.full() || !d) return std::nullopt;
-  const double low_stop = window_.lowest_low() + *d;
-  high_stops_.push(window_.highest_high() - *d);
+  const auto [hh, ll] = window_.extremes();
+  const double low_stop = ll + *d;
+  stops_.push(hh - *d, low_stop);
   low_stops_.push(low_stop);
-  low_ring_.push(low_stop);
-  if (!high_stops_.full()) return std::nullopt;
+  if (!stops_.full()) return std::nullopt;
   // The loosest stops, as the former fmax / fmin folds from -inf and +inf
   // (NaN skipped) found them; of equal highest stops the newest.
   constexpr double kInf = std::numeric_limits<double>::infinity();
-  double stop_long = low_stops_.fold_from(kInf);
-  if (stop_long == 0.0) stop_long = zero_lowest(low_ring_);
-  outputs_.set({stop_long, high_stops_.fold_from(-kInf)});
+  auto [stop_short, stop_long] = stops_.fold_from(-kInf, kInf);
+  if (stop_long == 0.0) stop_long = zero_lowest(low_stops_);
+  outputs_.set({stop_long, stop_short});
   return stop_long;
 }
 
@@ -181,8 +182,8 @@ Expected<DonchianStop, IndicatorError> DonchianStop::create(std::uint64_t n) {
 std::optional<double> DonchianStop::update_candle(const Candle& c) {
   window_.push(c);
   if (!window_.full()) return std::nullopt;
-  const double stop_long = window_.lowest_low();
-  outputs_.set({stop_long, window_.highest_high()});
+  const auto [stop_short, stop_long] = window_.extremes();
+  outputs_.set({stop_long, stop_short});
   return stop_long;
 }
 

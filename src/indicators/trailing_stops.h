@@ -96,17 +96,16 @@ class ChandeKrollStop {
   static constexpr std::array<std::string_view, 2> kOutputNames{"stop_long", "stop_short"};
   static Expected<ChandeKrollStop, IndicatorError> create(std::uint64_t p, double x, std::uint64_t q);
   std::optional<double> update_candle(const Candle& c);
-  std::uint64_t warmup() const { return window_.period() + high_stops_.window() - 1; }
+  std::uint64_t warmup() const { return window_.period() + stops_.window() - 1; }
   std::span<const NamedOutput> outputs() const { return outputs_.view(); }
 
  private:
   ChandeKrollStop(AtrOffset offset, CandleWindow window, std::size_t q)
-      : offset_(std::move(offset)), window_(std::move(window)), high_stops_(q), low_stops_(q), low_ring_(q) {}
+      : offset_(std::move(offset)), window_(std::move(window)), stops_(q), low_stops_(q) {}
   AtrOffset offset_;
   CandleWindow window_;
-  NewestLargest high_stops_;
-  OldestSmallest low_stops_;
-  Ring<double> low_ring_;  // the low stops, for a zero lowest stop
+  MonotoneRange<ExtremeTie::Newest, ExtremeTie::Oldest> stops_;  // the high and low stops
+  Ring<double> low_stops_;  // for a zero lowest stop
   OutputList<2> outputs_{kOutputNames};
 };
 

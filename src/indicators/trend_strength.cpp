@@ -52,16 +52,16 @@ Expected<VerticalHorizontalFilter, IndicatorError> VerticalHorizontalFilter::cre
 }
 
 std::optional<double> VerticalHorizontalFilter::update_value(double x) {
-  highs_.push(x);
-  lows_.push(x);
+  closes_.push(x, x);
   if (has_previous_) {
     changes_.push(std::fabs(x - previous_));
   }
   previous_ = x;
   has_previous_ = true;
-  if (!highs_.full() || !changes_.full()) return std::nullopt;
+  if (!closes_.full() || !changes_.full()) return std::nullopt;
   if (changes_.sum() == 0.0) return 0.0;
-  return (highs_.value() - lows_.value()) / changes_.sum();
+  const auto [hi, lo] = closes_.values();
+  return (hi - lo) / changes_.sum();
 }
 
 // --- PolarizedFractalEfficiency ---

@@ -26,11 +26,10 @@ class VerticalHorizontalFilter {
   std::uint64_t warmup() const { return n_ + 1; }
 
  private:
-  explicit VerticalHorizontalFilter(std::size_t n) : highs_(n), lows_(n), changes_(n, false), n_(n) {}
+  explicit VerticalHorizontalFilter(std::size_t n) : closes_(n), changes_(n, false), n_(n) {}
   // The extremes of the last n closes; of equal ones (+0.0 and -0.0) the
   // oldest, as the former fmax / fmin fold from the oldest kept them.
-  OldestLargest highs_;
-  OldestSmallest lows_;
+  OldestRange closes_;
   // Once the window holds no move at all its sum is exactly zero.
   WindowSum changes_;
   std::size_t n_;

@@ -28,23 +28,22 @@ class AroonCore {
 
   // Takes a validated candle; the two lines once n + 1 candles are held.
   std::optional<AroonLines> update_value(const Candle& c) {
-    highs_.push(c.high);
-    lows_.push(c.low);
-    if (!highs_.full()) return std::nullopt;
+    window_.push(c.high, c.low);
+    if (!window_.full()) return std::nullopt;
     // Ties go to the newer bar: a high repeated today counts as made today.
+    const auto ages = window_.ages();
     const double n = static_cast<double>(period_);
     const auto line = [&](std::size_t age) { return static_cast<double>(period_ - age) * 100.0 / n; };
-    return AroonLines{line(highs_.age()), line(lows_.age())};
+    return AroonLines{line(ages.largest), line(ages.smallest)};
   }
 
   std::uint64_t period() const { return period_; }
   std::uint64_t warmup() const { return period_ + 1; }
 
  private:
-  explicit AroonCore(std::size_t period) : highs_(period + 1), lows_(period + 1), period_(period) {}
+  explicit AroonCore(std::size_t period) : window_(period + 1), period_(period) {}
 
-  NewestLargest highs_;
-  NewestSmallest lows_;
+  NewestRange window_;
   std::size_t period_;
 };
 

@@ -21,21 +21,24 @@ class CandleWindow {
     return CandleWindow(static_cast<std::size_t>(period));
   }
 
-  void push(const Candle& c) {
-    highs_.push(c.high);
-    lows_.push(c.low);
-  }
-  bool full() const { return highs_.full(); }
-  std::size_t period() const { return highs_.window(); }
+  void push(const Candle& c) { range_.push(c.high, c.low); }
+  bool full() const { return range_.full(); }
+  std::size_t period() const { return range_.window(); }
 
-  double highest_high() const { return highs_.fold_from(-std::numeric_limits<double>::infinity()); }
-  double lowest_low() const { return lows_.fold_from(std::numeric_limits<double>::infinity()); }
+  struct Extremes {
+    double highest_high;
+    double lowest_low;
+  };
+  Extremes extremes() const {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    const auto [high, low] = range_.fold_from(-kInf, kInf);
+    return Extremes{high, low};
+  }
 
  private:
-  explicit CandleWindow(std::size_t period) : highs_(period), lows_(period) {}
+  explicit CandleWindow(std::size_t period) : range_(period) {}
 
-  OldestLargest highs_;
-  OldestSmallest lows_;
+  OldestRange range_;
 };
 
 }  // namespace vsci

@@ -17,43 +17,42 @@ class FractalWindow {
  public:
   // n bars on each side of the centre.
   explicit FractalWindow(std::size_t side)
-      : centre_and_right_(side + 1), left_highs_(side), left_lows_(side), right_highs_(side), right_lows_(side) {}
+      : centre_and_right_(side + 1), left_(side), right_(side) {}
 
   void push(double high, double low) {
     // The bar that stops being the centre joins the left side.
     if (centre_and_right_.full()) {
       const Span& leaving = centre_and_right_.oldest();
-      left_highs_.push(leaving.high);
-      left_lows_.push(leaving.low);
+      left_.push(leaving.high, leaving.low);
     }
     centre_and_right_.push(Span{high, low});
-    right_highs_.push(high);
-    right_lows_.push(low);
+    right_.push(high, low);
   }
 
   // All 2n + 1 bars are held.
-  bool full() const { return left_highs_.full(); }
+  bool full() const { return left_.full(); }
   double centre_high() const { return centre_and_right_.oldest().high; }
   double centre_low() const { return centre_and_right_.oldest().low; }
 
-  // Need full(). Every other bar has a high strictly below the centre's high;
-  // every other bar has a low strictly above the centre's low.
-  bool stands_above() const {
-    const double high = centre_high();
-    return high > left_highs_.value() && high > right_highs_.value();
-  }
-  bool stands_below() const {
-    const double low = centre_low();
-    return low < left_lows_.value() && low < right_lows_.value();
+  struct Standing {
+    bool above;  // every other bar's high strictly below the centre's high
+    bool below;  // every other bar's low strictly above the centre's low
+  };
+  // Needs full().
+  Standing standing() const {
+    const Span& centre = centre_and_right_.oldest();
+    const auto left = left_.values();
+    const auto right = right_.values();
+    return Standing{centre.high > left.largest && centre.high > right.largest,
+                    centre.low < left.smallest && centre.low < right.smallest};
   }
 
   // Needs full(). A swing high stands above, a swing low below; a bar that
   // does both at once, or neither, is no pivot.
   FractalPivot pivot() const {
-    const bool is_high = stands_above();
-    const bool is_low = stands_below();
-    if (is_high == is_low) return FractalPivot::None;
-    return is_high ? FractalPivot::High : FractalPivot::Low;
+    const Standing s = standing();
+    if (s.above == s.below) return FractalPivot::None;
+    return s.above ? FractalPivot::High : FractalPivot::Low;
   }
 
  private:
@@ -63,10 +62,8 @@ class FractalWindow {
   };
 
   Ring<Span> centre_and_right_;
-  OldestLargest left_highs_;
-  OldestSmallest left_lows_;
-  OldestLargest right_highs_;
-  OldestSmallest right_lows_;
+  OldestRange left_;
+  OldestRange right_;
 };
 
 }  // namespace vsci

@@ -19,25 +19,23 @@ inline constexpr std::uint64_t kRollingExtremesMaxWindow = std::uint64_t{1} << 3
 
 class RollingExtremes {
  public:
-  explicit RollingExtremes(std::size_t window) : values_(window), high_(window), low_(window) {}
+  explicit RollingExtremes(std::size_t window) : values_(window), range_(window) {}
 
   void push(double x) {
     values_.push(x);
-    high_.push(x);
-    low_.push(x);
+    range_.push(x, x);
   }
 
   bool full() const { return values_.full(); }
   // The value the next push evicts; only meaningful when full.
   double oldest() const { return values_.oldest(); }
   // Need at least one push.
-  double largest() const { return high_.value(); }
-  double smallest() const { return low_.value(); }
+  double largest() const { return range_.values().largest; }
+  double smallest() const { return range_.values().smallest; }
 
  private:
   Ring<double> values_;
-  NewestLargest high_;
-  NewestSmallest low_;
+  NewestRange range_;
 };
 
 }  // namespace vsci
