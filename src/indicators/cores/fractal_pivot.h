@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 
 #include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/ring.h"
@@ -41,8 +42,9 @@ class FractalWindow {
   // Needs full().
   Standing standing() const {
     const Span& centre = centre_and_right_.oldest();
-    const auto left = left_.values();
-    const auto right = right_.values();
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    const auto left = left_.fold_from(-kInf, kInf);
+    const auto right = right_.fold_from(-kInf, kInf);
     return Standing{centre.high > left.largest && centre.high > right.largest,
                     centre.low < left.smallest && centre.low < right.smallest};
   }

@@ -226,7 +226,15 @@ class MonotoneExtreme {
   WindowExtreme extreme() const { return front<true>(); }
   // What a scan of the window that starts from `start` ends with, replacing
   // as the tie rule says (NaN entries skipped).
-  double fold_from(double start) const { return extreme_detail::fold<Side, Tie>(front<false>(), start); }
+  double fold_from(double start) const {
+    if (Tie == ExtremeTie::Oldest && scanned()) {
+      // That scan itself, oldest first from `start`.
+      double best = start;
+      for (double v : scanned_.held(pushed_)) best = extreme_detail::step<Side>(best, v);
+      return best;
+    }
+    return extreme_detail::fold<Side, Tie>(front<false>(), start);
+  }
 
  private:
   bool scanned() const { return window_ <= kScannedWindow; }
@@ -239,7 +247,17 @@ class MonotoneExtreme {
     if (!scanned()) return queue_.front(pushed_);
     const std::span<const double> v = scanned_.held(pushed_);
     double best = kScanStart<Side>;
-    if constexpr (Tie == ExtremeTie::Oldest) {
+    if constexpr (Tie == ExtremeTie::Oldest && WithAge) {
+      // The position found in the same pass.
+      std::size_t at = 0;
+      for (std::size_t k = 0; k < v.size(); ++k) {
+        const bool take = beyond<Side>(v[k], best);
+        best = take ? v[k] : best;
+        at = take ? k : at;
+      }
+      if (best == kScanStart<Side>) [[unlikely]] return scan_from_first<Side, Tie>(v.size(), [v](std::size_t k) { return v[k]; });
+      return WindowExtreme{true, best, v.size() - 1 - at};
+    } else if constexpr (Tie == ExtremeTie::Oldest) {
       for (std::size_t k = 0; k < v.size(); ++k) best = step<Side>(best, v[k]);
     } else {
       for (std::size_t k = v.size(); k-- > 0;) best = step<Side>(best, v[k]);
@@ -288,6 +306,16 @@ class MonotoneRange {
   bool full() const { return pushed_ >= window_; }
   // What scans of the window from these starts end with (NaN skipped).
   Values fold_from(double largest_start, double smallest_start) const {
+    if (HighTie == ExtremeTie::Oldest && LowTie == ExtremeTie::Oldest && scanned()) {
+      // Those scans themselves, oldest first from the starts.
+      double high = largest_start;
+      double low = smallest_start;
+      for (const Pair& p : scanned_.held(pushed_)) {
+        high = extreme_detail::step<ExtremeSide::Largest>(high, p.high);
+        low = extreme_detail::step<ExtremeSide::Smallest>(low, p.low);
+      }
+      return Values{high, low};
+    }
     const auto [high, low] = extremes<false>();
     return Values{extreme_detail::fold<ExtremeSide::Largest, HighTie>(high, largest_start),
                   extreme_detail::fold<ExtremeSide::Smallest, LowTie>(low, smallest_start)};

@@ -1,5 +1,6 @@
-// The monotone extreme core against a plain scan of the window written here,
-// for each side and tie rule, at scanned and queued window lengths, over a
+// The monotone extreme cores (one side, and a high side with a low side)
+// against a plain scan of the window written here, for each side and tie
+// rule, at scanned and queued window lengths, over a
 // tape of ties, flat stretches, signed zeros, infinities and NaN: the value's
 // bits, its position, emptiness and the scan from a given start, every push.
 #include <gtest/gtest.h>
@@ -71,10 +72,13 @@ std::vector<std::optional<Found>> scan(const std::vector<double>& xs, std::size_
   return best;
 }
 
+// Scanned and queued lengths, on both sides of the switch between them.
+constexpr std::array<std::size_t, 7> kWindows{1, 2, 14, kScannedWindow, kScannedWindow + 1, 200, 2000};
+
 template <ExtremeSide Side, ExtremeTie Tie>
 void expect_scan_results(const std::vector<double>& xs) {
   SCOPED_TRACE(::testing::Message() << "side " << int(Side) << " tie " << int(Tie));
-  for (std::size_t window : {1u, 2u, 14u, 24u, 25u, 200u, 2000u}) {
+  for (std::size_t window : kWindows) {
     MonotoneExtreme<Side, Tie> core(window);
     for (std::size_t t = 0; t < xs.size(); ++t) {
       core.push(xs[t]);
@@ -101,6 +105,43 @@ TEST(MonotoneExtreme, EveryPushMatchesAScanOfTheWindowForEachSideAndTieRule) {
   expect_scan_results<ExtremeSide::Smallest, ExtremeTie::Oldest>(xs);
   expect_scan_results<ExtremeSide::Largest, ExtremeTie::Newest>(xs);
   expect_scan_results<ExtremeSide::Smallest, ExtremeTie::Newest>(xs);
+}
+
+// The pair core against the same scans of each side: highs from the tape,
+// lows from the tape read backwards.
+template <ExtremeTie HighTie, ExtremeTie LowTie>
+void expect_range_scan_results(const std::vector<double>& highs) {
+  SCOPED_TRACE(::testing::Message() << "ties " << int(HighTie) << " " << int(LowTie));
+  const std::vector<double> lows(highs.rbegin(), highs.rend());
+  for (std::size_t window : kWindows) {
+    MonotoneRange<HighTie, LowTie> core(window);
+    for (std::size_t t = 0; t < highs.size(); ++t) {
+      core.push(highs[t], lows[t]);
+      const std::size_t from = t + 1 > window ? t + 1 - window : 0;
+      const std::array<double, kStarts> starts{-kInf, kInf, kNaN, highs[t], lows[from]};
+      const auto high = scan<ExtremeSide::Largest, HighTie>(highs, from, t + 1, starts);
+      const auto low = scan<ExtremeSide::Smallest, LowTie>(lows, from, t + 1, starts);
+      if (high[0] && low[0]) {
+        const auto values = core.values();
+        const auto ages = core.ages();
+        ASSERT_TRUE(same_bits(values.largest, high[0]->value) && same_bits(values.smallest, low[0]->value))
+            << "window " << window << " push " << t;
+        ASSERT_TRUE(ages.largest == high[0]->age && ages.smallest == low[0]->age) << "window " << window << " push " << t;
+      }
+      for (std::size_t k = 0; k < kStarts; ++k) {
+        const auto folded = core.fold_from(starts[k], starts[k]);
+        ASSERT_TRUE(same_bits(folded.largest, high[k + 1]->value) && same_bits(folded.smallest, low[k + 1]->value))
+            << "window " << window << " push " << t << " start " << starts[k];
+      }
+    }
+  }
+}
+
+TEST(MonotoneRange, EveryPushMatchesScansOfBothSidesForEachTieRule) {
+  const std::vector<double> xs = extreme_tape();
+  expect_range_scan_results<ExtremeTie::Oldest, ExtremeTie::Oldest>(xs);
+  expect_range_scan_results<ExtremeTie::Newest, ExtremeTie::Newest>(xs);
+  expect_range_scan_results<ExtremeTie::Newest, ExtremeTie::Oldest>(xs);
 }
 
 TEST(MonotoneExtreme, TiesOfSignedZerosKeepTheRuleSBits) {
