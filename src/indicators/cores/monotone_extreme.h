@@ -325,6 +325,9 @@ class MonotoneRange {
     const auto [high, low] = extremes<false>();
     return Values{high.value, low.value};
   }
+  // One side's extreme alone; needs a comparable value on that side.
+  double largest() const { return side<ExtremeSide::Largest, HighTie>(&Pair::high, high_queue_); }
+  double smallest() const { return side<ExtremeSide::Smallest, LowTie>(&Pair::low, low_queue_); }
   Ages ages() const {
     const auto [high, low] = extremes<true>();
     return Ages{high.age, low.age};
@@ -341,6 +344,17 @@ class MonotoneRange {
   };
 
   bool scanned() const { return window_ <= kScannedWindow; }
+
+  template <ExtremeSide Side, ExtremeTie Tie, class Queue>
+  double side(double Pair::*member, const Queue& queue) const {
+    using namespace extreme_detail;
+    if (!scanned()) return queue.front(pushed_).value;
+    const std::span<const Pair> v = scanned_.held(pushed_);
+    const std::size_t n = v.size();
+    double best = kScanStart<Side>;
+    for (std::size_t k = 0; k < n; ++k) best = step<Side>(best, v[Tie == ExtremeTie::Oldest ? k : n - 1 - k].*member);
+    return finish<Side, Tie, false>(n, [v, member](std::size_t k) { return v[k].*member; }, best).value;
+  }
 
   // Inlined, as MonotoneExtreme::front.
   template <bool WithAge>

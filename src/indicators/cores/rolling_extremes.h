@@ -30,8 +30,8 @@ class RollingExtremes {
   // The value the next push evicts; only meaningful when full.
   double oldest() const { return values_.oldest(); }
   // Need at least one push.
-  double largest() const { return range_.values().largest; }
-  double smallest() const { return range_.values().smallest; }
+  double largest() const { return range_.largest(); }
+  double smallest() const { return range_.smallest(); }
 
  private:
   Ring<double> values_;
