@@ -77,6 +77,32 @@ Lines stochastic(const Values& v, std::size_t k) {
   return out;
 }
 
+// Whether the bar k bars before i stands strictly above (below) the k bars on
+// each side of it, by its high (low).
+std::pair<bool, bool> standing(const Candles& c, std::size_t i, std::size_t k) {
+  const Candle& m = c[i - k];
+  bool above = true, below = true;
+  for (std::size_t j = i - 2 * k; j <= i; ++j)
+    if (j != i - k) above = above && m.high > c[j].high, below = below && m.low < c[j].low;
+  return {above, below};
+}
+
+// DumplingTop (side 1) and FryPanBottom (side -1): the first extreme of the
+// turned closes in the middle half of the window, the close back beyond it
+// and beyond the window's first close.
+Reference rounded_turn(double side) {
+  return [side](const Candles& c, std::size_t n) {
+    Values x = field(c, &Candle::close);
+    for (double& v : x) v *= side;
+    Lines out(c.size());
+    for (std::size_t i = n - 1; i < c.size(); ++i) {
+      const std::size_t at = extreme_at(x, i, n, true) + n - 1 - i, q = n / 4;
+      out[i] = Values{x[i] < x[i + 1 - n + at] && x[i] < x[i + 1 - n] && q <= at && at < n - q ? -side : 0.0};
+    }
+    return out;
+  };
+}
+
 struct Row {
   std::string kind;
   std::function<Params(double)> params;
@@ -102,6 +128,9 @@ std::vector<Row> rows() {
          return with_range(c, n, [](std::size_t, double h, double l) { return Values{l, l, h}; });
        }},
       {"TpoProfile", [](double w) { return Params{w, 12}; }, [](const Candles& c, std::size_t n) {
+         return with_range(c, n, [](std::size_t, double h, double l) { return Values{l, l, h}; });
+       }},
+      {"VolumeProfile", [](double w) { return Params{w, 12}; }, [](const Candles& c, std::size_t n) {
          return with_range(c, n, [](std::size_t, double h, double l) { return Values{l, l, h}; });
        }},
       {"MurreyMathLines", one, [](const Candles& c, std::size_t n) {
@@ -193,6 +222,46 @@ std::vector<Row> rows() {
        [](const Candles& c, std::size_t k) { return stochastic(kind_values("Rsi", {5}, c), k); }},
       {"StochasticCci", one,
        [](const Candles& c, std::size_t n) { return stochastic(kind_values("Cci", {double(n)}, c), n); }},
+      {"DumplingTop", one, rounded_turn(1), 5},
+      {"FryPanBottom", one, rounded_turn(-1), 5},
+      {"FractalChaosBands", one, [](const Candles& c, std::size_t k) {
+         Lines out(c.size());
+         std::optional<double> upper, lower;
+         for (std::size_t i = 2 * k; i < c.size(); ++i) {
+           const auto [above, below] = standing(c, i, k);
+           if (above) upper = c[i - k].high;
+           if (below) lower = c[i - k].low;
+           if (upper && lower) out[i] = Values{*upper, *upper, *lower};
+         }
+         return out;
+       }},
+      // The wave number, 1 to 8, moves on at each pivot of the other kind.
+      {"TdDWave", one, [](const Candles& c, std::size_t k) {
+         Lines out(c.size());
+         int last = 0, wave = 0;
+         for (std::size_t i = 0; i < c.size(); ++i) {
+           const auto [above, below] = i >= 2 * k ? standing(c, i, k) : std::pair{false, false};
+           if (above != below && (above ? 1 : -1) != last) last = above ? 1 : -1, wave = wave % 8 + 1;
+           if (wave > 0) out[i] = Values{double(wave)};
+         }
+         return out;
+       }},
+      // Range times volume beyond every earlier one of the window's, volume
+      // per range beyond every earlier ranged bar's, volume below every one.
+      {"BetterVolume", one, [](const Candles& c, std::size_t n) {
+         Lines out(c.size());
+         for (std::size_t i = n - 1; i < c.size(); ++i) {
+           const auto rv = [&](std::size_t j) { return (c[j].high - c[j].low) * c[j].volume; };
+           bool most = true, least = true, churn = c[i].high > c[i].low;
+           for (std::size_t j = i + 1 - n; j < i; ++j) {
+             most = most && rv(i) > rv(j), least = least && c[i].volume < c[j].volume;
+             if (c[j].high > c[j].low)
+               churn = churn && c[i].volume / (c[i].high - c[i].low) > c[j].volume / (c[j].high - c[j].low);
+           }
+           out[i] = Values{most ? (churn ? 4.0 : c[i].close < c[i].open ? -3.0 : 3.0) : churn ? 2.0 : least ? 1.0 : 0.0};
+         }
+         return out;
+       }},
   };
 }
 
