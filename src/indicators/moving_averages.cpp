@@ -230,8 +230,8 @@ Expected<MidPoint, IndicatorError> MidPoint::create(std::uint64_t period) {
 std::optional<double> MidPoint::update_value(double x) {
   closes_.push(x, x);
   if (!closes_.full()) return std::nullopt;
-  // As the former fmax / fmin fold from the newest close kept its ties
-  // (+0.0 and -0.0): the newer value for the high, the older for the low.
+  // A NaN-skipping fold from the newest close; of equal closes (+0.0 and
+  // -0.0) the high keeps the newer, the low the older, as it always has.
   const auto [hi, lo] = closes_.fold_from(x, x);
   return safe_midpoint(lo, hi);
 }

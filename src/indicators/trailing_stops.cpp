@@ -53,9 +53,9 @@ double publish(OutputList<2>& outputs, const StopSide& s) {
   return s.stop;
 }
 
-// A lowest stop of +0.0 or -0.0, as the former fold picked between them: the
-// newest zero of the ring's older run if it has one (the run before the ring
-// wraps), else the oldest of its newer run.
+// Which of +0.0 and -0.0 a zero lowest stop is, as the kind has always
+// picked it: the newest zero of the ring's older run if it has one (the run
+// before the ring wraps), else the oldest of its newer run.
 double zero_lowest(const Ring<double>& ring) {
   const auto [older, newer] = ring.runs();
   for (auto it = older.rbegin(); it != older.rend(); ++it) {
@@ -162,8 +162,8 @@ std::optional<double> ChandeKrollStop::update_candle(const Candle& c) {
   stops_.push(hh - *d, low_stop);
   low_stops_.push(low_stop);
   if (!stops_.full()) return std::nullopt;
-  // The loosest stops, as the former fmax / fmin folds from -inf and +inf
-  // (NaN skipped) found them; of equal highest stops the newest.
+  // The loosest stops: NaN-skipping folds from -inf and +inf; of equal
+  // highest stops the newest.
   constexpr double kInf = std::numeric_limits<double>::infinity();
   auto [stop_short, stop_long] = stops_.fold_from(-kInf, kInf);
   if (stop_long == 0.0) stop_long = zero_lowest(low_stops_);

@@ -28,7 +28,7 @@ class VerticalHorizontalFilter {
  private:
   explicit VerticalHorizontalFilter(std::size_t n) : closes_(n), changes_(n, false), n_(n) {}
   // The extremes of the last n closes; of equal ones (+0.0 and -0.0) the
-  // oldest, as the former fmax / fmin fold from the oldest kept them.
+  // oldest.
   OldestRange closes_;
   // Once the window holds no move at all its sum is exactly zero.
   WindowSum changes_;
