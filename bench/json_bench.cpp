@@ -1,20 +1,24 @@
-// Throughput of the JSON layer on a 1,000,000-candle request document, the
-// size it carries per backtest, next to plain memcpy/strlen over the same
-// bytes. Each benchmark reports bytes_per_second (shown as MB/s below the
-// table as well).
+// Throughput of the JSON layer on the two bulk texts of a backtest: a
+// 1,000,000-candle request document and a result document with 1,000,000
+// equity points, next to plain memcpy/strlen over the request's bytes. Each
+// benchmark reports bytes_per_second; below the table every stage is shown in
+// MB/s and as a fraction of memcpy's speed, the baseline.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/result.h"
 #include "harness/backtest_call.h"
 #include "json/reader.h"
 #include "json/typed.h"
 #include "json/writer.h"
 #include "market/bar_context.h"
+#include "throughput_report.h"
 
 namespace {
 
@@ -54,6 +58,60 @@ const std::string& document() {
   return doc;
 }
 
+// The same candles with members in declared order, as a caller's command
+// usually carries them: every object is reordered when parsed into a tree.
+const std::string& declared_order_document() {
+  static const std::string doc = [] {
+    json::Writer w;
+    w.begin_array();
+    for (const Candle& c : candles()) {
+      w.begin_object();
+      w.key("time");
+      w.i64(c.time);
+      const std::pair<const char*, double> members[] = {
+          {"open", c.open}, {"high", c.high}, {"low", c.low}, {"close", c.close}, {"volume", c.volume}};
+      for (const auto& [name, v] : members) {
+        w.key(name);
+        w.f64(v);
+      }
+      w.end_object();
+    }
+    w.end_array();
+    return w.take();
+  }();
+  return doc;
+}
+
+// A result as a long run leaves it: an equity point per bar, a trade every
+// thousand bars.
+const vsci::BacktestResult& result() {
+  static const vsci::BacktestResult r = [] {
+    vsci::BacktestResult out;
+    out.symbol = "BTCUSDT";
+    out.timeframe = "1h";
+    out.initial_capital = 10000.0;
+    double equity = 10000.0;
+    for (std::size_t i = 0; i < kCandles; ++i) {
+      const Candle& c = candles()[i];
+      equity += (c.close - c.open) * 0.8;
+      out.equity.push_back({c.time, equity});
+      if (i % 1000 == 999) {
+        out.trades.push_back({c.time - 999 * 60000, c.time, candles()[i - 999].open, c.close, 0.8,
+                              (c.close - candles()[i - 999].open) * 0.8, 0.01 * (c.close - c.open),
+                              vsci::ExitReason::Signal});
+      }
+    }
+    out.metrics.num_trades = out.trades.size();
+    return out;
+  }();
+  return r;
+}
+
+const std::string& result_document() {
+  static const std::string doc = write_result(result());
+  return doc;
+}
+
 constexpr json::Field kCandleFields[] = {{"time", true}, {"open", true}, {"high", true},
                                          {"low", true},  {"close", true}, {"volume", false}};
 constexpr json::Record kCandle{"Candle", kCandleFields};
@@ -74,8 +132,8 @@ Expected<void, json::Error> read_candle(json::Reader& r, Candle& c) {
   });
 }
 
-void finish(benchmark::State& state) {
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * document().size()));
+void finish(benchmark::State& state, const std::string& text = document()) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
 void BM_Memcpy(benchmark::State& state) {
@@ -104,6 +162,15 @@ void BM_ParseTree(benchmark::State& state) {
     benchmark::DoNotOptimize(v);
   }
   finish(state);
+}
+
+void BM_ParseTreeDeclaredOrder(benchmark::State& state) {
+  for (auto _ : state) {
+    auto v = json::parse(declared_order_document());
+    if (!v) state.SkipWithError(v.error().to_string().c_str());
+    benchmark::DoNotOptimize(v);
+  }
+  finish(state, declared_order_document());
 }
 
 void BM_SkipValue(benchmark::State& state) {
@@ -157,41 +224,41 @@ void BM_WriteStream(benchmark::State& state) {
   finish(state);
 }
 
+void BM_WriteResult(benchmark::State& state) {
+  for (auto _ : state) {
+    std::string text = write_result(result());
+    if (text.size() != result_document().size()) state.SkipWithError("size differs");
+    benchmark::DoNotOptimize(text.data());
+  }
+  finish(state, result_document());
+}
+
+void BM_ParseResultTree(benchmark::State& state) {
+  for (auto _ : state) {
+    auto v = json::parse(result_document());
+    if (!v) state.SkipWithError(v.error().to_string().c_str());
+    benchmark::DoNotOptimize(v);
+  }
+  finish(state, result_document());
+}
+
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Strlen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseTree)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseTreeDeclaredOrder)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SkipValue)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadCandlesTyped)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteTree)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteStream)->Unit(benchmark::kMillisecond);
-
-// Prints one "name: N MB/s" line per benchmark after the usual table.
-class MegabytesReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      const double seconds = run.GetAdjustedRealTime() / 1e3;  // reported in milliseconds
-      if (seconds > 0) lines_.push_back(run.benchmark_name() + ": " +
-                                        std::to_string(static_cast<double>(document().size()) / seconds / 1e6) + " MB/s");
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf("document: %zu candles, %.1f MB\n", kCandles, static_cast<double>(document().size()) / 1e6);
-    for (const std::string& l : lines_) std::printf("%s\n", l.c_str());
-  }
-
- private:
-  std::vector<std::string> lines_;
-};
+BENCHMARK(BM_WriteResult)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseResultTree)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  MegabytesReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return vsci::bench::run_throughput_benchmarks(argc, argv, [] {
+    std::printf("request document: %zu candles, %.1f MB; result document: %zu equity points, %.1f MB\n", kCandles,
+                static_cast<double>(document().size()) / 1e6, result().equity.size(),
+                static_cast<double>(result_document().size()) / 1e6);
+  });
 }

@@ -2,6 +2,7 @@
 // equity curve of a long run is most of the bytes the caller receives.
 #include "engine/result.h"
 
+#include "json/number_format.h"
 #include "json/writer.h"
 
 namespace vsci {
@@ -24,11 +25,48 @@ std::string_view exit_reason_text(ExitReason reason) {
   return "signal";
 }
 
+namespace {
+
+using json::Writer;
+
+// The longest texts of an equity point and of a trade: member names and
+// punctuation, then integers and floats at their longest. The usual length
+// takes plain floats of at most 17 digits and 13-digit times instead.
+constexpr std::size_t kPointNames = 19;  // {"time":,"equity":}
+constexpr std::size_t kMaxPointChars = kPointNames + json::kMaxIntChars + json::kMaxF64Chars;
+constexpr std::size_t kUsualPointChars = kPointNames + 20 + 19;
+constexpr std::size_t kTradeNames = 97;  // names, punctuation and the quotes of the reason
+constexpr std::size_t kMaxTradeChars = kTradeNames + 2 * json::kMaxIntChars + 5 * json::kMaxF64Chars + 13;  // "trailing_stop"
+
+char* put_point(char* p, const EquityPoint& e) {
+  p = json::write_i64(Writer::put_text(p, "{\"time\":"), e.time);
+  p = json::write_f64(Writer::put_text(p, ",\"equity\":"), e.equity);
+  *p++ = '}';
+  return p;
+}
+
+char* put_trade(char* p, const Trade& t) {
+  p = json::write_i64(Writer::put_text(p, "{\"entry_time\":"), t.entry_time);
+  p = json::write_i64(Writer::put_text(p, ",\"exit_time\":"), t.exit_time);
+  p = json::write_f64(Writer::put_text(p, ",\"entry_price\":"), t.entry_price);
+  p = json::write_f64(Writer::put_text(p, ",\"exit_price\":"), t.exit_price);
+  p = json::write_f64(Writer::put_text(p, ",\"qty\":"), t.qty);
+  p = json::write_f64(Writer::put_text(p, ",\"pnl\":"), t.pnl);
+  p = json::write_f64(Writer::put_text(p, ",\"return_pct\":"), t.return_pct);
+  // The reasons are plain words: no byte of them needs escaping.
+  p = Writer::put_text(Writer::put_text(p, ",\"reason\":\""), exit_reason_text(t.reason));
+  return Writer::put_text(p, "\"}");
+}
+
+}  // namespace
+
 std::string write_result(const BacktestResult& r) {
   json::Writer w;
-  // About 50 bytes an equity point and 200 a trade: one reservation instead of
-  // repeated growth over a long run.
-  w.reserve(r.equity.size() * 56 + r.trades.size() * 224 + 512);
+  // The equity curve and the trades are most of the text: reserved once for
+  // their usual length, they are written straight into the buffer. Room
+  // reserved and never written costs no memory.
+  w.reserve(r.equity.size() * (kUsualPointChars + 1) + r.trades.size() * (kMaxTradeChars + 1) + kMaxPointChars +
+            r.symbol.size() * 6 + r.timeframe.size() * 6 + 1024);
   w.begin_object();
   w.key("schema_version");
   w.u64(r.schema_version);
@@ -62,38 +100,12 @@ std::string write_result(const BacktestResult& r) {
 
   w.key("trades");
   w.begin_array();
-  for (const Trade& t : r.trades) {
-    w.begin_object();
-    w.key("entry_time");
-    w.i64(t.entry_time);
-    w.key("exit_time");
-    w.i64(t.exit_time);
-    w.key("entry_price");
-    w.f64(t.entry_price);
-    w.key("exit_price");
-    w.f64(t.exit_price);
-    w.key("qty");
-    w.f64(t.qty);
-    w.key("pnl");
-    w.f64(t.pnl);
-    w.key("return_pct");
-    w.f64(t.return_pct);
-    w.key("reason");
-    w.string(exit_reason_text(t.reason));
-    w.end_object();
-  }
+  for (const Trade& t : r.trades) w.raw_end(put_trade(w.raw_begin(kMaxTradeChars), t));
   w.end_array();
 
   w.key("equity");
   w.begin_array();
-  for (const EquityPoint& p : r.equity) {
-    w.begin_object();
-    w.key("time");
-    w.i64(p.time);
-    w.key("equity");
-    w.f64(p.equity);
-    w.end_object();
-  }
+  for (const EquityPoint& p : r.equity) w.raw_end(put_point(w.raw_begin(kMaxPointChars), p));
   w.end_array();
 
   w.key("fees_paid");

@@ -8,10 +8,10 @@ namespace vsci {
 namespace {
 
 Expected<MacdIndicator, IndicatorError> create_macd(std::uint64_t fast, std::uint64_t slow, std::uint64_t signal) {
-  return MacdIndicator::from(MacdCore::create(fast, slow, signal));
+  return MacdIndicator::from(UnfusedMacdCore::create(fast, slow, signal));
 }
 Expected<MacdIndicator, IndicatorError> create_macd_fix(std::uint64_t signal) {
-  return MacdIndicator::from(MacdCore::create_fixed(signal));
+  return MacdIndicator::from(UnfusedMacdCore::create_fixed(signal));
 }
 
 const KindEntry kEntries[] = {

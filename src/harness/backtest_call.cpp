@@ -2,48 +2,80 @@
 // so a test exercises the exact path of a real backtest.
 #include "harness/backtest_call.h"
 
+#include <string_view>
+#include <utility>
+
 #include "engine/run_backtest.h"
+#include "json/number_format.h"
 #include "json/reader.h"
 #include "json/writer.h"
 
 namespace vsci {
 
+namespace {
+
+// The longest text of a candle whose numbers all take the plain form of at
+// most 17 digits (every price and size a candle usually holds): the member
+// names and punctuation, a time and five such numbers.
+constexpr std::size_t kUsualCandleChars = 52 + 20 + 5 * 19;
+// The longest text of any candle.
+constexpr std::size_t kMaxCandleChars = 52 + json::kMaxIntChars + 5 * json::kMaxF64Chars;
+
+// One candle object, members in key order, exactly as the writer would lay
+// out its keys and values; needs kMaxCandleChars of room.
+char* put_candle(char* p, const Candle& c) {
+  using json::Writer;
+  // The prices come first in key order.
+  const std::pair<std::string_view, double> prices[] = {
+      {"{\"close\":", c.close}, {",\"high\":", c.high}, {",\"low\":", c.low}, {",\"open\":", c.open}};
+  for (const auto& [name, value] : prices) p = json::write_f64(Writer::put_text(p, name), value);
+  p = json::write_i64(Writer::put_text(p, ",\"time\":"), c.time);
+  p = json::write_f64(Writer::put_text(p, ",\"volume\":"), c.volume);
+  *p++ = '}';
+  return p;
+}
+
+}  // namespace
+
 std::string write_backtest_request(const json::Value& strategy, const std::vector<Candle>& candles) {
+  // The strategy is written first so that the whole text is reserved once:
+  // the buffer then never moves, and the room reserved beyond what usual
+  // candles need is never touched.
+  const std::string spec = json::write(strategy);
   json::Writer w;
-  // About 110 bytes a candle; one reservation instead of repeated growth.
-  w.reserve(candles.size() * 128 + 256);
+  w.reserve(candles.size() * (kUsualCandleChars + 1) + kMaxCandleChars + spec.size() + 32);
   w.begin_object();
   w.key("candles");
   w.begin_array();
-  for (const Candle& c : candles) {
-    w.begin_object();
-    w.key("close");
-    w.f64(c.close);
-    w.key("high");
-    w.f64(c.high);
-    w.key("low");
-    w.f64(c.low);
-    w.key("open");
-    w.f64(c.open);
-    w.key("time");
-    w.i64(c.time);
-    w.key("volume");
-    w.f64(c.volume);
-    w.end_object();
-  }
+  for (const Candle& c : candles) w.raw_end(put_candle(w.raw_begin(kMaxCandleChars), c));
   w.end_array();
   w.key("spec");
-  w.value(strategy);
+  w.raw(spec);
   w.end_object();
   return w.take();
 }
 
-Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {
+Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles) {
   auto result = run_backtest_json(write_backtest_request(strategy, candles));
   if (!result) return unexpected(SessionError::backtest(result.error().to_string()));
+  return std::move(result).value();
+}
+
+Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {
+  auto result = run_backtest_text(strategy, candles);
+  if (!result) return unexpected(std::move(result).error());
   auto parsed = json::parse(*result);
   if (!parsed) return unexpected(SessionError::json(parsed.error()));
   return std::move(parsed).value();
+}
+
+Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, const std::vector<Candle>& candles,
+                                                       const std::vector<std::string>* only) {
+  auto result = run_backtest_text(strategy, candles);
+  if (!result) return unexpected(std::move(result).error());
+  auto flat = FlatDocument::from_text(*result, only);
+  if (!flat) return unexpected(SessionError::json(flat.error()));
+  return std::move(flat).value();
 }
 
 }  // namespace vsci

@@ -1,12 +1,13 @@
 // The harness's backtest call: a test's strategy and a list of candles become
-// the engine's request text, the engine runs it, and its result text is parsed
-// back into a document tree. Used by run_test, the fuzz runs and bless. Keeps
-// nothing between calls; thread-safe.
+// the engine's request text, the engine runs it, and its result text is
+// flattened (run_test, the fuzz runs) or parsed back into a document tree.
+// Keeps nothing between calls; thread-safe.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "harness/flat_document.h"
 #include "harness/session_error.h"
 #include "json/value.h"
 #include "market/bar_context.h"
@@ -18,8 +19,16 @@ namespace vsci {
 // compact, members in key order; a non-finite price or volume is written null.
 std::string write_backtest_request(const json::Value& strategy, const std::vector<Candle>& candles);
 
+// The result text; an engine failure is SessionError::Backtest with its text.
+Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles);
+
 // The parsed result document; an engine failure is SessionError::Backtest with
 // its text, an unreadable result SessionError::Json.
 Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles);
+
+// The result flattened (FlatDocument::from_text with `only`), with the errors
+// of run_backtest.
+Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, const std::vector<Candle>& candles,
+                                                       const std::vector<std::string>* only);
 
 }  // namespace vsci

@@ -17,6 +17,9 @@ namespace vsci {
 // order); whatever `expected` the test had is dropped.
 Expected<StrategyTest, SessionError> bless_test(const StrategyTest& test, const Datasets& data);
 
+// The rewritten test's text, as the "bless" command answers it.
+Expected<std::string, SessionError> bless_answer(const StrategyTest& test, const Datasets& data);
+
 // The "bless" command's answer: the rewritten test.
 Expected<std::string, SessionError> bless_command(const json::Value& command);
 

@@ -12,10 +12,7 @@ namespace vsci {
 
 namespace {
 
-struct Point {
-  std::uint64_t index;
-  double value;
-};
+using Point = FlatDocument::Point;
 
 // A decimal index: optional "+", digits (leading zeros allowed), fitting in 64 bits.
 std::optional<std::uint64_t> parse_index(std::string_view s) {
@@ -38,22 +35,34 @@ std::optional<std::uint64_t> index_between(std::string_view path, std::string_vi
   return parse_index(path.substr(head.size(), path.size() - head.size() - tail.size()));
 }
 
-// The equity curve: a backtest output's equity[i].equity points; failing
-// those, fields named exactly equity_curve[i].
-std::vector<Point> equity_points(const FlatMap& flat) {
+// The equity curve from the paths, in key order: equity[i].equity points;
+// failing those, fields named exactly equity_curve[i]; sorted by index.
+std::vector<Point> scan_equity_points(const FlatDocument& flat) {
   std::vector<Point> from_output;
   std::vector<Point> from_curve;
-  for (const auto& [path, value] : flat) {
-    if (auto i = index_between(path, "equity[", "].equity")) from_output.push_back({*i, value});
-    else if (auto j = index_between(path, "equity_curve[", "]")) from_curve.push_back({*j, value});
+  for (std::size_t k = 0; k < flat.size(); ++k) {
+    const std::string_view path = flat.path(k);
+    if (auto i = index_between(path, "equity[", "].equity")) from_output.push_back({*i, flat.value(k)});
+    else if (auto j = index_between(path, "equity_curve[", "]")) from_curve.push_back({*j, flat.value(k)});
   }
-  return from_output.empty() ? from_curve : from_output;
+  std::vector<Point>& points = from_output.empty() ? from_curve : from_output;
+  std::stable_sort(points.begin(), points.end(), [](const Point& a, const Point& b) { return a.index < b.index; });
+  return std::move(points);
 }
 
-std::pair<bool, std::optional<std::string>> monotone_equity(const FlatMap& flat) {
-  std::vector<Point> points = equity_points(flat);
+std::pair<bool, std::optional<std::string>> monotone_equity(const FlatDocument& flat) {
+  // The flattening reads the curve from the structure where it can: the same
+  // points, already in index order.
+  std::vector<Point> scanned;
+  const std::vector<Point>* curve = flat.equity_points();
+  if (curve == nullptr) {
+    scanned = scan_equity_points(flat);
+    curve = &scanned;
+  } else if (curve->empty()) {
+    curve = flat.equity_curve_points();
+  }
+  const std::vector<Point>& points = *curve;
   if (points.empty()) return {false, std::string("no equity_curve")};
-  std::stable_sort(points.begin(), points.end(), [](const Point& a, const Point& b) { return a.index < b.index; });
   for (std::size_t k = 1; k < points.size(); ++k) {
     const Point& prev = points[k - 1];
     const Point& cur = points[k];
@@ -65,34 +74,56 @@ std::pair<bool, std::optional<std::string>> monotone_equity(const FlatMap& flat)
 }
 
 // `metric` >= bound, or the "missing" detail when the metric is absent.
-std::pair<bool, std::optional<std::string>> at_least(const FlatMap& flat, std::string_view metric, double bound) {
+std::pair<bool, std::optional<std::string>> at_least(const FlatDocument& flat, std::string_view metric, double bound) {
   const auto v = lookup_metric(flat, metric);
   if (!v) return {false, "missing: " + std::string(metric)};
   return {*v >= bound, std::nullopt};
 }
 
-std::pair<bool, std::optional<std::string>> check_one(const Property& p, const FlatMap& flat) {
+// The name each kind looks up with lookup_metric.
+std::string_view metric_name(const Property& p) {
   switch (p.kind) {
-    case Property::Kind::NoNaN:
-      for (const auto& [path, value] : flat) {
-        if (!std::isfinite(value)) return {false, path};
-      }
+    case Property::Kind::MaxDrawdownLe: return "max_drawdown";
+    case Property::Kind::MinTradesGe: return "num_trades";
+    case Property::Kind::SharpeGe: return "sharpe";
+    case Property::Kind::PnlGe: return "pnl";
+    case Property::Kind::FieldInRange: return p.field;
+    default: return {};
+  }
+}
+
+// The first path in key order holding NaN or an infinity.
+std::optional<std::string> first_non_finite(const FlatDocument& flat) {
+  std::optional<std::string_view> first;
+  for (std::size_t k = 0; k < flat.size(); ++k) {
+    if (std::isfinite(flat.value(k))) continue;
+    if (flat.sorted()) return std::string(flat.path(k));
+    if (!first || flat.path(k) < *first) first = flat.path(k);
+  }
+  if (!first) return std::nullopt;
+  return std::string(*first);
+}
+
+std::pair<bool, std::optional<std::string>> check_one(const Property& p, const FlatDocument& flat) {
+  switch (p.kind) {
+    case Property::Kind::NoNaN: {
+      auto path = first_non_finite(flat);
+      if (path) return {false, std::move(path)};
       return {true, std::nullopt};
+    }
     case Property::Kind::MonotoneEquity:
       return monotone_equity(flat);
     case Property::Kind::MaxDrawdownLe: {
       // The engine reports drawdown as a non-negative percentage; the bound's
       // sign is not meaningful. A NaN bound fails the comparison.
-      const auto v = lookup_metric(flat, "max_drawdown");
+      const auto v = lookup_metric(flat, metric_name(p));
       if (!v) return {false, std::string("missing: max_drawdown")};
       return {*v <= std::fabs(p.value), std::nullopt};
     }
     case Property::Kind::MinTradesGe:
-      return at_least(flat, "num_trades", p.value);
     case Property::Kind::SharpeGe:
-      return at_least(flat, "sharpe", p.value);
     case Property::Kind::PnlGe:
-      return at_least(flat, "pnl", p.value);
+      return at_least(flat, metric_name(p), p.value);
     case Property::Kind::FieldInRange: {
       const auto v = lookup_metric(flat, p.field);
       if (!v) return {false, "missing: " + p.field};
@@ -104,17 +135,37 @@ std::pair<bool, std::optional<std::string>> check_one(const Property& p, const F
 
 }  // namespace
 
-std::optional<double> lookup_metric(const FlatMap& flat, std::string_view name) {
+std::vector<std::string> looked_up_paths(const std::vector<Property>& properties) {
+  std::vector<std::string> paths;
+  for (const Property& p : properties) {
+    if (p.kind == Property::Kind::NoNaN || p.kind == Property::Kind::MonotoneEquity) continue;
+    const std::string_view name = metric_name(p);
+    paths.emplace_back(name);
+    paths.push_back("metrics." + std::string(name));
+  }
+  std::sort(paths.begin(), paths.end());
+  paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+  return paths;
+}
+
+std::optional<double> lookup_metric(const FlatDocument& flat, std::string_view name) {
   auto found = flat.find(name);
-  if (found == flat.end()) found = flat.find("metrics." + std::string(name));
-  if (found == flat.end() || std::isnan(found->second)) return std::nullopt;
-  return found->second;
+  if (!found) found = flat.find("metrics." + std::string(name));
+  if (!found || std::isnan(*found)) return std::nullopt;
+  return found;
+}
+
+std::optional<double> lookup_metric(const FlatMap& flat, std::string_view name) {
+  return lookup_metric(FlatDocument::from_map(flat), name);
 }
 
 std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const json::Value& output) {
+  if (properties.empty()) return {};
+  return check_properties(properties, FlatDocument::from_value(output));
+}
+
+std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const FlatDocument& flat) {
   std::vector<PropertyResult> results;
-  if (properties.empty()) return results;
-  const FlatMap flat = flatten_json(output);
   results.reserve(properties.size());
   for (const Property& p : properties) {
     auto [passed, detail] = check_one(p, flat);

@@ -1,5 +1,5 @@
-// Property checks: a test's property list evaluated on one backtest output
-// (flattened once per call), one PropertyResult per property in list order. A
+// Property checks: a test's property list evaluated on one flattened backtest
+// output, one PropertyResult per property in list order. A
 // check never fails as an operation: what it cannot find fails the property
 // with a detail text. Pure over the arguments; thread-safe.
 #pragma once
@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "harness/flat_document.h"
 #include "harness/run_test.h"
 #include "harness/strategy_test.h"
 #include "json/value.h"
@@ -15,8 +16,15 @@
 namespace vsci {
 
 // `name` as a field path, else "metrics." + name; a NaN counts as absent.
+std::optional<double> lookup_metric(const FlatDocument& flat, std::string_view name);
 std::optional<double> lookup_metric(const FlatMap& flat, std::string_view name);
 
+// The field paths the properties may look up, sorted: all that a flattened
+// output must hold for them besides its non-finite numbers and equity curve.
+std::vector<std::string> looked_up_paths(const std::vector<Property>& properties);
+
+std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const FlatDocument& output);
+// Flattens `output` first.
 std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const json::Value& output);
 
 }  // namespace vsci

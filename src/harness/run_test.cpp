@@ -7,6 +7,7 @@
 
 #include "harness/backtest_call.h"
 #include "harness/fuzz.h"
+#include "harness/key_order.h"
 #include "harness/properties.h"
 
 namespace vsci {
@@ -59,8 +60,40 @@ bool within(double e, double a, const Tolerance& tol) {
   return std::fabs(d) <= t;
 }
 
-DiffEntry entry(const std::string& field, std::optional<double> e, std::optional<double> a, const char* kind) {
-  return DiffEntry{field, e, a, false, kind};
+DiffEntry entry(std::string_view field, std::optional<double> e, std::optional<double> a, const char* kind) {
+  return DiffEntry{std::string(field), e, a, false, kind};
+}
+
+// Whether `text` is `compact` (a valid compact document) with blanks where
+// JSON allows them, next to a bracket, brace, comma or colon or at either
+// end: then it is the same document. A blank anywhere else splits a token.
+bool same_but_blanks(std::string_view compact, std::string_view text) {
+  const auto structural = [&](std::size_t k) {
+    return k >= compact.size() || std::string_view("{}[],:").find(compact[k]) != std::string_view::npos;
+  };
+  std::size_t j = 0;
+  bool in_string = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (!in_string && (c == ' ' || c == '\n' || c == '\r' || c == '\t')) {
+      if (j == 0 || structural(j - 1) || structural(j)) continue;
+      return false;
+    }
+    if (j == compact.size() || compact[j] != c) return false;
+    ++j;
+    if (c == '"') {
+      in_string = !in_string;
+    } else if (in_string && c == '\\') {
+      if (++i == text.size() || j == compact.size() || compact[j] != text[i]) return false;
+      ++j;
+    }
+  }
+  return j == compact.size();
+}
+
+// No tolerance can fail two equal values.
+bool tolerances_admit_equal(const Tolerances& tolerances) {
+  return std::all_of(tolerances.begin(), tolerances.end(), [](const auto& t) { return t.second.value >= 0.0; });
 }
 
 }  // namespace
@@ -121,26 +154,24 @@ Tolerance find_tolerance(const Tolerances& tolerances, std::string_view field) {
   return ToleranceIndex(tolerances).find(field);
 }
 
-std::vector<DiffEntry> compare_documents(const json::Value& expected, const json::Value& actual,
-                                         const Tolerances& tolerances) {
-  const FlatMap e = flatten_json(expected);
-  const FlatMap a = flatten_json(actual);
+std::vector<DiffEntry> compare_flat(const FlatDocument& e, const FlatDocument& a, const Tolerances& tolerances) {
   const ToleranceIndex index(tolerances);
   std::vector<DiffEntry> diff;
-  auto ei = e.begin();
-  auto ai = a.begin();
-  // A merge walk over the two sorted maps visits the union of their paths once each, in order.
-  while (ei != e.end() || ai != a.end()) {
-    if (ai == a.end() || (ei != e.end() && ei->first < ai->first)) {
-      diff.push_back(entry(ei->first, round_to_8_decimals(ei->second), std::nullopt, "missing"));
+  std::size_t ei = 0;
+  std::size_t ai = 0;
+  // A merge walk over the two sorted documents visits the union of their paths once each, in order.
+  while (ei != e.size() || ai != a.size()) {
+    const int order = ai == a.size() ? -1 : ei == e.size() ? 1 : e.path(ei).compare(a.path(ai));
+    if (order < 0) {
+      diff.push_back(entry(e.path(ei), round_to_8_decimals(e.value(ei)), std::nullopt, "missing"));
       ++ei;
-    } else if (ei == e.end() || ai->first < ei->first) {
-      diff.push_back(entry(ai->first, std::nullopt, round_to_8_decimals(ai->second), "extra"));
+    } else if (order > 0) {
+      diff.push_back(entry(a.path(ai), std::nullopt, round_to_8_decimals(a.value(ai)), "extra"));
       ++ai;
     } else {
-      const double ev = round_to_8_decimals(ei->second);
-      const double av = round_to_8_decimals(ai->second);
-      if (!within(ev, av, index.find(ei->first))) diff.push_back(entry(ei->first, ev, av, "mismatch"));
+      const double ev = round_to_8_decimals(e.value(ei));
+      const double av = round_to_8_decimals(a.value(ai));
+      if (!within(ev, av, index.find(e.path(ei)))) diff.push_back(entry(e.path(ei), ev, av, "mismatch"));
       ++ei;
       ++ai;
     }
@@ -148,16 +179,44 @@ std::vector<DiffEntry> compare_documents(const json::Value& expected, const json
   return diff;
 }
 
+std::vector<DiffEntry> compare_documents(const json::Value& expected, const json::Value& actual,
+                                         const Tolerances& tolerances) {
+  return compare_flat(FlatDocument::from_value(expected), FlatDocument::from_value(actual), tolerances);
+}
+
 Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data) {
   const std::vector<Candle>* candles = find_dataset(data, test.dataset_ref);
   if (candles == nullptr) return unexpected(SessionError::data("missing dataset: " + test.dataset_ref));
-  auto output = run_backtest(test.strategy, *candles);
-  if (!output) return unexpected(std::move(output).error());
+  const bool compare = !test.expected_text.empty() || (test.expected && !test.expected->is_null());
 
   TestResult result;
   result.id = test.id;
-  if (test.expected && !test.expected->is_null()) result.diff = compare_documents(*test.expected, *output, test.tolerances);
-  result.property_results = check_properties(test.property_checks, *output);
+  {
+    // The output is flattened once, in full only when a comparison needs it;
+    // the expected document only after the backtest, so that the two are
+    // never held beside the request; both are dropped before the fuzz runs.
+    const std::vector<std::string> looked_up = looked_up_paths(test.property_checks);
+    auto text = run_backtest_text(test.strategy, *candles);
+    if (!text) return unexpected(std::move(text).error());
+    // A blessed test whose output has not moved holds that output's own
+    // key-ordered text as its expected document: every field is equal, and
+    // no tolerance can fail an equal field, so there is nothing to compare.
+    bool unchanged = false;
+    if (!test.expected_text.empty() && tolerances_admit_equal(test.tolerances)) {
+      auto ordered = engine_text_in_key_order(*text);
+      unchanged = ordered && same_but_blanks(*ordered, test.expected_text);
+    }
+    auto output = FlatDocument::from_text(*text, compare && !unchanged ? nullptr : &looked_up);
+    if (!output) return unexpected(SessionError::json(output.error()));
+    std::string().swap(*text);
+    if (compare && !unchanged) {
+      auto expected = test.expected_text.empty() ? FlatDocument::from_value(*test.expected)
+                                                 : FlatDocument::from_text(test.expected_text);
+      if (!expected) return unexpected(SessionError::json(expected.error()));
+      result.diff = compare_flat(*expected, *output, test.tolerances);
+    }
+    result.property_results = check_properties(test.property_checks, *output);
+  }
   auto fuzz = run_fuzz(test, *candles);
   if (!fuzz) return unexpected(std::move(fuzz).error());
   result.fuzz_failures = std::move(*fuzz);

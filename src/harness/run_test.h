@@ -1,29 +1,24 @@
 // Running one strategy test: the main backtest, the comparison of the test's
 // expected document with the output under its tolerances, the property checks
 // and the fuzz runs, giving the test's TestResult. Also the flattening of a
-// document into a map from field path to number, which the comparison and the
-// property checks read. Everything here reads its inputs and writes only its
+// document tree into a map from field path to number, the reference form of
+// the FlatDocument that the comparison and the property checks read. Everything here reads its inputs and writes only its
 // own data: any number of calls may run at once on different threads.
 #pragma once
 
-#include <functional>
-#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "harness/envelopes.h"
+#include "harness/flat_document.h"
 #include "harness/session_error.h"
 #include "harness/strategy_test.h"
 #include "json/value.h"
 #include "util/expected.h"
 
 namespace vsci {
-
-// Field path ("metrics.sharpe", "trades[0].qty", "[1]", "") to number, in
-// bytewise key order.
-using FlatMap = std::map<std::string, double, std::less<>>;
 
 using Tolerances = std::vector<std::pair<std::string, Tolerance>>;
 
@@ -64,7 +59,9 @@ class ToleranceIndex {
 };
 
 // The failing fields of `actual` against `expected`, in field order, values
-// rounded to 8 decimals.
+// rounded to 8 decimals. The flat documents must be sorted.
+std::vector<DiffEntry> compare_flat(const FlatDocument& expected, const FlatDocument& actual,
+                                    const Tolerances& tolerances);
 std::vector<DiffEntry> compare_documents(const json::Value& expected, const json::Value& actual,
                                          const Tolerances& tolerances);
 
@@ -73,6 +70,9 @@ std::vector<DiffEntry> compare_documents(const json::Value& expected, const json
 // test with that error. Otherwise the result: the diff (when the test has an
 // expected document), the property results, the fuzz failures, and `passed`
 // when all three are clean.
+// The expected document is the test's `expected_text` when it has one (read
+// after the main run; when it does not parse the test ends with
+// SessionError::Json), else its `expected` tree.
 Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data);
 
 }  // namespace vsci

@@ -1,7 +1,9 @@
 // Session: turns one command text into one answer text. Parses the text, picks
 // the command by its "cmd" member and hands the parsed command to that
 // command's handler; every failure becomes the error answer, so command()
-// never fails. Holds no state: any thread may call it, concurrently.
+// never fails. Commands that carry candles are first read straight from their
+// text (command_reader.h), answering as the tree would. Holds no state: any
+// thread may call it, concurrently.
 //
 // Each command is one CommandHandler in the table of session.cpp; a new
 // command body replaces its table entry.
@@ -28,6 +30,10 @@ class Session {
   static std::string command(std::string_view text);
   static std::string_view version() { return kVersion; }
 };
+
+// The answer read through the document tree of the whole command: what
+// Session::command answers for any text.
+std::string command_from_tree(std::string_view text);
 
 // The "version" command's answer: {"version":"0.2.0"}.
 Expected<std::string, SessionError> version_command(const json::Value& command);

@@ -375,8 +375,9 @@ std::string write_test_result(const TestResult& r) {
   return w.take();
 }
 
-std::string write_strategy_test(const StrategyTest& t) {
+std::string write_strategy_test(const StrategyTest& t, std::optional<std::string_view> expected_json) {
   json::Writer w;
+  if (expected_json) w.reserve(expected_json->size() + 4096);
   w.begin_object();
   w.key("id");
   w.string(t.id);
@@ -384,7 +385,10 @@ std::string write_strategy_test(const StrategyTest& t) {
   w.value(t.strategy);
   w.key("dataset_ref");
   w.string(t.dataset_ref);
-  if (t.expected) {
+  if (expected_json) {
+    w.key("expected");
+    w.raw(*expected_json);
+  } else if (t.expected) {
     w.key("expected");
     w.value(*t.expected);
   }

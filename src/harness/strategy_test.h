@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -49,6 +50,9 @@ struct StrategyTest {
   json::Value strategy;
   std::string dataset_ref;
   std::optional<json::Value> expected;
+  // The expected document as text inside the command, flattened when the test
+  // runs instead of `expected`; empty for none. The text must outlive the test.
+  std::string_view expected_text;
   std::vector<std::pair<std::string, Tolerance>> tolerances;  // sorted by pattern bytes
   std::vector<Property> property_checks;
   std::optional<FuzzSpec> fuzz;
@@ -96,6 +100,8 @@ std::string_view property_kind_name(Property::Kind kind);
 void write_property(json::Writer& w, const Property& p);
 void write_test_result(json::Writer& w, const TestResult& r);
 std::string write_test_result(const TestResult& r);
-std::string write_strategy_test(const StrategyTest& t);
+// `expected_text` is never written; with `expected_json`, that compact JSON
+// text is written as the expected document in place of `expected`.
+std::string write_strategy_test(const StrategyTest& t, std::optional<std::string_view> expected_json = std::nullopt);
 
 }  // namespace vsci

@@ -2,6 +2,7 @@
 // of a session runs on the same number of workers.
 #include "harness/worker_pool.h"
 
+#include <tbb/global_control.h>
 #include <tbb/task_arena.h>
 #include <unistd.h>
 
@@ -10,6 +11,21 @@
 #include <limits>
 
 namespace vsci {
+
+namespace {
+
+// The scheduler's own limit is the number of processors: a larger arena would
+// be cut down to it, with a warning on stderr. Raising the limit first, for as
+// long as the arena lives, lets every size be honoured.
+struct Pool {
+  Pool(std::size_t size, std::size_t processors)
+      : limit(tbb::global_control::max_allowed_parallelism, std::max(size, processors)),
+        arena(static_cast<int>(size)) {}
+  tbb::global_control limit;
+  tbb::task_arena arena;
+};
+
+}  // namespace
 
 std::optional<unsigned long long> parse_thread_count(std::string_view text) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
@@ -47,18 +63,19 @@ std::size_t online_processors() {
 tbb::task_arena& worker_pool() {
   // Never destroyed: the pool lives until the process exits, and tearing it
   // down during interpreter shutdown could race with a running suite.
-  static tbb::task_arena* pool = [] {
+  static Pool* pool = [] {
     auto env = [](const char* name) -> std::optional<std::string_view> {
       const char* v = std::getenv(name);
       if (v == nullptr) return std::nullopt;
       return std::string_view(v);
     };
-    const std::size_t size = pool_size_from(env("RAYON_NUM_THREADS"), env("RAYON_RS_NUM_CPUS"), online_processors());
-    auto* arena = new tbb::task_arena(static_cast<int>(size));
-    arena->initialize();
-    return arena;
+    const std::size_t processors = online_processors();
+    const std::size_t size = pool_size_from(env("RAYON_NUM_THREADS"), env("RAYON_RS_NUM_CPUS"), processors);
+    auto* p = new Pool(size, processors);
+    p->arena.initialize();
+    return p;
   }();
-  return *pool;
+  return pool->arena;
 }
 
 }  // namespace vsci

@@ -1,7 +1,8 @@
 // The process-wide worker pool that runs a suite's tests in parallel. Its size
 // is decided once, on first use, from RAYON_NUM_THREADS, then
-// RAYON_RS_NUM_CPUS, then the number of online processors; it lives until the
-// process exits. worker_pool() may be called from any thread.
+// RAYON_RS_NUM_CPUS, then the number of online processors, and is honoured
+// above the number of processors too; it lives until the process exits and
+// writes nothing anywhere. worker_pool() may be called from any thread.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +27,8 @@ std::size_t pool_size_from(std::optional<std::string_view> rayon_num_threads,
 // The number of online processors; 1 when the system cannot tell.
 std::size_t online_processors();
 
-// The pool, created on first use with pool_size_from(environment).
+// The pool, created on first use with pool_size_from(environment): exactly
+// that many threads (the caller's included) may run in it at once.
 tbb::task_arena& worker_pool();
 
 }  // namespace vsci

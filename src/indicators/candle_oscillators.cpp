@@ -119,21 +119,20 @@ Expected<VolumeOscillator, IndicatorError> VolumeOscillator::create(std::uint64_
   if (fast >= slow) return unexpected(IndicatorError::invalid_period("VolumeOscillator needs fast < slow"));
   // fast < slow: the bound on slow bounds both.
   if (slow > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
-  return VolumeOscillator(Sma::create(fast).value(), Sma::create(slow).value());
+  return VolumeOscillator(static_cast<std::size_t>(fast), static_cast<std::size_t>(slow));
 }
 
+VolumeOscillator::VolumeOscillator(std::size_t fast, std::size_t slow)
+    : fast_(WindowSum::resummed_every(fast, 16 * fast)), slow_(WindowSum::resummed_every(slow, 16 * slow)) {}
+
 std::optional<double> VolumeOscillator::update_candle(const Candle& c) {
-  const auto fast = fast_.update_value(c.volume);
-  const auto slow = slow_.update_value(c.volume);
-  if (c.volume > 0.0) {
-    since_positive_ = 0;
-  } else if (since_positive_ != UINT64_MAX) {
-    ++since_positive_;
-  }
-  if (!fast || !slow) return std::nullopt;
-  if (since_positive_ >= slow_.period() || *slow == 0.0) return 0.0;
-  const double f = since_positive_ < fast_.period() ? *fast : 0.0;
-  return ((f - *slow) * 100.0) / *slow;
+  fast_.push(c.volume);
+  slow_.push(c.volume);
+  if (!slow_.full()) return std::nullopt;
+  const double fast = fast_.sum() / static_cast<double>(fast_.capacity());
+  const double slow = slow_.sum() / static_cast<double>(slow_.capacity());
+  if (slow == 0.0) return 0.0;
+  return ((fast - slow) * 100.0) / slow;
 }
 
 Expected<VolumeRsi, IndicatorError> VolumeRsi::create(std::uint64_t n) {

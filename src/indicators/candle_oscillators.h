@@ -14,6 +14,7 @@
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rsi_core.h"
 #include "indicators/cores/sma.h"
+#include "indicators/cores/window_sum.h"
 #include "indicators/indicator.h"
 
 namespace vsci {
@@ -85,15 +86,14 @@ class VolumeOscillator {
  public:
   static Expected<VolumeOscillator, IndicatorError> create(std::uint64_t fast, std::uint64_t slow);
   std::optional<double> update_candle(const Candle& c);
-  std::uint64_t warmup() const { return slow_.warmup(); }
+  std::uint64_t warmup() const { return slow_.capacity(); }
 
  private:
-  VolumeOscillator(Sma fast, Sma slow) : fast_(std::move(fast)), slow_(std::move(slow)) {}
-  Sma fast_;
-  Sma slow_;
-  // Bars since the last positive volume: a window of n volumes holds one
-  // exactly when this is below n, whatever residue the average keeps.
-  std::uint64_t since_positive_ = UINT64_MAX;
+  VolumeOscillator(std::size_t fast, std::size_t slow);
+  // Each average is its window's sum over its length, stepped and re-summed
+  // as the simple average is; a window without volume averages exactly 0.
+  WindowSum fast_;
+  WindowSum slow_;
 };
 
 // The RSI of volume changes, smoothed as (avg * (n - 1) + x) / n.

@@ -3,9 +3,15 @@
 #include "indicators/cycle_filters.h"
 
 #include <algorithm>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
 
 #include "indicators/cores/window_checks.h"
 #include "market/price_checks.h"
+#include "util/interrupt.h"
 
 namespace vsci {
 
@@ -23,6 +29,66 @@ constexpr double kRoofC3 = -0.4112407014427743;
 // exactly 0 at 4 (the filter no longer removes anything) and leaves the
 // stable range at 1 and 2.
 bool degenerate_one_pole_period(std::uint64_t period) { return period == 1 || period == 2 || period == 4; }
+
+// The angle of correlation lag N at period P in the periodogram's transform;
+// the table holds its cosine and sine, the untabled path evaluates them.
+double periodogram_angle(std::uint64_t lag, std::uint64_t period) {
+  return (kTwoPi * static_cast<double>(lag)) / static_cast<double>(period);
+}
+
+// One table holds at most this many bytes, and all tables alive at once at
+// most kAllTablesBytes; past either, the periodogram evaluates its cosines
+// and sines on every bar instead (the values are the same).
+constexpr std::uint64_t kTableBytes = std::uint64_t{16} << 20;
+constexpr std::uint64_t kAllTablesBytes = std::uint64_t{256} << 20;
+
+using PeriodogramTable = std::vector<double>;
+
+// The tables alive, by (min, max): each is built by the first instance that
+// needs it and shared read-only by every instance with the same bounds, on
+// any thread, until the last of them lets it go.
+class PeriodogramTables {
+ public:
+  std::shared_ptr<const PeriodogramTable> get(std::uint64_t min, std::uint64_t max) {
+    const std::uint64_t bytes = (max - 2) * (max - min + 1) * 2 * sizeof(double);
+    if (bytes > kTableBytes) return nullptr;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::erase_if(tables_, [](const auto& entry) { return entry.second.expired(); });
+    const auto found = tables_.find({min, max});
+    if (found != tables_.end()) {
+      if (auto table = found->second.lock()) return table;
+    }
+    if (live_bytes_.load() + bytes > kAllTablesBytes) return nullptr;
+    auto table = std::make_unique<PeriodogramTable>();
+    table->reserve(static_cast<std::size_t>(bytes / sizeof(double)));
+    for (std::uint64_t p = min; p <= max; ++p) {
+      for (std::uint64_t lag = 3; lag <= max; ++lag) {
+        const double angle = periodogram_angle(lag, p);
+        table->push_back(std::cos(angle));
+        table->push_back(std::sin(angle));
+      }
+    }
+    live_bytes_ += bytes;
+    std::shared_ptr<const PeriodogramTable> shared(table.release(), [this, bytes](const PeriodogramTable* t) {
+      delete t;
+      live_bytes_ -= bytes;
+    });
+    tables_[{min, max}] = shared;
+    return shared;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::weak_ptr<const PeriodogramTable>> tables_;
+  std::atomic<std::uint64_t> live_bytes_{0};
+};
+
+std::shared_ptr<const PeriodogramTable> periodogram_table(std::uint64_t min, std::uint64_t max) {
+  // Never destroyed: an instance may let its table go after static
+  // destruction has begun.
+  static PeriodogramTables& tables = *new PeriodogramTables;
+  return tables.get(min, max);
+}
 
 struct PlainSum {
   double sum = 0.0;  // from +0.0, in order
@@ -308,19 +374,7 @@ AutocorrelationPeriodogram::AutocorrelationPeriodogram(std::uint64_t min_period,
       ss_(kRoofC1, kRoofC2, kRoofC3),
       window_(static_cast<std::size_t>(max_period + 3)),
       min_(min_period),
-      max_(max_period) {
-  const std::uint64_t entries = (max_ - 2) * (max_ - min_ + 1);
-  if (entries <= 65536) {
-    cos_sin_.reserve(static_cast<std::size_t>(2 * entries));
-    for (std::uint64_t p = min_; p <= max_; ++p) {
-      for (std::uint64_t lag = 3; lag <= max_; ++lag) {
-        const double angle = (kTwoPi * static_cast<double>(lag)) / static_cast<double>(p);
-        cos_sin_.push_back(std::cos(angle));
-        cos_sin_.push_back(std::sin(angle));
-      }
-    }
-  }
-}
+      max_(max_period) {}
 
 std::optional<double> AutocorrelationPeriodogram::update_value(double x) {
   const double h = hp_.update(x);
@@ -335,6 +389,7 @@ std::optional<double> AutocorrelationPeriodogram::update_value(double x) {
   if (power_.empty()) {
     corr_.assign(max + 1, 0.0);
     power_.assign(static_cast<std::size_t>(max_ - min_ + 1), 0.0);
+    cos_sin_ = periodogram_table(min_, max_);
   }
 
   for (std::size_t lag = 0; lag <= max; ++lag) {
@@ -353,23 +408,23 @@ std::optional<double> AutocorrelationPeriodogram::update_value(double x) {
   }
 
   max_power_ = max_power_ * 0.995;
-  const bool tabled = !cos_sin_.empty();
-  const double* row = cos_sin_.data();
+  const double* row = cos_sin_ != nullptr ? cos_sin_->data() : nullptr;
   for (std::uint64_t p = min_; p <= max_; ++p) {
     double c = 0.0, s = 0.0;
-    for (std::size_t lag = 3; lag <= max; ++lag) {
-      double cos_a, sin_a;
-      if (tabled) {
-        cos_a = row[0];
-        sin_a = row[1];
-        row += 2;
-      } else {
-        const double angle = (kTwoPi * static_cast<double>(lag)) / static_cast<double>(p);
-        cos_a = std::cos(angle);
-        sin_a = std::sin(angle);
+    if (row != nullptr) {
+      for (std::size_t lag = 3; lag <= max; ++lag, row += 2) {
+        c += corr_[lag] * row[0];
+        s += corr_[lag] * row[1];
       }
-      c += corr_[lag] * cos_a;
-      s += corr_[lag] * sin_a;
+    } else {
+      // A row costs milliseconds here: a stop asked for meanwhile need not
+      // wait for the rest of the bar.
+      check_interrupt();
+      for (std::size_t lag = 3; lag <= max; ++lag) {
+        const double angle = periodogram_angle(lag, p);
+        c += corr_[lag] * std::cos(angle);
+        s += corr_[lag] * std::sin(angle);
+      }
     }
     const double q = c * c + s * s;
     double& r = power_[static_cast<std::size_t>(p - min_)];

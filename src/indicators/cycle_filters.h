@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -385,7 +386,9 @@ class AutocorrelationPeriodogram {
   std::uint64_t min_ = 0, max_ = 0;
   std::vector<double> corr_;     // by lag 0..max, from the first full window
   std::vector<double> power_;    // smoothed power by period min..max, likewise
-  std::vector<double> cos_sin_;  // (cos, sin) of 2 pi N / P by (P, N), when small enough
+  // (cos, sin) of 2 pi N / P by (P, N), shared with every instance of the
+  // same bounds; none when too large.
+  std::shared_ptr<const std::vector<double>> cos_sin_;
   double max_power_ = 0.0;
 };
 

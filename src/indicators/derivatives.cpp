@@ -3,7 +3,6 @@
 // answer 0 instead of an infinity.
 #include "indicators/derivatives.h"
 
-#include "indicators/cores/resummed_window.h"
 #include "indicators/cores/window_checks.h"
 
 namespace vsci {
@@ -108,7 +107,7 @@ std::optional<double> FundingRateMean::update_bar(const BarContext& ctx) {
   rates_.push(x);
   sum_ = sum_ + x;
   if (++pushes_ == n_) {
-    sum_ = oldest_first_sum(rates_);
+    sum_ = sum_oldest_first(rates_);
     pushes_ = 0;
   }
   if (rates_.size() > n_) sum_ = sum_ - rates_.oldest();

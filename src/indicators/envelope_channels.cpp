@@ -121,7 +121,8 @@ std::optional<double> HurstChannel::update_candle(const Candle& c) {
   return publish_around(outputs_, *m, k_ * (hh - ll));
 }
 
-BomarBands::BomarBands(SortedWindow window, double coverage) : window_(std::move(window)), coverage_(coverage) {
+BomarBands::BomarBands(SortedWindow window, double coverage)
+    : window_(std::move(window)), run_(window_.period()), coverage_(coverage) {
   reserve_initial(deviations_, window_.period());
 }
 
@@ -136,8 +137,10 @@ Expected<BomarBands, IndicatorError> BomarBands::create(std::uint64_t period, do
 
 std::optional<double> BomarBands::update_value(double x) {
   window_.push(x);
+  run_.push(x);
   if (!window_.full()) return std::nullopt;
-  const double m = sum_oldest_first(window_.arrivals()) / static_cast<double>(window_.period());
+  // A window of one repeated close has it as its exact mean.
+  const double m = run_.whole() ? x : sum_oldest_first(window_.arrivals()) / static_cast<double>(window_.period());
   const double scale = std::fabs(m);
   double q = 0.0;  // a zero mean makes every deviation 0
   if (m != 0.0) {

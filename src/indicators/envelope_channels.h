@@ -14,6 +14,7 @@
 
 #include "indicators/cores/candle_window.h"
 #include "indicators/cores/ema.h"
+#include "indicators/cores/equal_run.h"
 #include "indicators/cores/sma.h"
 #include "indicators/cores/sorted_window.h"
 #include "indicators/cores/wilder.h"
@@ -138,6 +139,7 @@ class BomarBands {
  private:
   BomarBands(SortedWindow window, double coverage);
   SortedWindow window_;
+  EqualRun run_;
   double coverage_;
   std::vector<double> deviations_;  // scratch, reused every bar
   OutputList<3> outputs_{kOutputNames};

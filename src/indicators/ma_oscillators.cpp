@@ -66,7 +66,7 @@ std::optional<double> PpoHistogram::update_value(double x) {
 
 Expected<MacdHistogram, IndicatorError> MacdHistogram::create(std::uint64_t fast, std::uint64_t slow,
                                                               std::uint64_t signal) {
-  auto core = MacdCore::create(fast, slow, signal);
+  auto core = FusedMacdCore::create(fast, slow, signal);
   if (!core.ok()) return unexpected(core.error());
   return MacdHistogram(core.value());
 }

@@ -86,8 +86,8 @@ class MacdHistogram {
   std::uint64_t warmup() const { return core_.warmup(); }
 
  private:
-  explicit MacdHistogram(MacdCore core) : core_(core) {}
-  MacdCore core_;
+  explicit MacdHistogram(FusedMacdCore core) : core_(core) {}
+  FusedMacdCore core_;
 };
 
 // One-bar percent change of a triple EMA.

@@ -15,7 +15,7 @@ namespace vsci {
 
 // --- MacdIndicator, MacdFix ---
 
-Expected<MacdIndicator, IndicatorError> MacdIndicator::from(Expected<MacdCore, IndicatorError> core) {
+Expected<MacdIndicator, IndicatorError> MacdIndicator::from(Expected<UnfusedMacdCore, IndicatorError> core) {
   if (!core.ok()) return unexpected(core.error());
   return MacdIndicator(core.value());
 }
@@ -56,7 +56,7 @@ Expected<VolumeWeightedMacd, IndicatorError> VolumeWeightedMacd::create(std::uin
   if (auto e = check_macd_periods(fast, slow, signal, "fast period must be strictly less than slow period")) {
     return unexpected(*e);
   }
-  return VolumeWeightedMacd(Vwma::create(fast).value(), Vwma::create(slow).value(), Ema::create(signal).value());
+  return VolumeWeightedMacd(Vwma::create(fast).value(), Vwma::create(slow).value(), MeanSeededSmoother(signal));
 }
 
 std::optional<double> VolumeWeightedMacd::update_candle(const Candle& c) {
@@ -110,7 +110,7 @@ Expected<WaveTrend, IndicatorError> WaveTrend::create(std::uint64_t channel, std
   if (channel > MAX_PERIOD || average > MAX_PERIOD || signal > MAX_PERIOD) {
     return unexpected(IndicatorError::period_too_large());
   }
-  return WaveTrend(Ema::create(channel).value(), Ema::create(average).value(), Sma::create(signal).value());
+  return WaveTrend(MeanSeededSmoother(channel), MeanSeededSmoother(average), Sma::create(signal).value());
 }
 
 std::optional<double> WaveTrend::update_candle(const Candle& c) {
@@ -144,7 +144,7 @@ Expected<Qqe, IndicatorError> Qqe::create(std::uint64_t n, std::uint64_t s, doub
   if (!rsi.ok()) return unexpected(rsi.error());
   if (s > MAX_PERIOD || 2 * n - 1 > MAX_PERIOD) return unexpected(IndicatorError::period_too_large());
   // Period 2n - 1 gives the movement averages alpha 2 / (2n) = 1 / n.
-  return Qqe(std::move(rsi).value(), Ema::create(s).value(), Ema::create(2 * n - 1).value(), factor);
+  return Qqe(std::move(rsi).value(), MeanSeededSmoother(s), MeanSeededSmoother(2 * n - 1), factor);
 }
 
 std::optional<double> Qqe::update_value(double x) {

@@ -11,8 +11,8 @@
 #include <span>
 #include <string_view>
 
-#include "indicators/cores/ema.h"
 #include "indicators/cores/macd_core.h"
+#include "indicators/cores/mean_seeded_smoother.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rsi_core.h"
 #include "indicators/cores/sma.h"
@@ -29,15 +29,15 @@ inline constexpr std::array<std::string_view, 3> kMacdOutputNames{"macd", "signa
 class MacdIndicator {
  public:
   static constexpr auto kOutputNames = kMacdOutputNames;
-  // Built from a MacdCore::create or MacdCore::create_fixed result.
-  static Expected<MacdIndicator, IndicatorError> from(Expected<MacdCore, IndicatorError> core);
+  // Built from an UnfusedMacdCore::create or create_fixed result.
+  static Expected<MacdIndicator, IndicatorError> from(Expected<UnfusedMacdCore, IndicatorError> core);
   std::optional<double> update_value(double x);
   std::uint64_t warmup() const { return core_.warmup(); }
   std::span<const NamedOutput> outputs() const { return outputs_.view(); }
 
  private:
-  explicit MacdIndicator(MacdCore core) : core_(core) {}
-  MacdCore core_;
+  explicit MacdIndicator(UnfusedMacdCore core) : core_(core) {}
+  UnfusedMacdCore core_;
   OutputList<3> outputs_{kOutputNames};
 };
 
@@ -70,11 +70,11 @@ class VolumeWeightedMacd {
   std::span<const NamedOutput> outputs() const { return outputs_.view(); }
 
  private:
-  VolumeWeightedMacd(Vwma fast, Vwma slow, Ema signal)
+  VolumeWeightedMacd(Vwma fast, Vwma slow, MeanSeededSmoother signal)
       : fast_(std::move(fast)), slow_(std::move(slow)), signal_(signal) {}
   Vwma fast_;
   Vwma slow_;
-  Ema signal_;
+  MeanSeededSmoother signal_;
   OutputList<3> outputs_{kOutputNames};
 };
 
@@ -115,10 +115,11 @@ class WaveTrend {
   std::span<const NamedOutput> outputs() const { return outputs_.view(); }
 
  private:
-  WaveTrend(Ema esa, Ema tci, Sma signal) : esa_(esa), deviation_(esa), tci_(tci), signal_(std::move(signal)) {}
-  Ema esa_;
-  Ema deviation_;
-  Ema tci_;
+  WaveTrend(MeanSeededSmoother esa, MeanSeededSmoother tci, Sma signal)
+      : esa_(esa), deviation_(esa), tci_(tci), signal_(std::move(signal)) {}
+  MeanSeededSmoother esa_;
+  MeanSeededSmoother deviation_;
+  MeanSeededSmoother tci_;
   Sma signal_;
   OutputList<2> outputs_{kOutputNames};
 };
@@ -138,12 +139,12 @@ class Qqe {
     double short_line;
     double direction;
   };
-  Qqe(Rsi rsi, Ema average, Ema movement, double factor)
+  Qqe(Rsi rsi, MeanSeededSmoother average, MeanSeededSmoother movement, double factor)
       : rsi_(std::move(rsi)), average_(average), movement_(movement), smoothed_movement_(movement), factor_(factor) {}
   Rsi rsi_;
-  Ema average_;
-  Ema movement_;
-  Ema smoothed_movement_;
+  MeanSeededSmoother average_;
+  MeanSeededSmoother movement_;
+  MeanSeededSmoother smoothed_movement_;
   double factor_;
   std::optional<double> previous_average_;
   std::optional<Trail> trail_;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "indicators/cores/resummed_window.h"
+#include "indicators/cores/window_sum.h"
 #include "indicators/indicator.h"
 #include "util/expected.h"
 
@@ -56,11 +56,11 @@ class OrderFlowImbalance {
  public:
   static Expected<OrderFlowImbalance, IndicatorError> create(std::uint64_t n);
   std::optional<double> update_bar(const BarContext& ctx);
-  std::uint64_t warmup() const { return flows_.length() + 1; }
+  std::uint64_t warmup() const { return flows_.capacity() + 1; }
 
  private:
-  explicit OrderFlowImbalance(std::size_t n) : flows_(n) {}
-  ResummedWindow flows_;
+  explicit OrderFlowImbalance(std::size_t n) : flows_(n, true) {}
+  WindowSum flows_;
   std::optional<Level> previous_bid_;
   Level previous_ask_;
 };

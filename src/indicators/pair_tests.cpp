@@ -55,6 +55,19 @@ std::optional<double> granger_rss(NormalEquations& normal, std::size_t first, st
   return rss;
 }
 
+// Whether the lag-j values of one side over the fit's rows t = first ..
+// last - 1 (window positions first - j .. last - 1 - j) are all equal. A flat
+// lag column is a multiple of the constant column, so the fit has no
+// solution; flat targets (j = 0) the constant fits exactly, leaving no
+// residual. Either way the rounding of the elimination must not decide.
+bool flat_column(const Ring<XY>& pairs, double XY::*side, std::size_t first, std::size_t last, std::size_t j) {
+  const double v = pairs[first - j].*side;
+  for (std::size_t t = first + 1; t < last; ++t) {
+    if (pairs[t - j].*side != v) return false;
+  }
+  return true;
+}
+
 // The count of numbers in a k x k work area, refused above MAX_PERIOD like
 // any other size that a parameter sets. k is at most 2^25 + 1 here.
 bool square_too_large(std::uint64_t k) { return k * k > MAX_PERIOD; }
@@ -231,13 +244,18 @@ std::optional<double> GrangerCausality::rss(std::size_t k) {
 std::optional<double> GrangerCausality::update_pair(double c, double r) {
   pairs_.push({c, r});
   if (!pairs_.full()) return std::nullopt;
+  const std::size_t n = pairs_.size();
+  if (flat_column(pairs_, &XY::x, lag_, n, 0)) return 0.0;
+  for (std::size_t j = 1; j <= lag_; ++j) {
+    if (flat_column(pairs_, &XY::x, lag_, n, j) || flat_column(pairs_, &XY::y, lag_, n, j)) return 0.0;
+  }
   const std::size_t full_k = 2 * lag_ + 1;
   row_.resize(full_k);
   coef_.resize(full_k);
   const auto restricted = rss(lag_ + 1);
   const auto unrestricted = rss(full_k);
   if (!restricted || !unrestricted || *unrestricted == 0.0) return 0.0;
-  const double rows = static_cast<double>(pairs_.size() - lag_);
+  const double rows = static_cast<double>(n - lag_);
   const double lags = static_cast<double>(lag_);
   const double f = ((*restricted - *unrestricted) / lags) / (*unrestricted / (rows - static_cast<double>(full_k)));
   if (!std::isfinite(f)) return 0.0;

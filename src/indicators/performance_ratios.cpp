@@ -22,6 +22,8 @@ std::optional<IndicatorError> check_confidence(double confidence) {
   return std::nullopt;
 }
 
+double mean_of(const WindowSum& window) { return window.sum() / static_cast<double>(window.capacity()); }
+
 // Drawdown episodes of a curve: an episode begins when a value falls below the
 // running peak and ends when a value reaches that peak again. on_end(peak,
 // trough) is called for every episode, the one still open at finish() included.
@@ -125,18 +127,6 @@ void sorted_insert(std::vector<double>& v, double x) {
 }  // namespace
 
 // ---- Running windows
-
-void ResummedWindow::push(double x) {
-  if (window_.full()) sum_ = sum_ - window_.oldest();
-  sum_ = sum_ + x;
-  window_.push(x);
-  if (++since_resum_ >= window_.capacity()) {
-    double s = -0.0;
-    for (std::size_t i = 0; i < window_.size(); ++i) s += window_[i];
-    sum_ = s;
-    since_resum_ = 0;
-  }
-}
 
 void LossWindow::push(double r) {
   if (window_.full()) {
@@ -256,7 +246,7 @@ std::optional<double> CalmarRatio::update_value(double x) {
   });
   if (!walked) return std::nullopt;
   if (max_dd == 0.0) return 0.0;
-  return window_.mean() / max_dd;
+  return mean_of(window_) / max_dd;
 }
 
 Expected<BurkeRatio, IndicatorError> BurkeRatio::create(std::uint64_t period) {
@@ -373,7 +363,7 @@ std::optional<double> SortinoRatio::update_value(double x) {
   }
   const double dd = downside / static_cast<double>(w.size());
   if (dd == 0.0) return 0.0;
-  return (window_.mean() - target_) / std::sqrt(dd);
+  return (mean_of(window_) - target_) / std::sqrt(dd);
 }
 
 Expected<UpsidePotentialRatio, IndicatorError> UpsidePotentialRatio::create(std::uint64_t period, double mar) {

@@ -12,27 +12,12 @@
 #include "indicators/cores/growing_storage.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sorted_window.h"
+#include "indicators/cores/window_sum.h"
 #include "indicators/indicator_error.h"
 #include "indicators/rolling_statistics.h"
 #include "util/expected.h"
 
 namespace vsci {
-
-// The running sum of a window of `period` values, re-summed exactly from -0.0
-// every `period` accepted values.
-class ResummedWindow {
- public:
-  explicit ResummedWindow(std::size_t period) : window_(period) {}
-  void push(double x);
-  bool full() const { return window_.full(); }
-  double mean() const { return sum_ / static_cast<double>(window_.capacity()); }
-  const Ring<double>& values() const { return window_; }
-
- private:
-  Ring<double> window_;
-  double sum_ = 0.0;
-  std::size_t since_resum_ = 0;
-};
 
 // The running sum of a window of returns and of the magnitudes of its losses,
 // with the count of losses: the loss sum is exactly +0.0 whenever the window
@@ -115,11 +100,11 @@ class CalmarRatio {
  public:
   static Expected<CalmarRatio, IndicatorError> create(std::uint64_t period);
   std::optional<double> update_value(double x);
-  std::uint64_t warmup() const { return window_.values().capacity(); }
+  std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  explicit CalmarRatio(std::size_t period) : window_(period) {}
-  ResummedWindow window_;
+  explicit CalmarRatio(std::size_t period) : window_(period, true) {}
+  WindowSum window_;
 };
 
 class BurkeRatio {
@@ -191,11 +176,11 @@ class SortinoRatio {
  public:
   static Expected<SortinoRatio, IndicatorError> create(std::uint64_t period, double target);
   std::optional<double> update_value(double x);
-  std::uint64_t warmup() const { return window_.values().capacity(); }
+  std::uint64_t warmup() const { return window_.capacity(); }
 
  private:
-  SortinoRatio(std::size_t period, double target) : window_(period), target_(target) {}
-  ResummedWindow window_;
+  SortinoRatio(std::size_t period, double target) : window_(period, true), target_(target) {}
+  WindowSum window_;
   double target_;
 };
 

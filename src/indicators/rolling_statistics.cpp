@@ -50,7 +50,7 @@ Expected<CoefficientOfVariation, IndicatorError> CoefficientOfVariation::create(
 
 std::optional<double> CoefficientOfVariation::update_value(double x) {
   if (!std::isfinite(x) || !moments_.push(x)) return std::nullopt;
-  const double mean = moments_.shift() + moments_.m1();
+  const double mean = moments_.mean();
   if (mean == 0.0) return 0.0;
   return std::sqrt(moments_.variance()) / mean;
 }
@@ -251,9 +251,7 @@ std::optional<double> SampleEntropy::update_value(double x) {
   if (scratch_.size() != n) scratch_.resize(n);  // once, when the window first fills
   for (std::size_t i = 0; i < n; ++i) scratch_[i] = window_[i];
   const double nf = static_cast<double>(n);
-  double sum = -0.0;
-  for (double v : scratch_) sum += v;
-  const double mean = sum / nf;
+  const double mean = plain_mean(n, [&](std::size_t i) { return scratch_[i]; });
   double sq = -0.0;
   for (double v : scratch_) sq += (v - mean) * (v - mean);
   const double var = sq / nf;
@@ -355,26 +353,6 @@ std::optional<double> ShannonEntropy::update_value(double x) {
   return h;
 }
 
-namespace {
-
-struct BandReading {
-  BollingerValue bands;
-  bool flat;  // every value in the window is the same
-};
-
-// Feeds a finite x to a band kind's core and equal-run count: the bands once
-// the window is full, and whether it is flat, where the core's running sums
-// can leave a residue band that the kinds must not report.
-std::optional<BandReading> read_bands(BollingerCore& core, EqualRun& run, double x) {
-  if (!std::isfinite(x)) return std::nullopt;
-  run.push(x);
-  const auto bands = core.update_value(x);
-  if (!bands) return std::nullopt;
-  return BandReading{*bands, run.whole()};
-}
-
-}  // namespace
-
 Expected<BollingerBandwidth, IndicatorError> BollingerBandwidth::create(std::uint64_t period, double k) {
   auto core = positive_band_core(period, k);
   if (!core.ok()) return unexpected(core.error());
@@ -382,10 +360,11 @@ Expected<BollingerBandwidth, IndicatorError> BollingerBandwidth::create(std::uin
 }
 
 std::optional<double> BollingerBandwidth::update_value(double x) {
-  const auto r = read_bands(core_, run_, x);
-  if (!r) return std::nullopt;
-  if (r->flat || r->bands.middle == 0.0) return 0.0;
-  return (r->bands.upper - r->bands.lower) / r->bands.middle;
+  const auto b = core_.update_value(x);
+  if (!b) return std::nullopt;
+  // A band of no width is 0.0 whatever the sign of the middle.
+  if (b->middle == 0.0 || b->upper == b->lower) return 0.0;
+  return (b->upper - b->lower) / b->middle;
 }
 
 Expected<PercentB, IndicatorError> PercentB::create(std::uint64_t period, double k) {
@@ -395,12 +374,11 @@ Expected<PercentB, IndicatorError> PercentB::create(std::uint64_t period, double
 }
 
 std::optional<double> PercentB::update_value(double x) {
-  const auto r = read_bands(core_, run_, x);
-  if (!r) return std::nullopt;
-  if (r->flat) return 0.5;
-  const double width = r->bands.upper - r->bands.lower;
+  const auto b = core_.update_value(x);
+  if (!b) return std::nullopt;
+  const double width = b->upper - b->lower;
   if (width == 0.0) return 0.5;
-  return (x - r->bands.lower) / width;
+  return (x - b->lower) / width;
 }
 
 }  // namespace vsci

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "indicators/cores/bollinger_core.h"
-#include "indicators/cores/equal_run.h"
 #include "indicators/cores/growing_storage.h"
 #include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/moment_window.h"
@@ -224,9 +223,8 @@ class BollingerBandwidth {
   std::uint64_t warmup() const { return core_.warmup(); }
 
  private:
-  explicit BollingerBandwidth(BollingerCore core) : core_(std::move(core)), run_(core_.period()) {}
+  explicit BollingerBandwidth(BollingerCore core) : core_(std::move(core)) {}
   BollingerCore core_;
-  EqualRun run_;
 };
 
 // Position of the newest value within the Bollinger band (0 lower, 1 upper).
@@ -237,9 +235,8 @@ class PercentB {
   std::uint64_t warmup() const { return core_.warmup(); }
 
  private:
-  explicit PercentB(BollingerCore core) : core_(std::move(core)), run_(core_.period()) {}
+  explicit PercentB(BollingerCore core) : core_(std::move(core)) {}
   BollingerCore core_;
-  EqualRun run_;
 };
 
 }  // namespace vsci

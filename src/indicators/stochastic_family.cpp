@@ -41,9 +41,8 @@ Expected<KasePermissionStochastic, IndicatorError> KasePermissionStochastic::cre
                                                                                     std::uint64_t m) {
   auto window = CandleWindow::create(n);
   if (!window.ok()) return unexpected(window.error());
-  auto smoother = Ema::create(m);
-  if (!smoother.ok()) return unexpected(smoother.error());
-  return KasePermissionStochastic(std::move(window).value(), smoother.value());
+  if (auto e = check_period(m)) return unexpected(*e);
+  return KasePermissionStochastic(std::move(window).value(), MeanSeededSmoother(m));
 }
 
 std::optional<double> KasePermissionStochastic::update_candle(const Candle& c) {
@@ -86,13 +85,13 @@ std::optional<double> TtmSqueeze::update_candle(const Candle& c) {
   window_.push(c);
   closes_.push(c.close);
   equal_closes_.push(c.close);
-  auto bands = bollinger_.update_value(c.close);
+  const auto bands = bollinger_.update_value(c.close);
   auto mean = mean_.update_value(c.close);
   const auto atr = atr_.update_candle(c);
   if (!atr || !bands || !mean) return std::nullopt;
-  // One repeated close: both bands and the average lie on it exactly,
-  // whatever residue the running sums keep.
-  if (equal_closes_.whole()) bands = BollingerValue{c.close, c.close, c.close, 0.0}, mean = c.close;
+  // One repeated close: the average lies on it exactly, whatever residue the
+  // running sum keeps.
+  if (equal_closes_.whole()) mean = c.close;
   const double keltner_upper = *mean + channel_ * *atr;
   const double keltner_lower = *mean - channel_ * *atr;
   const double squeeze = bands->lower >= keltner_lower && !(bands->upper > keltner_upper) ? 1.0 : 0.0;

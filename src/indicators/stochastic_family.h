@@ -12,8 +12,8 @@
 
 #include "indicators/cores/bollinger_core.h"
 #include "indicators/cores/candle_window.h"
-#include "indicators/cores/ema.h"
 #include "indicators/cores/equal_run.h"
+#include "indicators/cores/mean_seeded_smoother.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rolling_extremes.h"
 #include "indicators/cores/sma.h"
@@ -50,11 +50,11 @@ class KasePermissionStochastic {
   std::span<const NamedOutput> outputs() const { return outputs_.view(); }
 
  private:
-  KasePermissionStochastic(CandleWindow window, Ema smoother)
+  KasePermissionStochastic(CandleWindow window, MeanSeededSmoother smoother)
       : window_(std::move(window)), fast_(smoother), slow_(smoother) {}
   CandleWindow window_;
-  Ema fast_;
-  Ema slow_;
+  MeanSeededSmoother fast_;
+  MeanSeededSmoother slow_;
   OutputList<2> outputs_{kOutputNames};
 };
 
@@ -75,7 +75,7 @@ class TtmSqueeze {
   BollingerCore bollinger_;
   Sma mean_;
   WilderAtr atr_;
-  EqualRun equal_closes_;  // a window of one close: no deviation, mean exact
+  EqualRun equal_closes_;  // a window of one close: its average is exact
   double band_;
   double channel_;
   double sum_x_;

@@ -1,8 +1,9 @@
 // Each print is one step of the windowed kinds; only the last step's result
 // reaches the bar, but every step moves the windows. Vpin works out how many
 // whole buckets a print completes instead of pouring it in bucket by bucket,
-// so a huge or non-finite size costs at most one push per bucket the window
-// can hold and never loops on a size that subtraction cannot shrink.
+// and pushes their equal imbalances as one run, so a huge or non-finite size
+// costs about what a small one does and never loops on a size that
+// subtraction cannot shrink.
 #include "indicators/trade_flow.h"
 
 #include <algorithm>
@@ -50,7 +51,7 @@ std::optional<double> AmihudIlliquidity::update_bar(const BarContext& ctx) {
     previous_price_ = t.price;
     terms_.push(std::fabs(r) / (t.price * t.size));
     if (terms_.full()) {
-      last_value_ = terms_.sum() / static_cast<double>(terms_.length());
+      last_value_ = terms_.sum() / static_cast<double>(terms_.capacity());
       result = last_value_;
     } else {
       result.reset();
@@ -202,7 +203,7 @@ std::optional<double> Vpin::update_bar(const BarContext& ctx) {
   if (ctx.trades.empty()) return std::nullopt;
   for (const TradePrint& t : ctx.trades) fill(t.size, t.side == TradeSide::Buy);
   if (!imbalances_.full()) return std::nullopt;
-  return imbalances_.sum() / (bucket_volume_ * static_cast<double>(imbalances_.length()));
+  return imbalances_.sum() / (bucket_volume_ * static_cast<double>(imbalances_.capacity()));
 }
 
 void Vpin::complete_bucket() {
@@ -237,14 +238,14 @@ void Vpin::fill(double size, bool buy) {
   // Whole buckets of one side (imbalance V each), then what is left over. A
   // print never completes more buckets than the window holds: earlier ones
   // would leave it within the same print.
-  const std::size_t n = imbalances_.length();
+  const std::size_t n = imbalances_.capacity();
   double rest = 0.0;
   std::size_t whole = n;
   if (!std::isinf(s)) {
     rest = std::fmod(s, v);
     if (!(s / v > static_cast<double>(n))) whole = static_cast<std::size_t>(std::nearbyint((s - rest) / v));
   }
-  for (std::size_t k = 0; k < whole; ++k) imbalances_.push(v);
+  imbalances_.push_repeated(v, whole);
   if (rest > 0.0) take(rest, buy);
 }
 
@@ -264,63 +265,18 @@ std::optional<double> KylesLambda::update_bar(const BarContext& ctx) {
   return result;
 }
 
-void KylesLambda::add(const Pair& p) {
-  const double dq = p.q - shift_.q;
-  const double dm = p.dm - shift_.dm;
-  sq_ += dq;
-  sm_ += dm;
-  sqq_ += dq * dq;
-  sqm_ += dq * dm;
-}
-
-void KylesLambda::remove(const Pair& p) {
-  const double dq = p.q - shift_.q;
-  const double dm = p.dm - shift_.dm;
-  sq_ -= dq;
-  sm_ -= dm;
-  sqq_ -= dq * dq;
-  sqm_ -= dq * dm;
-}
-
-void KylesLambda::recentre() {
-  const double n = static_cast<double>(pairs_.size());
-  double q = -0.0;
-  double m = -0.0;
-  for (std::size_t i = 0; i < pairs_.size(); ++i) {
-    q += pairs_[i].q;
-    m += pairs_[i].dm;
-  }
-  shift_ = Pair{q / n, m / n};
-  sq_ = sm_ = sqq_ = sqm_ = 0.0;
-  for (std::size_t i = 0; i < pairs_.size(); ++i) add(pairs_[i]);
-  pushes_ = 0;
-}
-
 std::optional<double> KylesLambda::step(double q, double mid) {
   if (!previous_mid_) {
     previous_mid_ = mid;
     return std::nullopt;
   }
   // Within one bar only the first print sees the mid move.
-  const Pair p{q, mid - *previous_mid_};
+  const double dm = mid - *previous_mid_;
   previous_mid_ = mid;
-  if (pairs_.full()) remove(pairs_.oldest());
-  pairs_.push(p);
-  equal_q_.push(q);
-  if (!shift_set_) {
-    shift_ = p;
-    shift_set_ = true;
-  }
-  add(p);
-  if (++pushes_ == pairs_.capacity()) recentre();
-  if (!pairs_.full()) return std::nullopt;
-  if (equal_q_.whole()) return 0.0;
-  const double n = static_cast<double>(pairs_.capacity());
-  const double mq = sq_ / n;
-  const double raw_var = sqq_ / n - mq * mq;
-  const double var = raw_var > 0.0 ? raw_var : 0.0;
-  if (var == 0.0) return 0.0;
-  return (sqm_ / n - mq * (sm_ / n)) / var;
+  if (!pairs_.push(q, dm)) return std::nullopt;
+  const PairMoments m = pairs_.moments();
+  if (m.var_x == 0.0) return 0.0;
+  return m.cov / m.var_x;
 }
 
 // --- RealizedSpread ---

@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <optional>
 
-#include "indicators/cores/resummed_window.h"
+#include "indicators/cores/moment_window.h"
 #include "indicators/cores/ring.h"
+#include "indicators/cores/run_window_sum.h"
+#include "indicators/cores/window_sum.h"
 #include "indicators/indicator.h"
 #include "indicators/rolling_statistics.h"
 #include "util/expected.h"
@@ -20,11 +22,11 @@ class AmihudIlliquidity {
  public:
   static Expected<AmihudIlliquidity, IndicatorError> create(std::uint64_t n);
   std::optional<double> update_bar(const BarContext& ctx);
-  std::uint64_t warmup() const { return terms_.length() + 1; }
+  std::uint64_t warmup() const { return terms_.capacity() + 1; }
 
  private:
-  explicit AmihudIlliquidity(std::size_t n) : terms_(n) {}
-  ResummedWindow terms_;
+  explicit AmihudIlliquidity(std::size_t n) : terms_(n, true) {}
+  WindowSum terms_;
   std::optional<double> previous_price_;
   std::optional<double> last_value_;
 };
@@ -103,7 +105,7 @@ class Vpin {
   void complete_bucket();
 
   double bucket_volume_;
-  ResummedWindow imbalances_;
+  RunWindowSum imbalances_;
   double buy_ = 0.0;
   double sell_ = 0.0;
   double filled_ = 0.0;
@@ -113,29 +115,14 @@ class KylesLambda {
  public:
   static Expected<KylesLambda, IndicatorError> create(std::uint64_t n);
   std::optional<double> update_bar(const BarContext& ctx);
-  std::uint64_t warmup() const { return pairs_.capacity() + 1; }
+  std::uint64_t warmup() const { return pairs_.period() + 1; }
 
  private:
-  struct Pair {
-    double q = 0.0;
-    double dm = 0.0;
-  };
-  explicit KylesLambda(std::size_t n) : pairs_(n), equal_q_(n) {}
+  explicit KylesLambda(std::size_t n) : pairs_(n) {}
   std::optional<double> step(double q, double mid);
-  void add(const Pair& p);
-  void remove(const Pair& p);
-  void recentre();
 
-  Ring<Pair> pairs_;
   std::optional<double> previous_mid_;
-  Pair shift_;
-  bool shift_set_ = false;
-  // Sums of the shifted parts: q, dm, q^2 and q * dm (the slope needs no dm^2).
-  double sq_ = 0.0, sm_ = 0.0, sqq_ = 0.0, sqm_ = 0.0;
-  std::size_t pushes_ = 0;
-  // A window of equal signed volumes has no variance; residue in the running
-  // sums must not turn that into a slope.
-  EqualRun equal_q_;
+  PairedMoments pairs_;  // (signed size, mid change)
 };
 
 class RealizedSpread {

@@ -110,9 +110,8 @@ std::optional<double> Rwi::update_candle(const Candle& c) {
 // --- ElderRay ---
 
 Expected<ElderRay, IndicatorError> ElderRay::create(std::uint64_t n) {
-  auto ema = Ema::create(n);
-  if (!ema.ok()) return unexpected(ema.error());
-  return ElderRay(ema.value());
+  if (auto e = check_period(n)) return unexpected(*e);
+  return ElderRay(MeanSeededSmoother(n));
 }
 
 std::optional<double> ElderRay::update_candle(const Candle& c) {

@@ -11,7 +11,7 @@
 
 #include "indicators/cores/adx_core.h"
 #include "indicators/cores/aroon_core.h"
-#include "indicators/cores/ema.h"
+#include "indicators/cores/mean_seeded_smoother.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/running_sum.h"
 #include "indicators/indicator.h"
@@ -100,8 +100,8 @@ class ElderRay {
   std::span<const NamedOutput> outputs() const { return outputs_.view(); }
 
  private:
-  explicit ElderRay(Ema ema) : ema_(ema) {}
-  Ema ema_;
+  explicit ElderRay(MeanSeededSmoother ema) : ema_(ema) {}
+  MeanSeededSmoother ema_;
   OutputList<2> outputs_{kOutputNames};
 };
 

@@ -95,7 +95,7 @@ enum class Probe { None, Down, Up, Unsure };
 // rounding interval (the nearer one when both do), giving its fraction digits
 // in `t`. A candidate on the interval's edge, or two candidates equally near,
 // is left to the general case (Unsure). `scaled` is frac * 10^k.
-Probe probe(const Split& x, u128 scaled, int k, std::uint64_t& t) {
+[[gnu::always_inline]] inline Probe probe(const Split& x, u128 scaled, int k, std::uint64_t& t) {
   const std::uint64_t one = std::uint64_t{1} << x.shift;
   t = static_cast<std::uint64_t>(scaled >> x.shift);
   const std::uint64_t below = static_cast<std::uint64_t>(scaled) & (one - 1);  // v - truncation
@@ -134,10 +134,14 @@ struct Fixed {
 // The shortest decimal is the one with the fewest fraction digits k that has a
 // candidate inside the rounding interval (a decimal with k digits also has
 // k+1), and among those of that length the nearest. Seventeen significant
-// digits always suffice; whether sixteen do is probed, and whether fifteen or
-// fewer do is checked directly. No whole number lies in the interval of a
-// fraction (the nearest whole number is a double of its own), so a candidate
-// keeps the integer part of v and its fraction digits stay below 10^k.
+// digits always suffice. No whole number lies in the interval of a fraction
+// (the nearest whole number is a double of its own), so a candidate keeps the
+// integer part of v and its fraction digits stay below 10^k.
+//
+// Fifteen, sixteen and seventeen digits are probed in turn. A candidate of
+// fifteen digits stands for every shorter one too: at most one decimal of 15
+// significant digits or fewer lies in the interval (their spacing exceeds
+// four ulps), and its trailing zeros are dropped when it is written.
 bool shortest_fixed(double magnitude, Fixed& out) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(magnitude);
   const int biased = static_cast<int>(bits >> 52);
@@ -155,7 +159,6 @@ bool shortest_fixed(double magnitude, Fixed& out) {
   }
   // A power of two has a narrower interval below it: left to the general case.
   if (stored == 0) return false;
-  const Split x{ip, frac, shift};
   int base;  // significant digits of a candidate with k fraction digits: base + k
   if (ip > 0) {
     base = decimal_length(ip);
@@ -166,33 +169,20 @@ bool shortest_fixed(double magnitude, Fixed& out) {
   }
   const int k17 = 17 - base;
   if (k17 > 19) return false;
-  const int k16 = k17 - 1;
-  std::uint64_t t = 0;
-  const u128 scaled16 = static_cast<u128>(frac) * kPow10[k16 >= 1 ? k16 : 0];
-  Probe found = k16 >= 1 ? probe(x, scaled16, k16, t) : Probe::None;
-  if (found == Probe::Unsure) return false;
-  if (found == Probe::None) {
-    found = probe(x, k16 >= 1 ? scaled16 * 10 : static_cast<u128>(frac) * kPow10[k17], k17, t);
-    if (found == Probe::None || found == Probe::Unsure) return false;
-    out = {ip, t, k17};
-    return true;
-  }
-  // A 16-digit candidate exists; a shorter one would be the only decimal of
-  // 15 digits or fewer that reads back as v (no two such decimals read as the
-  // same double). v * 10^k15 lies within 0.2 of that decimal's digits, so
-  // rounding finds them, and a division of two exact doubles tells whether
-  // they read back as v.
-  const int k15 = k16 - 1;
-  if (k15 >= 1) {
-    const double scaled = magnitude * kPow10d[k15];  // below 10^15
-    const auto n = static_cast<std::uint64_t>(scaled + 0.5);
-    if (static_cast<double>(n) / kPow10d[k15] == magnitude) {
-      out = {ip, n - ip * kPow10[k15], k15};
+  const Split x{ip, frac, shift};
+  // A candidate with no fraction digit would be a whole number.
+  int k = k17 - 2 >= 1 ? k17 - 2 : 1;
+  u128 scaled = static_cast<u128>(frac) * kPow10[k];
+  for (;; ++k, scaled *= 10) {
+    std::uint64_t t = 0;
+    const Probe found = probe(x, scaled, k, t);
+    if (found == Probe::Unsure) return false;
+    if (found != Probe::None) {
+      out = {ip, t, k};
       return true;
     }
+    if (k == k17) return false;
   }
-  out = {ip, t, k16};
-  return true;
 }
 
 char* put(char* p, const char* s, int n) {
@@ -275,35 +265,55 @@ char* put_u64(char* p, std::uint64_t v) {
 }
 
 // "ip.ddd": the k fraction digits of t without trailing zeros, or "ip.0".
-// The fraction is laid out zero-padded in 8, 16 or 24 fixed places and
-// copied at a fixed size; needs 48 bytes of room.
-char* put_fixed(char* p, const Fixed& f) {
-  p = put_u64(p, f.ip);
+// Up to sixteen places, the fraction is scaled to exactly 8 or 16 digits and
+// written as whole words; the trailing zeros (the scaling's and the
+// fraction's own) are the zero bytes at the top of the last word, and the
+// length stops before them. Needs 48 bytes of room.
+[[gnu::always_inline]] inline char* put_fixed(char* p, const Fixed& f) {
+  if (f.ip < 100000000) {
+    // The integer part's leading zeros are the zero bytes at the bottom of
+    // its digit word (one digit stays for 0).
+    const std::uint64_t w = eight_digits(static_cast<std::uint32_t>(f.ip));
+    const int len = f.ip == 0 ? 1 : 8 - std::countr_zero(w) / 8;
+    put_digit_word(p, w >> (8 * (8 - len)));
+    p += len;
+  } else {
+    p = put_u64(p, f.ip);
+  }
   *p++ = '.';
   if (f.k == 0) {
     *p++ = '0';
     return p;
   }
-  char digits[48] = {};
-  const std::uint64_t low = eight_digits(static_cast<std::uint32_t>(f.t % 100000000));
-  // Trailing zero digits are the zero bytes at the top of the last words;
-  // t > 0, so one of the words is not zero.
-  int zeros = low != 0 ? std::countl_zero(low) / 8 : 8;
-  int places = 8;
-  if (f.k > 8) {
-    const std::uint64_t mid = eight_digits(static_cast<std::uint32_t>(f.t / 100000000 % 100000000));
-    if (zeros == 8) zeros += mid != 0 ? std::countl_zero(mid) / 8 : 8;
-    if (f.k > 16) {
-      const std::uint64_t top = eight_digits(static_cast<std::uint32_t>(f.t / 10000000000000000ull));
-      if (zeros == 16) zeros += std::countl_zero(top) / 8;
-      put_digit_word(digits + places - 8, top);
-      places += 8;
-    }
-    put_digit_word(digits + places - 8, mid);
-    places += 8;
+  // t > 0: a candidate of a fraction is never a whole number.
+  if (f.k <= 8) {
+    const std::uint64_t w = eight_digits(static_cast<std::uint32_t>(f.t * kPow10[8 - f.k]));
+    put_digit_word(p, w);
+    return p + 8 - std::countl_zero(w) / 8;
   }
-  put_digit_word(digits + places - 8, low);
-  std::memcpy(p, digits + places - f.k, 24);
+  if (f.k <= 16) {
+    const std::uint64_t t16 = f.t * kPow10[16 - f.k];
+    const std::uint64_t high = eight_digits(static_cast<std::uint32_t>(t16 / 100000000));
+    const std::uint64_t low = eight_digits(static_cast<std::uint32_t>(t16 % 100000000));
+    put_digit_word(p, high);
+    put_digit_word(p + 8, low);
+    return low != 0 ? p + 16 - std::countl_zero(low) / 8 : p + 8 - std::countl_zero(high) / 8;
+  }
+  // Seventeen to nineteen places: 24 zero-padded places copied at an offset.
+  char digits[48] = {};
+  const std::uint64_t top = eight_digits(static_cast<std::uint32_t>(f.t / 10000000000000000ull));
+  const std::uint64_t mid = eight_digits(static_cast<std::uint32_t>(f.t / 100000000 % 100000000));
+  const std::uint64_t low = eight_digits(static_cast<std::uint32_t>(f.t % 100000000));
+  put_digit_word(digits, top);
+  put_digit_word(digits + 8, mid);
+  put_digit_word(digits + 16, low);
+  int zeros = std::countl_zero(top) / 8 + 16;
+  if (low != 0) {
+    zeros = std::countl_zero(low) / 8;
+  } else if (mid != 0) {
+    zeros = 8 + std::countl_zero(mid) / 8;
+  }
+  std::memcpy(p, digits + 24 - f.k, 24);
   return p + (f.k - zeros);
 }
 

@@ -155,6 +155,48 @@ void append_utf8(std::string& out, std::uint32_t cp) {
 
 using u128 = unsigned __int128;
 
+// 10^-k for k = 1..19 as a 64-bit mantissa truncated from below:
+// floor(2^(63 + g) / 10^k) with g the bit length of 10^k, which puts it in
+// [2^63, 2^64).
+struct NegativePowers {
+  std::uint64_t mant[20];
+  int bits[20];  // g
+  constexpr NegativePowers() : mant(), bits() {
+    for (int k = 1; k < 20; ++k) {
+      bits[k] = std::bit_width(kPow10[k]);
+      mant[k] = static_cast<std::uint64_t>((u128{1} << (63 + bits[k])) / kPow10[k]);
+    }
+  }
+};
+constexpr NegativePowers kNegPow10;
+
+// n / 10^k (0 < n < 2^64, 1 <= k <= 19) rounded to the nearest double, by one
+// multiplication, when the rounding can be decided from it; false otherwise.
+//
+// With n shifted up by z to w in [2^63, 2^64) and T the truncated mantissa
+// above, P = w * T lies below the exact w * 10^-k * 2^(63+g) by less than
+// w < 2^64, i.e. by less than one unit of its high word h. The top 53 bits
+// of h are the double's digits when its low s = 10 or 11 bits r stay clear
+// of the halfway point: for r <= half - 2 the exact value is below it (round
+// down), for r >= half + 1 above it (round up). The two values in between are
+// left to exact arithmetic. The value is at least 1e-19 and below 2^64, so it
+// is never subnormal and never overflows.
+[[gnu::always_inline]] inline bool product_quotient(std::uint64_t n, int k, double& out) {
+  const int z = std::countl_zero(n);
+  const u128 p = static_cast<u128>(n << z) * kNegPow10.mant[k];
+  const auto h = static_cast<std::uint64_t>(p >> 64);
+  const int s = 10 + static_cast<int>(h >> 63);
+  const std::uint64_t r = h & ((std::uint64_t{1} << s) - 1);
+  const std::uint64_t half = std::uint64_t{1} << (s - 1);
+  if (r + 1 == half || r == half) return false;
+  const std::uint64_t m = (h >> s) + (r > half);  // 2^52 .. 2^53
+  // The value is m * 2^(s + 1 - z - g).
+  const int e2 = s + 1 - z - kNegPow10.bits[k];
+  const std::uint64_t bits = (static_cast<std::uint64_t>(e2 + 1075) << 52) + m - (std::uint64_t{1} << 52);
+  out = std::bit_cast<double>(bits);
+  return true;
+}
+
 // The double nearest to n / 10^k (0 < n < 10^19, 0 <= k <= 19), when it can
 // be shown to be that one; false otherwise.
 //
@@ -195,6 +237,13 @@ bool exact_quotient(std::uint64_t n, int k, double& out) {
   return true;
 }
 
+// The double nearest to n / 10^k (0 < n < 10^19, 0 <= k <= 19), when the
+// quick ways can tell: with a fraction one multiplication nearly always
+// settles it, and exact_quotient takes what it leaves.
+[[gnu::always_inline]] inline bool nearest_quotient(std::uint64_t n, int k, double& out) {
+  return (k > 0 && product_quotient(n, k, out)) || exact_quotient(n, k, out);
+}
+
 // A finite decimal that from_chars could not represent: true when it is too
 // large, false when it is too small (and so reads as a signed zero).
 bool magnitude_too_large(const char* s, const char* e) {
@@ -231,6 +280,56 @@ bool magnitude_too_large(const char* s, const char* e) {
     if (neg) exp = -exp;
   }
   return order + exp >= 0;
+}
+
+// A number literal of the common shape: an optional minus, an integer part
+// without leading zeros, an optional fraction, no exponent, at most 19 digits
+// (a lone leading zero not counted).
+struct PlainNumber {
+  std::uint64_t mant;  // all digits, integer and fraction
+  int frac_digits;
+  bool negative;
+  bool is_float;  // a fraction was written
+  std::size_t end;
+};
+
+// Scans such a literal at s[i]; false for anything else, which the general
+// scanner then reads from the same place.
+[[gnu::always_inline]] inline bool scan_plain_number(const char* s, std::size_t i, std::size_t n, PlainNumber& out) {
+  out.negative = i < n && s[i] == '-';
+  if (out.negative) ++i;
+  if (i >= n) return false;
+  std::uint64_t mant = 0;
+  std::size_t digits = 0;
+  if (s[i] == '0') {
+    ++i;
+    if (i < n && is_digit(s[i])) return false;
+  } else if (is_digit(s[i])) {
+    const std::size_t d0 = i;
+    i = take_digits<true>(s, i, n, mant);
+    digits = i - d0;
+  } else {
+    return false;
+  }
+  out.is_float = i < n && s[i] == '.';
+  out.frac_digits = 0;
+  if (out.is_float) {
+    ++i;
+    if (i >= n || !is_digit(s[i])) return false;
+    // The fraction accumulates on its own, alongside the integer part, and
+    // the two are joined once its length is known.
+    const std::size_t f0 = i;
+    std::uint64_t frac = 0;
+    i = take_digits<true>(s, i, n, frac);
+    digits += i - f0;
+    if (digits > 19) return false;
+    out.frac_digits = static_cast<int>(i - f0);
+    mant = mant * kPow10[out.frac_digits] + frac;
+  }
+  if (digits > 19 || (i < n && (s[i] | 0x20) == 'e')) return false;
+  out.mant = mant;
+  out.end = i;
+  return true;
 }
 
 }  // namespace
@@ -381,8 +480,36 @@ Expected<std::string_view, Error> Reader::scan_string() {
   }
 }
 
+// The common literal, converted exactly as below would convert it; false
+// (nothing consumed) when the general scan is needed.
+[[gnu::always_inline]] inline bool Reader::plain_number(Number& num) {
+  PlainNumber pn;
+  if (!scan_plain_number(p_, pos_, n_, pn)) return false;
+  if (!pn.is_float) {
+    if (!pn.negative) {
+      num = {Kind::U64, pn.mant, 0, 0.0};
+    } else if (pn.mant == 0) {
+      // -0 has no signed-integer form; it stays the float -0.0.
+      num = {Kind::F64, 0, 0, -0.0};
+    } else if (pn.mant <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1) {
+      num = {Kind::I64, 0, static_cast<std::int64_t>(0 - pn.mant), 0.0};
+    } else {
+      return false;
+    }
+  } else {
+    double d = 0.0;
+    if (pn.mant != 0 && !nearest_quotient(pn.mant, pn.frac_digits, d)) return false;
+    num = {Kind::F64, 0, 0, pn.negative ? -d : d};
+  }
+  pos_ = pn.end;
+  return true;
+}
+
 template <bool Convert>
 Expected<Reader::Number, Error> Reader::scan_number() {
+  if constexpr (Convert) {
+    if (Number num; plain_number(num)) return num;
+  }
   // Scans with a local cursor; pos_ is brought up to date before any error so
   // that positions are those of the byte where scanning stopped.
   const char* const s = p_;
@@ -469,7 +596,7 @@ Expected<Reader::Number, Error> Reader::scan_number() {
       num.d = 0.0;
       done = true;
     } else if (e10 <= 0 && e10 >= -19) {
-      done = exact_quotient(mant, -e10, num.d);
+      done = nearest_quotient(mant, -e10, num.d);
     } else if (e10 > 0 && e10 <= 19 && mant <= std::numeric_limits<std::uint64_t>::max() / kPow10[e10]) {
       // A whole number below 2^64: the conversion rounds correctly.
       num.d = static_cast<double>(mant * kPow10[e10]);
@@ -799,14 +926,44 @@ Expected<Reader::Number, Error> Reader::read_number(std::string_view expected) {
   return unexpected(invalid_type(expected));
 }
 
+bool Reader::try_f64(double& out) {
+  Number num;
+  if (!plain_number(num)) {
+    const std::size_t at = pos_;
+    if (pos_ >= n_ || !(p_[pos_] == '-' || is_digit(p_[pos_]))) return false;
+    auto general = scan_number<true>();
+    if (!general) {
+      pos_ = at;
+      return false;
+    }
+    num = *general;
+  }
+  out = num.to_f64();
+  return true;
+}
+
+bool Reader::try_i64(std::int64_t& out) {
+  // Integers that need the general scan (20 digits and more) are left to the
+  // general reader, which accepts or refuses them with its message.
+  const std::size_t at = pos_;
+  Number num;
+  if (!plain_number(num)) return false;
+  if (num.kind == Kind::I64) {
+    out = num.i;
+    return true;
+  }
+  if (num.kind == Kind::U64 && num.u <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+    out = static_cast<std::int64_t>(num.u);
+    return true;
+  }
+  pos_ = at;
+  return false;
+}
+
 Expected<double, Error> Reader::read_f64(std::string_view expected) {
   auto num = read_number(expected);
   if (!num) return unexpected(std::move(num.error()));
-  switch (num->kind) {
-    case Kind::U64: return static_cast<double>(num->u);
-    case Kind::I64: return static_cast<double>(num->i);
-    default: return num->d;
-  }
+  return num->to_f64();
 }
 
 Expected<std::int64_t, Error> Reader::read_i64(std::string_view expected) {

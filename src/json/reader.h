@@ -21,6 +21,7 @@
 
 #include <bitset>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,8 @@ class Reader {
   // Consumes the byte peek() returned.
   void advance() { ++pos_; }
   std::size_t offset() const { return pos_; }
+  // Bytes of text after the cursor.
+  std::size_t remaining() const { return n_ - pos_; }
 
   // Whole values at the current position.
   Expected<Value, Error> read_value();
@@ -78,6 +81,24 @@ class Reader {
   // closing brace is consumed. `key` stays valid until the next read.
   Expected<bool, Error> next_member(std::string_view& key);
 
+  // Compact-text fast paths for records the system writes itself. Each takes
+  // its token only when the text right at the cursor (no whitespace skipped)
+  // is exactly that token, well-formed, and consumes nothing otherwise. A
+  // caller that meets something else rewinds to where it began (no container
+  // opened or closed in between) and reads the same text the general way,
+  // which gives every message and position.
+  [[gnu::always_inline]] bool try_literal(std::string_view token) {
+    if (n_ - pos_ < token.size() || std::memcmp(p_ + pos_, token.data(), token.size()) != 0) return false;
+    pos_ += token.size();
+    return true;
+  }
+  // A number that read_f64 (read_i64) would accept.
+  bool try_f64(double& out);
+  bool try_i64(std::int64_t& out);
+  void rewind(std::size_t offset) { pos_ = offset; }
+  // Open arrays and objects around the cursor.
+  int depth() const { return depth_; }
+
   // After the top-level value: only whitespace may follow.
   Expected<void, Error> finish();
 
@@ -98,6 +119,9 @@ class Reader {
     std::uint64_t u;
     std::int64_t i;
     double d;
+    double to_f64() const {
+      return kind == Kind::U64 ? static_cast<double>(u) : kind == Kind::I64 ? static_cast<double>(i) : d;
+    }
   };
 
   static bool is_ws(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
@@ -124,6 +148,7 @@ class Reader {
   std::size_t plain_string_end(std::size_t quote) const;
   Expected<void, Error> scan_escape();
   Expected<std::uint32_t, Error> hex4();
+  bool plain_number(Number& num);
   // Scans a number token; with Convert, also gives its value.
   template <bool Convert>
   Expected<Number, Error> scan_number();

@@ -3,6 +3,8 @@
 #include "json/value.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 
 namespace vsci::json {
 
@@ -18,6 +20,35 @@ bool key_less(const std::string& a, const std::string& b) {
 
 bool member_less(const Value::Member& a, const Value::Member& b) { return key_less(a.key, b.key); }
 
+constexpr std::size_t kInsertionSortMax = 16;
+
+// Records of a few members (an equity point is two, a candle six, in declared
+// order): their positions are sorted by insertion, which keeps equal keys in
+// their order as the stable sort does, without the stable sort's buffer; then
+// each member moves once, along the cycles of that permutation.
+void sort_few(Value::Object& members) {
+  const std::size_t n = members.size();
+  std::uint8_t order[kInsertionSortMax];  // order[j]: where the j-th smallest stands now
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t j = i;
+    for (; j > 0 && key_less(members[i].key, members[order[j - 1]].key); --j) order[j] = order[j - 1];
+    order[j] = static_cast<std::uint8_t>(i);
+  }
+  bool placed[kInsertionSortMax] = {};
+  for (std::size_t start = 0; start < n; ++start) {
+    if (placed[start] || order[start] == start) continue;
+    Value::Member held = std::move(members[start]);
+    std::size_t k = start;
+    while (order[k] != start) {
+      members[k] = std::move(members[order[k]]);
+      placed[k] = true;
+      k = order[k];
+    }
+    members[k] = std::move(held);
+    placed[k] = true;
+  }
+}
+
 }  // namespace
 
 void normalize_members(Value::Object& members) {
@@ -30,7 +61,11 @@ void normalize_members(Value::Object& members) {
     }
   }
   if (ordered) return;
-  std::stable_sort(members.begin(), members.end(), member_less);
+  if (members.size() <= kInsertionSortMax) {
+    sort_few(members);
+  } else {
+    std::stable_sort(members.begin(), members.end(), member_less);
+  }
   // Within a run of equal keys the last one written wins.
   std::size_t out = 0;
   for (std::size_t i = 0; i < members.size(); ++i) {

@@ -78,8 +78,11 @@ void Writer::grow(std::size_t n) {
   const std::size_t need = len_ + n;
   // The spare room is zero-filled by resize, so it is added a slice at a time
   // rather than up to the whole capacity.
-  const std::size_t target = need + std::clamp<std::size_t>(len_ / 4, 256, std::size_t{1} << 20);
-  if (target > out_.capacity()) {
+  std::size_t target = need + std::clamp<std::size_t>(len_ / 4, 256, std::size_t{1} << 20);
+  if (need <= out_.capacity()) {
+    // Reserved room is used up before the buffer moves.
+    target = std::min(target, out_.capacity());
+  } else {
     // Large buffers grow fourfold: each move copies the text and touches fresh
     // pages, while capacity never written to costs no memory.
     const std::size_t factor = out_.capacity() >= (std::size_t{1} << 20) ? 4 : 2;

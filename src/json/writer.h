@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,19 @@ class Writer {
   void value(const Value& v);
   // Inserts already-written JSON text as one value.
   void raw(std::string_view json);
+
+  // Writes one value of at most `max_bytes` straight into the buffer, for
+  // records written often enough to bypass the calls above: raw_begin places
+  // the separator and gives where the value starts, raw_end takes the end of
+  // what was written there.
+  char* raw_begin(std::size_t max_bytes) { return value_room(max_bytes); }
+  void raw_end(char* end) { commit(end); }
+  // Copies text that is already JSON (a name with its quotes and colon,
+  // punctuation) to `p`, which points into such room.
+  static char* put_text(char* p, std::string_view json) {
+    std::memcpy(p, json.data(), json.size());
+    return p + json.size();
+  }
 
   // For callers that know roughly how much they will write (a candle list
   // takes about 150 bytes per candle): saves regrowing a large buffer.

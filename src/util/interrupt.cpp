@@ -1,12 +1,19 @@
 // The stop flag travels by thread-local pointer so that the engine's bar loop
 // pays one load and one branch per bar, and no signature below the harness has
-// to carry it.
+// to carry it. A command's work runs on a helper kept for the calling thread,
+// so the calling thread is free to poll on time.
 #include "util/interrupt.h"
 
 #include <chrono>
+#include <cfenv>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
+#include <system_error>
 #include <thread>
+#include <utility>
+
+#include <unistd.h>
 
 namespace vsci {
 
@@ -14,6 +21,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kPollEvery = std::chrono::milliseconds(100);
+constexpr auto kWaitAwake = std::chrono::microseconds(100);
 
 struct ThreadState {
   const std::atomic<bool>* stop = nullptr;  // the current command's flag
@@ -23,6 +31,17 @@ struct ThreadState {
 };
 
 thread_local ThreadState t_state;
+
+// Checks made on the command's own thread (work run_while_polling could not
+// hand to a helper, or that was called without it) poll themselves, reading
+// the clock once every 256 checks.
+[[gnu::noinline]] void poll_by_clock(ThreadState& s) {
+  if ((++s.ticks & 255u) != 0) return;
+  const Clock::time_point now = Clock::now();
+  if (now < s.next_poll) return;
+  s.next_poll = now + kPollEvery;
+  if (s.scope->poll_now()) throw Interrupted();
+}
 
 }  // namespace
 
@@ -48,12 +67,7 @@ void check_interrupt() {
   ThreadState& s = t_state;
   if (s.stop == nullptr) return;
   if (s.stop->load(std::memory_order_relaxed)) throw Interrupted();
-  // The clock is read once every 256 checks: bars are far shorter than 0.1 s.
-  if (s.scope == nullptr || (++s.ticks & 255u) != 0) return;
-  const Clock::time_point now = Clock::now();
-  if (now < s.next_poll) return;
-  s.next_poll = now + kPollEvery;
-  if (s.scope->poll_now()) throw Interrupted();
+  if (s.scope != nullptr) [[unlikely]] poll_by_clock(s);
 }
 
 bool interrupt_requested() {
@@ -61,38 +75,137 @@ bool interrupt_requested() {
   return stop != nullptr && stop->load(std::memory_order_relaxed);
 }
 
+namespace {
+
+// A thread that runs the work of one calling thread's commands, one at a
+// time: kept from command to command, so that a command pays a wake-up rather
+// than a thread start (and the first touches of that thread's memory).
+class HelperThread {
+ public:
+  HelperThread() : owner_(getpid()), thread_([this] { serve(); }) {}
+  ~HelperThread() {
+    {
+      const std::lock_guard<std::mutex> lock(m_);
+      quit_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+  HelperThread(const HelperThread&) = delete;
+  HelperThread& operator=(const HelperThread&) = delete;
+
+  // A child forked from the process that made this helper has no such thread.
+  bool forked_away() const { return owner_ != getpid(); }
+  // Not already running work for its caller (which may start a command again
+  // from within a poll, through a signal handler).
+  bool idle() const { return !busy_; }
+
+  // Runs `work` with the caller's stop flag while the caller polls `scope`;
+  // rethrows what `work` threw.
+  void run(const std::function<void()>& work, InterruptScope& scope) {
+    std::unique_lock<std::mutex> lock(m_);
+    work_ = &work;
+    stop_ = t_state.stop;
+    // Rounding and denormal modes are per thread: the work keeps the caller's.
+    std::fegetenv(&env_);
+    done_.store(false, std::memory_order_relaxed);
+    busy_ = true;
+    wake_.notify_one();
+    // Short work ends before a sleeping caller could be woken again: the
+    // caller waits awake for a moment first.
+    lock.unlock();
+    const Clock::time_point awake_until = Clock::now() + kWaitAwake;
+    while (!done_.load(std::memory_order_acquire) && Clock::now() < awake_until) {
+    }
+    lock.lock();
+    while (!finished_.wait_for(lock, kPollEvery, [&] { return done_.load(std::memory_order_relaxed); })) {
+      lock.unlock();
+      scope.poll_now();
+      lock.lock();
+    }
+    work_ = nullptr;
+    busy_ = false;
+    const std::exception_ptr failure = std::exchange(failure_, nullptr);
+    lock.unlock();
+    if (failure) std::rethrow_exception(failure);
+  }
+
+ private:
+  void serve() {
+    std::unique_lock<std::mutex> lock(m_);
+    for (;;) {
+      wake_.wait(lock, [&] { return quit_ || (work_ != nullptr && !done_.load(std::memory_order_relaxed)); });
+      if (quit_) return;
+      const std::function<void()>& work = *work_;
+      t_state.stop = stop_;
+      std::fesetenv(&env_);
+      lock.unlock();
+      std::exception_ptr failure;
+      try {
+        work();
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      t_state.stop = nullptr;
+      lock.lock();
+      failure_ = failure;
+      done_.store(true, std::memory_order_release);
+      finished_.notify_one();
+    }
+  }
+
+  const pid_t owner_;
+  std::mutex m_;
+  std::condition_variable wake_;      // work handed over, or quit
+  std::condition_variable finished_;  // the work is done
+  const std::function<void()>* work_ = nullptr;
+  const std::atomic<bool>* stop_ = nullptr;
+  std::fenv_t env_{};
+  std::exception_ptr failure_;
+  std::atomic<bool> done_{false};  // also read without the lock while waiting awake
+  bool quit_ = false;
+  bool busy_ = false;  // touched by the caller only
+  std::thread thread_;  // last: it starts serving once the rest is made
+};
+
+// The calling thread's helper, stopped when the calling thread ends.
+struct HelperSlot {
+  HelperThread* helper = nullptr;
+  ~HelperSlot() {
+    // In a forked child there is no thread to stop; the object is let go.
+    if (helper != nullptr && !helper->forked_away()) delete helper;
+  }
+};
+
+thread_local HelperSlot t_helper;
+
+HelperThread& thread_helper() {
+  HelperSlot& slot = t_helper;
+  if (slot.helper != nullptr && slot.helper->forked_away()) slot.helper = nullptr;
+  if (slot.helper == nullptr) slot.helper = new HelperThread;
+  return *slot.helper;
+}
+
+}  // namespace
+
 void run_while_polling(const std::function<void()>& work) {
   InterruptScope* scope = t_state.scope;
   if (scope == nullptr) {
     work();
     return;
   }
-  const InterruptShare share;
-  std::exception_ptr failure;
-  std::mutex m;
-  std::condition_variable cv;
-  bool done = false;
-  std::thread helper([&] {
-    const InterruptShare::Attach attach(share);
-    try {
-      work();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    const std::lock_guard<std::mutex> lock(m);
-    done = true;
-    cv.notify_one();
-  });
-  {
-    std::unique_lock<std::mutex> lock(m);
-    while (!cv.wait_for(lock, kPollEvery, [&] { return done; })) {
-      lock.unlock();
-      scope->poll_now();
-      lock.lock();
-    }
+  HelperThread* helper = nullptr;
+  std::optional<HelperThread> once;
+  try {
+    helper = &thread_helper();
+    if (!helper->idle()) helper = &once.emplace();
+  } catch (const std::system_error&) {
+    // No thread to be had (a process at its thread or memory limit): the work
+    // runs here, and check_interrupt polls by the clock instead.
+    work();
+    return;
   }
-  helper.join();
-  if (failure) std::rethrow_exception(failure);
+  helper->run(work, *scope);
 }
 
 InterruptShare::InterruptShare() : stop_(t_state.stop) {}

@@ -42,10 +42,13 @@ void check_interrupt();
 // Whether the current command was asked to stop (never polls, never throws).
 bool interrupt_requested();
 
-// Runs `work` on a helper thread while this thread keeps polling its scope
-// every ~0.1 s, so that a stop is noticed even while this thread would only
-// wait for other threads. Without a scope on this thread, runs `work` here.
-// Rethrows what `work` threw (Interrupted included).
+// Runs `work` on a helper thread, which carries this thread's stop flag, while
+// this thread keeps polling its scope every ~0.1 s: a stop is asked for on
+// time however long one bar of the work takes, and the work's own checks
+// cost one relaxed load. The helper is kept for this thread's later calls
+// (and stopped when this thread ends). Without a scope on this thread, or
+// without a thread to be had, runs `work` here. Rethrows what `work` threw
+// (Interrupted and bad_alloc included) unchanged.
 void run_while_polling(const std::function<void()>& work);
 
 // Carries the current thread's command flag to other threads: capture it on

@@ -32,16 +32,18 @@ def child(body, **kwargs):
                             stderr=subprocess.PIPE, text=True, **kwargs)
 
 
-def finish(proc):
-    # The timeout only keeps a broken build from hanging the test run.
-    out, err = proc.communicate(timeout=600)
+def finish(proc, timeout=600):
+    # The default timeout only keeps a broken build from hanging the test run.
+    try:
+        out, err = proc.communicate(timeout=timeout)
+    finally:
+        proc.kill()
     assert proc.returncode == 0, err
     return out
 
 
-ENDLESS_FUZZ = """
-    test = {"id": "t", "strategy": HOLD, "dataset_ref": "d", "property_checks": [{"kind": "no_nan"}],
-            "fuzz": {"runs": 4294967295, "seed": 1, "perturbation": {"kind": "jitter", "amount": 0.001}}}
+# Runs CMD, says how it ended, then asks the same session for its version.
+RUN_CMD = """
     s = Session()
     print("started", flush=True)
     try:
@@ -51,6 +53,11 @@ ENDLESS_FUZZ = """
         print("interrupted")
     print(s.command('{"cmd":"version"}'))
 """
+
+ENDLESS_FUZZ = """
+    test = {"id": "t", "strategy": HOLD, "dataset_ref": "d", "property_checks": [{"kind": "no_nan"}],
+            "fuzz": {"runs": 4294967295, "seed": 1, "perturbation": {"kind": "jitter", "amount": 0.001}}}
+""" + RUN_CMD
 
 
 @pytest.mark.parametrize("cmd", [
@@ -135,3 +142,29 @@ def test_a_reused_thread_id_is_refused():
     if not outcome:
         pytest.skip("no later thread reused the creator's id")
     assert outcome["answer"] == "_vornak_strategy_ci::Session is unsendable, but sent to another thread"
+
+
+SLOW_BARS = """
+    # Past its window each copy's bar takes over a million multiply-adds from
+    # the shared cosine/sine table, and no check of its own: with the stop
+    # looked for only every 256 bars, it would come 253 bars too late.
+    strat = dict(HOLD, indicators={f"p{i}": {"type": "AutocorrelationPeriodogram", "params": [5, 1024]}
+                                   for i in range(120)})
+    test = {"id": "t", "strategy": strat, "dataset_ref": "d"}
+    data = {"d": candles(2100)}
+""" + RUN_CMD
+
+
+@pytest.mark.parametrize("cmd", [
+    'CMD = {"cmd": "run_test", "test": test, "data": data}',
+    'CMD = {"cmd": "bless", "test": test, "data": data}',
+    'CMD = {"cmd": "run_suite", "tests": [dict(test, id=str(i)) for i in range(3)], "data": data}',
+])
+def test_ctrl_c_stops_a_command_whose_bars_are_slow(cmd):
+    proc = child(SLOW_BARS.replace("    s = Session()", "    " + cmd + "\n    s = Session()"))
+    assert proc.stdout.readline() == "started\n"
+    threading.Event().wait(1.0)  # well into the slow bars
+    proc.send_signal(signal.SIGINT)
+    # Uninterrupted the command takes over a minute; a tenth of a second and a
+    # bar are expected, and the bound is far above that.
+    assert finish(proc, timeout=10).splitlines() == ["interrupted", '{"version":"0.2.0"}']

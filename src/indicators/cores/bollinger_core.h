@@ -1,6 +1,8 @@
 // BollingerCore: rolling mean and population deviation over a shifted sum (the
 // shift is re-centred on the window mean every `period` inputs so the squares
-// never lose precision), giving the bands at k deviations. Single-threaded use.
+// never lose precision), giving the bands at k deviations. A window of one
+// repeated value has exactly that value as mean and no deviation, whatever
+// residue the running sums keep. Single-threaded use.
 #pragma once
 
 #include <cmath>
@@ -8,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "indicators/cores/equal_run.h"
 #include "indicators/cores/growing_storage.h"
 #include "indicators/cores/window_checks.h"
 #include "util/expected.h"
@@ -31,6 +34,7 @@ class BollingerCore {
 
   std::optional<BollingerValue> update_value(double x) {
     if (!std::isfinite(x)) return std::nullopt;
+    run_.push(x);
     if (count_ == period_) {
       const double d_old = ring_[head_] - shift_;
       sum_d_ -= d_old;
@@ -53,9 +57,10 @@ class BollingerCore {
     if (count_ != period_) return std::nullopt;
     const double n = static_cast<double>(period_);
     const double mean_d = sum_d_ / n;
-    const double middle = shift_ + mean_d;
+    const bool flat = run_.whole();
+    const double middle = flat ? x : shift_ + mean_d;
     double variance = sum_d2_ / n - mean_d * mean_d;
-    if (!(variance > 0.0)) variance = 0.0;  // negative, -0.0 (and NaN) become +0.0
+    if (flat || !(variance > 0.0)) variance = 0.0;  // negative, -0.0 (and NaN) become +0.0
     const double deviation = std::sqrt(variance);
     const double band = k_ * deviation;
     return BollingerValue{middle + band, middle, middle - band, deviation};
@@ -65,7 +70,9 @@ class BollingerCore {
   std::size_t period() const { return period_; }
 
  private:
-  BollingerCore(std::size_t period, double k) : period_(period), k_(k) { reserve_initial(ring_, period); }
+  BollingerCore(std::size_t period, double k) : period_(period), k_(k), run_(period) {
+    reserve_initial(ring_, period);
+  }
 
   // Held values oldest first: when full, head_ .. end then 0 .. head_-1.
   template <class F>
@@ -106,6 +113,7 @@ class BollingerCore {
   std::vector<double> ring_;  // by slot; grows to period_ while filling
   std::size_t period_ = 1;
   double k_ = 2.0;
+  EqualRun run_;
   std::size_t head_ = 0;
   std::size_t count_ = 0;
   double shift_ = 0.0;

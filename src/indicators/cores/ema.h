@@ -18,6 +18,8 @@ class Ema {
     if (auto e = check_period(period)) return unexpected(*e);
     return Ema(period);
   }
+  // Unchecked: 1 <= period <= MAX_PERIOD, which the owner has checked.
+  static Ema of_length(std::uint64_t period) { return Ema(period); }
   // A stage whose alpha its owner fixes instead of 2 / (period + 1), with
   // 1 - alpha given alongside; period >= 1.
   static Ema with_alpha(std::uint64_t period, double alpha, double one_minus_alpha) {

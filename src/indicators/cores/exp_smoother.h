@@ -12,8 +12,10 @@ namespace vsci {
 class ExpSmoother {
  public:
   ExpSmoother() = default;
-  ExpSmoother(double alpha, std::uint64_t seed_length)
-      : alpha_(alpha), keep_(1.0 - alpha), seed_length_(seed_length) {}
+  ExpSmoother(double alpha, std::uint64_t seed_length) : ExpSmoother(alpha, 1.0 - alpha, seed_length) {}
+  // An owner that fixes 1 - alpha itself passes it alongside alpha.
+  ExpSmoother(double alpha, double one_minus_alpha, std::uint64_t seed_length)
+      : alpha_(alpha), keep_(one_minus_alpha), seed_length_(seed_length) {}
   // Length p: alpha = 2 / (p + 1), seeded by the mean of the first p inputs.
   static ExpSmoother of_length(std::uint64_t p) { return {2.0 / (static_cast<double>(p) + 1.0), p}; }
 

@@ -1,7 +1,7 @@
-// MacdCore: the MACD line (fast Ema minus slow Ema), its Ema signal line and
-// the histogram between them, with the period checks every fast/slow/signal
-// kind makes. The MACD kinds publish all three lines; MacdHistogram and
-// ElderImpulse read the histogram. Single-threaded use.
+// MacdCore: the MACD line (fast average minus slow average), its averaged
+// signal line and the histogram between them, with the period checks every
+// fast/slow/signal kind makes. The MACD kinds publish all three lines;
+// MacdHistogram and ElderImpulse read the histogram. Single-threaded use.
 #pragma once
 
 #include <cmath>
@@ -10,6 +10,8 @@
 #include <string_view>
 
 #include "indicators/cores/ema.h"
+#include "indicators/cores/mean_seeded_smoother.h"
+#include "indicators/cores/window_checks.h"
 #include "indicators/indicator_error.h"
 #include "util/expected.h"
 
@@ -42,20 +44,24 @@ std::optional<MacdLines> macd_lines(double fast, double slow, Stage& signal) {
   return MacdLines{macd, *s, macd - *s};
 }
 
+// The averages are a parameter: `Ema` steps them fused (MacdHistogram,
+// ElderImpulse), `MeanSeededSmoother` rounds both products before the add
+// (the MACD kinds). Either refuses a non-finite input and leaves its state.
+template <class Stage>
 class MacdCore {
  public:
   static Expected<MacdCore, IndicatorError> create(std::uint64_t fast, std::uint64_t slow, std::uint64_t signal) {
     if (auto e = check_macd_periods(fast, slow, signal, "fast period must be strictly less than slow period")) {
       return unexpected(*e);
     }
-    return MacdCore(Ema::create(fast).value(), Ema::create(slow).value(), Ema::create(signal).value());
+    return MacdCore(Stage::of_length(fast), Stage::of_length(slow), Stage::of_length(signal));
   }
   // Fast and slow fixed at 12 and 26 with the alphas 0.15 and 0.075 rather
   // than 2 / (n + 1); only the signal period is a parameter.
   static Expected<MacdCore, IndicatorError> create_fixed(std::uint64_t signal) {
-    auto s = Ema::create(signal);
-    if (!s.ok()) return unexpected(s.error());
-    return MacdCore(Ema::with_alpha(12, 0.15, 0.85), Ema::with_alpha(26, 0.075, 0.925), s.value());
+    if (auto e = check_period(signal)) return unexpected(*e);
+    return MacdCore(Stage::with_alpha(12, 0.15, 0.85), Stage::with_alpha(26, 0.075, 0.925),
+                    Stage::of_length(signal));
   }
 
   // Both averages take every input, whatever the other gives.
@@ -69,10 +75,13 @@ class MacdCore {
   std::uint64_t warmup() const { return slow_.period() + signal_.period() - 1; }
 
  private:
-  MacdCore(Ema fast, Ema slow, Ema signal) : fast_(fast), slow_(slow), signal_(signal) {}
-  Ema fast_;
-  Ema slow_;
-  Ema signal_;
+  MacdCore(Stage fast, Stage slow, Stage signal) : fast_(fast), slow_(slow), signal_(signal) {}
+  Stage fast_;
+  Stage slow_;
+  Stage signal_;
 };
+
+using FusedMacdCore = MacdCore<Ema>;
+using UnfusedMacdCore = MacdCore<MeanSeededSmoother>;
 
 }  // namespace vsci

@@ -1,12 +1,15 @@
 // ShiftedSumWindow: a ring of up to L values with sums of deviations from an
 // anchor K (S1 = sum of v - K, S2 = sum of (v - K)^2). K is re-centred on the
 // window mean and both sums recomputed every L pushes, which keeps the
-// variance exact to rounding over long series. Single-threaded use.
+// variance exact to rounding over long series. A full window of one repeated
+// value has exactly that value as mean and 0 variance, whatever residue the
+// sums keep. Single-threaded use.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
 
+#include "indicators/cores/equal_run.h"
 #include "indicators/cores/ring.h"
 
 namespace vsci {
@@ -14,7 +17,7 @@ namespace vsci {
 class ShiftedSumWindow {
  public:
   ShiftedSumWindow() = default;
-  explicit ShiftedSumWindow(std::size_t length) : ring_(length) {}
+  explicit ShiftedSumWindow(std::size_t length) : ring_(length), run_(length) {}
 
   // Appends x (evicting the oldest value when full). With recompute_check
   // false the push still counts towards the next re-centring but never
@@ -27,6 +30,7 @@ class ShiftedSumWindow {
       s2_ -= d * d;
     }
     ring_.push(x);
+    run_.push(x);
     if (!anchor_set_) {
       anchor_ = x;
       anchor_set_ = true;
@@ -41,18 +45,22 @@ class ShiftedSumWindow {
   std::size_t size() const { return ring_.size(); }
   std::size_t length() const { return ring_.capacity(); }
   bool full() const { return ring_.full(); }
+  // A full window of equal values.
+  bool flat() const { return run_.whole(); }
   const Ring<double>& values() const { return ring_; }
   // S1 and S2 about the current anchor, for kinds that state their own
   // variance formula over them.
   double deviation_sum() const { return s1_; }
   double squared_deviation_sum() const { return s2_; }
 
-  // The window mean, K + S1 / L.
-  double mean() const { return anchor_ + s1_ / static_cast<double>(ring_.capacity()); }
+  // The window mean, K + S1 / L (the value itself for a flat window).
+  double mean() const { return flat() ? ring_.newest() : anchor_ + s1_ / static_cast<double>(ring_.capacity()); }
 
   // (S2 - L * m^2) / (L - 1) with m = S1 / L; m^2 rounded, then the product
-  // with L fused into the subtraction. Negative or NaN results become 0.
+  // with L fused into the subtraction. Negative or NaN results, and a flat
+  // window, give 0.
   double sample_variance() const {
+    if (flat()) return 0.0;
     const double len = static_cast<double>(ring_.capacity());
     const double m = s1_ / len;
     const double m2 = m * m;
@@ -61,8 +69,10 @@ class ShiftedSumWindow {
   }
   double sample_stddev() const { return std::sqrt(sample_variance()); }
 
-  // S2 / L - m^2 with m = S1 / L. Negative or NaN results become 0.
+  // S2 / L - m^2 with m = S1 / L. Negative or NaN results, and a flat
+  // window, give 0.
   double population_variance() const {
+    if (flat()) return 0.0;
     const double len = static_cast<double>(ring_.capacity());
     const double m = s1_ / len;
     const double v = s2_ / len - m * m;
@@ -94,6 +104,7 @@ class ShiftedSumWindow {
   }
 
   Ring<double> ring_;
+  EqualRun run_{1};
   double anchor_ = 0.0;
   bool anchor_set_ = false;
   double s1_ = 0.0;

@@ -24,6 +24,20 @@ TEST(Bless, AnswersTheTestWithTheOutputAsExpected) {
             R"("symbol":"S","timeframe":"1d","trades":[]},"tolerances":{},"property_checks":[]})");
 }
 
+// The output is rewritten in key order from its text: strings with escapes,
+// integers and floats come out as the tree writes them.
+TEST(Bless, RewrittenOutputIsTheTreesText) {
+  const std::string strategy =
+      R"({"symbol":"S\"q\n\u001f\u00e9/","timeframe":"1\\d","indicators":{},"entry":{"all":[]},"exit":{"any":[]},)"
+      R"("sizing":{"type":"fixed_qty","qty":1}})";
+  const std::string text = R"({"cmd":"bless","data":{"d":[[-60000,1e-7,2,0.5,1.25],[0,3,4,2,3.5,1e21]]},"test":)"
+                           R"({"id":"x","dataset_ref":"d","strategy":)" + strategy + "}}";
+  const std::string answer = Session::command(text);
+  EXPECT_EQ(answer, command_from_tree(text));
+  EXPECT_NE(answer.find(R"("symbol":"S\"q\n\u001fé/")"), std::string::npos) << answer;
+  EXPECT_NE(answer.find(R"({"equity":10000.0,"time":-60000})"), std::string::npos) << answer;
+}
+
 TEST(Bless, FailuresAreTheErrorAnswers) {
   EXPECT_EQ(Session::command(R"({"cmd":"bless","test":{"id":"x","dataset_ref":"d","strategy":{}}})"),
             R"({"error":"data error: missing dataset: d","ok":false})");

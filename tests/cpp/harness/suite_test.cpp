@@ -1,7 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "harness/envelopes.h"
 #include "harness/suite.h"
@@ -28,6 +40,75 @@ TEST(WorkerPool, SizeFromEnvironment) {
   EXPECT_EQ(pool_size_from(S("5000"), std::nullopt, 512), 1024u);
   EXPECT_EQ(parse_thread_count("+007"), 7u);
   EXPECT_FALSE(parse_thread_count("++7"));
+}
+
+// Run by PoolOfThreeThreadsPerProcessor in a child process of its own (the
+// pool is sized once per process): every thread of the pool must be inside
+// one parallel loop at the same time. Skipped when run directly.
+TEST(WorkerPoolChild, AllItsThreadsRunAtOnce) {
+  const char* want = std::getenv("VSCI_POOL_CHILD_SIZE");
+  if (want == nullptr) GTEST_SKIP() << "run by WorkerPool.PoolOfThreeThreadsPerProcessor";
+  const int size = std::atoi(want);
+  ASSERT_EQ(worker_pool().max_concurrency(), size);
+  std::atomic<int> inside{0};
+  std::atomic<int> most{0};
+  // Waits (at most 20 s, so that a short pool fails rather than hangs) until
+  // every thread has arrived.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  worker_pool().execute([&] {
+    tbb::parallel_for(
+        tbb::blocked_range<int>(0, size, 1),
+        [&](const tbb::blocked_range<int>&) {
+          const int now = ++inside;
+          int seen = most.load();
+          while (now > seen && !most.compare_exchange_weak(seen, now)) {
+          }
+          while (most.load() < size && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+          --inside;
+        },
+        tbb::simple_partitioner());
+  });
+  EXPECT_EQ(most.load(), size);
+}
+
+// A count of three threads per processor gives a pool of that many threads,
+// and nothing reaches stderr.
+TEST(WorkerPool, PoolOfThreeThreadsPerProcessor) {
+  const std::size_t size = 3 * online_processors();
+  ASSERT_EQ(pool_size_from(std::to_string(size), std::nullopt, online_processors()), size);
+  std::vector<std::string> env_text;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string_view v(*e);
+    const bool ours = v.starts_with("RAYON_") || v.starts_with("GTEST_") || v.starts_with("VSCI_POOL_CHILD");
+    if (!ours) env_text.emplace_back(v);
+  }
+  env_text.push_back("RAYON_NUM_THREADS=" + std::to_string(size));
+  env_text.push_back("VSCI_POOL_CHILD_SIZE=" + std::to_string(size));
+  std::vector<char*> env;
+  for (std::string& e : env_text) env.push_back(e.data());
+  env.push_back(nullptr);
+  std::string self = "/proc/self/exe", filter = "--gtest_filter=WorkerPoolChild.AllItsThreadsRunAtOnce";
+  char* argv[] = {self.data(), filter.data(), nullptr};
+
+  char err_path[] = "/tmp/vsci_pool_stderr_XXXXXX";
+  const int err = ::mkstemp(err_path);
+  ASSERT_GE(err, 0);
+  ::unlink(err_path);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, err, 2);
+  pid_t child = 0;
+  const int spawned = ::posix_spawn(&child, self.c_str(), &actions, nullptr, argv, env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_EQ(spawned, 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's pool test failed";
+  std::string written(4096, '\0');
+  const ssize_t n = ::pread(err, written.data(), written.size(), 0);
+  ::close(err);
+  EXPECT_EQ(n, 0) << written.substr(0, n > 0 ? std::size_t(n) : 0);
 }
 
 std::vector<StrategyTest> tests_with_ids(std::initializer_list<const char*> ids) {

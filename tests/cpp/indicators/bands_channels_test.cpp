@@ -183,7 +183,7 @@ LineSeries hurst(const Candles& c, const Params& p) {
 auto deviation_quantile(bool bomar) {
   return [bomar](const Candles& c, const Params& p) {
     return windowed(c, p[0], [&](V x, V, V) {
-      const double m = bomar ? ref::mean(x) : ref::quantile(x, 0.5), scale = bomar ? std::fabs(m) : 1;
+      const double m = bomar ? ref::flat_exact_mean(x) : ref::quantile(x, 0.5), scale = bomar ? std::fabs(m) : 1;
       std::vector<double> d;
       for (double v : x) d.push_back(scale == 0 ? 0 : std::fabs(v - m) / scale);
       const double band = bomar ? scale * ref::quantile(d, p[1]) : p[1] * ref::quantile(d, 0.5);
@@ -252,6 +252,34 @@ TEST(BandsAndChannels, HandCases) {
   };
   for (const auto& [kind, params, candles, want] : cases) {
     EXPECT_EQ(run_lines(kind, params, candles).back(), want) << kind;
+  }
+}
+
+// Short windows over stretches of one repeated close longer than the window:
+// there the deviation is exactly +0.0 and every line exactly the close; off
+// the stretch the bands follow the references bit for bit again.
+TEST(BandsAndChannels, ShortFlatStretchesGiveTheCloseExactly) {
+  using Reference = std::function<LineSeries(const Candles&, const Params&)>;
+  Candles tape;
+  for (double x : flat_stretch_closes(false)) tape.push_back(bar(x, x, x));
+  for (double n = 2; n <= 5; ++n) {
+    const std::vector<bool> flat = flat_windows(closes(tape), std::size_t(n));
+    const std::vector<std::tuple<std::string, Reference, Params, std::size_t>> rows = {
+        {"BollingerBands", bollinger, {n, 2.0}, 3},  // the stddev line is last
+        {"DoubleBollinger", bollinger, {n, 1.0, 2.5}, 5},
+        {"BomarBands", deviation_quantile(true), {n, 0.8}, 3}};
+    for (const auto& [kind, reference, p, price_lines] : rows) {
+      const LineSeries got = run_lines(kind, p, tape), want = reference(tape, p);
+      for (std::size_t i = 0; i < tape.size(); ++i) {
+        ASSERT_EQ(got[i].has_value(), want[i].has_value()) << kind << " bar " << i;
+        if (!got[i]) continue;
+        for (std::size_t j = 0; j < got[i]->size(); ++j) {
+          const double on_flat = j < price_lines ? tape[i].close : 0.0;
+          ASSERT_TRUE(same_bits((*got[i])[j], (*want[i])[j]) && (!flat[i] || same_bits((*got[i])[j], on_flat)))
+              << kind << " " << n << " bar " << i << " line " << j << ": " << (*got[i])[j];
+        }
+      }
+    }
   }
 }
 

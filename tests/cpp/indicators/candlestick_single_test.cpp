@@ -56,7 +56,9 @@ TEST(CandlestickSingle, ShapesAndNearMisses) {
   const Candle flat{0, 5, 5, 5, 5, 0};
   for (const KindEntry& e : candlestick_single_kinds()) {
     auto ind = build_ok(std::string(e.name), {});
-    if (ind->warmup() == 1) EXPECT_EQ(ind->update(BarContext(flat)), 0.0) << e.name;
+    if (ind->warmup() == 1) {
+      EXPECT_EQ(ind->update(BarContext(flat)), 0.0) << e.name;
+    }
   }
 }
 

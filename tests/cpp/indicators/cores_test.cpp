@@ -15,6 +15,7 @@
 #include "indicators/cores/growing_storage.h"
 #include "indicators/cores/log_return.h"
 #include "indicators/cores/ring.h"
+#include "indicators/cores/run_window_sum.h"
 #include "indicators/cores/rolling_extremes.h"
 #include "indicators/cores/sorted_window.h"
 #include "indicators/cores/window_checks.h"
@@ -398,6 +399,61 @@ TEST(StepCores, RefusedInputsLeaveThePreviousValueInPlace) {
 TEST(WindowChecks, AdxCoreRefusesAnOversizedPeriod) {
   // (The texts and order of the period checks: every family's constructor table.)
   EXPECT_FALSE(AdxCore::create(~0ULL).ok());
+}
+
+// ---- Runs of equal values pushed at once ----
+
+TEST(RunWindowSum, EveryRunSumsAsItsSinglePushes) {
+  // Runs of zeros, of fractions (often the run before's value again) and of
+  // negative values among single values of every size and sign, so that
+  // nearly every sum rounds, and some to a tie or across zero; many short
+  // tapes, so that runs also meet filling windows.
+  const double run_values[] = {0.1, 1.0 + 0x1p-51, 0.0, 7e15 + 1.0, -0.2};
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> single(-1.0, 3.0);
+  for (std::size_t n : {1, 2, 3, 4, 7, 16, 50}) {
+    for (int tape = 0; tape < 40; ++tape) {
+      RunWindowSum runs(n);
+      std::vector<double> pushed, got;
+      std::vector<std::size_t> ends;  // values pushed after each run
+      double x = 0.0;
+      for (int step = 0; step < 40; ++step) {
+        const bool one = rng() % 3 == 0;
+        if (one) {
+          x = rng() % 8 == 0 ? -7e15 : single(rng);
+        } else if (rng() % 2 == 0) {
+          x = run_values[rng() % 5];
+        }
+        const std::uint64_t times = one ? 1 : rng() % (3 * n + 2) + 1;
+        runs.push_repeated(x, times);
+        pushed.insert(pushed.end(), times, x);
+        ASSERT_EQ(runs.full(), pushed.size() >= n);
+        got.push_back(runs.sum());
+        ends.push_back(pushed.size());
+      }
+      const std::vector<double> sums = ref::counted_sums(pushed, n, n, -0.0);
+      for (std::size_t k = 0; k < got.size(); ++k)
+        ASSERT_TRUE(same_bits(got[k], sums[ends[k] - 1])) << "n " << n << " run " << k << ": " << got[k];
+    }
+  }
+  // A run pushing out its own value from a window whose other values all but
+  // cancel it: s - x + x rounds away from s.
+  const double x = 7e15 + 1.0;
+  RunWindowSum runs(4);
+  runs.push_repeated(x, 2);
+  runs.push(-1.4e16);
+  runs.push(0.75);
+  runs.push_repeated(x, 2);
+  const double want = ref::counted_sums({x, x, -1.4e16, 0.75, x, x}, 4, 4, -0.0).back();
+  EXPECT_EQ(want, 3.0);  // the window's sum 2.75, then two rounded steps
+  EXPECT_TRUE(same_bits(runs.sum(), want)) << runs.sum();
+  // A run of x pushing out the window's only non-zero value, an x whose sum
+  // was lost to rounding: the sum restarts from +0.0 before the x is added.
+  RunWindowSum lone(4);
+  for (double y : {1e16, 0.1, 0.0, 0.0, 0.0}) lone.push(y);
+  lone.push_repeated(0.1, 2);
+  EXPECT_EQ(lone.sum(), ref::counted_sums({1e16, 0.1, 0.0, 0.0, 0.0, 0.1, 0.1}, 4, 4, -0.0).back());
+  EXPECT_EQ(lone.sum(), 0.2);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "indicators/cycle_filters.h"
@@ -354,11 +355,22 @@ TEST(CycleFilters, OscillatorsAndCycleEstimatorsMatchReferences) {
   }
 }
 
-TEST(CycleFilters, PeriodogramWithoutItsTrigTableGivesTheSameResults) {
-  // (260 - 2) * (260 - 4 + 1) entries exceed the table's 65,536 limit.
+TEST(CycleFilters, PeriodogramTabledOrNotGivesThePerBarEvaluation) {
+  // 258 * 257 cosines and sines (just past 65,536) fit the table; 1028 * 1027
+  // (just past 2^20) do not.
   const Series x = testing::random_walk(300, 5);
-  expect_series(run_kind("AutocorrelationPeriodogram", {4, 260}, x), ref_periodogram(x, 4, 260), 0.0,
-                "AutocorrelationPeriodogram 4, 260");
+  const Outputs want = ref_periodogram(x, 4, 260);
+  expect_series(run_kind("AutocorrelationPeriodogram", {4, 260}, x), want, 0.0, "AutocorrelationPeriodogram 4, 260");
+  const Series longer = testing::random_walk(1036, 6);
+  expect_series(run_kind("AutocorrelationPeriodogram", {4, 1030}, longer), ref_periodogram(longer, 4, 1030), 0.0,
+                "AutocorrelationPeriodogram 4, 1030");
+  // Instances of the same bounds made and fed on several threads at once
+  // share one table.
+  std::vector<Outputs> got(6);
+  std::vector<std::thread> threads;
+  for (Outputs& out : got) threads.emplace_back([&] { out = run_kind("AutocorrelationPeriodogram", {4, 260}, x); });
+  for (std::thread& t : threads) t.join();
+  for (const Outputs& out : got) expect_series(out, want, 0.0, "AutocorrelationPeriodogram 4, 260 on a thread");
 }
 
 TEST(CycleFilters, WindowStatisticsMatchReferences) {

@@ -15,7 +15,8 @@ const ConformanceRows kConformance{{"MacdIndicator"}, {"MacdFix"}, {"ZeroLagMacd
 
 using SeriesOp = std::function<Series(const Series&)>;
 
-SeriesOp ema(double p) { return [p](const Series& in) { return ref::ema(in, std::size_t(p)); }; }
+// alpha * x + (1 - alpha) * value with both products rounded: no fused step.
+SeriesOp mean_seeded(double p) { return [p](const Series& in) { return ref::mean_seeded(in, std::size_t(p)); }; }
 
 // Zlema, Rsi and Vwma are kinds of their own with references of their own.
 SeriesOp zlema(double p) {
@@ -48,13 +49,13 @@ std::function<LineSeries(const Candles&, const Values&)> macd(const std::functio
 LineSeries macd_fix(const Candles& c, const Values& p) {
   const Series x = as_series(field(c, &Candle::close));
   const auto fixed = [&x](std::size_t n, double a) {
-    return ref::over_present(x, [=](const Values& v) { return ref::ema(v, n, true, a); });
+    return ref::over_present(x, [=](const Values& v) { return ref::ema(v, n, false, a); });
   };
-  return macd_lines(fixed(12, 0.15), fixed(26, 0.075), ema(p[0]));
+  return macd_lines(fixed(12, 0.15), fixed(26, 0.075), mean_seeded(p[0]));
 }
 
 LineSeries volume_weighted_macd(const Candles& c, const Values& p) {
-  return macd_lines(run_candles("Vwma", {p[0]}, c), run_candles("Vwma", {p[1]}, c), ema(p[2]));
+  return macd_lines(run_candles("Vwma", {p[0]}, c), run_candles("Vwma", {p[1]}, c), mean_seeded(p[2]));
 }
 
 // Roc is a kind of its own with a reference of its own.
@@ -72,13 +73,13 @@ LineSeries kst(const Candles& c, const Values& p) {
 LineSeries wave_trend(const Candles& c, const Values& p) {
   Series ap(c.size()), dev(c.size()), ci(c.size());
   for (std::size_t i = 0; i < c.size(); ++i) ap[i] = (c[i].high + c[i].low + c[i].close) / 3;
-  const Series esa = ema(p[0])(ap);
+  const Series esa = mean_seeded(p[0])(ap);
   for (std::size_t i = 0; i < c.size(); ++i)
     if (esa[i]) dev[i] = std::fabs(*ap[i] - *esa[i]);
-  const Series d = ema(p[0])(dev);
+  const Series d = mean_seeded(p[0])(dev);
   for (std::size_t i = 0; i < c.size(); ++i)
     if (d[i]) ci[i] = *d[i] <= 16 * std::max(std::fabs(*esa[i]), 1.0) * EPS ? 0 : (*ap[i] - *esa[i]) / (0.015 * *d[i]);
-  const Series wt1 = ema(p[1])(ci);
+  const Series wt1 = mean_seeded(p[1])(ci);
   return lines_of({wt1, ref::sma(wt1, std::size_t(p[2]))});
 }
 
@@ -86,10 +87,10 @@ LineSeries qqe(const Candles& c, const Values& p) {
   const double n = p[0];
   const Series rsi = run_kind("Rsi", {n}, field(c, &Candle::close));
   Series move(c.size());
-  const Series m = ema(p[1])(rsi);
+  const Series m = mean_seeded(p[1])(rsi);
   for (std::size_t i = 1; i < c.size(); ++i)
     if (m[i] && m[i - 1]) move[i] = std::fabs(*m[i] - *m[i - 1]);
-  const Series dar = ema(2 * n - 1)(ema(2 * n - 1)(move));
+  const Series dar = mean_seeded(2 * n - 1)(mean_seeded(2 * n - 1)(move));
   LineSeries out(c.size());
   double lo = 0, hi = 0, dir = 0;
   for (std::size_t i = 0; i < c.size(); ++i) {
@@ -107,8 +108,8 @@ LineSeries qqe(const Candles& c, const Values& p) {
 TEST(MacdFamily, MatchBatchReferences) {
   const std::string lines = "macd signal histogram";
   expect_output_references(
-      {{"MacdIndicator", lines, macd(ema), {{12, 26, 9}, {1, 2, 1}, {3, 30, 20}}},
-       {"Macd", lines, macd(ema), {{5, 12, 4}}},
+      {{"MacdIndicator", lines, macd(mean_seeded), {{12, 26, 9}, {1, 2, 1}, {3, 30, 20}}},
+       {"Macd", lines, macd(mean_seeded), {{5, 12, 4}}},
        {"MacdFix", lines, macd_fix, {{9}, {1}}},
        {"ZeroLagMacd", lines, macd(zlema), {{3, 5, 3}, {2, 26, 9}, {12, 26, 1}}},
        {"VolumeWeightedMacd", lines, volume_weighted_macd, {{12, 26, 9}, {1, 3, 2}}},

@@ -4,12 +4,14 @@
 // the constructor checks with the bounds on unbounded counts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
 
 #include "indicators/pair_tests.h"
 #include "support/conformance.h"
+#include "support/batch_reference.h"
 #include "support/pair_reference.h"
 
 namespace vsci {
@@ -39,18 +41,31 @@ V cointegration(const V& c, const V& r) {
   return {beta, beta, e.back(), v <= 0.0 ? 0.0 : (*b)[0] / std::sqrt(v)};
 }
 
-V granger(const V& c, const V& r) {
+// With `lags` lags of each series. A lag column that is one repeated value is
+// a multiple of the constant column: that fit has no solution. Targets of one
+// value the constant fits exactly: no residual.
+V granger_with(const V& c, const V& r, std::size_t lags) {
   Rows restricted, full;
   V y;
-  for (std::size_t t = 2; t < c.size(); ++t) {
-    restricted.push_back({1.0, c[t - 1], c[t - 2]}), full.push_back({1.0, c[t - 1], c[t - 2], r[t - 1], r[t - 2]});
+  for (std::size_t t = lags; t < c.size(); ++t) {
+    restricted.push_back({1.0});
+    for (std::size_t j = 1; j <= lags; ++j) restricted.back().push_back(c[t - j]);
+    full.push_back(restricted.back());
+    for (std::size_t j = 1; j <= lags; ++j) full.back().push_back(r[t - j]);
     y.push_back(c[t]);
   }
+  for (std::size_t j = 1; j < full[0].size(); ++j) {
+    if (std::all_of(full.begin(), full.end(), [&](const V& row) { return row[j] == full[0][j]; })) return {0.0};
+  }
+  if (ref::flat(y)) return {0.0};
   const auto rr = ref::rss(restricted, y), ru = ref::rss(full, y);
   if (!rr || !ru || *ru == 0.0) return {0.0};
-  const double f = ((*rr - *ru) / 2.0) / (*ru / static_cast<double>(y.size() - 5));
+  const double lag_count = static_cast<double>(lags), k = static_cast<double>(full[0].size());
+  const double f = ((*rr - *ru) / lag_count) / (*ru / (static_cast<double>(y.size()) - k));
   return {std::isfinite(f) ? std::max(f, 0.0) : 0.0};
 }
+
+V granger(const V& c, const V& r) { return granger_with(c, r, 2); }
 
 V hasbrouck(const V& c, const V& r) {
   Rows x;
@@ -125,6 +140,42 @@ TEST(PairTests, DegenerateSeries) {
   expect_last("LeadLagCrossCorrelation", {2, 1}, {{5, 1, 2, 5}, {0, 1, 2, 1}}, {1.0});
   // An exact fit leaves no residual to divide by.
   expect_last("GrangerCausality", {5, 1}, {{1, 2, 3, 4, 5}, {2, 1, 2, 1, 2}}, {0.0});
+}
+
+// Closes and references with stretches of one value longer than the window,
+// offset from each other: whenever a lag column of either is flat over the
+// rows (a fit without solution), or the targets are (an exact fit), the value
+// is exactly 0.0.
+TEST(PairTests, GrangerCausalityOverFlatStretches) {
+  PairBars bars{flat_stretch_closes(false), flat_stretch_closes(false, 7)};
+  std::rotate(bars.ref.begin(), bars.ref.begin() + 5, bars.ref.end());
+  // Scaled up, so that no pivot of a solvable fit comes near the solvers'
+  // smallest one; without the closes rising by one ratio, which the lagged
+  // close alone explains exactly.
+  for (V* series : {&bars.close, &bars.ref}) {
+    series->resize(84);
+    for (double& x : *series) x = 50.0 + 1000.0 * x;
+  }
+  for (const auto& [period, lags] : {std::pair<std::size_t, std::size_t>{5, 1}, {6, 1}, {8, 2}}) {
+    const PairRun run = run_pairs("GrangerCausality", {double(period), double(lags)}, bars);
+    std::size_t flat_fits = 0;
+    for (std::size_t i = period - 1; i < bars.close.size(); ++i) {
+      const auto c = bars.close.begin() + long(i + 1), r = bars.ref.begin() + long(i + 1);
+      const V cw(c - long(period), c), rw(r - long(period), r);
+      const double want = granger_with(cw, rw, lags)[0];
+      bool flat_column = ref::flat(V(cw.begin() + long(lags), cw.end()));
+      for (std::size_t j = 1; j <= lags; ++j) {
+        for (const V* w : {&cw, &rw}) {
+          flat_column = flat_column || ref::flat(V(w->begin() + long(lags - j), w->end() - long(j)));
+        }
+      }
+      flat_fits += flat_column;
+      ASSERT_TRUE(run.values[i].has_value());
+      ASSERT_TRUE(close_enough(*run.values[i], want, flat_column ? 0.0 : 1e-6))
+          << period << "/" << lags << " bar " << i << ": " << *run.values[i] << ", expected " << want;
+    }
+    EXPECT_GT(flat_fits, 5u);
+  }
 }
 
 TEST(PairTests, ConstructorChecks) {

@@ -229,6 +229,37 @@ TEST(PerformanceRatios, MeanAndDeviationRatiosMatchReference) {
   expect_matches_reference_on("KRatio", {}, {3, 5, 40}, series, k_ratio_of, 1e-6);
 }
 
+// Short windows over runs of 1 to 7 zero returns: the running sum of the
+// window restarts from exactly +0.0 as its last non-zero return leaves, and is
+// re-summed from -0.0 every n returns; the mean is that sum over n.
+TEST(PerformanceRatios, RunningMeansRestartFromZeroAfterZeroReturnRuns) {
+  auto r = random_returns(2000, 11, 0.0, 0.02);
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    r[i] = std::round(r[i] * 1000.0) / 1000.0 * std::pow(10.0, double(i % 3) - 1.0);
+    if (i % 23 >= 5 && i % 23 < 6 + (i / 23) % 7) r[i] = 0.0;
+  }
+  for (std::size_t n = 2; n <= 5; ++n) {
+    const auto sums = ref::counted_sums(r, n, n, -0.0);
+    Series calmar(r.size()), sortino(r.size());
+    const double target = 0.002;
+    for (std::size_t i = n - 1; i < r.size(); ++i) {
+      const double mean = sums[i] / double(n);
+      double e = 1.0, peak = 1.0, worst = 0.0, down = 0.0;
+      for (std::size_t j = i + 1 - n; j <= i; ++j) {
+        e = e * (r[j] + 1.0);
+        if (e > peak) peak = e;
+        worst = std::max(worst, (peak - e) / peak);
+        if (r[j] - target < 0.0) down += (r[j] - target) * (r[j] - target);
+      }
+      calmar[i] = worst == 0.0 ? 0.0 : mean / worst;
+      down /= double(n);
+      sortino[i] = down == 0.0 ? 0.0 : (mean - target) / std::sqrt(down);
+    }
+    EXPECT_TRUE(same_series(feed_closes(*build_ok("CalmarRatio", {double(n)}), r), calmar)) << n;
+    EXPECT_TRUE(same_series(feed_closes(*build_ok("SortinoRatio", {double(n), target}), r), sortino)) << n;
+  }
+}
+
 TEST(PerformanceRatios, SortinoDividesByTheWholeWindow) {
   auto sortino = build_ok("SortinoRatio", {4, 0.0});
   const double mean = (0.01 + 0.03 + 0.02 - 0.02) / 4.0;

@@ -25,8 +25,8 @@ LineSeries stochastic(const Candles& c, const Values& p, bool kase) {
     raw[i] = hh > ll ? (c[i].close - ll) * 100 / (hh - ll) : 50;
   }
   if (!kase) return lines_of({raw, ref::sma(raw, m)});
-  const Series fast = ref::ema(raw, m);
-  return lines_of({fast, ref::ema(fast, m)});
+  const Series fast = ref::mean_seeded(raw, m);
+  return lines_of({fast, ref::mean_seeded(fast, m)});
 }
 
 // Population bands and the n-bar mean of the closes, Wilder's ATR (rounded

@@ -1,6 +1,10 @@
 // Trade-print kinds against references over all the prints of a tape up to
 // each print (a bar gives its last print's result), a huge, infinite or NaN
-// print that Vpin must get through, and the construction checks in order.
+// print that Vpin must get through, Vpin's runs of whole buckets against
+// bucket-by-bucket pushes, and the construction checks in order.
+#include <random>
+
+#include "support/batch_reference.h"
 #include "support/feed_tape.h"
 
 namespace vsci::testing {
@@ -99,6 +103,35 @@ TEST(TradeFlow, MatchReferences) {
   });
 }
 
+// One print a bar, its price unchanged for runs of 1 to 7 prints (zero
+// terms): at short windows the running sum of the terms restarts from exactly
+// +0.0 as the last non-zero term leaves, and is re-summed every n terms.
+TEST(TradeFlow, AmihudWindowRestartsFromZeroAfterUnchangedPrices) {
+  std::vector<double> price, size;
+  double p = 100.0;
+  for (std::size_t i = 0; i < 1500; ++i) {
+    if (!(i % 23 >= 5 && i % 23 < 6 + (i / 23) % 7)) p *= 1.0 + 0.013 * std::sin(double(i) * 1.7);
+    price.push_back(p), size.push_back(0.37 * std::pow(10.0, double(i % 3) - 1.0) * (1.0 + double(i % 7)));
+  }
+  std::vector<double> terms;
+  for (std::size_t i = 1; i < price.size(); ++i)
+    terms.push_back(std::fabs(std::log(price[i] / price[i - 1])) / (price[i] * size[i]));
+  for (std::size_t n = 2; n <= 5; ++n) {
+    const auto sums = ref::counted_sums(terms, n, n, -0.0);
+    auto ind = build_ok("AmihudIlliquidity", {double(n)});
+    Series got, want(price.size());
+    for (std::size_t i = 0; i < price.size(); ++i) {
+      const Candle c{std::int64_t(i), price[i], price[i], price[i], price[i], 1.0};
+      const TradePrint print{price[i], size[i], TradeSide::Buy, std::int64_t(i)};
+      BarContext ctx(c);
+      ctx.trades = std::span<const TradePrint>(&print, 1);
+      got.push_back(ind->update(ctx));
+      if (i >= n) want[i] = sums[i - 1] / double(n);
+    }
+    expect_series(got, want, 0.0, "AmihudIlliquidity " + std::to_string(n));
+  }
+}
+
 TEST(TradeFlow, VpinGetsThroughHugeInfiniteAndNaNPrints) {
   const auto run = [](Params params, const std::vector<TradePrint>& prints) {  // one bar
     static const Candle candle{0, 1, 1, 1, 1, 0};
@@ -113,6 +146,111 @@ TEST(TradeFlow, VpinGetsThroughHugeInfiniteAndNaNPrints) {
     EXPECT_TRUE(run({10, 3}, {sell(3), buy(huge)}) == 1.0 && run({1e-300, 4}, {sell(huge)}) == 1.0) << huge;
   EXPECT_EQ(run({1e308, 1}, {buy(25), sell(kInf)}), 1.0);  // rem + V * n overflows
   EXPECT_EQ(run({10, 1}, {buy(25), sell(kNaN), sell(-4)}), 1.0);
+}
+
+// Bars of several prints: after a bar's first print every mid change is 0,
+// so a window inside one bar has its mid changes' mean exactly 0 and no
+// covariance, and the slope is exactly 0; windows that span bars give the
+// least-squares slope.
+TEST(TradeFlow, KylesLambdaOverFlatMidChanges) {
+  const std::vector<std::size_t> prints_per_bar = {1, 6, 2, 1, 7, 3, 1, 1, 6, 2, 5};
+  for (double n = 2; n <= 5; ++n) {
+    auto ind = build_ok("KylesLambda", {n});
+    std::vector<double> q, dm;  // one pair per print after the first
+    std::optional<double> previous_mid;
+    Series got, want;
+    std::vector<bool> flat_dm;
+    for (std::size_t b = 0; b < prints_per_bar.size(); ++b) {
+      const Candle candle{0, 1, 1, 1, 100.0 + 0.1 * double(b * b % 7), 1};
+      std::vector<TradePrint> prints;
+      for (std::size_t k = 0; k < prints_per_bar[b]; ++k) {
+        const double size = 0.3 + 1.1 * double((b + 3 * k) % 5);
+        prints.push_back({candle.close, size, (b + k) % 3 ? TradeSide::Buy : TradeSide::Sell, 0});
+        if (previous_mid) {
+          q.push_back(prints.back().side == TradeSide::Buy ? size : -size);
+          dm.push_back(candle.close - *previous_mid);
+        }
+        previous_mid = candle.close;
+      }
+      BarContext ctx(candle);
+      ctx.trades = prints;
+      got.push_back(ind->update(ctx));
+      want.emplace_back();
+      flat_dm.push_back(false);
+      if (q.size() < n) continue;
+      const std::vector<double> wq(q.end() - long(n), q.end()), wm(dm.end() - long(n), dm.end());
+      const double mq = ref::flat_exact_mean(wq), mm = ref::flat_exact_mean(wm);
+      double var = 0.0, cov = 0.0;
+      for (std::size_t i = 0; i < wq.size(); ++i) {
+        var += (wq[i] - mq) * (wq[i] - mq);
+        cov += (wq[i] - mq) * (wm[i] - mm);
+      }
+      want.back() = var == 0.0 ? 0.0 : cov / var;
+      flat_dm.back() = ref::flat(wm);
+    }
+    expect_series(got, want, 1e-9, "KylesLambda " + std::to_string(int(n)), flat_dm);
+    EXPECT_GT(std::count(flat_dm.begin(), flat_dm.end(), true), 2);
+  }
+}
+
+// Bucket by bucket, every imbalance pushed on its own.
+struct BucketByBucket {
+  double v;
+  std::size_t n;
+  std::vector<double> imbalances;
+  double side[2] = {0.0, 0.0}, filled = 0.0;
+
+  // Sizes and bucket volume keep every fill exact here; a print never
+  // completes more than n buckets past the current one.
+  void print(double s, bool buy) {
+    const double rem = v - filled;
+    if (s > rem && (s - rem) / v > double(n)) s = std::fmod(s - rem, v) + (rem + v * double(n));
+    for (double take; s > 0.0; s -= take) {
+      take = std::min(s, v - filled), side[buy] += take, filled += take;
+      if (filled >= v) imbalances.push_back(std::fabs(side[1] - side[0])), side[0] = side[1] = filled = 0.0;
+    }
+  }
+};
+
+TEST(TradeFlow, VpinRunsOfWholeBucketsMatchOneByOnePushes) {
+  // 2^52: sums of odd imbalances past 2^53 round, so a push out of place
+  // shows; every fill stays exact.
+  const double v = 4503599627370496.0;
+  std::mt19937_64 rng(7);
+  static const Candle candle{0, 1, 1, 1, 1, 0};
+  for (std::size_t n : {1, 2, 3, 5, 8, 13}) {
+    auto kind = build_ok("Vpin", {v, double(n)});
+    BucketByBucket buckets{v, n, {}};
+    Series got;
+    std::vector<std::size_t> pushed;  // imbalances after each bar
+    for (int bar = 0; bar < 400; ++bar) {
+      const bool buy = rng() % 2 == 0;
+      double size = rng() % 3 == 0 ? v / 2 : double(rng() % std::uint64_t(v)) + 1.0;
+      // Huge prints start on an empty bucket, where they stay exact.
+      if (buckets.filled == 0.0 && rng() % 2 == 0) size = double(rng() % (3 * n + 2) + 1) * v + double(rng() % 1024) * 64;
+      BarContext ctx(candle);
+      const std::vector<TradePrint> prints{{1, size, buy ? TradeSide::Buy : TradeSide::Sell, 0}};
+      ctx.trades = prints;
+      got.push_back(kind->update(ctx));
+      buckets.print(size, buy);
+      pushed.push_back(buckets.imbalances.size());
+    }
+    const std::vector<double> sums = ref::counted_sums(buckets.imbalances, n, n, -0.0);
+    Series want(got.size());
+    for (std::size_t i = 0; i < got.size(); ++i)
+      if (pushed[i] >= n) want[i] = sums[pushed[i] - 1] / (v * double(n));
+    expect_series(got, want, 0.0, "Vpin " + std::to_string(n));
+  }
+  // At the largest window a huge print is one run: every bucket of one side.
+  auto widest = build_ok("Vpin", {1, 16777216});
+  const auto bar = [&](std::vector<TradePrint> prints) {
+    BarContext ctx(candle);
+    ctx.trades = prints;
+    return widest->update(ctx);
+  };
+  EXPECT_EQ(bar({{1, 1e9, TradeSide::Buy, 0}}), 1.0);
+  EXPECT_EQ(bar({{1, 0.5, TradeSide::Sell, 0}, {1, 0.5, TradeSide::Buy, 0}}), 16777215.0 / 16777216.0);
+  EXPECT_EQ(bar({{1, 1e9, TradeSide::Sell, 0}}), 1.0);
 }
 
 TEST(TradeFlow, WarmupsOfThePrintWindows) {  // the others' come on the bar they name (conformance)

@@ -71,7 +71,7 @@ LineSeries rwi(const Candles& c, const Values& p) {
 }
 
 LineSeries elder_ray(const Candles& c, const Values& p) {
-  const Series e = ref::ema(field(c, &Candle::close), std::size_t(p[0]));
+  const Series e = ref::mean_seeded(field(c, &Candle::close), std::size_t(p[0]));
   Series bull(c.size()), bear(c.size());
   for (std::size_t i = 0; i < c.size(); ++i)
     if (e[i]) bull[i] = c[i].high - *e[i], bear[i] = c[i].low - *e[i];

@@ -136,28 +136,23 @@ TEST(TrendStrength, WavePmMatchesReference) {
   expect_series(run_kind("WavePm", {double(n), double(s)}, closes), want, 0.0, "WavePm");
 }
 
-TEST(TrendStrength, RegimeLabelMatchesReference) {
-  // Closes of 0 or below are skipped like NaN: first value on the fourth
-  // accepted close with n = 2, m = 2.
-  auto skip = run_kind("RegimeLabel", {2, 2}, {100, 0, 101, -5, 99, kNaN, 102});
-  EXPECT_EQ(first_value_bar(skip), 6);
-
-  const std::size_t n = 10, m = 20;
-  const auto closes = random_walk(2500, 33, 1000.0);
+// The label of each close against its own volatility history: the sample
+// deviation of the last n log returns (exactly 0 over equal returns), below
+// the lower or above the upper quartile of the last m deviations.
+Series regime_reference(const std::vector<double>& closes, std::size_t n, std::size_t m) {
   std::vector<double> rets;
   std::vector<double> sigmas;
   Series want(closes.size());
   for (std::size_t t = 1; t < closes.size(); ++t) {
     rets.push_back(std::log(closes[t] / closes[t - 1]));
     if (rets.size() < n) continue;
-    double mean = 0;
-    for (std::size_t i = rets.size() - n; i < rets.size(); ++i) mean += rets[i];
-    mean /= double(n);
+    const std::vector<double> window(rets.end() - long(n), rets.end());
+    const double mean = ref::flat_exact_mean(window);
     double ss = 0;
-    for (std::size_t i = rets.size() - n; i < rets.size(); ++i) ss += (rets[i] - mean) * (rets[i] - mean);
+    for (double r : window) ss += (r - mean) * (r - mean);
     sigmas.push_back(std::sqrt(ss / double(n - 1)));
     if (sigmas.size() < m) continue;
-    std::vector<double> hist(sigmas.end() - m, sigmas.end());
+    std::vector<double> hist(sigmas.end() - long(m), sigmas.end());
     std::sort(hist.begin(), hist.end());
     auto quart = [&](double f) {
       const double p = double(m - 1) * f;
@@ -167,7 +162,27 @@ TEST(TrendStrength, RegimeLabelMatchesReference) {
     const double sg = sigmas.back();
     want[t] = sg < quart(0.25) ? -1.0 : (sg > quart(0.75) ? 1.0 : 0.0);
   }
-  expect_series(run_kind("RegimeLabel", {double(n), double(m)}, closes), want, 0.0, "RegimeLabel");
+  return want;
+}
+
+TEST(TrendStrength, RegimeLabelMatchesReference) {
+  // Closes of 0 or below are skipped like NaN: first value on the fourth
+  // accepted close with n = 2, m = 2.
+  auto skip = run_kind("RegimeLabel", {2, 2}, {100, 0, 101, -5, 99, kNaN, 102});
+  EXPECT_EQ(first_value_bar(skip), 6);
+
+  const auto closes = random_walk(2500, 33, 1000.0);
+  expect_series(run_kind("RegimeLabel", {10, 20}, closes), regime_reference(closes, 10, 20), 0.0, "RegimeLabel");
+  // Stretches of equal returns longer than short windows: every deviation of
+  // the history is exactly 0 there, so the label is 0, not a residue below
+  // its quartile.
+  const auto stretches = flat_stretch_closes(true);
+  for (std::size_t n = 2; n <= 5; ++n) {
+    for (std::size_t m : {2, 3}) {
+      expect_series(run_kind("RegimeLabel", {double(n), double(m)}, stretches), regime_reference(stretches, n, m), 0.0,
+                    "RegimeLabel " + std::to_string(n) + " " + std::to_string(m));
+    }
+  }
 }
 
 TEST(TrendStrength, TrailingStopsFollowTheClose) {

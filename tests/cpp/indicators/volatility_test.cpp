@@ -4,6 +4,7 @@
 #include <deque>
 #include <tuple>
 
+#include "support/batch_reference.h"
 #include "support/compare.h"
 #include "support/conformance.h"
 #include "support/kind_checks.h"
@@ -119,6 +120,49 @@ TEST(Volatility, LogReturnEstimatorsMatchReferences) {
   }
   expect_series(run_kind("EwmaVolatility", {lambda}, closes), ew, 0.0, "EwmaVolatility");
   expect_series(run_kind("Garch11", {omega, alpha, beta}, closes), ga, 0.0, "Garch11");
+}
+
+// The n values of v from `from` on.
+std::vector<double> slice(const std::vector<double>& v, std::size_t from, std::size_t n) {
+  return std::vector<double>(v.begin() + long(from), v.begin() + long(from + n));
+}
+
+// Stretches of one close (zero returns) and of closes rising by one ratio
+// (equal non-zero returns), longer than short windows: a window of equal
+// returns has them as its mean and exactly no deviation, so the volatility
+// kinds give exactly 0 there and JumpIndicator flags nothing, and all follow
+// the reference again once the window leaves the stretch.
+TEST(Volatility, ShortStretchesOfEqualReturnsGiveExactZeros) {
+  const auto closes = flat_stretch_closes(true);
+  const auto r = log_returns(closes);
+  const std::size_t w = 3, size = closes.size();
+  for (std::size_t n = 2; n <= 5; ++n) {
+    const auto deviation = [&](const std::vector<double>& v, std::size_t from, std::size_t count) {
+      return ref::flat(slice(v, from, count)) ? 0.0 : sample_sd(v, from, count);
+    };
+    Series hv(size), vov(size), jump(size);
+    std::vector<bool> hv_flat(size), vov_flat(size);
+    std::vector<double> sds;
+    for (std::size_t t = n; t < size; ++t) {
+      const double sd = deviation(r, t + 1 - n, n);
+      hv[t] = sd * std::sqrt(252.0) * 100.0;
+      hv_flat[t] = ref::flat(slice(r, t + 1 - n, n));
+      sds.push_back(sd);
+      if (sds.size() >= w) {
+        vov[t] = deviation(sds, sds.size() - w, w);
+        vov_flat[t] = ref::flat(slice(r, t + 2 - n - w, n + w - 1));
+      }
+      if (t == n) continue;
+      const double m = ref::flat_exact_mean(slice(r, t - n, n)), s = deviation(r, t - n, n);
+      jump[t] = s == 0.0 ? 0.0 : (r[t] - m > s * 2.0 ? 1.0 : (r[t] - m < -(2.0 * s) ? -1.0 : 0.0));
+    }
+    const std::string at = " n " + std::to_string(n);
+    expect_series(run_kind("HistoricalVolatility", {double(n), 252}, closes), hv, 1e-9, "HistoricalVolatility" + at,
+                  hv_flat);
+    expect_series(run_kind("VolatilityOfVolatility", {double(n), double(w)}, closes), vov, 1e-9,
+                  "VolatilityOfVolatility" + at, vov_flat);
+    expect_series(run_kind("JumpIndicator", {double(n), 2.0}, closes), jump, 0.0, "JumpIndicator" + at);
+  }
 }
 
 TEST(Volatility, JumpIndicatorFlagsOutliers) {

@@ -148,6 +148,54 @@ TEST(JsonNumberText, WhatTheStreamingAndTreeWritersProduce) {
   EXPECT_EQ(write(tree), expected);
 }
 
+// Millions of values through the writer against the reference, grouped by how
+// they arise: any bit pattern, the fixed-point range at every binary exponent,
+// short decimals and their neighbours, decimal and binary edges, price walks.
+TEST(JsonNumberText, MillionsOfDoublesMatchTheReference) {
+  std::mt19937_64 rng(17);
+  char got[kMaxF64Chars];
+  std::size_t checked = 0;
+  auto check = [&](double v) {
+    const std::string_view text(got, static_cast<std::size_t>(write_f64(got, v) - got));
+    ++checked;
+    if (text != expected_text(v)) FAIL() << "bits " << to_bits(v) << ": wrote " << text;
+  };
+  for (int i = 0; i < 1000000; ++i) check(from_bits(rng()));
+  for (int i = 0; i < 1500000; ++i) {
+    const std::uint64_t biased = 1008 + rng() % 72;
+    check(from_bits((biased << 52) | (rng() >> 12) | (rng() & 1) << 63));
+  }
+  for (int i = 0; i < 300000; ++i) {
+    const int digits = 1 + static_cast<int>(rng() % 17);
+    const auto n = static_cast<double>(rng() % static_cast<std::uint64_t>(std::pow(10.0, digits)));
+    const double v = n / std::pow(10.0, static_cast<double>(rng() % 24));
+    check(v);
+    check(std::nextafter(v, 0.0));
+    check(std::nextafter(v, 1e300));
+  }
+  for (int e = -330; e <= 310; ++e) {
+    double v = std::pow(10.0, e);
+    for (int s = 0; s < 64; ++s, v = std::nextafter(v, 1e308)) check(v);
+    v = std::pow(10.0, e);
+    for (int s = 0; s < 64; ++s, v = std::nextafter(v, 0.0)) check(v);
+  }
+  for (int e = -1074; e <= 1023; ++e) {
+    const double p = std::ldexp(1.0, e);
+    for (std::uint64_t s = 0; s < 32; ++s) {
+      check(from_bits(to_bits(p) + s));
+      if (to_bits(p) >= s) check(from_bits(to_bits(p) - s));
+    }
+  }
+  double price = 100.0;
+  for (int i = 0; i < 200000; ++i) {
+    price += std::sin(i * 0.01) * 0.7 + std::cos(i * 0.37) * 0.3;
+    check(price);
+    check(price * 1e-4);
+    check(std::round(price * 100.0) / 100.0);
+  }
+  EXPECT_GT(checked, std::size_t{4000000});
+}
+
 TEST(JsonNumberText, ErrorMessagesUsePlainDecimals) {
   std::mt19937_64 rng(16);
   for (int i = 0; i < 2000; ++i) {
@@ -207,6 +255,46 @@ TEST(JsonNumberText, DecimalLiteralsReadAsFromChars) {
     if (rng() % 3 == 0) text += (rng() & 1 ? "e" : "E") + std::string(rng() & 1 ? "-" : "+") + std::to_string(rng() % 40);
     check_read(text);
   }
+}
+
+// Millions of plain decimals of up to 19 digits (the literals the reader
+// converts without the library), with the point at every place, against
+// from_chars: whole runs of random digits, and 17-digit texts of doubles,
+// whose neighbours lie closest to the halfway points.
+TEST(JsonNumberText, MillionsOfDecimalsReadAsFromChars) {
+  std::mt19937_64 rng(23);
+  char text[48];
+  std::size_t checked = 0;
+  auto check = [&](std::size_t len) {
+    double want = 0;
+    std::from_chars(text, text + len, want);
+    Reader r(std::string_view(text, len));
+    auto got = r.read_f64();
+    ++checked;
+    if (!got.ok() || to_bits(*got) != to_bits(want)) FAIL() << std::string(text, len);
+  };
+  for (int i = 0; i < 2000000; ++i) {
+    const int digits = 1 + static_cast<int>(rng() % 19);
+    const int frac = 1 + static_cast<int>(rng() % static_cast<std::uint64_t>(digits));
+    std::size_t len = 0;
+    if (rng() & 1) text[len++] = '-';
+    const int whole = digits - frac;
+    if (whole == 0) text[len++] = '0';
+    for (int d = 0; d < digits; ++d) {
+      if (d == whole) text[len++] = '.';
+      text[len++] = static_cast<char>('0' + (d == 0 && whole > 0 ? 1 + rng() % 9 : rng() % 10));
+    }
+    check(len);
+  }
+  for (int i = 0; i < 1000000; ++i) {
+    // Between 2^-10 and 2^50: 17 significant digits keep at least one fraction digit.
+    const double v = from_bits((std::uint64_t{1013 + rng() % 60} << 52) | (rng() >> 12));
+    const std::size_t len = static_cast<std::size_t>(
+        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 16 - static_cast<int>(std::log10(v))).ptr -
+        text);
+    check(len);
+  }
+  EXPECT_EQ(checked, std::size_t{3000000});
 }
 
 TEST(JsonNumberText, ShortestTextsOfRandomDoublesReadBack) {

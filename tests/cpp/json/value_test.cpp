@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
+#include <map>
+#include <random>
 #include <string>
 
 #include "json/reader.h"
@@ -56,6 +59,31 @@ TEST(JsonTree, ObjectsAreOrderedByKeyBytesAndKeepTheLastRepeat) {
   const Value cmd = parsed(R"({"cmd":"list","cmd":"version"})");
   EXPECT_EQ(cmd.as_object().size(), 1u);
   EXPECT_EQ(cmd.find("cmd")->as_string(), "version");
+}
+
+TEST(JsonTree, ObjectsOfEverySizeMatchAnOrderedMapOfLastValues) {
+  // Few members are ordered one way and many another; both must give what a
+  // map keeping each key's last value gives, whatever order the text has.
+  std::mt19937_64 rng(5);
+  const std::string keys[] = {"", "a", "ab", "b", "B", "ba", "time", "equity", "t\u00e9", "z"};
+  for (int i = 0; i < 4000; ++i) {
+    const std::size_t n = rng() % (i % 2 ? 8 : 40);
+    std::map<std::string, std::uint64_t> want;
+    std::string text = "{";
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::string& key = keys[rng() % std::size(keys)];
+      want[key] = k;
+      text += (k ? ",\"" : "\"") + key + "\":" + std::to_string(k);
+    }
+    const Value v = parsed(text + "}");
+    ASSERT_EQ(v.as_object().size(), want.size()) << text;
+    std::size_t j = 0;
+    for (const auto& [key, value] : want) {
+      EXPECT_EQ(v.as_object()[j].key, key) << text;
+      EXPECT_EQ(v.as_object()[j].value, Value::u64(value)) << text;
+      ++j;
+    }
+  }
 }
 
 TEST(JsonTree, NestedContainersAndWhitespace) {

@@ -124,6 +124,30 @@ inline Series wma(const std::vector<double>& xs, std::size_t p, bool resum = tru
   return out;
 }
 
+// The running sum of the last n entries of xs after each entry: once n are
+// held the oldest is subtracted, and the sum is +0.0 when the n - 1 that stay
+// hold no non-zero value; then the newest is added. Every `every` entries it
+// is recomputed from `start`, oldest first.
+inline std::vector<double> counted_sums(const std::vector<double>& xs, std::size_t n, std::size_t every,
+                                        double start) {
+  std::vector<double> out;
+  double sum = 0.0;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    if (i >= n) {
+      sum -= xs[i - n];
+      if (std::all_of(xs.begin() + long(i - n + 1), xs.begin() + long(i), [](double v) { return v == 0.0; }))
+        sum = 0.0;
+    }
+    sum += xs[i];
+    if ((i + 1) % every == 0) {
+      sum = start;
+      for (std::size_t j = i + 1 - std::min(n, i + 1); j <= i; ++j) sum += xs[j];
+    }
+    out.push_back(sum);
+  }
+  return out;
+}
+
 // Chande momentum over p moves of xs (first value on input p + 1): running up
 // and down sums, up + sum and down + sum from +0.0, oldest move subtracted
 // first; with `reset`, a sum whose window keeps no non-zero move is +0.0.
@@ -158,6 +182,15 @@ inline double mean(const std::vector<double>& w) {
   return s / static_cast<double>(w.size());
 }
 
+// All values of w equal (w not empty).
+inline bool flat(const std::vector<double>& w) {
+  return std::all_of(w.begin(), w.end(), [&](double v) { return v == w.back(); });
+}
+
+// The mean under the flat-window rule: a window of one repeated value has
+// exactly that value as its mean.
+inline double flat_exact_mean(const std::vector<double>& w) { return flat(w) ? w.back() : mean(w); }
+
 inline std::vector<double> sorted(std::vector<double> w) {
   std::sort(w.begin(), w.end());
   return w;
@@ -173,7 +206,8 @@ inline double quantile(const std::vector<double>& w, double p) {
 }
 
 // The Bollinger core's bands: shifted sums, re-centred on the window mean
-// every p inputs.
+// every p inputs; a window of one repeated value has it as middle and no
+// deviation.
 inline std::vector<std::optional<BollingerValue>> bollinger(const std::vector<double>& xs, std::size_t p, double k) {
   std::vector<std::optional<BollingerValue>> out(xs.size());
   double shift = xs[0], sum_d = 0.0, sum_d2 = 0.0;
@@ -195,9 +229,10 @@ inline std::vector<std::optional<BollingerValue>> bollinger(const std::vector<do
       for (std::size_t j = first; j <= i; ++j) sum_d += xs[j] - shift, sum_d2 += (xs[j] - shift) * (xs[j] - shift);
     }
     if (i + 1 < p) continue;
-    const double mean_d = sum_d / double(p), middle = shift + mean_d;
+    const bool still = flat(std::vector<double>(xs.begin() + long(i + 1 - p), xs.begin() + long(i + 1)));
+    const double mean_d = sum_d / double(p), middle = still ? xs[i] : shift + mean_d;
     double var = sum_d2 / double(p) - mean_d * mean_d;
-    if (var < 0.0 || (var == 0.0 && std::signbit(var))) var = 0.0;
+    if (still || var < 0.0 || (var == 0.0 && std::signbit(var))) var = 0.0;
     const double dev = std::sqrt(var);
     out[i] = BollingerValue{middle + k * dev, middle, middle - k * dev, dev};
   }

@@ -79,7 +79,9 @@ inline void expect_candle_references(const std::vector<CandleRow>& rows, const s
       auto ind = build_ok(row.kind, row.params);
       const Series want = row.ref(cs, row.params);
       expect_series(feed_candles(*ind, cs), want, row.tol, row.kind);
-      if (!first_free) EXPECT_EQ(first_value_bar(want) + 1, static_cast<long>(ind->warmup())) << row.kind;
+      if (!first_free) {
+        EXPECT_EQ(first_value_bar(want) + 1, static_cast<long>(ind->warmup())) << row.kind;
+      }
     }
   }
 }

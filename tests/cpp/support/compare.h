@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/series.h"
 
@@ -51,9 +52,10 @@ inline ::testing::AssertionResult same_series(const Series& got, const Series& w
   return ::testing::AssertionSuccess();
 }
 
-// Same bars with values, values close_enough, and at least one value; reports
-// the first difference only.
-inline void expect_series(const Series& got, const Series& want, double tol, const std::string& what) {
+// Same bars with values, values close_enough (bit for bit on the bars that
+// `exact` marks), and at least one value; reports the first difference only.
+inline void expect_series(const Series& got, const Series& want, double tol, const std::string& what,
+                          const std::vector<bool>& exact = {}) {
   ASSERT_EQ(got.size(), want.size()) << what;
   std::size_t values = 0;
   for (std::size_t i = 0; i < got.size(); ++i) {
@@ -63,7 +65,7 @@ inline void expect_series(const Series& got, const Series& want, double tol, con
     }
     if (!got[i]) continue;
     ++values;
-    if (!close_enough(*got[i], *want[i], tol)) {
+    if (!close_enough(*got[i], *want[i], i < exact.size() && exact[i] ? 0.0 : tol)) {
       ADD_FAILURE() << what << ": bar " << i << " gave " << show(got[i]) << ", expected " << show(want[i])
                     << " (diff " << *got[i] - *want[i] << ")";
       return;

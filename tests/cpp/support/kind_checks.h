@@ -68,9 +68,10 @@ inline void expect_gaps_leave_no_trace(const std::string& kind, const std::vecto
 // Reference of one bar: the window oldest first (the current close is last).
 using WindowReference = std::function<double(const std::vector<double>& window)>;
 
+// With `exact_when_flat`, bit for bit on the bars whose window is flat.
 inline void expect_matches_reference(const std::string& kind, const std::vector<double>& params, std::size_t period,
                                      const std::vector<double>& closes, const WindowReference& ref,
-                                     double rel_tol = 0.0) {
+                                     double rel_tol = 0.0, bool exact_when_flat = false) {
   SCOPED_TRACE(kind + " period " + std::to_string(period));
   auto ind = build_ok(kind, params);
   EXPECT_EQ(ind->warmup(), period);
@@ -80,7 +81,7 @@ inline void expect_matches_reference(const std::string& kind, const std::vector<
     want[i] = ref(std::vector<double>(closes.begin() + static_cast<std::ptrdiff_t>(i + 1 - period),
                                       closes.begin() + static_cast<std::ptrdiff_t>(i + 1)));
   }
-  expect_series(got, want, rel_tol, kind);
+  expect_series(got, want, rel_tol, kind, exact_when_flat ? flat_windows(closes, period) : std::vector<bool>{});
 }
 
 // Runs expect_matches_reference for each period (parameter #0, followed by
@@ -88,12 +89,25 @@ inline void expect_matches_reference(const std::string& kind, const std::vector<
 inline void expect_matches_reference_on(const std::string& kind, const std::vector<double>& extra_params,
                                         const std::vector<std::size_t>& periods,
                                         const std::vector<std::vector<double>>& series, const WindowReference& ref,
-                                        double rel_tol = 0.0) {
+                                        double rel_tol = 0.0, bool exact_when_flat = false) {
   for (std::size_t period : periods) {
     std::vector<double> params = {static_cast<double>(period)};
     params.insert(params.end(), extra_params.begin(), extra_params.end());
-    for (const auto& closes : series) expect_matches_reference(kind, params, period, closes, ref, rel_tol);
+    for (const auto& closes : series) {
+      expect_matches_reference(kind, params, period, closes, ref, rel_tol, exact_when_flat);
+    }
   }
+}
+
+// Periods 2 to 5 over flat_stretch_closes: bit for bit wherever the window is
+// one repeated close, within rel_tol elsewhere.
+inline void expect_matches_reference_over_flat_stretches(const std::string& kind,
+                                                         const std::vector<double>& extra_params,
+                                                         const WindowReference& ref, double rel_tol,
+                                                         std::size_t shortest = 2) {
+  std::vector<std::size_t> periods;
+  for (std::size_t p = shortest; p <= 5; ++p) periods.push_back(p);
+  expect_matches_reference_on(kind, extra_params, periods, {flat_stretch_closes(false)}, ref, rel_tol, true);
 }
 
 // A random walk and a trending walk of price levels.

@@ -82,6 +82,41 @@ inline std::vector<double> geometric_walk(std::size_t n, unsigned seed, double s
   return xs;
 }
 
+// Short walks, each followed by a stretch of 8 equal closes (longer than the
+// short windows, at levels that leave residue in running sums: 7e-5, 0.1, a
+// third, 101.7 and, unless `positive`, -2.3 and 0), then 8 closes rising by
+// the exact ratio 1.5 (equal log returns) and a last walk. The levels only
+// grow at first, so that no walk is measured against sums of far larger
+// values.
+inline std::vector<double> flat_stretch_closes(bool positive, unsigned seed = 2) {
+  std::vector<double> levels = {7e-5, 0.1, 1.0 / 3.0, 101.7};
+  if (!positive) levels.insert(levels.end(), {-2.3, 0.0});
+  std::mt19937_64 rng(seed);
+  std::normal_distribution<double> step(0.0, 0.05);
+  std::vector<double> xs;
+  const auto walk = [&](double level) {
+    for (int i = 0; i < 6; ++i) xs.push_back(level == 0.0 ? 40.0 * step(rng) : level * (1.0 + step(rng)));
+  };
+  for (double level : levels) {
+    walk(level);
+    xs.insert(xs.end(), 8, level);
+  }
+  double x = 3.0;
+  for (int i = 0; i < 8; ++i) xs.push_back(x *= 1.5);
+  walk(20.0);
+  return xs;
+}
+
+// For each bar, whether the n values ending there are all equal.
+inline std::vector<bool> flat_windows(const std::vector<double>& xs, std::size_t n) {
+  std::vector<bool> out(xs.size(), false);
+  for (std::size_t i = n - 1; i < xs.size(); ++i) {
+    out[i] = true;
+    for (std::size_t j = i + 1 - n; j < i; ++j) out[i] = out[i] && xs[j] == xs[i];
+  }
+  return out;
+}
+
 // Simple returns with the given mean and deviation.
 inline std::vector<double> random_returns(std::size_t n, unsigned seed, double mean = 0.0005, double sd = 0.01) {
   std::mt19937_64 rng(seed);

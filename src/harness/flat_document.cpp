@@ -1,0 +1,277 @@
+// Flattening from text keeps the tree's answer without building the tree: when
+// every key is plain (not empty, without "." or "[") and unique in its object,
+// no two leaves share a path, and the bytewise order of the paths is the
+// order of a walk that visits each container's children in the order of their
+// own paths. So sorting only permutes each container's children (members by
+// their first path, items by the text of their index), never a global sort.
+#include "harness/flat_document.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "harness/run_test.h"
+#include "json/reader.h"
+
+namespace vsci {
+
+namespace {
+
+// The indices 0..n-1 in the bytewise order of their texts followed by "]":
+// a digit sorts before "]", so "10]" comes before "1]".
+void index_text_order(std::uint64_t n, std::vector<std::uint64_t>& out) {
+  out.clear();
+  if (n == 0) return;
+  out.push_back(0);
+  // Every index beginning with the digits of p, longer ones first, then p.
+  auto visit = [&](auto& self, std::uint64_t p) -> void {
+    if (p >= n) return;
+    if (p < (n + 9) / 10) {
+      for (std::uint64_t d = 0; d < 10; ++d) self(self, p * 10 + d);
+    }
+    out.push_back(p);
+  };
+  for (std::uint64_t d = 1; d < 10; ++d) visit(visit, d);
+}
+
+}  // namespace
+
+// One pass of the pull reader over the text. Stops (returns false) at the
+// first reading error or irregular key; the caller then takes the tree way.
+class FlatDocument::Flattener {
+ public:
+  Flattener(std::string_view text, const std::vector<std::string>* only, FlatDocument& out)
+      : reader_(text), sorted_(only == nullptr), only_(only), out_(out), frames_(json::kMaxDepth + 2) {
+    out_.sorted_ = sorted_;
+    out_.structured_ = true;
+    if (only_ == nullptr) {
+      // Room for a number every 24 bytes or so; untouched room costs nothing.
+      out_.fields_.reserve(text.size() / 16 + 16);
+      out_.paths_.reserve(text.size() + 64);
+    } else {
+      for (const std::string& p : *only_) {
+        if (p.size() < kLengths) wanted_lengths_[p.size()] = true;
+      }
+    }
+  }
+
+  bool run() { return value(0) && reader_.finish().ok(); }
+
+ private:
+  struct Frame {
+    std::size_t path_base = 0;
+    std::size_t first_field = 0;
+    std::vector<std::size_t> starts;  // first field of each child
+    std::string keys;                 // the object's keys, end to end
+    std::vector<std::uint32_t> key_ends;
+    std::uint64_t index = 0;  // arrays: the current item
+    bool equity = false;  // objects: the current key is "equity"
+    bool equity_curve = false;
+  };
+
+  bool value(std::size_t depth) {
+    const int c = reader_.peek();
+    if (c == '{') return object(depth);
+    if (c == '[') return array(depth);
+    if (c == '"') return reader_.read_str().ok();
+    if (c == '-' || (c >= '0' && c <= '9')) {
+      auto x = reader_.read_f64();
+      if (!x) return false;
+      number(depth, *x);
+      return true;
+    }
+    return reader_.skip_value().ok();
+  }
+
+  bool wanted() const {
+    if (path_.size() < kLengths && !wanted_lengths_[path_.size()]) return false;
+    return std::binary_search(only_->begin(), only_->end(), path_);
+  }
+
+  void number(std::size_t depth, double x) {
+    if (only_ == nullptr || !std::isfinite(x) || wanted()) {
+      out_.fields_.push_back({out_.paths_.size(), static_cast<std::uint32_t>(path_.size()), x});
+      out_.paths_ += path_;
+    }
+    // equity[i].equity and equity_curve[i] of a top-level object.
+    if (depth == 3 && !is_array_[0] && frames_[0].equity && is_array_[1] && !is_array_[2] && frames_[2].equity) {
+      out_.equity_.push_back({frames_[1].index, x});
+    } else if (depth == 2 && !is_array_[0] && frames_[0].equity_curve && is_array_[1]) {
+      out_.equity_curve_.push_back({frames_[1].index, x});
+    }
+  }
+
+  static bool plain_key(std::string_view key) {
+    for (const char c : key) {
+      if (c == '.' || c == '[') return false;
+    }
+    return !key.empty();
+  }
+
+  bool seen_before(const Frame& f, std::string_view key) const {
+    std::uint32_t begin = 0;
+    for (const std::uint32_t end : f.key_ends) {
+      if (std::string_view(f.keys.data() + begin, end - begin) == key) return true;
+      begin = end;
+    }
+    return false;
+  }
+
+  bool object(std::size_t depth) {
+    if (!reader_.begin_object().ok()) return false;
+    Frame& f = frames_[depth];
+    is_array_[depth] = false;
+    f.path_base = path_.size();
+    f.first_field = out_.fields_.size();
+    f.starts.clear();
+    f.keys.clear();
+    f.key_ends.clear();
+    std::string_view key;
+    for (;;) {
+      auto more = reader_.next_member(key);
+      if (!more) return false;
+      if (!*more) break;
+      if (!plain_key(key) || seen_before(f, key)) return false;
+      f.keys += key;
+      f.key_ends.push_back(static_cast<std::uint32_t>(f.keys.size()));
+      // Only the top level and the items of its arrays hold the curve.
+      f.equity = (depth == 0 || depth == 2) && key == "equity";
+      f.equity_curve = depth == 0 && key == "equity_curve";
+      path_.resize(f.path_base);
+      if (f.path_base != 0) path_ += '.';
+      path_ += key;
+      f.starts.push_back(out_.fields_.size());
+      if (!value(depth + 1)) return false;
+    }
+    path_.resize(f.path_base);
+    if (sorted_) order_members(f);
+    return true;
+  }
+
+  bool array(std::size_t depth) {
+    if (!reader_.begin_array().ok()) return false;
+    Frame& f = frames_[depth];
+    is_array_[depth] = true;
+    f.path_base = path_.size();
+    f.first_field = out_.fields_.size();
+    f.starts.clear();
+    char digits[24];
+    for (f.index = 0;; ++f.index) {
+      auto more = reader_.next_element();
+      if (!more) return false;
+      if (!*more) break;
+      path_.resize(f.path_base);
+      path_ += '[';
+      path_.append(digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, f.index).ptr - digits));
+      path_ += ']';
+      f.starts.push_back(out_.fields_.size());
+      if (!value(depth + 1)) return false;
+    }
+    path_.resize(f.path_base);
+    if (sorted_ && f.starts.size() > 10) {
+      index_text_order(f.starts.size(), order_);
+      permute(f, order_);
+    }
+    return true;
+  }
+
+  std::size_t child_end(const Frame& f, std::size_t k) const {
+    return k + 1 < f.starts.size() ? f.starts[k + 1] : out_.fields_.size();
+  }
+
+  // Members in the order of their paths; a member without numbers has no place.
+  void order_members(Frame& f) {
+    std::vector<FlatDocument::Field>& fields = out_.fields_;
+    if (f.starts.size() == 2) {
+      // The common small record: at most one swap of two blocks, in place.
+      const std::size_t a = f.starts[0], b = f.starts[1];
+      if (a != b && b != fields.size() && out_.path(b) < out_.path(a)) {
+        std::rotate(fields.begin() + static_cast<std::ptrdiff_t>(a), fields.begin() + static_cast<std::ptrdiff_t>(b),
+                    fields.end());
+      }
+      return;
+    }
+    order_.clear();
+    for (std::size_t k = 0; k < f.starts.size(); ++k) {
+      if (child_end(f, k) != f.starts[k]) order_.push_back(k);
+    }
+    const auto first_path = [&](std::uint64_t k) { return out_.path(f.starts[k]); };
+    const auto before = [&](std::uint64_t a, std::uint64_t b) { return first_path(a) < first_path(b); };
+    if (std::is_sorted(order_.begin(), order_.end(), before)) return;
+    std::sort(order_.begin(), order_.end(), before);
+    permute(f, order_);
+  }
+
+  // Rewrites the frame's fields (the tail of the list: the frame has just
+  // closed) with its children in `order`. A frame holding every field has its
+  // copy simply become the list.
+  void permute(const Frame& f, const std::vector<std::uint64_t>& order) {
+    std::vector<FlatDocument::Field>& fields = out_.fields_;
+    scratch_.resize(fields.size() - f.first_field);
+    std::size_t o = 0;
+    for (const std::uint64_t k : order) {
+      for (std::size_t j = f.starts[k], end = child_end(f, k); j < end; ++j) scratch_[o++] = fields[j];
+    }
+    if (f.first_field == 0) {
+      fields.swap(scratch_);
+      return;
+    }
+    std::copy(scratch_.begin(), scratch_.end(), fields.begin() + static_cast<std::ptrdiff_t>(f.first_field));
+  }
+
+  static constexpr std::size_t kLengths = 64;
+
+  json::Reader reader_;
+  bool sorted_;
+  const std::vector<std::string>* only_;
+  bool wanted_lengths_[kLengths] = {};
+  FlatDocument& out_;
+  std::string path_;
+  std::vector<Frame> frames_;
+  bool is_array_[json::kMaxDepth + 2] = {};
+  std::vector<std::uint64_t> order_;
+  std::vector<FlatDocument::Field> scratch_;
+};
+
+Expected<FlatDocument, json::Error> FlatDocument::from_text(std::string_view text,
+                                                            const std::vector<std::string>* only) {
+  {
+    FlatDocument doc;
+    if (Flattener(text, only, doc).run()) return doc;
+  }
+  auto tree = json::parse(text);
+  if (!tree) return unexpected(std::move(tree.error()));
+  return from_value(*tree);
+}
+
+FlatDocument FlatDocument::from_value(const json::Value& v) { return from_map(flatten_json(v)); }
+
+FlatDocument FlatDocument::from_map(const FlatMap& flat) {
+  FlatDocument doc;
+  doc.sorted_ = true;
+  doc.fields_.reserve(flat.size());
+  for (const auto& [path, value] : flat) {
+    doc.fields_.push_back({doc.paths_.size(), static_cast<std::uint32_t>(path.size()), value});
+    doc.paths_ += path;
+  }
+  return doc;
+}
+
+std::optional<double> FlatDocument::find(std::string_view path) const {
+  if (sorted_) {
+    std::size_t lo = 0, hi = fields_.size();
+    while (lo < hi) {
+      const std::size_t mid = lo + (hi - lo) / 2;
+      if (this->path(mid) < path) lo = mid + 1;
+      else hi = mid;
+    }
+    if (lo < fields_.size() && this->path(lo) == path) return fields_[lo].value;
+    return std::nullopt;
+  }
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    if (fields_[i].path_size == path.size() && this->path(i) == path) return fields_[i].value;
+  }
+  return std::nullopt;
+}
+
+}  // namespace vsci

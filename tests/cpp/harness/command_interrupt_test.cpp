@@ -1,0 +1,103 @@
+// Stopping a command: its backtests run on a helper thread while the calling
+// thread polls, so a stop is asked for whatever a bar costs and the work
+// leaves at its next bar or periodogram row; what the work throws arrives
+// unchanged, and an answer is the same as when the command runs in place.
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <chrono>
+#include <new>
+#include <string>
+#include <thread>
+#include <utility>
+
+#include "harness/session.h"
+#include "util/interrupt.h"
+
+namespace vsci {
+namespace {
+
+int g_polls = 0;
+int g_stop_at = 0;           // the poll that asks to stop; 0 for none
+std::string g_nested;        // a command the first poll runs, as a signal handler may
+std::string g_nested_answer;
+
+bool poll() {
+  if (++g_polls == 1 && !g_nested.empty()) g_nested_answer = Session::command(g_nested);
+  return g_polls == g_stop_at;
+}
+
+// A scope on this thread whose `stop_at`-th poll asks to stop.
+struct Polling {
+  explicit Polling(int stop_at, std::string nested = "") {
+    g_polls = 0, g_stop_at = stop_at, g_nested = std::move(nested), g_nested_answer.clear();
+  }
+  InterruptScope scope{poll};
+};
+
+TEST(CommandInterrupt, TheCallerPollsForTheWorkAndGetsWhatItThrows) {
+  {
+    const Polling polling(2);
+    bool seen = false;
+    EXPECT_THROW(run_while_polling([&] {
+                   // Nothing here polls: the stop can only come from the caller.
+                   for (int i = 0; i < 600000 && !interrupt_requested(); ++i)
+                     std::this_thread::sleep_for(std::chrono::microseconds(100));
+                   seen = interrupt_requested();
+                   check_interrupt();
+                 }),
+                 Interrupted);
+    EXPECT_TRUE(seen);
+  }
+  const Polling polling(0);
+  EXPECT_THROW(run_while_polling([] { throw std::bad_alloc(); }), std::bad_alloc);
+}
+
+std::string command(const std::string& cmd, const std::string& indicators, int bars) {
+  std::string candles;
+  for (int i = 0; i < bars; ++i) {
+    const std::string c = std::to_string(100 + (i * 7) % 11);
+    candles += (i ? ",[" : "[") + std::to_string(i * 60000) + "," + c + "," + c + ".5," + c + ".25," + c + ",10]";
+  }
+  return R"({"cmd":")" + cmd + R"(","test":{"id":"t","dataset_ref":"d","strategy":{"symbol":"T","timeframe":"1m",)"
+         R"("indicators":)" + indicators + R"(,"entry":{"gt":["f",104]},"exit":{"lt":["f",103]},)"
+         R"("sizing":{"type":"fixed_qty","qty":1}}},"data":{"d":[)" + candles + "]}}";
+}
+
+TEST(CommandInterrupt, BacktestCommandsAnswerAsInPlaceAndStopWhenAsked) {
+  const std::string fast = R"({"f":{"type":"Sma","params":[3]}})";
+  // Every bar past the window evaluates 1,098 * 1,096 cosines and sines.
+  const std::string slow = R"({"f":{"type":"AutocorrelationPeriodogram","params":[5,1100]}})";
+  for (const char* cmd : {"run_test", "bless"}) {
+    const std::string text = command(cmd, fast, 300);
+    const std::string in_place = Session::command(text);  // no scope: no helper
+    EXPECT_NE(in_place.find("\"t\""), std::string::npos) << in_place;
+    {
+      const Polling polling(0);
+      EXPECT_EQ(Session::command(text), in_place) << cmd;
+    }
+    {
+      // The first poll starts a command of its own, which gets a helper of its
+      // own; the second stops the slow one.
+      const Polling polling(2, text);
+      EXPECT_THROW(Session::command(command(cmd, slow, 1400)), Interrupted) << cmd;
+      EXPECT_EQ(g_nested_answer, in_place);
+    }
+    EXPECT_EQ(Session::command(R"({"cmd":"version"})"), R"({"version":"0.2.0"})");
+  }
+  // The helper rounds as its caller does (a blessed answer shows the values).
+  const std::string text = command("bless", fast, 300);
+  std::fesetround(FE_UPWARD);
+  const std::string upward = Session::command(text);
+  std::string helped;
+  {
+    const Polling polling(0);
+    helped = Session::command(text);
+  }
+  std::fesetround(FE_TONEAREST);
+  EXPECT_EQ(helped, upward);
+  EXPECT_NE(upward, Session::command(text));
+}
+
+}  // namespace
+}  // namespace vsci

@@ -1,0 +1,274 @@
+// Commands read straight from their text answer exactly as through the tree
+// of the whole command: which error wins, repeated members, nesting, and
+// mutants of commands that carry candles and expected documents.
+#include "harness/command_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <random>
+#include <string>
+
+#include "harness/session.h"
+#include "json/reader.h"
+
+namespace vsci {
+namespace {
+
+const std::string kStrategy =
+    R"({"symbol":"S","timeframe":"1h","indicators":{"f":{"type":"Sma","params":[2]},"s":{"type":"Sma","params":[4]}},)"
+    R"("entry":{"gt":["f","s"]},"exit":{"lt":["f","s"]},"sizing":{"type":"fixed_qty","qty":1}})";
+
+std::string candles(int n, int shift) {
+  std::string out = "[";
+  for (int i = 0; i < n; ++i) {
+    const int p = 100 + (i * 7 + shift) % 13;
+    out += (i ? "," : "") + std::string("[") + std::to_string(i * 3600000) + "," + std::to_string(p) + "," +
+           std::to_string(p + 2) + "," + std::to_string(p - 2) + "," + std::to_string(p + 1) + ",5]";
+  }
+  return out + "]";
+}
+
+std::string test_text(const std::string& id, const std::string& set, const std::string& expected) {
+  return R"({"id":")" + id + R"(","dataset_ref":")" + set + R"(","strategy":)" + kStrategy +
+         R"(,"property_checks":[{"kind":"monotone_equity"},{"kind":"min_trades_ge","value":1}])" +
+         (expected.empty() ? "" : R"(,"expected":)" + expected) + "}";
+}
+
+// The output bless stores for a test, as the expected document of another.
+std::string blessed_expected(const std::string& set_text) {
+  const std::string answer =
+      Session::command(R"({"cmd":"bless","test":)" + test_text("b", "d", "") + R"(,"data":{"d":)" + set_text + "}}");
+  const std::size_t at = answer.find(R"("expected":)");
+  const std::size_t end = answer.find(R"(,"tolerances")");
+  if (at == std::string::npos || end == std::string::npos) throw std::runtime_error("bless failed: " + answer);
+  return answer.substr(at + 11, end - at - 11);
+}
+
+std::string parse_error(const std::string& text) { return error_answer(SessionError::json(json::parse(text).error())); }
+
+TEST(CommandReader, AnErrorInsideAnExpectedDocumentWinsOverEverything) {
+  const std::string bad = R"({"metrics":{"pnl":[1,2,{"x":1e400}]}})";
+  // The dataset is missing and the backtest would fail: the text's own error still wins.
+  const std::string run = R"({"cmd":"run_test","test":)" + test_text("t", "nope", bad) + "}";
+  EXPECT_EQ(Session::command(run), parse_error(run));
+  const std::string suite = R"({"cmd":"run_suite","tests":[)" + test_text("a", "d", "[1]") + "," +
+                            test_text("b", "d", bad) + R"(],"data":{"d":)" + candles(30, 0) + "}}";
+  EXPECT_EQ(Session::command(suite), parse_error(suite));
+  const std::string bless = R"({"cmd":"bless","data":{"d":)" + candles(30, 0) + R"(},"test":)" + test_text("t", "d", bad) + "}";
+  EXPECT_EQ(Session::command(bless), parse_error(bless));
+  // Only a whole `null` means no expected document.
+  for (const char* almost : {"nul", "nulL", "null1", "n\xffll"}) {
+    const std::string text = R"({"cmd":"run_suite","tests":[)" + test_text("a", "d", almost) + R"(],"data":{"d":[]}})";
+    EXPECT_EQ(Session::command(text), parse_error(text)) << almost;
+  }
+}
+
+TEST(CommandReader, DatasetsFailInNameOrderBeforeTests) {
+  const std::string text = R"({"cmd":"run_suite","tests":[{"id":"x"}],"data":{"b":[[1,2,3,4]],"a":[{"time":1.5}]}})";
+  EXPECT_EQ(Session::command(text),
+            R"({"error":"json error: invalid type: floating point `1.5`, expected i64","ok":false})");
+  const std::string fixed_a = R"({"cmd":"run_suite","tests":[{"id":"x"}],"data":{"b":[[1,2,3,4]],"a":[]}})";
+  EXPECT_EQ(Session::command(fixed_a),
+            R"({"error":"json error: invalid length 4, expected struct Candle with 6 elements","ok":false})");
+  const std::string no_close = R"({"cmd":"run_test","test":)" + test_text("x", "b", "") +
+                               R"(,"data":{"a":[{"time":1,"open":1,"high":1,"low":1}],"b":[]}})";
+  EXPECT_EQ(Session::command(no_close), R"({"error":"json error: missing field `close`","ok":false})");
+  const std::string seven = R"({"cmd":"bless","test":)" + test_text("x", "b", "") + R"(,"data":{"a":[[1,1,1,1,1,1,1]]}})";
+  EXPECT_EQ(Session::command(seven),
+            R"({"error":"json error: invalid length 7, expected fewer elements in array","ok":false})");
+  const std::string tests_bad = R"({"cmd":"run_suite","tests":[{"id":"x"}],"data":{"a":[]}})";
+  EXPECT_EQ(Session::command(tests_bad), R"({"error":"json error: missing field `strategy`","ok":false})");
+}
+
+TEST(CommandReader, RepeatedMembersKeepTheirLastValue) {
+  const std::string set = candles(30, 0);
+  const std::string twice = R"({"cmd":"run_test","test":)" + test_text("first", "d", "") + R"(,"data":{"d":[]},"test":)" +
+                            test_text("second", "d", "") + R"(,"data":{"d":)" + set + "}}";
+  const std::string once = R"({"cmd":"run_test","test":)" + test_text("second", "d", "") + R"(,"data":{"d":)" + set + "}}";
+  EXPECT_EQ(Session::command(twice), Session::command(once));
+  const std::string cmd_last = R"({"data":{"d":)" + set + R"(},"cmd":"bless","test":)" + test_text("t", "d", "[1]") +
+                               R"(,"cmd":"run_test"})";
+  EXPECT_NE(Session::command(cmd_last).find(R"("passed":)"), std::string::npos);
+  // A dataset named twice keeps its last candles.
+  const std::string sets = R"({"cmd":"run_test","test":)" + test_text("second", "d", "") + R"(,"data":{"d":[],"d":)" + set + "}}";
+  EXPECT_EQ(Session::command(sets), Session::command(once));
+}
+
+TEST(CommandReader, NestingIsCountedFromTheTopOfTheCommand) {
+  for (const int levels : {124, 125, 126}) {
+    const std::string deep = std::string(static_cast<std::size_t>(levels), '[') + std::string(static_cast<std::size_t>(levels), ']');
+    const std::string text = R"({"cmd":"run_test","test":)" + test_text("t", "d", deep) + R"(,"data":{"d":)" + candles(20, 0) + "}}";
+    // 125 levels inside the test's object reach the limit of 127 exactly.
+    if (levels <= 125) EXPECT_NE(Session::command(text).find(R"("passed":false)"), std::string::npos) << levels;
+    else EXPECT_EQ(Session::command(text), parse_error(text));
+  }
+}
+
+// A list of candles long enough to be read in pieces on the pool: the same
+// candles, and the same error wherever a piece goes wrong.
+TEST(CommandReader, LongCandleListsReadInPiecesAnswerAsThroughTheTree) {
+  std::string set = "[";
+  for (int i = 0; i < 100000; ++i) {
+    const int p = 100 + (i * 7) % 13;
+    set += (i ? ", " : "") + std::string(R"({"time":)") + std::to_string(i * 60000LL) + R"(,"open":)" + std::to_string(p) +
+           R"(.25,"high":)" + std::to_string(p + 2) + R"(,"low":)" + std::to_string(p - 2) + R"(,"close":)" +
+           std::to_string(p + 1) + R"(.5,"volume":12.5,"note":[1,{"x":"y"}]})";
+  }
+  set += "]";
+  ASSERT_GT(set.size(), std::size_t{9} << 20);  // more than two pieces
+  const auto command = [&](const std::string& s) {
+    return R"({"cmd":"run_test","test":)" + test_text("t", "d", "") + R"(,"data":{"d":)" + s + "}}";
+  };
+  const std::string good = command(set);
+  EXPECT_EQ(Session::command(good), command_from_tree(good));
+  const std::size_t late = set.size() - 1000;
+  const std::size_t candle = set.find("{\"time\"", late);
+  std::string broken[] = {set, set, set, set, set};
+  broken[0].replace(set.find("\"close\":", late), 7, "\"c1ose\"");  // a missing close in the last piece
+  broken[1].insert(candle, ",");                                        // an empty element
+  broken[2].insert(set.size() - 1, ",");                                // a trailing comma
+  broken[3].replace(set.find("12.5", late), 4, "1e999");                // out of range
+  broken[4].insert(candle - 2, "]");                                    // closed early
+  for (const std::string& b : broken) EXPECT_EQ(Session::command(command(b)), command_from_tree(command(b)));
+}
+
+// An expected document that is the output itself, compact or with blanks,
+// compares equal; a blank inside a token, a negative tolerance or a changed
+// number still answer as through the tree.
+TEST(CommandReader, UnchangedOutputsCompareEqual) {
+  const std::string set = candles(40, 3);
+  const std::string expected = blessed_expected(set);
+  std::string spaced;
+  for (const char c : expected) {
+    spaced += c;
+    if (c == ',' || c == ':' || c == '[' || c == '{') spaced += " \n";
+  }
+  const auto command = [&](const std::string& e, const std::string& tolerances) {
+    return R"({"cmd":"run_test","data":{"d":)" + set + R"(},"test":)" +
+           test_text("t", "d", e + R"(,"tolerances":)" + tolerances) + "}";
+  };
+  for (const std::string& e : {expected, spaced}) {
+    const std::string answer = Session::command(command(e, "{}"));
+    EXPECT_NE(answer.find(R"("diff":[],)"), std::string::npos) << answer;
+    EXPECT_EQ(answer, command_from_tree(command(e, "{}")));
+  }
+  std::string split = expected;
+  split.insert(split.find("10000.0") + 3, " ");
+  std::string moved = expected;
+  moved.replace(moved.find("10000.0"), 7, "10000.5");
+  const std::string cases[] = {command(split, "{}"), command(expected, R"({"*":{"kind":"abs","value":-1}})"),
+                               command(expected, R"({"x":{"kind":"rel","value":-0.0}})"), command(moved, "{}")};
+  for (const std::string& text : cases) EXPECT_EQ(Session::command(text), command_from_tree(text));
+  EXPECT_NE(Session::command(cases[1]).find(R"("kind":"mismatch")"), std::string::npos);
+}
+
+// Expected documents are found by their brackets, strings (with brackets and
+// escaped quotes inside) masked out, in blocks and byte by byte: each is found
+// exactly, wherever it ends.
+TEST(CommandReader, ExpectedDocumentsAreFoundExactly) {
+  std::mt19937_64 rng(9);
+  // The first four strings hold no backslash.
+  const char* const strings[] = {R"("]}")", R"("x")", R"("")", R"("{{[[ ]")", R"("[{\"]")", R"("a\\")", R"("\\\"}")"};
+  for (int n = 0; n < 400; ++n) {
+    const std::size_t kinds = n % 2 == 0 ? 4 : 7;
+    std::string doc = "[";
+    int depth = 1;
+    for (int k = static_cast<int>(rng() % 60); k > 0; --k) {
+      const int pick = static_cast<int>(rng() % 6);
+      if (doc.back() != '[' && doc.back() != '{' && doc.back() != ',' && doc.back() != ':') doc += ',';
+      if (doc.back() == '{') doc += R"("k":)";
+      if (pick == 0 && depth < 20) {
+        doc += '[';
+        ++depth;
+      } else if (pick == 1 && depth < 20) {
+        doc += R"({"k":)";
+        doc += strings[rng() % kinds];
+        doc += '}';
+      } else if (pick == 2) {
+        doc += std::to_string(rng() % 100000) + ".5";
+      } else {
+        doc += strings[rng() % kinds];
+      }
+    }
+    while (depth-- > 0) doc += ']';
+    const std::string text = R"({"cmd":"run_suite","tests":[{"id":"a","dataset_ref":"d","strategy":{},"expected":)" + doc +
+                             R"(,"fuzz":null}],"after":")" + std::string(rng() % 70, 'z') + R"("})";
+    auto env = read_envelope_from_text(text);
+    ASSERT_TRUE(env) << text;
+    EXPECT_EQ(env->tests[0].expected_text, doc);
+  }
+}
+
+// Candles in every form read to the same values as the tree's reading.
+TEST(CommandReader, CandlesReadAsTheTreeReadsThem) {
+  const char* const lists[] = {
+      R"([{"time":1,"open":2.5,"high":3,"low":-0.0,"close":1e3,"volume":7},{"time":-2,"open":1,"high":2,"low":0.5,"close":1}])",
+      R"([[1,2.5,3,-0,1e3,7],[-2,1,2,0.5,1],[ 3 , 4 , 5 , 6 , 7 ]])",
+      R"([{"close":1,"low":2,"high":3,"open":4,"time":5},{"time":6,"open":1,"high":2,"low":3,"close":4,"volume":5,"x":[1]}])",
+      R"([{ "time":7,"open":1,"high":2,"low":3,"close":4},{"time":8, "open":18446744073709551615,"high":1.5e-7,"low":3,"close":4}])",
+  };
+  for (const char* list : lists) {
+    const std::string text = R"({"cmd":"run_test","test":{"id":"a","dataset_ref":"d","strategy":{}},"data":{"d":)" +
+                             std::string(list) + "}}";
+    auto env = read_envelope_from_text(text);
+    ASSERT_TRUE(env) << list;
+    auto tree = json::parse(text);
+    auto want = read_data_map(*tree->find("data"));
+    ASSERT_TRUE(want.ok());
+    ASSERT_EQ(env->data.size(), 1U);
+    const std::vector<Candle>& got = env->data[0].second;
+    const std::vector<Candle>& ref = (*want)[0].second;
+    ASSERT_EQ(got.size(), ref.size()) << list;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].time, ref[i].time) << list;
+      const double g[] = {got[i].open, got[i].high, got[i].low, got[i].close, got[i].volume};
+      const double r[] = {ref[i].open, ref[i].high, ref[i].low, ref[i].close, ref[i].volume};
+      for (int k = 0; k < 5; ++k) EXPECT_EQ(std::bit_cast<std::uint64_t>(g[k]), std::bit_cast<std::uint64_t>(r[k])) << list;
+    }
+  }
+}
+
+TEST(CommandReader, DeclinesWhatTheTreeMustRead) {
+  EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"list","tests":[]})"));
+  EXPECT_FALSE(read_envelope_from_text(R"({"tests":[],"cmd":"run_suite"})"));
+  EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"run_suite","tests":[],"tests":[]})"));
+  EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"run_suite","tests":[{"id":1}]})"));
+  auto env = read_envelope_from_text(R"({"cmd":"run_suite","x":[1,{"y":null}],"tests":[)" + test_text("a", "d", " {\"k\":[1]} ") + "]}");
+  ASSERT_TRUE(env);
+  ASSERT_EQ(env->tests.size(), 1U);
+  EXPECT_EQ(env->tests[0].expected_text, R"({"k":[1]})");
+  EXPECT_FALSE(env->tests[0].expected);
+}
+
+// Byte-level and splice mutants of commands with candles and expected
+// documents: the text reading must give the tree's answer, whatever it is.
+TEST(CommandReader, MutantsAnswerAsThroughTheTree) {
+  const std::string set_a = candles(24, 0);
+  const std::string set_b = candles(14, 5);
+  const std::string expected = blessed_expected(set_a);
+  const std::string seeds[] = {
+      R"({"cmd":"run_test","test":)" + test_text("t", "a", expected) + R"(,"data":{"a":)" + set_a + "}}",
+      R"({"cmd":"bless","data":{"a":)" + set_a + R"(},"test":)" + test_text("t", "a", expected) + "}",
+      R"({"cmd":"run_suite","tests":[)" + test_text("y", "a", expected) + "," + test_text("x", "b", expected) + "," +
+          test_text("z", "b", "null") + R"(],"data":{"b":)" + set_b + R"(,"a":)" + set_a + "}}",
+  };
+  const char* const splices[] = {"1e400", "-0", "null", "[]", "{}", "\"\"", "1.5", "\"d\"", "[[[", "}", ",", "\"a\":1,"};
+  std::mt19937_64 rng(5);
+  for (int i = 0; i < 360; ++i) {
+    std::string text = seeds[static_cast<std::size_t>(i) % 3];
+    for (int edits = 1 + static_cast<int>(rng() % 2); edits > 0; --edits) {
+      const std::size_t at = rng() % text.size();
+      switch (rng() % 3) {
+        case 0: text.insert(at, splices[rng() % (sizeof splices / sizeof splices[0])]); break;
+        case 1: text.erase(at, 1 + rng() % 3); break;
+        default: text[at] = static_cast<char>(rng()); break;
+      }
+    }
+    EXPECT_EQ(Session::command(text), command_from_tree(text)) << text;
+  }
+  for (const std::string& seed : seeds) EXPECT_EQ(Session::command(seed), command_from_tree(seed));
+}
+
+}  // namespace
+}  // namespace vsci

@@ -1,0 +1,151 @@
+// Flattening from text must give what flattening the parsed tree gives: the
+// same paths, values and order, the same equity curve, the same errors.
+#include "harness/flat_document.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "harness/run_test.h"
+#include "json/reader.h"
+
+namespace vsci {
+namespace {
+
+// The reference: the tree's flattening, as a list in path order.
+std::vector<std::pair<std::string, double>> reference(std::string_view text) {
+  auto v = json::parse(text);
+  if (!v) throw std::runtime_error("bad test JSON: " + v.error().to_string());
+  const FlatMap flat = flatten_json(*v);
+  return {flat.begin(), flat.end()};
+}
+
+std::vector<std::pair<std::string, double>> listed(const FlatDocument& d) {
+  std::vector<std::pair<std::string, double>> out;
+  for (std::size_t i = 0; i < d.size(); ++i) out.emplace_back(std::string(d.path(i)), d.value(i));
+  return out;
+}
+
+// Values compared by their bits, so that -0.0 and 0.0 differ.
+void expect_same(std::string_view text) {
+  auto flat = FlatDocument::from_text(text);
+  ASSERT_TRUE(flat.ok()) << text;
+  const auto want = reference(text);
+  const auto got = listed(*flat);
+  ASSERT_EQ(got.size(), want.size()) << text;
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].first, want[i].first) << text;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(got[i].second), std::bit_cast<std::uint64_t>(want[i].second)) << text;
+  }
+}
+
+TEST(FlatDocument, TrickyDocumentsFlattenAsTheirTrees) {
+  const char* docs[] = {
+      "[]", "{}", "-0", "7", "\"s\"", "null", "[[[1]],[],[[2,3]]]", R"({"a":{},"b":[],"c":[{}],"d":null})",
+      R"({"a":"x","b":true,"c":[null,false,"y",1.5]})", R"({"a.b":2,"a":{"b":1}})", R"({"a":{"b":1},"a.b":2})",
+      R"({"x":1,"x":null})", R"({"x":null,"x":1})", R"({"x":[1],"x":{"0":2}})", R"({"":{"a":1},"a":2})",
+      R"({"a":{"":3}})", R"({"a[0]":1,"a":[2]})", R"({"a-":1,"a":{"b":2},"aB":3,"a_":[4],"a0":5})",
+      R"({"k\u002e":1,"\u00e9":2,"\"":3})", R"({"n":[18446744073709551615,-9223372036854775808,1e-320,-0.0,0]})",
+      R"({"z":1,"y":{"b":[1,2],"a":3},"x":[{"q":1,"p":2},{"p":3}]})",
+  };
+  for (const char* d : docs) expect_same(d);
+}
+
+// Arrays past ten items sort their paths by index text: [10] before [1].
+TEST(FlatDocument, LongArraysSortByIndexText) {
+  for (const int n : {10, 11, 12, 99, 100, 101, 1234}) {
+    std::string text = R"({"equity":[)";
+    for (int i = 0; i < n; ++i) text += (i ? "," : "") + std::string(R"({"time":)") + std::to_string(i) + R"(,"equity":)" +
+                                        std::to_string(1000 - i) + ".5}";
+    text += R"(],"top":[)";
+    for (int i = 0; i < n; ++i) text += (i ? "," : "") + std::to_string(i);
+    text += "]}";
+    expect_same(text);
+  }
+}
+
+// Random documents over keys that sort below "." and "[" and, with
+// `colliding`, keys that make paths meet or are empty; keys may repeat;
+// arrays reach past the ten-item mark.
+std::string random_value(std::mt19937_64& rng, int depth, bool colliding = true) {
+  static const char* const keys[] = {"aB", "a-", "equity", "time", "equity_curve", "0", "1", "a", "b", "a.b", "a[0]", ""};
+  const std::size_t key_count = colliding ? sizeof keys / sizeof keys[0] : 9;
+  const int pick = static_cast<int>(rng() % (depth > 3 ? 3 : 6));
+  if (pick == 0) {
+    std::uniform_real_distribution<double> u(-1e6, 1e6);
+    return std::to_string(static_cast<long long>(u(rng))) + (rng() % 2 ? ".25" : "");
+  }
+  if (pick == 1) return rng() % 2 ? "\"s\"" : "null";
+  if (pick == 2) return rng() % 3 ? "1" : "-0";
+  if (pick == 3 || pick == 4) {
+    const std::size_t n = rng() % 3 == 0 ? 8 + rng() % 16 : rng() % 4;
+    std::string out = "[";
+    for (std::size_t i = 0; i < n; ++i) out += (i ? "," : "") + random_value(rng, depth + 1, colliding);
+    return out + "]";
+  }
+  const std::size_t n = rng() % 5;
+  std::string out = "{";
+  for (std::size_t i = 0; i < n; ++i) {
+    out += (i ? ",\"" : "\"") + std::string(keys[rng() % key_count]) + "\":" + random_value(rng, depth + 1, colliding);
+  }
+  return out + "}";
+}
+
+TEST(FlatDocument, RandomDocumentsFlattenAsTheirTrees) {
+  std::mt19937_64 rng(20);
+  for (int i = 0; i < 400; ++i) expect_same(random_value(rng, 0, i % 2 == 0));
+}
+
+// With a list of wanted paths: exactly those of the reference, in any order.
+TEST(FlatDocument, LookupOnlyKeepsTheWantedPaths) {
+  std::mt19937_64 rng(21);
+  const std::vector<std::string> only = {"a", "a.b", "b", "equity[0].time", "metrics.a", "x[1]"};
+  for (int i = 0; i < 200; ++i) {
+    const std::string text = random_value(rng, 0);
+    auto flat = FlatDocument::from_text(text, &only);
+    ASSERT_TRUE(flat.ok());
+    const auto all = reference(text);
+    for (const std::string& path : only) {
+      std::optional<double> want;
+      for (const auto& [p, v] : all) {
+        if (p == path) want = v;
+      }
+      EXPECT_EQ(flat->find(path), want) << text << " at " << path;
+    }
+    EXPECT_FALSE(flat->find("nothing").has_value());
+  }
+}
+
+TEST(FlatDocument, EquityCurveIsReadFromTheStructure) {
+  const std::string text = R"({"equity":[{"time":1,"equity":5},{"equity":"x"},{"equity":4.5,"time":2}],)"
+                           R"("equity_curve":[7,8],"other":{"equity":[{"equity":9}]}})";
+  auto flat = FlatDocument::from_text(text);
+  ASSERT_TRUE(flat.ok());
+  ASSERT_NE(flat->equity_points(), nullptr);
+  const auto& points = *flat->equity_points();
+  ASSERT_EQ(points.size(), 2U);
+  EXPECT_EQ(points[0].index, 0U);
+  EXPECT_EQ(points[0].value, 5.0);
+  EXPECT_EQ(points[1].index, 2U);
+  EXPECT_EQ(points[1].value, 4.5);
+  ASSERT_EQ(flat->equity_curve_points()->size(), 2U);
+  EXPECT_EQ((*flat->equity_curve_points())[1].value, 8.0);
+  // Keys that could make paths meet leave the curve to be read from the paths.
+  auto irregular = FlatDocument::from_text(R"({"equity[0].equity":3})");
+  ASSERT_TRUE(irregular.ok());
+  EXPECT_EQ(irregular->equity_points(), nullptr);
+}
+
+TEST(FlatDocument, UnreadableTextGivesTheParseError) {
+  for (const char* text : {"", "[1,", R"({"a":1e400})", R"({"a":[1,2]]})", "[1] x", R"({"a.b":1,})"}) {
+    auto flat = FlatDocument::from_text(text);
+    ASSERT_FALSE(flat.ok()) << text;
+    EXPECT_EQ(flat.error().to_string(), json::parse(text).error().to_string());
+  }
+}
+
+}  // namespace
+}  // namespace vsci
