@@ -183,8 +183,7 @@ Expected<WilliamsR, IndicatorError> WilliamsR::create(std::uint64_t n) {
 std::optional<double> WilliamsR::update_candle(const Candle& c) {
   window_.push(c);
   if (!window_.full()) return std::nullopt;
-  const double hh = window_.highest_high();
-  const double ll = window_.lowest_low();
+  const auto [hh, ll] = window_.extremes();
   if (hh == ll) return -50.0;
   return (-100.0 * (hh - c.close)) / (hh - ll);
 }

@@ -196,9 +196,9 @@ Expected<TdDWave, IndicatorError> TdDWave::create(std::uint64_t n) {
 }
 
 std::optional<double> TdDWave::update_candle(const Candle& c) {
-  bars_.push(Span{c.high, c.low});
+  bars_.push(c.high, c.low);
   if (!bars_.full()) return value_;
-  const FractalPivot pivot = fractal_pivot(bars_, n_);
+  const FractalPivot pivot = bars_.pivot();
   if (pivot == FractalPivot::None || pivot == last_) return value_;
   wave_ = wave_ % 8 + 1;
   last_ = pivot;
@@ -279,23 +279,17 @@ Expected<RoundedTurn, IndicatorError> RoundedTurn::create(std::uint64_t n, Shape
 }
 
 std::optional<double> RoundedTurn::update_candle(const Candle& c) {
-  closes_.push(c.close);
-  if (!closes_.full()) return std::nullopt;
-  const std::size_t n = closes_.size();
   // The extreme and its first occurrence, on closes turned so that a bottom
   // is a top (negation is exact, so the order is mirrored exactly).
-  double extreme = side_ * closes_[0];
-  std::size_t at = 0;
-  for (std::size_t i = 1; i < n; ++i) {
-    const double v = side_ * closes_[i];
-    if (v > extreme) {
-      extreme = v;
-      at = i;
-    }
-  }
   const double close = side_ * c.close;
+  closes_.push(c.close);
+  extreme_.push(close);
+  if (!closes_.full()) return std::nullopt;
+  const std::size_t n = closes_.size();
+  const WindowExtreme extreme = extreme_.extreme();
+  const std::size_t at = n - 1 - extreme.age;
   const std::size_t q = n / 4;
-  const bool turned = close < extreme && close < side_ * closes_[0] && q <= at && at < n - q;
+  const bool turned = close < extreme.value && close < side_ * closes_[0] && q <= at && at < n - q;
   return turned ? -side_ : 0.0;
 }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "indicators/cores/fractal_pivot.h"
+#include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sma.h"
 #include "indicators/indicator.h"
@@ -170,12 +171,8 @@ class TdDWave {
   std::uint64_t warmup() const { return 2 * n_ + 1; }
 
  private:
-  struct Span {
-    double high;
-    double low;
-  };
-  explicit TdDWave(std::size_t n) : bars_(2 * n + 1), n_(n) {}
-  Ring<Span> bars_;
+  explicit TdDWave(std::size_t n) : bars_(n), n_(n) {}
+  FractalWindow bars_;
   std::size_t n_;
   unsigned wave_ = 0;
   FractalPivot last_ = FractalPivot::None;
@@ -244,8 +241,9 @@ class RoundedTurn {
   std::uint64_t warmup() const { return closes_.capacity(); }
 
  private:
-  RoundedTurn(std::size_t n, Shape shape) : closes_(n), side_(shape == Shape::Top ? 1.0 : -1.0) {}
+  RoundedTurn(std::size_t n, Shape shape) : closes_(n), extreme_(n), side_(shape == Shape::Top ? 1.0 : -1.0) {}
   Ring<double> closes_;
+  OldestLargest extreme_;  // of the turned closes: the first of equal ones
   double side_;  // +1 top, -1 bottom: a bottom is a top of the negated closes
 };
 

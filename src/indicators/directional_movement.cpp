@@ -116,7 +116,8 @@ std::optional<double> ChoppinessIndex::update_candle(const Candle& c) {
   ranges_.push(tr);
   candles_.push(c);
   if (!ranges_.full()) return std::nullopt;
-  const double span = candles_.highest_high() - candles_.lowest_low();
+  const auto [hh, ll] = candles_.extremes();
+  const double span = hh - ll;
   if (span == 0.0) return 100.0;
   return 100.0 * std::log10(ranges_.sum() / span) / log_n_;
 }

@@ -117,7 +117,8 @@ std::optional<double> HurstChannel::update_candle(const Candle& c) {
   window_.push(c);
   const auto m = average_.update_value(c.close);
   if (!m) return std::nullopt;
-  return publish_around(outputs_, *m, k_ * (window_.highest_high() - window_.lowest_low()));
+  const auto [hh, ll] = window_.extremes();
+  return publish_around(outputs_, *m, k_ * (hh - ll));
 }
 
 BomarBands::BomarBands(SortedWindow window, double coverage)

@@ -48,13 +48,12 @@ void AndrewsPitchfork::add(const Pivot& p) {
 
 std::optional<double> AndrewsPitchfork::update_candle(const Candle& c) {
   ++count_;
-  bars_.push(c);
+  bars_.push(c.high, c.low);
   if (bars_.full()) {
-    const FractalPivot kind = fractal_pivot(bars_, strength_);
+    const FractalPivot kind = bars_.pivot();
     if (kind != FractalPivot::None) {
-      const Candle& centre = bars_[strength_];
       const bool high = kind == FractalPivot::High;
-      add(Pivot{static_cast<double>(count_ - strength_ - 1), high ? centre.high : centre.low, high});
+      add(Pivot{static_cast<double>(count_ - strength_ - 1), high ? bars_.centre_high() : bars_.centre_low(), high});
     }
   }
   if (held_ < pivots_.size()) return std::nullopt;
@@ -79,8 +78,8 @@ Expected<MurreyMathLines, IndicatorError> MurreyMathLines::create(std::uint64_t 
 std::optional<double> MurreyMathLines::update_candle(const Candle& c) {
   window_.push(c);
   if (!window_.full()) return std::nullopt;
-  const double low = window_.lowest_low();
-  const double eighth = (window_.highest_high() - low) * 0.125;
+  const auto [high, low] = window_.extremes();
+  const double eighth = (high - low) * 0.125;
   std::array<double, 9> levels{};
   for (std::size_t j = 0; j < levels.size(); ++j) levels[j] = low + static_cast<double>(8 - j) * eighth;
   outputs_.set(levels);

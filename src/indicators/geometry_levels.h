@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "indicators/cores/candle_window.h"
+#include "indicators/cores/fractal_pivot.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/swing_tracker.h"
 #include "indicators/indicator.h"
@@ -49,10 +50,10 @@ class AndrewsPitchfork {
     double price = 0.0;
     bool high = false;
   };
-  explicit AndrewsPitchfork(std::size_t strength) : bars_(2 * strength + 1), strength_(strength) {}
+  explicit AndrewsPitchfork(std::size_t strength) : bars_(strength), strength_(strength) {}
   void add(const Pivot& p);
 
-  Ring<Candle> bars_;
+  FractalWindow bars_;
   std::size_t strength_;
   std::uint64_t count_ = 0;  // valid bars seen
   std::array<Pivot, 3> pivots_{};

@@ -10,21 +10,6 @@
 
 namespace vsci {
 
-namespace {
-
-// (v - lo) * 100 / (hi - lo) over the extremes of the ring; 0 on a flat ring.
-double ring_stochastic(const Ring<double>& ring, double v) {
-  double lo = ring[0];
-  double hi = lo;
-  for (std::size_t i = 1; i < ring.size(); ++i) {
-    lo = std::min(lo, ring[i]);
-    hi = std::max(hi, ring[i]);
-  }
-  return hi > lo ? (v - lo) * 100.0 / (hi - lo) : 0.0;
-}
-
-}  // namespace
-
 EmaPair EmaPair::unchecked(std::uint64_t fast, std::uint64_t slow) {
   return EmaPair(Ema::create(fast).value(), Ema::create(slow).value());
 }
@@ -155,6 +140,16 @@ std::optional<double> Pmo::update_value(double x) {
   return second_.update(t);
 }
 
+void Stc::StochasticRing::push(double v) {
+  values_.push(v);
+  range_.push(v, v);
+}
+
+double Stc::StochasticRing::stochastic(double v) const {
+  const auto [hi, lo] = range_.fold_from(values_.oldest(), values_.oldest());
+  return hi > lo ? (v - lo) * 100.0 / (hi - lo) : 0.0;
+}
+
 Expected<Stc, IndicatorError> Stc::create(std::uint64_t fast, std::uint64_t slow, std::uint64_t cycle,
                                           double factor) {
   if (fast == 0 || slow == 0 || cycle == 0) return unexpected(IndicatorError::period_zero());
@@ -175,11 +170,11 @@ std::optional<double> Stc::update_value(double x) {
   const double macd = v->fast - v->slow;
   macd_.push(macd);
   if (!macd_.full()) return std::nullopt;
-  const double z1 = ring_stochastic(macd_, macd);
+  const double z1 = macd_.stochastic(macd);
   s1_ = s1_ ? *s1_ + factor_ * (z1 - *s1_) : z1;
   stage1_.push(*s1_);
   if (!stage1_.full()) return std::nullopt;
-  const double z2 = ring_stochastic(stage1_, *s1_);
+  const double z2 = stage1_.stochastic(*s1_);
   s2_ = s2_ ? *s2_ + factor_ * (z2 - *s2_) : z2;
   return std::clamp(*s2_, 0.0, 100.0);
 }

@@ -11,6 +11,7 @@
 #include "indicators/cores/change_stream.h"
 #include "indicators/cores/ema.h"
 #include "indicators/cores/macd_core.h"
+#include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sma.h"
 #include "indicators/indicator_error.h"
@@ -157,9 +158,25 @@ class Stc {
  private:
   Stc(EmaPair emas, std::size_t cycle, double factor, std::uint64_t warmup)
       : emas_(emas), macd_(cycle), stage1_(cycle), factor_(factor), warmup_(warmup) {}
+
+  // A ring of c values and its extremes, as a std::min / std::max scan that
+  // starts from the oldest value finds them.
+  class StochasticRing {
+   public:
+    explicit StochasticRing(std::size_t n) : values_(n), range_(n) {}
+    void push(double v);
+    bool full() const { return values_.full(); }
+    // Where v lies in the ring's range, 0 to 100 (0 for an empty range).
+    double stochastic(double v) const;
+
+   private:
+    Ring<double> values_;
+    OldestRange range_;
+  };
+
   EmaPair emas_;
-  Ring<double> macd_;
-  Ring<double> stage1_;
+  StochasticRing macd_;
+  StochasticRing stage1_;
   double factor_;
   std::uint64_t warmup_;
   std::optional<double> s1_;

@@ -73,8 +73,8 @@ Expected<WindowRange, IndicatorError> WindowRange::create(std::uint64_t n, std::
 std::optional<double> WindowRange::update_candle(const Candle& c) {
   window_.push(c);
   if (!window_.full()) return std::nullopt;
-  const double lo = window_.lowest_low();
-  outputs_.set({lo, window_.highest_high()});
+  const auto [hi, lo] = window_.extremes();
+  outputs_.set({lo, hi});
   return lo;
 }
 

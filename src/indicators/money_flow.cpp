@@ -268,26 +268,28 @@ Expected<BetterVolume, IndicatorError> BetterVolume::create(std::uint64_t n) {
 
 std::optional<double> BetterVolume::update_candle(const Candle& c) {
   const double range = c.high - c.low;
-  const Record bar{c.volume, range * c.volume, range > 0.0, c.volume / range};
-  records_.push(bar);
-  if (!records_.full()) return std::nullopt;
-  constexpr double kInf = std::numeric_limits<double>::infinity();
-  double least_volume = kInf;
-  double most_range_volume = -kInf;
-  double most_volume_per_range = -kInf;
-  for (std::size_t i = 0; i + 1 < records_.size(); ++i) {
-    const Record& r = records_[i];
-    if (r.volume < least_volume) least_volume = r.volume;
-    if (r.range_volume > most_range_volume) most_range_volume = r.range_volume;
-    if (r.ranged && r.volume_per_range > most_volume_per_range) most_volume_per_range = r.volume_per_range;
+  const double range_volume = range * c.volume;
+  const bool ranged = range > 0.0;
+  const double volume_per_range = c.volume / range;
+  if (held_ < n_) ++held_;
+  std::optional<double> value;
+  if (held_ == n_) {
+    // The extremes of the earlier bars as scans from -inf and +inf find them.
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    const bool alone = n_ == 1;
+    const auto [most_range_volume, least_volume] = alone ? OldestRange::Values{-kInf, kInf} : earlier_.fold_from(-kInf, kInf);
+    const double most_volume_per_range = alone ? -kInf : most_volume_per_range_.fold_from(-kInf);
+    const bool churn = ranged && volume_per_range > most_volume_per_range;
+    if (range_volume > most_range_volume) {
+      value = churn ? 4.0 : c.close < c.open ? -3.0 : 3.0;
+    } else {
+      value = churn ? 2.0 : c.volume < least_volume ? 1.0 : 0.0;
+    }
   }
-  const bool churn = bar.ranged && bar.volume_per_range > most_volume_per_range;
-  if (bar.range_volume > most_range_volume) {
-    if (churn) return 4.0;
-    return c.close < c.open ? -3.0 : 3.0;
-  }
-  if (churn) return 2.0;
-  return bar.volume < least_volume ? 1.0 : 0.0;
+  earlier_.push(range_volume, c.volume);
+  // NaN never becomes an extreme, so a bar without a range leaves no trace.
+  most_volume_per_range_.push(ranged ? volume_per_range : std::numeric_limits<double>::quiet_NaN());
+  return value;
 }
 
 }  // namespace vsci

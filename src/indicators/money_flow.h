@@ -8,6 +8,7 @@
 
 #include "indicators/cores/change_stream.h"
 #include "indicators/cores/exp_smoother.h"
+#include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/window_sum.h"
 #include "indicators/indicator.h"
@@ -207,17 +208,17 @@ class BetterVolume {
  public:
   static Expected<BetterVolume, IndicatorError> create(std::uint64_t n);
   std::optional<double> update_candle(const Candle& c);
-  std::uint64_t warmup() const { return records_.capacity(); }
+  std::uint64_t warmup() const { return n_; }
 
  private:
-  struct Record {
-    double volume = 0.0;
-    double range_volume = 0.0;
-    bool ranged = false;        // range > 0
-    double volume_per_range = 0.0;  // only read when ranged
-  };
-  explicit BetterVolume(std::size_t n) : records_(n) {}
-  Ring<Record> records_;
+  // The extremes run over the n - 1 bars before the current one (none when
+  // n is 1; the queues then keep one bar they are never asked about).
+  explicit BetterVolume(std::size_t n)
+      : n_(n), earlier_(n > 1 ? n - 1 : 1), most_volume_per_range_(n > 1 ? n - 1 : 1) {}
+  std::size_t n_;
+  std::size_t held_ = 0;  // bars seen, up to n
+  OldestRange earlier_;  // the most range times volume, the least volume
+  OldestLargest most_volume_per_range_;  // over the bars with a range only
 };
 
 }  // namespace vsci

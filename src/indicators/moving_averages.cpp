@@ -228,17 +228,11 @@ Expected<MidPoint, IndicatorError> MidPoint::create(std::uint64_t period) {
 }
 
 std::optional<double> MidPoint::update_value(double x) {
-  window_.push(x);
-  if (!window_.full()) return std::nullopt;
-  const auto [older, newer] = window_.runs();
-  double hi = window_.newest();
-  double lo = hi;
-  for (auto run : {older, newer}) {
-    for (double v : run) {
-      hi = std::fmax(hi, v);
-      lo = std::fmin(lo, v);
-    }
-  }
+  closes_.push(x, x);
+  if (!closes_.full()) return std::nullopt;
+  // A NaN-skipping fold from the newest close; of equal closes (+0.0 and
+  // -0.0) the high keeps the newer, the low the older, as it always has.
+  const auto [hi, lo] = closes_.fold_from(x, x);
   return safe_midpoint(lo, hi);
 }
 

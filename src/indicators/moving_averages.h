@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "indicators/cores/ema.h"
+#include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sma.h"
 #include "indicators/cores/sorted_window.h"
@@ -211,11 +212,11 @@ class MidPoint {
  public:
   static Expected<MidPoint, IndicatorError> create(std::uint64_t period);
   std::optional<double> update_value(double x);
-  std::uint64_t warmup() const { return window_.capacity(); }
+  std::uint64_t warmup() const { return closes_.window(); }
 
  private:
-  explicit MidPoint(std::size_t period) : window_(period) {}
-  Ring<double> window_;
+  explicit MidPoint(std::size_t period) : closes_(period) {}
+  MonotoneRange<ExtremeTie::Newest, ExtremeTie::Oldest> closes_;
 };
 
 // Seeded by the plain mean of the first `period` closes, then

@@ -18,8 +18,7 @@ Expected<Donchian, IndicatorError> Donchian::create(std::uint64_t period) {
 std::optional<double> Donchian::update_candle(const Candle& c) {
   window_.push(c);
   if (!window_.full()) return std::nullopt;
-  const double upper = window_.highest_high();
-  const double lower = window_.lowest_low();
+  const auto [upper, lower] = window_.extremes();
   outputs_.set({upper, safe_midpoint(upper, lower), lower});
   return upper;
 }
@@ -54,20 +53,12 @@ Expected<FractalChaosBands, IndicatorError> FractalChaosBands::create(std::uint6
 }
 
 std::optional<double> FractalChaosBands::update_candle(const Candle& c) {
-  window_.push(c);
+  window_.push(c.high, c.low);
   if (!window_.full()) return std::nullopt;
-  const std::size_t mid = static_cast<std::size_t>(k_);
-  const Candle& centre = window_[mid];
-  bool fractal_high = true;
-  bool fractal_low = true;
-  const std::size_t w = window_.size();
-  for (std::size_t i = 0; i < w && (fractal_high || fractal_low); ++i) {
-    if (i == mid) continue;
-    fractal_high = fractal_high && centre.high > window_[i].high;
-    fractal_low = fractal_low && centre.low < window_[i].low;
-  }
-  if (fractal_high) upper_ = centre.high;
-  if (fractal_low) lower_ = centre.low;
+  // Unlike the pivot kinds, a bar standing out both ways sets both bands.
+  const FractalWindow::Standing s = window_.standing();
+  if (s.above) upper_ = window_.centre_high();
+  if (s.below) lower_ = window_.centre_low();
   if (!upper_ || !lower_) return std::nullopt;
   outputs_.set({*upper_, *lower_});
   return *upper_;

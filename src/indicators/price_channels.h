@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "indicators/cores/candle_window.h"
+#include "indicators/cores/fractal_pivot.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sorted_window.h"
 #include "indicators/indicator.h"
@@ -58,12 +59,12 @@ class FractalChaosBands {
 
   static Expected<FractalChaosBands, IndicatorError> create(std::uint64_t k);
   std::optional<double> update_candle(const Candle& c);
-  std::uint64_t warmup() const { return window_.capacity(); }
+  std::uint64_t warmup() const { return 2 * k_ + 1; }
   std::span<const NamedOutput> outputs() const { return outputs_.view(); }
 
  private:
-  explicit FractalChaosBands(std::uint64_t k) : window_(static_cast<std::size_t>(2 * k + 1)), k_(k) {}
-  Ring<Candle> window_;
+  explicit FractalChaosBands(std::uint64_t k) : window_(static_cast<std::size_t>(k)), k_(k) {}
+  FractalWindow window_;
   std::uint64_t k_;
   std::optional<double> upper_;
   std::optional<double> lower_;

@@ -39,7 +39,8 @@ Expected<MidPrice, IndicatorError> MidPrice::create(std::uint64_t n) {
 std::optional<double> MidPrice::update_candle(const Candle& c) {
   candles_.push(c);
   if (!candles_.full()) return std::nullopt;
-  return safe_midpoint(candles_.highest_high(), candles_.lowest_low());
+  const auto [hh, ll] = candles_.extremes();
+  return safe_midpoint(hh, ll);
 }
 
 // --- AverageDailyRange ---

@@ -60,17 +60,10 @@ Expected<StochasticCci, IndicatorError> StochasticCci::create(std::uint64_t n) {
 std::optional<double> StochasticCci::update_candle(const Candle& c) {
   const auto cci = cci_.update_candle(c);
   if (!cci) return std::nullopt;
-  values_.push(*cci);
+  values_.push(*cci, *cci);
   if (!values_.full()) return std::nullopt;
-  double lo = std::numeric_limits<double>::max();
-  double hi = std::numeric_limits<double>::lowest();
-  const auto [first, second] = values_.runs();
-  for (const auto run : {first, second}) {
-    for (double v : run) {
-      if (v < lo) lo = v;
-      if (v > hi) hi = v;
-    }
-  }
+  // The extremes of scans from the smallest and largest finite doubles.
+  const auto [hi, lo] = values_.fold_from(std::numeric_limits<double>::lowest(), std::numeric_limits<double>::max());
   if (hi - lo == 0.0) return 50.0;
   return 100.0 * (*cci - lo) / (hi - lo);
 }

@@ -11,6 +11,7 @@
 #include "indicators/cores/aroon_core.h"
 #include "indicators/cores/equal_run.h"
 #include "indicators/cores/mean_seeded_smoother.h"
+#include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/projection_core.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rolling_extremes.h"
@@ -39,12 +40,12 @@ class StochasticCci {
  public:
   static Expected<StochasticCci, IndicatorError> create(std::uint64_t n);
   std::optional<double> update_candle(const Candle& c);
-  std::uint64_t warmup() const { return 2 * values_.capacity() - 1; }
+  std::uint64_t warmup() const { return 2 * values_.window() - 1; }
 
  private:
   StochasticCci(Cci cci, std::size_t n) : cci_(std::move(cci)), values_(n) {}
   Cci cci_;
-  Ring<double> values_;
+  OldestRange values_;
 };
 
 // The CCI measured from a mean that adapts with the window's efficiency.

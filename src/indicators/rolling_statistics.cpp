@@ -200,31 +200,15 @@ Expected<RollingMinMaxScaler, IndicatorError> RollingMinMaxScaler::create(std::u
   return RollingMinMaxScaler(static_cast<std::size_t>(period));
 }
 
-namespace {
-
-struct Range {
-  double min = std::numeric_limits<double>::infinity();
-  double max = -std::numeric_limits<double>::infinity();
-};
-
-Range window_range(const Ring<double>& window) {
-  Range r;
-  for (std::size_t i = 0; i < window.size(); ++i) {
-    r.min = std::min(r.min, window[i]);
-    r.max = std::max(r.max, window[i]);
-  }
-  return r;
-}
-
-}  // namespace
-
 std::optional<double> RollingMinMaxScaler::update_value(double x) {
   if (!std::isfinite(x)) return std::nullopt;
-  window_.push(x);
+  window_.push(x, x);
   if (!window_.full()) return std::nullopt;
-  const Range r = window_range(window_);
-  const double span = r.max - r.min;
-  if (span > 0.0) return (x - r.min) / span;
+  // The extremes of std::max / std::min scans from -inf and +inf.
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const auto [max, min] = window_.fold_from(-kInf, kInf);
+  const double span = max - min;
+  if (span > 0.0) return (x - min) / span;
   return 0.5;
 }
 
@@ -287,6 +271,24 @@ std::optional<double> SampleEntropy::update_value(double x) {
   if (a == 0) return std::log(static_cast<double>(b));
   return -std::log(static_cast<double>(a) / static_cast<double>(b));
 }
+
+namespace {
+
+struct Range {
+  double min = std::numeric_limits<double>::infinity();
+  double max = -std::numeric_limits<double>::infinity();
+};
+
+Range window_range(const Ring<double>& window) {
+  Range r;
+  for (std::size_t i = 0; i < window.size(); ++i) {
+    r.min = std::min(r.min, window[i]);
+    r.max = std::max(r.max, window[i]);
+  }
+  return r;
+}
+
+}  // namespace
 
 Expected<ShannonEntropy, IndicatorError> ShannonEntropy::create(std::uint64_t period, std::uint64_t bins) {
   if (period == 0 || bins == 0) return unexpected(IndicatorError::period_zero());

@@ -14,6 +14,7 @@
 
 #include "indicators/cores/bollinger_core.h"
 #include "indicators/cores/growing_storage.h"
+#include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/moment_window.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sorted_window.h"
@@ -160,11 +161,11 @@ class RollingMinMaxScaler {
  public:
   static Expected<RollingMinMaxScaler, IndicatorError> create(std::uint64_t period);
   std::optional<double> update_value(double x);
-  std::uint64_t warmup() const { return window_.capacity(); }
+  std::uint64_t warmup() const { return window_.window(); }
 
  private:
   explicit RollingMinMaxScaler(std::size_t period) : window_(period) {}
-  Ring<double> window_;
+  OldestRange window_;
 };
 
 // Population deviation of the window around its least-squares line.

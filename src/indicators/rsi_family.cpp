@@ -93,14 +93,11 @@ Expected<StochRsi, IndicatorError> StochRsi::create(std::uint64_t period, std::u
 std::optional<double> StochRsi::update_value(double x) {
   const auto r = rsi_.update_value(x);
   if (!r) return std::nullopt;
-  values_.push(*r);
+  values_.push(*r, *r);
   if (!values_.full()) return std::nullopt;
-  double hi = -std::numeric_limits<double>::infinity();
-  double lo = std::numeric_limits<double>::infinity();
-  for (std::size_t i = 0; i < values_.size(); ++i) {
-    hi = std::max(hi, values_[i]);
-    lo = std::min(lo, values_[i]);
-  }
+  // The extremes of std::max / std::min scans from -inf and +inf.
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const auto [hi, lo] = values_.fold_from(-kInf, kInf);
   const double range = hi - lo;
   return range != 0.0 ? (*r - lo) * 100.0 / range : 50.0;
 }

@@ -12,6 +12,7 @@
 
 #include "indicators/cores/change_stream.h"
 #include "indicators/cores/ema.h"
+#include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rsi_core.h"
 #include "indicators/cores/sma.h"
@@ -70,12 +71,12 @@ class StochRsi {
  public:
   static Expected<StochRsi, IndicatorError> create(std::uint64_t period, std::uint64_t k);
   std::optional<double> update_value(double x);
-  std::uint64_t warmup() const { return rsi_.period() + values_.capacity(); }
+  std::uint64_t warmup() const { return rsi_.period() + values_.window(); }
 
  private:
   StochRsi(Rsi rsi, std::size_t k) : rsi_(rsi), values_(k) {}
   Rsi rsi_;
-  Ring<double> values_;
+  OldestRange values_;
 };
 
 // Mean of the RSI of the close, the RSI of the up/down streak, and the percent

@@ -48,8 +48,7 @@ Expected<KasePermissionStochastic, IndicatorError> KasePermissionStochastic::cre
 std::optional<double> KasePermissionStochastic::update_candle(const Candle& c) {
   window_.push(c);
   if (!window_.full()) return std::nullopt;
-  const double hh = window_.highest_high();
-  const double ll = window_.lowest_low();
+  const auto [hh, ll] = window_.extremes();
   const double raw = hh > ll ? (c.close - ll) * 100.0 / (hh - ll) : 50.0;
   if (!std::isfinite(raw)) return std::nullopt;
   const auto fast = fast_.update_value(raw);
@@ -72,6 +71,7 @@ Expected<TtmSqueeze, IndicatorError> TtmSqueeze::create(std::uint64_t n, double 
 
 TtmSqueeze::TtmSqueeze(std::size_t n, double band, double channel)
     : window_(CandleWindow::create(n).value()),
+      closes_(n),
       bollinger_(BollingerCore::create(n, band).value()),
       mean_(Sma::create(n).value()),
       atr_(WilderAtr::create(n).value()),
@@ -83,6 +83,7 @@ TtmSqueeze::TtmSqueeze(std::size_t n, double band, double channel)
 
 std::optional<double> TtmSqueeze::update_candle(const Candle& c) {
   window_.push(c);
+  closes_.push(c.close);
   equal_closes_.push(c.close);
   const auto bands = bollinger_.update_value(c.close);
   auto mean = mean_.update_value(c.close);
@@ -95,12 +96,13 @@ std::optional<double> TtmSqueeze::update_candle(const Candle& c) {
   const double keltner_lower = *mean - channel_ * *atr;
   const double squeeze = bands->lower >= keltner_lower && !(bands->upper > keltner_upper) ? 1.0 : 0.0;
 
-  const double base = safe_midpoint(*mean, safe_midpoint(window_.highest_high(), window_.lowest_low()));
+  const auto [hh, ll] = window_.extremes();
+  const double base = safe_midpoint(*mean, safe_midpoint(hh, ll));
   const std::size_t n = window_.period();
   double sy = 0.0;
   double sxy = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
-    const double y = window_[i].close - base;
+    const double y = closes_[i] - base;
     sy += y;
     sxy += static_cast<double>(i) * y;
   }

@@ -14,6 +14,7 @@
 #include "indicators/cores/candle_window.h"
 #include "indicators/cores/equal_run.h"
 #include "indicators/cores/mean_seeded_smoother.h"
+#include "indicators/cores/ring.h"
 #include "indicators/cores/rolling_extremes.h"
 #include "indicators/cores/sma.h"
 #include "indicators/cores/wilder.h"
@@ -70,6 +71,7 @@ class TtmSqueeze {
  private:
   TtmSqueeze(std::size_t n, double band, double channel);
   CandleWindow window_;
+  Ring<double> closes_;  // what the momentum regression runs over
   BollingerCore bollinger_;
   Sma mean_;
   WilderAtr atr_;

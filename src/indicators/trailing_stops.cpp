@@ -53,21 +53,18 @@ double publish(OutputList<2>& outputs, const StopSide& s) {
   return s.stop;
 }
 
-// The largest and smallest of a window of numbers, NaN entries skipped.
-double largest(const Ring<double>& r) {
-  double m = -std::numeric_limits<double>::infinity();
-  const auto [a, b] = r.runs();
-  for (double v : a) m = std::fmax(m, v);
-  for (double v : b) m = std::fmax(m, v);
-  return m;
-}
-
-double smallest(const Ring<double>& r) {
-  double m = std::numeric_limits<double>::infinity();
-  const auto [a, b] = r.runs();
-  for (double v : a) m = std::fmin(m, v);
-  for (double v : b) m = std::fmin(m, v);
-  return m;
+// Which of +0.0 and -0.0 a zero lowest stop is, as the kind has always
+// picked it: the newest zero of the ring's older run if it has one (the run
+// before the ring wraps), else the oldest of its newer run.
+double zero_lowest(const Ring<double>& ring) {
+  const auto [older, newer] = ring.runs();
+  for (auto it = older.rbegin(); it != older.rend(); ++it) {
+    if (*it == 0.0) return *it;
+  }
+  for (double v : newer) {
+    if (v == 0.0) return v;
+  }
+  return 0.0;
 }
 
 }  // namespace
@@ -139,8 +136,9 @@ std::optional<double> ChandelierExit::update_candle(const Candle& c) {
   const auto d = offset_.update_candle(c);
   window_.push(c);
   if (!window_.full() || !d) return std::nullopt;
-  const double long_stop = window_.highest_high() - *d;
-  outputs_.set({long_stop, window_.lowest_low() + *d});
+  const auto [hh, ll] = window_.extremes();
+  const double long_stop = hh - *d;
+  outputs_.set({long_stop, ll + *d});
   return long_stop;
 }
 
@@ -159,11 +157,17 @@ std::optional<double> ChandeKrollStop::update_candle(const Candle& c) {
   const auto d = offset_.update_candle(c);
   window_.push(c);
   if (!window_.full() || !d) return std::nullopt;
-  high_stops_.push(window_.highest_high() - *d);
-  low_stops_.push(window_.lowest_low() + *d);
-  if (!high_stops_.full()) return std::nullopt;
-  const double stop_long = smallest(low_stops_);
-  outputs_.set({stop_long, largest(high_stops_)});
+  const auto [hh, ll] = window_.extremes();
+  const double low_stop = ll + *d;
+  stops_.push(hh - *d, low_stop);
+  low_stops_.push(low_stop);
+  if (!stops_.full()) return std::nullopt;
+  // The loosest stops: NaN-skipping folds from -inf and +inf; of equal
+  // highest stops the newest.
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  auto [stop_short, stop_long] = stops_.fold_from(-kInf, kInf);
+  if (stop_long == 0.0) stop_long = zero_lowest(low_stops_);
+  outputs_.set({stop_long, stop_short});
   return stop_long;
 }
 
@@ -178,8 +182,8 @@ Expected<DonchianStop, IndicatorError> DonchianStop::create(std::uint64_t n) {
 std::optional<double> DonchianStop::update_candle(const Candle& c) {
   window_.push(c);
   if (!window_.full()) return std::nullopt;
-  const double stop_long = window_.lowest_low();
-  outputs_.set({stop_long, window_.highest_high()});
+  const auto [stop_short, stop_long] = window_.extremes();
+  outputs_.set({stop_long, stop_short});
   return stop_long;
 }
 

@@ -13,6 +13,7 @@
 #include "indicators/cores/atr_offset.h"
 #include "indicators/cores/candle_window.h"
 #include "indicators/cores/equal_run.h"
+#include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/shifted_sum_window.h"
 #include "indicators/cores/wilder.h"
@@ -95,16 +96,16 @@ class ChandeKrollStop {
   static constexpr std::array<std::string_view, 2> kOutputNames{"stop_long", "stop_short"};
   static Expected<ChandeKrollStop, IndicatorError> create(std::uint64_t p, double x, std::uint64_t q);
   std::optional<double> update_candle(const Candle& c);
-  std::uint64_t warmup() const { return window_.period() + high_stops_.capacity() - 1; }
+  std::uint64_t warmup() const { return window_.period() + stops_.window() - 1; }
   std::span<const NamedOutput> outputs() const { return outputs_.view(); }
 
  private:
   ChandeKrollStop(AtrOffset offset, CandleWindow window, std::size_t q)
-      : offset_(std::move(offset)), window_(std::move(window)), high_stops_(q), low_stops_(q) {}
+      : offset_(std::move(offset)), window_(std::move(window)), stops_(q), low_stops_(q) {}
   AtrOffset offset_;
   CandleWindow window_;
-  Ring<double> high_stops_;
-  Ring<double> low_stops_;
+  MonotoneRange<ExtremeTie::Newest, ExtremeTie::Oldest> stops_;  // the high and low stops
+  Ring<double> low_stops_;  // for a zero lowest stop
   OutputList<2> outputs_{kOutputNames};
 };
 

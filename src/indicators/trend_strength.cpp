@@ -3,6 +3,7 @@
 #include "indicators/trend_strength.h"
 
 #include <cmath>
+#include <limits>
 
 #include "indicators/cores/window_checks.h"
 
@@ -52,20 +53,16 @@ Expected<VerticalHorizontalFilter, IndicatorError> VerticalHorizontalFilter::cre
 }
 
 std::optional<double> VerticalHorizontalFilter::update_value(double x) {
-  closes_.push(x);
+  closes_.push(x, x);
   if (has_previous_) {
     changes_.push(std::fabs(x - previous_));
   }
   previous_ = x;
   has_previous_ = true;
   if (!closes_.full() || !changes_.full()) return std::nullopt;
-  double hi = closes_[0];
-  double lo = closes_[0];
-  for (std::size_t i = 1; i < n_; ++i) {
-    hi = std::fmax(hi, closes_[i]);
-    lo = std::fmin(lo, closes_[i]);
-  }
   if (changes_.sum() == 0.0) return 0.0;
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const auto [hi, lo] = closes_.fold_from(-kInf, kInf);
   return (hi - lo) / changes_.sum();
 }
 

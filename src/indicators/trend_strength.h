@@ -8,6 +8,7 @@
 
 #include "indicators/cores/ema.h"
 #include "indicators/cores/log_return.h"
+#include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/shifted_sum_window.h"
 #include "indicators/cores/sorted_window.h"
@@ -26,7 +27,9 @@ class VerticalHorizontalFilter {
 
  private:
   explicit VerticalHorizontalFilter(std::size_t n) : closes_(n), changes_(n, false), n_(n) {}
-  Ring<double> closes_;
+  // The extremes of the last n closes; of equal ones (+0.0 and -0.0) the
+  // oldest.
+  OldestRange closes_;
   // Once the window holds no move at all its sum is exactly zero.
   WindowSum changes_;
   std::size_t n_;

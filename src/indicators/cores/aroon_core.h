@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "indicators/cores/ring.h"
+#include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/window_checks.h"
 #include "market/bar_context.h"
 #include "util/expected.h"
@@ -28,40 +28,22 @@ class AroonCore {
 
   // Takes a validated candle; the two lines once n + 1 candles are held.
   std::optional<AroonLines> update_value(const Candle& c) {
-    window_.push(Extremes{c.high, c.low});
+    window_.push(c.high, c.low);
     if (!window_.full()) return std::nullopt;
     // Ties go to the newer bar: a high repeated today counts as made today.
-    std::size_t at_high = 0;
-    std::size_t at_low = 0;
-    double high = window_[0].high;
-    double low = window_[0].low;
-    for (std::size_t i = 1; i <= period_; ++i) {
-      const Extremes& e = window_[i];
-      if (e.high >= high) {
-        high = e.high;
-        at_high = i;
-      }
-      if (e.low <= low) {
-        low = e.low;
-        at_low = i;
-      }
-    }
+    const auto ages = window_.ages();
     const double n = static_cast<double>(period_);
-    return AroonLines{static_cast<double>(at_high) * 100.0 / n, static_cast<double>(at_low) * 100.0 / n};
+    const auto line = [&](std::size_t age) { return static_cast<double>(period_ - age) * 100.0 / n; };
+    return AroonLines{line(ages.largest), line(ages.smallest)};
   }
 
   std::uint64_t period() const { return period_; }
   std::uint64_t warmup() const { return period_ + 1; }
 
  private:
-  struct Extremes {
-    double high;
-    double low;
-  };
-
   explicit AroonCore(std::size_t period) : window_(period + 1), period_(period) {}
 
-  Ring<Extremes> window_;
+  NewestRange window_;
   std::size_t period_;
 };
 

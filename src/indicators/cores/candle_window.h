@@ -1,12 +1,13 @@
-// The last n validated candles, with the highest high and lowest low found by
-// a scan: the body MidPrice, WilliamsR and Donchian share (same constructor
-// checks, same window). Single-threaded use.
+// The highest high and lowest low of the last n validated candles: the body
+// MidPrice, WilliamsR and Donchian share (same constructor checks, same
+// window). The extremes are those of a scan from -inf and +inf that keeps the
+// first of equal values, found without scanning. Single-threaded use.
 #pragma once
 
 #include <cstdint>
 #include <limits>
 
-#include "indicators/cores/ring.h"
+#include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/window_checks.h"
 #include "market/bar_context.h"
 #include "util/expected.h"
@@ -20,33 +21,24 @@ class CandleWindow {
     return CandleWindow(static_cast<std::size_t>(period));
   }
 
-  void push(const Candle& c) { ring_.push(c); }
-  bool full() const { return ring_.full(); }
-  std::size_t size() const { return ring_.size(); }
-  std::size_t period() const { return ring_.capacity(); }
-  // i = 0 is the oldest held candle.
-  const Candle& operator[](std::size_t i) const { return ring_[i]; }
-  const Candle& newest() const { return ring_.newest(); }
+  void push(const Candle& c) { range_.push(c.high, c.low); }
+  bool full() const { return range_.full(); }
+  std::size_t period() const { return range_.window(); }
 
-  double highest_high() const {
-    double h = -std::numeric_limits<double>::infinity();
-    const auto [a, b] = ring_.runs();
-    for (const Candle& c : a) h = c.high > h ? c.high : h;
-    for (const Candle& c : b) h = c.high > h ? c.high : h;
-    return h;
-  }
-  double lowest_low() const {
-    double l = std::numeric_limits<double>::infinity();
-    const auto [a, b] = ring_.runs();
-    for (const Candle& c : a) l = c.low < l ? c.low : l;
-    for (const Candle& c : b) l = c.low < l ? c.low : l;
-    return l;
+  struct Extremes {
+    double highest_high;
+    double lowest_low;
+  };
+  Extremes extremes() const {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    const auto [high, low] = range_.fold_from(-kInf, kInf);
+    return Extremes{high, low};
   }
 
  private:
-  explicit CandleWindow(std::size_t period) : ring_(period) {}
+  explicit CandleWindow(std::size_t period) : range_(period) {}
 
-  Ring<Candle> ring_;
+  OldestRange range_;
 };
 
 }  // namespace vsci
