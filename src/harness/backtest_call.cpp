@@ -47,7 +47,8 @@ std::string write_backtest_request(const json::Value& strategy, const std::vecto
   w.begin_object();
   w.key("candles");
   w.begin_array();
-  for (const Candle& c : candles) w.raw_end(put_candle(w.raw_begin(kMaxCandleChars), c));
+  w.raw_values(candles.size(), kUsualCandleChars, kMaxCandleChars,
+               [&](char* p, std::size_t i) { return put_candle(p, candles[i]); });
   w.end_array();
   w.key("spec");
   w.raw(spec);

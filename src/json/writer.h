@@ -12,12 +12,15 @@
 // A Writer is a plain object for one thread.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "json/value.h"
+#include "util/parallel.h"
 
 namespace vsci::json {
 
@@ -51,6 +54,15 @@ class Writer {
   // what was written there.
   char* raw_begin(std::size_t max_bytes) { return value_room(max_bytes); }
   void raw_end(char* end) { commit(end); }
+
+  // Writes `count` values as raw_begin/raw_end would one by one, the i-th by
+  // put(p, i), which writes at most `max_bytes` at p and returns the end;
+  // about `usual_bytes` each is reserved. A long run is written in pieces on
+  // the worker pool, each into a buffer of its own, then copied in order, so
+  // the text is the same whatever the number of threads; `put` must be safe
+  // to call from several threads at once.
+  template <class Put>
+  void raw_values(std::size_t count, std::size_t usual_bytes, std::size_t max_bytes, const Put& put);
   // Copies text that is already JSON (a name with its quotes and colon,
   // punctuation) to `p`, which points into such room.
   static char* put_text(char* p, std::string_view json) {
@@ -107,6 +119,38 @@ class Writer {
   std::size_t len_ = 0;
   bool need_comma_ = false;
 };
+
+template <class Put>
+void Writer::raw_values(std::size_t count, std::size_t usual_bytes, std::size_t max_bytes, const Put& put) {
+  if (count < kParallelMinItems) {
+    for (std::size_t i = 0; i < count; ++i) raw_end(put(raw_begin(max_bytes), i));
+    return;
+  }
+  constexpr std::size_t kPieceValues = std::size_t{1} << 14;
+  const std::size_t pieces = (count + kPieceValues - 1) / kPieceValues;
+  // Every value of a piece is written with its leading comma; the first
+  // value's is dropped below when it needs none.
+  std::vector<std::string> texts(pieces);
+  for_each_piece(pieces, [&](std::size_t k) {
+    const std::size_t end = std::min(count, (k + 1) * kPieceValues);
+    Writer w;
+    w.reserve((end - k * kPieceValues) * (usual_bytes + 1) + max_bytes + 1);
+    w.need_comma_ = true;
+    for (std::size_t i = k * kPieceValues; i < end; ++i) w.raw_end(put(w.raw_begin(max_bytes), i));
+    texts[k] = w.take();
+  });
+  const std::size_t skip = need_comma_ ? 0 : 1;
+  std::vector<std::size_t> at(pieces + 1, 0);
+  for (std::size_t k = 0; k < pieces; ++k) at[k + 1] = at[k] + texts[k].size() - (k == 0 ? skip : 0);
+  char* const base = room(at[pieces]);
+  for_each_piece(pieces, [&](std::size_t k) {
+    const std::size_t from = k == 0 ? skip : 0;
+    std::memcpy(base + at[k], texts[k].data() + from, texts[k].size() - from);
+    std::string().swap(texts[k]);
+  });
+  commit(base + at[pieces]);
+  need_comma_ = true;
+}
 
 // The compact text of a document tree.
 std::string write(const Value& v);
