@@ -7,11 +7,14 @@
 #include "harness/key_order.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "json/reader.h"
 #include "json/writer.h"
+#include "util/parallel.h"
 
 namespace vsci {
 
@@ -138,6 +141,7 @@ class KeyOrderRewriter {
   bool compact_array(const char*& p, int depth) {
     const char* const end = text_.data() + text_.size();
     if (depth > json::kMaxDepth) return false;
+    if (compact_array_in_pieces(p, depth)) return true;
     out_ += '[';
     ++p;
     if (p != end && *p == ']') {
@@ -154,6 +158,76 @@ class KeyOrderRewriter {
       out_ += ',';
     }
     out_ += ']';
+    return true;
+  }
+
+  enum class Run : std::uint8_t { Unusual, Full, Closed };
+
+  // Compact values from `p` on, commas between them copied, until the text
+  // ends (Full) or a closing bracket follows one (Closed, the bracket passed
+  // but not written); Unusual at anything else. Stops early, as Unusual, once
+  // `stop` is set.
+  Run compact_run(const char*& p, int depth, const std::atomic<bool>& stop) {
+    const char* const end = text_.data() + text_.size();
+    for (;;) {
+      if (stop.load(std::memory_order_relaxed) || !compact_value(p, depth)) return Run::Unusual;
+      if (p == end) return Run::Full;
+      const char c = *p++;
+      if (c == ']') return Run::Closed;
+      if (c != ',') return Run::Unusual;
+      out_ += ',';
+    }
+  }
+
+  // A long array of objects (or of arrays) is cut where one element's closing
+  // bracket meets the next one's opening bracket, and the pieces are rewritten
+  // in parallel, each read in full as values and commas. Should a cut fall
+  // inside a string, some piece cannot read that way and the array is walked
+  // whole instead; if every piece reads, the array's text has that one parse,
+  // so each element is rewritten as the whole walk would. The array ends in the
+  // first piece that meets its closing bracket; pieces beyond it are dropped.
+  // False, with `p` and out_ as they were, when the array is short or not so.
+  bool compact_array_in_pieces(const char*& p, int depth) {
+    constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+    const std::size_t open = static_cast<std::size_t>(p - text_.data());
+    if (text_.size() - open < 2 * kPieceBytes || (p[1] != '{' && p[1] != '[')) return false;
+    const std::string_view joint = p[1] == '{' ? "},{" : "],[";
+    std::vector<std::size_t> starts{open + 1};
+    for (;;) {
+      const std::size_t cut = text_.find(joint, starts.back() + kPieceBytes);
+      if (cut == std::string_view::npos) break;
+      starts.push_back(cut + 2);
+    }
+    const std::size_t pieces = starts.size();
+    std::vector<std::string> texts(pieces);
+    std::vector<Run> runs(pieces, Run::Unusual);
+    std::vector<std::size_t> ends(pieces, 0);
+    // Set once a piece has failed or closed the array: the pieces after it
+    // need not run on.
+    std::vector<std::atomic<bool>> stop(pieces + 1);
+    for_each_piece(pieces, [&](std::size_t k) {
+      const std::size_t size = k + 1 == pieces ? text_.size() - starts[k] : starts[k + 1] - 1 - starts[k];
+      KeyOrderRewriter piece(text_.substr(starts[k], size));
+      piece.out_.reserve(size + 16);
+      const char* q = piece.text_.data();
+      runs[k] = piece.compact_run(q, depth, stop[k]);
+      if (k + 1 == pieces && runs[k] == Run::Full) runs[k] = Run::Unusual;
+      if (runs[k] != Run::Full) {
+        for (std::size_t j = k + 1; j <= pieces; ++j) stop[j].store(true, std::memory_order_relaxed);
+      }
+      ends[k] = starts[k] + static_cast<std::size_t>(q - piece.text_.data());
+      texts[k] = std::move(piece.out_);
+    });
+    const std::size_t used = static_cast<std::size_t>(
+        std::find_if(runs.begin(), runs.end(), [](Run run) { return run != Run::Full; }) - runs.begin());
+    if (used == pieces || runs[used] != Run::Closed) return false;
+    out_ += '[';
+    for (std::size_t k = 0; k <= used; ++k) {
+      if (k > 0) out_ += ',';
+      out_ += texts[k];
+    }
+    out_ += ']';
+    p = text_.data() + ends[used];
     return true;
   }
 
