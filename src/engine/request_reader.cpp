@@ -195,7 +195,9 @@ Run read_compact_run(Reader& r, std::vector<Candle>& out) {
 // Anything else (a short list, blanks, another form) takes the serial path,
 // which alone forms errors; `r` and `out` are then as they were.
 bool read_candles_in_pieces(Reader& r, std::vector<Candle>& out) {
-  if (r.peek() != '[' || r.depth() + 1 >= json::kMaxDepth || r.remaining() < 2 * kPieceBytes) return false;
+  if (r.peek() != '[' || r.depth() + 1 >= json::kMaxDepth || r.remaining() < 2 * kPieceBytes || !pieces_pay_off()) {
+    return false;
+  }
   const std::string_view text = r.text();
   const std::size_t open = r.offset();
   std::string_view joint;

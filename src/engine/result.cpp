@@ -100,13 +100,13 @@ std::string write_result(const BacktestResult& r) {
 
   w.key("trades");
   w.begin_array();
-  w.raw_values(r.trades.size(), kMaxTradeChars, kMaxTradeChars,
+  w.raw_values(r.trades.size(), kMaxTradeChars,
                [&](char* p, std::size_t i) { return put_trade(p, r.trades[i]); });
   w.end_array();
 
   w.key("equity");
   w.begin_array();
-  w.raw_values(r.equity.size(), kUsualPointChars, kMaxPointChars,
+  w.raw_values(r.equity.size(), kMaxPointChars,
                [&](char* p, std::size_t i) { return put_point(p, r.equity[i]); });
   w.end_array();
 

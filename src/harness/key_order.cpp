@@ -190,7 +190,7 @@ class KeyOrderRewriter {
   bool compact_array_in_pieces(const char*& p, int depth) {
     constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
     const std::size_t open = static_cast<std::size_t>(p - text_.data());
-    if (text_.size() - open < 2 * kPieceBytes || (p[1] != '{' && p[1] != '[')) return false;
+    if (text_.size() - open < 2 * kPieceBytes || (p[1] != '{' && p[1] != '[') || !pieces_pay_off()) return false;
     const std::string_view joint = p[1] == '{' ? "},{" : "],[";
     std::vector<std::size_t> starts{open + 1};
     for (;;) {

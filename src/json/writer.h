@@ -56,13 +56,11 @@ class Writer {
   void raw_end(char* end) { commit(end); }
 
   // Writes `count` values as raw_begin/raw_end would one by one, the i-th by
-  // put(p, i), which writes at most `max_bytes` at p and returns the end;
-  // about `usual_bytes` each is reserved. A long run is written in pieces on
-  // the worker pool, each into a buffer of its own, then copied in order, so
-  // the text is the same whatever the number of threads; `put` must be safe
-  // to call from several threads at once.
+  // put(p, i), which writes at most `max_bytes` at p and returns the end. A
+  // long run is written in pieces on the worker pool (see RawRun); `put` must
+  // then be safe to call from several threads at once.
   template <class Put>
-  void raw_values(std::size_t count, std::size_t usual_bytes, std::size_t max_bytes, const Put& put);
+  void raw_values(std::size_t count, std::size_t max_bytes, const Put& put);
   // Copies text that is already JSON (a name with its quotes and colon,
   // punctuation) to `p`, which points into such room.
   static char* put_text(char* p, std::string_view json) {
@@ -120,36 +118,71 @@ class Writer {
   bool need_comma_ = false;
 };
 
+// Values written one after another, a comma between each two, by put(p, i)
+// as for Writer::raw_values: measured in pieces on the worker pool first, then
+// written by the pieces straight into their places, so that no copy of the
+// text is ever held beside it and the text is the same whatever the number of
+// threads. Keeps a reference to `put`.
 template <class Put>
-void Writer::raw_values(std::size_t count, std::size_t usual_bytes, std::size_t max_bytes, const Put& put) {
-  if (count < kParallelMinItems) {
+class RawRun {
+ public:
+  RawRun(std::size_t count, std::size_t max_bytes, const Put& put)
+      : count_(count), max_bytes_(max_bytes), put_(put), at_(pieces() + 1, 0) {
+    for_each_piece(pieces(), [&](std::size_t k) {
+      std::string scratch(max_bytes_, '\0');
+      std::size_t bytes = 0;
+      for (std::size_t i = first(k); i < first(k + 1); ++i) {
+        bytes += static_cast<std::size_t>(put_(scratch.data(), i) - scratch.data()) + (i > 0 ? 1 : 0);
+      }
+      at_[k + 1] = bytes;
+    });
+    for (std::size_t k = 0; k < pieces(); ++k) at_[k + 1] += at_[k];
+  }
+
+  std::size_t size() const { return at_.back(); }
+
+  // Writes exactly size() bytes at `out`. A value that might reach past its
+  // piece's end is written aside first: put may use its whole room.
+  void write(char* out) const {
+    for_each_piece(pieces(), [&](std::size_t k) {
+      std::string scratch(max_bytes_, '\0');
+      char* p = out + at_[k];
+      char* const end = out + at_[k + 1];
+      for (std::size_t i = first(k); i < first(k + 1); ++i) {
+        if (i > 0) *p++ = ',';
+        if (static_cast<std::size_t>(end - p) >= max_bytes_) {
+          p = put_(p, i);
+        } else {
+          const char* q = put_(scratch.data(), i);
+          const auto n = static_cast<std::size_t>(q - scratch.data());
+          std::memcpy(p, scratch.data(), n);
+          p += n;
+        }
+      }
+    });
+  }
+
+ private:
+  static constexpr std::size_t kPieceValues = std::size_t{1} << 14;
+  std::size_t pieces() const { return (count_ + kPieceValues - 1) / kPieceValues; }
+  std::size_t first(std::size_t k) const { return std::min(count_, k * kPieceValues); }
+
+  std::size_t count_;
+  std::size_t max_bytes_;
+  const Put& put_;
+  std::vector<std::size_t> at_;  // where each piece starts, and the end
+};
+
+template <class Put>
+void Writer::raw_values(std::size_t count, std::size_t max_bytes, const Put& put) {
+  if (count < kParallelMinItems || !pieces_pay_off()) {
     for (std::size_t i = 0; i < count; ++i) raw_end(put(raw_begin(max_bytes), i));
     return;
   }
-  constexpr std::size_t kPieceValues = std::size_t{1} << 14;
-  const std::size_t pieces = (count + kPieceValues - 1) / kPieceValues;
-  // Every value of a piece is written with its leading comma; the first
-  // value's is dropped below when it needs none.
-  std::vector<std::string> texts(pieces);
-  for_each_piece(pieces, [&](std::size_t k) {
-    const std::size_t end = std::min(count, (k + 1) * kPieceValues);
-    Writer w;
-    w.reserve((end - k * kPieceValues) * (usual_bytes + 1) + max_bytes + 1);
-    w.need_comma_ = true;
-    for (std::size_t i = k * kPieceValues; i < end; ++i) w.raw_end(put(w.raw_begin(max_bytes), i));
-    texts[k] = w.take();
-  });
-  const std::size_t skip = need_comma_ ? 0 : 1;
-  std::vector<std::size_t> at(pieces + 1, 0);
-  for (std::size_t k = 0; k < pieces; ++k) at[k + 1] = at[k] + texts[k].size() - (k == 0 ? skip : 0);
-  char* const base = room(at[pieces]);
-  for_each_piece(pieces, [&](std::size_t k) {
-    const std::size_t from = k == 0 ? skip : 0;
-    std::memcpy(base + at[k], texts[k].data() + from, texts[k].size() - from);
-    std::string().swap(texts[k]);
-  });
-  commit(base + at[pieces]);
-  need_comma_ = true;
+  const RawRun<Put> run(count, max_bytes, put);
+  char* const p = value_room(run.size());
+  run.write(p);
+  commit(p + run.size());
 }
 
 // The compact text of a document tree.

@@ -109,7 +109,7 @@ TEST(JsonWriterStream, LongRawRunsMatchTheValuesInOrder) {
       Writer w;
       w.begin_array();
       if (after_another) w.boolean(true);
-      w.raw_values(count, 24, 64, put);
+      w.raw_values(count, 64, put);
       w.end_array();
       EXPECT_EQ(w.take(), expected) << count << ' ' << after_another;
     }
