@@ -230,6 +230,8 @@ bool read_candles_in_pieces(Reader& r, std::vector<Candle>& out) {
   if (used == pieces || runs[used] != Run::Closed) return false;
   std::vector<std::size_t> at(used + 2, out.size());
   for (std::size_t k = 0; k <= used; ++k) at[k + 1] = at[k] + read[k].size();
+  out.reserve(at[used + 1]);
+  touch_pages(out.data() + at[0], (at[used + 1] - at[0]) * sizeof(Candle));
   out.resize(at[used + 1]);
   for_each_piece(used + 1, [&](std::size_t k) {
     std::copy(read[k].begin(), read[k].end(), out.begin() + static_cast<std::ptrdiff_t>(at[k]));

@@ -221,6 +221,10 @@ class KeyOrderRewriter {
     const std::size_t used = static_cast<std::size_t>(
         std::find_if(runs.begin(), runs.end(), [](Run run) { return run != Run::Full; }) - runs.begin());
     if (used == pieces || runs[used] != Run::Closed) return false;
+    std::size_t bytes = used + 2;
+    for (std::size_t k = 0; k <= used; ++k) bytes += texts[k].size();
+    out_.reserve(out_.size() + bytes);
+    touch_pages(out_.data() + out_.size(), bytes);
     out_ += '[';
     for (std::size_t k = 0; k <= used; ++k) {
       if (k > 0) out_ += ',';

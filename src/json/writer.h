@@ -180,6 +180,10 @@ void Writer::raw_values(std::size_t count, std::size_t max_bytes, const Put& put
     return;
   }
   const RawRun<Put> run(count, max_bytes, put);
+  // The room is zero-filled before it is written: its pages are mapped in
+  // pieces first.
+  reserve(len_ + run.size() + 2);
+  touch_pages(out_.data() + len_, run.size() + 2);
   char* const p = value_room(run.size());
   run.write(p);
   commit(p + run.size());

@@ -21,4 +21,10 @@ bool pieces_pay_off();
 // is more than one piece, and returns when all have returned.
 void for_each_piece(std::size_t pieces, const std::function<void(std::size_t)>& work);
 
+// Maps the pages of [begin, begin + bytes) in pieces on the worker pool, as
+// if written, without changing a byte: a large buffer about to be filled on one
+// thread then takes no page faults there. Does nothing where the system
+// cannot do it, or when pieces do not pay.
+void touch_pages(void* begin, std::size_t bytes);
+
 }  // namespace vsci
