@@ -1,12 +1,12 @@
 // The request is read straight from the text into typed records, with no
 // document tree between, so a long candle list costs one pass.
 #include <algorithm>
-#include <cstdint>
 #include <string>
 
 #include "engine/readers.h"
 #include "engine/request.h"
 #include "engine/typed_read.h"
+#include "json/list_cuts.h"
 #include "json/typed.h"
 #include "util/parallel.h"
 
@@ -170,49 +170,38 @@ bool read_compact_candle(Reader& r, Candle& c) {
 // A long list is cut into pieces of about this many bytes.
 constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 
-enum class Run : std::uint8_t { Unusual, Full, Closed };
+using json::PieceEnd;
 
 // Compact candles from `r` on, one comma between each two, until `r`'s text
 // ends (Full) or a closing bracket follows one (Closed, the bracket
 // consumed); Unusual at anything else.
-Run read_compact_run(Reader& r, std::vector<Candle>& out) {
+PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out) {
   for (;;) {
-    if (!read_compact_candle(r, out.emplace_back())) return Run::Unusual;
-    if (r.remaining() == 0) return Run::Full;
+    if (!read_compact_candle(r, out.emplace_back())) return PieceEnd::Unusual;
+    if (r.remaining() == 0) return PieceEnd::Full;
     if (r.try_literal(",")) continue;
-    return r.try_literal("]") ? Run::Closed : Run::Unusual;
+    return r.try_literal("]") ? PieceEnd::Closed : PieceEnd::Unusual;
   }
 }
 
 // A long list whose candles all stand in compact forms with nothing between
-// them but single commas (as the harness writes them) is cut where one
-// candle's closing bracket meets the next one's opening bracket, and the
-// pieces are read in parallel, each checked in full. Compact candles hold no
-// strings and no brackets but their own, so such a cut only ever falls between
-// two candles, and a list whose every piece reads this way is read exactly so
-// by the serial path too. The list ends in the first piece that meets its
-// closing bracket; the pieces after it lie beyond the list and are dropped.
-// Anything else (a short list, blanks, another form) takes the serial path,
-// which alone forms errors; `r` and `out` are then as they were.
+// them but single commas (as the harness writes them) is cut into pieces
+// (json::list_cuts) read in parallel, each checked in full. Compact candles
+// hold no strings and no brackets but their own, so a cut only ever falls
+// between two candles, and a list whose every piece reads this way is read
+// exactly so by the serial path too. Anything else (a short list, blanks,
+// another form) takes the serial path, which alone forms errors; `r` and
+// `out` are then as they were.
 bool read_candles_in_pieces(Reader& r, std::vector<Candle>& out) {
   if (r.peek() != '[' || r.depth() + 1 >= json::kMaxDepth || r.remaining() < 2 * kPieceBytes || !pieces_pay_off()) {
     return false;
   }
   const std::string_view text = r.text();
-  const std::size_t open = r.offset();
-  std::string_view joint;
-  if (text[open + 1] == '{') joint = "},{";
-  else if (text[open + 1] == '[') joint = "],[";
-  else return false;
-  std::vector<std::size_t> starts{open + 1};
-  for (;;) {
-    const std::size_t cut = text.find(joint, starts.back() + kPieceBytes);
-    if (cut == std::string_view::npos) break;
-    starts.push_back(cut + 2);
-  }
+  const std::vector<std::size_t> starts = json::list_cuts(text, r.offset(), kPieceBytes);
   const std::size_t pieces = starts.size();
+  if (pieces < 2) return false;
   std::vector<std::vector<Candle>> read(pieces);
-  std::vector<Run> runs(pieces, Run::Unusual);
+  std::vector<PieceEnd> runs(pieces, PieceEnd::Unusual);
   std::vector<std::size_t> ends(pieces, 0);
   for_each_piece(pieces, [&](std::size_t k) {
     // A piece before the last ends just ahead of the comma at its cut; the
@@ -221,13 +210,11 @@ bool read_candles_in_pieces(Reader& r, std::vector<Candle>& out) {
     Reader piece(text.substr(starts[k], size));
     read[k].reserve(kPieceBytes / 32);
     runs[k] = read_compact_run(piece, read[k]);
-    if (k + 1 == pieces && runs[k] == Run::Full) runs[k] = Run::Unusual;
+    if (k + 1 == pieces && runs[k] == PieceEnd::Full) runs[k] = PieceEnd::Unusual;
     ends[k] = starts[k] + piece.offset();
   });
-  const std::size_t used = static_cast<std::size_t>(std::find_if(runs.begin(), runs.end(), [](Run run) {
-                                                      return run != Run::Full;
-                                                    }) - runs.begin());
-  if (used == pieces || runs[used] != Run::Closed) return false;
+  const std::size_t used = json::closing_piece(runs);
+  if (used == json::kNoPiece) return false;
   std::vector<std::size_t> at(used + 2, out.size());
   for (std::size_t k = 0; k <= used; ++k) at[k + 1] = at[k] + read[k].size();
   out.reserve(at[used + 1]);
