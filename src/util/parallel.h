@@ -13,8 +13,8 @@ inline constexpr std::size_t kParallelMinItems = 20'000;
 
 // Whether cutting a long input into pieces can pay: the pool has more than
 // one thread and the caller is not running a parallel task already (a suite
-// runs its tests side by side as such tasks, which keeps every thread busy). Pieces cost
-// extra passes and copies, so a single thread is better off without them.
+// runs its tests side by side as such tasks, which keeps every thread busy).
+// Pieces cost extra passes and copies, so one thread is better off without.
 bool pieces_pay_off();
 
 // Calls work(k) once for every k in [0, pieces), on the worker pool when there
