@@ -1,7 +1,8 @@
 // Where a long array may be cut so that its pieces can be read apart, and
 // which of the pieces so read make up the array. The cuts come from the bytes
 // alone, so a reader must check every piece in full and fall back to reading
-// the array whole when one does not read as values and commas.
+// the array whole when one does not read as values and commas. Pure;
+// thread-safe.
 #pragma once
 
 #include <cstddef>

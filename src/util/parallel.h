@@ -1,6 +1,7 @@
 // Long inputs cut into pieces that run on the worker pool. A piece writes only
 // its own outputs, so what comes out is the same whatever the number of
-// threads; short inputs stay on the calling thread and pay nothing.
+// threads; short inputs stay on the calling thread and pay nothing. Every
+// function here may be called from any thread.
 #pragma once
 
 #include <cstddef>

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "harness/session.h"
 #include "json/number_format.h"
@@ -65,18 +66,23 @@ TEST(Bless, LongDatasetsAnswerAsOnOneThread) {
     price *= 1.0 + step;
     candles += (i ? "," : "") + std::string(R"({"time":)") + std::to_string(3'600'000LL * i) + R"(,"open":)";
     json::append_f64(candles, open);
-    for (const char* key : {R"(,"high":)", R"(,"low":)", R"(,"close":)"}) {
+    const std::pair<const char*, double> prices[] = {
+        {R"(,"high":)", std::max(open, price) * 1.001},
+        {R"(,"low":)", std::min(open, price) * 0.999},
+        {R"(,"close":)", price}};
+    for (const auto& [key, value] : prices) {
       candles += key;
-      json::append_f64(candles, key[2] == 'h' ? std::max(open, price) * 1.001 : key[2] == 'l' ? std::min(open, price) * 0.999 : price);
+      json::append_f64(candles, value);
     }
     candles += R"(,"volume":)" + std::to_string(1 + i % 97) + "}";
   }
   candles += "]";
   const std::string strategy =
-      R"({"symbol":"S","timeframe":"1h","indicators":{"f":{"type":"Sma","params":[5]},"s":{"type":"Sma","params":[20]}},)"
+      R"({"symbol":"S","timeframe":"1h","indicators":{"f":{"type":"Sma","params":[5]},)"
+      R"("s":{"type":"Sma","params":[20]}},)"
       R"("entry":{"cross_above":["f","s"]},"exit":{"cross_below":["f","s"]},"sizing":{"type":"fixed_qty","qty":1}})";
-  const std::string text = R"({"cmd":"bless","data":{"d":)" + candles + R"(},"test":{"id":"x","dataset_ref":"d","strategy":)" +
-                           strategy + "}}";
+  const std::string text = R"({"cmd":"bless","data":{"d":)" + candles +
+                           R"(},"test":{"id":"x","dataset_ref":"d","strategy":)" + strategy + "}}";
   const std::string answer = Session::command(text);
   std::string on_one_thread;
   tbb::task_group tasks;
