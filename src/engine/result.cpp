@@ -100,12 +100,14 @@ std::string write_result(const BacktestResult& r) {
 
   w.key("trades");
   w.begin_array();
-  for (const Trade& t : r.trades) w.raw_end(put_trade(w.raw_begin(kMaxTradeChars), t));
+  w.raw_values(r.trades.size(), kMaxTradeChars,
+               [&](char* p, std::size_t i) { return put_trade(p, r.trades[i]); });
   w.end_array();
 
   w.key("equity");
   w.begin_array();
-  for (const EquityPoint& p : r.equity) w.raw_end(put_point(w.raw_begin(kMaxPointChars), p));
+  w.raw_values(r.equity.size(), kMaxPointChars,
+               [&](char* p, std::size_t i) { return put_point(p, r.equity[i]); });
   w.end_array();
 
   w.key("fees_paid");

@@ -17,7 +17,7 @@
 #include <cstring>
 #include <utility>
 
-#include "harness/worker_pool.h"
+#include "util/worker_pool.h"
 #include "json/reader.h"
 
 namespace vsci {

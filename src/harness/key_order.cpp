@@ -7,11 +7,14 @@
 #include "harness/key_order.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
+#include "json/list_cuts.h"
 #include "json/reader.h"
 #include "json/writer.h"
+#include "util/parallel.h"
 
 namespace vsci {
 
@@ -138,6 +141,7 @@ class KeyOrderRewriter {
   bool compact_array(const char*& p, int depth) {
     const char* const end = text_.data() + text_.size();
     if (depth > json::kMaxDepth) return false;
+    if (compact_array_in_pieces(p, depth)) return true;
     out_ += '[';
     ++p;
     if (p != end && *p == ']') {
@@ -154,6 +158,71 @@ class KeyOrderRewriter {
       out_ += ',';
     }
     out_ += ']';
+    return true;
+  }
+
+  // Compact values from `p` on, commas between them copied, until the text
+  // ends (Full) or a closing bracket follows one (Closed, the bracket passed
+  // but not written); Unusual at anything else. Stops early, as Unusual, once
+  // `stop` is set.
+  json::PieceEnd compact_run(const char*& p, int depth, const std::atomic<bool>& stop) {
+    const char* const end = text_.data() + text_.size();
+    for (;;) {
+      if (stop.load(std::memory_order_relaxed) || !compact_value(p, depth)) return json::PieceEnd::Unusual;
+      if (p == end) return json::PieceEnd::Full;
+      const char c = *p++;
+      if (c == ']') return json::PieceEnd::Closed;
+      if (c != ',') return json::PieceEnd::Unusual;
+      out_ += ',';
+    }
+  }
+
+  // A long array of objects (or of arrays) is cut into pieces
+  // (json::list_cuts) rewritten in parallel, each read in full as values and
+  // commas. Should a cut fall inside a string, some piece cannot read that way
+  // and the array is walked whole instead; if every piece reads, the array's
+  // text has that one parse, so each element is rewritten as the whole walk
+  // would. False, with `p` and out_ as they were, when the array is short or
+  // not so.
+  bool compact_array_in_pieces(const char*& p, int depth) {
+    constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+    const std::size_t open = static_cast<std::size_t>(p - text_.data());
+    if (text_.size() - open < 2 * kPieceBytes || !pieces_pay_off()) return false;
+    const std::vector<std::size_t> starts = json::list_cuts(text_, open, kPieceBytes);
+    const std::size_t pieces = starts.size();
+    if (pieces < 2) return false;
+    std::vector<std::string> texts(pieces);
+    std::vector<json::PieceEnd> runs(pieces, json::PieceEnd::Unusual);
+    std::vector<std::size_t> ends(pieces, 0);
+    // Set once a piece has failed or closed the array: the pieces after it
+    // need not run on.
+    std::vector<std::atomic<bool>> stop(pieces + 1);
+    for_each_piece(pieces, [&](std::size_t k) {
+      const std::size_t size = k + 1 == pieces ? text_.size() - starts[k] : starts[k + 1] - 1 - starts[k];
+      KeyOrderRewriter piece(text_.substr(starts[k], size));
+      piece.out_.reserve(size + 16);
+      const char* q = piece.text_.data();
+      runs[k] = piece.compact_run(q, depth, stop[k]);
+      if (k + 1 == pieces && runs[k] == json::PieceEnd::Full) runs[k] = json::PieceEnd::Unusual;
+      if (runs[k] != json::PieceEnd::Full) {
+        for (std::size_t j = k + 1; j <= pieces; ++j) stop[j].store(true, std::memory_order_relaxed);
+      }
+      ends[k] = starts[k] + static_cast<std::size_t>(q - piece.text_.data());
+      texts[k] = std::move(piece.out_);
+    });
+    const std::size_t used = json::closing_piece(runs);
+    if (used == json::kNoPiece) return false;
+    std::size_t bytes = used + 2;
+    for (std::size_t k = 0; k <= used; ++k) bytes += texts[k].size();
+    out_.reserve(out_.size() + bytes);
+    touch_pages(out_.data() + out_.size(), bytes);
+    out_ += '[';
+    for (std::size_t k = 0; k <= used; ++k) {
+      if (k > 0) out_ += ',';
+      out_ += texts[k];
+    }
+    out_ += ']';
+    p = text_.data() + ends[used];
     return true;
   }
 
@@ -310,17 +379,42 @@ class KeyOrderRewriter {
     } else {
       std::stable_sort(order_.begin(), order_.end(), before);
     }
-    scratch_.assign(out_, body, std::string::npos);
-    out_.resize(body);
-    bool first = true;
+    kept_.clear();
     for (std::size_t k = 0; k < count; ++k) {
-      const Member& m = ms[order_[k]];
-      if (k + 1 < count && ms[order_[k + 1]].key() == m.key()) continue;
-      if (!first) out_ += ',';
-      first = false;
-      out_.append(scratch_, m.begin - body, m.end - m.begin);
+      if (k + 1 < count && ms[order_[k + 1]].key() == ms[order_[k]].key()) continue;
+      kept_.push_back(order_[k]);
     }
-    // The top-level object's copy is as large as the document: not kept.
+    // The largest member (the equity curve of a result) is moved within the
+    // text once; only the others wait in a copy, so the document is never
+    // copied whole.
+    const auto size = [&](std::size_t i) { return ms[i].end - ms[i].begin; };
+    std::size_t big = kept_.front();
+    for (std::size_t i : kept_) big = size(i) > size(big) ? i : big;
+    scratch_.clear();
+    place_.resize(count);
+    std::size_t at = body;
+    std::size_t big_at = body;
+    for (std::size_t i : kept_) {
+      if (i == big) {
+        big_at = at;
+      } else {
+        place_[i] = scratch_.size();
+        scratch_.append(out_, ms[i].begin, size(i));
+      }
+      at += size(i) + 1;
+    }
+    // The members kept, with commas between, are never longer than all of
+    // them were.
+    char* const base = out_.data();
+    std::memmove(base + big_at, base + ms[big].begin, size(big));
+    at = body;
+    for (std::size_t n = 0; n < kept_.size(); ++n) {
+      const std::size_t i = kept_[n];
+      if (n > 0) base[at++] = ',';
+      if (i != big) std::memcpy(base + at, scratch_.data() + place_[i], size(i));
+      at += size(i);
+    }
+    out_.resize(at);
     if (scratch_.capacity() > (std::size_t{1} << 20)) std::string().swap(scratch_);
   }
 
@@ -329,6 +423,8 @@ class KeyOrderRewriter {
   std::string out_;
   std::vector<std::vector<Member>> members_;
   std::vector<std::size_t> order_;
+  std::vector<std::size_t> kept_;   // members in their new order, repeats dropped
+  std::vector<std::size_t> place_;  // where each member waits in scratch_
   std::string scratch_;
 };
 

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "harness/worker_pool.h"
+#include "util/worker_pool.h"
 #include "json/writer.h"
 #include "util/interrupt.h"
 

@@ -50,6 +50,8 @@ class Reader {
   std::size_t offset() const { return pos_; }
   // Bytes of text after the cursor.
   std::size_t remaining() const { return n_ - pos_; }
+  // The whole text being read.
+  std::string_view text() const { return {p_, n_}; }
 
   // Whole values at the current position.
   Expected<Value, Error> read_value();

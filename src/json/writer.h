@@ -12,12 +12,15 @@
 // A Writer is a plain object for one thread.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "json/value.h"
+#include "util/parallel.h"
 
 namespace vsci::json {
 
@@ -51,6 +54,13 @@ class Writer {
   // what was written there.
   char* raw_begin(std::size_t max_bytes) { return value_room(max_bytes); }
   void raw_end(char* end) { commit(end); }
+
+  // Writes `count` values as raw_begin/raw_end would one by one, the i-th by
+  // put(p, i), which writes at most `max_bytes` at p and returns the end. A
+  // long run is written in pieces on the worker pool (see RawRun); `put` must
+  // then be safe to call from several threads at once.
+  template <class Put>
+  void raw_values(std::size_t count, std::size_t max_bytes, const Put& put);
   // Copies text that is already JSON (a name with its quotes and colon,
   // punctuation) to `p`, which points into such room.
   static char* put_text(char* p, std::string_view json) {
@@ -107,6 +117,77 @@ class Writer {
   std::size_t len_ = 0;
   bool need_comma_ = false;
 };
+
+// Values written one after another, a comma between each two, by put(p, i)
+// as for Writer::raw_values: measured in pieces on the worker pool first, then
+// written by the pieces straight into their places, so that no copy of the
+// text is ever held beside it and the text is the same whatever the number of
+// threads. Keeps a reference to `put`.
+template <class Put>
+class RawRun {
+ public:
+  RawRun(std::size_t count, std::size_t max_bytes, const Put& put)
+      : count_(count), max_bytes_(max_bytes), put_(put), at_(pieces() + 1, 0) {
+    for_each_piece(pieces(), [&](std::size_t k) {
+      std::string scratch(max_bytes_, '\0');
+      std::size_t bytes = 0;
+      for (std::size_t i = first(k); i < first(k + 1); ++i) {
+        bytes += static_cast<std::size_t>(put_(scratch.data(), i) - scratch.data()) + (i > 0 ? 1 : 0);
+      }
+      at_[k + 1] = bytes;
+    });
+    for (std::size_t k = 0; k < pieces(); ++k) at_[k + 1] += at_[k];
+  }
+
+  std::size_t size() const { return at_.back(); }
+
+  // Writes exactly size() bytes at `out`. A value that might reach past its
+  // piece's end is written aside first: put may use its whole room.
+  void write(char* out) const {
+    for_each_piece(pieces(), [&](std::size_t k) {
+      std::string scratch(max_bytes_, '\0');
+      char* p = out + at_[k];
+      char* const end = out + at_[k + 1];
+      for (std::size_t i = first(k); i < first(k + 1); ++i) {
+        if (i > 0) *p++ = ',';
+        if (static_cast<std::size_t>(end - p) >= max_bytes_) {
+          p = put_(p, i);
+        } else {
+          const char* q = put_(scratch.data(), i);
+          const auto n = static_cast<std::size_t>(q - scratch.data());
+          std::memcpy(p, scratch.data(), n);
+          p += n;
+        }
+      }
+    });
+  }
+
+ private:
+  static constexpr std::size_t kPieceValues = std::size_t{1} << 14;
+  std::size_t pieces() const { return (count_ + kPieceValues - 1) / kPieceValues; }
+  std::size_t first(std::size_t k) const { return std::min(count_, k * kPieceValues); }
+
+  std::size_t count_;
+  std::size_t max_bytes_;
+  const Put& put_;
+  std::vector<std::size_t> at_;  // where each piece starts, and the end
+};
+
+template <class Put>
+void Writer::raw_values(std::size_t count, std::size_t max_bytes, const Put& put) {
+  if (count < kParallelMinItems || !pieces_pay_off()) {
+    for (std::size_t i = 0; i < count; ++i) raw_end(put(raw_begin(max_bytes), i));
+    return;
+  }
+  const RawRun<Put> run(count, max_bytes, put);
+  // The room is zero-filled before it is written: its pages are mapped in
+  // pieces first.
+  reserve(len_ + run.size() + 2);
+  touch_pages(out_.data() + len_, run.size() + 2);
+  char* const p = value_room(run.size());
+  run.write(p);
+  commit(p + run.size());
+}
 
 // The compact text of a document tree.
 std::string write(const Value& v);

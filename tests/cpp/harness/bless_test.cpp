@@ -2,9 +2,15 @@
 // output, as a key-ordered tree, in place of its `expected`.
 #include <gtest/gtest.h>
 
+#include <tbb/task_group.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <utility>
 
 #include "harness/session.h"
+#include "json/number_format.h"
 
 namespace vsci {
 namespace {
@@ -44,6 +50,49 @@ TEST(Bless, FailuresAreTheErrorAnswers) {
   EXPECT_EQ(Session::command(R"({"cmd":"bless","data":{"d":[[1,1,1,1,1]]},"test":{"id":"x","dataset_ref":"d","strategy":)" +
                              kStrategy.substr(0, kStrategy.size() - 1) + R"(,"indicators":{"a":{"type":"Nope"}}}}})"),
             R"({"error":"backtest error: unknown indicator type: Nope","ok":false})");
+}
+
+// A long dataset's stages run in pieces on the worker pool; inside a parallel
+// task (as in a suite) they run whole on one thread. Both must answer alike,
+// and the blessed test must pass as it stands.
+TEST(Bless, LongDatasetsAnswerAsOnOneThread) {
+  std::string candles = "[";
+  double price = 100.0;
+  std::uint64_t state = 7;
+  for (int i = 0; i < 45'000; ++i) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    const double step = static_cast<double>(static_cast<std::int64_t>(state >> 40) % 2001 - 1000) / 40000.0;
+    const double open = price;
+    price *= 1.0 + step;
+    candles += (i ? "," : "") + std::string(R"({"time":)") + std::to_string(3'600'000LL * i) + R"(,"open":)";
+    json::append_f64(candles, open);
+    const std::pair<const char*, double> prices[] = {
+        {R"(,"high":)", std::max(open, price) * 1.001},
+        {R"(,"low":)", std::min(open, price) * 0.999},
+        {R"(,"close":)", price}};
+    for (const auto& [key, value] : prices) {
+      candles += key;
+      json::append_f64(candles, value);
+    }
+    candles += R"(,"volume":)" + std::to_string(1 + i % 97) + "}";
+  }
+  candles += "]";
+  const std::string strategy =
+      R"({"symbol":"S","timeframe":"1h","indicators":{"f":{"type":"Sma","params":[5]},)"
+      R"("s":{"type":"Sma","params":[20]}},)"
+      R"("entry":{"cross_above":["f","s"]},"exit":{"cross_below":["f","s"]},"sizing":{"type":"fixed_qty","qty":1}})";
+  const std::string text = R"({"cmd":"bless","data":{"d":)" + candles +
+                           R"(},"test":{"id":"x","dataset_ref":"d","strategy":)" + strategy + "}}";
+  const std::string answer = Session::command(text);
+  std::string on_one_thread;
+  tbb::task_group tasks;
+  tasks.run_and_wait([&] { on_one_thread = Session::command(text); });
+  ASSERT_GT(answer.size(), std::size_t{2} << 20);
+  EXPECT_TRUE(answer == on_one_thread);
+  EXPECT_NE(answer.find(R"("num_trades":)"), std::string::npos);
+
+  const std::string run = R"({"cmd":"run_test","data":{"d":)" + candles + R"(},"test":)" + answer + "}";
+  EXPECT_NE(Session::command(run).find(R"("passed":true)"), std::string::npos);
 }
 
 }  // namespace

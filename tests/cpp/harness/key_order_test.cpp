@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "json/number_format.h"
 #include "json/reader.h"
 #include "json/writer.h"
 
@@ -39,6 +40,41 @@ TEST(KeyOrder, UnreadableTextGivesTheParseError) {
   }
   const std::string deepest = std::string(127, '[') + std::string(127, ']');
   EXPECT_EQ(*engine_text_in_key_order(deepest), deepest);
+}
+
+// Long arrays are rewritten in pieces in parallel; the text must still be the
+// tree's, whether the cuts fall between elements or inside strings, and an
+// array that closes early must not take in what follows it.
+TEST(KeyOrder, LongArraysRewriteAsTheTree) {
+  std::string equity;
+  std::string trades;
+  std::string strings;
+  for (int i = 0; i < 90'000; ++i) {
+    const std::string t = std::to_string(1'700'000'000'000LL + 3'600'000LL * i);
+    equity += (i ? "," : "") + std::string(R"({"time":)") + t + R"(,"equity":)";
+    json::append_f64(equity, 10000.0 + (i % 977) * 0.37 - (i % 13) * 1e-3);
+    equity += "}";
+    // Strings that hold the joint between two objects.
+    strings += (i ? "," : "") + std::string(R"({"b":"},{","a":[)") + std::to_string(i) + R"(,-0,1e+16]})";
+  }
+  for (int i = 0; i < 5; ++i) trades += (i ? "," : "") + std::string(R"({"exit_time":2,"entry_time":1})");
+  const std::string texts[] = {
+      R"({"trades":[)" + trades + R"(],"equity":[)" + equity + R"(],"fees_paid":0.0})",
+      R"({"z":[)" + strings + R"(],"a":[)" + equity + "]}",
+      "[" + equity + R"(,{"s":"},{\"\u00e9"}])",
+      "[" + equity + "," + strings + "]",
+      "[[" + equity + "],[" + equity + "]]",
+  };
+  for (const std::string& text : texts) {
+    auto rewritten = engine_text_in_key_order(text);
+    ASSERT_TRUE(rewritten.ok()) << text.substr(0, 80);
+    EXPECT_TRUE(*rewritten == json::write(*json::parse(text))) << text.substr(0, 80);
+  }
+  // A fault late in a long array gives the parse error, position and all.
+  const std::string bad = "[" + equity + R"(,{"time":1,"equity":01}])";
+  auto rewritten = engine_text_in_key_order(bad);
+  ASSERT_FALSE(rewritten.ok());
+  EXPECT_EQ(rewritten.error().to_string(), json::parse(bad).error().to_string());
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 
 #include "harness/envelopes.h"
 #include "harness/suite.h"
-#include "harness/worker_pool.h"
+#include "util/worker_pool.h"
 #include "json/reader.h"
 
 namespace vsci {

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "json/number_format.h"
 #include "json/reader.h"
@@ -68,6 +70,50 @@ TEST(JsonWriterStream, DeclaredOrderAndSeparators) {
   w.raw("[1]");
   w.end_object();
   EXPECT_EQ(w.take(), R"({"schema_version":1,"b":[-5,0.5,{},[],null],"a":"x\"y","t":{"k":[true]},"r":[1]})");
+}
+
+// Long runs of raw values are written in pieces on the worker pool; the text
+// must be the one the values make written one after another.
+TEST(JsonWriterStream, LongRawRunsMatchTheValuesInOrder) {
+  std::uint64_t state = 12345;
+  const auto next = [&] {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return state;
+  };
+  std::vector<double> values(70'001);
+  for (double& v : values) {
+    const std::uint64_t bits = next();
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    // A mix of ordinary prices, huge and tiny magnitudes and non-finite bits.
+    v = (bits & 3) == 0 ? x : static_cast<double>(bits >> 40) / 1000.0;
+  }
+  const auto put = [&](char* p, std::size_t i) {
+    *p++ = '[';
+    p = write_i64(p, static_cast<std::int64_t>(i) - 7);
+    *p++ = ',';
+    p = write_f64(p, values[i]);
+    *p++ = ']';
+    return p;
+  };
+  for (const std::size_t count : {std::size_t{0}, std::size_t{3}, std::size_t{19'999}, values.size()}) {
+    for (const bool after_another : {false, true}) {
+      std::string expected = after_another ? "[true" : "[";
+      for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0 || after_another) expected += ',';
+        expected += "[" + std::to_string(static_cast<long long>(i) - 7) + ",";
+        append_f64(expected, values[i]);
+        expected += "]";
+      }
+      expected += "]";
+      Writer w;
+      w.begin_array();
+      if (after_another) w.boolean(true);
+      w.raw_values(count, 64, put);
+      w.end_array();
+      EXPECT_EQ(w.take(), expected) << count << ' ' << after_another;
+    }
+  }
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// The process-wide worker pool that runs a suite's tests in parallel. Its size
-// is decided once, on first use, from RAYON_NUM_THREADS, then
-// RAYON_RS_NUM_CPUS, then the number of online processors, and is honoured
-// above the number of processors too; it lives until the process exits and
-// writes nothing anywhere. worker_pool() may be called from any thread.
+// The process-wide worker pool that runs a suite's tests, and the pieces of one
+// long input, in parallel. Its size is decided once, on first use, from
+// RAYON_NUM_THREADS, then RAYON_RS_NUM_CPUS, then the number of online
+// processors, and is honoured above the number of processors too; it lives
+// until the process exits and writes nothing anywhere. worker_pool() may be
+// called from any thread.
 #pragma once
 
 #include <cstddef>

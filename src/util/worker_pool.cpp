@@ -1,6 +1,6 @@
 // The pool's size is read from the environment once per process, so every suite
 // of a session runs on the same number of workers.
-#include "harness/worker_pool.h"
+#include "util/worker_pool.h"
 
 #include <tbb/global_control.h>
 #include <tbb/task_arena.h>
