@@ -272,23 +272,27 @@ std::optional<double> BetterVolume::update_candle(const Candle& c) {
   const bool ranged = range > 0.0;
   const double volume_per_range = c.volume / range;
   if (held_ < n_) ++held_;
-  std::optional<double> value;
-  if (held_ == n_) {
+  const bool warm = held_ == n_;
+  double value = 0.0;
+  if (warm) {
     // The extremes of the earlier bars as scans from -inf and +inf find them.
     constexpr double kInf = std::numeric_limits<double>::infinity();
     const bool alone = n_ == 1;
     const auto [most_range_volume, least_volume] = alone ? OldestRange::Values{-kInf, kInf} : earlier_.fold_from(-kInf, kInf);
     const double most_volume_per_range = alone ? -kInf : most_volume_per_range_.fold_from(-kInf);
     const bool churn = ranged && volume_per_range > most_volume_per_range;
-    if (range_volume > most_range_volume) {
-      value = churn ? 4.0 : c.close < c.open ? -3.0 : 3.0;
-    } else {
-      value = churn ? 2.0 : c.volume < least_volume ? 1.0 : 0.0;
-    }
+    const bool climax = range_volume > most_range_volume;
+    // Looked up rather than branched on: the class is rarely predictable,
+    // and a mispredicted branch here would replay the pushes below.
+    static constexpr double kClass[16] = {0.0, 1.0, 0.0, 1.0, 2.0, 2.0, 2.0, 2.0,
+                                          3.0, 3.0, -3.0, -3.0, 4.0, 4.0, 4.0, 4.0};
+    value = kClass[8 * climax + 4 * churn + 2 * (c.close < c.open) + (c.volume < least_volume)];
   }
   earlier_.push(range_volume, c.volume);
   // NaN never becomes an extreme, so a bar without a range leaves no trace.
   most_volume_per_range_.push(ranged ? volume_per_range : std::numeric_limits<double>::quiet_NaN());
+  // Built only here: an optional filled in early goes through memory.
+  if (!warm) return std::nullopt;
   return value;
 }
 
