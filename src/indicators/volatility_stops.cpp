@@ -48,7 +48,8 @@ YangZhangVolatility::YangZhangVolatility(std::size_t n, std::uint64_t periods_pe
       sqrt_periods_(std::sqrt(static_cast<double>(periods_per_year))),
       overnight_(n),
       open_close_(n),
-      rs_terms_(n) {}
+      rs_terms_(n),
+      rs_run_(n) {}
 
 namespace {
 
@@ -61,9 +62,9 @@ void count_nonzero_push(std::size_t& count, const Ring<double>& ring, double x) 
 }  // namespace
 
 // The sample variance over the window, as (S2 - n * (S1 / n)^2) / (n - 1),
-// clamped at 0 (NaN included).
-double YangZhangVolatility::variance(const ShiftedSumWindow& w, std::size_t nonzero) const {
-  if (nonzero == 0) return 0.0;
+// clamped at 0 (NaN included); exactly 0 for a window of equal values.
+double YangZhangVolatility::variance(const ShiftedSumWindow& w) const {
+  if (w.flat()) return 0.0;
   const double m = w.deviation_sum() / n_;
   const double v = (w.squared_deviation_sum() - n_ * (m * m)) / (n_ - 1.0);
   return v > 0.0 ? v : 0.0;
@@ -82,13 +83,12 @@ std::optional<double> YangZhangVolatility::update_candle(const Candle& c) {
   if (!std::isfinite(overnight) || !std::isfinite(open_close) || !std::isfinite(rs)) return std::nullopt;
   prev_close_ = c.close;
 
-  count_nonzero_push(overnight_nonzero_, overnight_.values(), overnight);
-  count_nonzero_push(open_close_nonzero_, open_close_.values(), open_close);
   count_nonzero_push(rs_nonzero_, rs_terms_, rs);
   if (rs_terms_.full()) rs_sum_ -= rs_terms_.oldest();
   overnight_.push(overnight);
   open_close_.push(open_close);
   rs_terms_.push(rs);
+  rs_run_.push(rs);
   rs_sum_ += rs;
   // The variances re-centre every n pushes; the Rogers-Satchell sum is
   // recomputed on the same pushes.
@@ -104,8 +104,8 @@ std::optional<double> YangZhangVolatility::update_candle(const Candle& c) {
   if (rs_nonzero_ == 0) rs_sum_ = 0.0;
   if (!overnight_.full()) return std::nullopt;
 
-  const double rs_mean = rs_sum_ / n_;
-  double v = variance(overnight_, overnight_nonzero_) + k_ * variance(open_close_, open_close_nonzero_) +
+  const double rs_mean = rs_run_.whole() ? rs : rs_sum_ / n_;
+  double v = variance(overnight_) + k_ * variance(open_close_) +
              (1.0 - k_) * std::fmax(rs_mean, 0.0);
   v = std::fmax(v, 0.0);
   return std::sqrt(v) * sqrt_periods_ * 100.0;

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "indicators/cores/atr_offset.h"
+#include "indicators/cores/equal_run.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/shifted_sum_window.h"
 #include "indicators/cores/wilder.h"
@@ -42,7 +43,7 @@ class YangZhangVolatility {
 
  private:
   YangZhangVolatility(std::size_t n, std::uint64_t periods_per_year);
-  double variance(const ShiftedSumWindow& w, std::size_t nonzero) const;
+  double variance(const ShiftedSumWindow& w) const;
 
   double n_;
   double k_;
@@ -53,11 +54,11 @@ class YangZhangVolatility {
   Ring<double> rs_terms_;
   double rs_sum_ = 0.0;
   std::size_t rs_since_resum_ = 0;
-  // The non-zero entries of each window: a window of zeros gives exactly 0,
-  // whatever residue its running sums keep until they are next recomputed.
-  std::size_t overnight_nonzero_ = 0;
-  std::size_t open_close_nonzero_ = 0;
+  // The non-zero Rogers-Satchell terms: a window of zeros sums to exactly 0,
+  // whatever residue the running sum keeps until it is next recomputed.
   std::size_t rs_nonzero_ = 0;
+  // A window of equal Rogers-Satchell terms has exactly that term as mean.
+  EqualRun rs_run_;
 };
 
 // A stop at the offset from the extreme close of the current swing, flipping

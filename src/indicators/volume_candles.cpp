@@ -31,7 +31,9 @@ std::optional<double> VolatilityCone::update_candle(const Candle& c) {
   if (!returns_.full()) return std::nullopt;
   const double w = static_cast<double>(returns_.length());
   const double mean = returns_.deviation_sum() / w;
-  const double variance = (returns_.squared_deviation_sum() - w * (mean * mean)) / (w - 1.0);
+  // A window of equal returns has no spread, whatever residue the sums keep.
+  const double variance =
+      returns_.flat() ? 0.0 : (returns_.squared_deviation_sum() - w * (mean * mean)) / (w - 1.0);
   const double sigma = std::sqrt(variance > 0.0 ? variance : 0.0);
   history_.push(sigma);
   if (!history_.full()) return std::nullopt;

@@ -1,7 +1,8 @@
 // Volatility measures, ATR stops and the turn-of-month mean against batch
 // references written from their formulas (calendar dates from the standard
-// library's calendar), Yang-Zhang's refusal of bars without finite logs, local
-// days at the 64-bit limits, and the construction checks in order.
+// library's calendar), Yang-Zhang's refusal of bars without finite logs and
+// its exact value over bars of constant components, local days at the 64-bit
+// limits, and the construction checks in order.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -137,6 +138,41 @@ TEST(VolatilityStops, YangZhangRefusesBarsWithoutFiniteLogs) {
     if (i % 37 == 5) gapped.push_back(refused[i % 3]), want.push_back(std::nullopt);
   }
   expect_series(run_candles("YangZhangVolatility", {10, 252}, gapped), want, 0.0, "YangZhangVolatility");
+}
+
+// Stretches of bars gapping up x1.25 and closing x1.5 above the open, either
+// with the high twice the close and the low half the open or with the open
+// and close as the range (a Rogers-Satchell term of 0): each bar's three
+// components are the same, so once the window holds only such bars both
+// variances are exactly 0 and the Rogers-Satchell mean is that bar's term.
+TEST(VolatilityStops, YangZhangIsExactOverConstantComponents) {
+  const Candles rough = make_tape(60, 45).candles;
+  Candles tape;
+  std::vector<std::size_t> run;  // constant bars ending at each bar
+  for (long len : {5, 6, 8, 3}) {
+    for (bool ranged : {true, false}) {
+      tape.insert(tape.end(), rough.begin() + len, rough.begin() + 2 * len), run.insert(run.end(), std::size_t(len), 0);
+      tape.push_back({0, 48, 128, 24, 64, 1}), run.push_back(0);
+      for (double close = 120; close < 1e5; close *= 1.875) {
+        const double open = close / 1.5;
+        tape.push_back({0, open, ranged ? 2 * close : close, ranged ? 0.5 * open : open, close, 1});
+        run.push_back(run.back() + 1);
+      }
+    }
+  }
+  for (double n : {2.0, 3.0, 4.0, 5.0}) {
+    const double k = 0.34 / (1.34 + (n + 1.0) / (n - 1.0));
+    Series want = yang_zhang(tape, {n, 252});
+    std::vector<bool> exact(tape.size());
+    for (std::size_t i = 0; i < tape.size(); ++i) {
+      if (double(run[i]) < n) continue;
+      const Candle& b = tape[i];
+      const double rs =
+          std::log(b.high / b.close) * std::log(b.high / b.open) + std::log(b.low / b.close) * std::log(b.low / b.open);
+      want[i] = std::sqrt((1.0 - k) * rs) * std::sqrt(252.0) * 100.0, exact[i] = true;
+    }
+    expect_series(run_candles("YangZhangVolatility", {n, 252}, tape), want, 1e-9, "YangZhangVolatility", exact);
+  }
 }
 
 // Floor division in 128 bits, for divisors above 0.

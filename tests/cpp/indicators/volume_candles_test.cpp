@@ -1,6 +1,6 @@
 // Volume boxes and the volatility cone against batch loops over the candle
-// tapes (zero volumes, flat stretches, closes of 0 that repeat the last
-// result), and the constructor checks.
+// tapes (zero volumes, flat stretches, closes rising by a constant factor,
+// closes of 0 that repeat the last result), and the constructor checks.
 #include <gtest/gtest.h>
 
 #include "support/batch_reference.h"
@@ -37,7 +37,8 @@ std::array<OutputSeries, 3> volume_kinds(const Candles& c, std::size_t n, std::s
     if (m % w == 0) k = ref::mean(std::vector<double>(r.end() - long(w), r.end())), s1 = s2 = 0;
     for (std::size_t j = m - w; m % w == 0 && j < m; ++j) s1 += r[j] - k, s2 += (r[j] - k) * (r[j] - k);
     if (m < w) continue;
-    const double var = (s2 - double(w) * ((s1 / double(w)) * (s1 / double(w)))) / (double(w) - 1);
+    const bool flat = std::all_of(r.end() - long(w), r.end(), [&](double x) { return x == r.back(); });
+    const double var = flat ? 0.0 : (s2 - double(w) * ((s1 / double(w)) * (s1 / double(w)))) / (double(w) - 1);
     sigmas.push_back(std::sqrt(std::max(var, 0.0)));
     if (sigmas.size() < l) continue;
     const auto h = ref::sorted(std::vector<double>(sigmas.end() - long(l), sigmas.end()));
@@ -50,6 +51,14 @@ std::array<OutputSeries, 3> volume_kinds(const Candles& c, std::size_t n, std::s
 TEST(VolumeCandles, MatchBatchReferencesAndCheckTheirParameters) {
   std::vector<Candles> tapes = candle_run_tapes_with_ties();
   tapes.push_back(Candles(80, Candle{0, 5, 5, 5, 5, 0}));  // constant closes without volume
+  // Closes rising exactly x1.5 per bar between rough stretches: equal
+  // non-zero returns, whose windows have a deviation of exactly 0.
+  Candles rising;
+  for (long rough : {5, 6, 8, 3, 40}) {
+    rising.insert(rising.end(), tapes[0].begin() + rough, tapes[0].begin() + 2 * rough);
+    for (double close = 64.0; close < 1e4; close *= 1.5) rising.push_back({0, close, close, close, close, 1});
+  }
+  tapes.push_back(rising);
   for (std::size_t i = 60; i < 90; i += 7) tapes[0][i].low = tapes[0][i].close = 0.0;
   for (const Candles& tape : tapes) {
     using Lengths = std::tuple<std::size_t, std::size_t, std::size_t>;
