@@ -7,8 +7,6 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 
 #include <algorithm>
 #include <atomic>
@@ -17,7 +15,7 @@
 #include <cstring>
 #include <utility>
 
-#include "util/worker_pool.h"
+#include "util/parallel.h"
 #include "json/reader.h"
 
 namespace vsci {
@@ -363,7 +361,7 @@ bool read_candles(std::string_view text, std::vector<Candle>& out) {
   for (std::size_t k = 0; k < pieces.size(); ++k) first[k + 1] = first[k] + pieces[k].count;
   out.resize(first.back());
   std::atomic<bool> unreadable{false};
-  tbb::parallel_for(std::size_t{0}, pieces.size(), [&](std::size_t k) {
+  for_each_piece(pieces.size(), [&](std::size_t k) {
     const Piece& p = pieces[k];
     Reader r(text.substr(p.begin, p.end - p.begin));
     for (std::size_t j = 0; j < p.count; ++j) {
@@ -395,12 +393,8 @@ std::optional<Datasets> read_data(Reader& r, std::string_view text, int room) {
     if (lists.back().empty()) return std::nullopt;
   }
   std::atomic<bool> unreadable{false};
-  if (!data.empty()) worker_pool().execute([&] {
-    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, data.size(), 1), [&](const tbb::blocked_range<std::size_t>& piece) {
-      for (std::size_t i = piece.begin(); i != piece.end(); ++i) {
-        if (!read_candles(lists[i], data[i].second)) unreadable = true;
-      }
-    });
+  for_each_piece(data.size(), [&](std::size_t i) {
+    if (!read_candles(lists[i], data[i].second)) unreadable = true;
   });
   if (unreadable) return std::nullopt;
   std::sort(data.begin(), data.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
