@@ -139,51 +139,29 @@ std::optional<WarmupLine> probe_warmup(const KindEntry& e) {
   return line;
 }
 
-std::string_view input_text(const KindEntry& e) {
-  switch (e.input) {
-    case InputClass::Close:
-      return "close";
-    case InputClass::Candle:
-      return "candle";
-    case InputClass::Reference:
-      return "close and reference close";
-    case InputClass::Feed:
-      break;
-  }
-  switch (feed_for_kind(e.name)) {
-    case Feed::Trade:
-      return "trade prints";
-    case Feed::Orderbook:
-      return "order book";
-    case Feed::TradeQuote:
-      return "trade prints and order book";
-    case Feed::Derivatives:
-      return "derivatives tick";
-    case Feed::CrossSection:
-      return "cross-section";
-    default:
-      return "candle and side records";
-  }
+// By Feed: the text a declaration's `feed` member takes, and what a kind of
+// that feed reads on each bar.
+struct FeedWords {
+  std::string_view json;
+  std::string_view reads;
+};
+constexpr FeedWords kFeedWords[] = {
+    {"kline", "candle and side records"}, {"trade", "trade prints"},
+    {"orderbook", "order book"},          {"trade_quote", "trade prints and order book"},
+    {"derivatives", "derivatives tick"},  {"cross_section", "cross-section"},
+};
+
+FeedWords feed_words(std::string_view kind) {
+  const auto index = static_cast<std::size_t>(feed_for_kind(kind));
+  return index < std::size(kFeedWords) ? kFeedWords[index] : FeedWords{};
 }
 
-std::string_view feed_text(std::string_view kind) {
-  switch (feed_for_kind(kind)) {
-    case Feed::Kline:
-      return "kline";
-    case Feed::Trade:
-      return "trade";
-    case Feed::Orderbook:
-      return "orderbook";
-    case Feed::TradeQuote:
-      return "trade_quote";
-    case Feed::Derivatives:
-      return "derivatives";
-    case Feed::CrossSection:
-      return "cross_section";
-    case Feed::Unknown:
-      break;
-  }
-  return "";
+// By InputClass, for the kinds fed from the candle itself.
+constexpr std::string_view kInputWords[] = {"close", "candle", "close and reference close"};
+
+std::string_view input_text(const KindEntry& e) {
+  const auto index = static_cast<std::size_t>(e.input);
+  return index < std::size(kInputWords) ? kInputWords[index] : feed_words(e.name).reads;
 }
 
 std::string_view type_text(char letter) {
@@ -336,7 +314,7 @@ Expected<std::string, std::string> kinds_markdown() {
          << "| kind | fed | feed | parameters | warm-up | outputs | example |\n"
          << "|---|---|---|---|---|---|---|\n";
     }
-    md << "| `" << k.entry->name << "` | " << input_text(*k.entry) << " | `" << feed_text(k.entry->name) << "` | "
+    md << "| `" << k.entry->name << "` | " << input_text(*k.entry) << " | `" << feed_words(k.entry->name).json << "` | "
        << parameters_text(k) << " | " << warmup_text(k) << " | " << outputs_text(*k.entry) << " | "
        << example_text(*k.entry) << " |\n";
   }
