@@ -102,14 +102,23 @@ std::optional<WarmupLine> probe_warmup(const KindEntry& e) {
     std::vector<double> p = base;
     if (is_count(e.params[i])) {
       counts.push_back(i);
-      p[i] = base[i] + 1;
-      const auto w1 = warmup_at(e.name, p);
-      p[i] = base[i] + 4;
-      const auto w4 = warmup_at(e.name, p);
-      if (!w1 || !w4 || *w4 - *w0 != 4 * (*w1 - *w0)) return std::nullopt;
-      if (*w1 != *w0) {
-        line.terms.emplace_back(i, *w1 - *w0);
-        line.constant -= (*w1 - *w0) * static_cast<std::int64_t>(base[i]);
+      // Steps of 2 serve the kinds that take only even counts.
+      std::optional<std::int64_t> coeff;
+      for (std::int64_t step : {1, 2}) {
+        p[i] = base[i] + static_cast<double>(step);
+        const auto near = warmup_at(e.name, p);
+        p[i] = base[i] + static_cast<double>(4 * step);
+        const auto far = warmup_at(e.name, p);
+        if (!near || !far) continue;
+        const std::int64_t rise = *near - *w0;
+        if (rise % step != 0 || *far - *w0 != 4 * rise) return std::nullopt;
+        coeff = rise / step;
+        break;
+      }
+      if (!coeff) return std::nullopt;
+      if (*coeff != 0) {
+        line.terms.emplace_back(i, *coeff);
+        line.constant -= *coeff * static_cast<std::int64_t>(base[i]);
       }
     } else {
       for (double scale : {0.5, 1.25}) {
