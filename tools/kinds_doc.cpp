@@ -5,7 +5,6 @@
 #include "kinds_doc.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <sstream>
 
 #include "factory/build_indicator.h"
@@ -129,7 +128,6 @@ std::optional<WarmupLine> probe_warmup(const KindEntry& e) {
     }
   }
 
-  std::vector<std::vector<double>> probes;
   std::vector<double> joint = base, doubled = base, reversed = base, equal = base;
   double largest = 0.0;
   for (std::size_t k = 0; k < counts.size(); ++k) largest = std::max(largest, base[counts[k]]);
@@ -140,8 +138,7 @@ std::optional<WarmupLine> probe_warmup(const KindEntry& e) {
     reversed[i] = base[counts[counts.size() - 1 - k]];
     equal[i] = largest;
   }
-  probes = {joint, doubled, reversed, equal};
-  for (const auto& p : probes) {
+  for (const auto& p : {joint, doubled, reversed, equal}) {
     const auto w = warmup_at(e.name, p);
     if (w && *w != line.at(p)) return std::nullopt;
   }
