@@ -301,7 +301,7 @@ Expected<std::string, std::string> kinds_markdown() {
      << "- **Warm-up**: the bars the kind reports it needs, which delay the strategy's rules unless the strategy "
         "sets its own `warmup`. Given as a formula in the parameters where it is one near the example "
         "parameters, else as its value for the example. A kind may still give no value on some bars after its "
-        "warm-up (a pattern that is not present, a division by zero).\n"
+        "warm-up (a ratio over a window without deviation, for instance).\n"
      << "- **Outputs**: named outputs besides the kind's main value. An indicator declared as `bb` with the output "
         "`.upper` is read in rules as `\"bb.upper\"`; an output name that the kind does not have is accepted and "
         "never has a value.\n"
