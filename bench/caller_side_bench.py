@@ -1,18 +1,23 @@
 """What the caller's own side of a command costs, beside the command itself.
 
-The same SMA-crossover test as command_bench (two Sma, cross rules, costs,
-five property checks) over N hourly candles held as columns, blessed once; then
-the run_test command text is made three ways and each is timed:
+The SMA-crossover test of command_bench (the same strategy and property
+checks) over N hourly candles held as columns, blessed once; then
+the run_test command text is made four ways and each is timed:
 
   rows + json.dumps   build one [time, open, high, low, close, volume] list per
                       candle, then the standard library's json.dumps of the
-                      whole command (the blessed test parsed into a dict)
-  rows + orjson       the same rows, encoded with orjson (from PyPI)
+                      whole command (the blessed test parsed into a dict), with
+                      its default separators and with separators=(",", ":")
+  rows + orjson       the same rows, encoded with orjson (from PyPI) and decoded
+                      to the str the command takes
   text directly       the candle list written as text from the columns, and the
                       blessed answer spliced in as the text it came back as
 
-and the command itself is timed on the text. The three texts must get the
-same answer. Each figure is the best of --repeat runs.
+and the command is timed on each text: json.dumps writes the expected
+document otherwise than bless did (a blank after every "," and ":" by default,
+and small numbers as 6.5e-05 where bless writes 0.000065), so the command
+flattens it instead of recognising it. The texts must all get the same
+answer. Each figure is the best of --repeat runs.
 
     python bench/caller_side_bench.py            # --bars=N --repeat=N
 """
@@ -57,10 +62,9 @@ def test_without_expected():
             "entry": {"cross_above": ["fast", "slow"]}, "exit": {"cross_below": ["fast", "slow"]},
             "sizing": {"type": "fixed_fraction", "fraction": 0.5}, "costs": {"taker_bps": 5},
         },
-        "tolerances": {"*": {"kind": "rel", "value": 1e-9}},
         "property_checks": [{"kind": "no_nan"}, {"kind": "max_drawdown_le", "value": 100},
-                            {"kind": "min_trades_ge", "value": 1}, {"kind": "sharpe_ge", "value": -10},
-                            {"kind": "pnl_ge", "value": -1e9}],
+                            {"kind": "min_trades_ge", "value": 1}, {"kind": "sharpe_ge", "value": -100},
+                            {"kind": "field_in_range", "field": "win_rate", "min": 0, "max": 100}],
     }
 
 
@@ -90,31 +94,29 @@ def main():
 
     build_s, rows = best(args.repeat, lambda: [[t, o, h, l, c, v] for t, o, h, l, c, v in zip(*cols)])
     command = {"cmd": "run_test", "test": blessed, "data": {"btc-1h": rows}}
-    dumps_s, dumps_text = best(args.repeat, lambda: json.dumps(command))
 
     def direct():
         candles = ",".join([f"[{t},{o!r},{h!r},{l!r},{c!r},{v!r}]" for t, o, h, l, c, v in zip(*cols)])
         return '{"cmd":"run_test","test":' + blessed_text + ',"data":{"btc-1h":[' + candles + "]}}"
 
-    direct_s, direct_text = best(args.repeat, direct)
-    command_s, answer = best(args.repeat, lambda: session.command(dumps_text))
-    assert json.loads(answer)["diff"] == [], answer[:300]
-    assert session.command(direct_text) == answer
-
-    print(f"{args.bars:,} candles, command text {len(dumps_text) / 1e6:.0f} MB, best of {args.repeat}")
-    print(f"{'stage':<34}{'time':>9}{'x command':>11}")
-    lines = [("the run_test command itself", command_s),
-             ("rows + json.dumps", build_s + dumps_s),
-             ("  building the rows", build_s),
-             ("  json.dumps", dumps_s)]
+    # (name, seconds to make the text, the text); each text is then run.
+    made = [("rows + json.dumps", *best(args.repeat, lambda: json.dumps(command))),
+            ("rows + json.dumps, compact", *best(args.repeat, lambda: json.dumps(command, separators=(",", ":"))))]
     if orjson is not None:
-        orjson_s, orjson_text = best(args.repeat, lambda: orjson.dumps(command))
-        assert session.command(orjson_text.decode()) == answer
-        lines += [("rows + orjson.dumps", build_s + orjson_s), ("  orjson.dumps", orjson_s)]
-    lines.append(("candle text written directly", direct_s))
-    for name, seconds in lines:
-        print(f"{name:<34}{seconds:>8.2f}s{seconds / command_s:>10.1f}x")
+        made.append(("rows + orjson.dumps", *best(args.repeat, lambda: orjson.dumps(command).decode())))
+    made.append(("candle text written directly", *best(args.repeat, direct)))
 
+    print(f"{args.bars:,} candles, command text {len(made[-1][2]) / 1e6:.0f} MB, best of {args.repeat}; "
+          f"building the rows {build_s:.2f}s")
+    print(f"{'making the text':<30}{'make':>8}{'command':>9}{'make / command':>16}")
+    answers = set()
+    for name, make_s, text in made:
+        if name != "candle text written directly":
+            make_s += build_s
+        command_s, answer = best(args.repeat, lambda: session.command(text))
+        answers.add(answer)
+        print(f"{name:<30}{make_s:>7.2f}s{command_s:>8.2f}s{make_s / command_s:>15.1f}x")
+    assert len(answers) == 1 and json.loads(answers.pop())["passed"]
 
 if __name__ == "__main__":
     main()
