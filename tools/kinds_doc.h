@@ -1,0 +1,70 @@
+// The kind reference, docs/kinds.md: every registry row described for a user
+// who writes strategies (family, what it is fed, parameters with names and
+// types, warm-up, named outputs, a parameter list that builds). Written only
+// from the registry and from the kinds themselves, built through the factory;
+// a test compares the committed file with what is written today.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "factory/registry.h"
+#include "util/expected.h"
+
+namespace vsci {
+
+// The parameter names of one kind, in position order.
+struct ParameterNames {
+  std::string_view kind;
+  std::array<std::string_view, kMaxKindParams> names{};
+
+  std::size_t count() const {
+    std::size_t n = 0;
+    while (n < names.size() && !names[n].empty()) ++n;
+    return n;
+  }
+};
+
+// One row per registry row, sorted by kind name.
+std::span<const ParameterNames> kind_parameter_names();
+
+// The warm-up of a kind as its parameters move: constant + sum of coeff * #pos
+// over the count parameters, when every probe agreed with such a line;
+// otherwise only the value at the example parameters is known.
+struct WarmupLine {
+  std::int64_t constant = 0;
+  std::vector<std::pair<std::size_t, std::int64_t>> terms;  // (position, coefficient), non-zero only
+
+  std::int64_t at(std::span<const double> params) const;
+};
+
+struct KindDoc {
+  const KindEntry* entry = nullptr;
+  std::string_view family;
+  const ParameterNames* names = nullptr;
+  std::uint64_t warmup_at_example = 0;
+  std::optional<WarmupLine> warmup;
+};
+
+// The two alias names and the kinds they stand for.
+struct KindAlias {
+  std::string_view alias;
+  std::string_view target;
+};
+std::span<const KindAlias> kind_aliases();
+
+// Every kind, by family in the reference's order, then by name; or the text
+// of what stops the reference from being written (a row without names, a row
+// in no family, an example that does not build).
+Expected<std::vector<KindDoc>, std::string> describe_kinds();
+
+// The whole of docs/kinds.md, or what stops it from being written.
+Expected<std::string, std::string> kinds_markdown();
+
+}  // namespace vsci
