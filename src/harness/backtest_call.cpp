@@ -6,8 +6,8 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/candle_codec.h"
 #include "engine/run_backtest.h"
-#include "json/number_format.h"
 #include "json/reader.h"
 #include "json/writer.h"
 #include "util/parallel.h"
@@ -15,27 +15,6 @@
 namespace vsci {
 
 namespace {
-
-// The longest text of a candle whose numbers all take the plain form of at
-// most 17 digits (every price and size a candle usually holds): the member
-// names and punctuation, a time and five such numbers.
-constexpr std::size_t kUsualCandleChars = 52 + 20 + 5 * 19;
-// The longest text of any candle.
-constexpr std::size_t kMaxCandleChars = 52 + json::kMaxIntChars + 5 * json::kMaxF64Chars;
-
-// One candle object, members in key order, exactly as the writer would lay
-// out its keys and values; needs kMaxCandleChars of room.
-char* put_candle(char* p, const Candle& c) {
-  using json::Writer;
-  // The prices come first in key order.
-  const std::pair<std::string_view, double> prices[] = {
-      {"{\"close\":", c.close}, {",\"high\":", c.high}, {",\"low\":", c.low}, {",\"open\":", c.open}};
-  for (const auto& [name, value] : prices) p = json::write_f64(Writer::put_text(p, name), value);
-  p = json::write_i64(Writer::put_text(p, ",\"time\":"), c.time);
-  p = json::write_f64(Writer::put_text(p, ",\"volume\":"), c.volume);
-  *p++ = '}';
-  return p;
-}
 
 // The request text: an object of the candles and the strategy, in key order.
 constexpr std::string_view kCandlesKey = "{\"candles\":[";

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "json/list_cuts.h"
 #include "json/reader.h"
+#include "json/scanner.h"
 #include "json/writer.h"
 #include "util/parallel.h"
 
@@ -185,10 +185,9 @@ class KeyOrderRewriter {
   // would. False, with `p` and out_ as they were, when the array is short or
   // not so.
   bool compact_array_in_pieces(const char*& p, int depth) {
-    constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
     const std::size_t open = static_cast<std::size_t>(p - text_.data());
-    if (text_.size() - open < 2 * kPieceBytes || !pieces_pay_off()) return false;
-    const std::vector<std::size_t> starts = json::list_cuts(text_, open, kPieceBytes);
+    if (!json::worth_cutting(text_, open)) return false;
+    const std::vector<std::size_t> starts = json::list_cuts(text_, open);
     const std::size_t pieces = starts.size();
     if (pieces < 2) return false;
     std::vector<std::string> texts(pieces);
@@ -198,13 +197,11 @@ class KeyOrderRewriter {
     // need not run on.
     std::vector<std::atomic<bool>> stop(pieces + 1);
     for_each_piece(pieces, [&](std::size_t k) {
-      const std::size_t size = k + 1 == pieces ? text_.size() - starts[k] : starts[k + 1] - 1 - starts[k];
-      KeyOrderRewriter piece(text_.substr(starts[k], size));
-      piece.out_.reserve(size + 16);
+      KeyOrderRewriter piece(json::piece_text(text_, starts, k));
+      piece.out_.reserve(piece.text_.size() + 16);
       const char* q = piece.text_.data();
       runs[k] = piece.compact_run(q, depth, stop[k]);
-      if (k + 1 == pieces && runs[k] == json::PieceEnd::Full) runs[k] = json::PieceEnd::Unusual;
-      if (runs[k] != json::PieceEnd::Full) {
+      if (runs[k] != json::PieceEnd::Full || k + 1 == pieces) {
         for (std::size_t j = k + 1; j <= pieces; ++j) stop[j].store(true, std::memory_order_relaxed);
       }
       ends[k] = starts[k] + static_cast<std::size_t>(q - piece.text_.data());

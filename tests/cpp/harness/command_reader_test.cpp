@@ -133,6 +133,50 @@ TEST(CommandReader, LongCandleListsReadInPiecesAnswerAsThroughTheTree) {
   for (const std::string& b : broken) EXPECT_EQ(Session::command(command(b)), command_from_tree(command(b)));
 }
 
+// Compact candles, as tools write them, are cut into pieces by position; a
+// piece that does not read so (a fault, blanks, a cut inside a string) hands
+// the rest of the list to the serial reader, and the answer stays the tree's.
+TEST(CommandReader, CompactListsCutByPositionAnswerAsThroughTheTree) {
+  std::string set = "[";
+  for (int i = 0; i < 60000; ++i) {
+    const int p = 100 + (i * 7) % 13;
+    const bool object = i % 2 == 0;
+    const std::string t = std::to_string(i * 60000LL);
+    set += (i ? "," : "") + (object ? R"({"time":)" + t + R"(,"open":)" + std::to_string(p) + R"(.25,"high":)" +
+                                          std::to_string(p + 2) + R"(,"low":)" + std::to_string(p - 2) +
+                                          R"(,"close":)" + std::to_string(p + 1) + R"(.5,"volume":12.5})"
+                                    : "[" + t + "," + std::to_string(p) + ".25," + std::to_string(p + 2) + "," +
+                                          std::to_string(p - 2) + "," + std::to_string(p + 1) + ".5]");
+  }
+  set += "]";
+  ASSERT_GT(set.size(), std::size_t{3} << 20);  // several pieces
+  const auto command = [&](const std::string& s) {
+    return R"({"cmd":"bless","test":)" + test_text("t", "d", "") + R"(,"data":{"d":)" + s + R"(,"e":)" + s + "}}";
+  };
+  const std::string good = command(set);
+  const std::string answer = Session::command(good);
+  EXPECT_EQ(answer, command_from_tree(good));
+  const std::size_t late = set.size() - 5000;
+  const std::size_t candle = set.find("{\"time\"", late);
+  std::string broken[] = {set, set, set, set};
+  broken[0].replace(set.find("{\"time\":", late) + 8, 0, "1.5e0,\"t\":");  // a time with an exponent
+  broken[1].replace(set.find("12.5", late), 4, "1e999");                  // out of range
+  broken[2].insert(candle - 1, ",");                                      // an empty element
+  broken[3].erase(set.size() - 1);                                        // never closed
+  for (const std::string& b : broken) EXPECT_EQ(Session::command(command(b)), command_from_tree(command(b)));
+  // Blanks late in the list, and a candle early on with a member no compact
+  // form has (a string that looks like the joint of two candles): the same
+  // candles, so the same answer.
+  std::string blanks = set;
+  blanks.insert(candle - 1, " \n ");
+  std::string joint = set;
+  joint.insert(joint.find("\"volume\":12.5") , R"("note":"},{\"time\":1,",)");
+  for (const std::string& same : {blanks, joint}) {
+    EXPECT_EQ(Session::command(command(same)), answer);
+    EXPECT_EQ(command_from_tree(command(same)), answer);
+  }
+}
+
 // An expected document that is the output itself, compact or with blanks,
 // compares equal; a blank inside a token, a negative tolerance or a changed
 // number still answer as through the tree.
