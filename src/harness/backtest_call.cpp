@@ -1,12 +1,20 @@
-// The harness talks to the engine through the same request text a user sends,
-// so a test exercises the exact path of a real backtest.
+// The harness's backtest is the engine's run of the request text a user would
+// send, {"candles":[...],"spec":<strategy>}. Writing and reading that text
+// back shows only in what the engine refuses and in the positions of its
+// messages: candle numbers survive the shortest-form round trip exactly. So a
+// run that would succeed takes the candles as they are held, and anything
+// that fails or would be refused is run again through the text, which alone
+// forms every error.
 #include "harness/backtest_call.h"
 
+#include <cmath>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
 
 #include "engine/candle_codec.h"
+#include "engine/request.h"
 #include "engine/run_backtest.h"
 #include "json/reader.h"
 #include "json/writer.h"
@@ -19,6 +27,31 @@ namespace {
 // The request text: an object of the candles and the strategy, in key order.
 constexpr std::string_view kCandlesKey = "{\"candles\":[";
 constexpr std::string_view kSpecKey = "],\"spec\":";
+
+bool finite(const Candle& c) {
+  return std::isfinite(c.open) && std::isfinite(c.high) && std::isfinite(c.low) && std::isfinite(c.close) &&
+         std::isfinite(c.volume);
+}
+
+// The run without the request text, or nothing when the text must answer: a
+// non-finite candle value (written null, which the engine refuses), or any
+// failure on the way. The strategy is read from a request holding it beside an
+// empty candle list, so the reader meets it exactly where the full text puts
+// it (the same depth, after the same member); the candles read from that text
+// would be these very values.
+std::optional<std::string> run_backtest_direct(const std::string& spec, const std::vector<Candle>& candles) {
+  for (const Candle& c : candles) {
+    if (!finite(c)) return std::nullopt;
+  }
+  std::string text;
+  text.reserve(kCandlesKey.size() + kSpecKey.size() + spec.size() + 1);
+  text.append(kCandlesKey).append(kSpecKey).append(spec) += '}';
+  auto request = read_run_request(text);
+  if (!request) return std::nullopt;
+  auto result = run_backtest_records(std::move(request).value(), candles);
+  if (!result) return std::nullopt;
+  return std::move(result).value();
+}
 
 }  // namespace
 
@@ -40,7 +73,8 @@ std::string write_backtest_request(const json::Value& strategy, const std::vecto
   return w.take();
 }
 
-Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles) {
+Expected<std::string, SessionError> run_backtest_through_text(const json::Value& strategy,
+                                                              const std::vector<Candle>& candles) {
   Expected<std::string, BacktestError> result = unexpected(BacktestError::invalid_spec(""));
   if (candles.size() < kParallelMinItems || !pieces_pay_off()) {
     result = run_backtest_json(write_backtest_request(strategy, candles));
@@ -60,6 +94,11 @@ Expected<std::string, SessionError> run_backtest_text(const json::Value& strateg
   }
   if (!result) return unexpected(SessionError::backtest(result.error().to_string()));
   return std::move(result).value();
+}
+
+Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles) {
+  if (auto direct = run_backtest_direct(json::write(strategy), candles)) return std::move(*direct);
+  return run_backtest_through_text(strategy, candles);
 }
 
 Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {

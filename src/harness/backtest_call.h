@@ -20,7 +20,14 @@ namespace vsci {
 std::string write_backtest_request(const json::Value& strategy, const std::vector<Candle>& candles);
 
 // The result text; an engine failure is SessionError::Backtest with its text.
+// The candles go to the engine as they are held whenever the run succeeds;
+// otherwise the answer is run_backtest_through_text's, byte for byte.
 Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles);
+
+// The same through the request text itself: written, then read back by the
+// engine, which forms every error and its position from that text.
+Expected<std::string, SessionError> run_backtest_through_text(const json::Value& strategy,
+                                                              const std::vector<Candle>& candles);
 
 // The parsed result document; an engine failure is SessionError::Backtest with
 // its text, an unreadable result SessionError::Json.
