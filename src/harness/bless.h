@@ -7,7 +7,7 @@
 
 #include "harness/envelopes.h"
 #include "harness/session_error.h"
-#include "harness/strategy_test.h"
+#include "harness/test_format.h"
 #include "json/value.h"
 #include "util/expected.h"
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "harness/envelopes.h"
-#include "harness/strategy_test.h"
+#include "harness/test_format.h"
 
 namespace vsci {
 

@@ -10,7 +10,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "harness/run_test.h"
+#include "harness/test_run.h"
 #include "json/reader.h"
 
 namespace vsci {

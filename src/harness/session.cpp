@@ -13,7 +13,7 @@
 #include "harness/bless.h"
 #include "harness/command_reader.h"
 #include "harness/envelopes.h"
-#include "harness/run_test.h"
+#include "harness/test_run.h"
 #include "harness/suite.h"
 #include "json/reader.h"
 #include "json/writer.h"

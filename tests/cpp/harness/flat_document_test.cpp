@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "harness/run_test.h"
+#include "harness/test_run.h"
 #include "json/reader.h"
 
 namespace vsci {

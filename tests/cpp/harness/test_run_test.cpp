@@ -1,6 +1,6 @@
 // Running one test: flattening, rounding, tolerance lookup, comparison and the
 // whole run_test path through the engine.
-#include "harness/run_test.h"
+#include "harness/test_run.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // A test passes only when the output matches its expected document within
 // tolerance, every property holds and no fuzz run fails.
-#include "harness/run_test.h"
+#include "harness/test_run.h"
 
 #include <algorithm>
 #include <cmath>

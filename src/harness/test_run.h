@@ -14,7 +14,7 @@
 #include "harness/envelopes.h"
 #include "harness/flat_document.h"
 #include "harness/session_error.h"
-#include "harness/strategy_test.h"
+#include "harness/test_format.h"
 #include "json/value.h"
 #include "util/expected.h"
 
