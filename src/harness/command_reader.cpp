@@ -156,7 +156,7 @@ std::optional<StrategyTest> read_test(Reader& r, std::string_view text, int room
   auto t = read_strategy_test(json::Value::object(std::move(members)));
   if (!t) return std::nullopt;
   // Anything but null stays text, to be read (and so checked) later.
-  if (expected && *expected != "null") t->expected_text = *expected;
+  if (expected) t->expected = ExpectedDocument::of_text(*expected);
   return std::move(*t);
 }
 
@@ -193,7 +193,7 @@ std::optional<TextEnvelope> read_envelope_from_text(std::string_view text) {
       if (!suite) {
         auto t = read_test(r, text, json::kMaxDepth - 1);
         if (!t) return std::nullopt;
-        env.tests.push_back(std::move(*t));
+        env.envelope.tests.push_back(std::move(*t));
         continue;
       }
       if (r.peek() != '[' || !r.begin_array().ok()) return std::nullopt;
@@ -203,14 +203,14 @@ std::optional<TextEnvelope> read_envelope_from_text(std::string_view text) {
         if (!*item) break;
         auto t = read_test(r, text, json::kMaxDepth - 2);
         if (!t) return std::nullopt;
-        env.tests.push_back(std::move(*t));
+        env.envelope.tests.push_back(std::move(*t));
       }
     } else if (key == "data") {
       if (have_data) return std::nullopt;
       have_data = true;
       auto data = read_data(r);
       if (!data) return std::nullopt;
-      env.data = std::move(*data);
+      env.envelope.data = std::move(*data);
     } else if (!validate_value(r)) {
       return std::nullopt;
     }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "harness/session_error.h"
-#include "harness/strategy_test.h"
+#include "harness/test_format.h"
 #include "market/bar_context.h"
 #include "util/expected.h"
 

@@ -10,6 +10,10 @@
 #include <string>
 
 #include "harness/session.h"
+#include "harness/session_error.h"
+#include "harness/suite.h"
+#include "harness/test_run.h"
+#include "harness/flat_document.h"
 #include "json/reader.h"
 
 namespace vsci {
@@ -240,7 +244,7 @@ TEST(CommandReader, ExpectedDocumentsAreFoundExactly) {
                              R"(,"fuzz":null}],"after":")" + std::string(rng() % 70, 'z') + R"("})";
     auto env = read_envelope_from_text(text);
     ASSERT_TRUE(env) << text;
-    EXPECT_EQ(env->tests[0].expected_text, doc);
+    EXPECT_EQ(env->envelope.tests[0].expected.text(), doc);
   }
 }
 
@@ -260,8 +264,8 @@ TEST(CommandReader, CandlesReadAsTheTreeReadsThem) {
     auto tree = json::parse(text);
     auto want = read_data_map(*tree->find("data"));
     ASSERT_TRUE(want.ok());
-    ASSERT_EQ(env->data.size(), 1U);
-    const std::vector<Candle>& got = env->data[0].second;
+    ASSERT_EQ(env->envelope.data.size(), 1U);
+    const std::vector<Candle>& got = env->envelope.data[0].second;
     const std::vector<Candle>& ref = (*want)[0].second;
     ASSERT_EQ(got.size(), ref.size()) << list;
     for (std::size_t i = 0; i < got.size(); ++i) {
@@ -282,9 +286,9 @@ TEST(CommandReader, DeclinesWhatTheTreeMustRead) {
   const std::string text = R"({"cmd":"run_suite","x":[1,{"y":null}],"tests":[)" + test_text("a", "d", " {\"k\":[1]} ") + "]}";
   auto env = read_envelope_from_text(text);
   ASSERT_TRUE(env);
-  ASSERT_EQ(env->tests.size(), 1U);
-  EXPECT_EQ(env->tests[0].expected_text, R"({"k":[1]})");
-  EXPECT_FALSE(env->tests[0].expected);
+  ASSERT_EQ(env->envelope.tests.size(), 1U);
+  EXPECT_EQ(env->envelope.tests[0].expected.text(), R"({"k":[1]})");
+  EXPECT_EQ(env->envelope.tests[0].expected.tree(), nullptr);
 }
 
 // Byte-level and splice mutants of commands with candles and expected
@@ -314,6 +318,124 @@ TEST(CommandReader, MutantsAnswerAsThroughTheTree) {
     EXPECT_EQ(Session::command(text), command_from_tree(text)) << text;
   }
   for (const std::string& seed : seeds) EXPECT_EQ(Session::command(seed), command_from_tree(seed));
+}
+
+std::uint64_t bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+
+// Paths and value bits of every number, whichever way a document is given.
+std::vector<std::pair<std::string, std::uint64_t>> numbers_of(const FlatDocument& doc) {
+  std::vector<std::pair<std::string, std::uint64_t>> out;
+  for (std::size_t i = 0; i < doc.size(); ++i) out.emplace_back(std::string(doc.path(i)), bits(doc.value(i)));
+  return out;
+}
+
+void expect_same_test(const StrategyTest& text, const StrategyTest& tree) {
+  EXPECT_EQ(text.id, tree.id);
+  EXPECT_EQ(text.strategy, tree.strategy);
+  EXPECT_EQ(text.dataset_ref, tree.dataset_ref);
+  ASSERT_EQ(static_cast<bool>(text.expected), static_cast<bool>(tree.expected)) << text.id;
+  if (tree.expected) {
+    // The text reader keeps the document as text; the tree reader as a tree.
+    ASSERT_EQ(text.expected.tree(), nullptr);
+    ASSERT_NE(tree.expected.tree(), nullptr);
+    auto flat = FlatDocument::from_text(text.expected.text());
+    ASSERT_TRUE(flat.ok());
+    FlatMap reference;
+    flatten_json(*tree.expected.tree(), "", reference);
+    EXPECT_EQ(numbers_of(*flat), numbers_of(FlatDocument::from_map(reference)));
+  }
+  ASSERT_EQ(text.tolerances.size(), tree.tolerances.size());
+  for (std::size_t i = 0; i < text.tolerances.size(); ++i) {
+    EXPECT_EQ(text.tolerances[i].first, tree.tolerances[i].first);
+    EXPECT_EQ(text.tolerances[i].second.kind, tree.tolerances[i].second.kind);
+    EXPECT_EQ(bits(text.tolerances[i].second.value), bits(tree.tolerances[i].second.value));
+  }
+  ASSERT_EQ(text.property_checks.size(), tree.property_checks.size());
+  for (std::size_t i = 0; i < text.property_checks.size(); ++i) {
+    const Property& a = text.property_checks[i];
+    const Property& b = tree.property_checks[i];
+    EXPECT_TRUE(a.kind == b.kind && bits(a.value) == bits(b.value) && a.field == b.field && bits(a.min) == bits(b.min) &&
+                bits(a.max) == bits(b.max));
+  }
+  ASSERT_EQ(text.fuzz.has_value(), tree.fuzz.has_value());
+  if (tree.fuzz) {
+    EXPECT_EQ(text.fuzz->seed, tree.fuzz->seed);
+    EXPECT_EQ(text.fuzz->runs, tree.fuzz->runs);
+    EXPECT_EQ(text.fuzz->perturbation.kind, tree.fuzz->perturbation.kind);
+    EXPECT_EQ(bits(text.fuzz->perturbation.amount), bits(tree.fuzz->perturbation.amount));
+  }
+}
+
+void expect_same_envelope(const CommandEnvelope& text, const CommandEnvelope& tree) {
+  ASSERT_EQ(text.tests.size(), tree.tests.size());
+  for (std::size_t i = 0; i < text.tests.size(); ++i) expect_same_test(text.tests[i], tree.tests[i]);
+  ASSERT_EQ(text.data.size(), tree.data.size());
+  for (std::size_t d = 0; d < text.data.size(); ++d) {
+    EXPECT_EQ(text.data[d].first, tree.data[d].first);
+    const std::vector<Candle>& a = text.data[d].second;
+    const std::vector<Candle>& b = tree.data[d].second;
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      EXPECT_TRUE(a[i].time == b[i].time && bits(a[i].open) == bits(b[i].open) && bits(a[i].high) == bits(b[i].high) &&
+                  bits(a[i].low) == bits(b[i].low) && bits(a[i].close) == bits(b[i].close) &&
+                  bits(a[i].volume) == bits(b[i].volume));
+    }
+  }
+}
+
+// The body of a command runs on one envelope, whichever reader read it: the
+// text reader and the tree reader give the same tests and datasets.
+TEST(CommandReader, TextAndTreeReadTheSameEnvelope) {
+  const std::string set_a = candles(30, 0);
+  const std::string set_b = candles(9, 4);
+  const std::string expected = blessed_expected(set_a);
+  const std::string full = R"({"id":"f","strategy":{"k":[1,{"x":null}]},"dataset_ref":"b","expected":{"a":[1,2.5,-0.0]},)"
+                           R"("tolerances":{"*":{"kind":"rel","value":0.5},"m[*]":{"kind":"abs","value":2}},)"
+                           R"("property_checks":[{"kind":"field_in_range","field":"pnl","min":-1,"max":3.25}],)"
+                           R"("fuzz":{"seed":7,"runs":2,"perturbation":{"kind":"jitter","amount":0.01}}})";
+  const std::string data = R"("data":{"b":)" + set_b + R"(,"a":)" + set_a + "}";
+  const std::string suite = R"({"cmd":"run_suite","tests":[)" + test_text("y", "a", expected) + "," + full + "," +
+                            test_text("z", "b", "null") + "," + test_text("w", "b", "") + "]," + data + "}";
+  auto text_read = read_envelope_from_text(suite);
+  ASSERT_TRUE(text_read);
+  EXPECT_EQ(text_read->cmd, "run_suite");
+  auto tree_read = read_suite_envelope(*json::parse(suite));
+  ASSERT_TRUE(tree_read.ok());
+  expect_same_envelope(text_read->envelope, CommandEnvelope{tree_read->tests, tree_read->data});
+
+  for (const char* cmd : {"run_test", "bless"}) {
+    const std::string one = R"({"cmd":")" + std::string(cmd) + R"(","test":)" + full + "," + data + "}";
+    auto text_one = read_envelope_from_text(one);
+    ASSERT_TRUE(text_one);
+    EXPECT_EQ(text_one->cmd, cmd);
+    auto tree_one = read_test_envelope(*json::parse(one));
+    ASSERT_TRUE(tree_one.ok());
+    expect_same_envelope(text_one->envelope, CommandEnvelope{{tree_one->test}, tree_one->data});
+  }
+}
+
+// A suite whose expected text turns out unreadable is answered by the tree
+// without any of its tests having run; a readable suite runs each test once.
+TEST(CommandReader, ASuiteRunsItsTestsOnce) {
+  const std::string set = candles(30, 0);
+  const auto suite = [&](const std::string& second) {
+    return R"({"cmd":"run_suite","tests":[)" + test_text("a", "d", "[1]") + "," + test_text("b", "d", second) + "," +
+           test_text("c", "d", "") + R"(],"data":{"d":)" + set + "}}";
+  };
+  // Each of these passes the text reader's structural look and fails to parse.
+  for (const char* unreadable : {R"({"m":01})", R"({"m":[1 2]})", "[tru]", R"({"m" 1})", "[1e400]"}) {
+    const std::string text = suite(unreadable);
+    ASSERT_TRUE(read_envelope_from_text(text)) << unreadable;
+    const std::uint64_t before = suite_tests_started();
+    EXPECT_EQ(Session::command(text), parse_error(text)) << unreadable;
+    EXPECT_EQ(suite_tests_started() - before, 0U) << unreadable;
+  }
+  const std::string good = suite(R"({"m":[1,2]})");
+  const std::uint64_t before = suite_tests_started();
+  const std::string answer = Session::command(good);
+  EXPECT_EQ(suite_tests_started() - before, 3U);
+  EXPECT_EQ(answer.rfind(R"({"results":[{"id":"a",)", 0), 0U) << answer;
+  EXPECT_EQ(answer, command_from_tree(good));
 }
 
 }  // namespace

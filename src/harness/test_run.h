@@ -14,7 +14,7 @@
 #include "harness/envelopes.h"
 #include "harness/flat_document.h"
 #include "harness/session_error.h"
-#include "harness/strategy_test.h"
+#include "harness/test_format.h"
 #include "json/value.h"
 #include "util/expected.h"
 
@@ -70,9 +70,8 @@ std::vector<DiffEntry> compare_documents(const json::Value& expected, const json
 // test with that error. Otherwise the result: the diff (when the test has an
 // expected document), the property results, the fuzz failures, and `passed`
 // when all three are clean.
-// The expected document is the test's `expected_text` when it has one (read
-// after the main run; when it does not parse the test ends with
-// SessionError::Json), else its `expected` tree.
+// An expected document in text form is read after the main run; when it does
+// not parse the test ends with SessionError::Json.
 Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data);
 
 }  // namespace vsci

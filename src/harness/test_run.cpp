@@ -1,6 +1,6 @@
 // A test passes only when the output matches its expected document within
 // tolerance, every property holds and no fuzz run fails.
-#include "harness/run_test.h"
+#include "harness/test_run.h"
 
 #include <algorithm>
 #include <cmath>
@@ -187,7 +187,7 @@ std::vector<DiffEntry> compare_documents(const json::Value& expected, const json
 Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data) {
   const std::vector<Candle>* candles = find_dataset(data, test.dataset_ref);
   if (candles == nullptr) return unexpected(SessionError::data("missing dataset: " + test.dataset_ref));
-  const bool compare = !test.expected_text.empty() || (test.expected && !test.expected->is_null());
+  const bool compare = static_cast<bool>(test.expected);
 
   TestResult result;
   result.id = test.id;
@@ -202,16 +202,16 @@ Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Data
     // key-ordered text as its expected document: every field is equal, and
     // no tolerance can fail an equal field, so there is nothing to compare.
     bool unchanged = false;
-    if (!test.expected_text.empty() && tolerances_admit_equal(test.tolerances)) {
+    if (!test.expected.text().empty() && tolerances_admit_equal(test.tolerances)) {
       auto ordered = engine_text_in_key_order(*text);
-      unchanged = ordered && same_but_blanks(*ordered, test.expected_text);
+      unchanged = ordered && same_but_blanks(*ordered, test.expected.text());
     }
     auto output = FlatDocument::from_text(*text, compare && !unchanged ? nullptr : &looked_up);
     if (!output) return unexpected(SessionError::json(output.error()));
     std::string().swap(*text);
     if (compare && !unchanged) {
-      auto expected = test.expected_text.empty() ? FlatDocument::from_value(*test.expected)
-                                                 : FlatDocument::from_text(test.expected_text);
+      auto expected = test.expected.tree() != nullptr ? FlatDocument::from_value(*test.expected.tree())
+                                                      : FlatDocument::from_text(test.expected.text());
       if (!expected) return unexpected(SessionError::json(expected.error()));
       result.diff = compare_flat(*expected, *output, test.tolerances);
     }
