@@ -92,46 +92,36 @@ ListTaken read_candles_in_pieces(Reader& r, std::vector<Candle>& out) {
   if (r.peek() != '[' || r.depth() + 1 >= json::kMaxDepth || !json::worth_cutting(r.text(), r.offset())) {
     return ListTaken::None;
   }
-  const std::string_view text = r.text();
-  const std::vector<std::size_t> cuts = json::list_cuts(text, r.offset());
-  const std::size_t pieces = cuts.size();
-  if (pieces < 2) return ListTaken::None;
-  std::vector<std::vector<Candle>> read(pieces);
-  std::vector<PieceEnd> runs(pieces, PieceEnd::Unusual);
-  std::vector<std::size_t> ends(pieces, 0);
-  for_each_piece(pieces, [&](std::size_t k) {
-    Reader piece(json::piece_text(text, cuts, k));
-    read[k].reserve(json::kPieceBytes / 32);
-    runs[k] = read_compact_run(piece, read[k]);
-    ends[k] = cuts[k] + piece.offset();
-  });
+  std::vector<std::vector<Candle>> read;
+  const json::ListPieces pieces = json::read_in_pieces(
+      r.text(), r.offset(), [&](std::size_t n) { read.resize(n); },
+      [&](std::size_t k, std::string_view text) {
+        Reader piece(text);
+        read[k].reserve(json::kPieceBytes / 32);
+        const PieceEnd how = read_compact_run(piece, read[k]);
+        return std::pair(how, piece.offset());
+      });
   // The pieces taken: up to the one that closes the list, else those that
   // read to their end before the first that did not.
-  const std::size_t closing = json::closing_piece(runs);
-  std::size_t taken = closing;
-  if (closing == json::kNoPiece) {
-    taken = 0;
-    while (taken < pieces && runs[taken] == PieceEnd::Full) ++taken;
-    if (taken == pieces) --taken;  // a last piece that merely ran out closes nothing
-    if (taken == 0) return ListTaken::None;
-    --taken;
-  }
-  std::vector<std::size_t> at(taken + 2, out.size());
-  for (std::size_t k = 0; k <= taken; ++k) at[k + 1] = at[k] + read[k].size();
-  out.reserve(at[taken + 1]);
-  touch_pages(out.data() + at[0], (at[taken + 1] - at[0]) * sizeof(Candle));
-  out.resize(at[taken + 1]);
-  for_each_piece(taken + 1, [&](std::size_t k) {
+  const std::size_t closing = pieces.closing();
+  const std::size_t taken = closing != json::kNoPiece ? closing + 1 : pieces.full();
+  if (taken == 0) return ListTaken::None;
+  std::vector<std::size_t> at(taken + 1, out.size());
+  for (std::size_t k = 0; k < taken; ++k) at[k + 1] = at[k] + read[k].size();
+  out.reserve(at[taken]);
+  touch_pages(out.data() + at[0], (at[taken] - at[0]) * sizeof(Candle));
+  out.resize(at[taken]);
+  for_each_piece(taken, [&](std::size_t k) {
     std::copy(read[k].begin(), read[k].end(), out.begin() + static_cast<std::ptrdiff_t>(at[k]));
   });
   if (closing != json::kNoPiece) {
-    r.rewind(ends[closing]);
+    r.rewind(pieces.stops[closing]);
     return ListTaken::Whole;
   }
   // The list opened here, as a serial read would have, and left after the
-  // last candle of the last piece taken (just ahead of the comma at the next cut).
+  // last candle taken (the end of the last piece taken).
   if (!r.begin_array().ok()) return ListTaken::None;  // cannot fail: the depth was checked
-  r.resume_after_element(cuts[taken + 1] - 1);
+  r.resume_after_element(pieces.stops[taken - 1]);
   return ListTaken::Partly;
 }
 

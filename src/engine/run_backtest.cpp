@@ -13,7 +13,8 @@ namespace {
 // The run after every check: `candles` may be the request's own list, which
 // is released (with the rest of the market data) once stepped through, before
 // the result, the largest text of a run, is written.
-Expected<std::string, BacktestError> run_checked(RunRequest request, std::span<const Candle> candles) {
+Expected<std::string, BacktestError> run_checked(RunRequest request, std::span<const Candle> candles,
+                                                 MemberOrder order) {
   const std::size_t n = candles.size();
   // The engine keeps the strategy for the run; the request keeps the
   // market data, which each step borrows.
@@ -27,7 +28,7 @@ Expected<std::string, BacktestError> run_checked(RunRequest request, std::span<c
     if (!stepped.ok()) return unexpected(std::move(stepped).error());
   }
   { const RunRequest stepped = std::move(request); }
-  return write_result(engine.finish());
+  return write_result(engine.finish(), order);
 }
 
 }  // namespace
@@ -36,13 +37,14 @@ Expected<std::string, BacktestError> run_backtest_json(std::string_view request_
   auto loaded = load_run_request(request_text);
   if (!loaded.ok()) return unexpected(std::move(loaded).error());
   const std::span<const Candle> candles = loaded.value().candles;
-  return run_checked(std::move(loaded).value(), candles);
+  return run_checked(std::move(loaded).value(), candles, MemberOrder::Declared);
 }
 
-Expected<std::string, BacktestError> run_backtest_records(RunRequest request, std::span<const Candle> candles) {
+Expected<std::string, BacktestError> run_backtest_records(RunRequest request, std::span<const Candle> candles,
+                                                          MemberOrder order) {
   auto checked = check_run_request(request, candles.size());
   if (!checked.ok()) return unexpected(std::move(checked).error());
-  return run_checked(std::move(request), candles);
+  return run_checked(std::move(request), candles, order);
 }
 
 }  // namespace vsci

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/request.h"
+#include "engine/result.h"
 #include "factory/backtest_error.h"
 #include "market/bar_context.h"
 #include "util/expected.h"
@@ -20,7 +21,9 @@ Expected<std::string, BacktestError> run_backtest_json(std::string_view request_
 // apart (`request.candles` is not looked at): the checks after reading, the
 // engine, the bars, the result. Gives what run_backtest_json gives for the
 // request's text with those candles written in it, whenever reading that
-// text would have given these very records.
-Expected<std::string, BacktestError> run_backtest_records(RunRequest request, std::span<const Candle> candles);
+// text would have given these very records; with MemberOrder::Key, that
+// document's objects ordered by key.
+Expected<std::string, BacktestError> run_backtest_records(RunRequest request, std::span<const Candle> candles,
+                                                          MemberOrder order = MemberOrder::Declared);
 
 }  // namespace vsci

@@ -16,6 +16,7 @@
 #include "engine/candle_codec.h"
 #include "engine/request.h"
 #include "engine/run_backtest.h"
+#include "harness/key_order.h"
 #include "json/reader.h"
 #include "json/writer.h"
 #include "util/parallel.h"
@@ -39,7 +40,8 @@ bool finite(const Candle& c) {
 // empty candle list, so the reader meets it exactly where the full text puts
 // it (the same depth, after the same member); the candles read from that text
 // would be these very values.
-std::optional<std::string> run_backtest_direct(const std::string& spec, const std::vector<Candle>& candles) {
+std::optional<std::string> run_backtest_direct(const std::string& spec, const std::vector<Candle>& candles,
+                                               MemberOrder order) {
   for (const Candle& c : candles) {
     if (!finite(c)) return std::nullopt;
   }
@@ -48,7 +50,7 @@ std::optional<std::string> run_backtest_direct(const std::string& spec, const st
   text.append(kCandlesKey).append(kSpecKey).append(spec) += '}';
   auto request = read_run_request(text);
   if (!request) return std::nullopt;
-  auto result = run_backtest_records(std::move(request).value(), candles);
+  auto result = run_backtest_records(std::move(request).value(), candles, order);
   if (!result) return std::nullopt;
   return std::move(result).value();
 }
@@ -96,9 +98,14 @@ Expected<std::string, SessionError> run_backtest_through_text(const json::Value&
   return std::move(result).value();
 }
 
-Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles) {
-  if (auto direct = run_backtest_direct(json::write(strategy), candles)) return std::move(*direct);
-  return run_backtest_through_text(strategy, candles);
+Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles,
+                                                      MemberOrder order) {
+  if (auto direct = run_backtest_direct(json::write(strategy), candles, order)) return std::move(*direct);
+  auto text = run_backtest_through_text(strategy, candles);
+  if (!text || order == MemberOrder::Declared) return text;
+  auto ordered = engine_text_in_key_order(*text);
+  if (!ordered) return unexpected(SessionError::json(ordered.error()));
+  return std::move(ordered).value();
 }
 
 Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {

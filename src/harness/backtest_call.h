@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/result.h"
 #include "harness/flat_document.h"
 #include "harness/session_error.h"
 #include "json/value.h"
@@ -21,8 +22,10 @@ std::string write_backtest_request(const json::Value& strategy, const std::vecto
 
 // The result text; an engine failure is SessionError::Backtest with its text.
 // The candles go to the engine as they are held whenever the run succeeds;
-// otherwise the answer is run_backtest_through_text's, byte for byte.
-Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles);
+// otherwise the answer is run_backtest_through_text's, byte for byte. With
+// MemberOrder::Key the text is the one engine_text_in_key_order makes of it.
+Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles,
+                                                      MemberOrder order = MemberOrder::Declared);
 
 // The same through the request text itself: written, then read back by the
 // engine, which forms every error and its position from that text.

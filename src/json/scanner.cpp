@@ -167,35 +167,79 @@ constexpr std::size_t kMaxOpening = 64;
 
 }  // namespace
 
-std::vector<std::size_t> list_cuts(std::string_view text, std::size_t open) {
-  std::vector<std::size_t> starts{open + 1};
-  if (open + 1 >= text.size() || (text[open + 1] != '{' && text[open + 1] != '[')) return starts;
-  std::string joint(text[open + 1] == '{' ? "}," : "],");
-  const std::size_t colon = text.find(':', open + 1);
-  if (text[open + 1] == '{' && colon != std::string_view::npos && colon - open <= kMaxOpening) {
-    joint += text.substr(open + 1, colon - open);
-  } else {
-    joint += text[open + 1];
+namespace {
+
+// Where the pieces of one list are cut: the joint between two elements.
+class Cutter {
+ public:
+  Cutter(std::string_view text, std::size_t open) : text_(text) {
+    const char first = open + 1 < text.size() ? text[open + 1] : '\0';
+    if (first != '{' && first != '[') return;
+    joint_ = first == '{' ? "}," : "],";
+    const std::size_t colon = text.find(':', open + 1);
+    if (first == '{' && colon != std::string_view::npos && colon - open <= kMaxOpening) {
+      joint_ += text.substr(open + 1, colon - open);
+    } else {
+      joint_ += first;
+    }
   }
-  for (;;) {
-    const std::size_t cut = text.find(joint, starts.back() + kPieceBytes);
-    if (cut == std::string_view::npos) break;
-    starts.push_back(cut + 2);
+
+  // The start of the piece after the one starting at `start`; kNoEnd for none.
+  std::size_t next(std::size_t start) const {
+    if (joint_.empty() || start + kPieceBytes >= text_.size()) return kNoEnd;
+    const std::size_t cut = text_.find(joint_, start + kPieceBytes);
+    return cut == std::string_view::npos ? kNoEnd : cut + 2;
   }
-  return starts;
+
+ private:
+  std::string_view text_;
+  std::string joint_;
+};
+
+}  // namespace
+
+std::size_t ListPieces::closing() const {
+  const std::size_t k = full();
+  return k < ends.size() && ends[k] == PieceEnd::Closed ? k : kNoPiece;
 }
 
-std::string_view piece_text(std::string_view text, const std::vector<std::size_t>& cuts, std::size_t k) {
-  const std::size_t end = k + 1 == cuts.size() ? text.size() : cuts[k + 1] - 1;
-  return text.substr(cuts[k], end - cuts[k]);
+std::size_t ListPieces::full() const {
+  std::size_t k = 0;
+  while (k < ends.size() && ends[k] == PieceEnd::Full) ++k;
+  return k;
 }
 
-std::size_t closing_piece(const std::vector<PieceEnd>& ends) {
-  for (std::size_t k = 0; k < ends.size(); ++k) {
-    if (ends[k] == PieceEnd::Full && k + 1 == ends.size()) return kNoPiece;
-    if (ends[k] != PieceEnd::Full) return ends[k] == PieceEnd::Closed ? k : kNoPiece;
+ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::function<void(std::size_t)>& grow,
+                          const std::function<std::pair<PieceEnd, std::size_t>(std::size_t, std::string_view)>& read) {
+  const Cutter cutter(text, open);
+  const std::size_t wave = 2 * pool_threads();
+  ListPieces out;
+  out.starts.push_back(open + 1);
+  std::size_t after = cutter.next(out.starts.back());  // the start of the piece after the last one known
+  for (bool more = true; more;) {
+    const std::size_t first = out.ends.size();
+    while (out.starts.size() < first + wave && after != kNoEnd) {
+      out.starts.push_back(after);
+      after = cutter.next(after);
+    }
+    const std::size_t count = out.starts.size() - first;
+    grow(out.starts.size());
+    out.stops.resize(out.starts.size());
+    out.ends.resize(out.starts.size(), PieceEnd::Unusual);
+    for_each_piece(count, [&](std::size_t i) {
+      const std::size_t k = first + i;
+      const std::size_t end = k + 1 < out.starts.size() ? out.starts[k + 1] - 1 : after == kNoEnd ? text.size() : after - 1;
+      const auto [how, taken] = read(k, text.substr(out.starts[k], end - out.starts[k]));
+      out.ends[k] = how;
+      out.stops[k] = out.starts[k] + taken;
+    });
+    more = after != kNoEnd;
+    for (std::size_t k = first; k < out.ends.size(); ++k) more = more && out.ends[k] == PieceEnd::Full;
   }
-  return kNoPiece;
+  // The last piece known reads to the end of the text when nothing follows
+  // it; having merely run out there, it closes nothing.
+  if (after == kNoEnd && out.ends.back() == PieceEnd::Full) out.ends.back() = PieceEnd::Unusual;
+  return out;
 }
 
 }  // namespace vsci::json

@@ -9,7 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vsci::json {
@@ -62,30 +64,41 @@ inline constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 // util/parallel.h).
 bool worth_cutting(std::string_view text, std::size_t open);
 
-// Where the list whose '[' is at `open` may be cut: its first element, then,
-// about kPieceBytes on each time, the next place where one element's closing
-// bracket and a comma meet an opening like the first element's (an object's
-// up to its first key). Only the first when the elements are neither objects
-// nor arrays. The cuts come from a few bytes at each cut alone, never from a
-// walk of the list, so a reader must check every piece in full and fall back
-// to reading the list whole when one does not read as values and commas: a
-// cut inside a string leaves the piece before it unclosed.
-std::vector<std::size_t> list_cuts(std::string_view text, std::size_t open);
-
-// The extent of piece k of `cuts` in `text`: a piece before the last ends
-// just ahead of the comma at the next cut; the last runs to the end of the
-// text, so it can only close the list.
-std::string_view piece_text(std::string_view text, const std::vector<std::size_t>& cuts, std::size_t k);
-
 // How the reading of a piece ended: at something else, at the piece's end,
-// or at a closing bracket after a value.
+// or at a closing bracket after a value (the bracket consumed).
 enum class PieceEnd : std::uint8_t { Unusual, Full, Closed };
 
-// The piece that closes the list when every piece before it read to its
-// end; kNoPiece when there is no such piece. The pieces after it lie beyond
-// the list. A last piece that merely read to its end closes nothing.
-std::size_t closing_piece(const std::vector<PieceEnd>& ends);
+// The pieces of a list as read_in_pieces leaves them: where each starts, how
+// far its reading got (an offset in the whole text) and how it ended.
+struct ListPieces {
+  std::vector<std::size_t> starts;
+  std::vector<std::size_t> stops;
+  std::vector<PieceEnd> ends;
+
+  // The piece that closes the list when every piece before it read to its
+  // end; kNoPiece when there is none. The pieces after it lie beyond the list.
+  std::size_t closing() const;
+  // How many pieces from the first read to their ends.
+  std::size_t full() const;
+};
 
 inline constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
+
+// Reads the list whose '[' is at `open` in pieces on the worker pool: its
+// first element starts the first piece, and each further piece starts about
+// kPieceBytes on, at the next place where one element's closing bracket and a
+// comma meet an opening like the first element's (an object's up to its
+// first key). A piece before the last ends just ahead of the comma at the next
+// cut; the last runs to the end of the text, so it can only close the list.
+// `read(k, piece)` reads piece k (on any thread) and gives how it ended and
+// how many of its bytes it took; `grow(n)` is called on this thread before
+// pieces up to n are read. The cuts are found as the reading goes, a wave of
+// a few pieces per thread at a time, and stop at the first wave holding a
+// piece that did not read to its end: a list followed by more text costs no
+// more than a wave beyond its end, and the cuts never walk the list. They come
+// from a few bytes each, so a cut may fall inside a string; the piece before
+// it then cannot close its string, which is why every piece is read in full.
+ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::function<void(std::size_t)>& grow,
+                          const std::function<std::pair<PieceEnd, std::size_t>(std::size_t, std::string_view)>& read);
 
 }  // namespace vsci::json

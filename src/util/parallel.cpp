@@ -38,6 +38,8 @@ bool pieces_pay_off() {
   return tbb::task::current_context() == nullptr && worker_pool().max_concurrency() > 1;
 }
 
+std::size_t pool_threads() { return static_cast<std::size_t>(worker_pool().max_concurrency()); }
+
 void for_each_piece(std::size_t pieces, const std::function<void(std::size_t)>& work) {
   if (pieces <= 1) {
     if (pieces == 1) work(0);

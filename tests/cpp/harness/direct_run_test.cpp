@@ -6,13 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "engine/result.h"
 #include "harness/backtest_call.h"
+#include "harness/key_order.h"
 #include "json/reader.h"
 
 namespace vsci {
@@ -109,8 +112,13 @@ TEST(DirectRun, AnswersAsTheRequestTextOverAMutatedCorpus) {
       for (int m = 0; m < variant % 3; ++m) mutate(candles, rng);
       for (const std::string& s : specs) {
         const json::Value spec = tree(s);
-        const std::string through_text = outcome(run_backtest_through_text(spec, candles));
+        const auto literal = run_backtest_through_text(spec, candles);
+        const std::string through_text = outcome(literal);
         EXPECT_EQ(outcome(run_backtest_text(spec, candles)), through_text) << s << " with " << n << " candles";
+        // In key order, as bless stores it: the literal text rewritten.
+        const std::string by_key =
+            literal.ok() ? "ok " + engine_text_in_key_order(literal.value()).value() : through_text;
+        EXPECT_EQ(outcome(run_backtest_text(spec, candles, MemberOrder::Key)), by_key) << s;
         direct_successes += through_text.starts_with("ok ");
         too_deep += through_text.find("recursion limit exceeded") != std::string::npos;
       }
@@ -135,6 +143,37 @@ TEST(DirectRun, LongListsAnswerAsTheRequestText) {
   const std::string refused = outcome(run_backtest_through_text(spec, candles));
   EXPECT_TRUE(refused.starts_with("error backtest error: invalid strategy spec: invalid type: null")) << refused;
   EXPECT_EQ(outcome(run_backtest_text(spec, candles)), refused);
+}
+
+// The engine's key-ordered document against the rewrite of its declared one,
+// over results of every shape: no trades, every exit reason, values that are
+// not finite, signed zeros, extremes, names that need escapes.
+TEST(DirectRun, ResultsWrittenInKeyOrderAreTheRewrittenDocument) {
+  std::mt19937_64 rng(3);
+  std::uniform_int_distribution<std::uint64_t> bits;
+  const auto any = [&] {
+    const std::uint64_t b = bits(rng);
+    double d;
+    std::memcpy(&d, &b, sizeof d);
+    const double special[] = {std::nan(""), -0.0, 0.0, 1e16, 1e-7, 123.456};
+    return (b & 3) == 0 ? special[(b >> 2) % std::size(special)] : d;
+  };
+  const char* names[] = {"BTC", "", "a\"b\\c\n\x01\x7f", "\xc3\xa9t\xc3\xa9"};
+  for (int i = 0; i < 200; ++i) {
+    BacktestResult r;
+    r.symbol = names[i % 4];
+    r.timeframe = names[(i + 1) % 4];
+    r.metrics = {any(), any(), any(), any(), any(), any(), any(), any(), bits(rng)};
+    for (std::uint64_t t = 0, n = bits(rng) % 4; t < n; ++t) {
+      r.trades.push_back({static_cast<std::int64_t>(bits(rng)), -static_cast<std::int64_t>(t), any(), any(), any(),
+                          any(), any(), static_cast<ExitReason>(bits(rng) % 6)});
+    }
+    for (std::uint64_t t = 0, n = bits(rng) % 5; t < n; ++t) r.equity.push_back({static_cast<std::int64_t>(bits(rng)), any()});
+    r.fees_paid = any();
+    r.initial_capital = any();
+    EXPECT_EQ(write_result(r, MemberOrder::Key), engine_text_in_key_order(write_result(r)).value())
+        << write_result(r);
+  }
 }
 
 }  // namespace
