@@ -52,31 +52,34 @@ char* put_point_by_key(char* p, const EquityPoint& e) {
   return p;
 }
 
-// The reasons are plain words: no byte of them needs escaping.
-char* put_reason(char* p, const Trade& t) {
-  return Writer::put_text(Writer::put_text(Writer::put_text(p, "\"reason\":\""), exit_reason_text(t.reason)), "\"");
+// Member i of a trade, in declared order: entry_time, exit_time,
+// entry_price, exit_price, qty, pnl, return_pct, reason.
+char* put_trade_member(char* p, const Trade& t, int i) {
+  switch (i) {
+    case 0: return json::write_i64(Writer::put_text(p, "\"entry_time\":"), t.entry_time);
+    case 1: return json::write_i64(Writer::put_text(p, "\"exit_time\":"), t.exit_time);
+    case 2: return json::write_f64(Writer::put_text(p, "\"entry_price\":"), t.entry_price);
+    case 3: return json::write_f64(Writer::put_text(p, "\"exit_price\":"), t.exit_price);
+    case 4: return json::write_f64(Writer::put_text(p, "\"qty\":"), t.qty);
+    case 5: return json::write_f64(Writer::put_text(p, "\"pnl\":"), t.pnl);
+    case 6: return json::write_f64(Writer::put_text(p, "\"return_pct\":"), t.return_pct);
+    default:
+      // The reasons are plain words: no byte of them needs escaping.
+      p = Writer::put_text(Writer::put_text(p, "\"reason\":\""), exit_reason_text(t.reason));
+      *p++ = '"';
+      return p;
+  }
 }
 
-char* put_trade(char* p, const Trade& t) {
-  p = json::write_i64(Writer::put_text(p, "{\"entry_time\":"), t.entry_time);
-  p = json::write_i64(Writer::put_text(p, ",\"exit_time\":"), t.exit_time);
-  p = json::write_f64(Writer::put_text(p, ",\"entry_price\":"), t.entry_price);
-  p = json::write_f64(Writer::put_text(p, ",\"exit_price\":"), t.exit_price);
-  p = json::write_f64(Writer::put_text(p, ",\"qty\":"), t.qty);
-  p = json::write_f64(Writer::put_text(p, ",\"pnl\":"), t.pnl);
-  p = json::write_f64(Writer::put_text(p, ",\"return_pct\":"), t.return_pct);
-  return Writer::put_text(put_reason(Writer::put_text(p, ","), t), "}");
-}
+constexpr int kTradeDeclared[] = {0, 1, 2, 3, 4, 5, 6, 7};
+constexpr int kTradeByKey[] = {2, 0, 3, 1, 5, 4, 7, 6};
 
-char* put_trade_by_key(char* p, const Trade& t) {
-  p = json::write_f64(Writer::put_text(p, "{\"entry_price\":"), t.entry_price);
-  p = json::write_i64(Writer::put_text(p, ",\"entry_time\":"), t.entry_time);
-  p = json::write_f64(Writer::put_text(p, ",\"exit_price\":"), t.exit_price);
-  p = json::write_i64(Writer::put_text(p, ",\"exit_time\":"), t.exit_time);
-  p = json::write_f64(Writer::put_text(p, ",\"pnl\":"), t.pnl);
-  p = json::write_f64(Writer::put_text(p, ",\"qty\":"), t.qty);
-  p = put_reason(Writer::put_text(p, ","), t);
-  p = json::write_f64(Writer::put_text(p, ",\"return_pct\":"), t.return_pct);
+char* put_trade(char* p, const Trade& t, MemberOrder order) {
+  *p++ = '{';
+  for (const int i : order == MemberOrder::Key ? kTradeByKey : kTradeDeclared) {
+    if (p[-1] != '{') *p++ = ',';
+    p = put_trade_member(p, t, i);
+  }
   *p++ = '}';
   return p;
 }
@@ -123,7 +126,7 @@ std::string write_result(const BacktestResult& r, MemberOrder order) {
   const auto trades = [&] {
     w.key("trades");
     write_list(w, r.trades.size(), kMaxTradeChars, [&](char* p, std::size_t i) {
-      return by_key ? put_trade_by_key(p, r.trades[i]) : put_trade(p, r.trades[i]);
+      return put_trade(p, r.trades[i], order);
     });
   };
   const auto equity = [&] {

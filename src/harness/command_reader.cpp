@@ -5,11 +5,13 @@
 #include "harness/command_reader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 #include "engine/candle_codec.h"
 #include "json/reader.h"
 #include "json/scanner.h"
+#include "util/parallel.h"
 
 namespace vsci {
 
@@ -105,17 +107,36 @@ bool read_candles(Reader& r, std::vector<Candle>& out) {
   }
 }
 
-// The datasets in text order, each list read in place, then ordered by name.
+// The datasets in text order, then ordered by name. The first is read in
+// place, a long one in pieces that cut it while reading; when pieces pay off,
+// the lists after it are found by their brackets (within the nesting room
+// they stand in) and read side by side, a reader of their own each, so that
+// a suite's many datasets do not wait for one another.
 std::optional<Datasets> read_data(Reader& r) {
   if (r.peek() != '{' || !r.begin_object().ok()) return std::nullopt;
   Datasets data;
+  std::vector<std::string_view> later;
   std::string_view key;
   for (;;) {
     auto more = r.next_member(key);
     if (!more) return std::nullopt;
     if (!*more) break;
-    if (!read_candles(r, data.emplace_back(std::string(key), std::vector<Candle>{}).second)) return std::nullopt;
+    std::vector<Candle>& candles = data.emplace_back(std::string(key), std::vector<Candle>{}).second;
+    if (data.size() == 1 || !pieces_pay_off()) {
+      if (!read_candles(r, candles)) return std::nullopt;
+      continue;
+    }
+    later.resize(data.size());
+    later.back() = skip_unread(r, r.text(), json::kMaxDepth - r.depth());
+    if (later.back().empty()) return std::nullopt;
   }
+  std::atomic<bool> unreadable{false};
+  for_each_piece(later.size(), [&](std::size_t k) {
+    if (later[k].empty()) return;
+    Reader own(later[k]);
+    if (!read_candles(own, data[k].second) || !own.finish().ok()) unreadable = true;
+  });
+  if (unreadable) return std::nullopt;
   std::sort(data.begin(), data.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   for (std::size_t i = 1; i < data.size(); ++i) {
     if (data[i - 1].first == data[i].first) return std::nullopt;

@@ -10,6 +10,7 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <string>
 
 #include "util/parallel.h"
@@ -212,7 +213,10 @@ std::size_t ListPieces::full() const {
 ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::function<void(std::size_t)>& grow,
                           const std::function<std::pair<PieceEnd, std::size_t>(std::size_t, std::string_view)>& read) {
   const Cutter cutter(text, open);
-  const std::size_t wave = 2 * pool_threads();
+  // A piece per thread first, then twice as many each wave (a list that went
+  // on is likely to go on), up to four per thread.
+  const std::size_t threads = pool_threads();
+  std::size_t wave = threads;
   ListPieces out;
   out.starts.push_back(open + 1);
   std::size_t after = cutter.next(out.starts.back());  // the start of the piece after the last one known
@@ -235,6 +239,7 @@ ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::fu
     });
     more = after != kNoEnd;
     for (std::size_t k = first; k < out.ends.size(); ++k) more = more && out.ends[k] == PieceEnd::Full;
+    wave = std::min(2 * wave, 4 * threads);
   }
   // The last piece known reads to the end of the text when nothing follows
   // it; having merely run out there, it closes nothing.

@@ -92,8 +92,8 @@ inline constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
 // cut; the last runs to the end of the text, so it can only close the list.
 // `read(k, piece)` reads piece k (on any thread) and gives how it ended and
 // how many of its bytes it took; `grow(n)` is called on this thread before
-// pieces up to n are read. The cuts are found as the reading goes, a wave of
-// a few pieces per thread at a time, and stop at the first wave holding a
+// pieces up to n are read. The cuts are found as the reading goes, in waves
+// (a piece per thread, then more), and stop after the first wave holding a
 // piece that did not read to its end: a list followed by more text costs no
 // more than a wave beyond its end, and the cuts never walk the list. They come
 // from a few bytes each, so a cut may fall inside a string; the piece before
