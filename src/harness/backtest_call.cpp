@@ -108,14 +108,6 @@ Expected<std::string, SessionError> run_backtest_text(const json::Value& strateg
   return std::move(ordered).value();
 }
 
-Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {
-  auto result = run_backtest_text(strategy, candles);
-  if (!result) return unexpected(std::move(result).error());
-  auto parsed = json::parse(*result);
-  if (!parsed) return unexpected(SessionError::json(parsed.error()));
-  return std::move(parsed).value();
-}
-
 Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, const std::vector<Candle>& candles,
                                                        const std::vector<std::string>* only) {
   auto result = run_backtest_text(strategy, candles);

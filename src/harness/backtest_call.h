@@ -1,6 +1,7 @@
-// The harness's backtest call: a test's strategy and a list of candles become
-// the engine's request text, the engine runs it, and its result text is
-// flattened (run_test, the fuzz runs) or parsed back into a document tree.
+// The harness's backtest call: a test's strategy and a list of candles run on
+// the engine as the request text {"spec","candles"} would run (straight from
+// the candles when that succeeds), and its result text is flattened
+// (run_test, the fuzz runs) or kept as text (bless).
 // Keeps nothing between calls; thread-safe.
 #pragma once
 
@@ -32,12 +33,9 @@ Expected<std::string, SessionError> run_backtest_text(const json::Value& strateg
 Expected<std::string, SessionError> run_backtest_through_text(const json::Value& strategy,
                                                               const std::vector<Candle>& candles);
 
-// The parsed result document; an engine failure is SessionError::Backtest with
-// its text, an unreadable result SessionError::Json.
-Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles);
-
-// The result flattened (FlatDocument::from_text with `only`), with the errors
-// of run_backtest.
+// The result flattened (FlatDocument::from_text with `only`); an engine
+// failure is SessionError::Backtest with its text, an unreadable result
+// SessionError::Json.
 Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, const std::vector<Candle>& candles,
                                                        const std::vector<std::string>* only);
 

@@ -10,7 +10,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "harness/test_run.h"
+#include "harness/compare.h"
 #include "json/reader.h"
 
 namespace vsci {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "harness/flat_document.h"
-#include "harness/test_run.h"
+#include "harness/compare.h"
 #include "harness/test_format.h"
 #include "json/value.h"
 

@@ -9,11 +9,11 @@
 #include <random>
 #include <string>
 
+#include "harness/compare.h"
+#include "harness/flat_document.h"
 #include "harness/session.h"
 #include "harness/session_error.h"
 #include "harness/suite.h"
-#include "harness/test_run.h"
-#include "harness/flat_document.h"
 #include "json/reader.h"
 
 namespace vsci {

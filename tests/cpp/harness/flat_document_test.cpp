@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "harness/test_run.h"
+#include "harness/compare.h"
 #include "json/reader.h"
 
 namespace vsci {

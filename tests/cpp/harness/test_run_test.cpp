@@ -11,6 +11,7 @@
 #include <string>
 
 #include "harness/backtest_call.h"
+#include "support/harness_calls.h"
 #include "json/reader.h"
 
 namespace vsci {
