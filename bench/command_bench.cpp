@@ -162,7 +162,7 @@ int run_stage(const Options& o, const std::string& stage) {
   if (stage == "bad_candle") {
     // A command the text reader declines: its cost beside the tree's parse.
     const auto r0 = std::chrono::steady_clock::now();
-    reading = vsci::json::parse(text).ok() ? -1 : seconds_since(r0);
+    reading = vsci::json::parse(text).ok() ? seconds_since(r0) : -1;
   } else if (!engine) {
     const auto r0 = std::chrono::steady_clock::now();
     const bool read = vsci::read_envelope_from_text(text).has_value();
