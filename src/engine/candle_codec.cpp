@@ -121,7 +121,7 @@ ListTaken read_candles_in_pieces(Reader& r, std::vector<Candle>& out) {
   // The list opened here, as a serial read would have, and left after the
   // last candle taken (the end of the last piece taken).
   if (!r.begin_array().ok()) return ListTaken::None;  // cannot fail: the depth was checked
-  r.resume_after_element(pieces.stops[taken - 1]);
+  r.resume_after_element(pieces.stops[taken - 1], r.depth());
   return ListTaken::Partly;
 }
 

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "engine/candle_codec.h"
+#include "harness/envelopes.h"
 #include "json/reader.h"
 #include "json/scanner.h"
 #include "util/parallel.h"
@@ -92,29 +93,71 @@ bool read_candle_as_tree_would(Reader& r, Candle& c) {
   return r.end_array().ok();
 }
 
-// A dataset's candle list, from its '[' on: a long one in pieces as far as
-// they read, the rest (or all of a short one) here. The first candle that
-// does not read ends the reading, so no part of the list is read twice.
-bool read_candles(Reader& r, std::vector<Candle>& out) {
-  const ListTaken taken = read_candles_in_pieces(r, out);
-  if (taken == ListTaken::Whole) return true;
-  if (taken == ListTaken::None && (r.peek() != '[' || !r.begin_array().ok())) return false;
-  for (;;) {
-    auto item = r.next_element();
-    if (!item) return false;
-    if (!*item) return true;
-    if (!read_candle_as_tree_would(r, out.emplace_back())) return false;
-  }
+// How a dataset's list read: in full, or up to a candle the tree refuses too
+// (`refused`, the list then read to its end as plain values), or not (the
+// tree must read the command).
+struct ListRead {
+  bool readable = false;
+  std::optional<json::Error> refused;
+};
+
+// The tree's error for the candle starting at `start`, which the reader did
+// not take, the reader then put after it in the list open at `list_depth`;
+// nothing when the tree would take it or when the text around it does not
+// parse (the tree then reports that instead).
+std::optional<json::Error> tree_refusal(Reader& r, std::size_t start, int list_depth) {
+  const std::string_view text = r.text();
+  const std::size_t end = json::skip_structure(text, start, json::kMaxDepth - list_depth);
+  if (end == json::kNoEnd) return std::nullopt;
+  auto tree = json::parse(text.substr(start, end - start));
+  if (!tree) return std::nullopt;
+  auto candle = read_candle(*tree);
+  if (candle) return std::nullopt;
+  r.resume_after_element(end, list_depth);
+  return std::move(candle).error();
 }
 
-// The datasets in text order, then ordered by name. The first is read in
-// place, a long one in pieces that cut it while reading; when pieces pay off,
-// the lists after it are found by their brackets (within the nesting room
-// they stand in) and read side by side, a reader of their own each, so that
-// a suite's many datasets do not wait for one another.
-std::optional<Datasets> read_data(Reader& r) {
+// A dataset's candle list, from its '[' on: a long one in pieces as far as
+// they read, the rest (or all of a short one) here. The first candle that
+// does not read ends the reading of candles, so no part of the list is read
+// twice.
+ListRead read_candles(Reader& r, std::vector<Candle>& out) {
+  ListRead read;
+  const ListTaken taken = read_candles_in_pieces(r, out);
+  if (taken == ListTaken::Whole) {
+    read.readable = true;
+    return read;
+  }
+  if (taken == ListTaken::None && (r.peek() != '[' || !r.begin_array().ok())) return read;
+  const int depth = r.depth();
+  for (;;) {
+    auto item = r.next_element();
+    if (!item) return read;
+    if (!*item) break;
+    if (read.refused) {
+      if (!validate_value(r)) return read;
+      continue;
+    }
+    r.peek();
+    const std::size_t start = r.offset();
+    if (read_candle_as_tree_would(r, out.emplace_back())) continue;
+    read.refused = tree_refusal(r, start, depth);
+    if (!read.refused) return read;
+  }
+  read.readable = true;
+  return read;
+}
+
+// The datasets, ordered by name, and the tree's error for the first that
+// holds a candle it refuses. The first is read in place, a long one in pieces
+// that cut it while reading; when pieces pay off, the lists after it are
+// found by their brackets (within the nesting room they stand in) and read
+// side by side, a reader of their own each, so that a suite's many datasets
+// do not wait for one another.
+std::optional<std::pair<Datasets, std::optional<json::Error>>> read_data(Reader& r) {
   if (r.peek() != '{' || !r.begin_object().ok()) return std::nullopt;
   Datasets data;
+  std::vector<ListRead> reads;
   std::vector<std::string_view> later;
   std::string_view key;
   for (;;) {
@@ -122,8 +165,10 @@ std::optional<Datasets> read_data(Reader& r) {
     if (!more) return std::nullopt;
     if (!*more) break;
     std::vector<Candle>& candles = data.emplace_back(std::string(key), std::vector<Candle>{}).second;
+    reads.emplace_back();
     if (data.size() == 1 || !pieces_pay_off()) {
-      if (!read_candles(r, candles)) return std::nullopt;
+      reads.back() = read_candles(r, candles);
+      if (!reads.back().readable) return std::nullopt;
       continue;
     }
     later.resize(data.size());
@@ -134,14 +179,20 @@ std::optional<Datasets> read_data(Reader& r) {
   for_each_piece(later.size(), [&](std::size_t k) {
     if (later[k].empty()) return;
     Reader own(later[k]);
-    if (!read_candles(own, data[k].second) || !own.finish().ok()) unreadable = true;
+    reads[k] = read_candles(own, data[k].second);
+    if (!reads[k].readable || !own.finish().ok()) unreadable = true;
   });
   if (unreadable) return std::nullopt;
-  std::sort(data.begin(), data.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (std::size_t i = 1; i < data.size(); ++i) {
-    if (data[i - 1].first == data[i].first) return std::nullopt;
+  std::vector<std::size_t> order(data.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return data[a].first < data[b].first; });
+  std::pair<Datasets, std::optional<json::Error>> out;
+  for (const std::size_t i : order) {
+    if (!out.first.empty() && out.first.back().first == data[i].first) return std::nullopt;
+    if (reads[i].refused && !out.second) out.second = std::move(reads[i].refused);
+    out.first.push_back(std::move(data[i]));
   }
-  return data;
+  return out;
 }
 
 // A test object's members as a tree, all but `expected`, which is only
@@ -231,7 +282,8 @@ std::optional<TextEnvelope> read_envelope_from_text(std::string_view text) {
       have_data = true;
       auto data = read_data(r);
       if (!data) return std::nullopt;
-      env.envelope.data = std::move(*data);
+      env.envelope.data = std::move(data->first);
+      env.refused = std::move(data->second);
     } else if (!validate_value(r)) {
       return std::nullopt;
     }

@@ -21,6 +21,12 @@ namespace vsci {
 struct TextEnvelope {
   std::string cmd;  // "run_test", "bless" or "run_suite"
   CommandEnvelope envelope;
+  // A candle the tree would refuse, its error as the tree gives it, when that
+  // is the command's answer: the whole text reads, so the tree would parse it,
+  // and the datasets are read before the tests, in name order, each up to its
+  // first failing candle. Only the expected documents remain to be checked
+  // (a text that does not parse wins over any refusal).
+  std::optional<json::Error> refused;
 };
 
 // The envelope, its expected documents pointing into `text`; nothing when the

@@ -160,7 +160,12 @@ std::string command_from_tree(std::string_view text) {
 
 std::string Session::command(std::string_view text) {
   if (auto read = read_envelope_from_text(text)) {
-    if (auto answer = answer_from_text(*read)) return std::move(*answer);
+    // A refused candle is the answer once the whole text is known to parse.
+    if (read->refused) {
+      if (expected_texts_parse(read->envelope)) return error_answer(SessionError::json(*read->refused));
+    } else if (auto answer = answer_from_text(*read)) {
+      return std::move(*answer);
+    }
   }
   return command_from_tree(text);
 }
