@@ -7,6 +7,7 @@
 #include "harness/session.h"
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 
 #include "harness/bless.h"
@@ -46,13 +47,30 @@ Answer run_test_body(const CommandEnvelope& env) {
 
 Answer bless_body(const CommandEnvelope& env) { return bless_answer(env.tests.front(), env.data); }
 
+// Whether the test's expected document, when it is text, is one JSON value.
+// One that is not means the whole command text does not parse either.
+bool expected_text_parses(const StrategyTest& test) {
+  return test.expected.text().empty() || is_valid_json(test.expected.text());
+}
+
+// A test whose expected text turns out unreadable fails the whole suite with
+// that text's error: no answer of the suite could stand, so the tests not yet
+// started never start. (A tree never turns out unreadable.)
 Answer run_suite_body(const CommandEnvelope& env) {
-  const TestRunner run = [](const StrategyTest& test, const Datasets& data) -> Expected<TestResult, std::string> {
+  std::atomic<const StrategyTest*> unreadable{nullptr};
+  const TestRunner run = [&](const StrategyTest& test, const Datasets& data) -> Expected<TestResult, std::string> {
+    if (unreadable.load(std::memory_order_relaxed) != nullptr) return unexpected(std::string("not run"));
     auto result = run_test(test, data);
-    if (!result) return unexpected(result.error().to_string());
-    return std::move(result).value();
+    if (result) return std::move(result).value();
+    if (!expected_text_parses(test)) unreadable.store(&test, std::memory_order_relaxed);
+    return unexpected(result.error().to_string());
   };
-  return write_suite_result(run_suite(env.tests, env.data, run));
+  SuiteResult suite = run_suite(env.tests, env.data, run);
+  if (const StrategyTest* test = unreadable.load()) {
+    auto parsed = json::parse(test->expected.text());
+    return unexpected(SessionError::json(parsed ? json::Error::custom("unreadable expected document") : parsed.error()));
+  }
+  return write_suite_result(suite);
 }
 
 Expected<CommandEnvelope, json::Error> no_envelope(const json::Value&) { return CommandEnvelope{}; }
@@ -87,8 +105,8 @@ struct CommandEntry {
   // for signals (a suite hands its tests out by itself).
   bool off_thread = false;
   // The body reads every expected document it is given before it can answer,
-  // and fails on one that does not parse; other bodies have their expected
-  // texts checked before they run.
+  // and fails when one does not parse; other bodies have their expected texts
+  // checked before they run.
   bool reads_expected = false;
 };
 
@@ -97,7 +115,7 @@ constexpr CommandEntry kCommands[] = {
     {"bless", test_envelope, bless_body, true},
     {"version", no_envelope, version_body},
     {"run_test", test_envelope, run_test_body, true, true},
-    {"run_suite", suite_envelope, run_suite_body},
+    {"run_suite", suite_envelope, run_suite_body, false, true},
 };
 
 const CommandEntry* find_command(std::string_view name) {
@@ -128,19 +146,15 @@ Answer dispatch(std::string_view text) {
   });
 }
 
-// Whether every expected document held as text is one JSON value. One that is
-// not means the whole command text does not parse either.
 bool expected_texts_parse(const CommandEnvelope& env) {
-  return std::all_of(env.tests.begin(), env.tests.end(), [](const StrategyTest& test) {
-    return test.expected.text().empty() || is_valid_json(test.expected.text());
-  });
+  return std::all_of(env.tests.begin(), env.tests.end(), expected_text_parses);
 }
 
 // The answer of a command read from its text; nothing when the tree must
 // answer, which it does by reporting where the text stops parsing. Only an
-// expected document can turn out unreadable after reading, and then before
-// anything has been answered: a body that reads every expected text says so
-// by failing, and the other bodies never start on one.
+// expected document can turn out unreadable after reading: a body that reads
+// every expected text says so by failing, and the other bodies never start on
+// one.
 std::optional<std::string> answer_from_text(const TextEnvelope& read) {
   const CommandEntry& entry = *find_command(read.cmd);
   if (!entry.reads_expected && !expected_texts_parse(read.envelope)) return std::nullopt;

@@ -7,7 +7,6 @@
 #include <tbb/task_arena.h>
 
 #include <algorithm>
-#include <atomic>
 #include <exception>
 
 #include "util/worker_pool.h"
@@ -17,8 +16,6 @@
 namespace vsci {
 
 namespace {
-
-std::atomic<std::uint64_t> tests_started{0};
 
 TestResult error_result(const StrategyTest& test, std::string text) {
   TestResult r;
@@ -31,7 +28,6 @@ TestResult error_result(const StrategyTest& test, std::string text) {
 // Never lets an exception escape into the pool: whatever stops a test becomes
 // that test's error.
 TestResult run_one(const StrategyTest& test, const Datasets& data, const TestRunner& run) {
-  tests_started.fetch_add(1, std::memory_order_relaxed);
   try {
     auto r = run(test, data);
     if (!r.ok()) return error_result(test, std::move(r).error());
@@ -70,8 +66,6 @@ SuiteResult run_suite(const std::vector<StrategyTest>& tests, const Datasets& da
   suite.failed = suite.results.size() - suite.passed;
   return suite;
 }
-
-std::uint64_t suite_tests_started() { return tests_started.load(std::memory_order_relaxed); }
 
 std::string write_suite_result(const SuiteResult& suite) {
   json::Writer w;

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,10 +25,6 @@ struct SuiteResult {
 using TestRunner = std::function<Expected<TestResult, std::string>(const StrategyTest&, const Datasets&)>;
 
 SuiteResult run_suite(const std::vector<StrategyTest>& tests, const Datasets& data, const TestRunner& run);
-
-// How many tests run_suite has started in this process, so that a caller can
-// tell how often a suite's tests ran.
-std::uint64_t suite_tests_started();
 
 // {"results":[...],"passed":N,"failed":M}
 std::string write_suite_result(const SuiteResult& suite);

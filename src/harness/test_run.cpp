@@ -3,6 +3,7 @@
 #include "harness/test_run.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "harness/backtest_call.h"
@@ -12,6 +13,8 @@
 namespace vsci {
 
 namespace {
+
+std::atomic<std::uint64_t> tests_started{0};
 
 DiffEntry entry(std::string_view field, std::optional<double> e, std::optional<double> a, const char* kind) {
   return DiffEntry{std::string(field), e, a, false, kind};
@@ -77,7 +80,10 @@ std::vector<DiffEntry> compare_flat(const FlatDocument& e, const FlatDocument& a
   return diff;
 }
 
+std::uint64_t tests_run() { return tests_started.load(std::memory_order_relaxed); }
+
 Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data) {
+  tests_started.fetch_add(1, std::memory_order_relaxed);
   const std::vector<Candle>* candles = find_dataset(data, test.dataset_ref);
   if (candles == nullptr) return unexpected(SessionError::data("missing dataset: " + test.dataset_ref));
   const bool compare = static_cast<bool>(test.expected);

@@ -5,6 +5,7 @@
 // different threads.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "harness/compare.h"
@@ -29,5 +30,9 @@ std::vector<DiffEntry> compare_flat(const FlatDocument& expected, const FlatDocu
 // An expected document in text form is read after the main run; when it does
 // not parse the test ends with SessionError::Json.
 Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data);
+
+// How many times run_test has been called in this process, so that a caller
+// can tell how often a command ran its tests.
+std::uint64_t tests_run();
 
 }  // namespace vsci
