@@ -1,8 +1,9 @@
 // The command path end to end, as a user meets it: an SMA-crossover strategy
-// test over hourly candles blessed, then run with the expected document bless
-// wrote, then a suite of such tests at one worker and at eight, each beside
-// the engine alone on the same request. Every stage runs in a child process of
-// its own (the pool size is read once per process, and the peak resident size
+// test over hourly candles blessed (once more with a bad candle late in its
+// list, which answers with the reader's error), then run with the expected
+// document bless wrote, then a suite of such tests at one worker and at
+// eight, each beside the engine alone on the same request. Every stage runs
+// in a child process of its own (the pool size is read once per process, and the peak resident size
 // of a fresh process is that stage's alone); the parent writes the command
 // texts to a scratch directory and prints one line per stage.
 //
@@ -26,6 +27,7 @@
 #include "harness/command_reader.h"
 #include "harness/session.h"
 #include "json/number_format.h"
+#include "json/reader.h"
 
 namespace {
 
@@ -147,7 +149,9 @@ int run_stage(const Options& o, const std::string& stage) {
   } else {
     const std::string answer = vsci::Session::command(text);
     answer_bytes = answer.size();
-    ok = answer.rfind(R"({"error")", 0) != 0 && answer.find(R"("passed":false)") == std::string::npos;
+    // The command with a bad candle must answer with the reader's error.
+    ok = stage == "bad_candle" ? answer.rfind(R"({"error":"json error: invalid type)", 0) == 0
+                               : answer.rfind(R"({"error")", 0) != 0 && answer.find(R"("passed":false)") == std::string::npos;
     if (!ok) std::fprintf(stderr, "%s: %.300s\n", stage.c_str(), answer.c_str());
   }
   const double secs = seconds_since(t0);
@@ -155,7 +159,11 @@ int run_stage(const Options& o, const std::string& stage) {
   const long peak_kb = status_kb("VmHWM:");
   // What the calling thread does before any test runs: reading the envelope.
   double reading = -1;
-  if (!engine) {
+  if (stage == "bad_candle") {
+    // A command the text reader declines: its cost beside the tree's parse.
+    const auto r0 = std::chrono::steady_clock::now();
+    reading = vsci::json::parse(text).ok() ? seconds_since(r0) : -1;
+  } else if (!engine) {
     const auto r0 = std::chrono::steady_clock::now();
     const bool read = vsci::read_envelope_from_text(text).has_value();
     reading = read ? seconds_since(r0) : -1;
@@ -201,6 +209,11 @@ void prepare(const Options& o) {
   write_file(o.dir + "/vsci_bench_bless.json", R"({"cmd":"bless","test":)" + test + R"(,"data":)" + one_data + "}");
   write_file(o.dir + "/vsci_bench_request.json",
              R"({"spec":)" + strategy_text(10, 30) + R"(,"candles":)" + one_data.substr(10, one_data.size() - 11) + "}");
+  // The same bless with one candle late in the list holding a fractional time.
+  std::string bad = one_data;
+  const std::size_t late = bad.find(R"({"time":)", bad.size() - bad.size() / 100) + 8;
+  bad.replace(late, bad.find(',', late) - late, "1.5");
+  write_file(o.dir + "/vsci_bench_bad_candle.json", R"({"cmd":"bless","test":)" + test + R"(,"data":)" + bad + "}");
   const std::string expected = blessed(test, one_data);
   write_file(o.dir + "/vsci_bench_run_test.json",
              R"({"cmd":"run_test","test":)" + expected + R"(,"data":)" + one_data + "}");
@@ -272,6 +285,11 @@ int main(int argc, char** argv) {
   // One command as a user runs it: the pool at its full size (it reads a long
   // candle list in pieces).
   report("bless", spawn_stage(argv[0], o, "bless", o.threads), static_cast<double>(o.bars), &engine);
+  StageResult bad = spawn_stage(argv[0], o, "bad_candle", o.threads);
+  const double tree_parse = bad.reading;
+  bad.reading = -1;
+  report("  a bad candle late", bad, static_cast<double>(o.bars), nullptr);
+  std::printf("  (the tree's parse of that text alone takes %.3f s)\n", tree_parse);
   const StageResult run = spawn_stage(argv[0], o, "run_test", o.threads);
   const StageResult bare = spawn_stage(argv[0], o, "run_test_bare", o.threads);
   report("run_test (expected)", run, static_cast<double>(o.bars), &engine);

@@ -4,6 +4,7 @@
 // typed_read.h describes. Used on one thread per Reader.
 #pragma once
 
+#include "engine/candle_codec.h"
 #include "engine/request.h"
 #include "engine/rules.h"
 #include "engine/strategy_spec.h"
@@ -26,7 +27,6 @@ ReadStatus read_costs(json::Reader& r, Costs& out);
 ReadStatus read_risk(json::Reader& r, Risk& out);
 ReadStatus read_execution(json::Reader& r, Execution& out);
 
-ReadStatus read_candle(json::Reader& r, Candle& out);
 ReadStatus read_candles(json::Reader& r, std::vector<Candle>& out);
 ReadStatus read_run_request(json::Reader& r, RunRequest& out);
 

@@ -13,13 +13,9 @@ Expected<void, BacktestError> check_feed_length(std::size_t candles, std::string
   return unexpected(BacktestError::invalid_input(std::move(message)));
 }
 
-Expected<RunRequest, BacktestError> load_run_request(std::string_view text) {
-  auto read = read_run_request(text);
-  if (!read.ok()) return read;
-  RunRequest& request = read.value();
-
+Expected<void, BacktestError> check_run_request(const RunRequest& request, std::size_t candles) {
   auto valid = request.spec.validate();
-  if (!valid.ok()) return unexpected(std::move(valid).error());
+  if (!valid.ok()) return valid;
 
   const Costs& costs = request.spec.costs;
   if (costs.slippage.type == Slippage::Type::Spread && !request.books) {
@@ -29,8 +25,7 @@ Expected<RunRequest, BacktestError> load_run_request(std::string_view text) {
     return unexpected(BacktestError::invalid_spec(std::string(FUNDING_NEEDS_DERIVS)));
   }
 
-  const std::size_t n = request.candles.size();
-  if (n == 0) return unexpected(BacktestError::invalid_input("no candles"));
+  if (candles == 0) return unexpected(BacktestError::invalid_input("no candles"));
 
   const std::pair<const char*, std::optional<std::size_t>> lengths[] = {
       {"reference", request.reference ? std::optional(request.reference->size()) : std::nullopt},
@@ -41,9 +36,17 @@ Expected<RunRequest, BacktestError> load_run_request(std::string_view text) {
   };
   for (const auto& [feed, count] : lengths) {
     if (!count) continue;
-    auto same = check_feed_length(n, feed, *count);
-    if (!same.ok()) return unexpected(std::move(same).error());
+    auto same = check_feed_length(candles, feed, *count);
+    if (!same.ok()) return same;
   }
+  return {};
+}
+
+Expected<RunRequest, BacktestError> load_run_request(std::string_view text) {
+  auto read = read_run_request(text);
+  if (!read.ok()) return read;
+  auto checked = check_run_request(read.value(), read.value().candles.size());
+  if (!checked.ok()) return unexpected(std::move(checked).error());
   return read;
 }
 

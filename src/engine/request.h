@@ -63,6 +63,11 @@ Expected<RunRequest, BacktestError> read_run_request(std::string_view text);
 // "{feed} feed length {count} does not match {candles} candles".
 Expected<void, BacktestError> check_feed_length(std::size_t candles, std::string_view feed, std::size_t count);
 
+// The checks after reading, in order: validate the strategy, the spread and
+// funding feed guards, "no candles" (`candles` being the candle count), and
+// the side-feed lengths (reference, derivs, books, trades, sections).
+Expected<void, BacktestError> check_run_request(const RunRequest& request, std::size_t candles);
+
 // Everything before the engine is built, in order: read the request, validate
 // the strategy, the spread and funding feed guards, "no candles", and the
 // side-feed lengths (reference, derivs, books, trades, sections). The first

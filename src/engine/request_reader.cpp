@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <string>
 
+#include "engine/candle_codec.h"
 #include "engine/readers.h"
 #include "engine/request.h"
 #include "engine/typed_read.h"
-#include "json/list_cuts.h"
 #include "json/typed.h"
-#include "util/parallel.h"
 
 namespace vsci {
 
@@ -19,10 +18,6 @@ using json::Reader;
 using json::Record;
 using typed::fail;
 using typed::Status;
-
-constexpr Field kCandleFields[] = {{"time", true}, {"open", true},  {"high", true},
-                                   {"low", true},  {"close", true}, {"volume", false}};
-constexpr Record kCandle{"Candle", kCandleFields};
 
 constexpr Field kTickFields[] = {
     {"funding_rate", true},      {"mark_price", true},       {"index_price", true},      {"futures_price", true},
@@ -139,123 +134,11 @@ Status read_feed(Reader& r, std::optional<std::vector<T>>& out, F&& element) {
   });
 }
 
-// Candles make up nearly all of a request. Written compactly with every
-// member, in key order (as the harness writes them), in declared order or as a
-// six-element array, one is read by matching its text directly. Anything else
-// (blanks, another order, a missing volume, a value of another type, broken
-// text) is read again from the same place by the general record reader, which
-// alone forms messages and positions. The values are the general reader's,
-// from the same number scanner.
-bool read_compact_candle(Reader& r, Candle& c) {
-  if (r.depth() >= json::kMaxDepth) return false;
-  const std::size_t at = r.offset();
-  bool ok = false;
-  if (r.try_literal("{\"close\":")) {
-    ok = r.try_f64(c.close) && r.try_literal(",\"high\":") && r.try_f64(c.high) && r.try_literal(",\"low\":") &&
-         r.try_f64(c.low) && r.try_literal(",\"open\":") && r.try_f64(c.open) && r.try_literal(",\"time\":") &&
-         r.try_i64(c.time) && r.try_literal(",\"volume\":") && r.try_f64(c.volume) && r.try_literal("}");
-  } else if (r.try_literal("{\"time\":")) {
-    ok = r.try_i64(c.time) && r.try_literal(",\"open\":") && r.try_f64(c.open) && r.try_literal(",\"high\":") &&
-         r.try_f64(c.high) && r.try_literal(",\"low\":") && r.try_f64(c.low) && r.try_literal(",\"close\":") &&
-         r.try_f64(c.close) && r.try_literal(",\"volume\":") && r.try_f64(c.volume) && r.try_literal("}");
-  } else if (r.try_literal("[")) {
-    ok = r.try_i64(c.time) && r.try_literal(",") && r.try_f64(c.open) && r.try_literal(",") && r.try_f64(c.high) &&
-         r.try_literal(",") && r.try_f64(c.low) && r.try_literal(",") && r.try_f64(c.close) && r.try_literal(",") &&
-         r.try_f64(c.volume) && r.try_literal("]");
-  }
-  if (!ok) r.rewind(at);
-  return ok;
-}
-
-// A long list is cut into pieces of about this many bytes.
-constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
-
-using json::PieceEnd;
-
-// Compact candles from `r` on, one comma between each two, until `r`'s text
-// ends (Full) or a closing bracket follows one (Closed, the bracket
-// consumed); Unusual at anything else.
-PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out) {
-  for (;;) {
-    if (!read_compact_candle(r, out.emplace_back())) return PieceEnd::Unusual;
-    if (r.remaining() == 0) return PieceEnd::Full;
-    if (r.try_literal(",")) continue;
-    return r.try_literal("]") ? PieceEnd::Closed : PieceEnd::Unusual;
-  }
-}
-
-// A long list whose candles all stand in compact forms with nothing between
-// them but single commas (as the harness writes them) is cut into pieces
-// (json::list_cuts) read in parallel, each checked in full. Compact candles
-// hold no strings and no brackets but their own, so a cut only ever falls
-// between two candles, and a list whose every piece reads this way is read
-// exactly so by the serial path too. Anything else (a short list, blanks,
-// another form) takes the serial path, which alone forms errors; `r` and
-// `out` are then as they were.
-bool read_candles_in_pieces(Reader& r, std::vector<Candle>& out) {
-  if (r.peek() != '[' || r.depth() + 1 >= json::kMaxDepth || r.remaining() < 2 * kPieceBytes || !pieces_pay_off()) {
-    return false;
-  }
-  const std::string_view text = r.text();
-  const std::vector<std::size_t> starts = json::list_cuts(text, r.offset(), kPieceBytes);
-  const std::size_t pieces = starts.size();
-  if (pieces < 2) return false;
-  std::vector<std::vector<Candle>> read(pieces);
-  std::vector<PieceEnd> runs(pieces, PieceEnd::Unusual);
-  std::vector<std::size_t> ends(pieces, 0);
-  for_each_piece(pieces, [&](std::size_t k) {
-    // A piece before the last ends just ahead of the comma at its cut; the
-    // last runs to the end of the text, so it can only close.
-    const std::size_t size = k + 1 == pieces ? text.size() - starts[k] : starts[k + 1] - 1 - starts[k];
-    Reader piece(text.substr(starts[k], size));
-    read[k].reserve(kPieceBytes / 32);
-    runs[k] = read_compact_run(piece, read[k]);
-    if (k + 1 == pieces && runs[k] == PieceEnd::Full) runs[k] = PieceEnd::Unusual;
-    ends[k] = starts[k] + piece.offset();
-  });
-  const std::size_t used = json::closing_piece(runs);
-  if (used == json::kNoPiece) return false;
-  std::vector<std::size_t> at(used + 2, out.size());
-  for (std::size_t k = 0; k <= used; ++k) at[k + 1] = at[k] + read[k].size();
-  out.reserve(at[used + 1]);
-  touch_pages(out.data() + at[0], (at[used + 1] - at[0]) * sizeof(Candle));
-  out.resize(at[used + 1]);
-  for_each_piece(used + 1, [&](std::size_t k) {
-    std::copy(read[k].begin(), read[k].end(), out.begin() + static_cast<std::ptrdiff_t>(at[k]));
-  });
-  r.rewind(ends[used]);
-  return true;
-}
-
 }  // namespace
 
-ReadStatus read_candle(Reader& r, Candle& out) {
-  if (Candle c = out; read_compact_candle(r, c)) {
-    out = c;
-    return {};
-  }
-  return typed::read_struct(r, kCandle, [&](std::size_t i, Reader& rr) -> Status {
-    switch (i) {
-      case 0:
-        return typed::read_i64(rr, out.time);
-      case 1:
-        return typed::read_f64(rr, out.open);
-      case 2:
-        return typed::read_f64(rr, out.high);
-      case 3:
-        return typed::read_f64(rr, out.low);
-      case 4:
-        return typed::read_f64(rr, out.close);
-      default:
-        return typed::read_f64(rr, out.volume);
-    }
-  });
-}
-
 ReadStatus read_candles(Reader& r, std::vector<Candle>& out) {
-  if (read_candles_in_pieces(r, out)) return {};
   std::size_t first_start = 0;
-  return typed::read_list(r, [&](Reader& rr) {
+  const auto element = [&](Reader& rr) {
     if (out.empty()) first_start = rr.offset();
     ReadStatus s = read_candle(rr, out.emplace_back());
     // Long lists are sized once from the length of their first candle, with a
@@ -267,7 +150,15 @@ ReadStatus read_candles(Reader& r, std::vector<Candle>& out) {
       out.reserve(1 + rr.remaining() / bytes + rr.remaining() / (3 * bytes));
     }
     return s;
-  });
+  };
+  switch (read_candles_in_pieces(r, out)) {
+    case ListTaken::Whole:
+      return {};
+    case ListTaken::Partly:
+      return typed::read_list_rest(r, element);
+    default:
+      return typed::read_list(r, element);
+  }
 }
 
 ReadStatus read_run_request(Reader& r, RunRequest& out) {

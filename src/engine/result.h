@@ -53,7 +53,12 @@ struct BacktestResult {
   double initial_capital = 0.0;
 };
 
-// The compact result document, members in declared order.
-std::string write_result(const BacktestResult& result);
+// How the members of the result document's objects are laid out: in declared
+// order (the engine's own document), or ordered by key bytes, as a document
+// tree holding the same result would write it (what bless stores).
+enum class MemberOrder : unsigned char { Declared, Key };
+
+// The compact result document.
+std::string write_result(const BacktestResult& result, MemberOrder order = MemberOrder::Declared);
 
 }  // namespace vsci

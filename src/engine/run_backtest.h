@@ -1,16 +1,29 @@
-// run_backtest_json: the engine's only entry. One backtest request as JSON text
-// in, the result document as JSON text (or the first BacktestError) out. Keeps
+// run_backtest_json: the engine's entry. One backtest request as JSON text in,
+// the result document as JSON text (or the first BacktestError) out. Keeps
 // nothing between calls; calls on different threads are independent.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "engine/request.h"
+#include "engine/result.h"
 #include "factory/backtest_error.h"
+#include "market/bar_context.h"
 #include "util/expected.h"
 
 namespace vsci {
 
 Expected<std::string, BacktestError> run_backtest_json(std::string_view request_text);
+
+// The same run for a request already read whose candles the caller holds
+// apart (`request.candles` is not looked at): the checks after reading, the
+// engine, the bars, the result. Gives what run_backtest_json gives for the
+// request's text with those candles written in it, whenever reading that
+// text would have given these very records; with MemberOrder::Key, that
+// document's objects ordered by key.
+Expected<std::string, BacktestError> run_backtest_records(RunRequest request, std::span<const Candle> candles,
+                                                          MemberOrder order = MemberOrder::Declared);
 
 }  // namespace vsci

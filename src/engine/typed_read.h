@@ -64,11 +64,10 @@ Status read_struct(Reader& r, const json::Record& rec, F&& field) {
   });
 }
 
-// A JSON array; `element(reader)` reads each element in turn.
+// The rest of a list whose '[' was consumed: `element(reader)` reads each
+// further element in turn, up to and with the closing bracket.
 template <class F>
-Status read_list(Reader& r, F&& element, std::string_view expected = "a sequence") {
-  if (r.peek() != '[') return fail(r.invalid_type(expected));
-  if (auto b = r.begin_array(); !b.ok()) return b;
+Status read_list_rest(Reader& r, F&& element) {
   for (;;) {
     auto more = r.next_element();
     if (!more.ok()) return fail(std::move(more).error());
@@ -76,6 +75,14 @@ Status read_list(Reader& r, F&& element, std::string_view expected = "a sequence
     Status s = element(r);
     if (!s.ok()) return fail(place_in_array(r, std::move(s).error()));
   }
+}
+
+// A JSON array; `element(reader)` reads each element in turn.
+template <class F>
+Status read_list(Reader& r, F&& element, std::string_view expected = "a sequence") {
+  if (r.peek() != '[') return fail(r.invalid_type(expected));
+  if (auto b = r.begin_array(); !b.ok()) return b;
+  return read_list_rest(r, element);
 }
 
 template <class T, class F>

@@ -1,13 +1,22 @@
-// The harness talks to the engine through the same request text a user sends,
-// so a test exercises the exact path of a real backtest.
+// The harness's backtest is the engine's run of the request text a user would
+// send, {"candles":[...],"spec":<strategy>}. Writing and reading that text
+// back shows only in what the engine refuses and in the positions of its
+// messages: candle numbers survive the shortest-form round trip exactly. So a
+// run that would succeed takes the candles as they are held, and anything
+// that fails or would be refused is run again through the text, which alone
+// forms every error.
 #include "harness/backtest_call.h"
 
+#include <cmath>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
 
+#include "engine/candle_codec.h"
+#include "engine/request.h"
 #include "engine/run_backtest.h"
-#include "json/number_format.h"
+#include "harness/key_order.h"
 #include "json/reader.h"
 #include "json/writer.h"
 #include "util/parallel.h"
@@ -16,30 +25,35 @@ namespace vsci {
 
 namespace {
 
-// The longest text of a candle whose numbers all take the plain form of at
-// most 17 digits (every price and size a candle usually holds): the member
-// names and punctuation, a time and five such numbers.
-constexpr std::size_t kUsualCandleChars = 52 + 20 + 5 * 19;
-// The longest text of any candle.
-constexpr std::size_t kMaxCandleChars = 52 + json::kMaxIntChars + 5 * json::kMaxF64Chars;
-
-// One candle object, members in key order, exactly as the writer would lay
-// out its keys and values; needs kMaxCandleChars of room.
-char* put_candle(char* p, const Candle& c) {
-  using json::Writer;
-  // The prices come first in key order.
-  const std::pair<std::string_view, double> prices[] = {
-      {"{\"close\":", c.close}, {",\"high\":", c.high}, {",\"low\":", c.low}, {",\"open\":", c.open}};
-  for (const auto& [name, value] : prices) p = json::write_f64(Writer::put_text(p, name), value);
-  p = json::write_i64(Writer::put_text(p, ",\"time\":"), c.time);
-  p = json::write_f64(Writer::put_text(p, ",\"volume\":"), c.volume);
-  *p++ = '}';
-  return p;
-}
-
 // The request text: an object of the candles and the strategy, in key order.
 constexpr std::string_view kCandlesKey = "{\"candles\":[";
 constexpr std::string_view kSpecKey = "],\"spec\":";
+
+bool finite(const Candle& c) {
+  return std::isfinite(c.open) && std::isfinite(c.high) && std::isfinite(c.low) && std::isfinite(c.close) &&
+         std::isfinite(c.volume);
+}
+
+// The run without the request text, or nothing when the text must answer: a
+// non-finite candle value (written null, which the engine refuses), or any
+// failure on the way. The strategy is read from a request holding it beside an
+// empty candle list, so the reader meets it exactly where the full text puts
+// it (the same depth, after the same member); the candles read from that text
+// would be these very values.
+std::optional<std::string> run_backtest_direct(const std::string& spec, const std::vector<Candle>& candles,
+                                               MemberOrder order) {
+  for (const Candle& c : candles) {
+    if (!finite(c)) return std::nullopt;
+  }
+  std::string text;
+  text.reserve(kCandlesKey.size() + kSpecKey.size() + spec.size() + 1);
+  text.append(kCandlesKey).append(kSpecKey).append(spec) += '}';
+  auto request = read_run_request(text);
+  if (!request) return std::nullopt;
+  auto result = run_backtest_records(std::move(request).value(), candles, order);
+  if (!result) return std::nullopt;
+  return std::move(result).value();
+}
 
 }  // namespace
 
@@ -61,7 +75,8 @@ std::string write_backtest_request(const json::Value& strategy, const std::vecto
   return w.take();
 }
 
-Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles) {
+Expected<std::string, SessionError> run_backtest_through_text(const json::Value& strategy,
+                                                              const std::vector<Candle>& candles) {
   Expected<std::string, BacktestError> result = unexpected(BacktestError::invalid_spec(""));
   if (candles.size() < kParallelMinItems || !pieces_pay_off()) {
     result = run_backtest_json(write_backtest_request(strategy, candles));
@@ -83,12 +98,14 @@ Expected<std::string, SessionError> run_backtest_text(const json::Value& strateg
   return std::move(result).value();
 }
 
-Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {
-  auto result = run_backtest_text(strategy, candles);
-  if (!result) return unexpected(std::move(result).error());
-  auto parsed = json::parse(*result);
-  if (!parsed) return unexpected(SessionError::json(parsed.error()));
-  return std::move(parsed).value();
+Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles,
+                                                      MemberOrder order) {
+  if (auto direct = run_backtest_direct(json::write(strategy), candles, order)) return std::move(*direct);
+  auto text = run_backtest_through_text(strategy, candles);
+  if (!text || order == MemberOrder::Declared) return text;
+  auto ordered = engine_text_in_key_order(*text);
+  if (!ordered) return unexpected(SessionError::json(ordered.error()));
+  return std::move(ordered).value();
 }
 
 Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, const std::vector<Candle>& candles,

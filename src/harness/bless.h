@@ -7,20 +7,13 @@
 
 #include "harness/envelopes.h"
 #include "harness/session_error.h"
-#include "harness/strategy_test.h"
-#include "json/value.h"
+#include "harness/test_format.h"
 #include "util/expected.h"
 
 namespace vsci {
 
-// A copy of `test` whose `expected` is the backtest output (its objects in key
-// order); whatever `expected` the test had is dropped.
-Expected<StrategyTest, SessionError> bless_test(const StrategyTest& test, const Datasets& data);
-
-// The rewritten test's text, as the "bless" command answers it.
+// The text of a copy of `test` whose `expected` is the backtest output, its
+// objects in key order; whatever `expected` the test had is dropped.
 Expected<std::string, SessionError> bless_answer(const StrategyTest& test, const Datasets& data);
-
-// The "bless" command's answer: the rewritten test.
-Expected<std::string, SessionError> bless_command(const json::Value& command);
 
 }  // namespace vsci

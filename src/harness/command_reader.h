@@ -1,7 +1,7 @@
 // Reading the envelopes of "run_test", "bless" and "run_suite" straight from
 // the command text, without a tree of the whole command: datasets become
 // candles as they are read, and a test's `expected` document stays text
-// (StrategyTest::expected_text) until the test runs. Only the common shape is
+// (an ExpectedDocument of text) until the test runs. Only the common shape is
 // taken: "cmd" first, no other top-level member given twice, and everything
 // readable. Whatever the tree reading could report or treat differently makes
 // the reader decline, and the caller then parses the command into a tree, so
@@ -14,17 +14,22 @@
 #include <vector>
 
 #include "harness/envelopes.h"
-#include "harness/strategy_test.h"
+#include "harness/test_format.h"
 
 namespace vsci {
 
 struct TextEnvelope {
-  std::string cmd;                  // "run_test", "bless" or "run_suite"
-  std::vector<StrategyTest> tests;  // exactly one for "run_test" and "bless"
-  Datasets data;
+  std::string cmd;  // "run_test", "bless" or "run_suite"
+  CommandEnvelope envelope;
+  // A candle the tree would refuse, its error as the tree gives it, when that
+  // is the command's answer: the whole text reads, so the tree would parse it,
+  // and the datasets are read before the tests, in name order, each up to its
+  // first failing candle. Only the expected documents remain to be checked
+  // (a text that does not parse wins over any refusal).
+  std::optional<json::Error> refused;
 };
 
-// The envelope, its `expected_text`s pointing into `text`; nothing when the
+// The envelope, its expected documents pointing into `text`; nothing when the
 // command must be read from a tree. Every byte of the text is checked except
 // the numbers inside the `expected` documents, which are read (and so checked,
 // see is_valid_json) when they are flattened.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/candle_codec.h"
 #include "json/typed.h"
 #include "json/writer.h"
 
@@ -13,10 +14,6 @@ namespace {
 
 using json::Error;
 using json::Value;
-
-constexpr json::Field kCandleFields[] = {{"time", true}, {"open", true},  {"high", true},
-                                         {"low", true},  {"close", true}, {"volume", false}};
-constexpr json::Record kCandleRecord{"Candle", kCandleFields};
 
 constexpr json::Field kTestEnvelopeFields[] = {{"test", true}, {"data", false}};
 constexpr json::Record kTestEnvelopeRecord{"TestEnvelope", kTestEnvelopeFields};
@@ -45,8 +42,7 @@ Expected<Candle, Error> read_candle(const Value& v) {
     }
     auto f = json::get_f64(x);
     if (!f) return unexpected(std::move(f.error()));
-    double* slots[] = {nullptr, &c.open, &c.high, &c.low, &c.close, &c.volume};
-    *slots[i] = *f;
+    candle_price(c, i) = *f;
     return {};
   });
   if (!r) return unexpected(std::move(r.error()));

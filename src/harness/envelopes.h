@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "harness/strategy_test.h"
+#include "harness/test_format.h"
 #include "json/error.h"
 #include "json/value.h"
 #include "market/bar_context.h"
@@ -20,6 +20,13 @@ using Datasets = std::vector<std::pair<std::string, std::vector<Candle>>>;
 
 // The candles of `name`, or null.
 const std::vector<Candle>* find_dataset(const Datasets& data, std::string_view name);
+
+// What a command's body runs on, however the command was read: its tests
+// ("run_test" and "bless" carry exactly one) and its datasets.
+struct CommandEnvelope {
+  std::vector<StrategyTest> tests;
+  Datasets data;
+};
 
 struct TestEnvelope {
   StrategyTest test;

@@ -10,7 +10,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "harness/run_test.h"
+#include "harness/compare.h"
 #include "json/reader.h"
 
 namespace vsci {
@@ -108,13 +108,35 @@ class FlatDocument::Flattener {
     return !key.empty();
   }
 
-  bool seen_before(const Frame& f, std::string_view key) const {
-    std::uint32_t begin = 0;
-    for (const std::uint32_t end : f.key_ends) {
-      if (std::string_view(f.keys.data() + begin, end - begin) == key) return true;
-      begin = end;
+  static std::string_view key_at(const Frame& f, std::size_t k) {
+    const std::uint32_t begin = k == 0 ? 0 : f.key_ends[k - 1];
+    return std::string_view(f.keys.data() + begin, f.key_ends[k] - begin);
+  }
+
+  // Whether a key of the closed object repeats. A few keys are compared pair
+  // by pair; more are sorted, so that an object of k members costs k log k
+  // comparisons, never k * k.
+  bool keys_repeat(const Frame& f) {
+    const std::size_t n = f.key_ends.size();
+    if (n <= kFewKeys) {
+      for (std::size_t a = 1; a < n; ++a) {
+        for (std::size_t b = 0; b < a; ++b) {
+          if (key_at(f, a) == key_at(f, b)) return true;
+        }
+      }
+      return false;
     }
-    return false;
+    // Keys in strictly rising order (a written tree's) are unique as they stand.
+    std::size_t k = 1;
+    while (k < n && key_at(f, k - 1) < key_at(f, k)) ++k;
+    if (k == n) return false;
+    key_order_.resize(n);
+    for (k = 0; k < n; ++k) key_order_[k] = static_cast<std::uint32_t>(k);
+    const auto by_key = [&](std::uint32_t a, std::uint32_t b) { return key_at(f, a) < key_at(f, b); };
+    std::sort(key_order_.begin(), key_order_.end(), by_key);
+    return std::adjacent_find(key_order_.begin(), key_order_.end(), [&](std::uint32_t a, std::uint32_t b) {
+             return key_at(f, a) == key_at(f, b);
+           }) != key_order_.end();
   }
 
   bool object(std::size_t depth) {
@@ -131,7 +153,7 @@ class FlatDocument::Flattener {
       auto more = reader_.next_member(key);
       if (!more) return false;
       if (!*more) break;
-      if (!plain_key(key) || seen_before(f, key)) return false;
+      if (!plain_key(key)) return false;
       f.keys += key;
       f.key_ends.push_back(static_cast<std::uint32_t>(f.keys.size()));
       // Only the top level and the items of its arrays hold the curve.
@@ -144,6 +166,7 @@ class FlatDocument::Flattener {
       if (!value(depth + 1)) return false;
     }
     path_.resize(f.path_base);
+    if (keys_repeat(f)) return false;
     if (sorted_) order_members(f);
     return true;
   }
@@ -220,6 +243,7 @@ class FlatDocument::Flattener {
   }
 
   static constexpr std::size_t kLengths = 64;
+  static constexpr std::size_t kFewKeys = 8;
 
   json::Reader reader_;
   bool sorted_;
@@ -230,6 +254,7 @@ class FlatDocument::Flattener {
   std::vector<Frame> frames_;
   bool is_array_[json::kMaxDepth + 2] = {};
   std::vector<std::uint64_t> order_;
+  std::vector<std::uint32_t> key_order_;
   std::vector<FlatDocument::Field> scratch_;
 };
 

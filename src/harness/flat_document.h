@@ -7,22 +7,17 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "harness/compare.h"
 #include "json/error.h"
 #include "json/value.h"
 #include "util/expected.h"
 
 namespace vsci {
-
-// Field path ("metrics.sharpe", "trades[0].qty", "[1]", "") to number, in
-// bytewise key order.
-using FlatMap = std::map<std::string, double, std::less<>>;
 
 class FlatDocument {
  public:

@@ -2,8 +2,8 @@
 // property checks evaluated on every run. The perturbations draw from
 // FuzzGenerator, a 128-bit permuted congruential generator (xorshift-low,
 // random rotation, 64-bit outputs) seeded from the test's 64-bit seed, so a
-// seed perturbs the same candles on every machine. Each test owns its generator; nothing here is
-// shared between threads.
+// seed perturbs the same candles on every machine. Each test owns its
+// generator; nothing here is shared between threads.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "harness/session_error.h"
-#include "harness/strategy_test.h"
+#include "harness/test_format.h"
 #include "market/bar_context.h"
 #include "util/expected.h"
 

@@ -7,12 +7,11 @@
 #include "harness/key_order.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <vector>
 
-#include "json/list_cuts.h"
 #include "json/reader.h"
+#include "json/scanner.h"
 #include "json/writer.h"
 #include "util/parallel.h"
 
@@ -163,12 +162,11 @@ class KeyOrderRewriter {
 
   // Compact values from `p` on, commas between them copied, until the text
   // ends (Full) or a closing bracket follows one (Closed, the bracket passed
-  // but not written); Unusual at anything else. Stops early, as Unusual, once
-  // `stop` is set.
-  json::PieceEnd compact_run(const char*& p, int depth, const std::atomic<bool>& stop) {
+  // but not written); Unusual at anything else.
+  json::PieceEnd compact_run(const char*& p, int depth) {
     const char* const end = text_.data() + text_.size();
     for (;;) {
-      if (stop.load(std::memory_order_relaxed) || !compact_value(p, depth)) return json::PieceEnd::Unusual;
+      if (!compact_value(p, depth)) return json::PieceEnd::Unusual;
       if (p == end) return json::PieceEnd::Full;
       const char c = *p++;
       if (c == ']') return json::PieceEnd::Closed;
@@ -178,39 +176,27 @@ class KeyOrderRewriter {
   }
 
   // A long array of objects (or of arrays) is cut into pieces
-  // (json::list_cuts) rewritten in parallel, each read in full as values and
+  // (json::read_in_pieces) rewritten in parallel, each read in full as values and
   // commas. Should a cut fall inside a string, some piece cannot read that way
   // and the array is walked whole instead; if every piece reads, the array's
   // text has that one parse, so each element is rewritten as the whole walk
   // would. False, with `p` and out_ as they were, when the array is short or
   // not so.
   bool compact_array_in_pieces(const char*& p, int depth) {
-    constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
     const std::size_t open = static_cast<std::size_t>(p - text_.data());
-    if (text_.size() - open < 2 * kPieceBytes || !pieces_pay_off()) return false;
-    const std::vector<std::size_t> starts = json::list_cuts(text_, open, kPieceBytes);
-    const std::size_t pieces = starts.size();
-    if (pieces < 2) return false;
-    std::vector<std::string> texts(pieces);
-    std::vector<json::PieceEnd> runs(pieces, json::PieceEnd::Unusual);
-    std::vector<std::size_t> ends(pieces, 0);
-    // Set once a piece has failed or closed the array: the pieces after it
-    // need not run on.
-    std::vector<std::atomic<bool>> stop(pieces + 1);
-    for_each_piece(pieces, [&](std::size_t k) {
-      const std::size_t size = k + 1 == pieces ? text_.size() - starts[k] : starts[k + 1] - 1 - starts[k];
-      KeyOrderRewriter piece(text_.substr(starts[k], size));
-      piece.out_.reserve(size + 16);
-      const char* q = piece.text_.data();
-      runs[k] = piece.compact_run(q, depth, stop[k]);
-      if (k + 1 == pieces && runs[k] == json::PieceEnd::Full) runs[k] = json::PieceEnd::Unusual;
-      if (runs[k] != json::PieceEnd::Full) {
-        for (std::size_t j = k + 1; j <= pieces; ++j) stop[j].store(true, std::memory_order_relaxed);
-      }
-      ends[k] = starts[k] + static_cast<std::size_t>(q - piece.text_.data());
-      texts[k] = std::move(piece.out_);
-    });
-    const std::size_t used = json::closing_piece(runs);
+    if (!json::worth_cutting(text_, open)) return false;
+    std::vector<std::string> texts;
+    const json::ListPieces pieces = json::read_in_pieces(
+        text_, open, [&](std::size_t n) { texts.resize(n); },
+        [&](std::size_t k, std::string_view text) {
+          KeyOrderRewriter piece(text);
+          piece.out_.reserve(text.size() + 16);
+          const char* q = piece.text_.data();
+          const json::PieceEnd how = piece.compact_run(q, depth);
+          texts[k] = std::move(piece.out_);
+          return std::pair(how, static_cast<std::size_t>(q - text.data()));
+        });
+    const std::size_t used = pieces.closing();
     if (used == json::kNoPiece) return false;
     std::size_t bytes = used + 2;
     for (std::size_t k = 0; k <= used; ++k) bytes += texts[k].size();
@@ -222,7 +208,7 @@ class KeyOrderRewriter {
       out_ += texts[k];
     }
     out_ += ']';
-    p = text_.data() + ends[used];
+    p = text_.data() + pieces.stops[used];
     return true;
   }
 

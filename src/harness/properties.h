@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "harness/flat_document.h"
-#include "harness/run_test.h"
-#include "harness/strategy_test.h"
+#include "harness/compare.h"
+#include "harness/test_format.h"
 #include "json/value.h"
 
 namespace vsci {

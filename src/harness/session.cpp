@@ -1,140 +1,167 @@
 // Every command answers with text and never fails: a bad command becomes an
 // error answer, so the caller needs one parsing path whatever happened.
 //
-// The commands that carry candles and expected documents are first read
-// straight from their text; a command that reader declines (any error
-// included) is parsed into a tree and read from there, which stays the
-// reference for every answer.
+// The tree of the whole command stays the reference for every answer; the
+// text reader is a faster second reader of the same envelope, and whatever it
+// cannot vouch for is read again from the tree.
 #include "harness/session.h"
 
+#include <algorithm>
 #include <atomic>
 #include <optional>
 
 #include "harness/bless.h"
 #include "harness/command_reader.h"
 #include "harness/envelopes.h"
-#include "harness/run_test.h"
+#include "harness/session_error.h"
 #include "harness/suite.h"
+#include "harness/test_run.h"
 #include "json/reader.h"
 #include "json/writer.h"
+#include "util/expected.h"
 #include "util/interrupt.h"
 
 namespace vsci {
 
-Expected<std::string, SessionError> version_command(const json::Value&) {
+namespace {
+
+using Answer = Expected<std::string, SessionError>;
+
+Answer version_body(const CommandEnvelope&) {
   json::Value answer = json::Value::object();
   answer.set("version", json::Value::string(std::string(kVersion)));
   return json::write(answer);
 }
 
-Expected<std::string, SessionError> run_test_command(const json::Value& command) {
-  auto envelope = read_test_envelope(command);
-  if (!envelope) return unexpected(SessionError::json(envelope.error()));
-  auto result = run_test(envelope->test, envelope->data);
-  if (!result) return unexpected(std::move(result).error());
-  return write_test_result(*result);
-}
-
-Expected<std::string, SessionError> list_command(const json::Value& cmd) {
-  auto env = read_list_envelope(cmd);
-  if (!env) return unexpected(SessionError::json(env.error()));
-  std::vector<std::string> ids = collect_test_ids(env->tests);
+Answer list_body(const CommandEnvelope& env) {
+  std::vector<std::string> ids = collect_test_ids(env.tests);
   sort_ids(ids);
   return write_ids_answer(ids);
 }
 
-namespace {
-
-// One suite test; an error that stops it is folded into its result as text.
-Expected<TestResult, std::string> run_suite_test(const StrategyTest& test, const Datasets& data) {
-  auto result = run_test(test, data);
-  if (!result) return unexpected(result.error().to_string());
-  return std::move(result).value();
+Answer run_test_body(const CommandEnvelope& env) {
+  auto result = run_test(env.tests.front(), env.data);
+  if (!result) return unexpected(std::move(result).error());
+  return write_test_result(*result);
 }
 
-// The answer of a command read straight from its text; nothing when the tree
-// path must answer. A test's expected text is only read when the test gets as
-// far as its comparison, else checked on its own: when it does not parse, the
-// command text does not, which the tree path reports. (A test's SessionError::Json
-// can only come from that text: the engine's output always parses.)
-std::optional<std::string> answer_from_text(std::string_view text) {
-  auto env = read_envelope_from_text(text);
-  if (!env) return std::nullopt;
-  const auto unreadable = [](const StrategyTest& test, const SessionError& e) {
-    return e.kind() == SessionError::Kind::Json || (!test.expected_text.empty() && !is_valid_json(test.expected_text));
+Answer bless_body(const CommandEnvelope& env) { return bless_answer(env.tests.front(), env.data); }
+
+// Whether the test's expected document, when it is text, is one JSON value.
+// One that is not means the whole command text does not parse either.
+bool expected_text_parses(const StrategyTest& test) {
+  return test.expected.text().empty() || is_valid_json(test.expected.text());
+}
+
+// A test whose expected text turns out unreadable fails the whole suite with
+// that text's error: no answer of the suite could stand, so the tests not yet
+// started never start. (A tree never turns out unreadable.)
+Answer run_suite_body(const CommandEnvelope& env) {
+  std::atomic<const StrategyTest*> unreadable{nullptr};
+  const TestRunner run = [&](const StrategyTest& test, const Datasets& data) -> Expected<TestResult, std::string> {
+    if (unreadable.load(std::memory_order_relaxed) != nullptr) return unexpected(std::string("not run"));
+    auto result = run_test(test, data);
+    if (result) return std::move(result).value();
+    if (!expected_text_parses(test)) unreadable.store(&test, std::memory_order_relaxed);
+    return unexpected(result.error().to_string());
   };
-  if (env->cmd == "run_suite") {
-    std::atomic<bool> declined{false};
-    const TestRunner run = [&](const StrategyTest& test, const Datasets& data) -> Expected<TestResult, std::string> {
-      auto result = run_test(test, data);
-      if (result) return std::move(result).value();
-      if (unreadable(test, result.error())) declined = true;
-      return unexpected(result.error().to_string());
-    };
-    SuiteResult suite = run_suite(env->tests, env->data, run);
-    if (declined) return std::nullopt;
-    return write_suite_result(suite);
+  SuiteResult suite = run_suite(env.tests, env.data, run);
+  if (const StrategyTest* test = unreadable.load()) {
+    auto parsed = json::parse(test->expected.text());
+    return unexpected(SessionError::json(parsed ? json::Error::custom("unreadable expected document") : parsed.error()));
   }
-  const StrategyTest& test = env->tests.front();
-  if (env->cmd == "bless" && !test.expected_text.empty() && !is_valid_json(test.expected_text)) return std::nullopt;
-  // The backtests run on a helper thread while this one looks for signals.
-  std::optional<std::string> answer;
-  run_while_polling([&] {
-    if (env->cmd == "bless") {
-      auto blessed = bless_answer(test, env->data);
-      answer = blessed ? std::move(blessed).value() : error_answer(blessed.error());
-      return;
-    }
-    auto result = run_test(test, env->data);
-    if (result) answer = write_test_result(*result);
-    else if (!unreadable(test, result.error())) answer = error_answer(result.error());
-  });
-  return answer;
+  return write_suite_result(suite);
 }
 
-}  // namespace
+Expected<CommandEnvelope, json::Error> no_envelope(const json::Value&) { return CommandEnvelope{}; }
 
-Expected<std::string, SessionError> run_suite_command(const json::Value& cmd) {
+Expected<CommandEnvelope, json::Error> list_envelope(const json::Value& cmd) {
+  auto env = read_list_envelope(cmd);
+  if (!env) return unexpected(std::move(env).error());
+  return CommandEnvelope{std::move(env->tests), {}};
+}
+
+Expected<CommandEnvelope, json::Error> test_envelope(const json::Value& cmd) {
+  auto env = read_test_envelope(cmd);
+  if (!env) return unexpected(std::move(env).error());
+  CommandEnvelope out;
+  out.tests.push_back(std::move(env->test));
+  out.data = std::move(env->data);
+  return out;
+}
+
+Expected<CommandEnvelope, json::Error> suite_envelope(const json::Value& cmd) {
   auto env = read_suite_envelope(cmd);
-  if (!env) return unexpected(SessionError::json(env.error()));
-  return write_suite_result(run_suite(env->tests, env->data, run_suite_test));
+  if (!env) return unexpected(std::move(env).error());
+  return CommandEnvelope{std::move(env->tests), std::move(env->data)};
 }
-
-namespace {
 
 struct CommandEntry {
   std::string_view name;
-  CommandHandler run;
-  // The command runs backtests: its handler works on a helper thread while
-  // this one looks for signals (a suite hands its tests out by itself).
+  // The envelope read from the parsed command.
+  Expected<CommandEnvelope, json::Error> (*read_tree)(const json::Value& command);
+  Answer (*run)(const CommandEnvelope& envelope);
+  // The body runs backtests: it works on a helper thread while this one looks
+  // for signals (a suite hands its tests out by itself).
   bool off_thread = false;
+  // The body reads every expected document it is given before it can answer,
+  // and fails when one does not parse; other bodies have their expected texts
+  // checked before they run.
+  bool reads_expected = false;
 };
 
 constexpr CommandEntry kCommands[] = {
-    {"list", list_command},
-    {"bless", bless_command, true},
-    {"version", version_command},
-    {"run_test", run_test_command, true},
-    {"run_suite", run_suite_command},
+    {"list", list_envelope, list_body},
+    {"bless", test_envelope, bless_body, true},
+    {"version", no_envelope, version_body},
+    {"run_test", test_envelope, run_test_body, true, true},
+    {"run_suite", suite_envelope, run_suite_body, false, true},
 };
 
-Expected<std::string, SessionError> run_entry(const CommandEntry& entry, const json::Value& cmd) {
-  if (!entry.off_thread) return entry.run(cmd);
-  std::optional<Expected<std::string, SessionError>> answer;
-  run_while_polling([&] { answer.emplace(entry.run(cmd)); });
+const CommandEntry* find_command(std::string_view name) {
+  const auto* it = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                [&](const CommandEntry& entry) { return entry.name == name; });
+  return it == std::end(kCommands) ? nullptr : it;
+}
+
+template <class Body>
+Answer run_entry(const CommandEntry& entry, const Body& body) {
+  if (!entry.off_thread) return body();
+  std::optional<Answer> answer;
+  run_while_polling([&] { answer.emplace(body()); });
   return std::move(*answer);
 }
 
-Expected<std::string, SessionError> dispatch(std::string_view text) {
+Answer dispatch(std::string_view text) {
   auto parsed = json::parse(text);
   if (!parsed) return unexpected(SessionError::json(parsed.error()));
   const json::Value* cmd = parsed->find("cmd");
   if (cmd == nullptr || !cmd->is_string()) return unexpected(SessionError::bad_spec("missing cmd"));
-  const std::string& name = cmd->as_string();
-  for (const CommandEntry& entry : kCommands) {
-    if (entry.name == name) return run_entry(entry, *parsed);
-  }
-  return unexpected(SessionError::bad_spec("unknown cmd: " + name));
+  const CommandEntry* entry = find_command(cmd->as_string());
+  if (entry == nullptr) return unexpected(SessionError::bad_spec("unknown cmd: " + cmd->as_string()));
+  return run_entry(*entry, [&]() -> Answer {
+    auto env = entry->read_tree(*parsed);
+    if (!env) return unexpected(SessionError::json(env.error()));
+    return entry->run(*env);
+  });
+}
+
+bool expected_texts_parse(const CommandEnvelope& env) {
+  return std::all_of(env.tests.begin(), env.tests.end(), expected_text_parses);
+}
+
+// The answer of a command read from its text; nothing when the tree must
+// answer, which it does by reporting where the text stops parsing. Only an
+// expected document can turn out unreadable after reading: a body that reads
+// every expected text says so by failing, and the other bodies never start on
+// one.
+std::optional<std::string> answer_from_text(const TextEnvelope& read) {
+  const CommandEntry& entry = *find_command(read.cmd);
+  if (!entry.reads_expected && !expected_texts_parse(read.envelope)) return std::nullopt;
+  auto answer = run_entry(entry, [&] { return entry.run(read.envelope); });
+  if (answer) return std::move(answer).value();
+  if (entry.reads_expected && !expected_texts_parse(read.envelope)) return std::nullopt;
+  return error_answer(answer.error());
 }
 
 }  // namespace
@@ -146,7 +173,14 @@ std::string command_from_tree(std::string_view text) {
 }
 
 std::string Session::command(std::string_view text) {
-  if (auto answer = answer_from_text(text)) return std::move(*answer);
+  if (auto read = read_envelope_from_text(text)) {
+    // A refused candle is the answer once the whole text is known to parse.
+    if (read->refused) {
+      if (expected_texts_parse(read->envelope)) return error_answer(SessionError::json(*read->refused));
+    } else if (auto answer = answer_from_text(*read)) {
+      return std::move(*answer);
+    }
+  }
   return command_from_tree(text);
 }
 

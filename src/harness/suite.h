@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "harness/envelopes.h"
-#include "harness/strategy_test.h"
+#include "harness/test_format.h"
 #include "util/expected.h"
 
 namespace vsci {

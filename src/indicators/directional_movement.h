@@ -10,7 +10,7 @@
 
 #include "indicators/cores/adx_core.h"
 #include "indicators/cores/candle_window.h"
-#include "indicators/cores/directional_movement.h"
+#include "indicators/cores/directional_core.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/window_sum.h"
 #include "indicators/cores/wilder.h"

@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "json/powers_of_ten.h"
+#include "json/scanner.h"
 
 namespace vsci::json {
 namespace {
@@ -27,21 +28,12 @@ constexpr PlainTable kPlain;
 
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
-// Eight bytes of text as a word, the first byte lowest.
-std::uint64_t load8(const char* p) {
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
-  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
-  return w;
-}
-
-constexpr std::uint64_t kBytes(unsigned char b) { return 0x0101010101010101ull * b; }
 
 // Number of leading bytes of `w` that are decimal digits. A byte is a digit
 // when its high nibble is 3 and adding 6 keeps it so; a carry out of a
 // non-digit byte can only disturb the bytes after it.
 int leading_digits(std::uint64_t w) {
-  const std::uint64_t off = ((w & kBytes(0xF0)) ^ kBytes(0x30)) | (((w + kBytes(0x06)) & kBytes(0xF0)) ^ kBytes(0x30));
+  const std::uint64_t off = ((w & bytes_of(0xF0)) ^ bytes_of(0x30)) | (((w + bytes_of(0x06)) & bytes_of(0xF0)) ^ bytes_of(0x30));
   return off == 0 ? 8 : std::countr_zero(off) / 8;
 }
 
@@ -55,13 +47,6 @@ std::uint64_t eight_digit_value(std::uint64_t v) {
   return (v * (1 + (10000ull << 32))) >> 32;
 }
 
-// Flags (high bit of each byte) the bytes of `w` equal to `c`, or below it
-// for `below`. Only the lowest flag is exact: a borrow may set flags above it.
-std::uint64_t bytes_equal(std::uint64_t w, unsigned char c) {
-  const std::uint64_t x = w ^ kBytes(c);
-  return (x - kBytes(0x01)) & ~x & kBytes(0x80);
-}
-std::uint64_t bytes_below(std::uint64_t w, unsigned char c) { return (w - kBytes(c)) & ~w & kBytes(0x80); }
 
 // Skips whole words of printable ASCII other than quote and backslash,
 // stopping at the word holding the first other byte; the byte loop of the
@@ -69,7 +54,7 @@ std::uint64_t bytes_below(std::uint64_t w, unsigned char c) { return (w - kBytes
 [[gnu::always_inline]] inline std::size_t skip_plain(const char* s, std::size_t i, std::size_t n) {
   while (n - i >= 8) {
     const std::uint64_t w = load8(s + i);
-    const std::uint64_t stop = bytes_below(w, 0x20) | bytes_equal(w, '"') | bytes_equal(w, '\\') | (w & kBytes(0x80));
+    const std::uint64_t stop = bytes_below(w, 0x20) | bytes_equal(w, '"') | bytes_equal(w, '\\') | (w & bytes_of(0x80));
     if (stop != 0) return i + static_cast<std::size_t>(std::countr_zero(stop) / 8);
     i += 8;
   }
@@ -85,10 +70,10 @@ template <bool Accumulate>
     const int k = leading_digits(w);
     if constexpr (Accumulate) {
       if (k == 8) {
-        mant = mant * 100000000 + eight_digit_value(w - kBytes('0'));
+        mant = mant * 100000000 + eight_digit_value(w - bytes_of('0'));
       } else if (k > 0) {
         // Shifting the k digits to the top leaves zeros, leading ones, below.
-        mant = mant * kPow10[k] + eight_digit_value((w - kBytes('0')) << (8 * (8 - k)));
+        mant = mant * kPow10[k] + eight_digit_value((w - bytes_of('0')) << (8 * (8 - k)));
       }
     }
     i += static_cast<std::size_t>(k);

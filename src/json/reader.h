@@ -98,6 +98,16 @@ class Reader {
   bool try_f64(double& out);
   bool try_i64(std::int64_t& out);
   void rewind(std::size_t offset) { pos_ = offset; }
+  // Inside an array open at `depth` (at most the current depth): puts the
+  // cursor at `offset`, right after an element of it, as if every element
+  // before had been read here and whatever this reader opened inside them
+  // closed. Lets a list whose first elements were read apart (in pieces), or
+  // one whose element was read another way, go on with next_element.
+  void resume_after_element(std::size_t offset, int depth) {
+    pos_ = offset;
+    depth_ = depth;
+    first_[static_cast<std::size_t>(depth_)] = false;
+  }
   // Open arrays and objects around the cursor.
   int depth() const { return depth_; }
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "util/interrupt.h"
 #include "util/worker_pool.h"
 
 namespace vsci {
@@ -37,14 +38,23 @@ bool pieces_pay_off() {
   return tbb::task::current_context() == nullptr && worker_pool().max_concurrency() > 1;
 }
 
+std::size_t pool_threads() { return static_cast<std::size_t>(worker_pool().max_concurrency()); }
+
 void for_each_piece(std::size_t pieces, const std::function<void(std::size_t)>& work) {
   if (pieces <= 1) {
     if (pieces == 1) work(0);
     return;
   }
+  // The pieces carry the caller's stop flag, so a long stage stops at its
+  // next piece once the command was asked to stop.
+  const InterruptShare share;
   worker_pool().execute([&] {
     tbb::parallel_for(tbb::blocked_range<std::size_t>(0, pieces, 1), [&](const tbb::blocked_range<std::size_t>& range) {
-      for (std::size_t k = range.begin(); k != range.end(); ++k) work(k);
+      const InterruptShare::Attach attach(share);
+      for (std::size_t k = range.begin(); k != range.end(); ++k) {
+        check_interrupt();
+        work(k);
+      }
     });
   });
 }

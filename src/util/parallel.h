@@ -18,8 +18,13 @@ inline constexpr std::size_t kParallelMinItems = 20'000;
 // Pieces cost extra passes and copies, so one thread is better off without.
 bool pieces_pay_off();
 
+// The number of threads that may run pieces at once (the pool's size).
+std::size_t pool_threads();
+
 // Calls work(k) once for every k in [0, pieces), on the worker pool when there
-// is more than one piece, and returns when all have returned.
+// is more than one piece, and returns when all have returned. The pieces see
+// the caller's stop flag: once the command is asked to stop, no further piece
+// starts and Interrupted reaches the caller.
 void for_each_piece(std::size_t pieces, const std::function<void(std::size_t)>& work);
 
 // Maps the pages of [begin, begin + bytes) in pieces on the worker pool, as

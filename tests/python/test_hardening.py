@@ -4,6 +4,7 @@ and leaves the session usable; deep nesting, many huge windows and many
 tolerance keys all get their answer; a thread that reuses a dead creator's id
 is still refused."""
 import json
+import os
 import signal
 import subprocess
 import sys
@@ -70,6 +71,25 @@ def test_ctrl_c_stops_a_long_command_and_the_session_stays_usable(cmd):
     threading.Event().wait(0.5)
     proc.send_signal(signal.SIGINT)
     assert finish(proc).splitlines() == ["interrupted", '{"version":"0.2.0"}']
+
+
+# A candle list of over 3 MB in compact text, which a pool of more than one
+# thread reads in pieces, and fuzz runs that never end.
+LONG_LIST = """
+    test = {"id": "t", "strategy": HOLD, "dataset_ref": "d", "property_checks": [{"kind": "no_nan"}],
+            "fuzz": {"runs": 4294967295, "seed": 1, "perturbation": {"kind": "gap_shock", "amount": 0.001}}}
+    CMD = {"cmd": "run_test", "test": test, "data": {"d": candles(80000)}}
+""" + RUN_CMD.replace("json.dumps(CMD)", 'json.dumps(CMD, separators=(",", ":"))')
+
+
+@pytest.mark.parametrize("threads", ["1", "8"])
+def test_ctrl_c_stops_a_long_command_whose_pieces_engage(threads):
+    env = dict(os.environ, RAYON_NUM_THREADS=threads)
+    proc = child(LONG_LIST, env=env)
+    assert proc.stdout.readline() == "started\n"
+    threading.Event().wait(1.5)
+    proc.send_signal(signal.SIGINT)
+    assert finish(proc, timeout=30).splitlines() == ["interrupted", '{"version":"0.2.0"}']
 
 
 def test_deep_nesting_of_long_arrays_gets_its_answer():

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "indicators/cores/directional_movement.h"
+#include "indicators/cores/directional_core.h"
 #include "indicators/cores/growing_storage.h"
 #include "indicators/cores/window_checks.h"
 #include "market/bar_context.h"

@@ -1,9 +1,9 @@
 // SortedWindow: the last `period` values in arrival order plus the same values
 // in ascending total order (-0.0 before +0.0), for rolling order statistics;
 // RankWindow: how many values of a window lie below and at its newest one;
-// the searches and the one-move replacement both keep their ascending lists
-// by; and sorted_abs_deviations, the ascending |v - c| of a sorted list by an
-// outward merge. Single-threaded use.
+// the searches and the one-move replacement by which both keep their lists
+// ascending; and sorted_abs_deviations, the ascending |v - c| of a sorted
+// list by an outward merge. Single-threaded use.
 #pragma once
 
 #include <algorithm>

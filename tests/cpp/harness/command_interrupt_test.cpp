@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cfenv>
+#include <atomic>
 #include <chrono>
 #include <new>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "harness/session.h"
 #include "util/interrupt.h"
+#include "util/parallel.h"
 
 namespace vsci {
 namespace {
@@ -51,6 +53,30 @@ TEST(CommandInterrupt, TheCallerPollsForTheWorkAndGetsWhatItThrows) {
   }
   const Polling polling(0);
   EXPECT_THROW(run_while_polling([] { throw std::bad_alloc(); }), std::bad_alloc);
+}
+
+// The pieces of a long stage carry the command's stop flag: once a stop is
+// asked for, no further piece starts and the stage ends with Interrupted.
+TEST(CommandInterrupt, PieceStagesStopWhenAsked) {
+  constexpr std::size_t kPieces = 400;
+  std::atomic<std::size_t> ran{0};
+  const auto stage = [&] {
+    for_each_piece(kPieces, [&](std::size_t) {
+      ++ran;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    });
+  };
+  {
+    const Polling polling(1);
+    EXPECT_THROW(run_while_polling(stage), Interrupted);
+  }
+  EXPECT_LT(ran.load(), kPieces);
+  ran = 0;
+  {
+    const Polling polling(0);
+    run_while_polling(stage);
+  }
+  EXPECT_EQ(ran.load(), kPieces);
 }
 
 std::string command(const std::string& cmd, const std::string& indicators, int bars) {

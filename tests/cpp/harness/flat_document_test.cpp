@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "harness/run_test.h"
+#include "harness/compare.h"
 #include "json/reader.h"
 
 namespace vsci {
@@ -100,6 +102,41 @@ TEST(FlatDocument, RandomDocumentsFlattenAsTheirTrees) {
 }
 
 // With a list of wanted paths: exactly those of the reference, in any order.
+// Objects of many members, in rising, falling and mixed key order, with one
+// key given again early, late or not at all: the later value wins, and no
+// other member is lost or moved.
+TEST(FlatDocument, RepeatedKeysAmongManyMembersKeepTheLastValue) {
+  std::mt19937_64 rng(11);
+  for (const int n : {2, 8, 9, 40, 5000}) {
+    for (const int order : {0, 1, 2}) {
+      std::vector<std::string> keys;
+      for (int i = 0; i < n; ++i) keys.push_back("k" + std::to_string(order == 1 ? n - i : i));
+      if (order == 2) std::shuffle(keys.begin(), keys.end(), rng);
+      for (const int repeat : {-1, 0, n - 1, n / 2}) {
+        std::vector<std::pair<std::string, double>> members;
+        for (int i = 0; i < n; ++i) members.emplace_back(keys[static_cast<std::size_t>(i)], i + 0.5);
+        if (repeat >= 0) members.emplace_back(keys[static_cast<std::size_t>(repeat)], -1.0 - repeat);
+        std::string text = R"({"o":{)";
+        std::map<std::string, double> want;
+        for (std::size_t i = 0; i < members.size(); ++i) {
+          text += (i ? ",\"" : "\"") + members[i].first + "\":" + std::to_string(members[i].second);
+          want["o." + members[i].first] = members[i].second;
+        }
+        text += "}}";
+        auto flat = FlatDocument::from_text(text);
+        ASSERT_TRUE(flat.ok());
+        ASSERT_EQ(flat->size(), want.size()) << n << " " << order << " " << repeat;
+        std::size_t i = 0;
+        for (const auto& [path, value] : want) {
+          EXPECT_EQ(flat->path(i), path);
+          EXPECT_EQ(flat->value(i), value) << path;
+          ++i;
+        }
+      }
+    }
+  }
+}
+
 TEST(FlatDocument, LookupOnlyKeepsTheWantedPaths) {
   std::mt19937_64 rng(21);
   const std::vector<std::string> only = {"a", "a.b", "b", "equity[0].time", "metrics.a", "x[1]"};

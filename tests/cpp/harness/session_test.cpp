@@ -5,6 +5,7 @@
 #include <string>
 
 #include "harness/session.h"
+#include "harness/session_error.h"
 
 namespace vsci {
 namespace {

@@ -13,10 +13,13 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "harness/envelopes.h"
+#include "harness/session.h"
 #include "harness/suite.h"
+#include "harness/test_run.h"
 #include "util/worker_pool.h"
 #include "json/reader.h"
 
@@ -71,28 +74,26 @@ TEST(WorkerPoolChild, AllItsThreadsRunAtOnce) {
   EXPECT_EQ(most.load(), size);
 }
 
-// A count of three threads per processor gives a pool of that many threads,
-// and nothing reaches stderr.
-TEST(WorkerPool, PoolOfThreeThreadsPerProcessor) {
-  const std::size_t size = 3 * online_processors();
-  ASSERT_EQ(pool_size_from(std::to_string(size), std::nullopt, online_processors()), size);
+// Runs `test` of this binary in a child process of its own (the pool is sized
+// once per process) with `extra` added to an environment cleared of our own
+// variables. Whether it passed, and what it wrote to stderr.
+std::pair<bool, std::string> run_child(const std::string& test, const std::vector<std::string>& extra) {
   std::vector<std::string> env_text;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string_view v(*e);
-    const bool ours = v.starts_with("RAYON_") || v.starts_with("GTEST_") || v.starts_with("VSCI_POOL_CHILD");
+    const bool ours = v.starts_with("RAYON_") || v.starts_with("GTEST_") || v.starts_with("VSCI_");
     if (!ours) env_text.emplace_back(v);
   }
-  env_text.push_back("RAYON_NUM_THREADS=" + std::to_string(size));
-  env_text.push_back("VSCI_POOL_CHILD_SIZE=" + std::to_string(size));
+  env_text.insert(env_text.end(), extra.begin(), extra.end());
   std::vector<char*> env;
   for (std::string& e : env_text) env.push_back(e.data());
   env.push_back(nullptr);
-  std::string self = "/proc/self/exe", filter = "--gtest_filter=WorkerPoolChild.AllItsThreadsRunAtOnce";
+  std::string self = "/proc/self/exe", filter = "--gtest_filter=" + test;
   char* argv[] = {self.data(), filter.data(), nullptr};
 
-  char err_path[] = "/tmp/vsci_pool_stderr_XXXXXX";
+  char err_path[] = "/tmp/vsci_child_stderr_XXXXXX";
   const int err = ::mkstemp(err_path);
-  ASSERT_GE(err, 0);
+  if (err < 0) return {false, "no scratch file"};
   ::unlink(err_path);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -101,14 +102,63 @@ TEST(WorkerPool, PoolOfThreeThreadsPerProcessor) {
   pid_t child = 0;
   const int spawned = ::posix_spawn(&child, self.c_str(), &actions, nullptr, argv, env.data());
   posix_spawn_file_actions_destroy(&actions);
-  ASSERT_EQ(spawned, 0);
   int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child's pool test failed";
+  const bool passed = spawned == 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   std::string written(4096, '\0');
   const ssize_t n = ::pread(err, written.data(), written.size(), 0);
   ::close(err);
-  EXPECT_EQ(n, 0) << written.substr(0, n > 0 ? std::size_t(n) : 0);
+  written.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return {passed, written};
+}
+
+// A count of three threads per processor gives a pool of that many threads,
+// and nothing reaches stderr.
+TEST(WorkerPool, PoolOfThreeThreadsPerProcessor) {
+  const std::size_t size = 3 * online_processors();
+  ASSERT_EQ(pool_size_from(std::to_string(size), std::nullopt, online_processors()), size);
+  const auto [passed, written] = run_child("WorkerPoolChild.AllItsThreadsRunAtOnce",
+                                           {"RAYON_NUM_THREADS=" + std::to_string(size),
+                                            "VSCI_POOL_CHILD_SIZE=" + std::to_string(size)});
+  EXPECT_TRUE(passed) << "the child's pool test failed";
+  EXPECT_EQ(written, "");
+}
+
+// Run by SuiteAtOneThread in a child process: one thread takes the tests in
+// order, so a suite whose first test holds an unreadable expected text runs
+// that test alone and is answered by the tree; a readable one runs each test
+// once. Skipped when run directly.
+TEST(SuiteChild, StopsAtAnUnreadableExpectedText) {
+  if (std::getenv("VSCI_SUITE_CHILD") == nullptr) GTEST_SKIP() << "run by Suite.StopsAtAnUnreadableExpectedText";
+  ASSERT_EQ(worker_pool().max_concurrency(), 1);
+  const std::string strategy =
+      R"({"symbol":"S","timeframe":"1h","indicators":{"f":{"type":"Sma","params":[2]}},"entry":{"gt":["f","f"]},)"
+      R"("exit":{"lt":["f","f"]},"sizing":{"type":"fixed_qty","qty":1}})";
+  std::string candles = "[";
+  for (int i = 0; i < 50; ++i) candles += (i ? ",[" : "[") + std::to_string(i * 60000) + ",10,12,9,11]";
+  candles += "]";
+  const auto suite = [&](const std::string& first_expected) {
+    std::string text = R"({"cmd":"run_suite","tests":[)";
+    for (int i = 0; i < 6; ++i) {
+      text += (i ? "," : "") + std::string(R"({"id":"t)") + std::to_string(i) + R"(","dataset_ref":"d","strategy":)" +
+              strategy + R"(,"expected":)" + (i == 0 ? first_expected : "[1]") + "}";
+    }
+    return text + R"(],"data":{"d":)" + candles + "}}";
+  };
+  const std::string bad = suite(R"({"m":[1 2]})");
+  std::uint64_t before = tests_run();
+  const std::string answer = Session::command(bad);
+  EXPECT_EQ(tests_run() - before, 1U);
+  EXPECT_EQ(answer.rfind(R"({"error":"json error: )", 0), 0U) << answer;
+  EXPECT_EQ(answer, command_from_tree(bad));
+  before = tests_run();
+  EXPECT_EQ(Session::command(suite("[2]")).rfind(R"({"results":)", 0), 0U);
+  EXPECT_EQ(tests_run() - before, 6U);
+}
+
+TEST(Suite, StopsAtAnUnreadableExpectedText) {
+  const auto [passed, written] =
+      run_child("SuiteChild.StopsAtAnUnreadableExpectedText", {"RAYON_NUM_THREADS=1", "VSCI_SUITE_CHILD=1"});
+  EXPECT_TRUE(passed) << written;
 }
 
 std::vector<StrategyTest> tests_with_ids(std::initializer_list<const char*> ids) {

@@ -1,6 +1,6 @@
 // Test files are written by hand and blessed by the harness; both go through
 // these readers and writers, so what bless writes reads back as the same test.
-#include "harness/strategy_test.h"
+#include "harness/test_format.h"
 
 #include <algorithm>
 #include <array>
@@ -229,7 +229,7 @@ Expected<StrategyTest, Error> read_strategy_test(const Value& v) {
       case 1: t.strategy = x; return {};
       case 2: return read_string_into(x, t.dataset_ref);
       case 3:
-        if (!x.is_null()) t.expected = x;
+        t.expected = ExpectedDocument::of_tree(x);
         return {};
       case 4: {
         auto map = json::get_object(x);
@@ -375,9 +375,28 @@ std::string write_test_result(const TestResult& r) {
   return w.take();
 }
 
-std::string write_strategy_test(const StrategyTest& t, std::optional<std::string_view> expected_json) {
+ExpectedDocument ExpectedDocument::of_tree(json::Value tree) {
+  ExpectedDocument d;
+  if (!tree.is_null()) d.doc_ = std::move(tree);
+  return d;
+}
+
+ExpectedDocument ExpectedDocument::of_text(std::string_view text) {
+  ExpectedDocument d;
+  if (text != "null") d.doc_ = text;
+  return d;
+}
+
+std::string_view ExpectedDocument::text() const {
+  const std::string_view* text = std::get_if<std::string_view>(&doc_);
+  return text != nullptr ? *text : std::string_view();
+}
+
+std::string write_strategy_test(const StrategyTest& t) { return write_strategy_test(t, t.expected); }
+
+std::string write_strategy_test(const StrategyTest& t, const ExpectedDocument& expected) {
   json::Writer w;
-  if (expected_json) w.reserve(expected_json->size() + 4096);
+  w.reserve(expected.text().size() + 4096);
   w.begin_object();
   w.key("id");
   w.string(t.id);
@@ -385,12 +404,12 @@ std::string write_strategy_test(const StrategyTest& t, std::optional<std::string
   w.value(t.strategy);
   w.key("dataset_ref");
   w.string(t.dataset_ref);
-  if (expected_json) {
+  if (const Value* tree = expected.tree()) {
     w.key("expected");
-    w.raw(*expected_json);
-  } else if (t.expected) {
+    w.value(*tree);
+  } else if (expected) {
     w.key("expected");
-    w.value(*t.expected);
+    w.raw(expected.text());
   }
   w.key("tolerances");
   w.begin_object();

@@ -1,6 +1,6 @@
 // Running one test: flattening, rounding, tolerance lookup, comparison and the
 // whole run_test path through the engine.
-#include "harness/run_test.h"
+#include "harness/test_run.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "harness/backtest_call.h"
+#include "support/harness_calls.h"
 #include "json/reader.h"
 
 namespace vsci {
@@ -292,7 +293,7 @@ TEST(RunTest, BareTestPassesAndBlessedOutputPasses) {
   StrategyTest t = test_from(std::string(R"({"id":"t","dataset_ref":"d","strategy":)") + kHoldStrategy + "}");
   auto output = run_backtest(t.strategy, data[0].second);
   ASSERT_TRUE(output.ok());
-  t.expected = *output;
+  t.expected = ExpectedDocument::of_tree(*output);
   const auto blessed = run_test(t, data);
   ASSERT_TRUE(blessed.ok());
   EXPECT_TRUE(blessed->passed);
@@ -309,7 +310,7 @@ TEST(RunTest, PartialExpectationListsEveryOtherNumberAsExtra) {
   json::Value metrics = json::Value::object();
   metrics.set("pnl", json::Value::f64(19.0));
   expected.set("metrics", std::move(metrics));
-  t.expected = expected;
+  t.expected = ExpectedDocument::of_tree(expected);
   const auto r = run_test(t, data);
   ASSERT_TRUE(r.ok());
   EXPECT_FALSE(r->passed);

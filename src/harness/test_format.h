@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "json/error.h"
@@ -45,14 +46,30 @@ struct FuzzSpec {
   Perturbation perturbation;
 };
 
+// A test's expected document: none, a tree, or its text inside the command,
+// which is read (and so checked) only when the test compares, and must
+// outlive the test. A null document is none, in either form.
+class ExpectedDocument {
+ public:
+  ExpectedDocument() = default;
+  static ExpectedDocument of_tree(json::Value tree);
+  static ExpectedDocument of_text(std::string_view text);
+
+  explicit operator bool() const { return !std::holds_alternative<std::monostate>(doc_); }
+  // Null unless the document is a tree.
+  const json::Value* tree() const { return std::get_if<json::Value>(&doc_); }
+  // Empty unless the document is text.
+  std::string_view text() const;
+
+ private:
+  std::variant<std::monostate, json::Value, std::string_view> doc_;
+};
+
 struct StrategyTest {
   std::string id;
   json::Value strategy;
   std::string dataset_ref;
-  std::optional<json::Value> expected;
-  // The expected document as text inside the command, flattened when the test
-  // runs instead of `expected`; empty for none. The text must outlive the test.
-  std::string_view expected_text;
+  ExpectedDocument expected;
   std::vector<std::pair<std::string, Tolerance>> tolerances;  // sorted by pattern bytes
   std::vector<Property> property_checks;
   std::optional<FuzzSpec> fuzz;
@@ -100,8 +117,9 @@ std::string_view property_kind_name(Property::Kind kind);
 void write_property(json::Writer& w, const Property& p);
 void write_test_result(json::Writer& w, const TestResult& r);
 std::string write_test_result(const TestResult& r);
-// `expected_text` is never written; with `expected_json`, that compact JSON
-// text is written as the expected document in place of `expected`.
-std::string write_strategy_test(const StrategyTest& t, std::optional<std::string_view> expected_json = std::nullopt);
+// The test with `expected` in place of its own; a text document is written as
+// it stands, so it must be compact.
+std::string write_strategy_test(const StrategyTest& t, const ExpectedDocument& expected);
+std::string write_strategy_test(const StrategyTest& t);
 
 }  // namespace vsci

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "harness/strategy_test.h"
+#include "harness/test_format.h"
 #include "json/reader.h"
 
 namespace vsci {
@@ -24,7 +24,7 @@ TEST(StrategyTestFormat, MinimalTestAndAbsentMembers) {
   auto t = read_strategy_test(parse(R"({"id":"a","strategy":{},"dataset_ref":"d","expected":null,"fuzz":null})"));
   ASSERT_TRUE(t.ok());
   EXPECT_EQ(t->id, "a");
-  EXPECT_FALSE(t->expected.has_value());
+  EXPECT_FALSE(t->expected);
   EXPECT_FALSE(t->fuzz.has_value());
   EXPECT_TRUE(t->tolerances.empty());
   EXPECT_TRUE(t->property_checks.empty());

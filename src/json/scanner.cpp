@@ -1,0 +1,250 @@
+// Strings are masked out of whole 64-byte blocks by the running parity of
+// their quotes while no backslash shows up (an escaped quote would break the
+// parity); the byte walk takes over from the last block boundary outside a
+// string. A cut that matches the first element's opening rarely strays beyond
+// the list into a neighbour of another shape, where its pieces would be read
+// for nothing.
+#include "json/scanner.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <string>
+
+#include "util/parallel.h"
+
+namespace vsci::json {
+
+namespace {
+
+// A byte that may open or close a value outside strings: a quote, or c with
+// c | 0x26 == 0x7F, which holds for [ ] { } and, besides, only for Y _ y and
+// DEL, none of which stands outside a string in JSON.
+std::uint64_t structural(std::uint64_t w) {
+  return bytes_equal(w, '"') | bytes_equal(w | bytes_of(0x26), 0x7F);
+}
+
+#if defined(__SSE2__)
+// Bit k of each mask stands for byte k of the 64 at `p`.
+struct BlockMasks {
+  std::uint64_t quote = 0;
+  std::uint64_t backslash = 0;
+  std::uint64_t open = 0;   // [ or {
+  std::uint64_t close = 0;  // ] or }
+};
+
+BlockMasks block_masks(const char* p) {
+  const auto bits = [](__m128i eq, int k) {
+    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(eq))) << (16 * k);
+  };
+  BlockMasks m;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    // [ and ] differ from { and } by the 0x20 bit alone.
+    const __m128i folded = _mm_or_si128(v, _mm_set1_epi8(0x20));
+    m.quote |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), k);
+    m.backslash |= bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')), k);
+    m.open |= bits(_mm_cmpeq_epi8(folded, _mm_set1_epi8('{')), k);
+    m.close |= bits(_mm_cmpeq_epi8(folded, _mm_set1_epi8('}')), k);
+  }
+  return m;
+}
+#endif
+
+// The container opening at `i` walked 64 bytes at a time. Returns the end
+// when the container closes within the blocks (`closed` set), kNoEnd when it
+// nests deeper than `room`, else the offset where the byte walk takes over
+// (outside any string, `depth` open containers; the bracket itself when no
+// block was walked).
+std::size_t skip_blocks(std::string_view t, std::size_t i, int room, int& depth, bool& closed) {
+#if defined(__SSE2__)
+  bool in_string = false;
+  std::size_t boundary = i;  // the last block start outside a string
+  int boundary_depth = 0;
+  for (; i + 64 <= t.size(); i += 64) {
+    const BlockMasks m = block_masks(t.data() + i);
+    if (m.backslash != 0) break;
+    std::uint64_t inside = m.quote;
+    for (int s = 1; s < 64; s *= 2) inside ^= inside << s;
+    if (in_string) inside = ~inside;
+    in_string = (inside >> 63) != 0;
+    const std::uint64_t opens = m.open & ~inside;
+    const std::uint64_t closes = m.close & ~inside;
+    const int opened = std::popcount(opens);
+    const int shut = std::popcount(closes);
+    if (depth + opened <= room && depth > shut) {
+      depth += opened - shut;
+    } else {
+      for (std::uint64_t all = opens | closes; all != 0; all &= all - 1) {
+        const int b = std::countr_zero(all);
+        if ((opens >> b) & 1) {
+          if (++depth > room) return kNoEnd;
+        } else if (--depth == 0) {
+          closed = true;
+          return i + static_cast<std::size_t>(b) + 1;
+        }
+      }
+    }
+    if (!in_string) {
+      boundary = i + 64;
+      boundary_depth = depth;
+    }
+  }
+  depth = boundary_depth;
+  return boundary;
+#else
+  (void)t;
+  (void)room;
+  (void)depth;
+  (void)closed;
+  return i;
+#endif
+}
+
+}  // namespace
+
+std::size_t string_end(std::string_view t, std::size_t i) {
+  for (++i; i + 8 <= t.size(); i += 8) {
+    const std::uint64_t w = load8(t.data() + i);
+    const std::uint64_t m = bytes_equal(w, '"') | bytes_equal(w, '\\');
+    if (m == 0) continue;
+    i += static_cast<std::size_t>(std::countr_zero(m) / 8);
+    break;
+  }
+  for (; i < t.size(); ++i) {
+    if (t[i] == '\\') ++i;
+    else if (t[i] == '"') return i + 1;
+  }
+  return kNoEnd;
+}
+
+std::size_t skip_structure(std::string_view t, std::size_t i, int room) {
+  const std::size_t n = t.size();
+  if (i >= n) return kNoEnd;
+  if (t[i] == '"') return string_end(t, i);
+  if (t[i] != '[' && t[i] != '{') {
+    while (i < n && std::string_view(" \t\n\r,:]}").find(t[i]) == std::string_view::npos) ++i;
+    return i;
+  }
+  int depth = 0;
+  bool closed = false;
+  i = skip_blocks(t, i, room, depth, closed);
+  if (i == kNoEnd || closed) return i;
+  while (i < n) {
+    if (i + 8 <= n) {
+      const std::uint64_t m = structural(load8(t.data() + i));
+      if (m == 0) {
+        i += 8;
+        continue;
+      }
+      i += static_cast<std::size_t>(std::countr_zero(m) / 8);
+    }
+    const char c = t[i];
+    if (c == '"') {
+      i = string_end(t, i);
+      if (i == kNoEnd) return kNoEnd;
+      continue;
+    }
+    if (c == '[' || c == '{') {
+      if (++depth > room) return kNoEnd;
+    } else if (c == ']' || c == '}') {
+      if (--depth == 0) return i + 1;
+    }
+    ++i;
+  }
+  return kNoEnd;
+}
+
+bool worth_cutting(std::string_view text, std::size_t open) {
+  return open < text.size() && text.size() - open >= 2 * kPieceBytes && pieces_pay_off();
+}
+
+namespace {
+
+// An object's opening is compared up to its first key's colon, at most this long.
+constexpr std::size_t kMaxOpening = 64;
+
+}  // namespace
+
+namespace {
+
+// Where the pieces of one list are cut: the joint between two elements.
+class Cutter {
+ public:
+  Cutter(std::string_view text, std::size_t open) : text_(text) {
+    const char first = open + 1 < text.size() ? text[open + 1] : '\0';
+    if (first != '{' && first != '[') return;
+    joint_ = first == '{' ? "}," : "],";
+    const std::size_t colon = text.find(':', open + 1);
+    if (first == '{' && colon != std::string_view::npos && colon - open <= kMaxOpening) {
+      joint_ += text.substr(open + 1, colon - open);
+    } else {
+      joint_ += first;
+    }
+  }
+
+  // The start of the piece after the one starting at `start`; kNoEnd for none.
+  std::size_t next(std::size_t start) const {
+    if (joint_.empty() || start + kPieceBytes >= text_.size()) return kNoEnd;
+    const std::size_t cut = text_.find(joint_, start + kPieceBytes);
+    return cut == std::string_view::npos ? kNoEnd : cut + 2;
+  }
+
+ private:
+  std::string_view text_;
+  std::string joint_;
+};
+
+}  // namespace
+
+std::size_t ListPieces::closing() const {
+  const std::size_t k = full();
+  return k < ends.size() && ends[k] == PieceEnd::Closed ? k : kNoPiece;
+}
+
+std::size_t ListPieces::full() const {
+  std::size_t k = 0;
+  while (k < ends.size() && ends[k] == PieceEnd::Full) ++k;
+  return k;
+}
+
+ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::function<void(std::size_t)>& grow,
+                          const std::function<std::pair<PieceEnd, std::size_t>(std::size_t, std::string_view)>& read) {
+  const Cutter cutter(text, open);
+  // A piece per thread first, then twice as many each wave (a list that went
+  // on is likely to go on), up to four per thread.
+  const std::size_t threads = pool_threads();
+  std::size_t wave = threads;
+  ListPieces out;
+  out.starts.push_back(open + 1);
+  std::size_t after = cutter.next(out.starts.back());  // the start of the piece after the last one known
+  for (bool more = true; more;) {
+    const std::size_t first = out.ends.size();
+    while (out.starts.size() < first + wave && after != kNoEnd) {
+      out.starts.push_back(after);
+      after = cutter.next(after);
+    }
+    const std::size_t count = out.starts.size() - first;
+    grow(out.starts.size());
+    out.stops.resize(out.starts.size());
+    out.ends.resize(out.starts.size(), PieceEnd::Unusual);
+    for_each_piece(count, [&](std::size_t i) {
+      const std::size_t k = first + i;
+      const std::size_t end = k + 1 < out.starts.size() ? out.starts[k + 1] - 1 : after == kNoEnd ? text.size() : after - 1;
+      const auto [how, taken] = read(k, text.substr(out.starts[k], end - out.starts[k]));
+      out.ends[k] = how;
+      out.stops[k] = out.starts[k] + taken;
+    });
+    more = after != kNoEnd;
+    for (std::size_t k = first; k < out.ends.size(); ++k) more = more && out.ends[k] == PieceEnd::Full;
+    wave = std::min(2 * wave, 4 * threads);
+  }
+  // The last piece known reads to the end of the text when nothing follows
+  // it; having merely run out there, it closes nothing.
+  if (after == kNoEnd && out.ends.back() == PieceEnd::Full) out.ends.back() = PieceEnd::Unusual;
+  return out;
+}
+
+}  // namespace vsci::json

@@ -1,0 +1,104 @@
+// The JSON layer's byte-level scanning, shared by every reader of long texts:
+// words of eight bytes and the flags of the bytes in them, where a string
+// ends, where a value ends by its brackets and quotes alone, and where a long
+// list may be cut into pieces that are read apart on the worker pool. Pure
+// functions over the text; thread-safe.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vsci::json {
+
+// ---- bytes
+
+// Eight bytes of text as a word, the first byte lowest.
+[[gnu::always_inline]] inline std::uint64_t load8(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  return w;
+}
+
+// The byte b in every lane of a word.
+constexpr std::uint64_t bytes_of(unsigned char b) { return 0x0101010101010101ULL * b; }
+
+// Flags (high bit of each byte) the bytes of `w` equal to `c`, or below it
+// for bytes_below. Only the lowest flag is exact: a borrow may set flags above
+// it, so callers use the lowest alone.
+[[gnu::always_inline]] inline std::uint64_t bytes_equal(std::uint64_t w, unsigned char c) {
+  const std::uint64_t x = w ^ bytes_of(c);
+  return (x - bytes_of(0x01)) & ~x & bytes_of(0x80);
+}
+[[gnu::always_inline]] inline std::uint64_t bytes_below(std::uint64_t w, unsigned char c) {
+  return (w - bytes_of(c)) & ~w & bytes_of(0x80);
+}
+
+// ---- extents
+
+inline constexpr std::size_t kNoEnd = std::string_view::npos;
+
+// The offset after the closing quote of the string whose opening quote is at
+// `quote`; kNoEnd when it does not close. Escapes are skipped, not checked.
+std::size_t string_end(std::string_view text, std::size_t quote);
+
+// The end of the value starting at `i` by its brackets and quotes alone,
+// nothing else being checked: the value must still be read in full later.
+// kNoEnd when it does not close or nests deeper than `room` levels.
+std::size_t skip_structure(std::string_view text, std::size_t i, int room);
+
+// ---- pieces of a long list
+
+// The size of a piece, and the shortest rest of text worth cutting: below two
+// pieces a list is read whole.
+inline constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+
+// Whether the list whose '[' is at `open` is worth reading in pieces: the
+// text from there is at least two pieces long and pieces pay off (see
+// util/parallel.h).
+bool worth_cutting(std::string_view text, std::size_t open);
+
+// How the reading of a piece ended: at something else, at the piece's end,
+// or at a closing bracket after a value (the bracket consumed).
+enum class PieceEnd : std::uint8_t { Unusual, Full, Closed };
+
+// The pieces of a list as read_in_pieces leaves them: where each starts, how
+// far its reading got (an offset in the whole text) and how it ended.
+struct ListPieces {
+  std::vector<std::size_t> starts;
+  std::vector<std::size_t> stops;
+  std::vector<PieceEnd> ends;
+
+  // The piece that closes the list when every piece before it read to its
+  // end; kNoPiece when there is none. The pieces after it lie beyond the list.
+  std::size_t closing() const;
+  // How many pieces from the first read to their ends.
+  std::size_t full() const;
+};
+
+inline constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
+
+// Reads the list whose '[' is at `open` in pieces on the worker pool: its
+// first element starts the first piece, and each further piece starts about
+// kPieceBytes on, at the next place where one element's closing bracket and a
+// comma meet an opening like the first element's (an object's up to its
+// first key). A piece before the last ends just ahead of the comma at the next
+// cut; the last runs to the end of the text, so it can only close the list.
+// `read(k, piece)` reads piece k (on any thread) and gives how it ended and
+// how many of its bytes it took; `grow(n)` is called on this thread before
+// pieces up to n are read. The cuts are found as the reading goes, in waves
+// (a piece per thread, then more), and stop after the first wave holding a
+// piece that did not read to its end: a list followed by more text costs no
+// more than a wave beyond its end, and the cuts never walk the list. They come
+// from a few bytes each, so a cut may fall inside a string; the piece before
+// it then cannot close its string, which is why every piece is read in full.
+ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::function<void(std::size_t)>& grow,
+                          const std::function<std::pair<PieceEnd, std::size_t>(std::size_t, std::string_view)>& read);
+
+}  // namespace vsci::json
