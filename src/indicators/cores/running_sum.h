@@ -1,8 +1,10 @@
-// RunningSum: a window's sum kept by adding what enters and subtracting what
-// leaves, which returns to exactly +0.0 once no non-zero term is left in the
-// window, so rounding residue never stands in for an empty sum (a flat
-// window then gives its promised fallback). PairedWindowSum: the last n pairs
-// of numbers with such a sum of each component. Single-threaded use.
+// RunningSum: the one counted window sum. It is kept by adding what enters and
+// subtracting what leaves, in whichever order the owning kind writes, and it
+// becomes exactly +0.0 the moment the last non-zero term leaves, before any
+// later term is added, so rounding residue never stands in for an empty sum
+// (a flat window then gives its promised fallback). PairedWindowSum: the
+// last n pairs of numbers with such a sum of each component.
+// Single-threaded use.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +25,16 @@ class RunningSum {
     if (x != 0.0 && --nonzero_ == 0) sum_ = 0.0;
   }
   double value() const { return sum_; }
+  std::size_t nonzero() const { return nonzero_; }
+  // The same terms re-summed exactly.
+  void replace(double exact) { sum_ = exact; }
+  // Terms that entered or left in bulk: the caller rounds their sum itself
+  // (an exact re-summing, or a run of one repeated term) and says how many
+  // non-zero terms are now counted.
+  void assign(double sum, std::size_t nonzero) {
+    sum_ = sum;
+    nonzero_ = nonzero;
+  }
 
  private:
   double sum_ = 0.0;
