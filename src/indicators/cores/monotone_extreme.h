@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "indicators/cores/growing_storage.h"
+#include "indicators/cores/mirrored_ring.h"
 
 namespace vsci {
 
@@ -115,30 +116,6 @@ double fold(const WindowExtreme& e, double start) {
   return e.found && displaces<Side, Tie>(e.value, start) ? e.value : start;
 }
 
-// The last `window` entries pushed, each written twice, window slots apart,
-// so that the held entries are always contiguous, oldest first.
-template <class T>
-class MirroredWindow {
- public:
-  explicit MirroredWindow(std::size_t window) : entries_(2 * window), window_(window) {}
-
-  void push(const T& x) {
-    entries_[next_] = x;
-    entries_[next_ + window_] = x;
-    next_ = next_ + 1 == window_ ? 0 : next_ + 1;
-  }
-  // `pushed` is the number of entries pushed so far.
-  std::span<const T> held(std::uint64_t pushed) const {
-    if (pushed < window_) return {entries_.data(), static_cast<std::size_t>(pushed)};
-    return {entries_.data() + next_, window_};
-  }
-
- private:
-  std::vector<T> entries_;
-  std::size_t window_;
-  std::size_t next_ = 0;
-};
-
 // The values of the window that can still become its extreme, oldest first,
 // each with the number of the push that brought it; each is beyond (or, as
 // the rule says, equal to) every value pushed after it.
@@ -230,7 +207,7 @@ class MonotoneExtreme {
     if (Tie == ExtremeTie::Oldest && scanned()) {
       // That scan itself, oldest first from `start`.
       double best = start;
-      for (double v : scanned_.held(pushed_)) best = extreme_detail::step<Side>(best, v);
+      for (double v : scanned_.oldest_first()) best = extreme_detail::step<Side>(best, v);
       return best;
     }
     return extreme_detail::fold<Side, Tie>(front<false>(), start);
@@ -245,7 +222,7 @@ class MonotoneExtreme {
   [[gnu::always_inline]] WindowExtreme front() const {
     using namespace extreme_detail;
     if (!scanned()) return queue_.front(pushed_);
-    const std::span<const double> v = scanned_.held(pushed_);
+    const std::span<const double> v = scanned_.oldest_first();
     double best = kScanStart<Side>;
     if constexpr (Tie == ExtremeTie::Oldest && WithAge) {
       // The position found in the same pass.
@@ -267,7 +244,7 @@ class MonotoneExtreme {
 
   std::size_t window_;
   std::uint64_t pushed_ = 0;
-  extreme_detail::MirroredWindow<double> scanned_;  // empty unless scanned
+  MirroredRing<double> scanned_;  // empty unless scanned
   extreme_detail::ExtremeQueue<Side, Tie> queue_;
 };
 
@@ -310,7 +287,7 @@ class MonotoneRange {
       // Those scans themselves, oldest first from the starts.
       double high = largest_start;
       double low = smallest_start;
-      for (const Pair& p : scanned_.held(pushed_)) {
+      for (const Pair& p : scanned_.oldest_first()) {
         high = extreme_detail::step<ExtremeSide::Largest>(high, p.high);
         low = extreme_detail::step<ExtremeSide::Smallest>(low, p.low);
       }
@@ -349,7 +326,7 @@ class MonotoneRange {
   double side(double Pair::*member, const Queue& queue) const {
     using namespace extreme_detail;
     if (!scanned()) return queue.front(pushed_).value;
-    const std::span<const Pair> v = scanned_.held(pushed_);
+    const std::span<const Pair> v = scanned_.oldest_first();
     const std::size_t n = v.size();
     double best = kScanStart<Side>;
     for (std::size_t k = 0; k < n; ++k) best = step<Side>(best, v[Tie == ExtremeTie::Oldest ? k : n - 1 - k].*member);
@@ -363,7 +340,7 @@ class MonotoneRange {
     constexpr ExtremeSide kHigh = ExtremeSide::Largest;
     constexpr ExtremeSide kLow = ExtremeSide::Smallest;
     if (!scanned()) return Extremes{high_queue_.front(pushed_), low_queue_.front(pushed_)};
-    const std::span<const Pair> v = scanned_.held(pushed_);
+    const std::span<const Pair> v = scanned_.oldest_first();
     // One pass for both sides, each in its own direction.
     const std::size_t n = v.size();
     double high = kScanStart<kHigh>;
@@ -378,7 +355,7 @@ class MonotoneRange {
 
   std::size_t window_;
   std::uint64_t pushed_ = 0;
-  extreme_detail::MirroredWindow<Pair> scanned_;  // empty unless scanned
+  MirroredRing<Pair> scanned_;  // empty unless scanned
   extreme_detail::ExtremeQueue<ExtremeSide::Largest, HighTie> high_queue_;  // unused while scanned
   extreme_detail::ExtremeQueue<ExtremeSide::Smallest, LowTie> low_queue_;
 };
