@@ -26,12 +26,14 @@ class CmoCore {
     const auto change = diffs_.next(x);
     if (!change) return std::nullopt;
     const double diff = *change;
-    moves_.push(diff > 0.0 ? diff : 0.0, -diff > 0.0 ? -diff : 0.0);
+    const double up = diff > 0.0 ? diff : 0.0;
+    const double down = -diff > 0.0 ? -diff : 0.0;
+    moves_.push(up, down);
     if (!moves_.full()) return std::nullopt;
-    const double up = moves_.first_sum();
-    const double down = moves_.second_sum();
-    const double total = up + down;
-    last_ = total == 0.0 ? 0.0 : (up - down) * 100.0 / total;
+    const double sum_up = moves_.first_sum();
+    const double sum_down = moves_.second_sum();
+    const double total = sum_up + sum_down;
+    last_ = total == 0.0 ? 0.0 : (sum_up - sum_down) * 100.0 / total;
     return last_;
   }
 

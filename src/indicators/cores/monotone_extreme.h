@@ -207,7 +207,7 @@ class MonotoneExtreme {
     if (Tie == ExtremeTie::Oldest && scanned()) {
       // That scan itself, oldest first from `start`.
       double best = start;
-      for (double v : scanned_.oldest_first()) best = extreme_detail::step<Side>(best, v);
+      for (double v : scanned_.held(pushed_)) best = extreme_detail::step<Side>(best, v);
       return best;
     }
     return extreme_detail::fold<Side, Tie>(front<false>(), start);
@@ -222,7 +222,7 @@ class MonotoneExtreme {
   [[gnu::always_inline]] WindowExtreme front() const {
     using namespace extreme_detail;
     if (!scanned()) return queue_.front(pushed_);
-    const std::span<const double> v = scanned_.oldest_first();
+    const std::span<const double> v = scanned_.held(pushed_);
     double best = kScanStart<Side>;
     if constexpr (Tie == ExtremeTie::Oldest && WithAge) {
       // The position found in the same pass.
@@ -244,7 +244,7 @@ class MonotoneExtreme {
 
   std::size_t window_;
   std::uint64_t pushed_ = 0;
-  MirroredRing<double> scanned_;  // empty unless scanned
+  MirroredRing<double, false> scanned_;  // empty unless scanned
   extreme_detail::ExtremeQueue<Side, Tie> queue_;
 };
 
@@ -287,7 +287,7 @@ class MonotoneRange {
       // Those scans themselves, oldest first from the starts.
       double high = largest_start;
       double low = smallest_start;
-      for (const Pair& p : scanned_.oldest_first()) {
+      for (const Pair& p : scanned_.held(pushed_)) {
         high = extreme_detail::step<ExtremeSide::Largest>(high, p.high);
         low = extreme_detail::step<ExtremeSide::Smallest>(low, p.low);
       }
@@ -326,7 +326,7 @@ class MonotoneRange {
   double side(double Pair::*member, const Queue& queue) const {
     using namespace extreme_detail;
     if (!scanned()) return queue.front(pushed_).value;
-    const std::span<const Pair> v = scanned_.oldest_first();
+    const std::span<const Pair> v = scanned_.held(pushed_);
     const std::size_t n = v.size();
     double best = kScanStart<Side>;
     for (std::size_t k = 0; k < n; ++k) best = step<Side>(best, v[Tie == ExtremeTie::Oldest ? k : n - 1 - k].*member);
@@ -340,7 +340,7 @@ class MonotoneRange {
     constexpr ExtremeSide kHigh = ExtremeSide::Largest;
     constexpr ExtremeSide kLow = ExtremeSide::Smallest;
     if (!scanned()) return Extremes{high_queue_.front(pushed_), low_queue_.front(pushed_)};
-    const std::span<const Pair> v = scanned_.oldest_first();
+    const std::span<const Pair> v = scanned_.held(pushed_);
     // One pass for both sides, each in its own direction.
     const std::size_t n = v.size();
     double high = kScanStart<kHigh>;
@@ -355,7 +355,7 @@ class MonotoneRange {
 
   std::size_t window_;
   std::uint64_t pushed_ = 0;
-  MirroredRing<Pair> scanned_;  // empty unless scanned
+  MirroredRing<Pair, false> scanned_;  // empty unless scanned
   extreme_detail::ExtremeQueue<ExtremeSide::Largest, HighTie> high_queue_;  // unused while scanned
   extreme_detail::ExtremeQueue<ExtremeSide::Smallest, LowTie> low_queue_;
 };
