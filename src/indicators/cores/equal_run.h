@@ -1,6 +1,6 @@
-// EqualRun: whether the latest `cap` inputs all equal the newest one. Lets a window kind see that its whole window is one repeated value
-// and give that case's exact result instead of rounding residue.
-// Single-threaded use.
+// EqualRun: whether the latest `cap` inputs all equal the newest one. Lets a
+// window kind see that its whole window is one repeated value and give that
+// case's exact result instead of rounding residue. Single-threaded use.
 #pragma once
 
 #include <cstdint>
