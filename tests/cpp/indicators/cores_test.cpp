@@ -14,7 +14,6 @@
 #include "indicators/cores/cmo_core.h"
 #include "indicators/cores/growing_storage.h"
 #include "indicators/cores/log_return.h"
-#include "indicators/cores/mirrored_ring.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/run_window_sum.h"
 #include "indicators/cores/rolling_extremes.h"
@@ -373,25 +372,6 @@ TEST(Ring, HoldsTheLastCapacityValuesOldestFirstWhileFillingAndWrapped) {
     for (std::size_t i = 0; i < capacity + 2; ++i) ring.push(-double(i));
     EXPECT_EQ(ring.newest(), -double(capacity + 1));
     EXPECT_EQ(ring.oldest(), capacity == 1 ? -double(capacity + 1) : -2.0);
-  }
-}
-
-// Growing, and allocated whole (read by the count pushed).
-TEST(MirroredRing, HoldsTheLastCapacityValuesAsOneSpanOldestFirst) {
-  for (std::size_t capacity : {1u, 2u, 64u, 65u, 300u}) {
-    MirroredRing<double> grows(capacity);
-    MirroredRing<double, false> whole(capacity);
-    std::deque<double> want;
-    for (int t = 0; t < 1000; ++t) {
-      grows.push(t * 0.25);
-      whole.push(t * 0.25);
-      want.push_back(t * 0.25);
-      if (want.size() > capacity) want.pop_front();
-      ASSERT_EQ(grows.full(), want.size() == capacity);
-      for (const auto held : {grows.oldest_first(), whole.held(std::uint64_t(t) + 1)}) {
-        ASSERT_TRUE(std::equal(held.begin(), held.end(), want.begin(), want.end())) << capacity << " " << t;
-      }
-    }
   }
 }
 

@@ -1,8 +1,5 @@
-// Running window sums written from the rule a counted window sum keeps, for
-// the references of the kinds that hold one: the window is scanned for a
-// non-zero term instead of counting them. Also a series made of random moves
-// with stretches of zero moves between them, for windows one longer than a
-// stretch.
+// Window sums written from the counting rule (the window is scanned for a
+// non-zero term, not counted), and moves with stretches of zeros between them.
 #pragma once
 
 #include <algorithm>
@@ -46,8 +43,7 @@ inline std::vector<double> window_sums(const std::vector<double>& terms, std::si
   return out;
 }
 
-// Random moves (never zero) with a stretch of zero moves after every few,
-// cycling through `stretches` for the stretch lengths.
+// Five random non-zero moves, then zeros, the stretch lengths taken in turn.
 inline std::vector<double> moves_with_zero_stretches(std::size_t n, const std::vector<std::size_t>& stretches,
                                                      unsigned seed) {
   std::mt19937_64 rng(seed);
