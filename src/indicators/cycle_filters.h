@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "indicators/cores/growing_storage.h"
+#include "indicators/cores/mirrored_ring.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rolling_extremes.h"
 #include "indicators/cores/sorted_window.h"
@@ -133,45 +133,6 @@ class BandpassStage {
   double k_bp1_ = 0.0;    // beta * (alpha + 1)
   double u1_ = 0.0, u2_ = 0.0, bp1_ = 0.0, bp2_ = 0.0;
   int inputs_ = 0;
-};
-
-// A ring kept twice over so that the held values are always one contiguous
-// span, oldest first: window kinds read it without copying or wrapping. While
-// filling, only the first copy exists, growing with the values pushed; the
-// mirror half is added when the window fills.
-class MirroredWindow {
- public:
-  explicit MirroredWindow(std::size_t capacity) : capacity_(capacity) { reserve_initial(buf_, capacity); }
-
-  void push(double x) {
-    if (count_ < capacity_) {
-      fill(x);
-      return;
-    }
-    buf_[head_] = x;
-    buf_[head_ + capacity_] = x;
-    head_ = head_ + 1 == capacity_ ? 0 : head_ + 1;
-  }
-  bool full() const { return count_ == capacity_; }
-  std::span<const double> oldest_first() const {
-    if (count_ < capacity_) return {buf_.data(), count_};
-    return {buf_.data() + head_, capacity_};
-  }
-
- private:
-  [[gnu::noinline]] void fill(double x) {
-    append_within(buf_, x, capacity_);
-    if (++count_ < capacity_) return;
-    // Full: from now on each push writes slot i and its mirror i + capacity_.
-    // A read of the span from head_ only reaches mirror slots written since.
-    buf_.reserve(2 * capacity_);
-    buf_.resize(2 * capacity_);
-  }
-
-  std::vector<double> buf_;
-  std::size_t capacity_ = 0;
-  std::size_t head_ = 0;  // the slot of the next write once full (0 until then)
-  std::size_t count_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -302,7 +263,7 @@ class Reflex {
   Reflex(std::uint64_t period, Measure measure)
       : ss_(static_cast<double>(period) * 0.5), window_(period + 1), period_(period), measure_(measure) {}
   SuperSmootherStage ss_;
-  MirroredWindow window_;
+  MirroredRing<> window_;
   std::uint64_t period_ = 1;
   Measure measure_ = Measure::Reflex;
   double ms_ = 0.0;
@@ -382,7 +343,7 @@ class AutocorrelationPeriodogram {
   AutocorrelationPeriodogram(std::uint64_t min_period, std::uint64_t max_period);
   OnePoleHighpass hp_;
   SuperSmootherStage ss_;
-  MirroredWindow window_;
+  MirroredRing<> window_;
   std::uint64_t min_ = 0, max_ = 0;
   std::vector<double> corr_;     // by lag 0..max, from the first full window
   std::vector<double> power_;    // smoothed power by period min..max, likewise
@@ -403,7 +364,7 @@ class CenterOfGravity {
 
  private:
   explicit CenterOfGravity(std::uint64_t period) : window_(period), period_(period) {}
-  MirroredWindow window_;
+  MirroredRing<> window_;
   std::uint64_t period_ = 1;
 };
 
@@ -429,7 +390,7 @@ class Autocorrelation {
 
  private:
   Autocorrelation(std::uint64_t period, std::uint64_t lag) : window_(period), period_(period), lag_(lag) {}
-  MirroredWindow window_;
+  MirroredRing<> window_;
   std::uint64_t period_ = 2;
   std::uint64_t lag_ = 1;
 };
@@ -443,7 +404,7 @@ class CorrelationTrendIndicator {
 
  private:
   explicit CorrelationTrendIndicator(std::uint64_t period);
-  MirroredWindow window_;
+  MirroredRing<> window_;
   std::uint64_t period_ = 2;
   double sx_ = 0.0, sxx_ = 0.0;
 };
@@ -457,7 +418,7 @@ class HurstExponent {
 
  private:
   HurstExponent(std::uint64_t period, std::uint64_t chunks) : window_(period), period_(period), chunks_(chunks) {}
-  MirroredWindow window_;
+  MirroredRing<> window_;
   std::uint64_t period_ = 4;
   std::uint64_t chunks_ = 2;
 };

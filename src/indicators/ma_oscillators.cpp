@@ -192,25 +192,21 @@ std::optional<double> Tii::update_value(double x) {
   if (devs_.full()) {
     const double old = devs_.oldest();
     if (old > 0.0) {
-      sum_pos_ -= old;
-      if (--count_pos_ == 0) sum_pos_ = 0.0;
+      pos_.remove(old);
     } else if (old < 0.0) {
-      sum_neg_ += old;
-      if (--count_neg_ == 0) sum_neg_ = 0.0;
+      neg_.remove(-old);
     }
   }
   const double dev = x - *avg;
   devs_.push(dev);
   if (dev > 0.0) {
-    sum_pos_ += dev;
-    ++count_pos_;
+    pos_.add(dev);
   } else if (dev < 0.0) {
-    sum_neg_ -= dev;
-    ++count_neg_;
+    neg_.add(-dev);
   }
   if (!devs_.full()) return std::nullopt;
-  const double total = sum_pos_ + sum_neg_;
-  if (total > 0.0) return std::clamp(sum_pos_ * 100.0 / total, 0.0, 100.0);
+  const double total = pos_.value() + neg_.value();
+  if (total > 0.0) return std::clamp(pos_.value() * 100.0 / total, 0.0, 100.0);
   return 50.0;
 }
 

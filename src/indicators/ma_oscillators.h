@@ -13,6 +13,7 @@
 #include "indicators/cores/macd_core.h"
 #include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/ring.h"
+#include "indicators/cores/running_sum.h"
 #include "indicators/cores/sma.h"
 #include "indicators/indicator_error.h"
 #include "util/expected.h"
@@ -195,12 +196,8 @@ class Tii {
   Tii(Sma sma, std::size_t window) : sma_(std::move(sma)), devs_(window) {}
   Sma sma_;
   Ring<double> devs_;
-  double sum_pos_ = 0.0;
-  double sum_neg_ = 0.0;
-  // Non-zero terms held in each sum: a sum whose count reaches 0 is exactly
-  // +0.0, whatever residue the subtractions left.
-  std::size_t count_pos_ = 0;
-  std::size_t count_neg_ = 0;
+  RunningSum pos_;  // of the positive deviations
+  RunningSum neg_;  // of the magnitudes of the negative ones
 };
 
 // +1 when both the trend EMA and the MACD histogram rise, -1 when both fall,

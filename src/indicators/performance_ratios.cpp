@@ -123,16 +123,10 @@ void LossWindow::push(double r) {
   if (window_.full()) {
     const double old = window_.oldest();
     sum_ = sum_ - old;
-    if (old < 0.0) {
-      sum_loss_ = sum_loss_ - (-old);
-      if (--loss_count_ == 0) sum_loss_ = 0.0;
-    }
+    if (old < 0.0) loss_.remove(-old);
   }
   sum_ = sum_ + r;
-  if (r < 0.0) {
-    sum_loss_ = sum_loss_ + (-r);
-    ++loss_count_;
-  }
+  if (r < 0.0) loss_.add(-r);
   window_.push(r);
 }
 
@@ -368,27 +362,23 @@ std::optional<double> UpsidePotentialRatio::update_value(double x) {
   if (window_.full()) {
     const double d = window_.oldest() - mar_;
     if (d > 0.0) {
-      sum_up_ -= d;
-      if (--up_count_ == 0) sum_up_ = 0.0;
+      up_.remove(d);
     } else if (d < 0.0) {
-      sum_down2_ -= d * d;
-      if (--down_count_ == 0) sum_down2_ = 0.0;
+      down2_.remove(d * d);
     }
   }
   const double d = x - mar_;
   if (d > 0.0) {
-    sum_up_ += d;
-    ++up_count_;
+    up_.add(d);
   } else if (d < 0.0) {
-    sum_down2_ += d * d;
-    ++down_count_;
+    down2_.add(d * d);
   }
   window_.push(x);
   if (!window_.full()) return std::nullopt;
   const double n = static_cast<double>(window_.size());
-  const double downside = sum_down2_ / n;
+  const double downside = down2_.value() / n;
   if (!(downside > 0.0)) return 0.0;
-  return (sum_up_ / n) / std::sqrt(downside);
+  return (up_.value() / n) / std::sqrt(downside);
 }
 
 Expected<KRatio, IndicatorError> KRatio::create(std::uint64_t period) {

@@ -11,6 +11,7 @@
 
 #include "indicators/cores/growing_storage.h"
 #include "indicators/cores/ring.h"
+#include "indicators/cores/running_sum.h"
 #include "indicators/cores/sorted_window.h"
 #include "indicators/cores/window_sum.h"
 #include "indicators/indicator_error.h"
@@ -29,14 +30,13 @@ class LossWindow {
   bool full() const { return window_.full(); }
   double n() const { return static_cast<double>(window_.capacity()); }
   double sum() const { return sum_; }
-  double sum_loss() const { return sum_loss_; }
-  std::size_t loss_count() const { return loss_count_; }
+  double sum_loss() const { return loss_.value(); }
+  std::size_t loss_count() const { return loss_.nonzero(); }
 
  private:
   Ring<double> window_;
   double sum_ = 0.0;
-  double sum_loss_ = 0.0;
-  std::size_t loss_count_ = 0;
+  RunningSum loss_;  // of the magnitudes of the losses; each counts
 };
 
 // ---- Level kinds: each value is a level of an equity or price curve.
@@ -195,11 +195,8 @@ class UpsidePotentialRatio {
   UpsidePotentialRatio(std::size_t period, double mar) : window_(period), mar_(mar) {}
   Ring<double> window_;
   double mar_;
-  // Each sum is exactly +0.0 while its count is 0.
-  double sum_up_ = 0.0;
-  double sum_down2_ = 0.0;
-  std::size_t up_count_ = 0;
-  std::size_t down_count_ = 0;
+  RunningSum up_;     // of r - mar above 0
+  RunningSum down2_;  // of (r - mar)^2 below 0
 };
 
 // Slope of the cumulative return line over its standard error.

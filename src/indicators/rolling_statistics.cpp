@@ -11,6 +11,31 @@
 
 namespace vsci {
 
+namespace {
+
+// What a standardised moment reads of a full window with spread: its
+// variance, n, and the first two moments about the shift (m1 = sum_d / n,
+// s2 = sum_d2 / n).
+struct CentralTerms {
+  double var;
+  double n;
+  double m1;
+  double s2;
+};
+
+// The step Skewness and Kurtosis share: push x; nothing before the window is
+// full, 0 for a window without spread, else `finish` of the central terms.
+template <class Finish>
+std::optional<double> moment_step(ShiftedMoments<4>& moments, double x, Finish finish) {
+  if (!std::isfinite(x) || !moments.push(x)) return std::nullopt;
+  const double var = moments.variance();
+  if (var == 0.0) return 0.0;
+  const double n = moments.n();
+  return finish(CentralTerms{var, n, moments.m1(), moments.sum_d2() / n});
+}
+
+}  // namespace
+
 Expected<StdDev, IndicatorError> StdDev::create(std::uint64_t period) {
   if (auto e = check_period(period)) return unexpected(*e);
   return StdDev(static_cast<std::size_t>(period));
@@ -61,17 +86,12 @@ Expected<Skewness, IndicatorError> Skewness::create(std::uint64_t period) {
 }
 
 std::optional<double> Skewness::update_value(double x) {
-  if (!std::isfinite(x) || !moments_.push(x)) return std::nullopt;
-  const double var = moments_.variance();
-  if (var == 0.0) return 0.0;
-  const double n = moments_.n();
-  const double m1 = moments_.m1();
-  const double s2 = moments_.sum_d2() / n;
-  const double m3 = ((moments_.sum_d3() / n) + (m1 * -3.0) * s2) + (m1 * (m1 + m1)) * m1;
-  // A tiny variance can be non-zero while its power underflows.
-  const double denominator = var * std::sqrt(var);
-  if (denominator == 0.0) return 0.0;
-  return m3 / denominator;
+  return moment_step(moments_, x, [&](const CentralTerms& t) {
+    const double m3 = ((moments_.sum_d3() / t.n) + (t.m1 * -3.0) * t.s2) + (t.m1 * (t.m1 + t.m1)) * t.m1;
+    // A tiny variance can be non-zero while its power underflows.
+    const double denominator = t.var * std::sqrt(t.var);
+    return denominator == 0.0 ? 0.0 : m3 / denominator;
+  });
 }
 
 Expected<Kurtosis, IndicatorError> Kurtosis::create(std::uint64_t period) {
@@ -80,17 +100,13 @@ Expected<Kurtosis, IndicatorError> Kurtosis::create(std::uint64_t period) {
 }
 
 std::optional<double> Kurtosis::update_value(double x) {
-  if (!std::isfinite(x) || !moments_.push(x)) return std::nullopt;
-  const double var = moments_.variance();
-  if (var == 0.0) return 0.0;
-  const double n = moments_.n();
-  const double m1 = moments_.m1();
-  const double s2 = moments_.sum_d2() / n;
-  const double q = m1 * m1;
-  const double m4 = (((moments_.sum_d4() / n) + (moments_.sum_d3() / n) * (m1 * -4.0)) + s2 * (q * 6.0)) + q * (q * -3.0);
-  const double denominator = var * var;
-  if (denominator == 0.0) return 0.0;
-  return m4 / denominator + (-3.0);
+  return moment_step(moments_, x, [&](const CentralTerms& t) {
+    const double q = t.m1 * t.m1;
+    const double m4 = (((moments_.sum_d4() / t.n) + (moments_.sum_d3() / t.n) * (t.m1 * -4.0)) + t.s2 * (q * 6.0)) +
+                      q * (q * -3.0);
+    const double denominator = t.var * t.var;
+    return denominator == 0.0 ? 0.0 : m4 / denominator + (-3.0);
+  });
 }
 
 Expected<JarqueBera, IndicatorError> JarqueBera::create(std::uint64_t period) {

@@ -146,23 +146,19 @@ std::optional<double> TradeImbalance::update_bar(const BarContext& ctx) {
 // The new pair is added before the oldest is taken out.
 std::optional<double> TradeImbalance::step(const TradePrint& t) {
   const Sides now = t.side == TradeSide::Buy ? Sides{t.size, 0.0} : Sides{0.0, t.size};
-  buy_sum_ = buy_sum_ + now.buy;
-  sell_sum_ = sell_sum_ + now.sell;
-  if (now.buy != 0.0) ++buy_nonzero_;
-  if (now.sell != 0.0) ++sell_nonzero_;
+  buy_.add(now.buy);
+  sell_.add(now.sell);
   if (sides_.full()) {
     const Sides old = sides_.oldest();
-    buy_sum_ = buy_sum_ - old.buy;
-    sell_sum_ = sell_sum_ - old.sell;
-    if (old.buy != 0.0) --buy_nonzero_;
-    if (old.sell != 0.0) --sell_nonzero_;
+    buy_.remove(old.buy);
+    sell_.remove(old.sell);
   }
   sides_.push(now);
-  if (buy_nonzero_ == 0) buy_sum_ = 0.0;
-  if (sell_nonzero_ == 0) sell_sum_ = 0.0;
   if (!sides_.full()) return std::nullopt;
-  const double total = buy_sum_ + sell_sum_;
-  return total > 0.0 ? (buy_sum_ - sell_sum_) / total : 0.0;
+  const double buy = buy_.value();
+  const double sell = sell_.value();
+  const double total = buy + sell;
+  return total > 0.0 ? (buy - sell) / total : 0.0;
 }
 
 // --- TradeSignAutocorrelation ---

@@ -11,6 +11,7 @@
 #include "indicators/cores/moment_window.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/run_window_sum.h"
+#include "indicators/cores/running_sum.h"
 #include "indicators/cores/window_sum.h"
 #include "indicators/indicator.h"
 #include "indicators/rolling_statistics.h"
@@ -70,12 +71,10 @@ class TradeImbalance {
   explicit TradeImbalance(std::size_t n) : sides_(n) {}
   std::optional<double> step(const TradePrint& t);
   Ring<Sides> sides_;
-  double buy_sum_ = 0.0;
-  double sell_sum_ = 0.0;
-  // Non-zero sizes per side in the window: a side without any sums to +0.0,
-  // so a window of zero sizes gives exactly 0.
-  std::size_t buy_nonzero_ = 0;
-  std::size_t sell_nonzero_ = 0;
+  // Counted sums: a side without any non-zero size in the window sums to
+  // +0.0, so a window of zero sizes gives exactly 0.
+  RunningSum buy_;
+  RunningSum sell_;
 };
 
 class TradeSignAutocorrelation {

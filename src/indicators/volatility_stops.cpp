@@ -48,18 +48,8 @@ YangZhangVolatility::YangZhangVolatility(std::size_t n, std::uint64_t periods_pe
       sqrt_periods_(std::sqrt(static_cast<double>(periods_per_year))),
       overnight_(n),
       open_close_(n),
-      rs_terms_(n),
+      rs_(WindowSum::resummed_every(n, n, 0.0)),
       rs_run_(n) {}
-
-namespace {
-
-// Keeps `count` the number of non-zero values in `ring` across a push of x.
-void count_nonzero_push(std::size_t& count, const Ring<double>& ring, double x) {
-  if (ring.full() && ring.oldest() != 0.0) --count;
-  if (x != 0.0) ++count;
-}
-
-}  // namespace
 
 // The sample variance over the window, as (S2 - n * (S1 / n)^2) / (n - 1),
 // clamped at 0 (NaN included); exactly 0 for a window of equal values.
@@ -83,28 +73,13 @@ std::optional<double> YangZhangVolatility::update_candle(const Candle& c) {
   if (!std::isfinite(overnight) || !std::isfinite(open_close) || !std::isfinite(rs)) return std::nullopt;
   prev_close_ = c.close;
 
-  count_nonzero_push(rs_nonzero_, rs_terms_, rs);
-  if (rs_terms_.full()) rs_sum_ -= rs_terms_.oldest();
   overnight_.push(overnight);
   open_close_.push(open_close);
-  rs_terms_.push(rs);
+  rs_.push(rs);
   rs_run_.push(rs);
-  rs_sum_ += rs;
-  // The variances re-centre every n pushes; the Rogers-Satchell sum is
-  // recomputed on the same pushes.
-  if (++rs_since_resum_ == rs_terms_.capacity()) {
-    double s = 0.0;
-    const auto [older, newer] = rs_terms_.runs();
-    for (auto run : {older, newer}) {
-      for (double v : run) s += v;
-    }
-    rs_sum_ = s;
-    rs_since_resum_ = 0;
-  }
-  if (rs_nonzero_ == 0) rs_sum_ = 0.0;
   if (!overnight_.full()) return std::nullopt;
 
-  const double rs_mean = rs_run_.whole() ? rs : rs_sum_ / n_;
+  const double rs_mean = rs_run_.whole() ? rs : rs_.sum() / n_;
   double v = variance(overnight_) + k_ * variance(open_close_) +
              (1.0 - k_) * std::fmax(rs_mean, 0.0);
   v = std::fmax(v, 0.0);

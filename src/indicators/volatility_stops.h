@@ -9,9 +9,9 @@
 
 #include "indicators/cores/atr_offset.h"
 #include "indicators/cores/equal_run.h"
-#include "indicators/cores/ring.h"
 #include "indicators/cores/shifted_sum_window.h"
 #include "indicators/cores/wilder.h"
+#include "indicators/cores/window_sum.h"
 #include "indicators/indicator.h"
 
 namespace vsci {
@@ -51,12 +51,9 @@ class YangZhangVolatility {
   std::optional<double> prev_close_;
   ShiftedSumWindow overnight_;
   ShiftedSumWindow open_close_;
-  Ring<double> rs_terms_;
-  double rs_sum_ = 0.0;
-  std::size_t rs_since_resum_ = 0;
-  // The non-zero Rogers-Satchell terms: a window of zeros sums to exactly 0,
-  // whatever residue the running sum keeps until it is next recomputed.
-  std::size_t rs_nonzero_ = 0;
+  // The Rogers-Satchell terms, re-summed from +0.0 on the pushes the
+  // variances re-centre on; a window of zeros sums to exactly 0.
+  WindowSum rs_;
   // A window of equal Rogers-Satchell terms has exactly that term as mean.
   EqualRun rs_run_;
 };

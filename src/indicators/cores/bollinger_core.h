@@ -32,78 +32,91 @@ class BollingerCore {
     return BollingerCore(static_cast<std::size_t>(period), k);
   }
 
-  std::optional<BollingerValue> update_value(double x) {
+  // Inlined into each owning kind: called out of line, the four values make
+  // a round trip through memory on every input.
+  [[gnu::always_inline]] std::optional<BollingerValue> update_value(double x) {
     if (!std::isfinite(x)) return std::nullopt;
     run_.push(x);
-    if (count_ == period_) {
-      const double d_old = ring_[head_] - shift_;
-      sum_d_ -= d_old;
-      sum_d2_ -= d_old * d_old;
-      ring_[head_] = x;
-    } else {
-      append_within(ring_, x, period_);  // filling: head_ == count_ is the end
-      ++count_;
+    if (count_ != period_) [[unlikely]] return fill(x);
+    // Everything is read before the ring is written, so that no sum has to be
+    // read back from memory after a store that might have changed it.
+    double& slot = ring_[head_];
+    const double shift = shift_;
+    const double d_old = slot - shift;
+    const double d = x - shift;
+    const double sum_d = (sum_d_ - d_old) + d;
+    const double sum_d2 = (sum_d2_ - d_old * d_old) + d * d;
+    const double pushed_sum = pushed_sum_ + x;
+    slot = x;
+    sum_d_ = sum_d;
+    sum_d2_ = sum_d2;
+    pushed_sum_ = pushed_sum;
+    // Re-centring comes every `period` inputs, which is each time head_ wraps.
+    if (++head_ == period_) [[unlikely]] {
+      head_ = 0;
+      recompute();
     }
-    if (!shift_set_) {
-      shift_ = x;
-      shift_set_ = true;
-    }
-    const double d = x - shift_;
-    sum_d_ += d;
-    sum_d2_ = sum_d2_ + d * d;
-    ++since_recompute_;
-    if (++head_ == period_) head_ = 0;
-    if (since_recompute_ >= period_) recompute();
-    if (count_ != period_) return std::nullopt;
-    const double n = static_cast<double>(period_);
-    const double mean_d = sum_d_ / n;
-    const bool flat = run_.whole();
-    const double middle = flat ? x : shift_ + mean_d;
-    double variance = sum_d2_ / n - mean_d * mean_d;
-    if (flat || !(variance > 0.0)) variance = 0.0;  // negative, -0.0 (and NaN) become +0.0
-    const double deviation = std::sqrt(variance);
-    const double band = k_ * deviation;
-    return BollingerValue{middle + band, middle, middle - band, deviation};
+    return bands(x);
   }
 
   std::uint64_t warmup() const { return period_; }
   std::size_t period() const { return period_; }
 
  private:
-  BollingerCore(std::size_t period, double k) : period_(period), k_(k), run_(period) {
+  BollingerCore(std::size_t period, double k)
+      : period_(period), n_(static_cast<double>(period)), k_(k), run_(period) {
     reserve_initial(ring_, period);
   }
 
-  // Held values oldest first: when full, head_ .. end then 0 .. head_-1.
-  template <class F>
-  void for_each_held(F f) const {
-    if (count_ == period_) {
-      for (std::size_t i = head_; i < period_; ++i) f(ring_[i]);
-      for (std::size_t i = 0; i < head_; ++i) f(ring_[i]);
-    } else {
-      for (std::size_t i = 0; i < count_; ++i) f(ring_[i]);
-    }
+  // The newest input's terms; the shift is set once the first input came.
+  void add(double x) {
+    const double d = x - shift_;
+    sum_d_ += d;
+    sum_d2_ = sum_d2_ + d * d;
+    pushed_sum_ = pushed_sum_ + x;
   }
 
-  void recompute() {
-    since_recompute_ = 0;
-    if (count_ == 0) {
-      sum_d_ = 0.0;
-      sum_d2_ = 0.0;
-      shift_ = 0.0;
-      shift_set_ = false;
-      return;
+  BollingerValue bands(double x) const {
+    const double mean_d = sum_d_ / n_;
+    const bool flat = run_.whole();
+    const double middle = flat ? x : shift_ + mean_d;
+    double variance = sum_d2_ / n_ - mean_d * mean_d;
+    if (flat || !(variance > 0.0)) variance = 0.0;  // negative, -0.0 (and NaN) become +0.0
+    const double deviation = std::sqrt(variance);
+    const double band = k_ * deviation;
+    return BollingerValue{middle + band, middle, middle - band, deviation};
+  }
+
+  // Out of line, away from the per-input step of a full window: while
+  // filling, head_ == count_ is the end of the ring.
+  [[gnu::noinline]] std::optional<BollingerValue> fill(double x) {
+    append_within(ring_, x, period_);
+    ++count_;
+    if (!shift_set_) {
+      shift_ = x;
+      shift_set_ = true;
     }
-    double s = 0.0;
-    for_each_held([&](double v) { s += v; });
-    const double m = s / static_cast<double>(count_);
+    add(x);
+    if (++head_ < period_) return std::nullopt;
+    head_ = 0;
+    recompute();
+    return bands(x);
+  }
+
+  // Re-centres on the window mean. It runs only as head_ wraps on a full
+  // window, so the held values oldest first are the ring in slot order, and
+  // they are the inputs since the last re-centring: the running sum of those
+  // is the pass over the window from +0.0 that the mean needs.
+  [[gnu::noinline]] void recompute() {
+    const double m = pushed_sum_ / n_;
+    pushed_sum_ = 0.0;
     double sd = 0.0;
     double sd2 = 0.0;
-    for_each_held([&](double v) {
+    for (const double v : ring_) {
       const double d = v - m;
       sd += d;
       sd2 += d * d;
-    });
+    }
     shift_ = m;
     shift_set_ = true;
     sum_d_ = sd;
@@ -112,6 +125,7 @@ class BollingerCore {
 
   std::vector<double> ring_;  // by slot; grows to period_ while filling
   std::size_t period_ = 1;
+  double n_ = 1.0;  // the period as a float
   double k_ = 2.0;
   EqualRun run_;
   std::size_t head_ = 0;
@@ -120,7 +134,7 @@ class BollingerCore {
   bool shift_set_ = false;
   double sum_d_ = 0.0;
   double sum_d2_ = 0.0;
-  std::size_t since_recompute_ = 0;
+  double pushed_sum_ = 0.0;  // of the inputs since the last re-centring, from +0.0
 };
 
 // The core for a kind that publishes the bands: the core's period checks,

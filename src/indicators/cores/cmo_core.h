@@ -1,6 +1,6 @@
 // CmoCore: Chande's momentum oscillator over `period` close-to-close moves.
-// Its sums are running sums; a sum whose window holds no non-zero move is reset
-// to +0.0 so that a flat stretch gives exactly 0 instead of rounding residue.
+// Its sums are counted running sums of the up and down moves (running_sum.h),
+// so that a flat stretch gives exactly 0 instead of rounding residue.
 // Embedded by Cmo and Vidya; single-threaded use.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "indicators/cores/change_stream.h"
-#include "indicators/cores/ring.h"
+#include "indicators/cores/running_sum.h"
 #include "indicators/cores/window_checks.h"
 #include "util/expected.h"
 
@@ -26,23 +26,14 @@ class CmoCore {
     const auto change = diffs_.next(x);
     if (!change) return std::nullopt;
     const double diff = *change;
-    if (moves_.full()) {
-      const Move& old = moves_.oldest();
-      sum_up_ -= old.up;
-      sum_down_ -= old.down;
-      if (old.up != 0.0 && --nonzero_up_ == 0) sum_up_ = 0.0;
-      if (old.down != 0.0 && --nonzero_down_ == 0) sum_down_ = 0.0;
-    }
     const double up = diff > 0.0 ? diff : 0.0;
     const double down = -diff > 0.0 ? -diff : 0.0;
-    moves_.push(Move{up, down});
-    if (up != 0.0) ++nonzero_up_;
-    if (down != 0.0) ++nonzero_down_;
-    sum_up_ = up + sum_up_;
-    sum_down_ = down + sum_down_;
+    moves_.push(up, down);
     if (!moves_.full()) return std::nullopt;
-    const double total = sum_up_ + sum_down_;
-    last_ = total == 0.0 ? 0.0 : (sum_up_ - sum_down_) * 100.0 / total;
+    const double sum_up = moves_.first_sum();
+    const double sum_down = moves_.second_sum();
+    const double total = sum_up + sum_down;
+    last_ = total == 0.0 ? 0.0 : (sum_up - sum_down) * 100.0 / total;
     return last_;
   }
 
@@ -50,18 +41,10 @@ class CmoCore {
   std::optional<double> last() const { return last_; }
 
  private:
-  struct Move {
-    double up = 0.0;
-    double down = 0.0;
-  };
   explicit CmoCore(std::size_t period) : moves_(period) {}
 
   ChangeStream diffs_;
-  Ring<Move> moves_;
-  double sum_up_ = 0.0;
-  double sum_down_ = 0.0;
-  std::size_t nonzero_up_ = 0;
-  std::size_t nonzero_down_ = 0;
+  PairedWindowSum moves_;  // (up, down) moves
   std::optional<double> last_;
 };
 

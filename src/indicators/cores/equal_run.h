@@ -1,10 +1,10 @@
-// EqualRun: how many of the latest inputs equal the newest one, counted up to
-// a cap. Lets a window kind see that its whole window is one repeated value
-// and give that case's exact result instead of rounding residue.
-// Single-threaded use.
+// EqualRun: whether the latest `cap` inputs all equal the newest one. Lets a
+// window kind see that its whole window is one repeated value and give that
+// case's exact result instead of rounding residue. Single-threaded use.
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 namespace vsci {
 
@@ -12,8 +12,15 @@ class EqualRun {
  public:
   explicit EqualRun(std::uint64_t cap) : cap_(cap) {}
 
+  // On moving data an input rarely equals the last one, so the hot path is a
+  // compare and two stores. The NaN before the first input equals nothing,
+  // and 2^64 pushes never come, so the run needs no cap.
   void push(double x) {
-    run_ = run_ > 0 && x == last_ ? (run_ < cap_ ? run_ + 1 : cap_) : 1;
+    if (x == last_) [[unlikely]] {
+      ++run_;
+    } else {
+      run_ = 1;
+    }
     last_ = x;
   }
   // The last `cap` inputs (all of them, once `cap` were pushed) are equal.
@@ -22,7 +29,7 @@ class EqualRun {
  private:
   std::uint64_t cap_;
   std::uint64_t run_ = 0;
-  double last_ = 0.0;
+  double last_ = std::numeric_limits<double>::quiet_NaN();
 };
 
 }  // namespace vsci

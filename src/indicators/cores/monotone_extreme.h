@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "indicators/cores/growing_storage.h"
+#include "indicators/cores/mirrored_ring.h"
 
 namespace vsci {
 
@@ -114,30 +115,6 @@ template <ExtremeSide Side, ExtremeTie Tie>
 double fold(const WindowExtreme& e, double start) {
   return e.found && displaces<Side, Tie>(e.value, start) ? e.value : start;
 }
-
-// The last `window` entries pushed, each written twice, window slots apart,
-// so that the held entries are always contiguous, oldest first.
-template <class T>
-class MirroredWindow {
- public:
-  explicit MirroredWindow(std::size_t window) : entries_(2 * window), window_(window) {}
-
-  void push(const T& x) {
-    entries_[next_] = x;
-    entries_[next_ + window_] = x;
-    next_ = next_ + 1 == window_ ? 0 : next_ + 1;
-  }
-  // `pushed` is the number of entries pushed so far.
-  std::span<const T> held(std::uint64_t pushed) const {
-    if (pushed < window_) return {entries_.data(), static_cast<std::size_t>(pushed)};
-    return {entries_.data() + next_, window_};
-  }
-
- private:
-  std::vector<T> entries_;
-  std::size_t window_;
-  std::size_t next_ = 0;
-};
 
 // The values of the window that can still become its extreme, oldest first,
 // each with the number of the push that brought it; each is beyond (or, as
@@ -267,7 +244,7 @@ class MonotoneExtreme {
 
   std::size_t window_;
   std::uint64_t pushed_ = 0;
-  extreme_detail::MirroredWindow<double> scanned_;  // empty unless scanned
+  MirroredRing<double, false> scanned_;  // empty unless scanned
   extreme_detail::ExtremeQueue<Side, Tie> queue_;
 };
 
@@ -378,7 +355,7 @@ class MonotoneRange {
 
   std::size_t window_;
   std::uint64_t pushed_ = 0;
-  extreme_detail::MirroredWindow<Pair> scanned_;  // empty unless scanned
+  MirroredRing<Pair, false> scanned_;  // empty unless scanned
   extreme_detail::ExtremeQueue<ExtremeSide::Largest, HighTie> high_queue_;  // unused while scanned
   extreme_detail::ExtremeQueue<ExtremeSide::Smallest, LowTie> low_queue_;
 };

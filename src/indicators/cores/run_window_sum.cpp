@@ -54,8 +54,7 @@ void RunWindowSum::push_repeated(double x, std::uint64_t times) {
   if (!full()) {
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(times, n_ - held_));
     append(x, count);
-    sum_ = add_times(sum_, x, count);
-    nonzero_ += count;
+    sum_.assign(add_times(sum_.value(), x, count), sum_.nonzero() + count);
     pushes_ += count;
     times -= count;
     if (pushes_ == n_) resum();
@@ -64,9 +63,9 @@ void RunWindowSum::push_repeated(double x, std::uint64_t times) {
   if (times >= before_resum) {
     const std::uint64_t skipped = before_resum + (times - before_resum) / n_ * n_;
     const auto kept = static_cast<std::size_t>(std::min<std::uint64_t>(skipped, n_));
-    nonzero_ -= drop_oldest(kept);
+    const std::size_t left = drop_oldest(kept);
     append(x, kept);
-    nonzero_ += kept;
+    sum_.assign(sum_.value(), sum_.nonzero() - left + kept);
     resum();
     times -= skipped;
   }
@@ -78,11 +77,11 @@ void RunWindowSum::push_repeated(double x, std::uint64_t times) {
     // A run of x pushing out an x is the case to round in closed form; each x
     // that leaves is replaced, so the count of non-zero values never falls to
     // 0 on the way unless the x leaving is the only one.
-    if (!bitwise_equal(oldest.value, x) || nonzero_ == 1) {
+    if (!bitwise_equal(oldest.value, x) || sum_.nonzero() == 1) {
       for (std::size_t i = 0; i < count; ++i) push(x);
       continue;
     }
-    sum_ = settle(sum_, x, count);
+    sum_.replace(settle(sum_.value(), x, count));
     drop_oldest(count);
     append(x, count);
     pushes_ += count;
@@ -110,7 +109,7 @@ void RunWindowSum::resum() {
     const Run& r = runs_[i];
     s = r.count == 1 ? s + r.value : add_times(s, r.value, r.count);
   }
-  sum_ = s;
+  sum_.replace(s);
   pushes_ = 0;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "indicators/cores/growing_storage.h"
+#include "indicators/cores/running_sum.h"
 
 namespace vsci {
 
@@ -24,11 +25,11 @@ class RunWindowSum {
   explicit RunWindowSum(std::size_t n) : runs_(n), n_(n) {}
 
   // Appends x, dropping the oldest value first when the window is full.
-  void push(double x) {
+  // Inlined into its owner's step, as a call would cost more than the step.
+  [[gnu::always_inline]] void push(double x) {
     if (full()) {
       Run& oldest = runs_.front();
-      sum_ = sum_ - oldest.value;
-      if (oldest.value != 0.0 && --nonzero_ == 0) sum_ = 0.0;
+      sum_.remove(oldest.value);
       if (--oldest.count == 0) runs_.pop_front();
       --held_;
     }
@@ -36,8 +37,7 @@ class RunWindowSum {
     // more than the merge saves.
     runs_.push_back(Run{x, 1});
     ++held_;
-    if (x != 0.0) ++nonzero_;
-    sum_ = sum_ + x;
+    sum_.add(x);
     if (++pushes_ == n_) resum();
   }
   // `times` pushes of x. The time does not grow with `times` when x is
@@ -47,7 +47,7 @@ class RunWindowSum {
 
   bool full() const { return held_ == n_; }
   std::size_t capacity() const { return n_; }
-  double sum() const { return sum_; }
+  double sum() const { return sum_.value(); }
 
  private:
   struct Run {
@@ -70,9 +70,8 @@ class RunWindowSum {
   BoundedDeque<Run> runs_;  // oldest first
   std::size_t n_;
   std::size_t held_ = 0;
-  double sum_ = 0.0;
+  RunningSum sum_;
   std::size_t pushes_ = 0;  // since the last re-summing
-  std::size_t nonzero_ = 0;
 };
 
 }  // namespace vsci

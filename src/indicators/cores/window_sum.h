@@ -1,7 +1,8 @@
-// WindowSum: a ring of the last n values and their running sum, the oldest
-// value subtracted before the newest is added. A sum whose window holds no
-// non-zero value is exactly +0.0, so a window that turns all-zero gives the
-// result its kind promises for it rather than rounding residue; a re-summed
+// WindowSum: a ring of the last n values and their counted running sum
+// (running_sum.h), the oldest value subtracted before the newest is added. A
+// sum whose window holds no non-zero value is exactly +0.0, so a window that
+// turns all-zero gives the result its kind promises for it rather than
+// rounding residue; a re-summed
 // window also recomputes its sum exactly (oldest first, from -0.0) every n
 // pushes, or at the interval and from the zero its owner gives. Embedded by
 // the window-sum kinds; single-threaded use.
@@ -10,6 +11,7 @@
 #include <cstddef>
 
 #include "indicators/cores/ring.h"
+#include "indicators/cores/running_sum.h"
 
 namespace vsci {
 
@@ -28,19 +30,14 @@ class WindowSum {
 
   // Appends x, dropping the oldest value first when the window is full.
   void push(double x) {
-    if (ring_.full()) {
-      const double old = ring_.oldest();
-      sum_ -= old;
-      if (old != 0.0 && --nonzero_ == 0) sum_ = 0.0;
-    }
+    if (ring_.full()) sum_.remove(ring_.oldest());
     ring_.push(x);
-    if (x != 0.0) ++nonzero_;
-    sum_ = sum_ + x;
+    sum_.add(x);
     if (resum_every_ != 0 && ++pushes_ == resum_every_) resum();
   }
 
-  double sum() const { return sum_; }
-  std::size_t nonzero() const { return nonzero_; }
+  double sum() const { return sum_.value(); }
+  std::size_t nonzero() const { return sum_.nonzero(); }
   bool full() const { return ring_.full(); }
   std::size_t capacity() const { return ring_.capacity(); }
   const Ring<double>& values() const { return ring_; }
@@ -48,13 +45,12 @@ class WindowSum {
  private:
   // Adding a start of +0.0 after summing from -0.0 is summing from +0.0.
   [[gnu::noinline]] void resum() {
-    sum_ = resum_start_ + sum_oldest_first(ring_);
+    sum_.replace(resum_start_ + sum_oldest_first(ring_));
     pushes_ = 0;
   }
 
   Ring<double> ring_;
-  double sum_ = 0.0;
-  std::size_t nonzero_ = 0;  // non-zero values held
+  RunningSum sum_;
   std::size_t resum_every_ = 0;  // 0: never
   std::size_t pushes_ = 0;
   double resum_start_ = -0.0;

@@ -1,10 +1,18 @@
+// The feed catalogue: counts, order and exact matching, and every registry
+// row held against it: the feed a kind really reads is found by feeding it a
+// tape and leaving each class of side record out in turn.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <map>
 #include <string>
 
+#include "factory/build_indicator.h"
 #include "factory/catalogue.h"
 #include "factory/registry.h"
+#include "support/bar_tape.h"
 
 namespace vsci {
 namespace {
@@ -62,6 +70,67 @@ TEST(FeedCatalogue, LongestNameIsListedDespiteItsLength) {
 
 TEST(FeedCatalogue, EveryRegisteredKindIsCatalogued) {
   for (const KindEntry* e : registry()) EXPECT_NE(feed_for_kind(e->name), Feed::Unknown) << e->name;
+}
+
+// The side records of a bar, each of which a feed run may leave out.
+enum SideRecord : unsigned { kTrades = 1, kBook = 2, kDerivatives = 4, kSection = 8 };
+
+// Everything the kind gives over the tape, values and named outputs, as one
+// fingerprint; the side records in `dropped` are absent from every bar.
+std::uint64_t fingerprint(const KindEntry& e, const testing::BarTape& tape, unsigned dropped) {
+  auto built = build_indicator(e.name, e.example.view());
+  if (!built.ok()) return 0;
+  Indicator& ind = *built.value();
+  std::uint64_t h = 14695981039346656037ull;
+  const auto mix = [&h](std::uint64_t v) { h = (h ^ v) * 1099511628211ull; };
+  for (std::size_t i = 0; i < tape.size(); ++i) {
+    BarContext ctx = tape.context(i);
+    if (dropped & kTrades) ctx.trades = {};
+    if (dropped & kBook) ctx.book = nullptr;
+    if (dropped & kDerivatives) ctx.derivatives = nullptr;
+    if (dropped & kSection) ctx.cross_section = nullptr;
+    const auto v = ind.update(ctx);
+    mix(v ? std::bit_cast<std::uint64_t>(*v) : 0x7ff4000000000001ull);
+    for (const NamedOutput& o : ind.outputs()) mix(std::bit_cast<std::uint64_t>(o.value));
+  }
+  return h;
+}
+
+// The feed a kind consumes, judged by which side records change what it gives.
+Feed observed_feed(const KindEntry& e, const testing::BarTape& tape) {
+  if (e.input != InputClass::Feed) return Feed::Kline;  // fed the close, the candle or the pair only
+  const std::uint64_t whole = fingerprint(e, tape, 0);
+  unsigned read = 0;
+  for (unsigned r : {kTrades, kBook, kDerivatives, kSection}) {
+    if (fingerprint(e, tape, r) != whole) read |= r;
+  }
+  switch (read) {
+    case 0: return Feed::Kline;
+    case kTrades: return Feed::Trade;
+    case kBook: return Feed::Orderbook;
+    case kTrades | kBook: return Feed::TradeQuote;
+    case kDerivatives: return Feed::Derivatives;
+    case kSection: return Feed::CrossSection;
+    default: return Feed::Unknown;
+  }
+}
+
+TEST(FeedCatalogue, AgreesWithWhatEveryRegisteredKindReads) {
+  testing::BarTape tape = testing::make_tape(1500, 23);
+  // Asks set further off than bids, by a varying amount, so that neither a
+  // book's mid nor its moves are those of the close a kind falls back on
+  // without a book.
+  for (std::size_t i = 0; i < tape.size(); ++i) {
+    for (Level& a : tape.books[i].asks) a.price += 0.05 * static_cast<double>(i % 7);
+  }
+  std::map<Feed, int> side_fed;
+  for (const KindEntry* e : registry()) {
+    const Feed seen = observed_feed(*e, tape);
+    EXPECT_EQ(feed_display_name(feed_for_kind(e->name)), feed_display_name(seen)) << e->name;
+    if (e->input == InputClass::Feed) ++side_fed[seen];
+  }
+  // Every kind fed side records reads one of them: none passes as candle-fed.
+  EXPECT_EQ(side_fed.count(Feed::Kline), 0u);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "support/batch_reference.h"
 #include "support/compare.h"
 #include "support/conformance.h"
+#include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -301,6 +302,30 @@ const testing::ConformanceRows kConformance{
     {"Apo"}, {"ElderImpulse"}, {"MacdHistogram"}, {"Pmo"}, {"Ppo"}, {"PpoHistogram"}, {"Stc"}, {"Tii"}, {"Trix"},
     {"Tsi"}, {"UniversalOscillator"},
 };
+
+// Whole-number closes, so the average of three is the plain window sum over 3;
+// flat stretches of 2 to 8 closes leave stretches of 1 to 7 zero deviations,
+// and the deviation window runs from 2 to 5 and one longer than the longest.
+TEST(MaOscillators, TiiSumsAcrossZeroDeviations) {
+  const std::vector<double> moves = moves_with_zero_stretches(300, {2, 3, 4, 5, 8}, 63);
+  std::vector<double> closes = {100.0};
+  for (double m : moves) closes.push_back(closes.back() + std::round(10.0 * m));
+  std::vector<double> pos, neg;
+  for (std::size_t i = 2; i < closes.size(); ++i) {
+    const double dev = closes[i] - (closes[i - 2] + closes[i - 1] + closes[i]) / 3.0;
+    pos.push_back(dev > 0.0 ? dev : 0.0);
+    neg.push_back(dev < 0.0 ? -dev : 0.0);
+  }
+  for (std::size_t w : {2, 3, 4, 5, 8}) {
+    const auto p = window_sums(pos, w), q = window_sums(neg, w);
+    Series want(closes.size());
+    for (std::size_t j = w - 1; j < pos.size(); ++j) {
+      const double total = p[j] + q[j];
+      want[j + 2] = total > 0.0 ? std::clamp(p[j] * 100.0 / total, 0.0, 100.0) : 50.0;
+    }
+    expect_series(run_kind("Tii", {3, double(w)}, closes), want, 0.0, "Tii window " + std::to_string(w));
+  }
+}
 
 }  // namespace
 }  // namespace vsci

@@ -7,6 +7,7 @@
 #include "indicators/performance_ratios.h"
 #include "support/batch_reference.h"
 #include "support/conformance.h"
+#include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -473,6 +474,36 @@ const testing::ConformanceRows kConformance{
     {"SharpeRatio"}, {"SortinoRatio"}, {"SterlingRatio"}, {"TailRatio"}, {"UpsidePotentialRatio"}, {"ValueAtRisk"},
     {"WinRate"},
 };
+
+// Returns with stretches of zeros (no loss, no gain), windows 2 to 5 and one
+// longer than the longest stretch: the loss sums and the upside and downside
+// sums are counted window sums, the plain sum of the returns is not.
+TEST(PerformanceRatios, LossAndUpsideSumsAcrossZeroStretches) {
+  const std::vector<double> moves = moves_with_zero_stretches(300, {1, 2, 3, 4, 7}, 64);
+  std::vector<double> r, loss, up, down2;
+  for (double m : moves) {
+    r.push_back(0.01 * m);
+    loss.push_back(r.back() < 0.0 ? -r.back() : 0.0);
+    up.push_back(r.back() > 0.0 ? r.back() : 0.0);
+    down2.push_back(r.back() < 0.0 ? r.back() * r.back() : 0.0);
+  }
+  for (std::size_t n : {2, 3, 4, 5, 8}) {
+    const double dn = double(n);
+    const auto sum = window_sums(r, n, {.counted = false}), sl = window_sums(loss, n);
+    const auto su = window_sums(up, n), sd = window_sums(down2, n);
+    Series gain_to_pain(r.size()), expectancy(r.size()), upside(r.size());
+    for (std::size_t j = n - 1; j < r.size(); ++j) {
+      const double losses = double(std::count_if(r.begin() + long(j + 1 - n), r.begin() + long(j + 1), [](double x) { return x < 0.0; }));
+      gain_to_pain[j] = sl[j] > 0.0 ? sum[j] / sl[j] : 0.0;
+      expectancy[j] = losses == 0.0 ? 0.0 : (sum[j] / dn) / (sl[j] / losses);
+      upside[j] = sd[j] / dn > 0.0 ? (su[j] / dn) / std::sqrt(sd[j] / dn) : 0.0;
+    }
+    const std::string at = " period " + std::to_string(n);
+    expect_series(run_kind("GainToPainRatio", {dn}, r), gain_to_pain, 0.0, "GainToPainRatio" + at);
+    expect_series(run_kind("Expectancy", {dn}, r), expectancy, 0.0, "Expectancy" + at);
+    expect_series(run_kind("UpsidePotentialRatio", {dn, 0.0}, r), upside, 0.0, "UpsidePotentialRatio" + at);
+  }
+}
 
 }  // namespace
 }  // namespace vsci

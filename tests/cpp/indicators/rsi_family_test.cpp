@@ -6,6 +6,7 @@
 #include "support/batch_reference.h"
 #include "support/compare.h"
 #include "support/conformance.h"
+#include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -427,6 +428,29 @@ const testing::ConformanceRows kConformance{
     {"AdaptiveRsi"}, {"AnchoredRsi"}, {"Cmo"}, {"ConnorsRsi"}, {"DynamicLengthRsi"}, {"FisherRsi"}, {"LaguerreRsi"},
     {"Rmi"}, {"Rsi"}, {"Rsx"}, {"SmoothedRsiHistogram"}, {"StochRsi"},
 };
+
+// Closes with stretches of zero moves, windows 2 to 5 and one longer than the
+// longest stretch: the up and down sums are counted window sums.
+TEST(RsiFamily, CmoSumsAcrossFlatStretches) {
+  const std::vector<double> moves = moves_with_zero_stretches(300, {1, 2, 3, 4, 7}, 62);
+  std::vector<double> closes = {100.0};
+  for (double m : moves) closes.push_back(closes.back() + m);
+  std::vector<double> up, down;
+  for (std::size_t i = 1; i < closes.size(); ++i) {
+    const double diff = closes[i] - closes[i - 1];
+    up.push_back(std::max(diff, 0.0));
+    down.push_back(std::max(-diff, 0.0));
+  }
+  for (std::size_t n : {2, 3, 4, 5, 8}) {
+    const auto u = window_sums(up, n), d = window_sums(down, n);
+    Series want(closes.size());
+    for (std::size_t j = n - 1; j < up.size(); ++j) {
+      const double total = u[j] + d[j];
+      want[j + 1] = total == 0.0 ? 0.0 : (u[j] - d[j]) * 100.0 / total;
+    }
+    expect_series(run_kind("Cmo", {double(n)}, closes), want, 0.0, "Cmo " + std::to_string(n));
+  }
+}
 
 }  // namespace
 }  // namespace vsci

@@ -6,6 +6,7 @@
 
 #include "support/batch_reference.h"
 #include "support/feed_tape.h"
+#include "support/counted_sums.h"
 
 namespace vsci::testing {
 namespace {
@@ -274,6 +275,34 @@ TEST(TradeFlow, ConstructionChecksInOrder) {
                        {"KylesLambda", {16777217}, kMaxPeriodText}, {"KylesLambda", {2}, ""},
                        {"TradeSignAutocorrelation", {1}, signs}, {"TradeSignAutocorrelation", {2}, ""},
                        {"TradeSignAutocorrelation", {16777217}, kMaxPeriodText}});
+}
+
+// One print a bar, with stretches of zero-size prints; the new print's sizes
+// are added before the oldest print's leave, and a side whose window holds
+// no non-zero size sums to +0.0.
+TEST(TradeFlow, TradeImbalanceSumsAcrossZeroVolume) {
+  const std::vector<double> moves = moves_with_zero_stretches(300, {1, 2, 3, 4, 7}, 65);
+  const Candle candle{0, 100, 101, 99, 100, 10};
+  std::vector<double> buy, sell;
+  for (double m : moves) {
+    buy.push_back(m > 0.0 ? m : 0.0);
+    sell.push_back(m < 0.0 ? -m : 0.0);
+  }
+  for (std::size_t n : {2, 3, 4, 5, 8}) {
+    const auto b = window_sums(buy, n, {.new_first = true}), s = window_sums(sell, n, {.new_first = true});
+    auto ind = build_ok("TradeImbalance", {double(n)});
+    for (std::size_t j = 0; j < moves.size(); ++j) {
+      const TradePrint print{100.0, std::fabs(moves[j]), moves[j] > 0.0 ? TradeSide::Buy : TradeSide::Sell, 0};
+      BarContext ctx(candle);
+      ctx.trades = std::span<const TradePrint>(&print, 1);
+      const double total = b[j] + s[j];
+      const auto got = ind->update(ctx);
+      ASSERT_EQ(got.has_value(), j + 1 >= n) << "window " << n << " print " << j;
+      if (got) {
+        ASSERT_TRUE(same_bits(*got, total > 0.0 ? (b[j] - s[j]) / total : 0.0)) << "window " << n << " print " << j;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "indicators/cores/civil_day.h"
 #include "support/candle_series.h"
 #include "support/conformance.h"
+#include "support/counted_sums.h"
 #include "support/kind_checks.h"
 
 namespace vsci {
@@ -213,6 +214,35 @@ TEST(VolatilityStops, ConstructionChecksInOrder) {
                                {kind, {16777217, 2}, too_large}, {kind, {16777216, 1e-300}, ""}});
   }
   expect_build_outcomes(cases);
+}
+
+// Bars that open and close at one price, with a range except in stretches of
+// single-price bars: both variances are exactly 0, so the value follows the
+// Rogers-Satchell sum alone, re-summed from +0.0 every n bars. A window one
+// longer than a stretch sees the last non-zero term leave on the bar a new
+// one enters.
+TEST(VolatilityStops, YangZhangRogersSatchellSumAcrossZeroStretches) {
+  const std::vector<double> moves = moves_with_zero_stretches(300, {1, 2, 3, 4, 18}, 61);
+  Candles tape = {{0, 100, 100, 100, 100, 1}};
+  std::vector<double> rs;  // one term per bar after the first
+  for (double m : moves) {
+    const Candle b{0, 100, 100 * (1 + 0.03 * std::fabs(m)), 100 * (1 - 0.02 * m * m), 100, 1};
+    tape.push_back(b);
+    rs.push_back(std::log(b.high / b.close) * std::log(b.high / b.open) +
+                 std::log(b.low / b.close) * std::log(b.low / b.open));
+  }
+  for (std::size_t n : {2, 3, 4, 5, 19}) {
+    const double k = 0.34 / (1.34 + (double(n) + 1.0) / (double(n) - 1.0));
+    const auto sums = window_sums(rs, n, {.resum_every = n, .resum_start = 0.0});
+    Series want(tape.size());
+    for (std::size_t j = n - 1; j < rs.size(); ++j) {
+      const bool equal = std::all_of(rs.begin() + long(j + 1 - n), rs.begin() + long(j), [&](double t) { return t == rs[j]; });
+      const double mean = equal ? rs[j] : sums[j] / double(n);
+      const double v = std::max((0.0 + k * 0.0) + (1.0 - k) * std::max(mean, 0.0), 0.0);
+      want[j + 1] = std::sqrt(v) * std::sqrt(252.0) * 100.0;
+    }
+    expect_series(run_candles("YangZhangVolatility", {double(n), 252}, tape), want, 0.0, "YangZhangVolatility n " + std::to_string(n));
+  }
 }
 
 }  // namespace
