@@ -75,14 +75,10 @@ std::optional<double> UltimateOscillator::update_candle(const Candle& c) {
   prev_close_ = c.close;
   ring_.push(now);
   for (Window& w : windows_) {
-    w.bp_sum += now.bp;
-    w.tr_sum += now.tr;
-    if (now.tr != 0.0) ++w.ranged;
+    w.sums.add({now.bp, now.tr});
     if (ring_.size() > w.length) {
       const Pressure& old = ring_.back(w.length);
-      w.bp_sum -= old.bp;
-      w.tr_sum -= old.tr;
-      if (old.tr != 0.0) --w.ranged;
+      w.sums.remove({old.bp, old.tr});
     }
     if (++w.since_resum == w.length) resum(w);
   }
@@ -92,14 +88,10 @@ std::optional<double> UltimateOscillator::update_candle(const Candle& c) {
 }
 
 // Buying pressure never exceeds the true range, so a window without range
-// holds no pressure either.
-double UltimateOscillator::average(Window& w) {
-  if (w.ranged == 0) {
-    w.bp_sum = 0.0;
-    w.tr_sum = 0.0;
-    return 0.5;
-  }
-  return w.tr_sum != 0.0 ? w.bp_sum / w.tr_sum : 0.5;
+// holds no pressure either, and both counted sums are then exactly +0.0.
+double UltimateOscillator::average(const Window& w) {
+  const double tr = w.sums.value(1);
+  return tr != 0.0 ? w.sums.value(0) / tr : 0.5;
 }
 
 // Called once every `length` pairs, so the ring holds at least `length`.
@@ -109,8 +101,8 @@ void UltimateOscillator::resum(Window& w) const {
     bp += ring_[i].bp;
     tr += ring_[i].tr;
   }
-  w.bp_sum = bp;
-  w.tr_sum = tr;
+  w.sums.replace(0, bp);
+  w.sums.replace(1, tr);
   w.since_resum = 0;
 }
 

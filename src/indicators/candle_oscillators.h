@@ -13,6 +13,7 @@
 #include "indicators/cores/ema.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/rsi_core.h"
+#include "indicators/cores/running_sum.h"
 #include "indicators/cores/sma.h"
 #include "indicators/cores/window_sum.h"
 #include "indicators/indicator.h"
@@ -65,13 +66,11 @@ class UltimateOscillator {
   // The sums over the newest `length` pairs of the ring.
   struct Window {
     std::size_t length = 1;
-    double bp_sum = 0.0;
-    double tr_sum = 0.0;
-    std::size_t ranged = 0;  // pairs in the window whose true range is not 0
+    CountedSums<2> sums;  // buying pressure, true range
     std::size_t since_resum = 0;
   };
   UltimateOscillator(std::uint64_t p1, std::uint64_t p2, std::uint64_t p3, std::uint64_t longest);
-  double average(Window& w);
+  static double average(const Window& w);
   void resum(Window& w) const;
 
   std::uint64_t longest_;

@@ -9,6 +9,7 @@
 #include "support/batch_reference.h"
 #include "support/candle_series.h"
 #include "support/conformance.h"
+#include "support/counted_sums.h"
 #include "support/kind_checks.h"
 
 namespace vsci {
@@ -159,6 +160,44 @@ TEST(CandleOscillators, CountedVolumeWindowsRestartFromZeroAfterZeroVolumeRuns) 
         }
       }
     }
+  }
+}
+
+// Stretches of 1 to 7 bars that close on their low (no buying pressure, some
+// range) and of flat bars at the previous close (neither): each window's two
+// sums, the new pair added before the one p places back leaves, restart from
+// exactly +0.0 once they hold no non-zero term and are re-summed from +0.0
+// every p pairs; windows 2 to 5 and one longer than the longest stretch.
+TEST(CandleOscillators, UltimateSumsAcrossStretchesWithoutPressure) {
+  Candles c = rough_candles(1200, 11);
+  for (std::size_t i = 1; i < c.size(); ++i) {
+    const std::size_t phase = i % 29, run = 1 + (i / 29) % 7;
+    const double pc = c[i - 1].close;
+    if (phase >= 3 && phase < 3 + run) {
+      c[i].low = c[i].close = std::min(c[i].low, pc);
+      c[i].open = std::max(c[i].open, c[i].low);
+    } else if (phase >= 17 && phase < 17 + run) {
+      c[i].open = c[i].high = c[i].low = c[i].close = pc;
+    }
+  }
+  std::vector<double> bp, tr;
+  for (std::size_t i = 1; i < c.size(); ++i) {
+    const double low = std::min(c[i].low, c[i - 1].close);
+    bp.push_back(c[i].close - low);
+    tr.push_back(std::max(c[i].high, c[i - 1].close) - low);
+  }
+  for (const Params& p : std::vector<Params>{{2, 3, 4}, {5, 4, 3}, {3, 5, 2}, {8, 2, 5}, {2, 8, 8}}) {
+    std::vector<std::vector<double>> a;
+    for (double n : p) {
+      const WindowSumRule rule{.new_first = true, .resum_every = std::size_t(n), .resum_start = 0.0};
+      const auto b = window_sums(bp, std::size_t(n), rule), t = window_sums(tr, std::size_t(n), rule);
+      a.emplace_back();
+      for (std::size_t j = 0; j < t.size(); ++j) a.back().push_back(t[j] != 0.0 ? b[j] / t[j] : 0.5);
+    }
+    Series want(c.size());
+    for (std::size_t j = std::size_t(std::max({p[0], p[1], p[2]})) - 1; j < bp.size(); ++j)
+      want[j + 1] = ((4.0 * a[0][j] + 2.0 * a[1][j]) + a[2][j]) * 100.0 / 7.0;
+    expect_series(run_candles("UltimateOscillator", p, c), want, 0.0, "UltimateOscillator");
   }
 }
 
