@@ -70,13 +70,15 @@ Series seasonal_z(const Candles& cs, const Params& p) {
   return out;
 }
 
-// 100 * sqrt(A) * sqrt(max(scale * mean term, 0)) over windows of n bars.
+// 100 * sqrt(A) * sqrt(max(scale * mean term, 0)) over windows of n bars,
+// the terms in a counted running sum re-summed from -0.0 every n bars.
 CandleReference estimator(double scale, double (*term)(const Candle&)) {
   return [scale, term](const Candles& cs, const Params& p) {
+    const std::size_t n = count_at(p, 0);
     return over_windows(
-        cs, count_at(p, 0), count_at(p, 0) - 1, [&](std::size_t j) { return term(cs[j]); },
-        [](std::size_t) { return 0.0; },
-        [&](double s, double, double n) { return 100.0 * std::sqrt(p[1]) * std::sqrt(std::max(s * scale / n, 0.0)); });
+        cs, n, n - 1, [&](std::size_t j) { return term(cs[j]); }, [](std::size_t) { return 0.0; },
+        [&](double s, double, double dn) { return 100.0 * std::sqrt(p[1]) * std::sqrt(std::max(s * scale / dn, 0.0)); },
+        WindowSumRule{.resum_every = n});
   };
 }
 
@@ -108,7 +110,7 @@ Series mass_index(const Candles& cs, const Params& p) {
   const Series e1 = ref::mean_seeded(candle_field(cs, [](const Candle& c) { return c.high - c.low; }), n);
   const Series e2 = ref::mean_seeded(e1, n);
   const auto ratio = [&](std::size_t j) { return *e2[j] == 0.0 ? 1.0 : *e1[j] / *e2[j]; };
-  return over_windows(cs, m, 2 * n + m - 3, ratio, ratio, [](double s, double, double) { return s; });
+  return over_windows(cs, m, 2 * n + m - 3, ratio, ratio, [](double s, double, double) { return s; }, WindowSumRule{});
 }
 
 TEST(RangeEstimators, MatchBatchReferences) {
@@ -124,13 +126,21 @@ TEST(RangeEstimators, MatchBatchReferences) {
   std::vector<CandleRow> rows;
   for (const Params& p : std::vector<Params>{{1, 1}, {3, 2}, {9, 25}, {20, 7}}) {
     rows.insert(rows.end(), {{"MidPrice", p, mid_price}, {"ChaikinVolatility", p, chaikin},
-                             {"MassIndex", p, mass_index, 1e-12}, {"GarmanKlassVolatility", p, gk, 1e-10},
-                             {"ParkinsonVolatility", p, parkinson, 1e-10},
-                             {"RogersSatchellVolatility", p, rogers_satchell, 1e-10}});
+                             {"MassIndex", p, mass_index}, {"GarmanKlassVolatility", p, gk},
+                             {"ParkinsonVolatility", p, parkinson}, {"RogersSatchellVolatility", p, rogers_satchell}});
   }
   std::vector<Candles> tapes = {make_tape(1200, 41).candles, make_tape(1200, 42, 100.0, 0.5).candles};
   for (std::size_t i = 500; i < 560; ++i) tapes[0][i] = {0, 50.0, 50.0, 50.0, 50.0, 0.0};  // zero terms and ranges
   expect_candle_references(rows, tapes);
+  // Windows 2 to 5 and one longer than a stretch of flat bars (zero terms).
+  rows.clear();
+  for (std::size_t n : kStretchWindows) {
+    const Params p{double(n), 252};
+    rows.insert(rows.end(), {{"GarmanKlassVolatility", p, gk}, {"ParkinsonVolatility", p, parkinson},
+                             {"RogersSatchellVolatility", p, rogers_satchell},
+                             {"MassIndex", {3, double(n)}, mass_index}});
+  }
+  expect_candle_references(rows, {candles_with_flat_stretches(400, 72)});
 }
 
 TEST(RangeEstimators, CalendarKindsFollowLocalDaysAndHours) {

@@ -121,4 +121,28 @@ std::vector<double> candle_field(const std::vector<Candle>& candles, F f) {
   return v;
 }
 
+// Stretches of bars flat at the last close without volume, of the lengths
+// kStretches in turn, each after five moving bars whose prices and volumes
+// span several magnitudes (so running sums keep residue). Counted window sums
+// over it are checked at kStretchWindows: 2 to 5, and one longer than the
+// longest stretch and than the stretch before it.
+inline const std::vector<std::size_t> kStretches = {1, 2, 3, 4, 6, 7};
+inline const std::vector<std::size_t> kStretchWindows = {2, 3, 4, 5, 7, 8};
+
+inline std::vector<Candle> candles_with_flat_stretches(std::size_t n, unsigned seed) {
+  std::vector<Candle> c = make_tape(n, seed).candles;
+  for (std::size_t i = 0, k = 0; i < n; ++k) {
+    for (std::size_t m = 0; m < 5 && i < n; ++m, ++i) {
+      const double scale = std::pow(10.0, double(i % 3) - 1.0);
+      c[i] = {c[i].time, c[i].open * scale, c[i].high * scale, c[i].low * scale, c[i].close * scale,
+              c[i].volume * 0.37 * std::pow(10.0, double(i % 4) - 2.0)};
+    }
+    for (std::size_t m = 0; m < kStretches[k % kStretches.size()] && i < n; ++m, ++i) {
+      const double p = c[i - 1].close;
+      c[i] = {c[i].time, p, p, p, p, 0.0};
+    }
+  }
+  return c;
+}
+
 }  // namespace vsci::testing
