@@ -12,6 +12,7 @@
 
 #include "indicators/indicator.h"
 #include "market/bar_context.h"
+#include "support/counted_sums.h"
 
 namespace vsci::testing {
 
@@ -123,12 +124,7 @@ std::vector<double> candle_field(const std::vector<Candle>& candles, F f) {
 
 // Stretches of bars flat at the last close without volume, of the lengths
 // kStretches in turn, each after five moving bars whose prices and volumes
-// span several magnitudes (so running sums keep residue). Counted window sums
-// over it are checked at kStretchWindows: 2 to 5, and one longer than the
-// longest stretch and than the stretch before it.
-inline const std::vector<std::size_t> kStretches = {1, 2, 3, 4, 6, 7};
-inline const std::vector<std::size_t> kStretchWindows = {2, 3, 4, 5, 7, 8};
-
+// span several magnitudes (so running sums keep residue).
 inline std::vector<Candle> candles_with_flat_stretches(std::size_t n, unsigned seed) {
   std::vector<Candle> c = make_tape(n, seed).candles;
   for (std::size_t i = 0, k = 0; i < n; ++k) {
