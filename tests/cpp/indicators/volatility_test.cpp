@@ -58,7 +58,8 @@ Series ulcer_reference(const std::vector<double>& closes, std::size_t n) {
   }
   const auto sums = window_sums(dd, n, {.resum_every = n});
   Series want(closes.size());
-  for (std::size_t t = 2 * n - 2; t < closes.size(); ++t) want[t] = std::sqrt(std::max(sums[t + 1 - n], 0.0) / double(n));
+  for (std::size_t t = 2 * n - 2; t < closes.size(); ++t)
+    want[t] = std::sqrt(std::max(sums[t + 1 - n], 0.0) / double(n));
   return want;
 }
 
