@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <deque>
 #include <random>
@@ -64,10 +65,12 @@ inline std::vector<double> moves_with_zero_stretches(std::size_t n, const std::v
 inline const std::vector<std::size_t> kStretches = {1, 2, 3, 4, 6, 7};
 inline const std::vector<std::size_t> kStretchWindows = {2, 3, 4, 5, 7, 8};
 
-// Closes from 100 by moves_with_zero_stretches over kStretches: flat stretches.
+// Closes from 100 by log moves of moves_with_zero_stretches: they cross
+// binades, so running sums of their changes keep residue; flat over the
+// zero moves.
 inline std::vector<double> closes_with_flat_stretches(std::size_t n, unsigned seed) {
   std::vector<double> closes = {100.0};
-  for (double m : moves_with_zero_stretches(n - 1, kStretches, seed)) closes.push_back(closes.back() + m);
+  for (double m : moves_with_zero_stretches(n - 1, kStretches, seed)) closes.push_back(closes.back() * std::exp(m));
   return closes;
 }
 
