@@ -85,9 +85,9 @@ TEST(OrderBook, OrderFlowImbalanceSumsAcrossUnchangedBooks) {
   std::vector<double> flows;
   for (std::size_t i = 0; i < moves.size(); ++i) {
     const double m = moves[i], scale = std::pow(10.0, double(i % 3) - 1.0), bid = 100.0 + std::round(2.0 * m) * 0.5;
-    books.push_back(m == 0.0 && i > 0 ? books.back()
-                                      : OrderBook{{{bid, 13.7 * std::fabs(m) * scale}},
-                                                  {{bid + 0.5 * double(1 + i % 2), 9.1 * (1.05 - std::fabs(m)) * scale}}});
+    const Level best_bid{bid, 13.7 * std::fabs(m) * scale};
+    const Level best_ask{bid + 0.5 * double(1 + i % 2), 9.1 * (1.05 - std::fabs(m)) * scale};
+    books.push_back(m == 0.0 && i > 0 ? books.back() : OrderBook{{best_bid}, {best_ask}});
     if (i > 0) flows.push_back(flow_term(books[i - 1], books[i]));
   }
   for (std::size_t n : kStretchWindows) {
