@@ -27,18 +27,22 @@ const ConformanceRows kConformance{
 double seconds(const Candle& c, const Params& p) { return std::floor(c.time / 1000.0) + 60.0 * p.back(); }
 double day_of(const Candle& c, const Params& p) { return std::floor(seconds(c, p) / 86400.0); }
 
-// Mean range of the last 1 to n days closed before each bar.
+// Mean range of the last 1 to n days closed before each bar, the ranges in a
+// counted running sum that adds the newest before the oldest leaves.
 Series average_daily_range(const Candles& cs, const Params& p) {
-  Series out(cs.size());
   std::vector<double> done;
+  std::vector<std::size_t> closed(cs.size());  // days closed before each bar
   double hi = 0, lo = 0;
   for (std::size_t i = 0; i < cs.size(); ++i) {
     if (i > 0 && day_of(cs[i], p) != day_of(cs[i - 1], p)) done.push_back(hi - lo), hi = lo = cs[i].low;
     if (i == 0) hi = lo = cs[i].low;
     hi = std::max(hi, cs[i].high), lo = std::min(lo, cs[i].low);
-    const std::size_t k = std::min(count_at(p, 0), done.size());
-    if (k > 0) out[i] = std::accumulate(done.end() - std::ptrdiff_t(k), done.end(), 0.0) / double(k);
+    closed[i] = done.size();
   }
+  const auto sums = window_sums(done, count_at(p, 0), {.new_first = true});
+  Series out(cs.size());
+  for (std::size_t i = 0; i < cs.size(); ++i)
+    if (closed[i] > 0) out[i] = sums[closed[i] - 1] / double(std::min(count_at(p, 0), closed[i]));
   return out;
 }
 
@@ -146,7 +150,7 @@ TEST(RangeEstimators, MatchBatchReferences) {
 TEST(RangeEstimators, CalendarKindsFollowLocalDaysAndHours) {
   std::vector<CandleRow> rows;
   for (double z : {0, 60, -300, 1439, -1440}) {
-    for (double n : {1, 2, 5}) rows.push_back({"AverageDailyRange", {n, z}, average_daily_range, 1e-12});
+    for (double n : {1, 2, 5}) rows.push_back({"AverageDailyRange", {n, z}, average_daily_range});
     rows.insert(rows.end(), {{"OvernightGap", {z}, overnight_gap}, {"SeasonalZScore", {z}, seasonal_z, 1e-9}});
   }
   // The clock moves by uneven steps, some backwards, from three days before
@@ -164,6 +168,20 @@ TEST(RangeEstimators, CalendarKindsFollowLocalDaysAndHours) {
   const Candles late = {{84'600'000 - 3'600'000, 1, 1, 1, 1, 0}, {84'600'000, 2, 2, 2, 2, 0}};
   EXPECT_EQ(feed_candles(*build_ok("OvernightGap", {0}), late)[1], std::nullopt);
   EXPECT_EQ(feed_candles(*build_ok("OvernightGap", {60}), late)[1], 1.0);
+  // Three bars a day about levels that cross binades, flat on the days the
+  // level holds (zero ranges): windows 2 to 5 and one longer than a stretch.
+  const std::vector<double> levels = closes_with_flat_stretches(200, 83);
+  Candles days;
+  for (std::size_t d = 0; d < levels.size(); ++d) {
+    const double x = levels[d], moving = d > 0 && x == levels[d - 1] ? 0.0 : 1.0;
+    for (int k = 1; k <= 3; ++k) {
+      const double high = x * (1.0 + moving * 0.01 * k), low = x * (1.0 - moving * 0.003 * k);
+      days.push_back({std::int64_t(d) * 86'400'000 + k, x, high, low, x, 1});
+    }
+  }
+  rows.clear();
+  for (std::size_t n : kStretchWindows) rows.push_back({"AverageDailyRange", {double(n), 0}, average_daily_range});
+  expect_candle_references(rows, {days}, true);
 }
 
 TEST(RangeEstimators, ConstructionChecksInOrder) {
