@@ -8,6 +8,7 @@
 #include "support/batch_reference.h"
 #include "support/compare.h"
 #include "support/conformance.h"
+#include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -253,6 +254,14 @@ TEST(AdaptiveAverages, MatchReferencesOnLongSeries) {
         expect_series(run_kind("HoltWinters", {a, b}, xs), holt_reference(xs, a, b), 0, "HoltWinters");
       }
     }
+  }
+}
+
+// Chande windows 2 to 5 and one longer than a flat stretch.
+TEST(AdaptiveAverages, VidyaAcrossFlatStretches) {
+  const auto xs = closes_with_flat_stretches(400, 79);
+  for (std::size_t m : kStretchWindows) {
+    expect_series(run_kind("Vidya", {double(m + 3), double(m)}, xs), vidya_reference(xs, m + 3, m), 0, "Vidya");
   }
 }
 

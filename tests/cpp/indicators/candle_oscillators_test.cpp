@@ -126,23 +126,11 @@ TEST(CandleOscillators, CountedVolumeWindowsRestartFromZeroAfterZeroVolumeRuns) 
   for (std::size_t i = 0; i < c.size(); ++i) {
     if (i % 23 >= 5 && i % 23 < 6 + (i / 23) % 7) c[i].volume = i % 2 == 0 ? 0.0 : -0.0;
   }
-  std::vector<double> v, pv, close, low, lv;
-  for (const Candle& k : c) {
-    v.push_back(k.volume), pv.push_back(k.close * k.volume), close.push_back(k.close);
-    low.push_back(k.low), lv.push_back(k.low * k.volume);
-  }
+  std::vector<double> v, close, low;
+  for (const Candle& k : c) v.push_back(k.volume), close.push_back(k.close), low.push_back(k.low);
   for (std::size_t n = 2; n <= 5; ++n) {
-    // Re-summed from +0.0 every n pairs.
-    const auto vs = ref::counted_sums(v, n, n, 0.0), pvs = ref::counted_sums(pv, n, n, 0.0),
-               cs = ref::counted_sums(close, n, n, 0.0), lvs = ref::counted_sums(lv, n, n, 0.0),
-               ls = ref::counted_sums(low, n, n, 0.0);
-    Series vwma(c.size()), support(c.size());
-    for (std::size_t i = n - 1; i < c.size(); ++i) {
-      vwma[i] = vs[i] > 0.0 ? pvs[i] / vs[i] : cs[i] / double(n);
-      support[i] = vs[i] > 0.0 ? lvs[i] / vs[i] : ls[i] / double(n);
-    }
-    expect_series(run_candles("Vwma", {double(n)}, c), vwma, 0.0, "Vwma " + std::to_string(n));
-    expect_series(run_candles("VolumeWeightedSr", {double(n)}, c), support, 0.0, "VolumeWeightedSr");
+    expect_series(run_candles("Vwma", {double(n)}, c), ref::vwma(close, v, n), 0.0, "Vwma " + std::to_string(n));
+    expect_series(run_candles("VolumeWeightedSr", {double(n)}, c), ref::vwma(low, v, n), 0.0, "VolumeWeightedSr");
     for (std::size_t f = 1; f < n; ++f) {
       // The simple average's running sums, re-summed from -0.0 every 16 n.
       const auto fs = ref::counted_sums(v, f, 16 * f, -0.0), ss = ref::counted_sums(v, n, 16 * n, -0.0);

@@ -88,15 +88,17 @@ Series trailing_stop(const Candles& cs, const Params& p) {
   return out;
 }
 
+// The true ranges in a counted running sum, never re-summed.
 Series choppiness(const Candles& cs, const Params& p) {
   const std::size_t n = count_at(p, 0);
+  std::vector<double> tr;
+  for (std::size_t j = 0; j < cs.size(); ++j) tr.push_back(tr_of(cs, j));
+  const auto sums = window_sums(tr, n);
   Series out(cs.size());
   for (std::size_t i = n - 1; i < cs.size(); ++i) {
-    double sum = 0, hi = cs[i].high, lo = cs[i].low;
-    for (std::size_t j = i + 1 - n; j <= i; ++j) {
-      sum += tr_of(cs, j), hi = std::max(hi, cs[j].high), lo = std::min(lo, cs[j].low);
-    }
-    out[i] = hi == lo ? 100.0 : 100.0 * std::log10(sum / (hi - lo)) / std::log10(p[0]);
+    double hi = cs[i].high, lo = cs[i].low;
+    for (std::size_t j = i + 1 - n; j <= i; ++j) hi = std::max(hi, cs[j].high), lo = std::min(lo, cs[j].low);
+    out[i] = hi == lo ? 100.0 : 100.0 * std::log10(sums[i] / (hi - lo)) / std::log10(p[0]);
   }
   return out;
 }
@@ -120,10 +122,14 @@ TEST(DirectionalMovement, MatchBatchReferences) {
     rows.push_back({"Natr", {n}, [](const Candles& cs, const Params& p) { return atr(cs, p, true); }});
     rows.push_back({"Adxr", {n}, adxr});
     rows.push_back({"AtrTrailingStop", {n, 1.5}, trailing_stop});
-    if (n > 1) rows.push_back({"ChoppinessIndex", {n}, choppiness, 1e-9});
+    if (n > 1) rows.push_back({"ChoppinessIndex", {n}, choppiness});
   }
   expect_candle_references(rows, {tape_with_flat_stretches(31, 0.0), tape_with_flat_stretches(32, 0.5),
                                   make_tape(1200, 33, 300.0, -0.4).candles});
+  // Windows 2 to 5 and one longer than a stretch of flat bars (no true range).
+  rows.clear();
+  for (std::size_t n : kStretchWindows) rows.push_back({"ChoppinessIndex", {double(n)}, choppiness});
+  expect_candle_references(rows, {candles_with_flat_stretches(400, 74)});
 }
 
 TEST(DirectionalMovement, ConstructionChecksInOrder) {

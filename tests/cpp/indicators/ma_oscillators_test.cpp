@@ -303,13 +303,14 @@ const testing::ConformanceRows kConformance{
     {"Tsi"}, {"UniversalOscillator"},
 };
 
-// Whole-number closes, so the average of three is the plain window sum over 3;
-// flat stretches of 2 to 8 closes leave stretches of 1 to 7 zero deviations,
-// and the deviation window runs from 2 to 5 and one longer than the longest.
+// Whole-number closes, so the average of three is the plain window sum over 3,
+// over several orders of magnitude, so the deviation sums round; flat
+// stretches of 2 to 8 closes leave stretches of 1 to 7 zero deviations, and
+// the deviation window runs from 2 to 5 and one longer than the longest.
 TEST(MaOscillators, TiiSumsAcrossZeroDeviations) {
   const std::vector<double> moves = moves_with_zero_stretches(300, {2, 3, 4, 5, 8}, 63);
-  std::vector<double> closes = {100.0};
-  for (double m : moves) closes.push_back(closes.back() + std::round(10.0 * m));
+  std::vector<double> closes = {1e5};
+  for (double m : moves) closes.push_back(std::round(closes.back() * std::exp(m)));
   std::vector<double> pos, neg;
   for (std::size_t i = 2; i < closes.size(); ++i) {
     const double dev = closes[i] - (closes[i - 2] + closes[i - 1] + closes[i]) / 3.0;

@@ -55,7 +55,9 @@ LineSeries macd_fix(const Candles& c, const Values& p) {
 }
 
 LineSeries volume_weighted_macd(const Candles& c, const Values& p) {
-  return macd_lines(run_candles("Vwma", {p[0]}, c), run_candles("Vwma", {p[1]}, c), mean_seeded(p[2]));
+  const Values close = field(c, &Candle::close), volume = field(c, &Candle::volume);
+  return macd_lines(ref::vwma(close, volume, std::size_t(p[0])), ref::vwma(close, volume, std::size_t(p[1])),
+                    mean_seeded(p[2]));
 }
 
 // Roc is a kind of its own with a reference of its own.
@@ -117,6 +119,12 @@ TEST(MacdFamily, MatchBatchReferences) {
        {"WaveTrend", "wt1 wt2", wave_trend, {{10, 21, 4}, {1, 1, 1}, {3, 2, 5}}},
        {"Qqe", "rsi_ma trailing_line", qqe, {{14, 5, 4.236}, {1, 1, 0.5}, {6, 3, 2}}}},
       candle_tapes());
+  // Volume windows 2 to 5 and one longer than a stretch of bars without volume.
+  std::vector<Values> windows;
+  for (std::size_t k = 0; k + 1 < kStretchWindows.size(); ++k)
+    windows.push_back({double(kStretchWindows[k]), double(kStretchWindows[k + 1]), 2});
+  expect_output_references({{"VolumeWeightedMacd", lines, volume_weighted_macd, windows}},
+                           {candles_with_flat_stretches(400, 82)});
 }
 
 TEST(MacdFamily, ConstructionChecksInOrder) {

@@ -67,18 +67,24 @@ Series heikin_body(const Candles& cs, const Params& p) {
   return ref::mean_seeded(body, count_at(p, 0));
 }
 
+// The gain and loss sums are counted running windows, never re-summed.
 Series intraday_momentum(const Candles& cs, const Params& p) {
   return over_windows(
       cs, count_at(p, 0), count_at(p, 0) - 1, [&](std::size_t j) { return std::max(cs[j].close - cs[j].open, 0.0); },
       [&](std::size_t j) { return std::max(cs[j].open - cs[j].close, 0.0); },
-      [](double g, double l, double) { return g + l == 0 ? 50.0 : 100.0 * g / (g + l); });
+      [](double g, double l, double) { return g + l == 0 ? 50.0 : 100.0 * g / (g + l); }, WindowSumRule{});
 }
 
-// Bodies and ranges weighted 1, 2, 2, 1 over four bars, summed over n bars.
+// Bodies and ranges weighted 1, 2, 2, 1 over four bars (the outer terms
+// added last), in counted running sums over n bars, never re-summed.
 Series vigor(const Candles& cs, const Params& p) {
   const auto sums = [&](double (*f)(const Candle&)) {
-    const Term w = [&](std::size_t i) { return (f(cs[i - 3]) + 2 * f(cs[i - 2]) + 2 * f(cs[i - 1]) + f(cs[i])) / 6.0; };
-    return over_windows(cs, count_at(p, 0), count_at(p, 0) + 2, w, w, [](double s, double, double) { return s; });
+    const Term w = [&](std::size_t i) {
+      const double a = f(cs[i - 3]), b = f(cs[i - 2]), c = f(cs[i - 1]), d = f(cs[i]);
+      return (a + ((b + b) + ((c + c) + d))) / 6.0;
+    };
+    return over_windows(
+        cs, count_at(p, 0), count_at(p, 0) + 2, w, w, [](double s, double, double) { return s; }, WindowSumRule{});
   };
   return ratio_or_last(sums([](const Candle& c) { return c.close - c.open; }),
                        sums([](const Candle& c) { return c.high - c.low; }));
@@ -102,11 +108,21 @@ TEST(MomentumOscillators, MatchBatchReferences) {
           {"AwesomeOscillatorHistogram", {3, 9, 4}, histogram}, {"AcceleratorOscillator", {5, 34, 5}, accelerator},
           {"Qstick", {7}, qstick},                         {"Pgo", {14}, pgo},
           {"Pgo", {1}, pgo},                               {"HeikinAshiBodyOscillator", {10}, heikin_body},
-          {"IntradayMomentumIndex", {14}, intraday_momentum, 1e-9}, {"Rvi", {10}, vigor, 1e-9},
-          {"Rvi", {1}, vigor, 1e-9},                       {"Inertia", {6, 9}, inertia, 1e-9},
+          {"IntradayMomentumIndex", {14}, intraday_momentum}, {"Rvi", {10}, vigor},
+          {"Rvi", {1}, vigor},                             {"Inertia", {6, 9}, inertia, 1e-9},
           {"Inertia", {2, 2}, inertia, 1e-9},
       },
       {make_tape(1500, 41).candles, make_tape(1500, 42, 50.0, 0.4).candles, make_tape(900, 43, 2000.0, -0.8).candles});
+}
+
+// Windows 2 to 5 and one longer than a stretch of flat bars (no body, no
+// range), after which the sums hold non-zero terms again.
+TEST(MomentumOscillators, CountedSumsAcrossFlatStretches) {
+  std::vector<CandleRow> rows;
+  for (std::size_t n : kStretchWindows) {
+    rows.insert(rows.end(), {{"IntradayMomentumIndex", {double(n)}, intraday_momentum}, {"Rvi", {double(n)}, vigor}});
+  }
+  expect_candle_references(rows, {candles_with_flat_stretches(400, 73)});
 }
 
 TEST(MomentumOscillators, ConstructionChecksInOrder) {

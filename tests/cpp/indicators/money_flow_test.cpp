@@ -165,8 +165,10 @@ std::map<std::string, Series> references(const Candles& cs, std::size_t n) {
 }
 
 TEST(MoneyFlow, MatchTheirFormulas) {
-  for (std::size_t n : {1, 2, 5, 14}) {
-    for (Candles cs : candle_run_tapes()) {
+  std::vector<Candles> tapes = candle_run_tapes();
+  tapes.push_back(candles_with_flat_stretches(400, 71));
+  for (std::size_t n : {1, 2, 3, 4, 5, 7, 8, 14}) {
+    for (Candles cs : tapes) {
       cs[0].time = -1;  // the day before the epoch
       for (const auto& [kind, want] : references(cs, n)) {
         expect_series(run_candle_kind(kind, params_of(kind, n), cs).values, want, 0.0, kind + std::to_string(n));

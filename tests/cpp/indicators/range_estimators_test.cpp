@@ -27,18 +27,22 @@ const ConformanceRows kConformance{
 double seconds(const Candle& c, const Params& p) { return std::floor(c.time / 1000.0) + 60.0 * p.back(); }
 double day_of(const Candle& c, const Params& p) { return std::floor(seconds(c, p) / 86400.0); }
 
-// Mean range of the last 1 to n days closed before each bar.
+// Mean range of the last 1 to n days closed before each bar, the ranges in a
+// counted running sum that adds the newest before the oldest leaves.
 Series average_daily_range(const Candles& cs, const Params& p) {
-  Series out(cs.size());
   std::vector<double> done;
+  std::vector<std::size_t> closed(cs.size());  // days closed before each bar
   double hi = 0, lo = 0;
   for (std::size_t i = 0; i < cs.size(); ++i) {
     if (i > 0 && day_of(cs[i], p) != day_of(cs[i - 1], p)) done.push_back(hi - lo), hi = lo = cs[i].low;
     if (i == 0) hi = lo = cs[i].low;
     hi = std::max(hi, cs[i].high), lo = std::min(lo, cs[i].low);
-    const std::size_t k = std::min(count_at(p, 0), done.size());
-    if (k > 0) out[i] = std::accumulate(done.end() - std::ptrdiff_t(k), done.end(), 0.0) / double(k);
+    closed[i] = done.size();
   }
+  const auto sums = window_sums(done, count_at(p, 0), {.new_first = true});
+  Series out(cs.size());
+  for (std::size_t i = 0; i < cs.size(); ++i)
+    if (closed[i] > 0) out[i] = sums[closed[i] - 1] / double(std::min(count_at(p, 0), closed[i]));
   return out;
 }
 
@@ -70,13 +74,15 @@ Series seasonal_z(const Candles& cs, const Params& p) {
   return out;
 }
 
-// 100 * sqrt(A) * sqrt(max(scale * mean term, 0)) over windows of n bars.
+// 100 * sqrt(A) * sqrt(max(scale * mean term, 0)) over windows of n bars,
+// the terms in a counted running sum re-summed from -0.0 every n bars.
 CandleReference estimator(double scale, double (*term)(const Candle&)) {
   return [scale, term](const Candles& cs, const Params& p) {
+    const std::size_t n = count_at(p, 0);
     return over_windows(
-        cs, count_at(p, 0), count_at(p, 0) - 1, [&](std::size_t j) { return term(cs[j]); },
-        [](std::size_t) { return 0.0; },
-        [&](double s, double, double n) { return 100.0 * std::sqrt(p[1]) * std::sqrt(std::max(s * scale / n, 0.0)); });
+        cs, n, n - 1, [&](std::size_t j) { return term(cs[j]); }, [](std::size_t) { return 0.0; },
+        [&](double s, double, double dn) { return 100.0 * std::sqrt(p[1]) * std::sqrt(std::max(s * scale / dn, 0.0)); },
+        WindowSumRule{.resum_every = n});
   };
 }
 
@@ -108,7 +114,7 @@ Series mass_index(const Candles& cs, const Params& p) {
   const Series e1 = ref::mean_seeded(candle_field(cs, [](const Candle& c) { return c.high - c.low; }), n);
   const Series e2 = ref::mean_seeded(e1, n);
   const auto ratio = [&](std::size_t j) { return *e2[j] == 0.0 ? 1.0 : *e1[j] / *e2[j]; };
-  return over_windows(cs, m, 2 * n + m - 3, ratio, ratio, [](double s, double, double) { return s; });
+  return over_windows(cs, m, 2 * n + m - 3, ratio, ratio, [](double s, double, double) { return s; }, WindowSumRule{});
 }
 
 TEST(RangeEstimators, MatchBatchReferences) {
@@ -124,19 +130,27 @@ TEST(RangeEstimators, MatchBatchReferences) {
   std::vector<CandleRow> rows;
   for (const Params& p : std::vector<Params>{{1, 1}, {3, 2}, {9, 25}, {20, 7}}) {
     rows.insert(rows.end(), {{"MidPrice", p, mid_price}, {"ChaikinVolatility", p, chaikin},
-                             {"MassIndex", p, mass_index, 1e-12}, {"GarmanKlassVolatility", p, gk, 1e-10},
-                             {"ParkinsonVolatility", p, parkinson, 1e-10},
-                             {"RogersSatchellVolatility", p, rogers_satchell, 1e-10}});
+                             {"MassIndex", p, mass_index}, {"GarmanKlassVolatility", p, gk},
+                             {"ParkinsonVolatility", p, parkinson}, {"RogersSatchellVolatility", p, rogers_satchell}});
   }
   std::vector<Candles> tapes = {make_tape(1200, 41).candles, make_tape(1200, 42, 100.0, 0.5).candles};
   for (std::size_t i = 500; i < 560; ++i) tapes[0][i] = {0, 50.0, 50.0, 50.0, 50.0, 0.0};  // zero terms and ranges
   expect_candle_references(rows, tapes);
+  // Windows 2 to 5 and one longer than a stretch of flat bars (zero terms).
+  rows.clear();
+  for (std::size_t n : kStretchWindows) {
+    const Params p{double(n), 252};
+    rows.insert(rows.end(), {{"GarmanKlassVolatility", p, gk}, {"ParkinsonVolatility", p, parkinson},
+                             {"RogersSatchellVolatility", p, rogers_satchell},
+                             {"MassIndex", {3, double(n)}, mass_index}});
+  }
+  expect_candle_references(rows, {candles_with_flat_stretches(400, 72)});
 }
 
 TEST(RangeEstimators, CalendarKindsFollowLocalDaysAndHours) {
   std::vector<CandleRow> rows;
   for (double z : {0, 60, -300, 1439, -1440}) {
-    for (double n : {1, 2, 5}) rows.push_back({"AverageDailyRange", {n, z}, average_daily_range, 1e-12});
+    for (double n : {1, 2, 5}) rows.push_back({"AverageDailyRange", {n, z}, average_daily_range});
     rows.insert(rows.end(), {{"OvernightGap", {z}, overnight_gap}, {"SeasonalZScore", {z}, seasonal_z, 1e-9}});
   }
   // The clock moves by uneven steps, some backwards, from three days before
@@ -154,6 +168,20 @@ TEST(RangeEstimators, CalendarKindsFollowLocalDaysAndHours) {
   const Candles late = {{84'600'000 - 3'600'000, 1, 1, 1, 1, 0}, {84'600'000, 2, 2, 2, 2, 0}};
   EXPECT_EQ(feed_candles(*build_ok("OvernightGap", {0}), late)[1], std::nullopt);
   EXPECT_EQ(feed_candles(*build_ok("OvernightGap", {60}), late)[1], 1.0);
+  // Three bars a day about levels that cross binades, flat on the days the
+  // level holds (zero ranges): windows 2 to 5 and one longer than a stretch.
+  const std::vector<double> levels = closes_with_flat_stretches(200, 83);
+  Candles days;
+  for (std::size_t d = 0; d < levels.size(); ++d) {
+    const double x = levels[d], moving = d > 0 && x == levels[d - 1] ? 0.0 : 1.0;
+    for (int k = 1; k <= 3; ++k) {
+      const double high = x * (1.0 + moving * 0.01 * k), low = x * (1.0 - moving * 0.003 * k);
+      days.push_back({std::int64_t(d) * 86'400'000 + k, x, high, low, x, 1});
+    }
+  }
+  rows.clear();
+  for (std::size_t n : kStretchWindows) rows.push_back({"AverageDailyRange", {double(n), 0}, average_daily_range});
+  expect_candle_references(rows, {days}, true);
 }
 
 TEST(RangeEstimators, ConstructionChecksInOrder) {

@@ -429,19 +429,17 @@ const testing::ConformanceRows kConformance{
     {"Rmi"}, {"Rsi"}, {"Rsx"}, {"SmoothedRsiHistogram"}, {"StochRsi"},
 };
 
-// Closes with stretches of zero moves, windows 2 to 5 and one longer than the
-// longest stretch: the up and down sums are counted window sums.
+// Closes with stretches of zero moves, windows 2 to 5 and one longer than a
+// stretch: the up and down sums are counted window sums.
 TEST(RsiFamily, CmoSumsAcrossFlatStretches) {
-  const std::vector<double> moves = moves_with_zero_stretches(300, {1, 2, 3, 4, 7}, 62);
-  std::vector<double> closes = {100.0};
-  for (double m : moves) closes.push_back(closes.back() + m);
+  const std::vector<double> closes = closes_with_flat_stretches(301, 62);
   std::vector<double> up, down;
   for (std::size_t i = 1; i < closes.size(); ++i) {
     const double diff = closes[i] - closes[i - 1];
     up.push_back(std::max(diff, 0.0));
     down.push_back(std::max(-diff, 0.0));
   }
-  for (std::size_t n : {2, 3, 4, 5, 8}) {
+  for (std::size_t n : kStretchWindows) {
     const auto u = window_sums(up, n), d = window_sums(down, n);
     Series want(closes.size());
     for (std::size_t j = n - 1; j < up.size(); ++j) {

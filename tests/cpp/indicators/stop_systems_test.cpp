@@ -58,14 +58,17 @@ Series parabolic(const Candles& cs, const Params& params) {
   return out;
 }
 
+// The highs and lows in counted running sums re-summed every n pushes.
 Series hilo(const Candles& cs, const Params& p) {
   const std::size_t n = count_at(p, 0);
+  const auto sums = [&](double Candle::*f) {
+    return window_sums(candle_field(cs, [f](const Candle& c) { return c.*f; }), n, {.resum_every = n});
+  };
+  const auto highs = sums(&Candle::high), lows = sums(&Candle::low);
   Series out(cs.size());
   bool up = true;
   for (std::size_t i = n; i < cs.size(); ++i) {
-    double sh = 0, sl = 0;
-    for (std::size_t j = i - n; j < i; ++j) sh += cs[j].high, sl += cs[j].low;
-    const double ah = sh / p[0], al = sl / p[0];
+    const double ah = highs[i - 1] / p[0], al = lows[i - 1] / p[0];
     if (cs[i].close > ah) up = true;
     else if (cs[i].close < al) up = false;
     out[i] = up ? al : ah;
@@ -141,11 +144,18 @@ TEST(StopSystems, MatchLoopsWrittenFromTheirRules) {
       {"NewPriceLines", {2}, new_price_lines},    {"NewPriceLines", {4}, new_price_lines},
       {"PivotReversal", {1, 1}, pivot_reversal}, {"PivotReversal", {5, 2}, pivot_reversal},
       {"PivotReversal", {2, 6}, pivot_reversal}, {"TimeBasedStop", {7}, time_stop},
-      {"HiLoActivator", {1}, hilo, 1e-12},       {"HiLoActivator", {3}, hilo, 1e-12},
-      {"HiLoActivator", {10}, hilo, 1e-12},
+      {"HiLoActivator", {1}, hilo},              {"HiLoActivator", {3}, hilo},
+      {"HiLoActivator", {10}, hilo},
   };
   const std::vector<Candles> tapes = {tape(61, 0.0), tape(62, 0.6), tape(63, -0.6)};
   expect_candle_references(rows, tapes);
+  // Windows 2 to 5 and one longer than a stretch of bars at price 0.
+  Candles zeros = candles_with_flat_stretches(400, 80);
+  for (Candle& c : zeros)
+    if (c.volume == 0.0) c = {c.time, 0.0, 0.0, 0.0, 0.0, 0.0};
+  std::vector<CandleRow> windows;
+  for (std::size_t n : kStretchWindows) windows.push_back({"HiLoActivator", {double(n)}, hilo});
+  expect_candle_references(windows, {zeros});
   expect_candle_references({{"ThreeLineBreak", {1}, three_line_break}, {"ThreeLineBreak", {3}, three_line_break}},
                            tapes, true);
 }

@@ -305,5 +305,32 @@ TEST(TradeFlow, TradeImbalanceSumsAcrossZeroVolume) {
   }
 }
 
+// A bucket of volume 1 a bar, its buys and sells balanced for stretches of
+// bars (zero imbalances) and otherwise imbalanced by 1/2 to 1 less a small
+// amount of varying magnitude, so that running sums round: the imbalances
+// are a counted window sum re-summed every n.
+TEST(TradeFlow, VpinSumsAcrossBalancedBuckets) {
+  const std::vector<double> moves = moves_with_zero_stretches(300, kStretches, 67);
+  const Candle candle{0, 100, 101, 99, 100, 10};
+  std::vector<double> buys, imbalances;
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    const double a = moves[i] == 0.0 ? 0.5 : 1.0 - 0.25 * std::fabs(moves[i]) / std::pow(10.0, double(i % 4));
+    buys.push_back(moves[i] > 0.0 ? a : 1.0 - a);
+    imbalances.push_back(std::fabs(buys[i] - (1.0 - buys[i])));
+  }
+  for (std::size_t n : kStretchWindows) {
+    const auto sums = window_sums(imbalances, n, {.resum_every = n});
+    auto ind = build_ok("Vpin", {1.0, double(n)});
+    for (std::size_t j = 0; j < moves.size(); ++j) {
+      const TradePrint prints[] = {{100.0, buys[j], TradeSide::Buy, 0}, {100.0, 1.0 - buys[j], TradeSide::Sell, 0}};
+      BarContext ctx(candle);
+      ctx.trades = std::span<const TradePrint>(prints, 2);
+      const auto got = ind->update(ctx);
+      ASSERT_EQ(got.has_value(), j + 1 >= n) << "window " << n << " bar " << j;
+      if (got) ASSERT_TRUE(same_bits(*got, sums[j] / (1.0 * double(n)))) << "window " << n << " bar " << j;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vsci::testing

@@ -4,6 +4,7 @@
 // construction checks in order.
 #include <gtest/gtest.h>
 
+#include "support/counted_sums.h"
 #include "support/output_reference.h"
 
 namespace vsci {
@@ -90,16 +91,19 @@ LineSeries channel_stop(const Candles& c, const Values& p) {
 }
 
 LineSeries elder_safe_zone(const Candles& c, const Values& p) {
-  // The mean penetration beyond the previous bar, over the bars that penetrated.
-  const auto average = [&](std::size_t i, double (*depth)(const Candle&, const Candle&)) {
-    double s = 0, m = 0;
-    for (std::size_t j = i + 1 - std::size_t(p[0]); j <= i; ++j)
-      if (depth(c[j], c[j - 1]) > 0) s += depth(c[j], c[j - 1]), ++m;
-    return m > 0 ? s / m : 0.0;
+  // The mean penetration beyond the previous bar, over the bars that
+  // penetrated; the penetrations in counted running sums, never re-summed.
+  const std::size_t n = std::size_t(p[0]);
+  const Values down = per_move(c, [](const Candle& k, const Candle& b) { return std::max(b.low - k.low, 0.0); });
+  const Values up = per_move(c, [](const Candle& k, const Candle& b) { return std::max(k.high - b.high, 0.0); });
+  const Values down_sums = window_sums(down, n), up_sums = window_sums(up, n);
+  const auto average = [&](std::size_t i, const Values& depth, const Values& sums) {
+    const auto m = std::count_if(depth.begin() + long(i - n), depth.begin() + long(i), [](double x) { return x > 0; });
+    return m > 0 ? sums[i - 1] / double(m) : 0.0;
   };
-  return reverse_stops(c, std::size_t(p[0]), [&](std::size_t i) {
-    const double lo = c[i].low - average(i, [](const Candle& k, const Candle& b) { return b.low - k.low; }) * p[1];
-    const double hi = c[i].high + average(i, [](const Candle& k, const Candle& b) { return k.high - b.high; }) * p[1];
+  return reverse_stops(c, n, [&](std::size_t i) {
+    const double lo = c[i].low - average(i, down, down_sums) * p[1];
+    const double hi = c[i].high + average(i, up, up_sums) * p[1];
     return Trail{0, 0, [lo](double) { return lo; }, [hi](double) { return hi; }};
   });
 }
@@ -142,11 +146,16 @@ TEST(TrailingStops, MatchBatchReferences) {
        {"ChandelierExit", "long_stop short_stop", channel_stop, {{1, 2}, {22, 3}}},
        {"ChandeKrollStop", "stop_long stop_short", channel_stop, {{3, 1, 2}, {10, 1.5, 9}, {1, 1, 1}}},
        {"DonchianStop", "stop_long stop_short", channel_stop, {{1}, {20}}},
-       {"ElderSafeZone", "value direction", elder_safe_zone, {{1, 2}, {10, 2.5}}, 1e-9},
+       {"ElderSafeZone", "value direction", elder_safe_zone, {{1, 2}, {10, 2.5}}},
        {"KaseDevStop", "value direction", kase_dev_stop, {{2, 1}, {10, 2}}, 1e-9},
        {"ModifiedMaStop", "value direction", modified_ma_stop, {{1}, {14}}},
        {"Nrtr", "value direction", nrtr, {{50}, {2}, {0.5}}}},
       candle_tapes());
+  // Windows 2 to 5 and one longer than a stretch of flat bars (no penetration).
+  std::vector<Values> windows;
+  for (std::size_t n : kStretchWindows) windows.push_back({double(n), 2.5});
+  expect_output_references({{"ElderSafeZone", "value direction", elder_safe_zone, windows}},
+                           {candles_with_flat_stretches(400, 81)});
 }
 
 TEST(TrailingStops, StrictCrossingsAndOneRepeatedRange) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "indicators/cores/adx_core.h"
+#include "support/counted_sums.h"
 #include "support/output_reference.h"
 
 namespace vsci {
@@ -38,16 +39,16 @@ LineSeries aroon(const Candles& c, const Values& p) {
   return out;
 }
 
+// The three columns in counted running sums, never re-summed.
 LineSeries vortex(const Candles& c, const Values& p) {
   const std::size_t n = std::size_t(p[0]);
-  const Values vp = per_move(c, [](const Candle& k, const Candle& b) { return std::fabs(k.high - b.low); });
-  const Values vm = per_move(c, [](const Candle& k, const Candle& b) { return std::fabs(k.low - b.high); });
-  const Values tr = per_move(c, bar_true_range);
+  const auto sums = [&](double (*f)(const Candle&, const Candle&)) { return window_sums(per_move(c, f), n); };
+  const Values vp = sums([](const Candle& k, const Candle& b) { return std::fabs(k.high - b.low); });
+  const Values vm = sums([](const Candle& k, const Candle& b) { return std::fabs(k.low - b.high); });
+  const Values tr = sums(bar_true_range);
   LineSeries out(c.size());
-  for (std::size_t k = n - 1; k < tr.size(); ++k) {
-    const double s = window_sum(tr, k, n);
-    out[k + 1] = s == 0 ? Values{0, 0} : Values{window_sum(vp, k, n) / s, window_sum(vm, k, n) / s};
-  }
+  for (std::size_t k = n - 1; k < tr.size(); ++k)
+    out[k + 1] = tr[k] == 0 ? Values{0, 0} : Values{vp[k] / tr[k], vm[k] / tr[k]};
   return out;
 }
 
@@ -81,10 +82,15 @@ LineSeries elder_ray(const Candles& c, const Values& p) {
 TEST(TrendStrengthLines, MatchBatchReferences) {
   expect_output_references({{"Adx", "plus_di minus_di adx", adx, {{1}, {14}}},
                             {"Aroon", "up down", aroon, {{1}, {5}, {25}}},
-                            {"VortexIndicator", "plus minus", vortex, {{1}, {14}}, 1e-9},
+                            {"VortexIndicator", "plus minus", vortex, {{1}, {14}}},
                             {"Rwi", "high low", rwi, {{2}, {14}}},
                             {"ElderRay", "bull_power bear_power", elder_ray, {{1}, {13}}}},
                            candle_tapes());
+  // Windows 2 to 5 and one longer than a stretch of flat bars.
+  std::vector<Values> windows;
+  for (std::size_t n : kStretchWindows) windows.push_back({double(n)});
+  expect_output_references({{"VortexIndicator", "plus minus", vortex, windows}},
+                           {candles_with_flat_stretches(400, 75)});
 }
 
 TEST(TrendStrengthLines, ConstructionChecksInOrder) {

@@ -7,6 +7,7 @@
 #include "support/batch_reference.h"
 #include "support/compare.h"
 #include "support/conformance.h"
+#include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -46,19 +47,25 @@ TEST(TrendStrength, VerticalHorizontalFilterMatchesReference) {
   xs.insert(xs.end(), 10, xs.back());
   EXPECT_EQ(*run_kind("VerticalHorizontalFilter", {4}, xs).back(), 0.0);
 
-  const std::size_t n = 10;
-  const auto closes = random_walk(3000, 11, 100.0, 0.05);
-  Series want(closes.size());
-  for (std::size_t t = n; t < closes.size(); ++t) {
-    double hi = -kInf, lo = kInf, a = 0.0;
-    for (std::size_t i = t + 1 - n; i <= t; ++i) {
-      hi = std::max(hi, closes[i]);
-      lo = std::min(lo, closes[i]);
-      a += std::fabs(closes[i] - closes[i - 1]);
+  // The absolute changes in a counted running sum A, never re-summed; at
+  // windows 2 to 5, 10 and one longer than a flat stretch.
+  const auto reference = [](const std::vector<double>& closes, std::size_t n) {
+    std::vector<double> changes;
+    for (std::size_t t = 1; t < closes.size(); ++t) changes.push_back(std::fabs(closes[t] - closes[t - 1]));
+    const auto a = window_sums(changes, n);
+    Series want(closes.size());
+    for (std::size_t t = n; t < closes.size(); ++t) {
+      double hi = -kInf, lo = kInf;
+      for (std::size_t i = t + 1 - n; i <= t; ++i) hi = std::max(hi, closes[i]), lo = std::min(lo, closes[i]);
+      want[t] = a[t - 1] == 0.0 ? 0.0 : (hi - lo) / a[t - 1];
     }
-    want[t] = (hi - lo) / a;
+    return want;
+  };
+  const auto walk = random_walk(3000, 11, 100.0, 0.05), stretches = closes_with_flat_stretches(400, 78);
+  expect_series(run_kind("VerticalHorizontalFilter", {10}, walk), reference(walk, 10), 0.0, "VHF");
+  for (std::size_t n : kStretchWindows) {
+    expect_series(run_kind("VerticalHorizontalFilter", {double(n)}, stretches), reference(stretches, n), 0.0, "VHF");
   }
-  expect_series(run_kind("VerticalHorizontalFilter", {10}, closes), want, 1e-10, "VHF");
 }
 
 TEST(TrendStrength, PolarizedFractalEfficiencyMatchesReference) {

@@ -7,6 +7,7 @@
 #include "support/batch_reference.h"
 #include "support/compare.h"
 #include "support/conformance.h"
+#include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -44,16 +45,21 @@ double population_sd(const std::vector<double>& v, std::size_t from, std::size_t
 
 // Root mean square of the percentage drawdowns from the n-close maximum, over
 // the last n of them.
+// The squared drawdowns from the n-th close on, in a counted running sum
+// re-summed from -0.0 every n of them; the root is never taken of a negative
+// residue.
 Series ulcer_reference(const std::vector<double>& closes, std::size_t n) {
-  std::vector<double> dd(closes.size(), 0.0);
-  Series want(closes.size());
+  std::vector<double> dd;
   for (std::size_t t = n - 1; t < closes.size(); ++t) {
     double peak = closes[t + 1 - n];
     for (std::size_t i = t + 2 - n; i <= t; ++i) peak = std::max(peak, closes[i]);
     const double pct = (closes[t] - peak) * 100.0 / peak;
-    dd[t] = pct * pct;
-    if (t >= 2 * n - 2) want[t] = std::sqrt(mean_of(dd, t + 1 - n, n));
+    dd.push_back(peak == 0.0 ? 0.0 : pct * pct);
   }
+  const auto sums = window_sums(dd, n, {.resum_every = n});
+  Series want(closes.size());
+  for (std::size_t t = 2 * n - 2; t < closes.size(); ++t)
+    want[t] = std::sqrt(std::max(sums[t + 1 - n], 0.0) / double(n));
   return want;
 }
 
@@ -191,7 +197,12 @@ TEST(Volatility, JumpIndicatorFlagsOutliers) {
 TEST(Volatility, UlcerIndexAndRviMatchReferences) {
   const auto closes = random_walk(2500, 19, 300.0);
   const std::size_t n = 14;
-  expect_series(run_kind("UlcerIndex", {double(n)}, closes), ulcer_reference(closes, n), 1e-10, "UlcerIndex");
+  expect_series(run_kind("UlcerIndex", {double(n)}, closes), ulcer_reference(closes, n), 0.0, "UlcerIndex");
+  // Windows 2 to 5 and one longer than a flat stretch (no drawdown at a peak).
+  const auto flat = closes_with_flat_stretches(400, 77);
+  for (std::size_t w : kStretchWindows) {
+    expect_series(run_kind("UlcerIndex", {double(w)}, flat), ulcer_reference(flat, w), 0.0, "UlcerIndex");
+  }
 
   Series rvi(closes.size());
   std::vector<double> ups, downs;
@@ -225,7 +236,12 @@ TEST(Volatility, UlcerIndexOverALongWindowMatchesReference) {
     if (phase == 3) closes[t] = closes[t - 1] + 0.5;
   }
   for (std::size_t n : {150u, 400u}) {
-    expect_series(run_kind("UlcerIndex", {double(n)}, closes), ulcer_reference(closes, n), 1e-10, "UlcerIndex");
+    expect_series(run_kind("UlcerIndex", {double(n)}, closes), ulcer_reference(closes, n), 0.0, "UlcerIndex");
+  // Windows 2 to 5 and one longer than a flat stretch (no drawdown at a peak).
+  const auto flat = closes_with_flat_stretches(400, 77);
+  for (std::size_t w : kStretchWindows) {
+    expect_series(run_kind("UlcerIndex", {double(w)}, flat), ulcer_reference(flat, w), 0.0, "UlcerIndex");
+  }
   }
 }
 
@@ -237,7 +253,7 @@ TEST(Volatility, UlcerIndexSumLeavesNoResidueOnceTheDrawdownsLeave) {
   const std::vector<double> closes = {100, 100, 100, 50, 100 * (1 - 1e-12), below, 101, 102, 103, 104, 105, 106};
   const std::size_t n = 4;
   const Series got = run_kind("UlcerIndex", {double(n)}, closes);
-  expect_series(got, ulcer_reference(closes, n), 1e-9, "UlcerIndex");
+  expect_series(got, ulcer_reference(closes, n), 0.0, "UlcerIndex");
   // Once no drawdown is left in the window the value is exactly 0.
   EXPECT_TRUE(same_bits(got[9], 0.0)) << show(got[9]);
   EXPECT_TRUE(same_bits(got[10], 0.0)) << show(got[10]);

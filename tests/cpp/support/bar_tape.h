@@ -12,6 +12,7 @@
 
 #include "indicators/indicator.h"
 #include "market/bar_context.h"
+#include "support/counted_sums.h"
 
 namespace vsci::testing {
 
@@ -119,6 +120,25 @@ std::vector<double> candle_field(const std::vector<Candle>& candles, F f) {
   v.reserve(candles.size());
   for (const Candle& c : candles) v.push_back(f(c));
   return v;
+}
+
+// Stretches of bars flat at the last close without volume, of the lengths
+// kStretches in turn, each after five moving bars whose prices and volumes
+// span several magnitudes (so running sums keep residue).
+inline std::vector<Candle> candles_with_flat_stretches(std::size_t n, unsigned seed) {
+  std::vector<Candle> c = make_tape(n, seed).candles;
+  for (std::size_t i = 0, k = 0; i < n; ++k) {
+    for (std::size_t m = 0; m < 5 && i < n; ++m, ++i) {
+      const double scale = std::pow(10.0, double(i % 3) - 1.0);
+      c[i] = {c[i].time, c[i].open * scale, c[i].high * scale, c[i].low * scale, c[i].close * scale,
+              c[i].volume * 0.37 * std::pow(10.0, double(i % 4) - 2.0)};
+    }
+    for (std::size_t m = 0; m < kStretches[k % kStretches.size()] && i < n; ++m, ++i) {
+      const double p = c[i - 1].close;
+      c[i] = {c[i].time, p, p, p, p, 0.0};
+    }
+  }
+  return c;
 }
 
 }  // namespace vsci::testing

@@ -148,6 +148,19 @@ inline std::vector<double> counted_sums(const std::vector<double>& xs, std::size
   return out;
 }
 
+// The volume-weighted average of the last n (price, volume) pairs: price x
+// volume, volume and price in counted sums re-summed from +0.0 every n pairs;
+// the plain mean of the prices while the volume sum is not above 0.
+inline Series vwma(const std::vector<double>& price, const std::vector<double>& volume, std::size_t n) {
+  std::vector<double> pv;
+  for (std::size_t i = 0; i < price.size(); ++i) pv.push_back(price[i] * volume[i]);
+  const auto vs = counted_sums(volume, n, n, 0.0), pvs = counted_sums(pv, n, n, 0.0);
+  const auto ps = counted_sums(price, n, n, 0.0);
+  Series out(price.size());
+  for (std::size_t i = n - 1; i < price.size(); ++i) out[i] = vs[i] > 0.0 ? pvs[i] / vs[i] : ps[i] / double(n);
+  return out;
+}
+
 // Chande momentum over p moves of xs (first value on input p + 1): running up
 // and down sums, up + sum and down + sum from +0.0, oldest move subtracted
 // first; with `reset`, a sum whose window keeps no non-zero move is +0.0.

@@ -14,6 +14,7 @@
 
 #include "support/bar_tape.h"
 #include "support/compare.h"
+#include "support/counted_sums.h"
 #include "support/series.h"
 
 namespace vsci::testing {
@@ -49,10 +50,19 @@ inline Series ratio_or_last(const Series& num, const Series& den) {
 using Term = std::function<double(std::size_t bar)>;
 
 // combine(Σ a, Σ b, n) over the n bars ending at each bar from `first` on,
-// each sum from -0.0, oldest first.
+// each sum from -0.0, oldest first; or, with `counted`, each sum kept as a
+// running window under that rule from the bar first + 1 - n on.
 inline Series over_windows(const Candles& cs, std::size_t n, std::size_t first, const Term& a, const Term& b,
-                           const std::function<double(double, double, double)>& combine) {
+                           const std::function<double(double, double, double)>& combine,
+                           std::optional<WindowSumRule> counted = std::nullopt) {
   Series out(cs.size());
+  if (counted) {
+    std::vector<double> ta, tb;
+    for (std::size_t j = first + 1 - n; j < cs.size(); ++j) ta.push_back(a(j)), tb.push_back(b(j));
+    const auto sa = window_sums(ta, n, *counted), sb = window_sums(tb, n, *counted);
+    for (std::size_t t = first, k = n - 1; t < cs.size(); ++t, ++k) out[t] = combine(sa[k], sb[k], double(n));
+    return out;
+  }
   for (std::size_t t = first; t < cs.size(); ++t) {
     double sa = -0.0, sb = -0.0;
     for (std::size_t j = t + 1 - n; j <= t; ++j) sa += a(j), sb += b(j);

@@ -1,8 +1,10 @@
 // Window sums written from the counting rule (the window is scanned for a
-// non-zero term, not counted), and moves with stretches of zeros between them.
+// non-zero term, not counted), and moves and closes with stretches of zeros
+// between them.
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <deque>
 #include <random>
@@ -55,6 +57,21 @@ inline std::vector<double> moves_with_zero_stretches(std::size_t n, const std::v
   }
   moves.resize(n);
   return moves;
+}
+
+// The stretch lengths of the flat tapes, and the windows counted sums over
+// them are checked at: 2 to 5, and one longer than the longest stretch and
+// than the stretch before it.
+inline const std::vector<std::size_t> kStretches = {1, 2, 3, 4, 6, 7};
+inline const std::vector<std::size_t> kStretchWindows = {2, 3, 4, 5, 7, 8};
+
+// Closes from 100 by log moves of moves_with_zero_stretches: they cross
+// binades, so running sums of their changes keep residue; flat over the
+// zero moves.
+inline std::vector<double> closes_with_flat_stretches(std::size_t n, unsigned seed) {
+  std::vector<double> closes = {100.0};
+  for (double m : moves_with_zero_stretches(n - 1, kStretches, seed)) closes.push_back(closes.back() * std::exp(m));
+  return closes;
 }
 
 }  // namespace vsci::testing
