@@ -17,7 +17,7 @@
 #include "engine/run_backtest.h"
 #include "harness/backtest_call.h"
 #include "harness/envelopes.h"
-#include "harness/test_run.h"
+#include "harness/run_one.h"
 #include "harness/suite.h"
 #include "json/reader.h"
 

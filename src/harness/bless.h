@@ -7,7 +7,7 @@
 
 #include "harness/envelopes.h"
 #include "harness/session_error.h"
-#include "harness/test_format.h"
+#include "harness/strategy_format.h"
 #include "util/expected.h"
 
 namespace vsci {

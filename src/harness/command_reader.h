@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "harness/envelopes.h"
-#include "harness/test_format.h"
+#include "harness/strategy_format.h"
 
 namespace vsci {
 

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "harness/test_format.h"
+#include "harness/strategy_format.h"
 #include "json/value.h"
 
 namespace vsci {

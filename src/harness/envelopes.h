@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "harness/test_format.h"
+#include "harness/strategy_format.h"
 #include "json/error.h"
 #include "json/value.h"
 #include "market/bar_context.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "harness/session_error.h"
-#include "harness/test_format.h"
+#include "harness/strategy_format.h"
 #include "market/bar_context.h"
 #include "util/expected.h"
 

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "harness/flat_document.h"
 #include "harness/compare.h"
-#include "harness/test_format.h"
+#include "harness/flat_document.h"
+#include "harness/strategy_format.h"
 #include "json/value.h"
 
 namespace vsci {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "harness/envelopes.h"
-#include "harness/test_format.h"
+#include "harness/strategy_format.h"
 #include "util/expected.h"
 
 namespace vsci {

@@ -62,16 +62,16 @@ void for_each_piece(std::size_t pieces, const std::function<void(std::size_t)>& 
 void touch_pages(void* begin, std::size_t bytes) {
 #if defined(__linux__)
   constexpr std::size_t kPage = 4096;
-  constexpr std::size_t kPieceBytes = std::size_t{16} << 20;
+  constexpr std::size_t kPrefaultBytes = std::size_t{16} << 20;
   const auto first = (reinterpret_cast<std::uintptr_t>(begin) + kPage - 1) & ~std::uintptr_t{kPage - 1};
   const auto last = (reinterpret_cast<std::uintptr_t>(begin) + bytes) & ~std::uintptr_t{kPage - 1};
-  if (last <= first || last - first < 2 * kPieceBytes || !pieces_pay_off()) return;
+  if (last <= first || last - first < 2 * kPrefaultBytes || !pieces_pay_off()) return;
   const std::size_t span = last - first;
-  for_each_piece((span + kPieceBytes - 1) / kPieceBytes, [&](std::size_t k) {
-    const std::size_t from = k * kPieceBytes;
+  for_each_piece((span + kPrefaultBytes - 1) / kPrefaultBytes, [&](std::size_t k) {
+    const std::size_t from = k * kPrefaultBytes;
     // Populating is only a hint: pages it leaves are mapped when first
     // written, as they would have been.
-    (void)::madvise(reinterpret_cast<void*>(first + from), std::min(kPieceBytes, span - from), kPopulateWrite);
+    (void)::madvise(reinterpret_cast<void*>(first + from), std::min(kPrefaultBytes, span - from), kPopulateWrite);
   });
 #else
   (void)begin;

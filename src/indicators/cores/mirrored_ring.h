@@ -17,8 +17,14 @@
 
 namespace vsci {
 
-template <class T = double, bool Grows = true>
+// How a ring takes its storage: as values arrive, or whole when it is built.
+enum class RingStorage { Grows, Whole };
+
+template <class T = double, RingStorage Storage = RingStorage::Grows>
 class MirroredRing {
+  static constexpr bool Grows = Storage == RingStorage::Grows;
+
+
  public:
   MirroredRing() = default;
   explicit MirroredRing(std::size_t capacity) : capacity_(capacity) {

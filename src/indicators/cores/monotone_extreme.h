@@ -244,7 +244,7 @@ class MonotoneExtreme {
 
   std::size_t window_;
   std::uint64_t pushed_ = 0;
-  MirroredRing<double, false> scanned_;  // empty unless scanned
+  MirroredRing<double, RingStorage::Whole> scanned_;  // empty unless scanned
   extreme_detail::ExtremeQueue<Side, Tie> queue_;
 };
 
@@ -355,7 +355,7 @@ class MonotoneRange {
 
   std::size_t window_;
   std::uint64_t pushed_ = 0;
-  MirroredRing<Pair, false> scanned_;  // empty unless scanned
+  MirroredRing<Pair, RingStorage::Whole> scanned_;  // empty unless scanned
   extreme_detail::ExtremeQueue<ExtremeSide::Largest, HighTie> high_queue_;  // unused while scanned
   extreme_detail::ExtremeQueue<ExtremeSide::Smallest, LowTie> low_queue_;
 };

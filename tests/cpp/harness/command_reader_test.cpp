@@ -11,9 +11,9 @@
 
 #include "harness/compare.h"
 #include "harness/flat_document.h"
+#include "harness/run_one.h"
 #include "harness/session.h"
 #include "harness/session_error.h"
-#include "harness/test_run.h"
 #include "json/reader.h"
 
 namespace vsci {

@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "harness/envelopes.h"
+#include "harness/run_one.h"
 #include "harness/session.h"
 #include "harness/suite.h"
-#include "harness/test_run.h"
-#include "util/worker_pool.h"
 #include "json/reader.h"
+#include "util/worker_pool.h"
 
 namespace vsci {
 namespace {

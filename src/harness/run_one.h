@@ -12,7 +12,7 @@
 #include "harness/envelopes.h"
 #include "harness/flat_document.h"
 #include "harness/session_error.h"
-#include "harness/test_format.h"
+#include "harness/strategy_format.h"
 #include "util/expected.h"
 
 namespace vsci {

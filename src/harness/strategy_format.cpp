@@ -1,6 +1,6 @@
 // Test files are written by hand and blessed by the harness; both go through
 // these readers and writers, so what bless writes reads back as the same test.
-#include "harness/test_format.h"
+#include "harness/strategy_format.h"
 
 #include <algorithm>
 #include <array>

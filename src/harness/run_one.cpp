@@ -1,6 +1,6 @@
 // A test passes only when the output matches its expected document within
 // tolerance, every property holds and no fuzz run fails.
-#include "harness/test_run.h"
+#include "harness/run_one.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "harness/test_format.h"
+#include "harness/strategy_format.h"
 #include "json/reader.h"
 
 namespace vsci {

@@ -1,6 +1,6 @@
 // Running one test: flattening, rounding, tolerance lookup, comparison and the
 // whole run_test path through the engine.
-#include "harness/test_run.h"
+#include "harness/run_one.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <string>
 
 #include "harness/backtest_call.h"
-#include "support/harness_calls.h"
 #include "json/reader.h"
+#include "support/harness_calls.h"
 
 namespace vsci {
 namespace {
