@@ -10,6 +10,7 @@
 
 #include "engine/candle_codec.h"
 #include "harness/envelopes.h"
+#include "harness/session.h"
 #include "json/reader.h"
 #include "json/scanner.h"
 #include "util/parallel.h"
@@ -249,9 +250,10 @@ std::optional<TextEnvelope> read_envelope_from_text(std::string_view text) {
   if (!cmd) return std::nullopt;
   TextEnvelope env;
   env.cmd.assign(*cmd);
-  const bool suite = env.cmd == "run_suite";
-  if (!suite && env.cmd != "run_test" && env.cmd != "bless") return std::nullopt;
-  const std::string_view tests_key = suite ? "tests" : "test";
+  const std::optional<EnvelopeLayout> layout = layout_read_from_text(env.cmd);
+  if (!layout) return std::nullopt;
+  const bool suite = *layout == EnvelopeLayout::TestsAndData;
+  const std::string_view tests_key = tests_member(*layout);
   bool have_tests = false;
   bool have_data = false;
   for (;;) {

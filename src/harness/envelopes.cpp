@@ -22,6 +22,23 @@ constexpr json::Record kSuiteEnvelopeRecord{"SuiteEnvelope", kSuiteEnvelopeField
 constexpr json::Field kListEnvelopeFields[] = {{"tests", true}};
 constexpr json::Record kListEnvelopeRecord{"ListEnvelope", kListEnvelopeFields};
 
+// The record of a layout, null for one without tests: field 0 holds the
+// tests, field 1 (when there is one) the datasets. The record names are those
+// the error texts give.
+const json::Record* envelope_record(EnvelopeLayout layout) {
+  switch (layout) {
+    case EnvelopeLayout::None:
+      return nullptr;
+    case EnvelopeLayout::Tests:
+      return &kListEnvelopeRecord;
+    case EnvelopeLayout::TestAndData:
+      return &kTestEnvelopeRecord;
+    case EnvelopeLayout::TestsAndData:
+      return &kSuiteEnvelopeRecord;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 const std::vector<Candle>* find_dataset(const Datasets& data, std::string_view name) {
@@ -69,46 +86,28 @@ Expected<Datasets, Error> read_data_map(const Value& v) {
   return data;
 }
 
-namespace {
+std::string_view tests_member(EnvelopeLayout layout) {
+  const json::Record* rec = envelope_record(layout);
+  return rec == nullptr ? std::string_view() : rec->fields[0].name;
+}
 
-// The envelopes with tests and datasets: field 0 holds the test(s), read by
-// `read_tests` into `tests`; field 1 the optional datasets.
-template <class Tests, class ReadTests>
-Expected<void, Error> read_tests_and_data(const Value& v, const json::Record& rec, Tests& tests, Datasets& data,
-                                          ReadTests read_tests) {
-  return json::read_record(v, rec, [&](std::size_t i, const Value& x) -> Expected<void, Error> {
+Expected<CommandEnvelope, Error> read_envelope(const Value& command, EnvelopeLayout layout) {
+  CommandEnvelope env;
+  const json::Record* rec = envelope_record(layout);
+  if (rec == nullptr) return env;
+  auto r = json::read_record(command, *rec, [&](std::size_t i, const Value& x) -> Expected<void, Error> {
     if (i == 1) {
       auto d = read_data_map(x);
       if (!d) return unexpected(std::move(d.error()));
-      data = std::move(*d);
+      env.data = std::move(*d);
       return {};
     }
-    auto t = read_tests(x);
-    if (!t) return unexpected(std::move(t.error()));
-    tests = std::move(*t);
-    return {};
-  });
-}
-
-}  // namespace
-
-Expected<TestEnvelope, Error> read_test_envelope(const Value& v) {
-  TestEnvelope env;
-  auto r = read_tests_and_data(v, kTestEnvelopeRecord, env.test, env.data, read_strategy_test);
-  if (!r) return unexpected(std::move(r.error()));
-  return env;
-}
-
-Expected<SuiteEnvelope, Error> read_suite_envelope(const Value& v) {
-  SuiteEnvelope env;
-  auto r = read_tests_and_data(v, kSuiteEnvelopeRecord, env.tests, env.data, read_strategy_tests);
-  if (!r) return unexpected(std::move(r.error()));
-  return env;
-}
-
-Expected<ListEnvelope, Error> read_list_envelope(const Value& v) {
-  ListEnvelope env;
-  auto r = json::read_record(v, kListEnvelopeRecord, [&](std::size_t, const Value& x) -> Expected<void, Error> {
+    if (layout == EnvelopeLayout::TestAndData) {
+      auto t = read_strategy_test(x);
+      if (!t) return unexpected(std::move(t.error()));
+      env.tests.assign(1, std::move(*t));
+      return {};
+    }
     auto t = read_strategy_tests(x);
     if (!t) return unexpected(std::move(t.error()));
     env.tests = std::move(*t);

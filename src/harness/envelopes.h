@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -28,25 +29,22 @@ struct CommandEnvelope {
   Datasets data;
 };
 
-struct TestEnvelope {
-  StrategyTest test;
-  Datasets data;
+// Which members of a command make its envelope.
+enum class EnvelopeLayout : unsigned char {
+  None,          // none ("version")
+  Tests,         // a list "tests"; a "data" member is not read ("list")
+  TestAndData,   // one "test" and the optional "data" ("run_test", "bless")
+  TestsAndData,  // a list "tests" and the optional "data" ("run_suite")
 };
 
-struct SuiteEnvelope {
-  std::vector<StrategyTest> tests;
-  Datasets data;
-};
-
-struct ListEnvelope {
-  std::vector<StrategyTest> tests;
-};
+// The name of the member that holds the tests ("test" or "tests"); empty for
+// a layout without tests.
+std::string_view tests_member(EnvelopeLayout layout);
 
 Expected<Candle, json::Error> read_candle(const json::Value& v);
 Expected<Datasets, json::Error> read_data_map(const json::Value& v);
-Expected<TestEnvelope, json::Error> read_test_envelope(const json::Value& v);
-Expected<SuiteEnvelope, json::Error> read_suite_envelope(const json::Value& v);
-Expected<ListEnvelope, json::Error> read_list_envelope(const json::Value& v);
+// The envelope of a parsed command laid out as `layout`.
+Expected<CommandEnvelope, json::Error> read_envelope(const json::Value& command, EnvelopeLayout layout);
 
 // The tests' ids in input order.
 std::vector<std::string> collect_test_ids(const std::vector<StrategyTest>& tests);

@@ -47,76 +47,76 @@ Answer run_test_body(const CommandEnvelope& env) {
 
 Answer bless_body(const CommandEnvelope& env) { return bless_answer(env.tests.front(), env.data); }
 
-// Whether the test's expected document, when it is text, is one JSON value.
-// One that is not means the whole command text does not parse either.
-bool expected_text_parses(const StrategyTest& test) {
-  return test.expected.text().empty() || is_valid_json(test.expected.text());
+// The rule for an expected document read from the text: it stays text until
+// its test compares against it, and so only then can it turn out not to
+// parse. Such a text means the whole command text does not parse either, and
+// then the tree answers the command, with the place the text stops parsing.
+// Whether `test` hands its command to the tree so (a tree's expected document
+// always parses).
+bool hands_to_tree(const StrategyTest& test) {
+  return !test.expected.text().empty() && !is_valid_json(test.expected.text());
 }
 
-// A test whose expected text turns out unreadable fails the whole suite with
-// that text's error: no answer of the suite could stand, so the tests not yet
-// started never start. (A tree never turns out unreadable.)
+// A test that hands the command to the tree stops the suite: no answer of the
+// suite could stand, so the tests not yet started never start, and the suite
+// fails as that test did.
 Answer run_suite_body(const CommandEnvelope& env) {
-  std::atomic<const StrategyTest*> unreadable{nullptr};
+  std::atomic<bool> stopped{false};
+  std::optional<SessionError> stop;  // written only by the test that stopped the suite
   const TestRunner run = [&](const StrategyTest& test, const Datasets& data) -> Expected<TestResult, std::string> {
-    if (unreadable.load(std::memory_order_relaxed) != nullptr) return unexpected(std::string("not run"));
+    if (stopped.load(std::memory_order_relaxed)) return unexpected(std::string("not run"));
     auto result = run_test(test, data);
     if (result) return std::move(result).value();
-    if (!expected_text_parses(test)) unreadable.store(&test, std::memory_order_relaxed);
+    if (hands_to_tree(test) && !stopped.exchange(true)) stop = result.error();
     return unexpected(result.error().to_string());
   };
   SuiteResult suite = run_suite(env.tests, env.data, run);
-  if (const StrategyTest* test = unreadable.load()) {
-    auto parsed = json::parse(test->expected.text());
-    return unexpected(SessionError::json(parsed ? json::Error::custom("unreadable expected document") : parsed.error()));
-  }
+  if (stop) return unexpected(std::move(*stop));
   return write_suite_result(suite);
-}
-
-Expected<CommandEnvelope, json::Error> no_envelope(const json::Value&) { return CommandEnvelope{}; }
-
-Expected<CommandEnvelope, json::Error> list_envelope(const json::Value& cmd) {
-  auto env = read_list_envelope(cmd);
-  if (!env) return unexpected(std::move(env).error());
-  return CommandEnvelope{std::move(env->tests), {}};
-}
-
-Expected<CommandEnvelope, json::Error> test_envelope(const json::Value& cmd) {
-  auto env = read_test_envelope(cmd);
-  if (!env) return unexpected(std::move(env).error());
-  CommandEnvelope out;
-  out.tests.push_back(std::move(env->test));
-  out.data = std::move(env->data);
-  return out;
-}
-
-Expected<CommandEnvelope, json::Error> suite_envelope(const json::Value& cmd) {
-  auto env = read_suite_envelope(cmd);
-  if (!env) return unexpected(std::move(env).error());
-  return CommandEnvelope{std::move(env->tests), std::move(env->data)};
 }
 
 struct CommandEntry {
   std::string_view name;
-  // The envelope read from the parsed command.
-  Expected<CommandEnvelope, json::Error> (*read_tree)(const json::Value& command);
-  Answer (*run)(const CommandEnvelope& envelope);
+  // The members its envelope is read from, whichever reader reads it.
+  EnvelopeLayout layout = EnvelopeLayout::None;
+  Answer (*run)(const CommandEnvelope& envelope) = nullptr;
   // The body runs backtests: it works on a helper thread while this one looks
   // for signals (a suite hands its tests out by itself).
   bool off_thread = false;
   // The body reads every expected document it is given before it can answer,
-  // and fails when one does not parse; other bodies have their expected texts
-  // checked before they run.
+  // and fails when one does not parse.
   bool reads_expected = false;
+  // The text reader may read the envelope (a layout with datasets).
+  bool read_from_text = false;
 };
 
 constexpr CommandEntry kCommands[] = {
-    {"list", list_envelope, list_body},
-    {"bless", test_envelope, bless_body, true},
-    {"version", no_envelope, version_body},
-    {"run_test", test_envelope, run_test_body, true, true},
-    {"run_suite", suite_envelope, run_suite_body, false, true},
+    {.name = "list", .layout = EnvelopeLayout::Tests, .run = list_body},
+    {.name = "bless",
+     .layout = EnvelopeLayout::TestAndData,
+     .run = bless_body,
+     .off_thread = true,
+     .read_from_text = true},
+    {.name = "version", .run = version_body},
+    {.name = "run_test",
+     .layout = EnvelopeLayout::TestAndData,
+     .run = run_test_body,
+     .off_thread = true,
+     .reads_expected = true,
+     .read_from_text = true},
+    {.name = "run_suite",
+     .layout = EnvelopeLayout::TestsAndData,
+     .run = run_suite_body,
+     .reads_expected = true,
+     .read_from_text = true},
 };
+
+static_assert(std::all_of(std::begin(kCommands), std::end(kCommands),
+                          [](const CommandEntry& entry) {
+                            return !entry.read_from_text || entry.layout == EnvelopeLayout::TestAndData ||
+                                   entry.layout == EnvelopeLayout::TestsAndData;
+                          }),
+              "the text reader reads only envelopes that carry datasets");
 
 const CommandEntry* find_command(std::string_view name) {
   const auto* it = std::find_if(std::begin(kCommands), std::end(kCommands),
@@ -140,27 +140,26 @@ Answer dispatch(std::string_view text) {
   const CommandEntry* entry = find_command(cmd->as_string());
   if (entry == nullptr) return unexpected(SessionError::bad_spec("unknown cmd: " + cmd->as_string()));
   return run_entry(*entry, [&]() -> Answer {
-    auto env = entry->read_tree(*parsed);
+    auto env = read_envelope(*parsed, entry->layout);
     if (!env) return unexpected(SessionError::json(env.error()));
     return entry->run(*env);
   });
 }
 
-bool expected_texts_parse(const CommandEnvelope& env) {
-  return std::all_of(env.tests.begin(), env.tests.end(), expected_text_parses);
-}
-
-// The answer of a command read from its text; nothing when the tree must
-// answer, which it does by reporting where the text stops parsing. Only an
-// expected document can turn out unreadable after reading: a body that reads
-// every expected text says so by failing, and the other bodies never start on
-// one.
+// The answer of a command read from its text, a refused candle's error when
+// there is one; nothing when the tree must answer. A body that reads every
+// expected document finds out by failing; the others never start on such a
+// command.
 std::optional<std::string> answer_from_text(const TextEnvelope& read) {
   const CommandEntry& entry = *find_command(read.cmd);
-  if (!entry.reads_expected && !expected_texts_parse(read.envelope)) return std::nullopt;
-  auto answer = run_entry(entry, [&] { return entry.run(read.envelope); });
+  const auto tree_answers = [&] {
+    return std::any_of(read.envelope.tests.begin(), read.envelope.tests.end(), hands_to_tree);
+  };
+  if (!entry.reads_expected && tree_answers()) return std::nullopt;
+  Answer answer = read.refused ? Answer(unexpected(SessionError::json(*read.refused)))
+                               : run_entry(entry, [&] { return entry.run(read.envelope); });
   if (answer) return std::move(answer).value();
-  if (entry.reads_expected && !expected_texts_parse(read.envelope)) return std::nullopt;
+  if (entry.reads_expected && tree_answers()) return std::nullopt;
   return error_answer(answer.error());
 }
 
@@ -172,14 +171,15 @@ std::string command_from_tree(std::string_view text) {
   return std::move(answer).value();
 }
 
+std::optional<EnvelopeLayout> layout_read_from_text(std::string_view name) {
+  const CommandEntry* entry = find_command(name);
+  if (entry == nullptr || !entry->read_from_text) return std::nullopt;
+  return entry->layout;
+}
+
 std::string Session::command(std::string_view text) {
   if (auto read = read_envelope_from_text(text)) {
-    // A refused candle is the answer once the whole text is known to parse.
-    if (read->refused) {
-      if (expected_texts_parse(read->envelope)) return error_answer(SessionError::json(*read->refused));
-    } else if (auto answer = answer_from_text(*read)) {
-      return std::move(*answer);
-    }
+    if (auto answer = answer_from_text(*read)) return std::move(*answer);
   }
   return command_from_tree(text);
 }

@@ -1,12 +1,13 @@
 // Session: turns one command text into one answer text. Every command is one
 // entry of the table in session.cpp, with one body; the body runs on the
 // command's typed envelope whichever reader produced it: the text reader
-// (command_reader.h) for the common shape of the commands that carry candles,
-// else the reading of the parsed document tree. Every failure becomes the
+// (command_reader.h) for the common shape of the commands the table lets it
+// read, else the reading of the parsed document tree. Every failure becomes the
 // error answer, so command() never fails. Holds no state: any thread may call
 // it, concurrently.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,5 +25,13 @@ class Session {
 // The answer read through the document tree of the whole command: what
 // Session::command answers for any text.
 std::string command_from_tree(std::string_view text);
+
+enum class EnvelopeLayout : unsigned char;  // harness/envelopes.h
+
+// What the text reader asks of the table of commands: the layout of the
+// envelope of the command `name` when the table holds it and lets its
+// envelope be read straight from the text (always a layout with datasets);
+// nothing otherwise, and the tree then reads the command.
+std::optional<EnvelopeLayout> layout_read_from_text(std::string_view name);
 
 }  // namespace vsci

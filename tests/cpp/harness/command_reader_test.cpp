@@ -439,18 +439,18 @@ TEST(CommandReader, TextAndTreeReadTheSameEnvelope) {
   auto text_read = read_envelope_from_text(suite);
   ASSERT_TRUE(text_read);
   EXPECT_EQ(text_read->cmd, "run_suite");
-  auto tree_read = read_suite_envelope(*json::parse(suite));
+  auto tree_read = read_envelope(*json::parse(suite), EnvelopeLayout::TestsAndData);
   ASSERT_TRUE(tree_read.ok());
-  expect_same_envelope(text_read->envelope, CommandEnvelope{tree_read->tests, tree_read->data});
+  expect_same_envelope(text_read->envelope, *tree_read);
 
   for (const char* cmd : {"run_test", "bless"}) {
     const std::string one = R"({"cmd":")" + std::string(cmd) + R"(","test":)" + full + "," + data + "}";
     auto text_one = read_envelope_from_text(one);
     ASSERT_TRUE(text_one);
     EXPECT_EQ(text_one->cmd, cmd);
-    auto tree_one = read_test_envelope(*json::parse(one));
+    auto tree_one = read_envelope(*json::parse(one), EnvelopeLayout::TestAndData);
     ASSERT_TRUE(tree_one.ok());
-    expect_same_envelope(text_one->envelope, CommandEnvelope{{tree_one->test}, tree_one->data});
+    expect_same_envelope(text_one->envelope, *tree_one);
   }
 }
 

@@ -1,9 +1,11 @@
-// Command dispatch: parse failures, the "cmd" member, the version answer and
-// the error answer's exact text.
+// Command dispatch: parse failures, the "cmd" member, the version answer,
+// the error answer's exact text, and the commands the text reader reads.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "harness/command_reader.h"
+#include "harness/envelopes.h"
 #include "harness/session.h"
 #include "harness/session_error.h"
 
@@ -65,6 +67,63 @@ TEST(SessionDispatch, ListAndSuiteReadTheirEnvelopes) {
   EXPECT_EQ(answer(R"({"cmd":"run_suite","tests":[{"id":"t","strategy":{},"dataset_ref":"d1"}]})"),
             R"({"results":[{"id":"t","passed":false,"error":"data error: missing dataset: d1","diff":[],)"
             R"("property_results":[],"fuzz_failures":[]}],"passed":0,"failed":1})");
+}
+
+// A command laid out as `layout` says: its one test, in a list when the layout
+// holds many, and a dataset "d" of eight candles with `bad_candle` among them
+// when it is given.
+std::string laid_out(std::string_view name, EnvelopeLayout layout, const std::string& expected,
+                     const std::string& bad_candle = "", const std::string& dataset_ref = "d") {
+  std::string test = R"({"id":"t","dataset_ref":")" + dataset_ref +
+                     R"(","strategy":{"symbol":"S","timeframe":"1h","indicators":{"f":{"type":"Sma","params":[2]}},)"
+                     R"("entry":{"gt":["f","f"]},"exit":{"lt":["f","f"]},"sizing":{"type":"fixed_qty","qty":1}},)"
+                     R"("expected":)" + expected + "}";
+  if (layout == EnvelopeLayout::TestsAndData) test = "[" + test + "]";
+  std::string candles = "[";
+  for (int i = 0; i < 8; ++i) {
+    const std::string good = "[" + std::to_string(i * 60000) + ",10,12,9,11]";
+    candles += (i ? "," : "") + (i == 5 && !bad_candle.empty() ? bad_candle : good);
+  }
+  return R"({"cmd":")" + std::string(name) + R"(",")" + std::string(tests_member(layout)) + R"(":)" + test +
+         R"(,"data":{"d":)" + candles + "]}}";
+}
+
+// The text reader takes the commands the table lets it read, with the members
+// the table's layout names, and no other; each answers through the text as
+// through the tree: a good command, a refused candle, an expected text that
+// does not parse (alone and beside a refused candle) and a missing dataset.
+TEST(SessionTable, TheTextReaderReadsTheCommandsTheTableLetsIt) {
+  std::vector<std::string_view> read_from_text;
+  for (std::string_view name : {"version", "list", "bless", "run_test", "run_suite", "Run_test", "nope"}) {
+    const auto layout = layout_read_from_text(name);
+    if (!layout) {
+      for (EnvelopeLayout shape : {EnvelopeLayout::TestAndData, EnvelopeLayout::TestsAndData}) {
+        EXPECT_FALSE(read_envelope_from_text(laid_out(name, shape, "[1]"))) << name;
+      }
+      continue;
+    }
+    read_from_text.push_back(name);
+    ASSERT_TRUE(*layout == EnvelopeLayout::TestAndData || *layout == EnvelopeLayout::TestsAndData) << name;
+    const std::string good = laid_out(name, *layout, R"({"m":[1,2]})");
+    const auto read = read_envelope_from_text(good);
+    ASSERT_TRUE(read) << name;
+    EXPECT_EQ(read->cmd, name);
+    ASSERT_EQ(read->envelope.tests.size(), 1U) << name;
+    ASSERT_EQ(read->envelope.data.size(), 1U) << name;
+    EXPECT_EQ(read->envelope.data[0].second.size(), 8U) << name;
+    // The tree finds the command and its members where the layout says.
+    const std::string answer = Session::command(good);
+    EXPECT_EQ(answer.find("unknown cmd"), std::string::npos) << answer;
+    EXPECT_EQ(answer.find("missing field"), std::string::npos) << answer;
+    for (const std::string& text :
+         {good, laid_out(name, *layout, "[1]", "[1,2,3]"), laid_out(name, *layout, R"({"m":[1 2]})"),
+          laid_out(name, *layout, R"({"m":01})", "[1,2,3]"), laid_out(name, *layout, "[1]", "", "x")}) {
+      ASSERT_TRUE(read_envelope_from_text(text)) << text;
+      EXPECT_EQ(Session::command(text), command_from_tree(text)) << text;
+    }
+  }
+  // The commands that carry candles are the ones worth reading from text.
+  EXPECT_EQ(read_from_text, (std::vector<std::string_view>{"bless", "run_test", "run_suite"}));
 }
 
 TEST(SessionErrorText, VariantPrefixes) {

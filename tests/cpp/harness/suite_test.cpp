@@ -234,7 +234,7 @@ TEST(Envelopes, ListIdsSortBytewiseKeepingDuplicates) {
 std::string envelope_error(std::string_view text) {
   auto v = json::parse(text);
   if (!v) return "parse: " + v.error().to_string();
-  auto e = read_test_envelope(*v);
+  auto e = read_envelope(*v, EnvelopeLayout::TestAndData);
   return e ? "<ok>" : e.error().to_string();
 }
 
@@ -253,7 +253,7 @@ TEST(Envelopes, DatasetsAndCandles) {
   EXPECT_EQ(envelope_error(R"({"data":{"d":[5]})" + test), "invalid type: integer `5`, expected struct Candle");
 
   auto v = json::parse(R"({"data":{"z":[],"d":[[1,10,11,9,10],[2,10,11,9,10,5],{"time":-5,"open":1,"high":2,"low":0,"close":1,"x":0}]})" + test);
-  auto env = read_test_envelope(*v);
+  auto env = read_envelope(*v, EnvelopeLayout::TestAndData);
   ASSERT_TRUE(env.ok()) << env.error().to_string();
   ASSERT_EQ(env->data.size(), 2u);
   EXPECT_EQ(env->data[0].first, "d");
