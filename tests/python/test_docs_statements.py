@@ -199,3 +199,16 @@ def test_an_operand_in_no_form_of_the_table_is_refused_with_the_operand_message(
     answer = bless(dict(TEST, strategy=dict(STRATEGY, entry={"gt": [operand, "s"]})))
     assert re.fullmatch(r"backtest error: invalid strategy spec: data did not match any variant of untagged enum "
                         r"Operand at line 1 column \d+", answer["error"])
+
+
+def test_bless_keeps_only_the_members_of_each_table_and_writes_their_numbers_as_decimals():
+    extra = copy.deepcopy(TEST)
+    extra["note"] = "dropped"
+    extra["tolerances"] = {"*": {"kind": "abs", "value": 1, "why": "dropped"}}
+    extra["fuzz"] = {"seed": 1, "runs": 2, "why": "dropped", "perturbation": {"kind": "jitter", "amount": 0, "p": 1}}
+    answer = bless(extra)
+    assert list(answer) == ["id", "strategy", "dataset_ref", "expected", "tolerances", "property_checks", "fuzz"]
+    assert answer["tolerances"] == {"*": {"kind": "abs", "value": 1.0}}
+    assert answer["fuzz"] == {"seed": 1, "runs": 2, "perturbation": {"kind": "jitter", "amount": 0.0}}
+    text = session.command(json.dumps({"cmd": "bless", "test": extra, "data": {"d": CANDLES}}))
+    assert '"value":1.0' in text and '"amount":0.0' in text and '"seed":1,' in text
