@@ -1,0 +1,214 @@
+"""Statements of docs/format.md that its examples show on a few members only,
+checked here on every member they speak of: where null is accepted, the array
+form of every object, and the longest period of the kinds."""
+import copy
+import json
+import pathlib
+import re
+
+import pytest
+
+from vornak_strategy_ci import Session
+
+DOCS = pathlib.Path(__file__).resolve().parents[2] / "docs"
+FORMAT = (DOCS / "format.md").read_text()
+
+CANDLES = [[1_700_000_000_000 + i * 3_600_000, 100.0 + i % 9, 103.0 + i % 9, 98.0 + i % 9, 101.0 + i % 7,
+            10.0 + i % 5] for i in range(120)]
+
+# One value for every member of the page's tables, chosen so that the run trades.
+STRATEGY = {
+    "spec_version": 1, "symbol": "B", "ref_symbol": "E", "timeframe": "1h",
+    "indicators": {"s": {"type": "Sma", "params": [5], "feed": "kline"}},
+    "entry": {"gt": [{"price": "close"}, "s"]}, "exit": {"lt": [{"price": "close"}, "s"]},
+    "short_entry": {"lt": [{"price": "close"}, "s"]}, "short_exit": {"gt": [{"price": "close"}, "s"]},
+    "sizing": {"type": "fixed_fraction", "fraction": 0.5},
+    "costs": {"maker_bps": 1, "taker_bps": 2, "slippage": {"type": "fixed_bps", "bps": 1}, "funding": False},
+    "risk": {"stop_loss_pct": 3, "take_profit_pct": 4, "trailing_stop_pct": 2, "max_leverage": 2,
+             "max_position_pct": 80, "liquidation": True},
+    "execution": {"order_type": "market", "fill_timing": "next_open", "limit_offset_pct": 1,
+                  "stop_offset_pct": 0.1, "latency_bars": 1, "partial_fills": False, "max_participation": 0.5},
+    "warmup": 7,
+}
+TEST = {"id": "t", "strategy": STRATEGY, "dataset_ref": "d", "expected": None,
+        "tolerances": {"*": {"kind": "abs", "value": 0}}, "property_checks": [{"kind": "min_trades_ge", "value": 1}],
+        "fuzz": {"seed": 1, "runs": 2, "perturbation": {"kind": "dropout", "p": 0.1}}}
+
+session = Session()
+
+
+def command(cmd):
+    return json.loads(session.command(json.dumps(cmd)))
+
+
+def bless(test, candles=CANDLES):
+    return command({"cmd": "bless", "test": test, "data": {"d": candles}})
+
+
+def table_members(heading):
+    """The member names of the first table under `heading`, in table order."""
+    section = FORMAT[FORMAT.index(heading + "\n"):]
+    table = re.search(r"^\| member \|.*?\n((?:\|.*\n)+)", section, re.M).group(1)
+    return re.findall(r"^\| `(\w+)` \|", table, re.M)
+
+
+# (container path, heading of its table) for every object with a member table.
+TABLES = [((), "## The strategy test"), (("strategy",), "## The strategy"),
+          (("strategy", "costs"), "### Costs"), (("strategy", "risk"), "### Risk"),
+          (("strategy", "execution"), "### Execution")]
+
+
+def at(document, path):
+    for key in path:
+        document = document[key]
+    return document
+
+
+def test_the_tables_list_every_member_the_examples_here_give():
+    for path, heading in TABLES:
+        assert table_members(heading) == list(at(TEST, path)), heading
+
+
+NULL_MEANS_ABSENT = {("expected",), ("fuzz",), ("strategy", "ref_symbol"), ("strategy", "short_entry"),
+                     ("strategy", "short_exit"), ("strategy", "warmup"), ("strategy", "indicators", "s", "feed"),
+                     ("strategy", "execution", "limit_offset_pct"), ("strategy", "execution", "stop_offset_pct"),
+                     ("strategy", "execution", "max_participation")} | {
+    ("strategy", "risk", m) for m in ("stop_loss_pct", "take_profit_pct", "trailing_stop_pct", "max_leverage",
+                                      "max_position_pct")}
+
+
+def every_member_path(document, path=()):
+    """Paths of every object member below `document` (lists are not entered)."""
+    for key, value in document.items():
+        yield path + (key,)
+        if isinstance(value, dict) and key not in ("entry", "exit", "short_entry", "short_exit"):
+            yield from every_member_path(value, path + (key,))
+
+
+def test_null_is_the_same_as_absent_for_the_listed_members_and_refused_for_every_other():
+    paths = set(every_member_path(TEST))
+    assert NULL_MEANS_ABSENT < paths and len(paths) > 40
+    for path in sorted(paths):
+        with_null, without = copy.deepcopy(TEST), copy.deepcopy(TEST)
+        at(with_null, path[:-1])[path[-1]] = None
+        del at(without, path[:-1])[path[-1]]
+        answer = bless(with_null)
+        if path in NULL_MEANS_ABSENT:
+            # The strategy comes back as written, null included; all else is the same.
+            strip = lambda a: {k: v for k, v in a.items() if k != "strategy"}
+            assert strip(answer) == strip(bless(without)) and "expected" in answer, path
+            run = {"cmd": "run_test", "data": {"d": CANDLES}}
+            assert command(dict(run, test=with_null)) == command(dict(run, test=without)), path
+        else:
+            assert answer["ok"] is False and answer["error"].split(": ")[0] in ("json error", "backtest error"), path
+    fields = ["time", "open", "high", "low", "close", "volume"]
+    for field in fields:
+        candles = [dict(zip(fields, c)) for c in CANDLES]
+        candles[3][field] = None
+        assert bless(TEST, candles)["error"].startswith("json error: invalid type: null, expected "), field
+
+
+def test_the_array_form_may_stop_after_any_member_once_the_required_ones_are_in():
+    as_objects = bless(TEST)
+    assert as_objects["expected"]["trades"]
+    for path, heading in TABLES:
+        members = table_members(heading)
+        section = FORMAT[FORMAT.index(heading + "\n"):]
+        required = [m for m in members if re.search(rf"^\| `{m}` \|[^|]*\| required \|", section, re.M)]
+        last_required = max((members.index(m) for m in required), default=-1)
+        for n in range(len(members) + 1):
+            shortened, cut = copy.deepcopy(TEST), copy.deepcopy(TEST)
+            container = at(shortened, path[:-1]) if path else None
+            values = [at(TEST, path)[m] for m in members[:n]]
+            for m in members[n:]:
+                del at(cut, path)[m]
+            if path:
+                container[path[-1]] = values
+                answer = bless(shortened)
+            else:
+                answer = bless(values)
+            if n > last_required:
+                expected = bless(cut)
+                assert "expected" in answer, (heading, n, answer)
+                assert answer["expected"] == expected["expected"], (heading, n)
+            else:
+                assert answer["ok"] is False and "invalid length" in answer["error"], (heading, n)
+
+
+def test_tagged_objects_and_candles_have_array_forms_with_the_tag_first():
+    tagged = copy.deepcopy(TEST)
+    tagged["strategy"]["sizing"] = ["fixed_fraction", 0.5]
+    tagged["strategy"]["costs"]["slippage"] = ["fixed_bps", 1]
+    tagged["strategy"]["indicators"]["s"] = ["Sma", [5], "kline"]
+    tagged["tolerances"] = {"*": ["abs", 0]}
+    tagged["property_checks"] = [["min_trades_ge", 1]]
+    tagged["fuzz"] = [1, 2, ["dropout", 0.1]]
+    assert bless(tagged)["expected"] == bless(TEST)["expected"]
+    assert command({"cmd": "run_test", "test": tagged, "data": {"d": CANDLES}}) == \
+        command({"cmd": "run_test", "test": TEST, "data": {"d": CANDLES}})
+    fields = ["time", "open", "high", "low", "close", "volume"]
+    assert bless(TEST, [dict(zip(fields, c)) for c in CANDLES]) == bless(TEST)
+    no_volume = [c[:5] for c in CANDLES]
+    assert bless(TEST, no_volume) == bless(TEST, [c[:5] + [0.0] for c in CANDLES])
+
+
+def period_parameters():
+    """(kind, feed, position, example parameters) of each `...period` count of kinds.md."""
+    rows = re.findall(r"^\| `(\w+)` \| [^|]+ \| `(\w+)` \| ([^|]+) \| [^|]+ \| [^|]* \| (\[[^\]]*\]) \|$",
+                      (DOCS / "kinds.md").read_text(), re.M)
+    for kind, feed, parameters, example in rows:
+        for position, parameter in enumerate(p.strip() for p in parameters.split(",")):
+            if re.fullmatch(r"`\w*period` count", parameter):
+                yield kind, feed, position, json.loads(example)
+
+
+def with_parameter(kind, feed, position, example, value):
+    params = list(example)
+    params[position] = value
+    strategy = dict(STRATEGY, indicators={"s": {"type": kind, "params": params, "feed": feed}})
+    return {"id": f"{kind}#{position}", "strategy": strategy, "dataset_ref": "d"}
+
+
+MAX_PERIOD_MESSAGE = "invalid period: period exceeds the maximum supported window length (see MAX_PERIOD)"
+
+
+def test_a_period_above_two_to_the_24_is_refused_by_most_kinds_and_always_with_one_message():
+    cases = list(period_parameters())
+    tests = [with_parameter(*case, 2**24 + 1) for case in cases]
+    results = command({"cmd": "run_suite", "tests": tests, "data": {"d": CANDLES}})["results"]
+    refused = [r for r in results if r.get("error", "").endswith(MAX_PERIOD_MESSAGE)]
+    assert len(refused) > 0.9 * len(cases)
+    for r in results:
+        assert "error" not in r or r["error"].endswith(MAX_PERIOD_MESSAGE) or "invalid period" in r["error"]
+    for kind in ("Sma", "Ema", "Rsi", "Atr", "BollingerBands"):
+        [case] = [c for c in cases if c[0] == kind and c[2] == 0]
+        assert "error" not in command({"cmd": "run_test", "test": with_parameter(*case, 2**24), "data": {"d": CANDLES}})
+        answer = command({"cmd": "run_test", "test": with_parameter(*case, 2**24 + 1), "data": {"d": CANDLES}})
+        assert answer["error"] == f"backtest error: invalid parameters for indicator {kind}: {MAX_PERIOD_MESSAGE}"
+
+
+@pytest.mark.parametrize("rule", [{}, {"gt": [1, 0], "lt": [0, 1]}])
+def test_a_rule_without_exactly_one_member_is_refused_with_expected_value(rule):
+    answer = bless(dict(TEST, strategy=dict(STRATEGY, entry=rule)))
+    assert re.fullmatch(r"backtest error: invalid strategy spec: expected value at line 1 column \d+", answer["error"])
+
+
+@pytest.mark.parametrize("operand", [{"price": "Close"}, {"Price": "close"}, {"price": "close", "n": 1},
+                                     {"prev": ["s"]}, True])
+def test_an_operand_in_no_form_of_the_table_is_refused_with_the_operand_message(operand):
+    answer = bless(dict(TEST, strategy=dict(STRATEGY, entry={"gt": [operand, "s"]})))
+    assert re.fullmatch(r"backtest error: invalid strategy spec: data did not match any variant of untagged enum "
+                        r"Operand at line 1 column \d+", answer["error"])
+
+
+def test_bless_keeps_only_the_members_of_each_table_and_writes_their_numbers_as_decimals():
+    extra = copy.deepcopy(TEST)
+    extra["note"] = "dropped"
+    extra["tolerances"] = {"*": {"kind": "abs", "value": 1, "why": "dropped"}}
+    extra["fuzz"] = {"seed": 1, "runs": 2, "why": "dropped", "perturbation": {"kind": "jitter", "amount": 0, "p": 1}}
+    answer = bless(extra)
+    assert list(answer) == ["id", "strategy", "dataset_ref", "expected", "tolerances", "property_checks", "fuzz"]
+    assert answer["tolerances"] == {"*": {"kind": "abs", "value": 1.0}}
+    assert answer["fuzz"] == {"seed": 1, "runs": 2, "perturbation": {"kind": "jitter", "amount": 0.0}}
+    text = session.command(json.dumps({"cmd": "bless", "test": extra, "data": {"d": CANDLES}}))
+    assert '"value":1.0' in text and '"amount":0.0' in text and '"seed":1,' in text
