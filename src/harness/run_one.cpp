@@ -100,19 +100,20 @@ Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Data
     // no tolerance can fail an equal field, so there is nothing to compare.
     // The output is then asked for in key order (flattening does not mind).
     const bool may_be_unchanged = !test.expected.text().empty() && tolerances_admit_equal(test.tolerances);
-    auto text = run_backtest_text(test.strategy, *candles, may_be_unchanged ? MemberOrder::Key : MemberOrder::Declared);
-    if (!text) return unexpected(std::move(text).error());
-    const bool unchanged = may_be_unchanged && same_but_blanks(*text, test.expected.text());
-    auto output = FlatDocument::from_text(*text, compare && !unchanged ? nullptr : &looked_up);
-    if (!output) return unexpected(SessionError::json(output.error()));
-    std::string().swap(*text);
+    auto run = run_backtest_result(test.strategy, *candles);
+    if (!run) return unexpected(std::move(run).error());
+    const bool unchanged =
+        may_be_unchanged && same_but_blanks(write_result(*run, MemberOrder::Key), test.expected.text());
+    auto output = FlatDocument::from_result(*run, compare && !unchanged ? nullptr : &looked_up);
+    std::vector<Trade>().swap(run->trades);
+    std::vector<EquityPoint>().swap(run->equity);
     if (compare && !unchanged) {
       auto expected = test.expected.tree() != nullptr ? FlatDocument::from_value(*test.expected.tree())
                                                       : FlatDocument::from_text(test.expected.text());
       if (!expected) return unexpected(SessionError::json(expected.error()));
-      result.diff = compare_flat(*expected, *output, test.tolerances);
+      result.diff = compare_flat(*expected, output, test.tolerances);
     }
-    result.property_results = check_properties(test.property_checks, *output);
+    result.property_results = check_properties(test.property_checks, output);
   }
   auto fuzz = run_fuzz(test, *candles);
   if (!fuzz) return unexpected(std::move(fuzz).error());

@@ -15,6 +15,7 @@
 #include "harness/session_error.h"
 #include "json/reader.h"
 #include "json/value.h"
+#include "json/writer.h"
 #include "market/bar_context.h"
 #include "util/expected.h"
 
@@ -22,9 +23,9 @@ namespace vsci {
 
 // The backtest's result document parsed into a tree.
 inline Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {
-  auto text = run_backtest_text(strategy, candles);
-  if (!text) return unexpected(std::move(text).error());
-  auto parsed = json::parse(*text);
+  auto result = run_backtest_result(strategy, candles);
+  if (!result) return unexpected(std::move(result).error());
+  auto parsed = json::parse(write_result(*result));
   if (!parsed) return unexpected(SessionError::json(parsed.error()));
   return std::move(parsed).value();
 }
@@ -33,6 +34,11 @@ inline std::vector<DiffEntry> compare_documents(const json::Value& expected, con
                                                 const Tolerances& tolerances) {
   return compare_flat(FlatDocument::from_value(expected), FlatDocument::from_value(actual), tolerances);
 }
+
+// A result text with its objects in key order, as bless stores it: the text
+// of its tree, which writes members by key and keeps the last of a repeated
+// one.
+inline std::string key_ordered(std::string_view text) { return json::write(json::parse(text).value()); }
 
 inline Tolerance find_tolerance(const Tolerances& tolerances, std::string_view field) {
   return ToleranceIndex(tolerances).find(field);
