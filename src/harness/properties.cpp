@@ -155,15 +155,6 @@ std::optional<double> lookup_metric(const FlatDocument& flat, std::string_view n
   return found;
 }
 
-std::optional<double> lookup_metric(const FlatMap& flat, std::string_view name) {
-  return lookup_metric(FlatDocument::from_map(flat), name);
-}
-
-std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const json::Value& output) {
-  if (properties.empty()) return {};
-  return check_properties(properties, FlatDocument::from_value(output));
-}
-
 std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const FlatDocument& flat) {
   std::vector<PropertyResult> results;
   results.reserve(properties.size());

@@ -53,8 +53,8 @@ bool tolerances_admit_equal(const Tolerances& tolerances) {
   return std::all_of(tolerances.begin(), tolerances.end(), [](const auto& t) { return t.second.value >= 0.0; });
 }
 
-}  // namespace
-
+// The failing fields of `a` against `e`, in field order, values rounded to 8
+// decimals. Both documents sorted.
 std::vector<DiffEntry> compare_flat(const FlatDocument& e, const FlatDocument& a, const Tolerances& tolerances) {
   const ToleranceIndex index(tolerances);
   std::vector<DiffEntry> diff;
@@ -80,7 +80,9 @@ std::vector<DiffEntry> compare_flat(const FlatDocument& e, const FlatDocument& a
   return diff;
 }
 
-std::uint64_t tests_run() { return tests_started.load(std::memory_order_relaxed); }
+}  // namespace
+
+std::uint64_t TEST_tests_run() { return tests_started.load(std::memory_order_relaxed); }
 
 Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data) {
   tests_started.fetch_add(1, std::memory_order_relaxed);
