@@ -9,16 +9,13 @@
 #include "harness/backtest_call.h"
 #include "harness/fuzz.h"
 #include "harness/properties.h"
+#include "harness/result_compare.h"
 
 namespace vsci {
 
 namespace {
 
 std::atomic<std::uint64_t> tests_started{0};
-
-DiffEntry entry(std::string_view field, std::optional<double> e, std::optional<double> a, const char* kind) {
-  return DiffEntry{std::string(field), e, a, false, kind};
-}
 
 // Whether `text` is `compact` (a valid compact document) with blanks where
 // JSON allows them, next to a bracket, brace, comma or colon or at either
@@ -53,33 +50,6 @@ bool tolerances_admit_equal(const Tolerances& tolerances) {
   return std::all_of(tolerances.begin(), tolerances.end(), [](const auto& t) { return t.second.value >= 0.0; });
 }
 
-// The failing fields of `a` against `e`, in field order, values rounded to 8
-// decimals. Both documents sorted.
-std::vector<DiffEntry> compare_flat(const FlatDocument& e, const FlatDocument& a, const Tolerances& tolerances) {
-  const ToleranceIndex index(tolerances);
-  std::vector<DiffEntry> diff;
-  std::size_t ei = 0;
-  std::size_t ai = 0;
-  // A merge walk over the two sorted documents visits the union of their paths once each, in order.
-  while (ei != e.size() || ai != a.size()) {
-    const int order = ai == a.size() ? -1 : ei == e.size() ? 1 : e.path(ei).compare(a.path(ai));
-    if (order < 0) {
-      diff.push_back(entry(e.path(ei), round_to_8_decimals(e.value(ei)), std::nullopt, "missing"));
-      ++ei;
-    } else if (order > 0) {
-      diff.push_back(entry(a.path(ai), std::nullopt, round_to_8_decimals(a.value(ai)), "extra"));
-      ++ai;
-    } else {
-      const double ev = round_to_8_decimals(e.value(ei));
-      const double av = round_to_8_decimals(a.value(ai));
-      if (!within_tolerance(ev, av, index.find(e.path(ei)))) diff.push_back(entry(e.path(ei), ev, av, "mismatch"));
-      ++ei;
-      ++ai;
-    }
-  }
-  return diff;
-}
-
 }  // namespace
 
 std::uint64_t TEST_tests_run() { return tests_started.load(std::memory_order_relaxed); }
@@ -93,29 +63,23 @@ Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Data
   TestResult result;
   result.id = test.id;
   {
-    // The output is flattened once, in full only when a comparison needs it;
-    // the expected document only after the backtest, so that the two are
-    // never held beside the request; both are dropped before the fuzz runs.
+    // The records are compared with the expected document as they are held,
+    // and the property checks look up their few paths in them; both are
+    // dropped before the fuzz runs.
     const std::vector<std::string> looked_up = looked_up_paths(test.property_checks);
+    auto run = run_backtest_result(test.strategy, *candles);
+    if (!run) return unexpected(std::move(run).error());
     // A blessed test whose output has not moved holds that output's own
     // key-ordered text as its expected document: every field is equal, and
     // no tolerance can fail an equal field, so there is nothing to compare.
-    // The output is then asked for in key order (flattening does not mind).
-    const bool may_be_unchanged = !test.expected.text().empty() && tolerances_admit_equal(test.tolerances);
-    auto run = run_backtest_result(test.strategy, *candles);
-    if (!run) return unexpected(std::move(run).error());
-    const bool unchanged =
-        may_be_unchanged && same_but_blanks(write_result(*run, MemberOrder::Key), test.expected.text());
-    auto output = FlatDocument::from_result(*run, compare && !unchanged ? nullptr : &looked_up);
-    std::vector<Trade>().swap(run->trades);
-    std::vector<EquityPoint>().swap(run->equity);
+    const bool unchanged = !test.expected.text().empty() && tolerances_admit_equal(test.tolerances) &&
+                           same_but_blanks(write_result(*run, MemberOrder::Key), test.expected.text());
     if (compare && !unchanged) {
-      auto expected = test.expected.tree() != nullptr ? FlatDocument::from_value(*test.expected.tree())
-                                                      : FlatDocument::from_text(test.expected.text());
-      if (!expected) return unexpected(SessionError::json(expected.error()));
-      result.diff = compare_flat(*expected, output, test.tolerances);
+      auto diff = compare_with_result(test.expected, *run, test.tolerances);
+      if (!diff) return unexpected(std::move(diff).error());
+      result.diff = std::move(*diff);
     }
-    result.property_results = check_properties(test.property_checks, output);
+    result.property_results = check_properties(test.property_checks, FlatDocument::from_result(*run, &looked_up));
   }
   auto fuzz = run_fuzz(test, *candles);
   if (!fuzz) return unexpected(std::move(fuzz).error());
