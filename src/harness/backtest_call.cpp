@@ -83,10 +83,10 @@ Expected<BacktestResult, SessionError> run_backtest_result(const json::Value& st
 }
 
 Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, std::span<const Candle> candles,
-                                                       const std::vector<std::string>* only) {
+                                                       const std::vector<std::string>* only, bool curve) {
   auto result = run_backtest_result(strategy, candles);
   if (!result) return unexpected(std::move(result).error());
-  return FlatDocument::from_result(*result, only);
+  return FlatDocument::from_result(*result, only, curve);
 }
 
 }  // namespace vsci

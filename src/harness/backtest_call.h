@@ -32,9 +32,9 @@ Expected<std::string, SessionError> run_backtest_request(const json::Value& stra
 // that call's error.
 Expected<BacktestResult, SessionError> run_backtest_result(const json::Value& strategy, std::span<const Candle> candles);
 
-// The result flattened (FlatDocument::from_result with `only`); an engine
-// failure is SessionError::Backtest with its text.
+// The result flattened (FlatDocument::from_result with `only` and `curve`);
+// an engine failure is SessionError::Backtest with its text.
 Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, std::span<const Candle> candles,
-                                                       const std::vector<std::string>* only);
+                                                       const std::vector<std::string>* only, bool curve);
 
 }  // namespace vsci

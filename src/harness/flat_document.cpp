@@ -360,7 +360,8 @@ std::optional<double> result_number(const BacktestResult& r, std::string_view pa
 
 }  // namespace
 
-FlatDocument FlatDocument::from_result(const BacktestResult& result, const std::vector<std::string>* only) {
+FlatDocument FlatDocument::from_result(const BacktestResult& result, const std::vector<std::string>* only,
+                                       bool curve) {
   if (only == nullptr) return from_text(write_result(result)).value();
   // The text holds no number that is not finite (those are written null),
   // and its curve is the equity list's numbers in index order.
@@ -372,6 +373,7 @@ FlatDocument FlatDocument::from_result(const BacktestResult& result, const std::
       doc.paths_ += path;
     }
   }
+  if (!curve) return doc;
   doc.equity_.reserve(result.equity.size());
   for (std::size_t i = 0; i < result.equity.size(); ++i) {
     if (std::isfinite(result.equity[i].equity)) doc.equity_.push_back({i, result.equity[i].equity});

@@ -148,6 +148,11 @@ std::vector<std::string> looked_up_paths(const std::vector<Property>& properties
   return paths;
 }
 
+bool reads_equity_curve(const std::vector<Property>& properties) {
+  return std::any_of(properties.begin(), properties.end(),
+                     [](const Property& p) { return p.kind == Property::Kind::MonotoneEquity; });
+}
+
 std::optional<double> lookup_metric(const FlatDocument& flat, std::string_view name) {
   auto found = flat.find(name);
   if (!found) found = flat.find("metrics." + std::string(name));

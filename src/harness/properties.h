@@ -20,6 +20,8 @@ std::optional<double> lookup_metric(const FlatDocument& flat, std::string_view n
 // The field paths the properties may look up, sorted: all that a flattened
 // output must hold for them besides its non-finite numbers and equity curve.
 std::vector<std::string> looked_up_paths(const std::vector<Property>& properties);
+// Whether any of the properties reads the equity curve.
+bool reads_equity_curve(const std::vector<Property>& properties);
 
 std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const FlatDocument& output);
 

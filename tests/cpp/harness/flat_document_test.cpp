@@ -230,6 +230,10 @@ TEST(FlatDocument, ResultRecordsFlattenAsTheirText) {
       EXPECT_EQ((*records.equity_points())[k].value, (*flat.equity_points())[k].value);
     }
     EXPECT_TRUE(records.equity_curve_points()->empty());
+    // Without the curve, only the curve is left out.
+    const FlatDocument bare = FlatDocument::from_result(r, &only, false);
+    EXPECT_TRUE(bare.equity_points()->empty());
+    EXPECT_EQ(listed(bare), listed(records));
     // In full, the records give the text's own flattening.
     const FlatDocument all = FlatDocument::from_result(r);
     const FlatDocument want = FlatDocument::from_text(text).value();
