@@ -1,7 +1,8 @@
 // The command path end to end, as a user meets it: an SMA-crossover strategy
 // test over hourly candles blessed (once more with a bad candle late in its
 // list, which answers with the reader's error), then run with the expected
-// document bless wrote, then a suite of such tests at one worker and at
+// document bless wrote (and, when python3 is at hand, with the blessed test
+// as json.dumps writes it back in each of its forms), then a suite of such tests at one worker and at
 // eight, each beside the engine alone on the same request. Every stage runs
 // in a child process of its own (the pool size is read once per process, and the peak resident size
 // of a fresh process is that stage's alone); the parent writes the command
@@ -21,6 +22,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/run_backtest.h"
@@ -40,6 +42,11 @@ struct Options {
 };
 
 constexpr std::size_t kDatasets = 8;
+
+// The forms json.dumps writes a blessed test in: the stage's name and the
+// call's arguments.
+constexpr std::pair<const char*, const char*> kPythonForms[] = {
+    {"py_compact", ", separators=(\",\", \":\")"}, {"py_default", ""}, {"py_indent", ", indent=2"}};
 
 std::string strategy_text(int fast, int slow) {
   return R"({"symbol":"BTCUSD","timeframe":"1h","indicators":{"fast":{"type":"Sma","params":[)" + std::to_string(fast) +
@@ -217,6 +224,17 @@ void prepare(const Options& o) {
   const std::string expected = blessed(test, one_data);
   write_file(o.dir + "/vsci_bench_run_test.json",
              R"({"cmd":"run_test","test":)" + expected + R"(,"data":)" + one_data + "}");
+  // The blessed test as a Python user keeps it: json.loads of the answer,
+  // json.dumps later, in each form (numbers in Python's own shortest form).
+  write_file(o.dir + "/vsci_bench_blessed.json", expected);
+  for (const auto& [form, args] : kPythonForms) {
+    const std::string out = o.dir + "/vsci_bench_blessed_" + form + ".json";
+    const std::string cmd = "python3 -c 'import json,sys; t=json.load(open(sys.argv[1])); open(sys.argv[2],\"w\").write("
+                            "json.dumps(t" + std::string(args) + "))' '" + o.dir + "/vsci_bench_blessed.json' '" + out + "'";
+    if (std::system(cmd.c_str()) != 0) continue;
+    write_file(o.dir + "/vsci_bench_run_test_" + form + ".json",
+               R"({"cmd":"run_test","test":)" + read_file(out) + R"(,"data":)" + one_data + "}");
+  }
   // The same test without property checks, for their share of the time.
   std::string bare = expected;
   const std::string props = std::string(R"("property_checks":)") + kProperties;
@@ -294,6 +312,13 @@ int main(int argc, char** argv) {
   const StageResult bare = spawn_stage(argv[0], o, "run_test_bare", o.threads);
   report("run_test (expected)", run, static_cast<double>(o.bars), &engine);
   report("  without properties", bare, static_cast<double>(o.bars), &engine);
+  for (const auto& [form, args] : kPythonForms) {
+    const StageResult py = spawn_stage(argv[0], o, std::string("run_test_") + form, o.threads);
+    const std::string label = std::string("  expected ") + form;
+    if (py.text_bytes <= 0) continue;
+    report(label.c_str(), py, static_cast<double>(o.bars), nullptr);
+    std::printf("    %.2fx the expected document as bless wrote it\n", py.secs / run.secs);
+  }
   std::printf("property checks: %.1f%% of run_test's time, %.1f%% of its cpu\n", 100.0 * (run.secs - bare.secs) / run.secs,
               100.0 * (run.cpu - bare.cpu) / run.cpu);
   const double suite_bars = static_cast<double>(o.suite_bars * o.tests);

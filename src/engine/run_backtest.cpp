@@ -13,8 +13,7 @@ namespace {
 // The run after every check: `candles` may be the request's own list, which
 // is released (with the rest of the market data) once stepped through, before
 // the result, the largest text of a run, is written.
-Expected<std::string, BacktestError> run_checked(RunRequest request, std::span<const Candle> candles,
-                                                 MemberOrder order) {
+Expected<BacktestResult, BacktestError> run_checked(RunRequest request, std::span<const Candle> candles) {
   const std::size_t n = candles.size();
   // The engine keeps the strategy for the run; the request keeps the
   // market data, which each step borrows.
@@ -28,7 +27,7 @@ Expected<std::string, BacktestError> run_checked(RunRequest request, std::span<c
     if (!stepped.ok()) return unexpected(std::move(stepped).error());
   }
   { const RunRequest stepped = std::move(request); }
-  return write_result(engine.finish(), order);
+  return engine.finish();
 }
 
 }  // namespace
@@ -37,14 +36,15 @@ Expected<std::string, BacktestError> run_backtest_json(std::string_view request_
   auto loaded = load_run_request(request_text);
   if (!loaded.ok()) return unexpected(std::move(loaded).error());
   const std::span<const Candle> candles = loaded.value().candles;
-  return run_checked(std::move(loaded).value(), candles, MemberOrder::Declared);
+  auto result = run_checked(std::move(loaded).value(), candles);
+  if (!result.ok()) return unexpected(std::move(result).error());
+  return write_result(result.value());
 }
 
-Expected<std::string, BacktestError> run_backtest_records(RunRequest request, std::span<const Candle> candles,
-                                                          MemberOrder order) {
+Expected<BacktestResult, BacktestError> run_backtest_records(RunRequest request, std::span<const Candle> candles) {
   auto checked = check_run_request(request, candles.size());
   if (!checked.ok()) return unexpected(std::move(checked).error());
-  return run_checked(std::move(request), candles, order);
+  return run_checked(std::move(request), candles);
 }
 
 }  // namespace vsci

@@ -19,11 +19,10 @@ Expected<std::string, BacktestError> run_backtest_json(std::string_view request_
 
 // The same run for a request already read whose candles the caller holds
 // apart (`request.candles` is not looked at): the checks after reading, the
-// engine, the bars, the result. Gives what run_backtest_json gives for the
-// request's text with those candles written in it, whenever reading that
-// text would have given these very records; with MemberOrder::Key, that
-// document's objects ordered by key.
-Expected<std::string, BacktestError> run_backtest_records(RunRequest request, std::span<const Candle> candles,
-                                                          MemberOrder order = MemberOrder::Declared);
+// engine, the bars. Gives the records run_backtest_json writes for the
+// request's text with those candles written in it (write_result of them is
+// its answer), whenever reading that text would have given these very
+// records.
+Expected<BacktestResult, BacktestError> run_backtest_records(RunRequest request, std::span<const Candle> candles);
 
 }  // namespace vsci

@@ -1,10 +1,11 @@
 // The harness's backtest call: a test's strategy and a list of candles run on
-// the engine as the request text {"spec","candles"} would run (straight from
-// the candles when that succeeds), and its result text is flattened
-// (run_test, the fuzz runs) or kept as text (bless).
+// the engine as the request text {"candles":[...],"spec":<strategy>} would
+// run. Names say which side of the engine a call stands on: the request is
+// what is sent, the result what comes back (as records, or flattened).
 // Keeps nothing between calls; thread-safe.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,24 +20,21 @@ namespace vsci {
 
 // {"candles":[{"close":..,"high":..,"low":..,"open":..,"time":..,"volume":..},...],"spec":<strategy>}
 // compact, members in key order; a non-finite price or volume is written null.
-std::string write_backtest_request(const json::Value& strategy, const std::vector<Candle>& candles);
+std::string write_backtest_request(const json::Value& strategy, std::span<const Candle> candles);
 
-// The result text; an engine failure is SessionError::Backtest with its text.
-// The candles go to the engine as they are held whenever the run succeeds;
-// otherwise the answer is run_backtest_through_text's, byte for byte. With
-// MemberOrder::Key the text is the one engine_text_in_key_order makes of it.
-Expected<std::string, SessionError> run_backtest_text(const json::Value& strategy, const std::vector<Candle>& candles,
-                                                      MemberOrder order = MemberOrder::Declared);
+// The engine's answer to that request text, written and read back: the result
+// text, or the engine's error (SessionError::Backtest) with every message and
+// position formed from the text.
+Expected<std::string, SessionError> run_backtest_request(const json::Value& strategy, std::span<const Candle> candles);
 
-// The same through the request text itself: written, then read back by the
-// engine, which forms every error and its position from that text.
-Expected<std::string, SessionError> run_backtest_through_text(const json::Value& strategy,
-                                                              const std::vector<Candle>& candles);
+// The result's records, run from the candles as they are held; write_result
+// of them is run_backtest_request's answer, byte for byte. A run that fails is
+// that call's error.
+Expected<BacktestResult, SessionError> run_backtest_result(const json::Value& strategy, std::span<const Candle> candles);
 
-// The result flattened (FlatDocument::from_text with `only`); an engine
-// failure is SessionError::Backtest with its text, an unreadable result
-// SessionError::Json.
-Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, const std::vector<Candle>& candles,
-                                                       const std::vector<std::string>* only);
+// The result flattened (FlatDocument::from_result with `only` and `curve`);
+// an engine failure is SessionError::Backtest with its text.
+Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, std::span<const Candle> candles,
+                                                       const std::vector<std::string>* only, bool curve);
 
 }  // namespace vsci

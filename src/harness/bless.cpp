@@ -9,11 +9,11 @@ namespace vsci {
 Expected<std::string, SessionError> bless_answer(const StrategyTest& test, const Datasets& data) {
   const std::vector<Candle>* candles = find_dataset(data, test.dataset_ref);
   if (candles == nullptr) return unexpected(SessionError::data("missing dataset: " + test.dataset_ref));
+  auto result = run_backtest_result(test.strategy, *candles);
+  if (!result) return unexpected(std::move(result).error());
   // The result with its objects in key order, as a tree of it would be
   // written.
-  auto ordered = run_backtest_text(test.strategy, *candles, MemberOrder::Key);
-  if (!ordered) return unexpected(std::move(ordered).error());
-  return write_strategy_test(test, ExpectedDocument::of_text(*ordered));
+  return write_strategy_test(test, ExpectedDocument::of_text(write_result(*result, MemberOrder::Key)));
 }
 
 }  // namespace vsci

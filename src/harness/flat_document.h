@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/result.h"
 #include "harness/compare.h"
 #include "json/error.h"
 #include "json/value.h"
@@ -41,6 +42,12 @@ class FlatDocument {
   // flatten_json.
   static FlatDocument from_value(const json::Value& v);
   static FlatDocument from_map(const FlatMap& flat);
+  // What from_text gives for the result's compact text (write_result), taken
+  // from the records: with `only`, each wanted path looked up in them, so that
+  // the property checks of a long run never read its text, and the equity
+  // curve only when `curve` asks for it (empty otherwise).
+  static FlatDocument from_result(const BacktestResult& result, const std::vector<std::string>* only = nullptr,
+                                  bool curve = true);
 
   std::size_t size() const { return fields_.size(); }
   bool sorted() const { return sorted_; }

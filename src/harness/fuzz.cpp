@@ -152,10 +152,11 @@ Expected<std::vector<FuzzFailure>, SessionError> run_fuzz(const StrategyTest& te
   if (auto fault = perturbation_fault(spec.perturbation)) return unexpected(SessionError::bad_spec(std::move(*fault)));
   FuzzGenerator rng = FuzzGenerator::from_seed(spec.seed);
   const std::vector<std::string> looked_up = looked_up_paths(test.property_checks);
+  const bool curve = reads_equity_curve(test.property_checks);
   for (std::uint32_t run = 0; run < spec.runs; ++run) {
     check_interrupt();
     const std::vector<Candle> perturbed = perturb_candles(spec.perturbation, candles, rng);
-    auto output = run_backtest_flat(test.strategy, perturbed, &looked_up);
+    auto output = run_backtest_flat(test.strategy, perturbed, &looked_up, curve);
     if (!output) return unexpected(std::move(output).error());
     for (PropertyResult& r : check_properties(test.property_checks, *output)) {
       if (!r.passed) failures.push_back(FuzzFailure{run, std::move(r.property), std::move(r.detail)});

@@ -148,20 +148,16 @@ std::vector<std::string> looked_up_paths(const std::vector<Property>& properties
   return paths;
 }
 
+bool reads_equity_curve(const std::vector<Property>& properties) {
+  return std::any_of(properties.begin(), properties.end(),
+                     [](const Property& p) { return p.kind == Property::Kind::MonotoneEquity; });
+}
+
 std::optional<double> lookup_metric(const FlatDocument& flat, std::string_view name) {
   auto found = flat.find(name);
   if (!found) found = flat.find("metrics." + std::string(name));
   if (!found || std::isnan(*found)) return std::nullopt;
   return found;
-}
-
-std::optional<double> lookup_metric(const FlatMap& flat, std::string_view name) {
-  return lookup_metric(FlatDocument::from_map(flat), name);
-}
-
-std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const json::Value& output) {
-  if (properties.empty()) return {};
-  return check_properties(properties, FlatDocument::from_value(output));
 }
 
 std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const FlatDocument& flat) {

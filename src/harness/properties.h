@@ -11,20 +11,18 @@
 #include "harness/compare.h"
 #include "harness/flat_document.h"
 #include "harness/strategy_format.h"
-#include "json/value.h"
 
 namespace vsci {
 
 // `name` as a field path, else "metrics." + name; a NaN counts as absent.
 std::optional<double> lookup_metric(const FlatDocument& flat, std::string_view name);
-std::optional<double> lookup_metric(const FlatMap& flat, std::string_view name);
 
 // The field paths the properties may look up, sorted: all that a flattened
 // output must hold for them besides its non-finite numbers and equity curve.
 std::vector<std::string> looked_up_paths(const std::vector<Property>& properties);
+// Whether any of the properties reads the equity curve.
+bool reads_equity_curve(const std::vector<Property>& properties);
 
 std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const FlatDocument& output);
-// Flattens `output` first.
-std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const json::Value& output);
 
 }  // namespace vsci

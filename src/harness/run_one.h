@@ -17,11 +17,6 @@
 
 namespace vsci {
 
-// The failing fields of `actual` against `expected`, in field order, values
-// rounded to 8 decimals. The flat documents must be sorted.
-std::vector<DiffEntry> compare_flat(const FlatDocument& expected, const FlatDocument& actual,
-                                    const Tolerances& tolerances);
-
 // Runs `test` against the command's datasets: a missing dataset is
 // SessionError::Data, and an error of the main run or of a fuzz run ends the
 // test with that error. Otherwise the result: the diff (when the test has an
@@ -31,8 +26,9 @@ std::vector<DiffEntry> compare_flat(const FlatDocument& expected, const FlatDocu
 // not parse the test ends with SessionError::Json.
 Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Datasets& data);
 
-// How many times run_test has been called in this process, so that a caller
-// can tell how often a command ran its tests.
-std::uint64_t tests_run();
+// For tests only: how many times run_test has been called in this process,
+// so that a test can tell how often a command ran its tests (a run leaves no
+// other trace).
+std::uint64_t TEST_tests_run();
 
 }  // namespace vsci

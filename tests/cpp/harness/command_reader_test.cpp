@@ -467,14 +467,14 @@ TEST(CommandReader, ASuiteRunsItsTestsOnce) {
   for (const char* unreadable : {R"({"m":01})", R"({"m":[1 2]})", "[tru]", R"({"m" 1})", "[1e400]"}) {
     const std::string text = suite(unreadable);
     ASSERT_TRUE(read_envelope_from_text(text)) << unreadable;
-    const std::uint64_t before = tests_run();
+    const std::uint64_t before = TEST_tests_run();
     EXPECT_EQ(Session::command(text), parse_error(text)) << unreadable;
-    EXPECT_LE(tests_run() - before, 3U) << unreadable;
+    EXPECT_LE(TEST_tests_run() - before, 3U) << unreadable;
   }
   const std::string good = suite(R"({"m":[1,2]})");
-  const std::uint64_t before = tests_run();
+  const std::uint64_t before = TEST_tests_run();
   const std::string answer = Session::command(good);
-  EXPECT_EQ(tests_run() - before, 3U);
+  EXPECT_EQ(TEST_tests_run() - before, 3U);
   EXPECT_EQ(answer.rfind(R"({"results":[{"id":"a",)", 0), 0U) << answer;
   EXPECT_EQ(answer, command_from_tree(good));
 }

@@ -2,7 +2,9 @@
 // request text is only written when the run fails or would be refused. The
 // answer must be the text path's, byte for byte, errors and positions
 // included: a corpus of strategies and candle lists, mutated from a seed, is
-// answered both ways.
+// answered both ways. The records' path gives only the text's error when it
+// declines, so a decline the text would run shows here as an error where the
+// text answers "ok".
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,14 +17,19 @@
 
 #include "engine/result.h"
 #include "harness/backtest_call.h"
-#include "harness/key_order.h"
 #include "json/reader.h"
+#include "support/harness_calls.h"
 
 namespace vsci {
 namespace {
 
 std::string outcome(const Expected<std::string, SessionError>& r) {
   return r.ok() ? "ok " + r.value() : "error " + r.error().to_string();
+}
+
+// The records' answer as the request text's would read, in either order.
+std::string outcome(const Expected<BacktestResult, SessionError>& r, MemberOrder order = MemberOrder::Declared) {
+  return r.ok() ? "ok " + write_result(r.value(), order) : "error " + r.error().to_string();
 }
 
 json::Value tree(const std::string& text) {
@@ -112,13 +119,13 @@ TEST(DirectRun, AnswersAsTheRequestTextOverAMutatedCorpus) {
       for (int m = 0; m < variant % 3; ++m) mutate(candles, rng);
       for (const std::string& s : specs) {
         const json::Value spec = tree(s);
-        const auto literal = run_backtest_through_text(spec, candles);
+        const auto literal = run_backtest_request(spec, candles);
         const std::string through_text = outcome(literal);
-        EXPECT_EQ(outcome(run_backtest_text(spec, candles)), through_text) << s << " with " << n << " candles";
-        // In key order, as bless stores it: the literal text rewritten.
-        const std::string by_key =
-            literal.ok() ? "ok " + engine_text_in_key_order(literal.value()).value() : through_text;
-        EXPECT_EQ(outcome(run_backtest_text(spec, candles, MemberOrder::Key)), by_key) << s;
+        const auto records = run_backtest_result(spec, candles);
+        EXPECT_EQ(outcome(records), through_text) << s << " with " << n << " candles";
+        // In key order, as bless stores it: the literal text's tree.
+        const std::string by_key = literal.ok() ? "ok " + key_ordered(literal.value()) : through_text;
+        EXPECT_EQ(outcome(records, MemberOrder::Key), by_key) << s;
         direct_successes += through_text.starts_with("ok ");
         too_deep += through_text.find("recursion limit exceeded") != std::string::npos;
       }
@@ -135,17 +142,17 @@ TEST(DirectRun, LongListsAnswerAsTheRequestText) {
   std::mt19937_64 rng(7);
   std::vector<Candle> candles = walk(40'000, rng);
   const json::Value spec = tree(strategies()[1]);
-  const std::string clean = outcome(run_backtest_through_text(spec, candles));
+  const std::string clean = outcome(run_backtest_request(spec, candles));
   ASSERT_TRUE(clean.starts_with("ok ")) << clean.substr(0, 200);
-  EXPECT_EQ(outcome(run_backtest_text(spec, candles)), clean);
+  EXPECT_EQ(outcome(run_backtest_result(spec, candles)), clean);
   // A value the text writes as null, late in the list: refused there.
   candles[39'000].close = std::numeric_limits<double>::infinity();
-  const std::string refused = outcome(run_backtest_through_text(spec, candles));
+  const std::string refused = outcome(run_backtest_request(spec, candles));
   EXPECT_TRUE(refused.starts_with("error backtest error: invalid strategy spec: invalid type: null")) << refused;
-  EXPECT_EQ(outcome(run_backtest_text(spec, candles)), refused);
+  EXPECT_EQ(outcome(run_backtest_result(spec, candles)), refused);
 }
 
-// The engine's key-ordered document against the rewrite of its declared one,
+// The engine's key-ordered document against the tree of its declared one,
 // over results of every shape: no trades, every exit reason, values that are
 // not finite, signed zeros, extremes, names that need escapes.
 TEST(DirectRun, ResultsWrittenInKeyOrderAreTheRewrittenDocument) {
@@ -171,7 +178,7 @@ TEST(DirectRun, ResultsWrittenInKeyOrderAreTheRewrittenDocument) {
     for (std::uint64_t t = 0, n = bits(rng) % 5; t < n; ++t) r.equity.push_back({static_cast<std::int64_t>(bits(rng)), any()});
     r.fees_paid = any();
     r.initial_capital = any();
-    EXPECT_EQ(write_result(r, MemberOrder::Key), engine_text_in_key_order(write_result(r)).value())
+    EXPECT_EQ(write_result(r, MemberOrder::Key), key_ordered(write_result(r)))
         << write_result(r);
   }
 }

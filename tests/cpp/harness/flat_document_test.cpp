@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
+#include <limits>
 #include <map>
 #include <random>
 #include <string>
@@ -181,6 +183,61 @@ TEST(FlatDocument, UnreadableTextGivesTheParseError) {
     auto flat = FlatDocument::from_text(text);
     ASSERT_FALSE(flat.ok()) << text;
     EXPECT_EQ(flat.error().to_string(), json::parse(text).error().to_string());
+  }
+}
+
+// A run's records looked up as the property checks look them up give what
+// the result's text flattened gives: every wanted path (a value the text
+// writes null is no number), nothing that is not finite, the same curve.
+TEST(FlatDocument, ResultRecordsFlattenAsTheirText) {
+  std::mt19937_64 rng(8);
+  const double special[] = {std::nan(""), std::numeric_limits<double>::infinity(), -0.0, 1e16, 0.1};
+  const auto any = [&] { return rng() % 3 == 0 ? special[rng() % std::size(special)] : static_cast<double>(rng() % 1000) / 7; };
+  // Sorted, as the property checks ask.
+  std::vector<std::string> only = {
+      "equity[0].equity", "equity[03].time", "equity[11].time", "equity[2]", "equity[2].time", "equity[99].time",
+      "fees_paid", "initial_capital", "metrics", "metrics.num_trades", "metrics.sharpe", "metrics.win_rate", "pnl",
+      "schema_version", "symbol", "trades[0].reason", "trades[0].entry_time", "trades[1].qty", "trades[1].return_pct",
+      "trades[2].exit_price", "trades[2]x", "win_rate"};
+  std::sort(only.begin(), only.end());
+  for (int i = 0; i < 100; ++i) {
+    BacktestResult r;
+    r.symbol = "S";
+    r.metrics = {any(), any(), any(), any(), any(), any(), any(), any(), rng() % 9};
+    for (std::uint64_t t = 0, n = rng() % 4; t < n; ++t) {
+      r.trades.push_back({static_cast<std::int64_t>(rng()), -1, any(), any(), any(), any(), any(), ExitReason::End});
+    }
+    for (std::uint64_t t = 0, n = rng() % 14; t < n; ++t) r.equity.push_back({static_cast<std::int64_t>(rng() >> 3), any()});
+    r.fees_paid = any();
+    r.initial_capital = any();
+    const std::string text = write_result(r);
+    const FlatDocument records = FlatDocument::from_result(r, &only);
+    const FlatDocument flat = FlatDocument::from_text(text, &only).value();
+    ASSERT_EQ(records.size(), flat.size()) << text;
+    for (const std::string& path : only) {
+      const auto got = records.find(path);
+      const auto want = flat.find(path);
+      ASSERT_EQ(got.has_value(), want.has_value()) << text << " at " << path;
+      if (got) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(*got), std::bit_cast<std::uint64_t>(*want)) << path;
+      }
+    }
+    for (std::size_t k = 0; k < records.size(); ++k) EXPECT_TRUE(std::isfinite(records.value(k)));
+    ASSERT_NE(records.equity_points(), nullptr);
+    ASSERT_EQ(records.equity_points()->size(), flat.equity_points()->size()) << text;
+    for (std::size_t k = 0; k < flat.equity_points()->size(); ++k) {
+      EXPECT_EQ((*records.equity_points())[k].index, (*flat.equity_points())[k].index);
+      EXPECT_EQ((*records.equity_points())[k].value, (*flat.equity_points())[k].value);
+    }
+    EXPECT_TRUE(records.equity_curve_points()->empty());
+    // Without the curve, only the curve is left out.
+    const FlatDocument bare = FlatDocument::from_result(r, &only, false);
+    EXPECT_TRUE(bare.equity_points()->empty());
+    EXPECT_EQ(listed(bare), listed(records));
+    // In full, the records give the text's own flattening.
+    const FlatDocument all = FlatDocument::from_result(r);
+    const FlatDocument want = FlatDocument::from_text(text).value();
+    ASSERT_EQ(listed(all), listed(want));
   }
 }
 

@@ -51,7 +51,7 @@ Property range(std::string field, double lo, double hi) {
 }
 
 PropertyResult check(const Property& p, const json::Value& out) {
-  const auto r = check_properties({p}, out);
+  const auto r = check_properties({p}, FlatDocument::from_value(out));
   if (r.size() != 1) throw std::runtime_error("one result expected");
   return r[0];
 }
@@ -72,8 +72,9 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 TEST(CheckProperties, ListShapeAndCopies) {
   const json::Value out = output(kMetrics, {1, 2});
-  EXPECT_TRUE(check_properties({}, out).empty());
-  const auto r = check_properties({prop(Property::Kind::PnlGe, 100), range("win_rate", 0, 100)}, out);
+  EXPECT_TRUE(check_properties({}, FlatDocument::from_value(out)).empty());
+  const auto r =
+      check_properties({prop(Property::Kind::PnlGe, 100), range("win_rate", 0, 100)}, FlatDocument::from_value(out));
   ASSERT_EQ(r.size(), 2u);
   EXPECT_EQ(r[0].property.kind, Property::Kind::PnlGe);
   EXPECT_EQ(r[0].property.value, 100.0);
@@ -124,7 +125,7 @@ TEST(CheckProperties, FieldInRangeLookupAndBounds) {
   expect_pass(range("equity[1].equity", 2, 2), out);
   // A top-level field of the same name is found before metrics.
   expect_pass(range("pnl", 7, 7), doc(R"({"pnl":7,"metrics":{"pnl":1}})"));
-  EXPECT_EQ(lookup_metric(flatten_json(doc(R"({"metrics":{"x":2}})")), "x"), 2.0);
+  EXPECT_EQ(lookup_metric(FlatDocument::from_value(doc(R"({"metrics":{"x":2}})")), "x"), 2.0);
 }
 
 TEST(CheckProperties, NoNaN) {

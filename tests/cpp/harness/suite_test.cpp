@@ -145,14 +145,14 @@ TEST(SuiteChild, StopsAtAnUnreadableExpectedText) {
     return text + R"(],"data":{"d":)" + candles + "}}";
   };
   const std::string bad = suite(R"({"m":[1 2]})");
-  std::uint64_t before = tests_run();
+  std::uint64_t before = TEST_tests_run();
   const std::string answer = Session::command(bad);
-  EXPECT_EQ(tests_run() - before, 1U);
+  EXPECT_EQ(TEST_tests_run() - before, 1U);
   EXPECT_EQ(answer.rfind(R"({"error":"json error: )", 0), 0U) << answer;
   EXPECT_EQ(answer, command_from_tree(bad));
-  before = tests_run();
+  before = TEST_tests_run();
   EXPECT_EQ(Session::command(suite("[2]")).rfind(R"({"results":)", 0), 0U);
-  EXPECT_EQ(tests_run() - before, 6U);
+  EXPECT_EQ(TEST_tests_run() - before, 6U);
 }
 
 TEST(Suite, StopsAtAnUnreadableExpectedText) {

@@ -15,6 +15,7 @@
 #include "harness/session_error.h"
 #include "json/reader.h"
 #include "json/value.h"
+#include "json/writer.h"
 #include "market/bar_context.h"
 #include "util/expected.h"
 
@@ -22,17 +23,52 @@ namespace vsci {
 
 // The backtest's result document parsed into a tree.
 inline Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {
-  auto text = run_backtest_text(strategy, candles);
-  if (!text) return unexpected(std::move(text).error());
-  auto parsed = json::parse(*text);
+  auto result = run_backtest_result(strategy, candles);
+  if (!result) return unexpected(std::move(result).error());
+  auto parsed = json::parse(write_result(*result));
   if (!parsed) return unexpected(SessionError::json(parsed.error()));
   return std::move(parsed).value();
 }
 
+// The comparison as it is described: both documents flattened into maps, and
+// every path of either visited once in key order; a path on one side only is
+// missing (expected only) or extra, one on both a mismatch when the rounded
+// values disagree under the field's tolerance. The reference the harness's
+// comparisons are checked against.
+inline std::vector<DiffEntry> compare_documents(const FlatMap& expected, const FlatMap& actual,
+                                                const Tolerances& tolerances) {
+  std::vector<DiffEntry> diff;
+  auto e = expected.begin();
+  auto a = actual.begin();
+  while (e != expected.end() || a != actual.end()) {
+    if (a == actual.end() || (e != expected.end() && e->first < a->first)) {
+      diff.push_back(DiffEntry{e->first, round_to_8_decimals(e->second), std::nullopt, false, "missing"});
+      ++e;
+    } else if (e == expected.end() || a->first < e->first) {
+      diff.push_back(DiffEntry{a->first, std::nullopt, round_to_8_decimals(a->second), false, "extra"});
+      ++a;
+    } else {
+      const double ev = round_to_8_decimals(e->second);
+      const double av = round_to_8_decimals(a->second);
+      if (!within_tolerance(ev, av, ToleranceIndex(tolerances).find(e->first))) {
+        diff.push_back(DiffEntry{e->first, ev, av, false, "mismatch"});
+      }
+      ++e;
+      ++a;
+    }
+  }
+  return diff;
+}
+
 inline std::vector<DiffEntry> compare_documents(const json::Value& expected, const json::Value& actual,
                                                 const Tolerances& tolerances) {
-  return compare_flat(FlatDocument::from_value(expected), FlatDocument::from_value(actual), tolerances);
+  return compare_documents(flatten_json(expected), flatten_json(actual), tolerances);
 }
+
+// A result text with its objects in key order, as bless stores it: the text
+// of its tree, which writes members by key and keeps the last of a repeated
+// one.
+inline std::string key_ordered(std::string_view text) { return json::write(json::parse(text).value()); }
 
 inline Tolerance find_tolerance(const Tolerances& tolerances, std::string_view field) {
   return ToleranceIndex(tolerances).find(field);

@@ -1,0 +1,493 @@
+// An expected document is mostly a result written earlier: the result's own
+// members, its lists as long as the run's, its numbers perhaps in another form
+// (another language's writer) and blanks wherever JSON allows them. Such a
+// text is walked once beside the run's records, its long lists in pieces on
+// the worker pool, and only the fields that fail become entries, sorted into
+// field order at the end. A text of any other shape (a member the result does
+// not have, a key given twice, a container where the result holds a scalar),
+// or one that does not read, is left to the plain path: both documents
+// flattened and merged, which also forms every error.
+#include "harness/result_compare.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "harness/flat_document.h"
+#include "json/reader.h"
+#include "util/parallel.h"
+
+namespace vsci {
+
+namespace {
+
+// The failing fields of `a` against `e`, in field order, values rounded to 8
+// decimals. Both documents sorted.
+std::vector<DiffEntry> compare_flat(const FlatDocument& e, const FlatDocument& a, const Tolerances& tolerances) {
+  const ToleranceIndex index(tolerances);
+  std::vector<DiffEntry> diff;
+  std::size_t ei = 0;
+  std::size_t ai = 0;
+  const auto entry = [](std::string_view field, std::optional<double> ev, std::optional<double> av, const char* kind) {
+    return DiffEntry{std::string(field), ev, av, false, kind};
+  };
+  // A merge walk over the two sorted documents visits the union of their paths once each, in order.
+  while (ei != e.size() || ai != a.size()) {
+    const int order = ai == a.size() ? -1 : ei == e.size() ? 1 : e.path(ei).compare(a.path(ai));
+    if (order < 0) {
+      diff.push_back(entry(e.path(ei), round_to_8_decimals(e.value(ei)), std::nullopt, "missing"));
+      ++ei;
+    } else if (order > 0) {
+      diff.push_back(entry(a.path(ai), std::nullopt, round_to_8_decimals(a.value(ai)), "extra"));
+      ++ai;
+    } else {
+      const double ev = round_to_8_decimals(e.value(ei));
+      const double av = round_to_8_decimals(a.value(ai));
+      if (!within_tolerance(ev, av, index.find(e.path(ei)))) diff.push_back(entry(e.path(ei), ev, av, "mismatch"));
+      ++ei;
+      ++ai;
+    }
+  }
+  return diff;
+}
+
+// The result document's members, each list of names in key order (the
+// order of their paths).
+enum Top : std::uint8_t { kEquity, kFeesPaid, kInitialCapital, kMetrics, kSchemaVersion, kSymbol, kTimeframe, kTrades };
+constexpr std::string_view kTopNames[] = {"equity",         "fees_paid", "initial_capital", "metrics",
+                                          "schema_version", "symbol",    "timeframe",       "trades"};
+constexpr std::string_view kMetricNames[] = {"calmar",     "max_drawdown", "num_trades", "pnl",     "profit_factor",
+                                             "return_pct", "sharpe",       "sortino",    "win_rate"};
+constexpr std::string_view kPointNames[] = {"equity", "time"};
+constexpr std::string_view kTradeNames[] = {"entry_price", "entry_time", "exit_price", "exit_time",
+                                            "pnl",         "qty",        "reason",     "return_pct"};
+
+using Names = std::span<const std::string_view>;
+
+// The member `key` names, trying `hint` first (members usually come in this
+// order); -1 for a name the result does not have.
+int find_name(Names names, std::string_view key, int hint) {
+  if (hint >= 0 && static_cast<std::size_t>(hint) < names.size() && names[static_cast<std::size_t>(hint)] == key) {
+    return hint;
+  }
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    if (names[k] == key) return static_cast<int>(k);
+  }
+  return -1;
+}
+
+// What the result's text holds at a member, as a number: a value the writer
+// writes null (not finite) or as a string is none.
+std::optional<double> finite(double v) {
+  if (!std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+std::optional<double> top_number(const BacktestResult& r, int top) {
+  switch (top) {
+    case kFeesPaid: return finite(r.fees_paid);
+    case kInitialCapital: return finite(r.initial_capital);
+    case kSchemaVersion: return static_cast<double>(r.schema_version);
+    default: return std::nullopt;
+  }
+}
+
+std::optional<double> metric_number(const Metrics& m, int k) {
+  switch (k) {
+    case 0: return finite(m.calmar);
+    case 1: return finite(m.max_drawdown);
+    case 2: return static_cast<double>(m.num_trades);
+    case 3: return finite(m.pnl);
+    case 4: return finite(m.profit_factor);
+    case 5: return finite(m.return_pct);
+    case 6: return finite(m.sharpe);
+    case 7: return finite(m.sortino);
+    default: return finite(m.win_rate);
+  }
+}
+
+std::optional<double> point_number(const EquityPoint& p, int k) {
+  return k == 0 ? finite(p.equity) : static_cast<double>(p.time);
+}
+
+std::optional<double> trade_number(const Trade& t, int k) {
+  switch (k) {
+    case 0: return finite(t.entry_price);
+    case 1: return static_cast<double>(t.entry_time);
+    case 2: return finite(t.exit_price);
+    case 3: return static_cast<double>(t.exit_time);
+    case 4: return finite(t.pnl);
+    case 5: return finite(t.qty);
+    case 6: return std::nullopt;  // the reason, a string
+    default: return finite(t.return_pct);
+  }
+}
+
+// The scalar at the reader as the flattening reads it: its number, or none
+// for a string or a literal. False for a container or what does not read.
+bool read_scalar(json::Reader& r, std::optional<double>& out) {
+  out.reset();
+  const int c = r.peek();
+  if (c == '{' || c == '[') return false;
+  if (c == '-' || (c >= '0' && c <= '9')) {
+    auto x = r.read_f64();
+    if (!x) return false;
+    out = *x;
+    return true;
+  }
+  if (c == '"') return r.read_str().ok();
+  return r.skip_value().ok();
+}
+
+// The items of a stretch of a list: per item, the numbers of its members
+// (by member), which members hold a number.
+struct Items {
+  std::vector<double> values;
+  std::vector<std::uint16_t> numbers;
+  std::size_t count() const { return numbers.size(); }
+};
+
+// One item, an object of the list's members each given once.
+bool read_item(json::Reader& r, Names names, Items& out) {
+  if (r.peek() != '{' || !r.begin_object().ok()) return false;
+  const std::size_t base = out.values.size();
+  out.values.resize(base + names.size());
+  std::uint16_t seen = 0;
+  std::uint16_t numbers = 0;
+  int hint = 0;
+  std::string_view key;
+  for (;;) {
+    auto more = r.next_member(key);
+    if (!more) return false;
+    if (!*more) break;
+    const int k = find_name(names, key, hint);
+    if (k < 0 || ((seen >> k) & 1U) != 0) return false;
+    seen = static_cast<std::uint16_t>(seen | (1U << k));
+    hint = k + 1;
+    std::optional<double> v;
+    if (!read_scalar(r, v)) return false;
+    if (v) {
+      numbers = static_cast<std::uint16_t>(numbers | (1U << k));
+      out.values[base + static_cast<std::size_t>(k)] = *v;
+    }
+  }
+  out.numbers.push_back(numbers);
+  return true;
+}
+
+// The offset right after the "}" of the first joint "}" "," "{" (blanks
+// allowed around the comma) at or after `from`; npos when there is none. A
+// joint may lie inside a string: the pieces check that each one starts where
+// the one before ended.
+std::size_t item_joint(std::string_view text, std::size_t from) {
+  const auto blank = [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; };
+  while (from < text.size()) {
+    const void* hit = std::memchr(text.data() + from, '}', text.size() - from);
+    if (hit == nullptr) return std::string_view::npos;
+    const std::size_t brace = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+    std::size_t j = brace + 1;
+    while (j < text.size() && blank(text[j])) ++j;
+    if (j < text.size() && text[j] == ',') {
+      ++j;
+      while (j < text.size() && blank(text[j])) ++j;
+      if (j < text.size() && text[j] == '{') return brace + 1;
+    }
+    from = brace + 1;
+  }
+  return std::string_view::npos;
+}
+
+// Below this many bytes after its first item, a list is read on the calling
+// thread.
+constexpr std::size_t kPiecedListBytes = std::size_t{1} << 20;
+
+// The list whose "[" the reader has just consumed, its items in order as the
+// stretches `parts`; the reader is left after the "]". A long list is cut at
+// item joints into pieces, each read by a reader of its own from its joint to
+// the next; pieces are taken from the first for as long as each ends exactly
+// where the next starts, until one closes the list.
+bool read_list(json::Reader& r, Names names, std::vector<Items>& parts) {
+  const int depth = r.depth();
+  parts.assign(1, Items{});
+  auto more = r.next_element();
+  if (!more) return false;
+  if (!*more) return true;
+  if (!read_item(r, names, parts[0])) return false;
+  const std::string_view text = r.text();
+  const std::size_t first_end = r.offset();
+  if (text.size() - first_end < kPiecedListBytes || !pieces_pay_off()) {
+    for (;;) {
+      more = r.next_element();
+      if (!more) return false;
+      if (!*more) return true;
+      if (!read_item(r, names, parts[0])) return false;
+    }
+  }
+  std::vector<std::size_t> starts{first_end};
+  const std::size_t cuts = pool_threads() * 4;
+  for (std::size_t k = 1; k < cuts; ++k) {
+    const std::size_t cut = first_end + (text.size() - first_end) / cuts * k;
+    if (cut <= starts.back()) continue;
+    const std::size_t joint = item_joint(text, cut);
+    if (joint == std::string_view::npos) break;
+    if (joint > starts.back()) starts.push_back(joint);
+  }
+  struct Piece {
+    Items items;
+    std::size_t end = 0;
+    bool ok = false;
+    bool closed = false;
+  };
+  std::vector<Piece> pieces(starts.size());
+  for_each_piece(starts.size(), [&](std::size_t k) {
+    json::Reader own(text);
+    own.resume_after_element(starts[k], depth);
+    const std::size_t stop = k + 1 < starts.size() ? starts[k + 1] : text.size() + 1;
+    Piece& p = pieces[k];
+    for (;;) {
+      if (own.offset() >= stop) {
+        p.ok = own.offset() == stop;
+        return;
+      }
+      auto next = own.next_element();
+      if (!next) return;
+      if (!*next) {
+        p.ok = p.closed = true;
+        p.end = own.offset();
+        return;
+      }
+      if (!read_item(own, names, p.items)) return;
+    }
+  });
+  for (Piece& p : pieces) {
+    if (!p.ok) return false;
+    parts.push_back(std::move(p.items));
+    if (p.closed) {
+      r.resume_after_element(p.end, depth - 1);
+      return true;
+    }
+  }
+  return false;
+}
+
+// A failing field before its path is written.
+struct Failure {
+  unsigned __int128 index_order = 0;  // lists: the index's place in text order
+  std::uint64_t index = 0;
+  std::uint8_t top = 0;
+  std::uint8_t member = 0;
+  const char* kind = "";
+  std::optional<double> expected;
+  std::optional<double> actual;
+};
+
+Failure failure_at(int top, std::size_t member, std::uint64_t index) {
+  Failure f;
+  f.top = static_cast<std::uint8_t>(top);
+  f.member = static_cast<std::uint8_t>(member);
+  f.index = index;
+  return f;
+}
+
+// A key whose order is the bytewise order of the index's digits followed by
+// "]": each digit d counts as d + 1 and the bracket as 11, base 12.
+unsigned __int128 index_order(std::uint64_t index) {
+  char digits[24];
+  const char* end = std::to_chars(digits, digits + sizeof digits, index).ptr;
+  unsigned __int128 key = 0;
+  const char* p = digits;
+  for (int place = 0; place < 21; ++place) {
+    unsigned digit = 0;
+    if (p < end) {
+      digit = static_cast<unsigned>(*p++ - '0') + 1;
+    } else if (p == end) {
+      digit = 11;
+      ++p;
+    }
+    key = key * 12 + digit;
+  }
+  return key;
+}
+
+// The entry for a field given on either side or both, when it fails.
+template <class Tol>
+void compare_field(std::optional<double> e, std::optional<double> a, const Tol& tolerance, Failure f,
+                   std::vector<Failure>& out) {
+  if (e && a) {
+    const double ev = round_to_8_decimals(*e);
+    const double av = round_to_8_decimals(*a);
+    if (within_tolerance(ev, av, tolerance())) return;
+    f.expected = ev;
+    f.actual = av;
+    f.kind = "mismatch";
+  } else if (e) {
+    f.expected = round_to_8_decimals(*e);
+    f.kind = "missing";
+  } else if (a) {
+    f.actual = round_to_8_decimals(*a);
+    f.kind = "extra";
+  } else {
+    return;
+  }
+  if (f.top == kEquity || f.top == kTrades) f.index_order = index_order(f.index);
+  out.push_back(f);
+}
+
+std::string field_path(const Failure& f) {
+  std::string path(kTopNames[f.top]);
+  if (f.top == kMetrics) {
+    path += '.';
+    path += kMetricNames[f.member];
+  } else if (f.top == kEquity || f.top == kTrades) {
+    path += '[';
+    path += std::to_string(f.index);
+    path += "].";
+    path += (f.top == kEquity ? kPointNames : kTradeNames)[f.member];
+  }
+  return path;
+}
+
+class ResultWalk {
+ public:
+  ResultWalk(const BacktestResult& result, const Tolerances& tolerances)
+      : result_(result), tolerances_(tolerances), index_(tolerances) {}
+
+  std::optional<std::vector<DiffEntry>> run(std::string_view text) {
+    json::Reader r(text);
+    if (r.peek() != '{' || !r.begin_object().ok()) return std::nullopt;
+    unsigned seen = 0;
+    std::vector<Items> lists[2];
+    std::optional<double> metrics[std::size(kMetricNames)];
+    std::string_view key;
+    for (;;) {
+      auto more = r.next_member(key);
+      if (!more) return std::nullopt;
+      if (!*more) break;
+      const int top = find_name(kTopNames, key, -1);
+      if (top < 0 || ((seen >> top) & 1U) != 0) return std::nullopt;
+      seen |= 1U << top;
+      if (top == kMetrics) {
+        if (!read_metrics(r, metrics)) return std::nullopt;
+      } else if (top == kEquity || top == kTrades) {
+        if (r.peek() != '[' || !r.begin_array().ok()) return std::nullopt;
+        if (!read_list(r, top == kEquity ? Names(kPointNames) : Names(kTradeNames), lists[top == kTrades]))
+          return std::nullopt;
+      } else {
+        std::optional<double> e;
+        if (!read_scalar(r, e)) return std::nullopt;
+        compare_top(top, e);
+      }
+    }
+    if (!r.finish().ok()) return std::nullopt;
+    // A member not given has no numbers: the result's are extra.
+    for (int top = 0; top < static_cast<int>(std::size(kTopNames)); ++top) {
+      if (((seen >> top) & 1U) == 0 && top != kMetrics && top != kEquity && top != kTrades) compare_top(top, {});
+    }
+    for (std::size_t k = 0; k < std::size(kMetricNames); ++k) {
+      const std::string path = "metrics." + std::string(kMetricNames[k]);
+      compare_field(metrics[k], metric_number(result_.metrics, static_cast<int>(k)),
+                    [&] { return index_.find(path); }, failure_at(kMetrics, k, 0),
+                    failures_);
+    }
+    compare_list(kEquity, kPointNames, lists[0], result_.equity, point_number);
+    compare_list(kTrades, kTradeNames, lists[1], result_.trades, trade_number);
+
+    std::sort(failures_.begin(), failures_.end(), [](const Failure& a, const Failure& b) {
+      if (a.top != b.top) return a.top < b.top;
+      if (a.index_order != b.index_order) return a.index_order < b.index_order;
+      return a.member < b.member;
+    });
+    std::vector<DiffEntry> diff;
+    diff.reserve(failures_.size());
+    for (const Failure& f : failures_) diff.push_back(DiffEntry{field_path(f), f.expected, f.actual, false, f.kind});
+    return diff;
+  }
+
+ private:
+  bool read_metrics(json::Reader& r, std::optional<double> (&out)[std::size(kMetricNames)]) {
+    if (r.peek() != '{' || !r.begin_object().ok()) return false;
+    unsigned seen = 0;
+    int hint = 0;
+    std::string_view key;
+    for (;;) {
+      auto more = r.next_member(key);
+      if (!more) return false;
+      if (!*more) return true;
+      const int k = find_name(kMetricNames, key, hint);
+      if (k < 0 || ((seen >> k) & 1U) != 0) return false;
+      seen |= 1U << k;
+      hint = k + 1;
+      if (!read_scalar(r, out[k])) return false;
+    }
+  }
+
+  void compare_top(int top, std::optional<double> e) {
+    const std::string_view path = kTopNames[top];
+    compare_field(e, top_number(result_, top), [&] { return index_.find(path); },
+                  failure_at(top, 0, 0), failures_);
+  }
+
+  // The given items beside the records, stretch by stretch on the worker
+  // pool, then the records past the given ones, all extra.
+  template <class Record, class NumberOf>
+  void compare_list(Top top, Names names, const std::vector<Items>& parts, const std::vector<Record>& records,
+                    NumberOf number_of) {
+    // A tolerance key naming one item ("equity[3]...") makes the tolerance
+    // depend on the index; otherwise every item's member has its first's.
+    const std::string list(kTopNames[top]);
+    const bool by_index = std::any_of(tolerances_.begin(), tolerances_.end(), [&](const auto& t) {
+      return t.first.starts_with(list + "[") && !t.first.starts_with(list + "[*]");
+    });
+    std::vector<Tolerance> first(names.size());
+    for (std::size_t k = 0; k < names.size(); ++k) first[k] = index_.find(list + "[0]." + std::string(names[k]));
+    const auto tolerance = [&](std::uint64_t i, std::size_t k) {
+      if (!by_index) return first[k];
+      return index_.find(list + "[" + std::to_string(i) + "]." + std::string(names[k]));
+    };
+    const auto compare_item = [&](std::uint64_t i, const Items* items, std::size_t j, std::vector<Failure>& out) {
+      for (std::size_t k = 0; k < names.size(); ++k) {
+        std::optional<double> e;
+        if (items != nullptr && ((items->numbers[j] >> k) & 1U) != 0) e = items->values[j * names.size() + k];
+        std::optional<double> a;
+        if (i < records.size()) a = number_of(records[i], static_cast<int>(k));
+        compare_field(e, a, [&] { return tolerance(i, k); },
+                      failure_at(top, k, i), out);
+      }
+    };
+    std::vector<std::uint64_t> bases(parts.size() + 1, 0);
+    for (std::size_t k = 0; k < parts.size(); ++k) bases[k + 1] = bases[k] + parts[k].count();
+    std::vector<std::vector<Failure>> found(parts.size());
+    for_each_piece(parts.size(), [&](std::size_t k) {
+      for (std::size_t j = 0; j < parts[k].count(); ++j) compare_item(bases[k] + j, &parts[k], j, found[k]);
+    });
+    for (std::vector<Failure>& f : found) failures_.insert(failures_.end(), f.begin(), f.end());
+    for (std::uint64_t i = bases.back(); i < records.size(); ++i) compare_item(i, nullptr, 0, failures_);
+  }
+
+  const BacktestResult& result_;
+  const Tolerances& tolerances_;
+  const ToleranceIndex index_;
+  std::vector<Failure> failures_;
+};
+
+}  // namespace
+
+Expected<std::vector<DiffEntry>, SessionError> compare_with_result(const ExpectedDocument& expected,
+                                                                   const BacktestResult& result,
+                                                                   const Tolerances& tolerances) {
+  if (expected.tree() != nullptr) {
+    return compare_flat(FlatDocument::from_value(*expected.tree()), FlatDocument::from_result(result), tolerances);
+  }
+  if (auto diff = ResultWalk(result, tolerances).run(expected.text())) return std::move(*diff);
+  auto flat = FlatDocument::from_text(expected.text());
+  if (!flat) return unexpected(SessionError::json(flat.error()));
+  return compare_flat(*flat, FlatDocument::from_result(result), tolerances);
+}
+
+}  // namespace vsci

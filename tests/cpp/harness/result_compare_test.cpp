@@ -1,0 +1,299 @@
+// The comparison of an expected document with a run's records must give what
+// the plain path gives: both documents parsed, flattened into maps and merged
+// (the reference in support/harness_calls.h), every entry, value and order,
+// and the parser's error for a text that does not read. The corpus holds
+// results of every shape, expected documents moved from them (values, lists
+// shorter and longer, members dropped), written as the engine writes them, in
+// another writer's number forms and with blanks, under tolerances on every
+// kind of path; and documents the walk must leave to the plain path.
+#include "harness/result_compare.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "json/reader.h"
+#include "json/writer.h"
+#include "support/harness_calls.h"
+
+namespace vsci {
+namespace {
+
+std::string show(const std::optional<double>& v) {
+  if (!v) return "none";
+  return std::to_string(std::bit_cast<std::uint64_t>(*v));
+}
+
+std::string listed(const std::vector<DiffEntry>& diff) {
+  std::string out;
+  for (const DiffEntry& d : diff) out += d.field + " " + d.kind + " " + show(d.expected) + " " + show(d.actual) + "\n";
+  return out;
+}
+
+// The reference's answer: the entries, or the parser's error.
+std::string reference(std::string_view expected, const BacktestResult& r, const Tolerances& tolerances) {
+  auto e = json::parse(expected);
+  if (!e) return "error " + SessionError::json(e.error()).to_string();
+  return listed(compare_documents(*e, json::parse(write_result(r)).value(), tolerances));
+}
+
+std::string walked(std::string_view expected, const BacktestResult& r, const Tolerances& tolerances) {
+  auto diff = compare_with_result(ExpectedDocument::of_text(expected), r, tolerances);
+  if (!diff) return "error " + diff.error().to_string();
+  return listed(*diff);
+}
+
+void expect_same(const std::string& expected, const BacktestResult& r, const Tolerances& tolerances,
+                 const std::string& what) {
+  EXPECT_EQ(walked(expected, r, tolerances), reference(expected, r, tolerances)) << what << ": "
+                                                                                 << expected.substr(0, 300);
+}
+
+// Every number with a fraction or an exponent rewritten in the shortest form
+// to_chars picks (an exponent where that is shorter), as another language's
+// writer would; integers stay as they are.
+std::string other_number_forms(std::string_view text) {
+  std::string out;
+  bool in_string = false;
+  for (std::size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    if (in_string) {
+      out += c;
+      if (c == '\\') {
+        out += text[i + 1];
+        i += 2;
+      } else {
+        in_string = c != '"';
+        ++i;
+      }
+      continue;
+    }
+    if (c == '"') {
+      in_string = true;
+      out += c;
+      ++i;
+      continue;
+    }
+    if (c != '-' && (c < '0' || c > '9')) {
+      out += c;
+      ++i;
+      continue;
+    }
+    std::size_t j = i;
+    while (j < text.size() && std::strchr("+-0123456789.eE", text[j]) != nullptr) ++j;
+    const std::string token(text.substr(i, j - i));
+    if (token.find_first_of(".eE") == std::string::npos) {
+      out += token;
+    } else {
+      char buf[64];
+      out.append(buf, std::to_chars(buf, buf + sizeof buf, std::strtod(token.c_str(), nullptr)).ptr);
+    }
+    i = j;
+  }
+  return out;
+}
+
+// A compact text with blanks as json.dumps writes them: after every "," and
+// ":" (indent 0), or each item and member on a line of its own, indented by
+// `indent`, with ": " after keys.
+std::string spaced(std::string_view text, int indent) {
+  std::string out;
+  int depth = 0;
+  bool in_string = false;
+  const auto line = [&] {
+    out += '\n';
+    out.append(static_cast<std::size_t>(depth * indent), ' ');
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      out += c;
+      if (c == '\\') out += text[++i];
+      else if (c == '"') in_string = false;
+      continue;
+    }
+    if (c == '"') in_string = true;
+    if ((c == '}' || c == ']') && indent > 0 && text[i - 1] != '{' && text[i - 1] != '[') {
+      --depth;
+      line();
+    } else if (c == '}' || c == ']') {
+      --depth;
+    }
+    out += c;
+    if (c == ':') out += ' ';
+    if (c == ',') indent > 0 ? line() : void(out += ' ');
+    if ((c == '{' || c == '[') && ++depth > 0 && indent > 0 && text[i + 1] != '}' && text[i + 1] != ']') line();
+  }
+  return out;
+}
+
+double any(std::mt19937_64& rng) {
+  const double special[] = {std::nan(""), std::numeric_limits<double>::infinity(), -0.0, 0.0, 1e16, 1e-7,
+                            123.456, -9.999999999976694e-05, 1e300, 0.123456785};
+  const std::uint64_t b = rng();
+  if ((b & 3) == 0) return special[(b >> 2) % std::size(special)];
+  return std::uniform_real_distribution<double>(-1e4, 1e4)(rng);
+}
+
+BacktestResult random_result(std::mt19937_64& rng, std::size_t points, std::size_t trades) {
+  BacktestResult r;
+  r.symbol = "BTC";
+  r.timeframe = "1h";
+  r.metrics = {any(rng), any(rng), any(rng), any(rng), any(rng), any(rng), any(rng), any(rng), rng() % 100};
+  for (std::size_t t = 0; t < trades; ++t) {
+    r.trades.push_back({static_cast<std::int64_t>(rng() >> 20), -static_cast<std::int64_t>(t), any(rng), any(rng),
+                        any(rng), any(rng), any(rng), static_cast<ExitReason>(rng() % 6)});
+  }
+  for (std::size_t t = 0; t < points; ++t) r.equity.push_back({static_cast<std::int64_t>(t) * 3'600'000, any(rng)});
+  r.fees_paid = any(rng);
+  r.initial_capital = any(rng);
+  return r;
+}
+
+// The result moved: some values nudged, a list shortened or lengthened.
+BacktestResult moved(BacktestResult r, std::mt19937_64& rng) {
+  const auto nudge = [&](double& v) {
+    const std::uint64_t b = rng() % 8;
+    if (b == 0) v += 1e-9;
+    else if (b == 1) v *= 1.01;
+    else if (b == 2) v = std::nan("");
+  };
+  nudge(r.fees_paid);
+  nudge(r.metrics.sharpe);
+  nudge(r.metrics.pnl);
+  for (Trade& t : r.trades) nudge(t.qty), nudge(t.pnl);
+  for (EquityPoint& p : r.equity) nudge(p.equity);
+  const std::uint64_t shape = rng() % 4;
+  if (shape == 0 && !r.equity.empty()) r.equity.resize(r.equity.size() / 2);
+  if (shape == 1) r.equity.push_back({-1, 5.0});
+  if (shape == 2 && !r.trades.empty()) r.trades.pop_back();
+  return r;
+}
+
+std::vector<Tolerances> tolerance_sets() {
+  const auto abs = [](double v) { return Tolerance{Tolerance::Kind::Abs, v}; };
+  const auto rel = [](double v) { return Tolerance{Tolerance::Kind::Rel, v}; };
+  return {
+      {},
+      {{"*", abs(1e-6)}},
+      {{"equity[*]", abs(1e-3)}, {"metrics.sharpe", rel(0.05)}, {"trades[*].qty", rel(0.02)}},
+      {{"equity[1].equity", abs(1e9)}, {"equity[10]", abs(1.0)}, {"trades[0].pnl", abs(-1)}},
+      {{"*", abs(-1)}},
+      {{"equity[*].equity[*]", abs(1e9)}, {"fees_paid", rel(1)}, {"metrics", abs(1)}, {"trades[*]", abs(-1)}},
+  };
+}
+
+// A result's expected documents, each form of each under each tolerance set.
+void expect_forms(const std::string& base, const BacktestResult& r, const std::string& what) {
+  const std::string forms[] = {base, spaced(base, 0), spaced(base, 2), other_number_forms(base),
+                               spaced(other_number_forms(base), 0), spaced(other_number_forms(base), 1)};
+  for (const Tolerances& t : tolerance_sets()) {
+    for (const std::string& f : forms) expect_same(f, r, t, what);
+  }
+}
+
+TEST(ResultCompare, MovedResultsInEveryFormAnswerAsThePlainPath) {
+  std::mt19937_64 rng(42);
+  for (int i = 0; i < 60; ++i) {
+    const BacktestResult r = random_result(rng, rng() % 30, rng() % 6);
+    const BacktestResult e = i % 5 == 0 ? r : moved(r, rng);
+    expect_forms(write_result(e, MemberOrder::Key), r, "key order " + std::to_string(i));
+    if (i % 4 == 0) expect_forms(write_result(e), r, "declared order " + std::to_string(i));
+  }
+}
+
+TEST(ResultCompare, MissingMembersAndOtherScalarsAnswerAsThePlainPath) {
+  std::mt19937_64 rng(5);
+  const BacktestResult r = random_result(rng, 12, 3);
+  const std::string text = write_result(r, MemberOrder::Key);
+  const json::Value tree = json::parse(text).value();
+  // Each top-level member dropped in turn, then every member of the first
+  // item of each list and of the metrics.
+  for (std::size_t k = 0; k < tree.as_object().size(); ++k) {
+    json::Value t = tree;
+    t.as_object().erase(t.as_object().begin() + static_cast<std::ptrdiff_t>(k));
+    expect_forms(json::write(t), r, "dropped " + tree.as_object()[k].key);
+  }
+  const std::string edits[][2] = {
+      {R"("fees_paid":)", R"("fees_paid":"x","f":)"},  // a string where a number stands, then an unknown key
+      {R"("schema_version":1)", R"("schema_version":null)"},
+      {R"("symbol":"BTC")", R"("symbol":7)"},
+      {R"("reason":")", R"("reason":3,"r":")"},
+      {R"({"equity":)", R"({"equity":[],"e":)"},
+      {R"("metrics":{)", R"("metrics":{"pnl":1,)"},                        // a metric given twice
+      {R"({"equity":[{)", R"({"equity":[{"time":1,)"},                     // an item's member given twice
+      {R"("fees_paid":)", R"("fees_paid":{"a":1},"x":)"},                  // a container where a number stands
+      {R"("metrics":{)", R"("metrics.pnl":1,"metrics":{)"},                // a key holding "."
+      {R"("metrics":{)", R"("metrics":{"a[0]":1,)"},                       // a key holding "["
+      {R"("fees_paid":)", R"("fees_paid":1e400,"x":)"},                    // not finite: unreadable
+      {R"("fees_paid":)", R"("fees_paid":01,"x":)"},                       // unreadable
+      {R"({"equity":[)", R"({"equity":[)" + std::string(200, '[') + std::string(200, ']') + ","},  // too deep
+      {R"("trades":[)", R"("trades":[)" + std::string(120, '[') + std::string(120, ']') + ","},    // deep but readable
+      {R"("equity":[)", R"("equity":null,"q":[)"},
+      {R"("equity":[)", R"("equity":{"0":1},"q":[)"},
+      {R"("metrics":{)", R"("metrics":[1],"m":{)"},
+  };
+  for (const auto& [from, to] : edits) {
+    std::string t = text;
+    const std::size_t at = t.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    t.replace(at, from.size(), to);
+    for (const Tolerances& tol : tolerance_sets()) {
+      expect_same(t, r, tol, to);
+      expect_same(spaced(t, 2), r, tol, to);
+    }
+  }
+  // (An expected null is no expected document: nothing is compared.)
+  for (const char* other : {"[]", "{}", "7", R"({"a":1})", "", "{", R"({"equity":[{"time":1}] x)"}) {
+    expect_same(other, r, {}, other);
+  }
+}
+
+// Long lists are read in pieces cut at item joints, which may lie inside a
+// string; a fault late in a list gives the parser's error.
+TEST(ResultCompare, LongListsInPiecesAnswerAsThePlainPath) {
+  std::mt19937_64 rng(11);
+  const BacktestResult r = random_result(rng, 60'000, 12'000);
+  const BacktestResult e = moved(r, rng);
+  const std::string text = write_result(e, MemberOrder::Key);
+  const Tolerances some = tolerance_sets()[2];
+  for (const std::string& form : {text, spaced(other_number_forms(text), 2)}) {
+    expect_same(form, r, some, "long");
+    expect_same(form, r, {}, "long");
+  }
+  // Reasons holding the joint between two items, in every trade.
+  std::string joints = text;
+  for (std::size_t at = 0; (at = joints.find(R"("reason":")", at)) != std::string::npos; at += 12) {
+    joints.insert(at + 10, R"(}, {\"x\":1},{)");
+  }
+  expect_same(joints, r, some, "joints in strings");
+  expect_same(spaced(joints, 0), r, some, "joints in strings, spaced");
+  // Faults late in each list.
+  const std::string lates[] = {R"("time":)" + std::to_string(59'000LL * 3'600'000), R"("entry_time":)"};
+  for (const std::string& late : lates) {
+    std::string bad = text;
+    const std::size_t at = bad.rfind(late);
+    ASSERT_NE(at, std::string::npos);
+    bad.insert(at + late.size(), "+");
+    expect_same(bad, r, {}, "late fault");
+    std::string twice = text;
+    twice.insert(at, late + "1,");
+    expect_same(twice, r, {}, "late repeated key");
+  }
+  // A tree expected document goes the plain way too.
+  const json::Value tree = json::parse(text).value();
+  auto diff = compare_with_result(ExpectedDocument::of_tree(tree), r, some);
+  ASSERT_TRUE(diff.ok());
+  EXPECT_EQ(listed(*diff), reference(text, r, some));
+}
+
+}  // namespace
+}  // namespace vsci
