@@ -75,8 +75,6 @@ constexpr Family kFamilies[] = {
     {"Market breadth", market_breadth_kinds},
 };
 
-constexpr KindAlias kAliases[] = {{"Bollinger", "BollingerBands"}, {"Macd", "MacdIndicator"}};
-
 bool is_count(char letter) { return letter == 'p' || letter == 'u'; }
 
 std::optional<std::int64_t> warmup_at(std::string_view kind, std::span<const double> params) {
@@ -191,7 +189,7 @@ std::string warmup_text(const KindDoc& k) {
     if (!out.empty()) out += coeff < 0 ? " - " : " + ";
     else if (coeff < 0) out += "-";
     if (size != 1) out += std::to_string(size) + "*";
-    out += "`" + std::string(k.names->names[pos]) + "`";
+    out += "`" + std::string(k.entry->param_names[pos]) + "`";
   }
   const std::int64_t c = k.warmup->constant;
   if (out.empty()) return std::to_string(c);
@@ -205,7 +203,7 @@ std::string parameters_text(const KindDoc& k) {
   std::string out;
   for (std::size_t i = 0; i < k.entry->params.size(); ++i) {
     if (i > 0) out += ", ";
-    out += "`" + std::string(k.names->names[i]) + "` " + std::string(type_text(k.entry->params[i]));
+    out += "`" + std::string(k.entry->param_names[i]) + "` " + std::string(type_text(k.entry->params[i]));
   }
   return out;
 }
@@ -230,14 +228,6 @@ std::string outputs_text(const KindEntry& e) {
   return out;
 }
 
-const ParameterNames* names_of(std::string_view kind) {
-  const auto table = kind_parameter_names();
-  auto it = std::lower_bound(table.begin(), table.end(), kind,
-                             [](const ParameterNames& p, std::string_view n) { return p.kind < n; });
-  if (it == table.end() || it->kind != kind) return nullptr;
-  return &*it;
-}
-
 }  // namespace
 
 std::int64_t WarmupLine::at(std::span<const double> params) const {
@@ -245,8 +235,6 @@ std::int64_t WarmupLine::at(std::span<const double> params) const {
   for (const auto& [pos, coeff] : terms) w += coeff * static_cast<std::int64_t>(params[pos]);
   return w;
 }
-
-std::span<const KindAlias> kind_aliases() { return kAliases; }
 
 Expected<std::vector<KindDoc>, std::string> describe_kinds() {
   std::vector<KindDoc> docs;
@@ -258,11 +246,6 @@ Expected<std::vector<KindDoc>, std::string> describe_kinds() {
       KindDoc k;
       k.entry = e;
       k.family = family.title;
-      k.names = names_of(e->name);
-      if (k.names == nullptr || k.names->count() != e->params.size()) {
-        return unexpected("kind " + std::string(e->name) + " needs " + std::to_string(e->params.size()) +
-                          " parameter names in tools/kind_parameter_names.cpp");
-      }
       const auto w = warmup_at(e->name, e->example.view());
       if (!w) return unexpected("kind " + std::string(e->name) + " does not build from its example parameters");
       k.warmup_at_example = static_cast<std::uint64_t>(*w);
@@ -287,7 +270,7 @@ Expected<std::string, std::string> kinds_markdown() {
      << "<!-- Written by the kinds_doc program from the indicator registry; do not edit by hand.\n"
      << "     Rewrite it with: cmake --build build/dev --target kinds_doc && ./build/dev/kinds_doc > docs/kinds.md -->\n\n"
      << "Every kind name the `type` of an indicator declaration accepts: " << docs.size() << " kinds and "
-     << std::size(kAliases) << " aliases. See [format.md](format.md) for how a strategy declares and uses them.\n\n"
+     << kind_aliases().size() << " aliases. See [format.md](format.md) for how a strategy declares and uses them.\n\n"
      << "- **Fed**: what the kind reads on each bar. Close-fed kinds skip a bar whose close is not finite; "
         "candle-fed kinds skip a bar whose prices are not finite, whose volume is negative or not finite, or whose "
         "high and low do not bound its open and close. Kinds fed a reference close or side records give a value "
@@ -308,7 +291,7 @@ Expected<std::string, std::string> kinds_markdown() {
      << "- **Example**: a parameter list that builds.\n\n";
 
   md << "## Aliases\n\n| alias | stands for |\n|---|---|\n";
-  for (const KindAlias& a : kAliases) md << "| `" << a.alias << "` | `" << a.target << "` |\n";
+  for (const KindAlias& a : kind_aliases()) md << "| `" << a.alias << "` | `" << a.target << "` |\n";
   md << "\nAn alias behaves exactly as the kind it stands for; its errors name that kind. The `feed` check does not "
         "know the aliases, so any `feed` is accepted beside them.\n";
 
