@@ -181,7 +181,18 @@ std::string_view type_text(char letter) {
   }
 }
 
-std::string warmup_text(const KindDoc& k) {
+std::string_view first_value_text(FirstValue f) {
+  switch (f) {
+    case FirstValue::BarAfterWarmup:
+      return "; first value a bar later";
+    case FirstValue::WhenDataAllows:
+      return "; data-dependent";
+    default:
+      return "";
+  }
+}
+
+std::string warmup_formula(const KindDoc& k) {
   if (!k.warmup) return std::to_string(k.warmup_at_example) + " at the example; depends on the parameters";
   std::string out;
   for (const auto& [pos, coeff] : k.warmup->terms) {
@@ -197,6 +208,8 @@ std::string warmup_text(const KindDoc& k) {
   if (c < 0) out += " - " + std::to_string(-c);
   return out;
 }
+
+std::string warmup_text(const KindDoc& k) { return warmup_formula(k) + std::string(first_value_text(k.entry->first_value)); }
 
 std::string parameters_text(const KindDoc& k) {
   if (k.entry->params.empty()) return "none";
@@ -282,9 +295,14 @@ Expected<std::string, std::string> kinds_markdown() {
         "16,777,216 where it sizes a window); `integer >= 0` and `integer` are whole numbers; `number` is any "
         "finite number. Every position is required (there are no defaults) and extra positions are ignored.\n"
      << "- **Warm-up**: the bars the kind reports it needs, which delay the strategy's rules unless the strategy "
-        "sets its own `warmup`. Given as a formula in the parameters where it is one near the example "
-        "parameters, else as its value for the example. A kind may still give no value on some bars after its "
-        "warm-up (a ratio over a window without deviation, for instance).\n"
+        "sets its own `warmup`. The count includes the bar of the first value: a warm-up of 5 means the first "
+        "value comes on the fifth bar the kind accepts. Given as a formula in the parameters where it is one near "
+        "the example parameters, else as its value for the example. Marked *first value a bar later*, the kind "
+        "gives its first value on the bar after that. Marked *data-dependent*, the first value comes when the data "
+        "allows (a completed day or session, a confirmed swing or pattern, enough trade prints): before the warm-up, "
+        "after it (for patterns often hundreds of bars after), or never on some series; the rules are still "
+        "delayed by the warm-up as stated. A kind may still give no value on some bars after its first (a ratio over a window without "
+        "deviation, for instance).\n"
      << "- **Outputs**: named outputs besides the kind's main value. An indicator declared as `bb` with the output "
         "`.upper` is read in rules as `\"bb.upper\"`; an output name that the kind does not have is accepted and "
         "never has a value.\n"

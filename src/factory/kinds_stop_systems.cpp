@@ -15,7 +15,7 @@ const KindEntry kEntries[] = {
                                               {"start", "offset", "long_initial", "long_step", "long_maximum",
                                                "short_initial", "short_step", "short_maximum"},
                                               {0, 0.01, 0.02, 0.02, 0.2, 0.03, 0.02, 0.25}),
-    kind_row<&ThreeLineBreak::create>("ThreeLineBreak", {"period"}, {3}),
+    kind_row<&ThreeLineBreak::create>("ThreeLineBreak", {"period"}, {3}).with_first_value(FirstValue::WhenDataAllows),
     kind_row<&TimeBasedStop::create>("TimeBasedStop", {"period"}, {20}),
 };
 

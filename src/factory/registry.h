@@ -48,6 +48,18 @@ struct ExampleParams {
   constexpr std::span<const double> view() const { return {values.data(), size}; }
 };
 
+// Where a kind's first value comes. warmup() counts the bars up to and
+// including the one that gives the first value, so for most kinds it is that
+// bar exactly, counted from 1.
+enum class FirstValue : unsigned char {
+  AtWarmup,
+  // One bar later: the kind holds warmup() bars before it compares the next.
+  BarAfterWarmup,
+  // When the data allows (completed days, confirmed swings, trade prints):
+  // before or after warmup(), or never on some series.
+  WhenDataAllows,
+};
+
 struct KindEntry {
   std::string_view name;
   // One letter per position from #0: 'f' finite, 'p' positive integer,
@@ -61,8 +73,15 @@ struct KindEntry {
   // Fixed names of the named outputs, in order; empty for single-value kinds.
   std::span<const std::string_view> outputs;
   ExampleParams example;
+  FirstValue first_value = FirstValue::AtWarmup;
 
   std::span<const std::string_view> parameter_names() const { return {param_names.data(), params.size()}; }
+
+  constexpr KindEntry with_first_value(FirstValue f) const {
+    KindEntry e = *this;
+    e.first_value = f;
+    return e;
+  }
 };
 
 // The parameter names of a row whose `create` takes N parameters: exactly N
