@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <map>
 #include <set>
@@ -79,6 +80,24 @@ TEST(Conformance, EveryRegistryKindHasExactlyOneRow) {
   }
   for (const auto& [kind, n] : seen) ADD_FAILURE() << "conformance row for unregistered kind " << kind;
 }
+
+// After a whole run: every registry kind was built by name in its family's
+// tests, beyond its conformance row, so each has a check against a reference
+// of its own. A run of some tests only (a filter, a shard) proves nothing.
+class EveryKindHasAFamilyTest : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    if (GTEST_FLAG_GET(filter) != "*" || std::getenv("GTEST_TOTAL_SHARDS") != nullptr) return;
+    BuiltKinds& built = kinds_built_by_family_tests();
+    const std::lock_guard<std::mutex> hold(built.lock);
+    for (const KindEntry* e : registry()) {
+      if (!built.names.contains(e->name)) ADD_FAILURE() << e->name << " is built by no test of its family";
+    }
+  }
+};
+
+[[maybe_unused]] ::testing::Environment* const kFamilyCoverage =
+    ::testing::AddGlobalTestEnvironment(new EveryKindHasAFamilyTest);
 
 void check_row(const KindEntry* e) {
     EXPECT_EQ(e->params.find_first_not_of("fpiu"), std::string_view::npos);
