@@ -2,11 +2,13 @@
 // the kind's `create`: the getter letter of each parameter position follows
 // from create's parameter types, the input class and the output names from the
 // kind struct, so nothing is kept twice by hand. The row names each parameter
-// (one name per parameter of `create`, checked when it compiles) and carries
+// (as many names as `create` has parameters, checked when it compiles), says
+// where the first value comes when that is not the warm-up bar, and carries
 // one example parameter list that builds (the conformance test and the
-// all-kinds bench run every row with it). Each indicator family contributes its rows
-// from its own kinds_<family>.cpp; the factory merges them once into one table
-// sorted by name bytes. Read-only after first use; safe from any thread.
+// all-kinds bench run every row with it). Each indicator family contributes
+// its rows from its own kinds_<family>.cpp; the factory merges them once into
+// one table sorted by name bytes. Read-only after first use; safe from any
+// thread.
 #pragma once
 
 #include <array>
