@@ -75,8 +75,6 @@ constexpr Family kFamilies[] = {
     {"Market breadth", market_breadth_kinds},
 };
 
-constexpr KindAlias kAliases[] = {{"Bollinger", "BollingerBands"}, {"Macd", "MacdIndicator"}};
-
 bool is_count(char letter) { return letter == 'p' || letter == 'u'; }
 
 std::optional<std::int64_t> warmup_at(std::string_view kind, std::span<const double> params) {
@@ -183,7 +181,18 @@ std::string_view type_text(char letter) {
   }
 }
 
-std::string warmup_text(const KindDoc& k) {
+std::string_view first_value_text(FirstValue f) {
+  switch (f) {
+    case FirstValue::BarAfterWarmup:
+      return "; first value a bar later";
+    case FirstValue::WhenDataAllows:
+      return "; data-dependent";
+    default:
+      return "";
+  }
+}
+
+std::string warmup_formula(const KindDoc& k) {
   if (!k.warmup) return std::to_string(k.warmup_at_example) + " at the example; depends on the parameters";
   std::string out;
   for (const auto& [pos, coeff] : k.warmup->terms) {
@@ -191,7 +200,7 @@ std::string warmup_text(const KindDoc& k) {
     if (!out.empty()) out += coeff < 0 ? " - " : " + ";
     else if (coeff < 0) out += "-";
     if (size != 1) out += std::to_string(size) + "*";
-    out += "`" + std::string(k.names->names[pos]) + "`";
+    out += "`" + std::string(k.entry->param_names[pos]) + "`";
   }
   const std::int64_t c = k.warmup->constant;
   if (out.empty()) return std::to_string(c);
@@ -200,12 +209,14 @@ std::string warmup_text(const KindDoc& k) {
   return out;
 }
 
+std::string warmup_text(const KindDoc& k) { return warmup_formula(k) + std::string(first_value_text(k.entry->first_value)); }
+
 std::string parameters_text(const KindDoc& k) {
   if (k.entry->params.empty()) return "none";
   std::string out;
   for (std::size_t i = 0; i < k.entry->params.size(); ++i) {
     if (i > 0) out += ", ";
-    out += "`" + std::string(k.names->names[i]) + "` " + std::string(type_text(k.entry->params[i]));
+    out += "`" + std::string(k.entry->param_names[i]) + "` " + std::string(type_text(k.entry->params[i]));
   }
   return out;
 }
@@ -230,14 +241,6 @@ std::string outputs_text(const KindEntry& e) {
   return out;
 }
 
-const ParameterNames* names_of(std::string_view kind) {
-  const auto table = kind_parameter_names();
-  auto it = std::lower_bound(table.begin(), table.end(), kind,
-                             [](const ParameterNames& p, std::string_view n) { return p.kind < n; });
-  if (it == table.end() || it->kind != kind) return nullptr;
-  return &*it;
-}
-
 }  // namespace
 
 std::int64_t WarmupLine::at(std::span<const double> params) const {
@@ -245,8 +248,6 @@ std::int64_t WarmupLine::at(std::span<const double> params) const {
   for (const auto& [pos, coeff] : terms) w += coeff * static_cast<std::int64_t>(params[pos]);
   return w;
 }
-
-std::span<const KindAlias> kind_aliases() { return kAliases; }
 
 Expected<std::vector<KindDoc>, std::string> describe_kinds() {
   std::vector<KindDoc> docs;
@@ -258,11 +259,6 @@ Expected<std::vector<KindDoc>, std::string> describe_kinds() {
       KindDoc k;
       k.entry = e;
       k.family = family.title;
-      k.names = names_of(e->name);
-      if (k.names == nullptr || k.names->count() != e->params.size()) {
-        return unexpected("kind " + std::string(e->name) + " needs " + std::to_string(e->params.size()) +
-                          " parameter names in tools/kind_parameter_names.cpp");
-      }
       const auto w = warmup_at(e->name, e->example.view());
       if (!w) return unexpected("kind " + std::string(e->name) + " does not build from its example parameters");
       k.warmup_at_example = static_cast<std::uint64_t>(*w);
@@ -287,7 +283,7 @@ Expected<std::string, std::string> kinds_markdown() {
      << "<!-- Written by the kinds_doc program from the indicator registry; do not edit by hand.\n"
      << "     Rewrite it with: cmake --build build/dev --target kinds_doc && ./build/dev/kinds_doc > docs/kinds.md -->\n\n"
      << "Every kind name the `type` of an indicator declaration accepts: " << docs.size() << " kinds and "
-     << std::size(kAliases) << " aliases. See [format.md](format.md) for how a strategy declares and uses them.\n\n"
+     << kind_aliases().size() << " aliases. See [format.md](format.md) for how a strategy declares and uses them.\n\n"
      << "- **Fed**: what the kind reads on each bar. Close-fed kinds skip a bar whose close is not finite; "
         "candle-fed kinds skip a bar whose prices are not finite, whose volume is negative or not finite, or whose "
         "high and low do not bound its open and close. Kinds fed a reference close or side records give a value "
@@ -299,16 +295,21 @@ Expected<std::string, std::string> kinds_markdown() {
         "16,777,216 where it sizes a window); `integer >= 0` and `integer` are whole numbers; `number` is any "
         "finite number. Every position is required (there are no defaults) and extra positions are ignored.\n"
      << "- **Warm-up**: the bars the kind reports it needs, which delay the strategy's rules unless the strategy "
-        "sets its own `warmup`. Given as a formula in the parameters where it is one near the example "
-        "parameters, else as its value for the example. A kind may still give no value on some bars after its "
-        "warm-up (a ratio over a window without deviation, for instance).\n"
+        "sets its own `warmup`. The count includes the bar of the first value: a warm-up of 5 means the first "
+        "value comes on the fifth bar the kind accepts. Given as a formula in the parameters where it is one near "
+        "the example parameters, else as its value for the example. Marked *first value a bar later*, the kind "
+        "gives its first value on the bar after that. Marked *data-dependent*, the first value comes when the data "
+        "allows (a completed day or session, a confirmed swing or pattern, enough trade prints): before the warm-up, "
+        "after it (for patterns often hundreds of bars after), or never on some series; the rules are still "
+        "delayed by the warm-up as stated. A kind may still give no value on some bars after its first (a ratio over a window without "
+        "deviation, for instance).\n"
      << "- **Outputs**: named outputs besides the kind's main value. An indicator declared as `bb` with the output "
         "`.upper` is read in rules as `\"bb.upper\"`; an output name that the kind does not have is accepted and "
         "never has a value.\n"
      << "- **Example**: a parameter list that builds.\n\n";
 
   md << "## Aliases\n\n| alias | stands for |\n|---|---|\n";
-  for (const KindAlias& a : kAliases) md << "| `" << a.alias << "` | `" << a.target << "` |\n";
+  for (const KindAlias& a : kind_aliases()) md << "| `" << a.alias << "` | `" << a.target << "` |\n";
   md << "\nAn alias behaves exactly as the kind it stands for; its errors name that kind. The `feed` check does not "
         "know the aliases, so any `feed` is accepted beside them.\n";
 

@@ -19,21 +19,6 @@
 
 namespace vsci {
 
-// The parameter names of one kind, in position order.
-struct ParameterNames {
-  std::string_view kind;
-  std::array<std::string_view, kMaxKindParams> names{};
-
-  std::size_t count() const {
-    std::size_t n = 0;
-    while (n < names.size() && !names[n].empty()) ++n;
-    return n;
-  }
-};
-
-// One row per registry row, sorted by kind name.
-std::span<const ParameterNames> kind_parameter_names();
-
 // The warm-up of a kind as its parameters move: constant + sum of coeff * #pos
 // over the count parameters, when every probe agreed with such a line;
 // otherwise only the value at the example parameters is known.
@@ -47,21 +32,13 @@ struct WarmupLine {
 struct KindDoc {
   const KindEntry* entry = nullptr;
   std::string_view family;
-  const ParameterNames* names = nullptr;
   std::uint64_t warmup_at_example = 0;
   std::optional<WarmupLine> warmup;
 };
 
-// The two alias names and the kinds they stand for.
-struct KindAlias {
-  std::string_view alias;
-  std::string_view target;
-};
-std::span<const KindAlias> kind_aliases();
-
 // Every kind, by family in the reference's order, then by name; or the text
-// of what stops the reference from being written (a row without names, a row
-// in no family, an example that does not build).
+// of what stops the reference from being written (a row in no family, an
+// example that does not build).
 Expected<std::vector<KindDoc>, std::string> describe_kinds();
 
 // The whole of docs/kinds.md, or what stops it from being written.

@@ -73,7 +73,13 @@ std::vector<const KindEntry*> build_table() {
   return table;
 }
 
+// An alias starts the call again under its target's name, so every outcome,
+// errors included, is exactly the target's.
+constexpr KindAlias kAliases[] = {{"Bollinger", "BollingerBands"}, {"Macd", "MacdIndicator"}};
+
 }  // namespace
+
+std::span<const KindAlias> kind_aliases() { return kAliases; }
 
 std::span<const KindEntry* const> registry() {
   static const std::vector<const KindEntry*> table = build_table();
@@ -89,11 +95,13 @@ const KindEntry* find_kind(std::string_view name) {
 }
 
 Expected<IndicatorPtr, BacktestError> build_indicator(std::string_view kind_name, std::span<const double> params) {
-  // An alias starts the call again under its target's name, so every outcome,
-  // errors included, is exactly the target's.
   std::string_view target = kind_name;
-  if (target == "Macd") target = "MacdIndicator";
-  else if (target == "Bollinger") target = "BollingerBands";
+  for (const KindAlias& a : kAliases) {
+    if (a.alias == target) {
+      target = a.target;
+      break;
+    }
+  }
 
   const KindEntry* entry = find_kind(target);
   if (entry == nullptr) return unexpected(BacktestError::unknown_indicator(std::string(target)));

@@ -1,5 +1,5 @@
 // build_indicator: the only way an indicator object comes into being. Matches
-// the kind name exactly (plus the aliases "Macd" and "Bollinger"), reads the
+// the kind name exactly (plus the aliases of kind_aliases()), reads the
 // positional parameters with the kind's getters and runs its constructor.
 // Pure; callable from any thread.
 #pragma once

@@ -8,14 +8,14 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&AdaptiveLaguerreFilter::create>("AdaptiveLaguerreFilter"),
-    kind_row<&Frama::create>("Frama", {10}),
-    kind_row<&HoltWinters::create>("HoltWinters"),
-    kind_row<&InstantaneousTrendline::create>("InstantaneousTrendline"),
-    kind_row<&Jma::create>("Jma"),
-    kind_row<&Kama::create>("Kama"),
-    kind_row<&McGinleyDynamic::create>("McGinleyDynamic"),
-    kind_row<&Vidya::create>("Vidya"),
+    kind_row<&AdaptiveLaguerreFilter::create>("AdaptiveLaguerreFilter", {"period"}),
+    kind_row<&Frama::create>("Frama", {"period"}, {10}),
+    kind_row<&HoltWinters::create>("HoltWinters", {"alpha", "beta"}),
+    kind_row<&InstantaneousTrendline::create>("InstantaneousTrendline", {"period"}),
+    kind_row<&Jma::create>("Jma", {"period", "phase", "power"}),
+    kind_row<&Kama::create>("Kama", {"period", "fast", "slow"}),
+    kind_row<&McGinleyDynamic::create>("McGinleyDynamic", {"period"}),
+    kind_row<&Vidya::create>("Vidya", {"period", "momentum_window"}),
 };
 
 }  // namespace

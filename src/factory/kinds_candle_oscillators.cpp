@@ -7,14 +7,14 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&TtmTrend::create>("TtmTrend"),
-    kind_row<&TwiggsMoneyFlow::create>("TwiggsMoneyFlow"),
-    kind_row<&UltimateOscillator::create>("UltimateOscillator", {7, 14, 28}),
-    kind_row<&VolumeOscillator::create>("VolumeOscillator"),
-    kind_row<&VolumeRsi::create>("VolumeRsi"),
-    kind_row<&Vwma::create>("Vwma"),
-    kind_row<&Vzo::create>("Vzo"),
-    kind_row<&WilliamsR::create>("WilliamsR"),
+    kind_row<&TtmTrend::create>("TtmTrend", {"period"}),
+    kind_row<&TwiggsMoneyFlow::create>("TwiggsMoneyFlow", {"period"}),
+    kind_row<&UltimateOscillator::create>("UltimateOscillator", {"period1", "period2", "period3"}, {7, 14, 28}),
+    kind_row<&VolumeOscillator::create>("VolumeOscillator", {"fast", "slow"}),
+    kind_row<&VolumeRsi::create>("VolumeRsi", {"period"}),
+    kind_row<&Vwma::create>("Vwma", {"period"}),
+    kind_row<&Vzo::create>("Vzo", {"period"}),
+    kind_row<&WilliamsR::create>("WilliamsR", {"period"}),
 };
 
 }  // namespace

@@ -6,14 +6,14 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&create_plain<DoubleTopBottom>>("DoubleTopBottom"),
-    kind_row<&create_plain<FlagPennant>>("FlagPennant"),
-    kind_row<&create_plain<HeadAndShoulders>>("HeadAndShoulders"),
-    kind_row<&create_plain<RectangleRange>>("RectangleRange"),
-    kind_row<&create_plain<Triangle>>("Triangle"),
-    kind_row<&create_plain<TripleTopBottom>>("TripleTopBottom"),
-    kind_row<&create_plain<TwinRimPullback>>("TwinRimPullback"),
-    kind_row<&create_plain<Wedge>>("Wedge"),
+    kind_row<&create_plain<DoubleTopBottom>>("DoubleTopBottom").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<FlagPennant>>("FlagPennant").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<HeadAndShoulders>>("HeadAndShoulders").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<RectangleRange>>("RectangleRange").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<Triangle>>("Triangle").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<TripleTopBottom>>("TripleTopBottom").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<TwinRimPullback>>("TwinRimPullback").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<Wedge>>("Wedge").with_first_value(FirstValue::WhenDataAllows),
 };
 
 }  // namespace

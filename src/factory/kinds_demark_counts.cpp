@@ -14,19 +14,23 @@ Expected<RoundedTurn, IndicatorError> create_fry_pan_bottom(std::uint64_t n) {
 }
 
 const KindEntry kEntries[] = {
-    kind_row<&create_dumpling_top>("DumplingTop", {8}),
-    kind_row<&create_fry_pan_bottom>("FryPanBottom", {8}),
-    kind_row<&TdCombo::create>("TdCombo", {4, 9, 2, 13}),
-    kind_row<&TdCountdown::create>("TdCountdown", {4, 9, 2, 13}),
-    kind_row<&TdDWave::create>("TdDWave", {2}),
-    kind_row<&TdDeMarker::create>("TdDeMarker", {13}),
-    kind_row<&TdLines::create>("TdLines", {4, 2}),
-    kind_row<&TdMovingAverage::create>("TdMovingAverage", {5, 13}),
-    kind_row<&TdPressure::create>("TdPressure", {10}),
-    kind_row<&TdRei::create>("TdRei", {5}),
-    kind_row<&TdRiskLevel::create>("TdRiskLevel", {4, 2}),
-    kind_row<&TdSequential::create>("TdSequential", {4, 9, 2, 13}),
-    kind_row<&TdSetup::create>("TdSetup", {4, 9}),
+    kind_row<&create_dumpling_top>("DumplingTop", {"period"}, {8}),
+    kind_row<&create_fry_pan_bottom>("FryPanBottom", {"period"}, {8}),
+    kind_row<&TdCombo::create>("TdCombo",
+                               {"setup_look_back", "setup_length", "count_look_back", "target"}, {4, 9, 2, 13}),
+    kind_row<&TdCountdown::create>("TdCountdown",
+                                   {"setup_look_back", "setup_length", "count_look_back", "target"}, {4, 9, 2, 13}),
+    kind_row<&TdDWave::create>("TdDWave", {"period"}, {2}).with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&TdDeMarker::create>("TdDeMarker", {"period"}, {13}),
+    kind_row<&TdLines::create>("TdLines", {"look_back", "run_length"}, {4, 2}).with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&TdMovingAverage::create>("TdMovingAverage", {"short_period", "long_period"}, {5, 13}),
+    kind_row<&TdPressure::create>("TdPressure", {"period"}, {10}),
+    kind_row<&TdRei::create>("TdRei", {"period"}, {5}),
+    kind_row<&TdRiskLevel::create>("TdRiskLevel", {"look_back", "run_length"}, {4, 2})
+        .with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&TdSequential::create>("TdSequential",
+                                    {"setup_look_back", "setup_length", "count_look_back", "target"}, {4, 9, 2, 13}),
+    kind_row<&TdSetup::create>("TdSetup", {"look_back", "cap"}, {4, 9}),
 };
 
 }  // namespace

@@ -6,16 +6,16 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&create_plain<AutoFib>>("AutoFib"),
-    kind_row<&create_plain<FibArcs>>("FibArcs"),
-    kind_row<&create_plain<FibChannel>>("FibChannel"),
-    kind_row<&create_plain<FibConfluence>>("FibConfluence"),
-    kind_row<&create_plain<FibExtension>>("FibExtension"),
-    kind_row<&create_plain<FibFan>>("FibFan"),
-    kind_row<&create_plain<FibProjection>>("FibProjection"),
-    kind_row<&create_plain<FibRetracement>>("FibRetracement"),
-    kind_row<&create_plain<FibTimeZones>>("FibTimeZones"),
-    kind_row<&create_plain<GoldenPocket>>("GoldenPocket"),
+    kind_row<&create_plain<AutoFib>>("AutoFib").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<FibArcs>>("FibArcs").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<FibChannel>>("FibChannel").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<FibConfluence>>("FibConfluence").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<FibExtension>>("FibExtension").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<FibFan>>("FibFan").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<FibProjection>>("FibProjection").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<FibRetracement>>("FibRetracement").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<FibTimeZones>>("FibTimeZones").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<GoldenPocket>>("GoldenPocket").with_first_value(FirstValue::WhenDataAllows),
 };
 
 }  // namespace

@@ -6,9 +6,9 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&AndrewsPitchfork::create>("AndrewsPitchfork", {2}),
-    kind_row<&MurreyMathLines::create>("MurreyMathLines"),
-    kind_row<&ZigZag::create>("ZigZag", {0.03}),
+    kind_row<&AndrewsPitchfork::create>("AndrewsPitchfork", {"strength"}, {2}).with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&MurreyMathLines::create>("MurreyMathLines", {"period"}),
+    kind_row<&ZigZag::create>("ZigZag", {"fraction"}, {0.03}).with_first_value(FirstValue::WhenDataAllows),
 };
 
 }  // namespace

@@ -6,14 +6,14 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&create_plain<Bat>>("Bat"),
-    kind_row<&create_plain<Butterfly>>("Butterfly"),
-    kind_row<&create_plain<Crab>>("Crab"),
-    kind_row<&create_plain<EqualLegsPattern>>("EqualLegsPattern"),
-    kind_row<&create_plain<ExtendedLegHarmonic>>("ExtendedLegHarmonic"),
-    kind_row<&create_plain<Gartley>>("Gartley"),
-    kind_row<&create_plain<Shark>>("Shark"),
-    kind_row<&create_plain<ThreeDrives>>("ThreeDrives"),
+    kind_row<&create_plain<Bat>>("Bat").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<Butterfly>>("Butterfly").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<Crab>>("Crab").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<EqualLegsPattern>>("EqualLegsPattern").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<ExtendedLegHarmonic>>("ExtendedLegHarmonic").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<Gartley>>("Gartley").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<Shark>>("Shark").with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&create_plain<ThreeDrives>>("ThreeDrives").with_first_value(FirstValue::WhenDataAllows),
 };
 
 }  // namespace

@@ -8,17 +8,17 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&Apo::create>("Apo"),
-    kind_row<&ElderImpulse::create>("ElderImpulse"),
-    kind_row<&MacdHistogram::create>("MacdHistogram"),
-    kind_row<&Pmo::create>("Pmo"),
-    kind_row<&Ppo::create>("Ppo"),
-    kind_row<&PpoHistogram::create>("PpoHistogram"),
-    kind_row<&Stc::create>("Stc"),
-    kind_row<&Tii::create>("Tii"),
-    kind_row<&Trix::create>("Trix"),
-    kind_row<&Tsi::create>("Tsi"),
-    kind_row<&UniversalOscillator::create>("UniversalOscillator"),
+    kind_row<&Apo::create>("Apo", {"fast", "slow"}),
+    kind_row<&ElderImpulse::create>("ElderImpulse", {"trend_period", "fast", "slow", "signal"}),
+    kind_row<&MacdHistogram::create>("MacdHistogram", {"fast", "slow", "signal"}),
+    kind_row<&Pmo::create>("Pmo", {"smoothing1", "smoothing2"}),
+    kind_row<&Ppo::create>("Ppo", {"fast", "slow"}),
+    kind_row<&PpoHistogram::create>("PpoHistogram", {"fast", "slow", "signal"}),
+    kind_row<&Stc::create>("Stc", {"fast", "slow", "cycle", "factor"}),
+    kind_row<&Tii::create>("Tii", {"period", "window"}),
+    kind_row<&Trix::create>("Trix", {"period"}),
+    kind_row<&Tsi::create>("Tsi", {"smoothing1", "smoothing2"}),
+    kind_row<&UniversalOscillator::create>("UniversalOscillator", {"period"}),
 };
 
 }  // namespace

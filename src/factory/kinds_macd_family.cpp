@@ -15,13 +15,14 @@ Expected<MacdIndicator, IndicatorError> create_macd_fix(std::uint64_t signal) {
 }
 
 const KindEntry kEntries[] = {
-    kind_row<&Kst::create>("Kst", {10, 15, 20, 30, 10, 10, 10, 15, 9}),
-    kind_row<&create_macd_fix>("MacdFix", {9}),
-    kind_row<&create_macd>("MacdIndicator", {12, 26, 9}),
-    kind_row<&Qqe::create>("Qqe", {14, 5, 4.236}),
-    kind_row<&VolumeWeightedMacd::create>("VolumeWeightedMacd", {12, 26, 9}),
-    kind_row<&WaveTrend::create>("WaveTrend", {10, 21, 4}),
-    kind_row<&ZeroLagMacd::create>("ZeroLagMacd", {12, 26, 9}),
+    kind_row<&Kst::create>("Kst", {"roc1", "roc2", "roc3", "roc4", "sma1", "sma2", "sma3", "sma4", "signal"},
+                           {10, 15, 20, 30, 10, 10, 10, 15, 9}),
+    kind_row<&create_macd_fix>("MacdFix", {"signal"}, {9}),
+    kind_row<&create_macd>("MacdIndicator", {"fast", "slow", "signal"}, {12, 26, 9}),
+    kind_row<&Qqe::create>("Qqe", {"rsi_period", "smoothing", "factor"}, {14, 5, 4.236}),
+    kind_row<&VolumeWeightedMacd::create>("VolumeWeightedMacd", {"fast", "slow", "signal"}, {12, 26, 9}),
+    kind_row<&WaveTrend::create>("WaveTrend", {"channel_period", "average_period", "signal"}, {10, 21, 4}),
+    kind_row<&ZeroLagMacd::create>("ZeroLagMacd", {"fast", "slow", "signal"}, {12, 26, 9}),
 };
 
 }  // namespace

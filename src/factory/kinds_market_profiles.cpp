@@ -16,12 +16,12 @@ Expected<ValueAreaProfile, IndicatorError> create_composite_profile(std::uint64_
 }
 
 const KindEntry kEntries[] = {
-    kind_row<&create_composite_profile>("CompositeProfile", {20, 12, 0.7}),
-    kind_row<&HighLowVolumeNodes::create>("HighLowVolumeNodes", {20, 12}),
-    kind_row<&WindowRange::create>("TpoProfile"),
-    kind_row<&create_value_area>("ValueArea", {20, 12, 0.7}),
-    kind_row<&WindowRange::create>("VolumeProfile"),
-    kind_row<&VolumeWeightedSr::create>("VolumeWeightedSr"),
+    kind_row<&create_composite_profile>("CompositeProfile", {"period", "bins", "fraction"}, {20, 12, 0.7}),
+    kind_row<&HighLowVolumeNodes::create>("HighLowVolumeNodes", {"period", "bins"}, {20, 12}),
+    kind_row<&WindowRange::create>("TpoProfile", {"period", "bins"}),
+    kind_row<&create_value_area>("ValueArea", {"period", "bins", "fraction"}, {20, 12, 0.7}),
+    kind_row<&WindowRange::create>("VolumeProfile", {"period", "bins"}),
+    kind_row<&VolumeWeightedSr::create>("VolumeWeightedSr", {"period"}),
 };
 
 }  // namespace

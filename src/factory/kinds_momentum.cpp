@@ -8,15 +8,15 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&DisparityIndex::create>("DisparityIndex"),
-    kind_row<&Dpo::create>("Dpo"),
-    kind_row<&LogReturn::create>("LogReturn"),
-    kind_row<&Mom::create>("Mom"),
-    kind_row<&Roc::create>("Roc"),
-    kind_row<&Rocp::create>("Rocp"),
-    kind_row<&Rocr::create>("Rocr"),
-    kind_row<&Rocr100::create>("Rocr100"),
-    kind_row<&WeightedRocSum::create>("WeightedRocSum"),
+    kind_row<&DisparityIndex::create>("DisparityIndex", {"period"}),
+    kind_row<&Dpo::create>("Dpo", {"period"}),
+    kind_row<&LogReturn::create>("LogReturn", {"period"}),
+    kind_row<&Mom::create>("Mom", {"period"}),
+    kind_row<&Roc::create>("Roc", {"period"}),
+    kind_row<&Rocp::create>("Rocp", {"period"}),
+    kind_row<&Rocr::create>("Rocr", {"period"}),
+    kind_row<&Rocr100::create>("Rocr100", {"period"}),
+    kind_row<&WeightedRocSum::create>("WeightedRocSum", {"lag1", "lag2", "wma_period"}),
 };
 
 }  // namespace

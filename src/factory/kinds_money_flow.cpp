@@ -6,19 +6,19 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&BetterVolume::create>("BetterVolume"),
-    kind_row<&ChaikinMoneyFlow::create>("ChaikinMoneyFlow"),
-    kind_row<&ChaikinOscillator::create>("ChaikinOscillator"),
-    kind_row<&DemandIndex::create>("DemandIndex"),
-    kind_row<&EaseOfMovement::create>("EaseOfMovement"),
-    kind_row<&Evwma::create>("Evwma"),
-    kind_row<&ForceIndex::create>("ForceIndex"),
-    kind_row<&Kvo::create>("Kvo"),
-    kind_row<&Mfi::create>("Mfi"),
-    kind_row<&RollingVwap::create>("RollingVwap"),
-    kind_row<&SessionVwap::create>("SessionVwap"),
-    kind_row<&TradeVolumeIndex::create>("TradeVolumeIndex"),
-    kind_row<&Tsv::create>("Tsv"),
+    kind_row<&BetterVolume::create>("BetterVolume", {"period"}),
+    kind_row<&ChaikinMoneyFlow::create>("ChaikinMoneyFlow", {"period"}),
+    kind_row<&ChaikinOscillator::create>("ChaikinOscillator", {"fast", "slow"}),
+    kind_row<&DemandIndex::create>("DemandIndex", {"period"}),
+    kind_row<&EaseOfMovement::create>("EaseOfMovement", {"period"}),
+    kind_row<&Evwma::create>("Evwma", {"period"}),
+    kind_row<&ForceIndex::create>("ForceIndex", {"period"}),
+    kind_row<&Kvo::create>("Kvo", {"fast", "slow"}),
+    kind_row<&Mfi::create>("Mfi", {"period"}),
+    kind_row<&RollingVwap::create>("RollingVwap", {"period"}),
+    kind_row<&SessionVwap::create>("SessionVwap", {"offset_minutes"}),
+    kind_row<&TradeVolumeIndex::create>("TradeVolumeIndex", {"min_tick"}),
+    kind_row<&Tsv::create>("Tsv", {"period"}),
 };
 
 }  // namespace

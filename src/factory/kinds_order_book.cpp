@@ -10,8 +10,8 @@ const KindEntry kEntries[] = {
     kind_row<&create_plain<Microprice>>("Microprice"),
     kind_row<&create_plain<OrderBookImbalanceFull>>("OrderBookImbalanceFull"),
     kind_row<&create_plain<OrderBookImbalanceTop1>>("OrderBookImbalanceTop1"),
-    kind_row<&OrderBookImbalanceTopN::create>("OrderBookImbalanceTopN", {2}),
-    kind_row<&OrderFlowImbalance::create>("OrderFlowImbalance"),
+    kind_row<&OrderBookImbalanceTopN::create>("OrderBookImbalanceTopN", {"levels"}, {2}),
+    kind_row<&OrderFlowImbalance::create>("OrderFlowImbalance", {"period"}),
     kind_row<&create_plain<QuotedSpread>>("QuotedSpread"),
 };
 

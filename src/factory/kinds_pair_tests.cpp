@@ -6,10 +6,10 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&Cointegration::create>("Cointegration", {30, 2}),
-    kind_row<&GrangerCausality::create>("GrangerCausality", {30, 2}),
-    kind_row<&HasbrouckInformationShare::create>("HasbrouckInformationShare", {20}),
-    kind_row<&LeadLagCrossCorrelation::create>("LeadLagCrossCorrelation", {20, 5}),
+    kind_row<&Cointegration::create>("Cointegration", {"period", "adf_lags"}, {30, 2}),
+    kind_row<&GrangerCausality::create>("GrangerCausality", {"period", "lag"}, {30, 2}),
+    kind_row<&HasbrouckInformationShare::create>("HasbrouckInformationShare", {"period"}, {20}),
+    kind_row<&LeadLagCrossCorrelation::create>("LeadLagCrossCorrelation", {"window", "max_lag"}, {20, 5}),
 };
 
 }  // namespace

@@ -6,9 +6,9 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&Donchian::create>("Donchian", {20}),
-    kind_row<&FractalChaosBands::create>("FractalChaosBands", {2}),
-    kind_row<&MedianChannel::create>("MedianChannel", {15, 2.0}),
+    kind_row<&Donchian::create>("Donchian", {"period"}, {20}),
+    kind_row<&FractalChaosBands::create>("FractalChaosBands", {"span"}, {2}).with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&MedianChannel::create>("MedianChannel", {"period", "multiplier"}, {15, 2.0}),
 };
 
 }  // namespace

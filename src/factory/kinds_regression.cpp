@@ -8,15 +8,15 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&Cfo::create>("Cfo"),
-    kind_row<&LinRegAngle::create>("LinRegAngle"),
-    kind_row<&LinRegIntercept::create>("LinRegIntercept"),
-    kind_row<&LinRegSlope::create>("LinRegSlope"),
-    kind_row<&LinearRegression::create>("LinearRegression"),
-    kind_row<&RSquared::create>("RSquared"),
-    kind_row<&StandardError::create>("StandardError"),
-    kind_row<&Tsf::create>("Tsf"),
-    kind_row<&TsfOscillator::create>("TsfOscillator"),
+    kind_row<&Cfo::create>("Cfo", {"period"}),
+    kind_row<&LinRegAngle::create>("LinRegAngle", {"period"}),
+    kind_row<&LinRegIntercept::create>("LinRegIntercept", {"period"}),
+    kind_row<&LinRegSlope::create>("LinRegSlope", {"period"}),
+    kind_row<&LinearRegression::create>("LinearRegression", {"period"}),
+    kind_row<&RSquared::create>("RSquared", {"period"}),
+    kind_row<&StandardError::create>("StandardError", {"period"}),
+    kind_row<&Tsf::create>("Tsf", {"period"}),
+    kind_row<&TsfOscillator::create>("TsfOscillator", {"period"}),
 };
 
 }  // namespace

@@ -6,11 +6,12 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&InitialBalance::create>("InitialBalance"),
-    kind_row<&OpeningRange::create>("OpeningRange"),
-    kind_row<&OvernightIntradayReturn::create>("OvernightIntradayReturn", {-60}),
-    kind_row<&SessionHighLow::create>("SessionHighLow", {60}),
-    kind_row<&SessionRange::create>("SessionRange", {-60}),
+    kind_row<&InitialBalance::create>("InitialBalance", {"period"}),
+    kind_row<&OpeningRange::create>("OpeningRange", {"period"}),
+    kind_row<&OvernightIntradayReturn::create>("OvernightIntradayReturn", {"offset_minutes"}, {-60})
+        .with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&SessionHighLow::create>("SessionHighLow", {"offset_minutes"}, {60}),
+    kind_row<&SessionRange::create>("SessionRange", {"offset_minutes"}, {-60}),
 };
 
 }  // namespace

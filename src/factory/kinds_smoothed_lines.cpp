@@ -6,9 +6,9 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&Alligator::create>("Alligator", {13, 8, 5}),
-    kind_row<&GatorOscillator::create>("GatorOscillator", {13, 8, 5}),
-    kind_row<&SmoothedHeikinAshi::create>("SmoothedHeikinAshi"),
+    kind_row<&Alligator::create>("Alligator", {"jaw", "teeth", "lips"}, {13, 8, 5}),
+    kind_row<&GatorOscillator::create>("GatorOscillator", {"jaw", "teeth", "lips"}, {13, 8, 5}),
+    kind_row<&SmoothedHeikinAshi::create>("SmoothedHeikinAshi", {"period"}),
 };
 
 }  // namespace

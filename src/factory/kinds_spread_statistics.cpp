@@ -6,13 +6,13 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&KalmanPairHedge::create>("KalmanPairHedge", {1e-4, 1.0}),
-    kind_row<&OuHalfLife::create>("OuHalfLife", {20}),
-    kind_row<&PairSpreadZScore::create>("PairSpreadZScore"),
-    kind_row<&SpreadAr1Coefficient::create>("SpreadAr1Coefficient", {20}),
-    kind_row<&SpreadBollingerBands::create>("SpreadBollingerBands", {20, 2.0}),
-    kind_row<&SpreadHurst::create>("SpreadHurst", {16}),
-    kind_row<&VarianceRatio::create>("VarianceRatio", {20, 4}),
+    kind_row<&KalmanPairHedge::create>("KalmanPairHedge", {"delta", "observation_var"}, {1e-4, 1.0}),
+    kind_row<&OuHalfLife::create>("OuHalfLife", {"period"}, {20}),
+    kind_row<&PairSpreadZScore::create>("PairSpreadZScore", {"beta_period", "z_period"}),
+    kind_row<&SpreadAr1Coefficient::create>("SpreadAr1Coefficient", {"period"}, {20}),
+    kind_row<&SpreadBollingerBands::create>("SpreadBollingerBands", {"period", "num_std"}, {20, 2.0}),
+    kind_row<&SpreadHurst::create>("SpreadHurst", {"period"}, {16}),
+    kind_row<&VarianceRatio::create>("VarianceRatio", {"period", "q"}, {20, 4}),
 };
 
 }  // namespace

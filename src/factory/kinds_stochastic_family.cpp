@@ -7,9 +7,9 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&KasePermissionStochastic::create>("KasePermissionStochastic", {10, 3}),
-    kind_row<&Stochastic::create>("Stochastic", {14, 3}),
-    kind_row<&TtmSqueeze::create>("TtmSqueeze", {20, 2.0, 1.5}),
+    kind_row<&KasePermissionStochastic::create>("KasePermissionStochastic", {"look_back", "smoothing"}, {10, 3}),
+    kind_row<&Stochastic::create>("Stochastic", {"k_period", "d_period"}, {14, 3}),
+    kind_row<&TtmSqueeze::create>("TtmSqueeze", {"period", "band_multiplier", "channel_multiplier"}, {20, 2.0, 1.5}),
 };
 
 }  // namespace

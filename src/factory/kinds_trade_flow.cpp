@@ -6,18 +6,19 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&AmihudIlliquidity::create>("AmihudIlliquidity"),
+    kind_row<&AmihudIlliquidity::create>("AmihudIlliquidity", {"period"}).with_first_value(FirstValue::WhenDataAllows),
     kind_row<&create_plain<CumulativeVolumeDelta>>("CumulativeVolumeDelta"),
-    kind_row<&KylesLambda::create>("KylesLambda"),
-    kind_row<&Pin::create>("Pin"),
-    kind_row<&RealizedSpread::create>("RealizedSpread"),
-    kind_row<&RollMeasure::create>("RollMeasure"),
+    kind_row<&KylesLambda::create>("KylesLambda", {"period"}).with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&Pin::create>("Pin", {"period"}).with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&RealizedSpread::create>("RealizedSpread", {"period"}).with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&RollMeasure::create>("RollMeasure", {"period"}).with_first_value(FirstValue::WhenDataAllows),
     kind_row<&create_plain<SignedVolume>>("SignedVolume"),
-    kind_row<&TradeImbalance::create>("TradeImbalance"),
-    kind_row<&TradeSignAutocorrelation::create>("TradeSignAutocorrelation"),
+    kind_row<&TradeImbalance::create>("TradeImbalance", {"period"}).with_first_value(FirstValue::WhenDataAllows),
+    kind_row<&TradeSignAutocorrelation::create>("TradeSignAutocorrelation", {"period"})
+        .with_first_value(FirstValue::WhenDataAllows),
     kind_row<&create_plain<TradeToMidSpreadBps>>("TradeToMidSpreadBps"),
     // Buckets of about one bar's volume, so the window fills in a few bars.
-    kind_row<&Vpin::create>("Vpin", {40, 5}),
+    kind_row<&Vpin::create>("Vpin", {"bucket_volume", "buckets"}, {40, 5}).with_first_value(FirstValue::WhenDataAllows),
 };
 
 }  // namespace

@@ -8,15 +8,15 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&PercentageTrailingStop::create>("PercentageTrailingStop"),
-    kind_row<&PolarizedFractalEfficiency::create>("PolarizedFractalEfficiency"),
-    kind_row<&RegimeLabel::create>("RegimeLabel"),
-    kind_row<&RenkoTrailingStop::create>("RenkoTrailingStop"),
-    kind_row<&StepTrailingStop::create>("StepTrailingStop"),
-    kind_row<&TrendLabel::create>("TrendLabel"),
-    kind_row<&TrendStrengthIndex::create>("TrendStrengthIndex"),
-    kind_row<&VerticalHorizontalFilter::create>("VerticalHorizontalFilter"),
-    kind_row<&WavePm::create>("WavePm"),
+    kind_row<&PercentageTrailingStop::create>("PercentageTrailingStop", {"percentage"}),
+    kind_row<&PolarizedFractalEfficiency::create>("PolarizedFractalEfficiency", {"period", "smoothing"}),
+    kind_row<&RegimeLabel::create>("RegimeLabel", {"vol_period", "look_back"}),
+    kind_row<&RenkoTrailingStop::create>("RenkoTrailingStop", {"brick_size"}),
+    kind_row<&StepTrailingStop::create>("StepTrailingStop", {"step_size"}),
+    kind_row<&TrendLabel::create>("TrendLabel", {"period"}),
+    kind_row<&TrendStrengthIndex::create>("TrendStrengthIndex", {"period"}),
+    kind_row<&VerticalHorizontalFilter::create>("VerticalHorizontalFilter", {"period"}),
+    kind_row<&WavePm::create>("WavePm", {"period", "smoothing"}),
 };
 
 }  // namespace

@@ -7,11 +7,11 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&Adx::create>("Adx"),
-    kind_row<&Aroon::create>("Aroon"),
-    kind_row<&ElderRay::create>("ElderRay"),
-    kind_row<&Rwi::create>("Rwi"),
-    kind_row<&VortexIndicator::create>("VortexIndicator"),
+    kind_row<&Adx::create>("Adx", {"period"}),
+    kind_row<&Aroon::create>("Aroon", {"period"}),
+    kind_row<&ElderRay::create>("ElderRay", {"period"}),
+    kind_row<&Rwi::create>("Rwi", {"period"}),
+    kind_row<&VortexIndicator::create>("VortexIndicator", {"period"}),
 };
 
 }  // namespace

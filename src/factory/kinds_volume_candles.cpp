@@ -6,9 +6,9 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&CandleVolume::create>("CandleVolume"),
-    kind_row<&Equivolume::create>("Equivolume"),
-    kind_row<&VolatilityCone::create>("VolatilityCone", {10, 20}),
+    kind_row<&CandleVolume::create>("CandleVolume", {"period"}),
+    kind_row<&Equivolume::create>("Equivolume", {"period"}),
+    kind_row<&VolatilityCone::create>("VolatilityCone", {"window", "lookback"}, {10, 20}),
 };
 
 }  // namespace

@@ -6,9 +6,9 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&NakedPoc::create>("NakedPoc"),
-    kind_row<&ProfileShape::create>("ProfileShape"),
-    kind_row<&SinglePrints::create>("SinglePrints"),
+    kind_row<&NakedPoc::create>("NakedPoc", {"period", "bins"}),
+    kind_row<&ProfileShape::create>("ProfileShape", {"period", "bins"}),
+    kind_row<&SinglePrints::create>("SinglePrints", {"period", "bins"}),
 };
 
 }  // namespace

@@ -1,11 +1,14 @@
 // The registry: one row per accepted kind name. A row is written once, from
 // the kind's `create`: the getter letter of each parameter position follows
 // from create's parameter types, the input class and the output names from the
-// kind struct, so nothing is kept twice by hand. Each row also carries one
-// example parameter list that builds (the conformance test and the all-kinds
-// bench run every row with it). Each indicator family contributes its rows
-// from its own kinds_<family>.cpp; the factory merges them once into one table
-// sorted by name bytes. Read-only after first use; safe from any thread.
+// kind struct, so nothing is kept twice by hand. The row names each parameter
+// (as many names as `create` has parameters, checked when it compiles), says
+// where the first value comes when that is not the warm-up bar, and carries
+// one example parameter list that builds (the conformance test and the
+// all-kinds bench run every row with it). Each indicator family contributes
+// its rows from its own kinds_<family>.cpp; the factory merges them once into
+// one table sorted by name bytes. Read-only after first use; safe from any
+// thread.
 #pragma once
 
 #include <array>
@@ -47,16 +50,59 @@ struct ExampleParams {
   constexpr std::span<const double> view() const { return {values.data(), size}; }
 };
 
+// Where a kind's first value comes. warmup() counts the bars up to and
+// including the one that gives the first value, so for most kinds it is that
+// bar exactly, counted from 1.
+enum class FirstValue : unsigned char {
+  AtWarmup,
+  // One bar later: the kind holds warmup() bars before it compares the next.
+  BarAfterWarmup,
+  // When the data allows (completed days, confirmed swings, trade prints):
+  // before or after warmup(), or never on some series.
+  WhenDataAllows,
+};
+
 struct KindEntry {
   std::string_view name;
   // One letter per position from #0: 'f' finite, 'p' positive integer,
   // 'i' i32, 'u' u32. Empty for kinds without parameters.
   std::string_view params;
+  // The name of each position, as the kind reference shows it; as many as
+  // `params` has letters.
+  std::array<std::string_view, kMaxKindParams> param_names{};
   KindConstructor make;
   InputClass input = InputClass::Close;
   // Fixed names of the named outputs, in order; empty for single-value kinds.
   std::span<const std::string_view> outputs;
   ExampleParams example;
+  FirstValue first_value = FirstValue::AtWarmup;
+
+  std::span<const std::string_view> parameter_names() const { return {param_names.data(), params.size()}; }
+
+  constexpr KindEntry with_first_value(FirstValue f) const {
+    KindEntry e = *this;
+    e.first_value = f;
+    return e;
+  }
+};
+
+// The parameter names of a row whose `create` takes N parameters: exactly N
+// names, each lower case letters, digits and '_' from a letter. A row with the
+// wrong count does not compile; a malformed name stops the compilation at the
+// throw below.
+template <std::size_t N>
+struct ParamNames {
+  std::array<std::string_view, N> names;
+
+  template <class... S>
+    requires(sizeof...(S) == N && (std::convertible_to<const S&, std::string_view> && ...))
+  consteval ParamNames(const S&... s) : names{std::string_view(s)...} {
+    for (std::string_view n : names) {
+      bool ok = !n.empty() && n[0] >= 'a' && n[0] <= 'z';
+      for (char c : n) ok = ok && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_');
+      if (!ok) throw "a parameter name is lower case letters, digits and '_', from a letter";
+    }
+  }
 };
 
 namespace registry_detail {
@@ -94,6 +140,7 @@ struct CreateTraits;
 template <class Kind, class... Args, Expected<Kind, IndicatorError> (*Create)(Args...)>
 struct CreateTraits<Create> {
   using KindType = Kind;
+  static constexpr std::size_t kArity = sizeof...(Args);
   static constexpr std::array<char, sizeof...(Args) + 1> letters{letter_for<std::remove_cvref_t<Args>>()..., '\0'};
 
   static IndicatorResult make(const ParamValue* v) {
@@ -126,21 +173,36 @@ constexpr ExampleParams default_example(std::string_view letters) {
 
 }  // namespace registry_detail
 
-// The row of kind `name` built by `Create` (a kind's static `create`).
 template <auto Create>
-constexpr KindEntry kind_row(std::string_view name) {
+inline constexpr std::size_t kArityOf = registry_detail::CreateTraits<Create>::kArity;
+
+// The row of kind `name` built by `Create` (a kind's static `create`), with
+// the names of create's parameters and, where the default would not serve,
+// the example.
+template <auto Create>
+constexpr KindEntry kind_row(std::string_view name, ParamNames<kArityOf<Create>> names) {
   using Traits = registry_detail::CreateTraits<Create>;
   using Kind = typename Traits::KindType;
+  static_assert(kArityOf<Create> <= kMaxKindParams, "too many parameters for one row");
   const std::string_view letters(Traits::letters.data(), Traits::letters.size() - 1);
-  return KindEntry{name, letters, &Traits::make, input_class_of<Kind>(), output_names_of<Kind>(),
-                   registry_detail::default_example(letters)};
+  KindEntry e{name, letters, {}, &Traits::make, input_class_of<Kind>(), output_names_of<Kind>(),
+              registry_detail::default_example(letters)};
+  for (std::size_t i = 0; i < names.names.size(); ++i) e.param_names[i] = names.names[i];
+  return e;
 }
 
 template <auto Create>
-constexpr KindEntry kind_row(std::string_view name, ExampleParams example) {
-  KindEntry e = kind_row<Create>(name);
+constexpr KindEntry kind_row(std::string_view name, ParamNames<kArityOf<Create>> names, ExampleParams example) {
+  KindEntry e = kind_row<Create>(name, names);
   e.example = example;
   return e;
+}
+
+// The row of a kind whose `create` takes no parameters.
+template <auto Create>
+  requires(kArityOf<Create> == 0)
+constexpr KindEntry kind_row(std::string_view name) {
+  return kind_row<Create>(name, ParamNames<0>{});
 }
 
 // `create` for kinds that take no parameters and have nothing to check.
@@ -206,5 +268,15 @@ std::span<const KindEntry* const> registry();
 
 // The entry named exactly `name` (no aliases), or null.
 const KindEntry* find_kind(std::string_view name);
+
+// A second name build_indicator accepts for a registry kind.
+struct KindAlias {
+  std::string_view alias;
+  std::string_view target;
+};
+
+// Every alias, sorted by alias; the factory and the kind reference both read
+// this table.
+std::span<const KindAlias> kind_aliases();
 
 }  // namespace vsci

@@ -32,14 +32,37 @@ TEST(BuildIndicator, NameMatchingIsExact) {
   EXPECT_EQ(build_error("Sma", {3}), "<built>");
 }
 
+// The alias table is the one the reference prints; the factory must answer
+// each alias exactly as its target, and nothing else besides the registry.
 TEST(BuildIndicator, AliasesBehaveExactlyAsTheirTargets) {
-  const std::vector<std::vector<double>> lists = {{}, {12, 26, 9}, {20, 2}, {2.5}, {kNaN}, {0, 0, 0}};
-  for (const auto& [alias, target] : {std::pair{"Macd", "MacdIndicator"}, std::pair{"Bollinger", "BollingerBands"}}) {
+  std::vector<std::pair<std::string_view, std::string_view>> table;
+  for (const KindAlias& a : kind_aliases()) table.emplace_back(a.alias, a.target);
+  const std::vector<std::pair<std::string_view, std::string_view>> promised = {{"Bollinger", "BollingerBands"},
+                                                                             {"Macd", "MacdIndicator"}};
+  EXPECT_EQ(table, promised);
+
+  for (const KindAlias& a : kind_aliases()) {
+    SCOPED_TRACE(std::string(a.alias));
+    EXPECT_EQ(find_kind(a.alias), nullptr) << "an alias hides a registry name";
+    const KindEntry* target = find_kind(a.target);
+    ASSERT_NE(target, nullptr);
+    const auto example = target->example.view();
+    std::vector<std::vector<double>> lists = {{}, {12, 26, 9}, {20, 2}, {2.5}, {kNaN}, {0, 0, 0}};
+    lists.emplace_back(example.begin(), example.end());
     for (const auto& params : lists) {
-      const std::string got = build_error(alias, params);
-      EXPECT_EQ(got, build_error(target, params));
+      const std::string got = build_error(std::string(a.alias), params);
+      EXPECT_EQ(got, build_error(std::string(a.target), params));
       // Errors name the target, never the alias.
-      EXPECT_EQ(got.find(std::string(alias) + ":"), std::string::npos) << got;
+      EXPECT_EQ(got.find(std::string(a.alias) + ":"), std::string::npos) << got;
+    }
+    auto via_alias = build_indicator(a.alias, example);
+    auto direct = build_indicator(a.target, example);
+    ASSERT_TRUE(via_alias.ok() && direct.ok());
+    EXPECT_EQ(via_alias.value()->warmup(), direct.value()->warmup());
+    EXPECT_TRUE(std::ranges::equal(via_alias.value()->output_names(), direct.value()->output_names()));
+    // Only the exact alias is one.
+    for (std::string near : {std::string(a.alias) + " ", " " + std::string(a.alias), std::string(a.alias).substr(1)}) {
+      EXPECT_EQ(build_error(near, lists.back()), "unknown indicator type: " + near);
     }
   }
 }

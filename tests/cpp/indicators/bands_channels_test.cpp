@@ -24,7 +24,7 @@ const ConformanceRows kConformance{
     {"AccelerationBands"}, {"BollingerBands"}, {"BomarBands"}, {"CloseAtrBands"}, {"Donchian"}, {"DoubleBollinger"},
     {"EmaAtrChannel"}, {"HurstChannel"}, {"LinRegChannel"}, {"MaEnvelope"}, {"MedianChannel"}, {"ProjectionBands"},
     {"QuartileBands"}, {"StandardErrorBands"}, {"StarcBands"}, {"VwapStdDevBands"},
-    {"FractalChaosBands", FirstValue::Free}};
+    {"FractalChaosBands"}};
 
 LineSeries run_lines(const std::string& kind, const Params& p, const Candles& candles) {
   auto ind = build_ok(kind, p);

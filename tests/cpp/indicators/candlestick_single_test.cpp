@@ -22,7 +22,7 @@ const ConformanceRows kConformance{
     {"ShootingStar"}, {"Marubozu"},    {"ClosingMarubozu"}, {"OpeningMarubozu"}, {"BeltHold"},
     {"SmallBodyTwoShadows"},
     // The first value comes on the sixth bar while warmup says 5.
-    {"LongLine", FirstValue::Free}, {"ShortLine", FirstValue::Free},
+    {"LongLine"}, {"ShortLine"},
 };
 
 TEST(CandlestickSingle, ShapesAndNearMisses) {

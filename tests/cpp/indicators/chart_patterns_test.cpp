@@ -22,12 +22,11 @@ const std::pair<const char*, std::size_t> kPatterns[] = {
     {"EqualLegsPattern", 4}, {"ThreeDrives", 7},
 };
 
-constexpr FirstValue kFree = FirstValue::Free;
 const ConformanceRows kConformance{
-    {"DoubleTopBottom", kFree}, {"FlagPennant", kFree}, {"Triangle", kFree}, {"Wedge", kFree}, {"Crab", kFree},
-    {"RectangleRange", kFree}, {"TwinRimPullback", kFree}, {"Gartley", kFree}, {"Bat", kFree}, {"Shark", kFree},
-    {"TripleTopBottom", kFree}, {"Butterfly", kFree}, {"ExtendedLegHarmonic", kFree}, {"HeadAndShoulders", kFree},
-    {"EqualLegsPattern", kFree}, {"ThreeDrives", kFree}};
+    {"DoubleTopBottom"}, {"FlagPennant"}, {"Triangle"}, {"Wedge"}, {"Crab"},
+    {"RectangleRange"}, {"TwinRimPullback"}, {"Gartley"}, {"Bat"}, {"Shark"},
+    {"TripleTopBottom"}, {"Butterfly"}, {"ExtendedLegHarmonic"}, {"HeadAndShoulders"},
+    {"EqualLegsPattern"}, {"ThreeDrives"}};
 
 TEST(SwingTracker, ConfirmsOnAFivePercentReversal) {
   // Bars as (high, low); the kept pivots as (price, kind, bar) each.

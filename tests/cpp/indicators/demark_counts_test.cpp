@@ -22,9 +22,9 @@ namespace {
 using namespace vsci::testing;
 
 const ConformanceRows kConformance{
-    {"DumplingTop"}, {"FryPanBottom"}, {"TdCombo"}, {"TdCountdown"}, {"TdDWave", FirstValue::Free},
+    {"DumplingTop"}, {"FryPanBottom"}, {"TdCombo"}, {"TdCountdown"}, {"TdDWave"},
     {"TdDeMarker"},  {"TdPressure"},   {"TdRei"},   {"TdSetup"},  {"TdSequential"}, {"TdMovingAverage"},
-    {"TdLines", FirstValue::Free}, {"TdRiskLevel", FirstValue::Free},
+    {"TdLines"}, {"TdRiskLevel"},
 };
 
 

@@ -16,11 +16,9 @@ namespace {
 
 using namespace vsci::testing;
 
-constexpr FirstValue kFree = FirstValue::Free;
-const ConformanceRows kConformance{{"AutoFib", kFree},       {"FibArcs", kFree},        {"FibChannel", kFree},
-                                   {"FibConfluence", kFree}, {"FibExtension", kFree},   {"FibFan", kFree},
-                                   {"FibProjection", kFree}, {"FibRetracement", kFree}, {"FibTimeZones", kFree},
-                                   {"GoldenPocket", kFree}};
+const ConformanceRows kConformance{{"AutoFib"},       {"FibArcs"},        {"FibChannel"}, {"FibConfluence"},
+                                   {"FibExtension"},  {"FibFan"},         {"FibProjection"}, {"FibRetracement"},
+                                   {"FibTimeZones"},  {"GoldenPocket"}};
 
 using Pivots = std::vector<RefPivot>;
 using Values = std::vector<double>;

@@ -11,7 +11,7 @@ namespace {
 
 using namespace vsci::testing;
 
-const ConformanceRows kConformance{{"AndrewsPitchfork", FirstValue::Free}, {"MurreyMathLines"}, {"ZigZag", FirstValue::Free}};
+const ConformanceRows kConformance{{"AndrewsPitchfork"}, {"MurreyMathLines"}, {"ZigZag"}};
 
 // Per bar: the swing the zigzag confirms on it, the pitchfork through the last
 // three alternating fractal pivots, and the window's range in eighths.

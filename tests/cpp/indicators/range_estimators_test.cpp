@@ -19,9 +19,9 @@ namespace {
 using namespace vsci::testing;
 
 const ConformanceRows kConformance{
-    {"AverageDailyRange", FirstValue::Free}, {"ChaikinVolatility"}, {"GarmanKlassVolatility"},
-    {"MassIndex"}, {"MidPrice"}, {"OvernightGap", FirstValue::Free}, {"ParkinsonVolatility"},
-    {"RogersSatchellVolatility"}, {"SeasonalZScore", FirstValue::Free}};
+    {"AverageDailyRange"}, {"ChaikinVolatility"}, {"GarmanKlassVolatility"},
+    {"MassIndex"}, {"MidPrice"}, {"OvernightGap"}, {"ParkinsonVolatility"},
+    {"RogersSatchellVolatility"}, {"SeasonalZScore"}};
 
 // Local seconds and days from the time as a double (exact at these magnitudes).
 double seconds(const Candle& c, const Params& p) { return std::floor(c.time / 1000.0) + 60.0 * p.back(); }

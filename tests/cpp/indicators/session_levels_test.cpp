@@ -13,7 +13,7 @@ namespace {
 using namespace vsci::testing;
 
 const ConformanceRows kConformance{{"InitialBalance"}, {"OpeningRange"}, {"SessionHighLow"}, {"SessionRange"},
-                                   {"OvernightIntradayReturn", FirstValue::Free}};
+                                   {"OvernightIntradayReturn"}};
 
 Candles session_tape() {
   Candles c = candle_run_tapes()[1];

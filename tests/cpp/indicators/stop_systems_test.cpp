@@ -17,7 +17,7 @@ using namespace vsci::testing;
 
 const ConformanceRows kConformance{
     {"AcceleratingStopReverse"}, {"SarExt"},        {"HiLoActivator"}, {"NewPriceLines"},
-    {"PivotReversal"},           {"TimeBasedStop"}, {"ThreeLineBreak", FirstValue::Free}};
+    {"PivotReversal"},           {"TimeBasedStop"}, {"ThreeLineBreak"}};
 
 // SarExt from its parameters; AcceleratingStopReverse's (a, s, m) serve both
 // sides, without start level or offset, unsigned.

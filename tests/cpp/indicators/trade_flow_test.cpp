@@ -13,10 +13,10 @@ namespace {
 
 // Windows count prints, several to a bar: first values come before warmup().
 const ConformanceRows kConformance{
-    {"AmihudIlliquidity", FirstValue::Free}, {"CumulativeVolumeDelta"}, {"KylesLambda", FirstValue::Free},
-    {"Pin", FirstValue::Free}, {"RealizedSpread", FirstValue::Free}, {"RollMeasure", FirstValue::Free},
-    {"SignedVolume"}, {"TradeImbalance", FirstValue::Free}, {"TradeSignAutocorrelation", FirstValue::Free},
-    {"TradeToMidSpreadBps"}, {"Vpin", FirstValue::Free}};
+    {"AmihudIlliquidity"}, {"CumulativeVolumeDelta"}, {"KylesLambda"},
+    {"Pin"}, {"RealizedSpread"}, {"RollMeasure"},
+    {"SignedVolume"}, {"TradeImbalance"}, {"TradeSignAutocorrelation"},
+    {"TradeToMidSpreadBps"}, {"Vpin"}};
 
 struct Print {
   double price, size, sign, mid;

@@ -21,7 +21,7 @@ namespace {
 using namespace vsci::testing;
 
 const ConformanceRows kConformance{
-    {"VolatilityRatio"}, {"VoltyStop"}, {"YoyoExit"}, {"YangZhangVolatility"}, {"TurnOfMonth", FirstValue::Free}};
+    {"VolatilityRatio"}, {"VoltyStop"}, {"YoyoExit"}, {"YangZhangVolatility"}, {"TurnOfMonth"}};
 
 double true_range(const Candle& k, const Candle& prev) {
   return std::max({k.high - k.low, std::fabs(k.high - prev.close), std::fabs(k.low - prev.close)});

@@ -13,6 +13,7 @@
 
 #include "factory/build_indicator.h"
 #include "market/bar_context.h"
+#include "support/conformance.h"
 
 namespace vsci::testing {
 
@@ -23,6 +24,7 @@ inline const double kNaN = std::numeric_limits<double>::quiet_NaN();
 inline const double kInf = std::numeric_limits<double>::infinity();
 
 inline IndicatorPtr build_ok(const std::string& kind, std::vector<double> params) {
+  note_built_by_name(kind);
   auto r = build_indicator(kind, params);
   if (!r.ok()) throw std::runtime_error("build failed: " + r.error().to_string());
   return std::move(r).value();

@@ -1,14 +1,18 @@
 // The kind reference: the committed docs/kinds.md is what the registry gives
-// today, it names every kind and alias, and the warm-up formulas it states
-// hold at parameters the writer never probed.
+// today, it names every kind, alias and parameter, and the warm-up column
+// holds at parameters the writer never probed: the formula is what warmup()
+// says, and the first value comes on the bar the column states (or, for a kind
+// marked data-dependent, the column could not have stated one bar).
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "factory/build_indicator.h"
+#include "support/bar_tape.h"
 #include "kinds_doc.h"
 
 namespace vsci {
@@ -51,38 +55,116 @@ TEST(KindsReference, ListsEveryKindAndAliasOnce) {
   for (const KindEntry* e : registry()) {
     EXPECT_EQ(occurrences("\n| `" + std::string(e->name) + "` |"), 1u) << e->name;
   }
-  EXPECT_EQ(occurrences("\n| `Macd` | `MacdIndicator` |"), 1u);
-  EXPECT_EQ(occurrences("\n| `Bollinger` | `BollingerBands` |"), 1u);
-}
-
-TEST(KindsReference, AliasesBuildAsTheirTargets) {
   for (const KindAlias& a : kind_aliases()) {
-    const KindEntry* target = find_kind(a.target);
-    ASSERT_NE(target, nullptr) << a.target;
-    EXPECT_EQ(find_kind(a.alias), nullptr) << a.alias;
-    auto via_alias = build_indicator(a.alias, target->example.view());
-    auto direct = build_indicator(a.target, target->example.view());
-    ASSERT_TRUE(via_alias.ok() && direct.ok()) << a.alias;
-    EXPECT_EQ(via_alias.value()->warmup(), direct.value()->warmup());
-    EXPECT_EQ(via_alias.value()->output_names().size(), direct.value()->output_names().size());
+    EXPECT_EQ(occurrences("\n| `" + std::string(a.alias) + "` | `" + std::string(a.target) + "` |"), 1u) << a.alias;
   }
 }
 
-// The formula must hold away from the probes it was learnt from: larger and
-// wider-spread count parameters.
+TEST(KindsReference, EveryParameterIsNamedOnceInItsRow) {
+  const std::string text = committed_reference();
+  for (const KindEntry* e : registry()) {
+    const auto row = text.find("\n| `" + std::string(e->name) + "` |");
+    ASSERT_NE(row, std::string::npos) << e->name;
+    const std::string line = text.substr(row + 1, text.find('\n', row + 1) - row - 1);
+    std::set<std::string_view> seen;
+    for (std::string_view n : e->parameter_names()) {
+      EXPECT_TRUE(seen.insert(n).second) << e->name << " repeats the parameter name " << n;
+      EXPECT_NE(line.find("`" + std::string(n) + "` "), std::string::npos) << e->name << ": " << n;
+    }
+  }
+}
+
+// Larger and wider-spread count parameters than the writer probed.
+std::vector<double> unprobed(const KindEntry& e, int spread) {
+  const auto example = e.example.view();
+  std::vector<double> p(example.begin(), example.end());
+  int step = 0;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    if (e.params[i] == 'p' || e.params[i] == 'u') p[i] = p[i] * 2 + spread * ++step;
+  }
+  return p;
+}
+
+// A tape on a clock of `interval_ms` from an odd start, so calendar and
+// session kinds meet day and month ends at different bars; with `flat`, every
+// candle the same, so no swing, pattern or range ever forms.
+testing::BarTape clocked_tape(std::size_t n, unsigned seed, std::int64_t interval_ms, std::int64_t start_ms,
+                              bool flat = false) {
+  testing::BarTape tape = testing::make_tape(n, seed);
+  for (std::size_t i = 0; i < n; ++i) {
+    Candle& c = tape.candles[i];
+    c.time = 1'600'000'000'000LL + start_ms + static_cast<std::int64_t>(i) * interval_ms;
+    if (flat) c = Candle{c.time, 100.0, 100.0, 100.0, 100.0, 1000.0};
+  }
+  return tape;
+}
+
+// The bar (from 1) of the kind's first value over the tape, 0 for none.
+std::uint64_t first_value_bar(Indicator& ind, const testing::BarTape& tape) {
+  for (std::size_t i = 0; i < tape.size(); ++i) {
+    if (ind.update(tape.context(i))) return i + 1;
+  }
+  return 0;
+}
+
+TEST(KindsReference, FirstValuesComeWhereTheWarmupColumnSays) {
+  const auto docs = describe_kinds();
+  ASSERT_TRUE(docs.ok()) << docs.error();
+  std::size_t exact = 0, data_dependent = 0;
+  for (const KindDoc& k : docs.value()) {
+    const KindEntry& e = *k.entry;
+    SCOPED_TRACE(std::string(e.name));
+    // Where the column gives only the example's value, only the example is stated.
+    std::vector<std::vector<double>> lists;
+    if (k.warmup) {
+      lists = {unprobed(e, 3), unprobed(e, 11)};
+    } else {
+      lists = {std::vector<double>(e.example.view().begin(), e.example.view().end())};
+    }
+    for (const auto& p : lists) {
+      auto built = build_indicator(e.name, p);
+      if (!built.ok()) continue;
+      const std::uint64_t stated = k.warmup ? static_cast<std::uint64_t>(k.warmup->at(p)) : k.warmup_at_example;
+      ASSERT_EQ(built.value()->warmup(), stated);
+      const std::size_t n = std::max<std::size_t>(400, 2 * std::min<std::uint64_t>(stated, 5000) + 60);
+      std::vector<testing::BarTape> tapes;
+      tapes.push_back(clocked_tape(n, 5, 3'600'000, 0));
+      tapes.push_back(clocked_tape(n, 6, 60'000, 7 * 3'600'000 + 1234));
+      tapes.push_back(clocked_tape(n, 7, 86'400'000, 13 * 86'400'000 + 11 * 3'600'000));
+      if (e.first_value == FirstValue::WhenDataAllows) tapes.push_back(clocked_tape(n, 8, 3'600'000, 0, true));
+      bool all_at_stated = true;
+      for (const testing::BarTape& tape : tapes) {
+        auto ind = build_indicator(e.name, p);
+        const std::uint64_t first = first_value_bar(*ind.value(), tape);
+        if (e.first_value == FirstValue::AtWarmup) {
+          EXPECT_EQ(first, stated) << "first value on bar " << first;
+        } else if (e.first_value == FirstValue::BarAfterWarmup) {
+          EXPECT_EQ(first, stated + 1) << "first value on bar " << first;
+        }
+        all_at_stated = all_at_stated && first == stated;
+      }
+      if (e.first_value == FirstValue::WhenDataAllows) {
+        EXPECT_FALSE(all_at_stated) << "marked data-dependent, yet its first value came on the warm-up bar on "
+                                       "every clock and on flat candles";
+        ++data_dependent;
+      } else {
+        ++exact;
+      }
+    }
+  }
+  EXPECT_GT(exact, 700u);
+  EXPECT_GT(data_dependent, 40u);
+}
+
+// The formula must hold away from the probes it was learnt from.
 TEST(KindsReference, WarmupFormulasHoldAtUnprobedParameters) {
   const auto docs = describe_kinds();
   ASSERT_TRUE(docs.ok()) << docs.error();
   std::size_t checked = 0;
   for (const KindDoc& k : docs.value()) {
     if (!k.warmup) continue;
-    const auto example = k.entry->example.view();
     for (int spread : {3, 11}) {
-      std::vector<double> p(example.begin(), example.end());
-      int step = 0;
-      for (std::size_t i = 0; i < p.size(); ++i) {
-        if (k.entry->params[i] == 'p' || k.entry->params[i] == 'u') p[i] = p[i] * 2 + spread * ++step;
-      }
+      const std::vector<double> p = unprobed(*k.entry, spread);
       auto built = build_indicator(k.entry->name, p);
       if (!built.ok()) continue;
       EXPECT_EQ(static_cast<std::int64_t>(built.value()->warmup()), k.warmup->at(p)) << k.entry->name;
