@@ -5,6 +5,9 @@
 #include "engine/candle_codec.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <type_traits>
 
 #include "engine/typed_read.h"
 #include "json/scanner.h"
@@ -18,46 +21,170 @@ namespace {
 using json::PieceEnd;
 using json::Reader;
 
-// The member names of the declared-order object form, each after its comma.
-constexpr std::string_view kDeclaredGlue[] = {",\"open\":", ",\"high\":", ",\"low\":", ",\"close\":", ",\"volume\":"};
+// A member after its comma (or a bare comma, without a key), or the opening
+// of an object up to its first key's colon (`opens`), in each layout: compact,
+// as json.dumps writes it by default (a blank after each comma and colon), and
+// its key alone.
+struct Glue {
+  std::string_view compact;
+  std::string_view spaced;
+  std::string_view key;
+  char opens = ',';
+};
 
+constexpr Glue kOpen{",\"open\":", ", \"open\": ", "\"open\""}, kHigh{",\"high\":", ", \"high\": ", "\"high\""},
+    kLow{",\"low\":", ", \"low\": ", "\"low\""}, kClose{",\"close\":", ", \"close\": ", "\"close\""},
+    kTime{",\"time\":", ", \"time\": ", "\"time\""}, kVolume{",\"volume\":", ", \"volume\": ", "\"volume\""},
+    kComma{",", ", ", ""}, kTimeFirst{"{\"time\":", "{\"time\": ", "\"time\"", '{'},
+    kCloseFirst{"{\"close\":", "{\"close\": ", "\"close\"", '{'};
+
+// The three layouts a compact candle is matched in. Tight (no blank
+// anywhere) and Spaced (json.dumps's default separators) match each member
+// with its comma (or opening brace) and colon as one literal; Loose takes
+// blanks (as JSON counts them) before every token, as json.dumps writes them
+// with an indent. Each step takes all of its tokens or nothing.
+struct Tight {
+  static bool glue(Reader& r, const Glue& g) { return r.try_literal(g.compact); }
+  static bool punct(Reader& r, char c) { return r.try_literal(std::string_view(&c, 1)); }
+  static bool f64(Reader& r, double& out) { return r.try_f64(out); }
+  static bool i64(Reader& r, std::int64_t& out) { return r.try_i64(out); }
+};
+
+struct Spaced : Tight {
+  static bool glue(Reader& r, const Glue& g) { return r.try_literal(g.spaced); }
+};
+
+struct Loose {
+  static bool glue(Reader& r, const Glue& g) {
+    const std::size_t at = r.offset();
+    if (punct(r, g.opens) && (g.key.empty() || (blanks(r) == '"' && r.try_literal(g.key) && punct(r, ':')))) return true;
+    r.rewind(at);
+    return false;
+  }
+  static bool punct(Reader& r, char c) {
+    if (blanks(r) != c) return false;
+    r.advance();
+    return true;
+  }
+  static bool f64(Reader& r, double& out) {
+    blanks(r);
+    return r.try_f64(out);
+  }
+  static bool i64(Reader& r, std::int64_t& out) {
+    blanks(r);
+    return r.try_i64(out);
+  }
+  // Skips blanks and gives the byte after them ('\0' at the end). An indent
+  // is a line break and a run of spaces, taken eight at a time.
+  static char blanks(Reader& r) {
+    const std::string_view t = r.text();
+    std::size_t i = r.offset();
+    while (i < t.size()) {
+      const char c = t[i];
+      if (c == ' ' && i + 8 <= t.size()) {
+        const std::uint64_t other = json::load8(t.data() + i) ^ json::bytes_of(' ');
+        i += other == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(other) / 8);
+      } else if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+        ++i;
+      } else {
+        r.rewind(i);
+        return c;
+      }
+    }
+    r.rewind(i);
+    return '\0';
+  }
+};
+
+// The members of the declared-order object form after `time`, each after its comma.
+constexpr const Glue* kDeclaredGlue[] = {&kOpen, &kHigh, &kLow, &kClose, &kVolume};
+
+template <class Blanks>
 bool read_declared_object(Reader& r, Candle& c) {
-  if (!r.try_i64(c.time)) return false;
+  if (!Blanks::i64(r, c.time)) return false;
   for (std::size_t i = 1; i <= 4; ++i) {
-    if (!r.try_literal(kDeclaredGlue[i - 1]) || !r.try_f64(candle_price(c, i))) return false;
+    if (!Blanks::glue(r, *kDeclaredGlue[i - 1]) || !Blanks::f64(r, candle_price(c, i))) return false;
   }
-  if (r.try_literal(kDeclaredGlue[4]) && !r.try_f64(c.volume)) return false;
-  return r.try_literal("}");
+  if (Blanks::glue(r, kVolume) && !Blanks::f64(r, c.volume)) return false;
+  return Blanks::punct(r, '}');
 }
 
+template <class Blanks>
 bool read_key_ordered_object(Reader& r, Candle& c) {
-  return r.try_f64(c.close) && r.try_literal(",\"high\":") && r.try_f64(c.high) && r.try_literal(",\"low\":") &&
-         r.try_f64(c.low) && r.try_literal(",\"open\":") && r.try_f64(c.open) && r.try_literal(",\"time\":") &&
-         r.try_i64(c.time) && r.try_literal(",\"volume\":") && r.try_f64(c.volume) && r.try_literal("}");
+  return Blanks::f64(r, c.close) && Blanks::glue(r, kHigh) && Blanks::f64(r, c.high) && Blanks::glue(r, kLow) &&
+         Blanks::f64(r, c.low) && Blanks::glue(r, kOpen) && Blanks::f64(r, c.open) && Blanks::glue(r, kTime) &&
+         Blanks::i64(r, c.time) && Blanks::glue(r, kVolume) && Blanks::f64(r, c.volume) && Blanks::punct(r, '}');
 }
 
+template <class Blanks>
 bool read_array(Reader& r, Candle& c) {
-  if (!r.try_i64(c.time)) return false;
+  if (!Blanks::i64(r, c.time)) return false;
   for (std::size_t i = 1; i <= 4; ++i) {
-    if (!r.try_literal(",") || !r.try_f64(candle_price(c, i))) return false;
+    if (!Blanks::glue(r, kComma) || !Blanks::f64(r, candle_price(c, i))) return false;
   }
-  if (r.try_literal(",") && !r.try_f64(c.volume)) return false;
-  return r.try_literal("]");
+  if (Blanks::glue(r, kComma) && !Blanks::f64(r, c.volume)) return false;
+  return Blanks::punct(r, ']');
 }
 
-// Compact candles from `r` on, one comma between each two, until `r`'s text
-// ends (Full) or a closing bracket follows one (Closed, the bracket
-// consumed); Unusual at anything else.
-PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out) {
+// The opening of a compact candle and the rest of it, in one layout: the
+// object forms told apart by their first key.
+template <class Blanks>
+[[gnu::always_inline]] inline bool read_compact_as(Reader& r, Candle& c) {
+  if (Blanks::glue(r, kTimeFirst)) return read_declared_object<Blanks>(r, c);
+  if (Blanks::glue(r, kCloseFirst)) return read_key_ordered_object<Blanks>(r, c);
+  return Blanks::punct(r, '[') && read_array<Blanks>(r, c);
+}
+
+template <class Blanks>
+[[gnu::always_inline]] inline bool read_compact_in(Reader& r, Candle& c) {
+  const std::size_t at = r.offset();
+  Candle read;
+  if (read_compact_as<Blanks>(r, read)) {
+    c = read;
+    return true;
+  }
+  r.rewind(at);
+  return false;
+}
+
+// A candle laid out with blanks, kept apart from the tight form's code.
+[[gnu::noinline]] bool read_blank_candle(Reader& r, Candle& c) {
+  return read_compact_in<Spaced>(r, c) || read_compact_in<Loose>(r, c);
+}
+
+// Compact candles in one layout from `r` on, one comma between each two,
+// until `r`'s text ends (Full) or a closing bracket follows one (Closed, the
+// bracket consumed); Unusual at anything else, the reader then right after
+// the last candle taken (or where it began). `after_candle`: the reader
+// stands right after a candle, so a comma comes first.
+template <class Blanks>
+PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out, bool after_candle) {
   for (;;) {
-    if (!read_compact_candle(r, out.emplace_back())) {
+    const std::size_t at = r.offset();
+    if (after_candle) {
+      if (r.remaining() == 0) return PieceEnd::Full;
+      if (!Blanks::glue(r, kComma)) {
+        if (Blanks::punct(r, ']')) return PieceEnd::Closed;
+        r.rewind(at);
+        return PieceEnd::Unusual;
+      }
+    }
+    if (!read_compact_in<Blanks>(r, out.emplace_back())) {
       out.pop_back();
+      r.rewind(at);
       return PieceEnd::Unusual;
     }
-    if (r.remaining() == 0) return PieceEnd::Full;
-    if (r.try_literal(",")) continue;
-    return r.try_literal("]") ? PieceEnd::Closed : PieceEnd::Unusual;
+    after_candle = true;
   }
+}
+
+// Compact candles tight, then spaced, then loose, each from where the one
+// before stopped: a list laid out with blanks pays a try or two per piece.
+PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out) {
+  PieceEnd how = read_compact_run<Tight>(r, out, false);
+  if (how == PieceEnd::Unusual) how = read_compact_run<Spaced>(r, out, !out.empty());
+  if (how == PieceEnd::Unusual) how = read_compact_run<Loose>(r, out, !out.empty());
+  return how;
 }
 
 }  // namespace
@@ -69,18 +196,7 @@ Expected<void, json::Error> read_candle_field(Reader& r, std::size_t i, Candle& 
 
 bool read_compact_candle(Reader& r, Candle& c) {
   if (r.depth() >= json::kMaxDepth) return false;
-  const std::size_t at = r.offset();
-  Candle read;
-  bool ok = false;
-  if (r.try_literal("{\"time\":")) ok = read_declared_object(r, read);
-  else if (r.try_literal("{\"close\":")) ok = read_key_ordered_object(r, read);
-  else if (r.try_literal("[")) ok = read_array(r, read);
-  if (!ok) {
-    r.rewind(at);
-    return false;
-  }
-  c = read;
-  return true;
+  return read_compact_in<Tight>(r, c) || read_blank_candle(r, c);
 }
 
 Expected<void, json::Error> read_candle(Reader& r, Candle& out) {

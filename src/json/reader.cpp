@@ -762,6 +762,12 @@ Expected<bool, Error> Reader::next_element() {
 
 [[gnu::noinline]] Expected<bool, Error> Reader::next_element_general() {
   const auto d = static_cast<std::size_t>(depth_);
+  // The comma and the one blank json.dumps puts after it by default.
+  if (!first_[d] && n_ - pos_ >= 3 && p_[pos_] == ',' && p_[pos_ + 1] == ' ' && p_[pos_ + 2] != ']' &&
+      !is_ws(p_[pos_ + 2])) {
+    pos_ += 2;
+    return true;
+  }
   int c = peek();
   if (first_[d]) {
     first_[d] = false;
@@ -810,9 +816,10 @@ Expected<void, Error> Reader::end_array() {
 Expected<bool, Error> Reader::next_member(std::string_view& key) {
   const auto d = static_cast<std::size_t>(depth_);
   // Compact text with a plain key: `"key":` right at the cursor or right
-  // after the comma. Anything else goes the general way from the same place.
-  if (n_ - pos_ >= 2) {
-    const std::size_t quote = first_[d] ? pos_ : pos_ + 1;
+  // after the comma (and the one blank json.dumps puts after it by default).
+  // Anything else goes the general way from the same place.
+  if (n_ - pos_ >= 3) {
+    const std::size_t quote = first_[d] ? pos_ : p_[pos_ + 1] == ' ' ? pos_ + 2 : pos_ + 1;
     if (p_[quote] == '"' && (first_[d] || p_[pos_] == ',')) {
       const std::size_t close = plain_string_end(quote);
       if (close != 0 && close + 1 < n_ && p_[close + 1] == ':') {

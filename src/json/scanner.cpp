@@ -163,38 +163,84 @@ bool worth_cutting(std::string_view text, std::size_t open) {
 
 namespace {
 
-// An object's opening is compared up to its first key's colon, at most this long.
-constexpr std::size_t kMaxOpening = 64;
+// An object's opening is compared up to its first key's colon, at most this
+// long; the blanks after a comma, at most this long too.
+constexpr std::size_t kMaxOpening = 128;
+// The first element is walked to its end to see the blanks after its comma
+// when it ends within this many bytes; past that they are guessed from the
+// blanks around its opening.
+constexpr std::size_t kMaxFirstElement = std::size_t{64} << 10;
 
-}  // namespace
+bool is_blank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 
-namespace {
+std::size_t skip_blanks(std::string_view t, std::size_t i) {
+  while (i < t.size() && is_blank(t[i])) ++i;
+  return i;
+}
 
-// Where the pieces of one list are cut: the joint between two elements.
+// Where the pieces of one list are cut: the joint between two elements, as
+// the text lays it out between its first two: a closing bracket, a comma, the
+// blanks after it, and an opening like the first element's. The piece before
+// a cut ends at the closing bracket; the next starts at the opening.
 class Cutter {
  public:
   Cutter(std::string_view text, std::size_t open) : text_(text) {
-    const char first = open + 1 < text.size() ? text[open + 1] : '\0';
-    if (first != '{' && first != '[') return;
-    joint_ = first == '{' ? "}," : "],";
-    const std::size_t colon = text.find(':', open + 1);
-    if (first == '{' && colon != std::string_view::npos && colon - open <= kMaxOpening) {
-      joint_ += text.substr(open + 1, colon - open);
-    } else {
-      joint_ += first;
+    const std::size_t first = skip_blanks(text, open + 1);
+    if (first >= text.size() || (text[first] != '{' && text[first] != '[')) return;
+    const bool object = text[first] == '{';
+    std::string_view opening = text.substr(first, 1);
+    if (object) {
+      const std::size_t colon = text.find(':', first);
+      if (colon == std::string_view::npos || colon - first >= kMaxOpening) return;
+      opening = text.substr(first, colon + 1 - first);
     }
+    const std::string_view after = blanks_after_first(first);
+    if (after.size() >= kMaxOpening) return;
+    joint_.assign(1, object ? '}' : ']');
+    joint_ += ',';
+    joint_ += after;
+    opening_at_ = joint_.size();
+    joint_ += opening;
   }
 
-  // The start of the piece after the one starting at `start`; kNoEnd for none.
-  std::size_t next(std::size_t start) const {
-    if (joint_.empty() || start + kPieceBytes >= text_.size()) return kNoEnd;
+  struct Cut {
+    std::size_t end;    // of the piece before
+    std::size_t start;  // of the next piece
+  };
+
+  // The first cut at least kPieceBytes after `start`; none (end kNoEnd) at
+  // the end of the text.
+  Cut next(std::size_t start) const {
+    if (joint_.empty() || start + kPieceBytes >= text_.size()) return {kNoEnd, kNoEnd};
     const std::size_t cut = text_.find(joint_, start + kPieceBytes);
-    return cut == std::string_view::npos ? kNoEnd : cut + 2;
+    if (cut == std::string_view::npos) return {kNoEnd, kNoEnd};
+    return {cut + 1, cut + opening_at_};
   }
 
  private:
+  // The blanks after the first element's comma. Python's json.dumps puts the
+  // same blanks there as after the list's '[' when it indents, and else one
+  // blank after every ',' and ':' or none.
+  std::string_view blanks_after_first(std::size_t first) const {
+    const std::string_view window = text_.substr(0, first + kMaxFirstElement);
+    const std::size_t end = skip_structure(window, first, kMaxOpening);
+    if (end != kNoEnd && end < text_.size() && text_[end] == ',') {
+      return text_.substr(end + 1, skip_blanks(text_, end + 1) - end - 1);
+    }
+    if (first > 0 && is_blank(text_[first - 1])) return text_.substr(first - skip_back(first), skip_back(first));
+    const std::size_t sep = text_.find_first_of(",:", first);
+    return sep != std::string_view::npos && sep + 1 < text_.size() && text_[sep + 1] == ' ' ? " " : "";
+  }
+
+  std::size_t skip_back(std::size_t i) const {
+    std::size_t n = 0;
+    while (n < i && is_blank(text_[i - n - 1])) ++n;
+    return n;
+  }
+
   std::string_view text_;
   std::string joint_;
+  std::size_t opening_at_ = 0;
 };
 
 }  // namespace
@@ -218,13 +264,15 @@ ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::fu
   const std::size_t threads = pool_threads();
   std::size_t wave = threads;
   ListPieces out;
-  out.starts.push_back(open + 1);
-  std::size_t after = cutter.next(out.starts.back());  // the start of the piece after the last one known
+  std::vector<std::size_t> limits;  // where each piece's text ends
+  out.starts.push_back(skip_blanks(text, open + 1));
+  Cutter::Cut after = cutter.next(out.starts.back());  // the cut after the last piece known
   for (bool more = true; more;) {
     const std::size_t first = out.ends.size();
-    while (out.starts.size() < first + wave && after != kNoEnd) {
-      out.starts.push_back(after);
-      after = cutter.next(after);
+    while (out.starts.size() < first + wave && after.start != kNoEnd) {
+      limits.push_back(after.end);
+      out.starts.push_back(after.start);
+      after = cutter.next(after.start);
     }
     const std::size_t count = out.starts.size() - first;
     grow(out.starts.size());
@@ -232,18 +280,18 @@ ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::fu
     out.ends.resize(out.starts.size(), PieceEnd::Unusual);
     for_each_piece(count, [&](std::size_t i) {
       const std::size_t k = first + i;
-      const std::size_t end = k + 1 < out.starts.size() ? out.starts[k + 1] - 1 : after == kNoEnd ? text.size() : after - 1;
+      const std::size_t end = k < limits.size() ? limits[k] : after.end == kNoEnd ? text.size() : after.end;
       const auto [how, taken] = read(k, text.substr(out.starts[k], end - out.starts[k]));
       out.ends[k] = how;
       out.stops[k] = out.starts[k] + taken;
     });
-    more = after != kNoEnd;
+    more = after.start != kNoEnd;
     for (std::size_t k = first; k < out.ends.size(); ++k) more = more && out.ends[k] == PieceEnd::Full;
     wave = std::min(2 * wave, 4 * threads);
   }
   // The last piece known reads to the end of the text when nothing follows
   // it; having merely run out there, it closes nothing.
-  if (after == kNoEnd && out.ends.back() == PieceEnd::Full) out.ends.back() = PieceEnd::Unusual;
+  if (after.start == kNoEnd && out.ends.back() == PieceEnd::Full) out.ends.back() = PieceEnd::Unusual;
   return out;
 }
 

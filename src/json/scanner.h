@@ -86,10 +86,12 @@ inline constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
 
 // Reads the list whose '[' is at `open` in pieces on the worker pool: its
 // first element starts the first piece, and each further piece starts about
-// kPieceBytes on, at the next place where one element's closing bracket and a
-// comma meet an opening like the first element's (an object's up to its
-// first key). A piece before the last ends just ahead of the comma at the next
-// cut; the last runs to the end of the text, so it can only close the list.
+// kPieceBytes on, at the next place where one element's closing bracket, a
+// comma and the blanks the list puts after its commas (as between its first
+// two elements; json.dumps writes the same blanks after every comma) meet an
+// opening like the first element's (an object's up to its first key). A
+// piece before the last ends at the closing bracket before the next cut; the
+// last runs to the end of the text, so it can only close the list.
 // `read(k, piece)` reads piece k (on any thread) and gives how it ended and
 // how many of its bytes it took; `grow(n)` is called on this thread before
 // pieces up to n are read. The cuts are found as the reading goes, in waves

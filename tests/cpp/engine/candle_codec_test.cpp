@@ -1,7 +1,8 @@
 // A candle reads to the same values in every form it may take, compact or
-// not, as the document tree reads it; what the request writer puts down reads
-// back to the very same bits; and a long list read in pieces stops at its
-// first unusual candle and goes on from there as a serial read would.
+// not, laid out as json.dumps lays it out or not, as the document tree reads
+// it; what the request writer puts down reads back to the very same bits;
+// and a long list read in pieces stops at its first unusual candle and goes
+// on from there as a serial read would.
 #include "engine/candle_codec.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 
 #include "harness/envelopes.h"
 #include "json/number_format.h"
+#include "support/json_spacing.h"
 
 namespace vsci {
 namespace {
@@ -38,22 +40,43 @@ Candle tree_read(const std::string& text) {
   return *c;
 }
 
+using testing::respaced;
+using testing::Spacing;
+
+// Compact form `form` of a candle: 0 and 1 objects in declared order with
+// and without volume, 2 in key order, 3 and 4 arrays with and without volume.
+std::string compact_form(const Candle& c, std::size_t form) {
+  const std::string t = std::to_string(c.time), o = num(c.open), h = num(c.high), l = num(c.low), cl = num(c.close),
+                    v = num(c.volume);
+  switch (form) {
+    case 0:
+    case 1:
+      return R"({"time":)" + t + R"(,"open":)" + o + R"(,"high":)" + h + R"(,"low":)" + l + R"(,"close":)" + cl +
+             (form == 0 ? R"(,"volume":)" + v : "") + "}";
+    case 2:
+      return R"({"close":)" + cl + R"(,"high":)" + h + R"(,"low":)" + l + R"(,"open":)" + o + R"(,"time":)" + t +
+             R"(,"volume":)" + v + "}";
+    default:
+      return "[" + t + "," + o + "," + h + "," + l + "," + cl + (form == 3 ? "," + v : "") + "]";
+  }
+}
+
+// The five compact forms, two others, then each compact one laid out as
+// json.dumps lays it out by default and with an indent.
 std::vector<std::string> forms(const Candle& c) {
   const std::string t = std::to_string(c.time), o = num(c.open), h = num(c.high), l = num(c.low), cl = num(c.close),
                     v = num(c.volume);
-  return {
-      R"({"time":)" + t + R"(,"open":)" + o + R"(,"high":)" + h + R"(,"low":)" + l + R"(,"close":)" + cl +
-          R"(,"volume":)" + v + "}",
-      R"({"time":)" + t + R"(,"open":)" + o + R"(,"high":)" + h + R"(,"low":)" + l + R"(,"close":)" + cl + "}",
-      R"({"close":)" + cl + R"(,"high":)" + h + R"(,"low":)" + l + R"(,"open":)" + o + R"(,"time":)" + t +
-          R"(,"volume":)" + v + "}",
-      "[" + t + "," + o + "," + h + "," + l + "," + cl + "," + v + "]",
-      "[" + t + "," + o + "," + h + "," + l + "," + cl + "]",
-      // Not compact: blanks, another order, an unknown member.
-      R"({ "volume" : )" + v + R"(, "close":)" + cl + R"(,"x":[1,{"y":null}],"low":)" + l + R"(,"high":)" + h +
-          R"(,"open":)" + o + R"(,"time":)" + t + " }",
-      "[ " + t + ", " + o + "," + h + "," + l + "," + cl + " ]",
-  };
+  std::vector<std::string> out;
+  for (std::size_t form = 0; form < 5; ++form) out.push_back(compact_form(c, form));
+  // Not compact: blanks, another order, an unknown member.
+  out.push_back(R"({ "volume" : )" + v + R"(, "close":)" + cl + R"(,"x":[1,{"y":null}],"low":)" + l + R"(,"high":)" + h +
+                R"(,"open":)" + o + R"(,"time":)" + t + " }");
+  out.push_back("[ " + t + ", " + o + "," + h + "," + l + "," + cl + " ]");
+  for (std::size_t i = 0; i < 5; ++i) {
+    out.push_back(respaced(out[i], Spacing::Separators));
+    out.push_back(respaced(out[i], Spacing::Indent));
+  }
+  return out;
 }
 
 Candle random_candle(std::mt19937_64& rng) {
@@ -73,16 +96,34 @@ TEST(CandleCodec, EveryFormReadsAsTheTreeReadsIt) {
   std::mt19937_64 rng(5);
   for (int i = 0; i < 300; ++i) {
     const Candle c = random_candle(rng);
-    for (const std::string& text : forms(c)) {
+    const std::vector<std::string> texts = forms(c);
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+      const std::string& text = texts[k];
       json::Reader r(text);
       Candle got;
       ASSERT_TRUE(read_candle(r, got).ok()) << text;
       EXPECT_TRUE(r.finish().ok()) << text;
       EXPECT_TRUE(same(got, tree_read(text))) << text;
+      // The compact forms, blanks or not, are taken by the compact reader.
+      if (k < 5 || k >= 7) {
+        json::Reader compact(text);
+        Candle quick;
+        ASSERT_TRUE(read_compact_candle(compact, quick)) << text;
+        EXPECT_EQ(compact.offset(), text.size()) << text;
+        EXPECT_TRUE(same(quick, got)) << text;
+      }
     }
   }
-  // The compact reader takes nothing it cannot take whole.
-  for (const char* partial : {R"({"time":1,"open":2})", "[1,2,3,4]", "[1,2,3,4,5,6,7]", R"({"time":1.5,"open":2,"high":3,"low":1,"close":2})"}) {
+  // The compact reader takes nothing it cannot take whole, laid out with
+  // blanks or not.
+  std::vector<std::string> partials;
+  for (const char* partial : {R"({"time":1,"open":2})", "[1,2,3,4]", "[1,2,3,4,5,6,7]", R"({"time":1.5,"open":2,"high":3,"low":1,"close":2})",
+                              R"({"time":1,"open":2,"high":3,"low":1,"close":2,})", "[1,2,3,4,5,]", R"({"close":1,"high":2,"low":3,"open":4,"time":5})"}) {
+    for (const std::string& text : {std::string(partial), respaced(partial, Spacing::Separators), respaced(partial, Spacing::Indent)}) {
+      partials.push_back(text);
+    }
+  }
+  for (const std::string& partial : partials) {
     json::Reader r(partial);
     Candle c{7, 1, 1, 1, 1, 1};
     EXPECT_FALSE(read_compact_candle(r, c)) << partial;
