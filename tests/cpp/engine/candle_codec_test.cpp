@@ -16,7 +16,9 @@
 
 #include "harness/envelopes.h"
 #include "json/number_format.h"
+#include "json/scanner.h"
 #include "support/json_spacing.h"
+#include "util/parallel.h"
 
 namespace vsci {
 namespace {
@@ -42,6 +44,9 @@ Candle tree_read(const std::string& text) {
 
 using testing::respaced;
 using testing::Spacing;
+
+constexpr Spacing kSeparators = Spacing::Separators;
+constexpr Spacing kIndent = Spacing::Indent;
 
 // Compact form `form` of a candle: 0 and 1 objects in declared order with
 // and without volume, 2 in key order, 3 and 4 arrays with and without volume.
@@ -148,6 +153,91 @@ TEST(CandleCodec, WrittenCandlesReadBackToTheSameBits) {
   char buf[kMaxCandleChars];
   EXPECT_EQ(std::string(buf, put_candle(buf, bad)),
             R"({"close":null,"high":null,"low":1.0,"open":1.0,"time":1,"volume":1.0})");
+}
+
+// A list read serially from its '[' on: candle by candle with the record
+// reader, as a list that is not worth cutting is read. Where it stopped, and
+// the first error.
+struct ListRead {
+  std::vector<Candle> candles;
+  std::size_t offset = 0;
+  std::string error;
+};
+
+ListRead read_rest(json::Reader& r, ListRead read) {
+  for (;;) {
+    auto more = r.next_element();
+    if (!more || !*more) {
+      if (!more) read.error = more.error().to_string();
+      break;
+    }
+    if (auto s = read_candle(r, read.candles.emplace_back()); !s) {
+      read.error = s.error().to_string();
+      break;
+    }
+  }
+  read.offset = r.offset();
+  return read;
+}
+
+ListRead serial_read(const std::string& text) {
+  json::Reader r(text);
+  EXPECT_TRUE(r.begin_array().ok());
+  return read_rest(r, {});
+}
+
+// The pieces as far as they read, then the serial read from there on.
+ListRead piece_read(const std::string& text, ListTaken& taken) {
+  json::Reader r(text);
+  ListRead read;
+  taken = read_candles_in_pieces(r, read.candles);
+  if (taken == ListTaken::Whole) {
+    read.offset = r.offset();
+    return read;
+  }
+  if (taken == ListTaken::None) EXPECT_TRUE(r.begin_array().ok());
+  return read_rest(r, std::move(read));
+}
+
+// A long list in each compact form and layout, read in pieces, meets an
+// unusual candle (a member no compact form has, or a fault) in a late piece:
+// the pieces before it stand, and the serial read goes on from the last
+// candle they took, so the candles, where the reading ends and its error are
+// those of the serial read from the start.
+TEST(CandleCodec, PiecesStopAtAnUnusualCandleAndTheSerialReadGoesOn) {
+  std::mt19937_64 rng(17);
+  std::vector<Candle> candles;
+  for (int i = 0; i < 30000; ++i) candles.push_back(random_candle(rng));
+  const std::string unusual[] = {R"({"time":5,"open":1,"high":2,"low":0.5,"close":1.5,"note":"},{\"time\":1,"})",
+                                 R"({"time":5,"open":1,"high":2,"low":0.5,"close":1e999})", R"([5,1,2,0.5])"};
+  for (std::size_t form : {0, 2, 3}) {
+    std::string list = "[";
+    for (std::size_t i = 0; i < candles.size(); ++i) list += (i ? "," : "") + compact_form(candles[i], form);
+    list += "]";
+    for (const Spacing* layout : {static_cast<const Spacing*>(nullptr), &kSeparators, &kIndent}) {
+      const std::string whole = layout ? respaced(list, *layout) : list;
+      ASSERT_GT(whole.size(), 2 * json::kPieceBytes);
+      ListTaken taken;
+      const ListRead all = piece_read(whole, taken);
+      EXPECT_EQ(taken, pieces_pay_off() ? ListTaken::Whole : ListTaken::None);
+      ASSERT_EQ(all.candles.size(), candles.size());
+      for (std::size_t i = 0; i < candles.size(); ++i) ASSERT_TRUE(same(all.candles[i], candles[i])) << i;
+      EXPECT_EQ(all.offset, whole.size());
+      for (const std::string& odd : unusual) {
+        std::string text = list;
+        const std::size_t at = text.find(form == 3 ? ",[" : ",{", text.size() - text.size() / 8) + 1;
+        text.insert(at, odd + ",");
+        if (layout) text = respaced(text, *layout);
+        const ListRead want = serial_read(text);
+        const ListRead got = piece_read(text, taken);
+        EXPECT_EQ(taken, pieces_pay_off() ? ListTaken::Partly : ListTaken::None) << odd;
+        EXPECT_EQ(got.error, want.error) << odd;
+        EXPECT_EQ(got.offset, want.offset) << odd;
+        ASSERT_EQ(got.candles.size(), want.candles.size()) << odd;
+        for (std::size_t i = 0; i < want.candles.size(); ++i) ASSERT_TRUE(same(got.candles[i], want.candles[i])) << i;
+      }
+    }
+  }
 }
 
 }  // namespace
