@@ -12,6 +12,7 @@
 
 #include "json/powers_of_ten.h"
 #include "json/scanner.h"
+#include "util/interrupt.h"
 
 namespace vsci::json {
 namespace {
@@ -741,7 +742,13 @@ Expected<void, Error> Reader::begin_object() {
   return enter();
 }
 
+[[gnu::noinline, gnu::cold]] void Reader::look_for_stop() {
+  next_stop_check_ = pos_ + kStopCheckBytes;
+  check_interrupt_seldom();
+}
+
 Expected<bool, Error> Reader::next_element() {
+  if (pos_ >= next_stop_check_) [[unlikely]] look_for_stop();
   const auto d = static_cast<std::size_t>(depth_);
   // Compact text: an element right at the cursor or right after the comma.
   if (n_ - pos_ >= 2) {
@@ -814,6 +821,7 @@ Expected<void, Error> Reader::end_array() {
 }
 
 Expected<bool, Error> Reader::next_member(std::string_view& key) {
+  if (pos_ >= next_stop_check_) [[unlikely]] look_for_stop();
   const auto d = static_cast<std::size_t>(depth_);
   // Compact text with a plain key: `"key":` right at the cursor or right
   // after the comma (and the one blank json.dumps puts after it by default).

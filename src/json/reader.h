@@ -16,6 +16,10 @@
 // count of the last line). Arrays and objects nest at most 127 levels; the
 // 128th opening bracket fails with "recursion limit exceeded".
 //
+// A long read looks for a stop of the command every few MB it walks
+// (util/interrupt.h): once the command is asked to stop, reading throws
+// Interrupted.
+//
 // A Reader borrows the text, which must outlive it. One Reader per thread.
 #pragma once
 
@@ -137,6 +141,9 @@ class Reader {
   };
 
   static bool is_ws(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+  // Looks for a stop once the cursor passed next_stop_check_, then sets the
+  // next one kStopCheckBytes on.
+  void look_for_stop();
   // Positions the error after the first `prefix` bytes of the text.
   Error at(Error e, std::size_t prefix) const;
 
@@ -179,6 +186,10 @@ class Reader {
   // Elements that arrays may still reserve ahead of their data, shared by all
   // depths: one per two bytes of text at most, so nesting cannot multiply it.
   std::size_t reserve_budget_ = 0;
+  // Every element and member passes here: a stop is looked for by bytes read,
+  // a compare per element, so that its delay does not grow with the text.
+  static constexpr std::size_t kStopCheckBytes = std::size_t{2} << 20;
+  std::size_t next_stop_check_ = kStopCheckBytes;
 };
 
 // The whole text as one value, followed by whitespace only.

@@ -13,11 +13,15 @@
 #include <algorithm>
 #include <string>
 
+#include "util/interrupt.h"
 #include "util/parallel.h"
 
 namespace vsci::json {
 
 namespace {
+
+// A long walk looks for a stop of the command this often (in bytes).
+constexpr std::size_t kStopCheckBytes = std::size_t{2} << 20;
 
 // A byte that may open or close a value outside strings: a quote, or c with
 // c | 0x26 == 0x7F, which holds for [ ] { } and, besides, only for Y _ y and
@@ -63,7 +67,12 @@ std::size_t skip_blocks(std::string_view t, std::size_t i, int room, int& depth,
   bool in_string = false;
   std::size_t boundary = i;  // the last block start outside a string
   int boundary_depth = 0;
+  std::size_t next_stop_check = i + kStopCheckBytes;
   for (; i + 64 <= t.size(); i += 64) {
+    if (i >= next_stop_check) [[unlikely]] {
+      check_interrupt_seldom();
+      next_stop_check = i + kStopCheckBytes;
+    }
     const BlockMasks m = block_masks(t.data() + i);
     if (m.backslash != 0) break;
     std::uint64_t inside = m.quote;
@@ -132,7 +141,12 @@ std::size_t skip_structure(std::string_view t, std::size_t i, int room) {
   bool closed = false;
   i = skip_blocks(t, i, room, depth, closed);
   if (i == kNoEnd || closed) return i;
+  std::size_t next_stop_check = i + kStopCheckBytes;
   while (i < n) {
+    if (i >= next_stop_check) [[unlikely]] {
+      check_interrupt_seldom();
+      next_stop_check = i + kStopCheckBytes;
+    }
     if (i + 8 <= n) {
       const std::uint64_t m = structural(load8(t.data() + i));
       if (m == 0) {

@@ -2,7 +2,8 @@
 // words of eight bytes and the flags of the bytes in them, where a string
 // ends, where a value ends by its brackets and quotes alone, and where a long
 // list may be cut into pieces that are read apart on the worker pool. Pure
-// functions over the text; thread-safe.
+// functions over the text (but for the command's stop, which a long walk
+// heeds); thread-safe.
 #pragma once
 
 #include <bit>
@@ -50,7 +51,9 @@ std::size_t string_end(std::string_view text, std::size_t quote);
 
 // The end of the value starting at `i` by its brackets and quotes alone,
 // nothing else being checked: the value must still be read in full later.
-// kNoEnd when it does not close or nests deeper than `room` levels.
+// kNoEnd when it does not close or nests deeper than `room` levels. A long
+// walk looks for a stop of the command every few MB (util/interrupt.h) and
+// throws Interrupted once it was asked for.
 std::size_t skip_structure(std::string_view text, std::size_t i, int room);
 
 // ---- pieces of a long list

@@ -195,7 +195,9 @@ ListRead piece_read(const std::string& text, ListTaken& taken) {
     read.offset = r.offset();
     return read;
   }
-  if (taken == ListTaken::None) EXPECT_TRUE(r.begin_array().ok());
+  if (taken == ListTaken::None) {
+    EXPECT_TRUE(r.begin_array().ok());
+  }
   return read_rest(r, std::move(read));
 }
 

@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <chrono>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "harness/compare.h"
 #include "harness/flat_document.h"
@@ -19,6 +21,7 @@
 #include "harness/session_error.h"
 #include "json/reader.h"
 #include "support/json_spacing.h"
+#include "util/interrupt.h"
 
 namespace vsci {
 namespace {
@@ -547,6 +550,52 @@ TEST(CommandReader, ASuiteRunsItsTestsOnce) {
   EXPECT_EQ(answer.rfind(R"({"results":[{"id":"a",)", 0), 0U) << answer;
   EXPECT_EQ(answer, command_from_tree(good));
   expect_tree_answer(good);
+}
+
+bool ask_to_stop() { return true; }
+
+// Long commands that answer without running a backtest (their dataset is
+// missing), so that only their reading can stop them: a list of compact
+// candles (read in pieces when pieces pay), one whose candles hold a member
+// no compact form has (read serially), a command the text reader declines
+// (parsed into a tree), and a run_test whose expected document is long. Once
+// a stop is asked for, each ends with Interrupted; on the command's own
+// thread, the serial reads poll by themselves; without a stop each answers
+// as through the tree.
+TEST(CommandReader, LongReadsStopWhenAsked) {
+  std::string compact = "[";
+  std::string unusual = "[";
+  std::string document = "[";
+  for (int i = 0; i < 80000; ++i) {
+    const std::string t = std::to_string(i * 60000LL);
+    compact += (i ? "," : "") + std::string(R"({"time":)") + t + R"(,"open":1.5,"high":2,"low":1,"close":1.25,"volume":3})";
+    unusual += (i ? "," : "") + std::string(R"({"time":)") + t + R"(,"open":1.5,"high":2,"low":1,"close":1.25,"n":[]})";
+    document += (i ? "," : "") + std::string(R"({"time":)") + t + R"(,"value":12345.5,"cash":[10000.25,-0.5]})";
+  }
+  compact += "]", unusual += "]", document += "]";
+  const auto bless = [](const std::string& set) {
+    return R"({"cmd":"bless","test":)" + test_text("t", "none", "") + R"(,"data":{"d":)" + set + "}}";
+  };
+  const std::string commands[] = {
+      bless(compact), bless(unusual), R"({"test":)" + test_text("t", "none", "") + R"(,"data":{"d":)" + compact + R"(},"cmd":"bless"})",
+      R"({"cmd":"run_test","test":)" + test_text("t", "none", R"({"equity":)" + document + "}") + R"(,"data":{"d":[]}})"};
+  for (const std::string& text : commands) {
+    ASSERT_GT(text.size(), std::size_t{4} << 20);
+    const std::string answer = command_from_tree(text);
+    ASSERT_NE(answer.find("\"error\""), std::string::npos);  // no backtest ran
+    {
+      InterruptScope scope(ask_to_stop);
+      ASSERT_TRUE(scope.poll_now());
+      EXPECT_THROW(Session::command(text), Interrupted) << head(text);
+      EXPECT_THROW(command_from_tree(text), Interrupted) << head(text);
+    }
+    EXPECT_EQ(Session::command(text), answer) << head(text);
+  }
+  for (const std::string& text : {commands[1], commands[2]}) {
+    const InterruptScope scope(ask_to_stop);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // a poll falls due
+    EXPECT_THROW(Session::command(text), Interrupted) << head(text);
+  }
 }
 
 }  // namespace
