@@ -180,11 +180,129 @@ PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out, bool after_candle
 
 // Compact candles tight, then spaced, then loose, each from where the one
 // before stopped: a list laid out with blanks pays a try or two per piece.
-PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out) {
-  PieceEnd how = read_compact_run<Tight>(r, out, false);
-  if (how == PieceEnd::Unusual) how = read_compact_run<Spaced>(r, out, !out.empty());
-  if (how == PieceEnd::Unusual) how = read_compact_run<Loose>(r, out, !out.empty());
+PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out, bool after_candle) {
+  const std::size_t before = out.size();
+  PieceEnd how = read_compact_run<Tight>(r, out, after_candle);
+  if (how == PieceEnd::Unusual) how = read_compact_run<Spaced>(r, out, after_candle || out.size() > before);
+  if (how == PieceEnd::Unusual) how = read_compact_run<Loose>(r, out, after_candle || out.size() > before);
   return how;
+}
+
+// What a piece read: its candles, and the lists of a map that open in it,
+// each at a candle of the piece (the first list's candles come before).
+struct PieceRead {
+  std::vector<Candle> candles;
+  std::vector<std::pair<std::size_t, std::string>> opens;
+};
+
+// After a list of a map closed: true once the next list opened (its name
+// noted), false with `how` set otherwise: Closed at the map's end (the cursor
+// right after the list, the brace left), Unusual at anything else.
+bool open_next_list(Reader& r, PieceRead& out, PieceEnd& how) {
+  for (;;) {
+    const std::size_t closed = r.offset();
+    const int c = r.peek();
+    if (c == '}') {
+      r.rewind(closed);
+      how = PieceEnd::Closed;
+      return false;
+    }
+    how = PieceEnd::Unusual;
+    if (c != ',') return false;
+    r.advance();
+    if (r.peek() != '"') return false;
+    auto name = r.read_str();
+    if (!name.ok()) return false;
+    std::string key(*name);
+    if (r.peek() != ':') return false;
+    r.advance();
+    if (r.peek() != '[') return false;
+    r.advance();
+    out.opens.emplace_back(out.candles.size(), std::move(key));
+    if (r.peek() != ']') return true;
+    r.advance();  // an empty list
+  }
+}
+
+// A piece of a list of compact candles, or of a map of such lists (`map`),
+// which goes on after a list's closing bracket with the next list's name.
+PieceEnd read_piece(Reader& r, PieceRead& out, bool map) {
+  for (;;) {
+    PieceEnd how = read_compact_run(r, out.candles, false);
+    if (how != PieceEnd::Closed || !map || !open_next_list(r, out, how)) return how;
+  }
+}
+
+using CandleLists = std::vector<std::pair<std::string, std::vector<Candle>>>;
+
+// The list (or map of lists) whose '[' is next, in pieces as far as they
+// read: the candles of the list open there appended to lists.back(), each
+// later list of a map appended to `lists`.
+ListTaken read_lists_in_pieces(Reader& r, CandleLists& lists, bool map) {
+  if (r.peek() != '[' || r.depth() + 1 >= json::kMaxDepth || !json::worth_cutting(r.text(), r.offset())) {
+    return ListTaken::None;
+  }
+  std::vector<PieceRead> read;
+  const json::ListPieces pieces = json::read_in_pieces(
+      r.text(), r.offset(), [&](std::size_t n) { read.resize(n); },
+      [&](std::size_t k, std::string_view text) {
+        Reader piece(text);
+        read[k].candles.reserve(json::kPieceBytes / 32);
+        const PieceEnd how = read_piece(piece, read[k], map);
+        return std::pair(how, piece.offset());
+      });
+  // The pieces taken: up to the one that closes the list (or map), else
+  // those that read to their end before the first that did not.
+  const std::size_t closing = pieces.closing();
+  const std::size_t taken = closing != json::kNoPiece ? closing + 1 : pieces.full();
+  if (taken == 0) return ListTaken::None;
+  // Where each run of a piece's candles goes: piece, its candles [from, to),
+  // the list and the place there.
+  struct Run {
+    std::size_t piece, from, to, list, at;
+  };
+  std::vector<Run> runs;
+  const std::size_t first_list = lists.size() - 1;
+  std::vector<std::size_t> sizes{lists.back().second.size()};
+  for (std::size_t k = 0; k < taken; ++k) {
+    std::size_t from = 0;
+    const auto add_run = [&](std::size_t to) {
+      if (to > from) runs.push_back({k, from, to, lists.size() - 1, sizes.back()});
+      sizes.back() += to - from;
+      from = to;
+    };
+    for (auto& [at, name] : read[k].opens) {
+      add_run(at);
+      lists.emplace_back(std::move(name), std::vector<Candle>{});
+      sizes.push_back(0);
+    }
+    add_run(read[k].candles.size());
+  }
+  // The lists of a map are sized side by side.
+  for_each_piece(sizes.size(), [&](std::size_t i) {
+    std::vector<Candle>& out = lists[first_list + i].second;
+    out.reserve(sizes[i]);
+    touch_pages(out.data() + out.size(), (sizes[i] - out.size()) * sizeof(Candle));
+    out.resize(sizes[i]);
+  });
+  for_each_piece(runs.size(), [&](std::size_t i) {
+    const Run& run = runs[i];
+    const std::vector<Candle>& from = read[run.piece].candles;
+    std::copy(from.begin() + static_cast<std::ptrdiff_t>(run.from), from.begin() + static_cast<std::ptrdiff_t>(run.to),
+              lists[run.list].second.begin() + static_cast<std::ptrdiff_t>(run.at));
+  });
+  if (closing != json::kNoPiece) {
+    // After the list's closing bracket (a map's last list's): a whole value
+    // of the reader's container.
+    r.rewind(pieces.stops[closing]);
+    return ListTaken::Whole;
+  }
+  // The list opened here, as a serial read would have, and left after the
+  // last candle taken (the end of the last piece taken), in whichever list
+  // of a map that fell.
+  if (!r.begin_array().ok()) return ListTaken::None;  // cannot fail: the depth was checked
+  r.resume_after_element(pieces.stops[taken - 1], r.depth());
+  return ListTaken::Partly;
 }
 
 }  // namespace
@@ -205,40 +323,15 @@ Expected<void, json::Error> read_candle(Reader& r, Candle& out) {
 }
 
 ListTaken read_candles_in_pieces(Reader& r, std::vector<Candle>& out) {
-  if (r.peek() != '[' || r.depth() + 1 >= json::kMaxDepth || !json::worth_cutting(r.text(), r.offset())) {
-    return ListTaken::None;
-  }
-  std::vector<std::vector<Candle>> read;
-  const json::ListPieces pieces = json::read_in_pieces(
-      r.text(), r.offset(), [&](std::size_t n) { read.resize(n); },
-      [&](std::size_t k, std::string_view text) {
-        Reader piece(text);
-        read[k].reserve(json::kPieceBytes / 32);
-        const PieceEnd how = read_compact_run(piece, read[k]);
-        return std::pair(how, piece.offset());
-      });
-  // The pieces taken: up to the one that closes the list, else those that
-  // read to their end before the first that did not.
-  const std::size_t closing = pieces.closing();
-  const std::size_t taken = closing != json::kNoPiece ? closing + 1 : pieces.full();
-  if (taken == 0) return ListTaken::None;
-  std::vector<std::size_t> at(taken + 1, out.size());
-  for (std::size_t k = 0; k < taken; ++k) at[k + 1] = at[k] + read[k].size();
-  out.reserve(at[taken]);
-  touch_pages(out.data() + at[0], (at[taken] - at[0]) * sizeof(Candle));
-  out.resize(at[taken]);
-  for_each_piece(taken, [&](std::size_t k) {
-    std::copy(read[k].begin(), read[k].end(), out.begin() + static_cast<std::ptrdiff_t>(at[k]));
-  });
-  if (closing != json::kNoPiece) {
-    r.rewind(pieces.stops[closing]);
-    return ListTaken::Whole;
-  }
-  // The list opened here, as a serial read would have, and left after the
-  // last candle taken (the end of the last piece taken).
-  if (!r.begin_array().ok()) return ListTaken::None;  // cannot fail: the depth was checked
-  r.resume_after_element(pieces.stops[taken - 1], r.depth());
-  return ListTaken::Partly;
+  CandleLists one(1);
+  one.back().second = std::move(out);
+  const ListTaken taken = read_lists_in_pieces(r, one, false);
+  out = std::move(one.back().second);
+  return taken;
+}
+
+ListTaken read_candle_map_in_pieces(Reader& r, std::vector<std::pair<std::string, std::vector<Candle>>>& lists) {
+  return read_lists_in_pieces(r, lists, true);
 }
 
 char* put_candle(char* p, const Candle& c) {

@@ -9,7 +9,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "json/error.h"
@@ -67,6 +69,16 @@ enum class ListTaken : unsigned char {
 // two of them); from there the caller's serial read goes on, which alone
 // forms errors, once.
 ListTaken read_candles_in_pieces(json::Reader& r, std::vector<Candle>& out);
+
+// The same for a map of named candle lists (a command's "data"), from the
+// '[' of its first list on, whose name the caller read and put last in
+// `lists`: the lists, and the names between them, are read in pieces as one
+// long list, the first list's candles appended to lists.back() and each later
+// list appended to `lists` under its name, in text order. Whole: every list
+// to the last one, whose closing bracket is followed by the map's closing
+// brace (left for the caller); Partly: lists.back() is open, the cursor after
+// its last candle taken; None: nothing taken.
+ListTaken read_candle_map_in_pieces(json::Reader& r, std::vector<std::pair<std::string, std::vector<Candle>>>& lists);
 
 // The longest text of a candle whose numbers all take the plain form of at
 // most 17 digits (every price and size a candle usually holds), and of any

@@ -43,6 +43,11 @@ class Reader {
   static constexpr int kEof = -1;
 
   explicit Reader(std::string_view text) : p_(text.data()), n_(text.size()), reserve_budget_(text.size() / 2) {}
+  // A reader of a piece of a longer text that begins with an element of a
+  // container open `depth` levels deep there: the element is read straight
+  // away, its values nest from that depth, and next_element goes on after it
+  // in that container.
+  Reader(std::string_view text, int depth) : Reader(text) { resume_after_element(0, depth); }
 
   // The next byte after whitespace, not consumed; kEof at the end of input.
   int peek() {
@@ -102,11 +107,12 @@ class Reader {
   bool try_f64(double& out);
   bool try_i64(std::int64_t& out);
   void rewind(std::size_t offset) { pos_ = offset; }
-  // Inside an array open at `depth` (at most the current depth): puts the
-  // cursor at `offset`, right after an element of it, as if every element
-  // before had been read here and whatever this reader opened inside them
-  // closed. Lets a list whose first elements were read apart (in pieces), or
-  // one whose element was read another way, go on with next_element.
+  // Inside an array (or object) open at `depth` (at most the current depth):
+  // puts the cursor at `offset`, right after an element (a member's value)
+  // of it, as if every element before had been read here and whatever this
+  // reader opened inside them closed. Lets a list whose first elements were
+  // read apart (in pieces), or one whose element was read another way, go on
+  // with next_element (next_member).
   void resume_after_element(std::size_t offset, int depth) {
     pos_ = offset;
     depth_ = depth;

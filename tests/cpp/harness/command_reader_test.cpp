@@ -41,6 +41,11 @@ void expect_tree_answer(const std::string& text) {
   }
 }
 
+// The same for the text as given and in one layout.
+void expect_tree_answer(const std::string& text, Spacing layout) {
+  for (const std::string& t : {text, respaced(text, layout)}) EXPECT_EQ(Session::command(t), command_from_tree(t)) << head(t);
+}
+
 const std::string kStrategy =
     R"({"symbol":"S","timeframe":"1h","indicators":{"f":{"type":"Sma","params":[2]},"s":{"type":"Sma","params":[4]}},)"
     R"("entry":{"gt":["f","s"]},"exit":{"lt":["f","s"]},"sizing":{"type":"fixed_qty","qty":1}})";
@@ -550,6 +555,71 @@ TEST(CommandReader, ASuiteRunsItsTestsOnce) {
   EXPECT_EQ(answer.rfind(R"({"results":[{"id":"a",)", 0), 0U) << answer;
   EXPECT_EQ(answer, command_from_tree(good));
   expect_tree_answer(good);
+}
+
+// A suite whose tests list and datasets are long enough to be read in
+// pieces (the datasets' lists cut across the names between them), in each
+// layout, with faults late in the tests or the datasets, a dataset named
+// twice, an empty one, and an expected document holding the joint of two
+// tests (a cut there leaves its piece unread): the text reader gives the
+// tree's envelope, and every answer is the tree's.
+TEST(CommandReader, LongSuitesReadInPiecesAnswerAsThroughTheTree) {
+  std::string data = "{";
+  for (int d = 0; d < 4; ++d) {
+    std::string set = "[";
+    for (int i = 0; i < 12000; ++i) {
+      const std::string p = std::to_string(100 + (i * 7 + d) % 13);
+      set += (i ? "," : "") + std::string(R"({"time":)") + std::to_string(i * 60000LL) + R"(,"open":)" + p +
+             R"(.25,"high":)" + p + R"(.75,"low":)" + p + R"(,"close":)" + p + R"(.5,"volume":12.5})";
+    }
+    set += "]";
+    data += (d ? R"(,"d)" : R"("d)") + std::to_string(d) + R"(":)" + set + (d == 1 ? R"(,"empty":[])" : "");
+  }
+  data += "}";
+  std::string curve = "[";
+  for (int i = 0; i < 5000; ++i) curve += (i ? "," : "") + std::string(R"({"time":)") + std::to_string(i) + R"(,"value":1.5})";
+  curve += "]";
+  std::string tests = "[";
+  // Four tests run (without an expected document); the others answer at
+  // once, their dataset missing. In `joints`, each expected document ends
+  // with the joint of two tests, where most cuts then fall.
+  std::string joints = "[";
+  for (int t = 0; t < 24; ++t) {
+    const std::string id = "t" + std::to_string(t);
+    const std::string set = t % 6 == 0 ? "d" + std::to_string(t / 6) : "none";
+    const bool runs = set != "none";
+    tests += (t ? "," : "") + test_text(id, set, runs ? "" : R"({"equity":)" + curve + "}");
+    joints += (t ? "," : "") + test_text(id, set, runs ? "" : R"({"equity":)" + curve + R"(,"ids":[{"id":1},{"id":2}]})");
+  }
+  tests += "]";
+  joints += "]";
+  const auto suite = [](const std::string& t, const std::string& d) {
+    return R"({"cmd":"run_suite","tests":)" + t + R"(,"data":)" + d + "}";
+  };
+  const std::string good = suite(tests, data);
+  ASSERT_GT(tests.size(), std::size_t{2} << 20);
+  for (const std::string& text : {good, respaced(good, Spacing::Separators), respaced(good, Spacing::Indent)}) {
+    auto text_read = read_envelope_from_text(text);
+    ASSERT_TRUE(text_read);
+    auto tree_read = read_envelope(*json::parse(text), EnvelopeLayout::TestsAndData);
+    ASSERT_TRUE(tree_read.ok());
+    expect_same_envelope(text_read->envelope, *tree_read);
+  }
+  expect_tree_answer(good);
+  const std::size_t late_test = tests.find(R"({"id":"t20")");
+  const std::size_t late_candle = data.find(R"({"time":)", data.find(R"("d2")") + 700000);
+  std::string bad_tests[] = {tests, tests, tests};
+  bad_tests[0].replace(late_test, 11, R"({"id":20)");                                          // a test that does not read
+  bad_tests[1].insert(tests.find(R"("value":1.5)", late_test) + 8, "e999");                  // an expected number out of range
+  bad_tests[2].insert(tests.find(R"("strategy":)", late_test) + 11, R"({"x":1},"y":)");   // a member the tree skips
+  std::string bad_data[] = {data, data, data, data};
+  bad_data[0].replace(late_candle + 8, 0, "1.5,\"t\":");                                   // a candle the tree refuses
+  bad_data[1].insert(data.find(R"("volume")", data.find(R"("d1")")) , R"("n":[1],)");      // a candle no compact form has
+  bad_data[2].replace(data.find(R"("d3")"), 4, R"("d0")");                                  // a dataset named twice
+  bad_data[3].replace(data.find(R"("d3")"), 4, R"("d\u0033")");                            // a name with an escape
+  expect_tree_answer(suite(joints, data));
+  for (const std::string& t : bad_tests) expect_tree_answer(suite(t, data), Spacing::Separators);
+  for (const std::string& d : bad_data) expect_tree_answer(suite(tests, d), Spacing::Indent);
 }
 
 bool ask_to_stop() { return true; }
