@@ -31,6 +31,15 @@ std::uint64_t structural(std::uint64_t w) {
 }
 
 #if defined(__SSE2__)
+// The set bits of `x`, added up in place (the build targets no particular
+// processor, so std::popcount would be a library call).
+int bit_count(std::uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555ULL;
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+}
+
 // Bit k of each mask stands for byte k of the 64 at `p`.
 struct BlockMasks {
   std::uint64_t quote = 0;
@@ -81,8 +90,8 @@ std::size_t skip_blocks(std::string_view t, std::size_t i, int room, int& depth,
     in_string = (inside >> 63) != 0;
     const std::uint64_t opens = m.open & ~inside;
     const std::uint64_t closes = m.close & ~inside;
-    const int opened = std::popcount(opens);
-    const int shut = std::popcount(closes);
+    const int opened = bit_count(opens);
+    const int shut = bit_count(closes);
     if (depth + opened <= room && depth > shut) {
       depth += opened - shut;
     } else {
@@ -192,6 +201,34 @@ std::size_t skip_blanks(std::string_view t, std::size_t i) {
   return i;
 }
 
+// The first place in [from, to) where `needle` (two bytes or more) starts in
+// `t`; kNoEnd for none. Sixteen places at a time are tried by the needle's
+// first and last bytes together, which between long elements leaves few to
+// compare in full.
+std::size_t find_starting_in(std::string_view t, std::size_t from, std::size_t to, std::string_view needle) {
+  const std::size_t n = needle.size();
+  if (n > t.size()) return kNoEnd;
+  to = std::min(to, t.size() - n + 1);
+  std::size_t i = from;
+#if defined(__SSE2__)
+  const __m128i first = _mm_set1_epi8(needle[0]);
+  const __m128i last = _mm_set1_epi8(needle[n - 1]);
+  for (; i + 16 <= to; i += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.data() + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.data() + i + n - 1));
+    auto both = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+    for (; both != 0; both &= both - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(both));
+      if (std::memcmp(t.data() + at + 1, needle.data() + 1, n - 2) == 0) return at;
+    }
+  }
+#endif
+  for (; i < to; ++i) {
+    if (t[i] == needle[0] && std::memcmp(t.data() + i + 1, needle.data() + 1, n - 1) == 0) return i;
+  }
+  return kNoEnd;
+}
+
 // Where the pieces of one list are cut: the joint between two elements, as
 // the text lays it out between its first two: a closing bracket, a comma, the
 // blanks after it, and an opening like the first element's. The piece before
@@ -222,13 +259,16 @@ class Cutter {
     std::size_t start;  // of the next piece
   };
 
-  // The first cut at least kPieceBytes after `start`; none (end kNoEnd) at
-  // the end of the text.
-  Cut next(std::size_t start) const {
-    if (joint_.empty() || start + kPieceBytes >= text_.size()) return {kNoEnd, kNoEnd};
-    const std::size_t cut = text_.find(joint_, start + kPieceBytes);
-    if (cut == std::string_view::npos) return {kNoEnd, kNoEnd};
-    return {cut + 1, cut + opening_at_};
+  // Whether the list shows a joint to cut at.
+  bool cuts() const { return !joint_.empty(); }
+
+  // The first cut whose joint starts in the span of kPieceBytes from `from`;
+  // none (start kNoEnd) when there is none.
+  Cut in_span(std::size_t from) const {
+    if (joint_.empty() || from >= text_.size()) return {kNoEnd, kNoEnd};
+    const std::size_t at = find_starting_in(text_, from, from + kPieceBytes, joint_);
+    if (at == kNoEnd) return {kNoEnd, kNoEnd};
+    return {at + 1, at + opening_at_};
   }
 
  private:
@@ -273,39 +313,53 @@ std::size_t ListPieces::full() const {
 ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::function<void(std::size_t)>& grow,
                           const std::function<std::pair<PieceEnd, std::size_t>(std::size_t, std::string_view)>& read) {
   const Cutter cutter(text, open);
+  const std::size_t threads = pool_threads();
+  ListPieces out;
+  std::vector<std::size_t> limits;  // where the text of each piece but the last known ends
+  out.starts.push_back(skip_blanks(text, open + 1));
+  // Cuts are looked for in spans of kPieceBytes from a piece on after the
+  // first one's start, a batch of spans side by side, until `wanted` pieces
+  // are known or no span is left: a list whose elements are long (a suite's
+  // tests) is not walked on one thread to find them.
+  std::size_t span = out.starts[0] + kPieceBytes;
+  const auto find_cuts = [&](std::size_t wanted) {
+    while (out.starts.size() < wanted && cutter.cuts() && span < text.size()) {
+      const std::size_t count = std::min(4 * threads, (text.size() - span + kPieceBytes - 1) / kPieceBytes);
+      std::vector<Cutter::Cut> found(count);
+      for_each_piece(count, [&](std::size_t k) { found[k] = cutter.in_span(span + k * kPieceBytes); });
+      span += count * kPieceBytes;
+      for (const Cutter::Cut& cut : found) {
+        if (cut.start == kNoEnd) continue;
+        limits.push_back(cut.end);
+        out.starts.push_back(cut.start);
+      }
+    }
+  };
   // A piece per thread first, then twice as many each wave (a list that went
   // on is likely to go on), up to four per thread.
-  const std::size_t threads = pool_threads();
   std::size_t wave = threads;
-  ListPieces out;
-  std::vector<std::size_t> limits;  // where each piece's text ends
-  out.starts.push_back(skip_blanks(text, open + 1));
-  Cutter::Cut after = cutter.next(out.starts.back());  // the cut after the last piece known
   for (bool more = true; more;) {
     const std::size_t first = out.ends.size();
-    while (out.starts.size() < first + wave && after.start != kNoEnd) {
-      limits.push_back(after.end);
-      out.starts.push_back(after.start);
-      after = cutter.next(after.start);
-    }
-    const std::size_t count = out.starts.size() - first;
-    grow(out.starts.size());
-    out.stops.resize(out.starts.size());
-    out.ends.resize(out.starts.size(), PieceEnd::Unusual);
+    find_cuts(first + wave + 1);  // the start after a wave's last piece ends it
+    const std::size_t count = std::min(wave, out.starts.size() - first);
+    grow(first + count);
+    out.stops.resize(first + count);
+    out.ends.resize(first + count, PieceEnd::Unusual);
     for_each_piece(count, [&](std::size_t i) {
       const std::size_t k = first + i;
-      const std::size_t end = k < limits.size() ? limits[k] : after.end == kNoEnd ? text.size() : after.end;
+      const std::size_t end = k < limits.size() ? limits[k] : text.size();
       const auto [how, taken] = read(k, text.substr(out.starts[k], end - out.starts[k]));
       out.ends[k] = how;
       out.stops[k] = out.starts[k] + taken;
     });
-    more = after.start != kNoEnd;
+    more = out.starts.size() > out.ends.size();
     for (std::size_t k = first; k < out.ends.size(); ++k) more = more && out.ends[k] == PieceEnd::Full;
     wave = std::min(2 * wave, 4 * threads);
   }
-  // The last piece known reads to the end of the text when nothing follows
-  // it; having merely run out there, it closes nothing.
-  if (after.start == kNoEnd && out.ends.back() == PieceEnd::Full) out.ends.back() = PieceEnd::Unusual;
+  // The last piece read runs to the end of the text when no cut follows it;
+  // having merely run out there, it closes nothing.
+  if (out.ends.size() > limits.size() && out.ends.back() == PieceEnd::Full) out.ends.back() = PieceEnd::Unusual;
+  out.starts.resize(out.ends.size());
   return out;
 }
 
