@@ -8,7 +8,11 @@
 // of a fresh process is that stage's alone); the parent writes the command
 // texts to a scratch directory and prints one line per stage.
 //
-//   command_bench [--bars=1000000] [--suite-bars=100000] [--tests=64] [--threads=8] [--dir=/tmp]
+// With --spaced, the bless and run_test commands are run once more laid out
+// as Python's json.dumps writes them (a blank after every "," and ":", and
+// with indent=2), each beside the compact text.
+//
+//   command_bench [--bars=1000000] [--suite-bars=100000] [--tests=64] [--threads=8] [--dir=/tmp] [--spaced]
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,6 +34,7 @@
 #include "harness/session.h"
 #include "json/number_format.h"
 #include "json/reader.h"
+#include "../tests/cpp/support/json_spacing.h"
 
 namespace {
 
@@ -39,6 +44,7 @@ struct Options {
   std::size_t tests = 64;
   std::size_t threads = 8;
   std::string dir = "/tmp";
+  bool spaced = false;
 };
 
 constexpr std::size_t kDatasets = 8;
@@ -243,6 +249,14 @@ void prepare(const Options& o) {
   }
   write_file(o.dir + "/vsci_bench_run_test_bare.json",
              R"({"cmd":"run_test","test":)" + bare + R"(,"data":)" + one_data + "}");
+  if (o.spaced) {
+    using vsci::testing::Spacing;
+    for (const char* name : {"bless", "run_test"}) {
+      const std::string compact = read_file(o.dir + "/vsci_bench_" + name + ".json");
+      write_file(o.dir + "/vsci_bench_" + name + "_spaced.json", vsci::testing::respaced(compact, Spacing::Separators));
+      write_file(o.dir + "/vsci_bench_" + name + "_indent.json", vsci::testing::respaced(compact, Spacing::Indent));
+    }
+  }
 
   // The suite: kDatasets series, the tests spread over them, each with the
   // expected document bless wrote for it; tests first, as users write them.
@@ -292,6 +306,7 @@ int main(int argc, char** argv) {
     else if (a.rfind("--threads=", 0) == 0) o.threads = std::stoul(value("--threads="));
     else if (a.rfind("--dir=", 0) == 0) o.dir = value("--dir=");
     else if (a.rfind("--stage=", 0) == 0) stage = value("--stage=");
+    else if (a == "--spaced") o.spaced = true;
   }
   if (!stage.empty()) return run_stage(o, stage);
 
@@ -302,7 +317,8 @@ int main(int argc, char** argv) {
   report("engine alone", engine, static_cast<double>(o.bars), nullptr);
   // One command as a user runs it: the pool at its full size (it reads a long
   // candle list in pieces).
-  report("bless", spawn_stage(argv[0], o, "bless", o.threads), static_cast<double>(o.bars), &engine);
+  const StageResult bless = spawn_stage(argv[0], o, "bless", o.threads);
+  report("bless", bless, static_cast<double>(o.bars), &engine);
   StageResult bad = spawn_stage(argv[0], o, "bad_candle", o.threads);
   const double tree_parse = bad.reading;
   bad.reading = -1;
@@ -321,6 +337,18 @@ int main(int argc, char** argv) {
   }
   std::printf("property checks: %.1f%% of run_test's time, %.1f%% of its cpu\n", 100.0 * (run.secs - bare.secs) / run.secs,
               100.0 * (run.cpu - bare.cpu) / run.cpu);
+  if (o.spaced) {
+    for (const char* name : {"bless", "run_test"}) {
+      const StageResult& compact = std::string_view(name) == "bless" ? bless : run;
+      for (const char* layout : {"spaced", "indent"}) {
+        const StageResult r = spawn_stage(argv[0], o, std::string(name) + "_" + layout, o.threads);
+        const std::string label = std::string("  ") + name + ", " + layout;
+        report(label.c_str(), r, static_cast<double>(o.bars), nullptr);
+        std::printf("    vs compact: %.2fx the time, envelope read %.2fx\n", r.secs / compact.secs,
+                    r.reading / compact.reading);
+      }
+    }
+  }
   const double suite_bars = static_cast<double>(o.suite_bars * o.tests);
   const StageResult one = spawn_stage(argv[0], o, "suite", 1);
   const StageResult many = spawn_stage(argv[0], o, "suite", o.threads);

@@ -1,6 +1,7 @@
 // Throughput of reading a backtest request of 1,000,000 candles from JSON text
 // (object candles in key order as the harness writes them, in declared order
-// with blanks, which the general record reader takes, and array candles),
+// with a blank after each comma, which the general record reader takes, in
+// declared order as json.dumps writes them, and array candles),
 // beside memcpy over the key-order text as the baseline, each in MB/s and as a
 // multiple of memcpy below the table; and nanoseconds per evaluation of a
 // typical rule tree over a full history window.
@@ -34,15 +35,16 @@ void append_number(std::string& out, double v) {
   out.append(buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, v).ptr - buf));
 }
 
-enum class Layout { KeyOrder, DeclaredWithBlanks, Array };
+enum class Layout { KeyOrder, DeclaredWithBlanks, JsonDumps, Array };
 
 // Candles with shortest round-trip numbers: members in key order (as the
-// harness writes them), in declared order with a blank after each comma, or as
-// arrays.
+// harness writes them), in declared order with a blank after each comma (and
+// after each colon too, as json.dumps writes them), or as arrays.
 std::string request_text(Layout layout) {
   std::mt19937_64 rng(7);
   std::normal_distribution<double> step(0.0, 0.37);
-  std::string text = std::string(R"({"spec":)") + kSpecText + R"(,"candles":[)";
+  const bool dumps = layout == Layout::JsonDumps;
+  std::string text = std::string(R"({"spec":)") + kSpecText + (dumps ? R"(, "candles": [)" : R"(,"candles":[)");
   text.reserve(kBars * 160);
   double x = 30000.0;
   for (std::size_t t = 0; t < kBars; ++t) {
@@ -50,7 +52,7 @@ std::string request_text(Layout layout) {
     x += step(rng);
     const double c[] = {std::max(o, x) + 0.25, std::min(o, x) - 0.25, o, x, 10.0 + static_cast<double>(t % 977) * 3.5};
     const std::string time = std::to_string(1700000000000LL + static_cast<long long>(t) * 60000);
-    if (t) text += ',';
+    if (t) text += dumps ? ", " : ",";
     if (layout == Layout::Array) {
       text += '[' + time;
       for (double v : {c[2], c[0], c[1], c[3], c[4]}) {
@@ -69,11 +71,12 @@ std::string request_text(Layout layout) {
       append_number(text, c[4]);
       text += '}';
     } else {
-      text += R"({"time":)" + time;
+      text += (dumps ? R"({"time": )" : R"({"time":)") + time;
       const char* keys[] = {R"(, "open":)", R"(, "high":)", R"(, "low":)", R"(, "close":)", R"(, "volume":)"};
+      const char* dumps_keys[] = {R"(, "open": )", R"(, "high": )", R"(, "low": )", R"(, "close": )", R"(, "volume": )"};
       const double values[] = {c[2], c[0], c[1], c[3], c[4]};
       for (int k = 0; k < 5; ++k) {
-        text += keys[k];
+        text += dumps ? dumps_keys[k] : keys[k];
         append_number(text, values[k]);
       }
       text += '}';
@@ -85,7 +88,7 @@ std::string request_text(Layout layout) {
 
 const std::string& text_of(Layout layout) {
   static const std::string texts[] = {request_text(Layout::KeyOrder), request_text(Layout::DeclaredWithBlanks),
-                                      request_text(Layout::Array)};
+                                      request_text(Layout::JsonDumps), request_text(Layout::Array)};
   return texts[static_cast<int>(layout)];
 }
 
@@ -116,6 +119,7 @@ void BM_ReadRequest(benchmark::State& state, Layout layout) {
 }
 BENCHMARK_CAPTURE(BM_ReadRequest, key_order_candles, Layout::KeyOrder)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ReadRequest, declared_order_blanks, Layout::DeclaredWithBlanks)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadRequest, json_dumps_layout, Layout::JsonDumps)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ReadRequest, array_candles, Layout::Array)->Unit(benchmark::kMillisecond);
 
 void BM_EvalRules(benchmark::State& state) {
@@ -146,9 +150,10 @@ BENCHMARK(BM_EvalRules);
 int main(int argc, char** argv) {
   return vsci::bench::run_throughput_benchmarks(argc, argv, [] {
     std::printf("requests of %zu candles: %.1f MB in key order, %.1f MB in declared order with blanks, %.1f MB as "
-                "arrays\n",
+                "json.dumps writes them, %.1f MB as arrays\n",
                 kBars, static_cast<double>(text_of(Layout::KeyOrder).size()) / 1e6,
                 static_cast<double>(text_of(Layout::DeclaredWithBlanks).size()) / 1e6,
+                static_cast<double>(text_of(Layout::JsonDumps).size()) / 1e6,
                 static_cast<double>(text_of(Layout::Array).size()) / 1e6);
   });
 }

@@ -5,6 +5,9 @@
 #include "engine/candle_codec.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <type_traits>
 
 #include "engine/typed_read.h"
 #include "json/scanner.h"
@@ -18,46 +21,288 @@ namespace {
 using json::PieceEnd;
 using json::Reader;
 
-// The member names of the declared-order object form, each after its comma.
-constexpr std::string_view kDeclaredGlue[] = {",\"open\":", ",\"high\":", ",\"low\":", ",\"close\":", ",\"volume\":"};
+// A member after its comma (or a bare comma, without a key), or the opening
+// of an object up to its first key's colon (`opens`), in each layout: compact,
+// as json.dumps writes it by default (a blank after each comma and colon), and
+// its key alone.
+struct Glue {
+  std::string_view compact;
+  std::string_view spaced;
+  std::string_view key;
+  char opens = ',';
+};
 
+constexpr Glue kOpen{",\"open\":", ", \"open\": ", "\"open\""}, kHigh{",\"high\":", ", \"high\": ", "\"high\""},
+    kLow{",\"low\":", ", \"low\": ", "\"low\""}, kClose{",\"close\":", ", \"close\": ", "\"close\""},
+    kTime{",\"time\":", ", \"time\": ", "\"time\""}, kVolume{",\"volume\":", ", \"volume\": ", "\"volume\""},
+    kComma{",", ", ", ""}, kTimeFirst{"{\"time\":", "{\"time\": ", "\"time\"", '{'},
+    kCloseFirst{"{\"close\":", "{\"close\": ", "\"close\"", '{'};
+
+// The three layouts a compact candle is matched in. Tight (no blank
+// anywhere) and Spaced (json.dumps's default separators) match each member
+// with its comma (or opening brace) and colon as one literal; Loose takes
+// blanks (as JSON counts them) before every token, as json.dumps writes them
+// with an indent. Each step takes all of its tokens or nothing.
+struct Tight {
+  static bool glue(Reader& r, const Glue& g) { return r.try_literal(g.compact); }
+  static bool punct(Reader& r, char c) { return r.try_literal(std::string_view(&c, 1)); }
+  static bool f64(Reader& r, double& out) { return r.try_f64(out); }
+  static bool i64(Reader& r, std::int64_t& out) { return r.try_i64(out); }
+};
+
+struct Spaced : Tight {
+  static bool glue(Reader& r, const Glue& g) { return r.try_literal(g.spaced); }
+};
+
+struct Loose {
+  static bool glue(Reader& r, const Glue& g) {
+    const std::size_t at = r.offset();
+    if (punct(r, g.opens) && (g.key.empty() || (blanks(r) == '"' && r.try_literal(g.key) && punct(r, ':')))) return true;
+    r.rewind(at);
+    return false;
+  }
+  static bool punct(Reader& r, char c) {
+    if (blanks(r) != c) return false;
+    r.advance();
+    return true;
+  }
+  static bool f64(Reader& r, double& out) {
+    blanks(r);
+    return r.try_f64(out);
+  }
+  static bool i64(Reader& r, std::int64_t& out) {
+    blanks(r);
+    return r.try_i64(out);
+  }
+  // Skips blanks and gives the byte after them ('\0' at the end). An indent
+  // is a line break and a run of spaces, taken eight at a time.
+  static char blanks(Reader& r) {
+    const std::string_view t = r.text();
+    std::size_t i = r.offset();
+    while (i < t.size()) {
+      const char c = t[i];
+      if (c == ' ' && i + 8 <= t.size()) {
+        const std::uint64_t other = json::load8(t.data() + i) ^ json::bytes_of(' ');
+        i += other == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(other) / 8);
+      } else if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+        ++i;
+      } else {
+        r.rewind(i);
+        return c;
+      }
+    }
+    r.rewind(i);
+    return '\0';
+  }
+};
+
+// The members of the declared-order object form after `time`, each after its comma.
+constexpr const Glue* kDeclaredGlue[] = {&kOpen, &kHigh, &kLow, &kClose, &kVolume};
+
+template <class Blanks>
 bool read_declared_object(Reader& r, Candle& c) {
-  if (!r.try_i64(c.time)) return false;
+  if (!Blanks::i64(r, c.time)) return false;
   for (std::size_t i = 1; i <= 4; ++i) {
-    if (!r.try_literal(kDeclaredGlue[i - 1]) || !r.try_f64(candle_price(c, i))) return false;
+    if (!Blanks::glue(r, *kDeclaredGlue[i - 1]) || !Blanks::f64(r, candle_price(c, i))) return false;
   }
-  if (r.try_literal(kDeclaredGlue[4]) && !r.try_f64(c.volume)) return false;
-  return r.try_literal("}");
+  if (Blanks::glue(r, kVolume) && !Blanks::f64(r, c.volume)) return false;
+  return Blanks::punct(r, '}');
 }
 
+template <class Blanks>
 bool read_key_ordered_object(Reader& r, Candle& c) {
-  return r.try_f64(c.close) && r.try_literal(",\"high\":") && r.try_f64(c.high) && r.try_literal(",\"low\":") &&
-         r.try_f64(c.low) && r.try_literal(",\"open\":") && r.try_f64(c.open) && r.try_literal(",\"time\":") &&
-         r.try_i64(c.time) && r.try_literal(",\"volume\":") && r.try_f64(c.volume) && r.try_literal("}");
+  return Blanks::f64(r, c.close) && Blanks::glue(r, kHigh) && Blanks::f64(r, c.high) && Blanks::glue(r, kLow) &&
+         Blanks::f64(r, c.low) && Blanks::glue(r, kOpen) && Blanks::f64(r, c.open) && Blanks::glue(r, kTime) &&
+         Blanks::i64(r, c.time) && Blanks::glue(r, kVolume) && Blanks::f64(r, c.volume) && Blanks::punct(r, '}');
 }
 
+template <class Blanks>
 bool read_array(Reader& r, Candle& c) {
-  if (!r.try_i64(c.time)) return false;
+  if (!Blanks::i64(r, c.time)) return false;
   for (std::size_t i = 1; i <= 4; ++i) {
-    if (!r.try_literal(",") || !r.try_f64(candle_price(c, i))) return false;
+    if (!Blanks::glue(r, kComma) || !Blanks::f64(r, candle_price(c, i))) return false;
   }
-  if (r.try_literal(",") && !r.try_f64(c.volume)) return false;
-  return r.try_literal("]");
+  if (Blanks::glue(r, kComma) && !Blanks::f64(r, c.volume)) return false;
+  return Blanks::punct(r, ']');
 }
 
-// Compact candles from `r` on, one comma between each two, until `r`'s text
-// ends (Full) or a closing bracket follows one (Closed, the bracket
-// consumed); Unusual at anything else.
-PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out) {
+// The opening of a compact candle and the rest of it, in one layout: the
+// object forms told apart by their first key.
+template <class Blanks>
+[[gnu::always_inline]] inline bool read_compact_as(Reader& r, Candle& c) {
+  if (Blanks::glue(r, kTimeFirst)) return read_declared_object<Blanks>(r, c);
+  if (Blanks::glue(r, kCloseFirst)) return read_key_ordered_object<Blanks>(r, c);
+  return Blanks::punct(r, '[') && read_array<Blanks>(r, c);
+}
+
+template <class Blanks>
+[[gnu::always_inline]] inline bool read_compact_in(Reader& r, Candle& c) {
+  const std::size_t at = r.offset();
+  Candle read;
+  if (read_compact_as<Blanks>(r, read)) {
+    c = read;
+    return true;
+  }
+  r.rewind(at);
+  return false;
+}
+
+// A candle laid out with blanks, kept apart from the tight form's code.
+[[gnu::noinline]] bool read_blank_candle(Reader& r, Candle& c) {
+  return read_compact_in<Spaced>(r, c) || read_compact_in<Loose>(r, c);
+}
+
+// Compact candles in one layout from `r` on, one comma between each two,
+// until `r`'s text ends (Full) or a closing bracket follows one (Closed, the
+// bracket consumed); Unusual at anything else, the reader then right after
+// the last candle taken (or where it began). `after_candle`: the reader
+// stands right after a candle, so a comma comes first.
+template <class Blanks>
+PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out, bool after_candle) {
   for (;;) {
-    if (!read_compact_candle(r, out.emplace_back())) {
+    const std::size_t at = r.offset();
+    if (after_candle) {
+      if (r.remaining() == 0) return PieceEnd::Full;
+      if (!Blanks::glue(r, kComma)) {
+        if (Blanks::punct(r, ']')) return PieceEnd::Closed;
+        r.rewind(at);
+        return PieceEnd::Unusual;
+      }
+    }
+    if (!read_compact_in<Blanks>(r, out.emplace_back())) {
       out.pop_back();
+      r.rewind(at);
       return PieceEnd::Unusual;
     }
-    if (r.remaining() == 0) return PieceEnd::Full;
-    if (r.try_literal(",")) continue;
-    return r.try_literal("]") ? PieceEnd::Closed : PieceEnd::Unusual;
+    after_candle = true;
   }
+}
+
+// Compact candles tight, then spaced, then loose, each from where the one
+// before stopped: a list laid out with blanks pays a try or two per piece.
+PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out, bool after_candle) {
+  const std::size_t before = out.size();
+  PieceEnd how = read_compact_run<Tight>(r, out, after_candle);
+  if (how == PieceEnd::Unusual) how = read_compact_run<Spaced>(r, out, after_candle || out.size() > before);
+  if (how == PieceEnd::Unusual) how = read_compact_run<Loose>(r, out, after_candle || out.size() > before);
+  return how;
+}
+
+// What a piece read: its candles, and the lists of a map that open in it,
+// each at a candle of the piece (the first list's candles come before).
+struct PieceRead {
+  std::vector<Candle> candles;
+  std::vector<std::pair<std::size_t, std::string>> opens;
+};
+
+// After a list of a map closed: true once the next list opened (its name
+// noted), false with `how` set otherwise: Closed at the map's end (the cursor
+// right after the list, the brace left), Unusual at anything else.
+bool open_next_list(Reader& r, PieceRead& out, PieceEnd& how) {
+  for (;;) {
+    const std::size_t closed = r.offset();
+    const int c = r.peek();
+    if (c == '}') {
+      r.rewind(closed);
+      how = PieceEnd::Closed;
+      return false;
+    }
+    how = PieceEnd::Unusual;
+    if (c != ',') return false;
+    r.advance();
+    if (r.peek() != '"') return false;
+    auto name = r.read_str();
+    if (!name.ok()) return false;
+    std::string key(*name);
+    if (r.peek() != ':') return false;
+    r.advance();
+    if (r.peek() != '[') return false;
+    r.advance();
+    out.opens.emplace_back(out.candles.size(), std::move(key));
+    if (r.peek() != ']') return true;
+    r.advance();  // an empty list
+  }
+}
+
+// A piece of a list of compact candles, or of a map of such lists (`map`),
+// which goes on after a list's closing bracket with the next list's name.
+PieceEnd read_piece(Reader& r, PieceRead& out, bool map) {
+  for (;;) {
+    PieceEnd how = read_compact_run(r, out.candles, false);
+    if (how != PieceEnd::Closed || !map || !open_next_list(r, out, how)) return how;
+  }
+}
+
+using CandleLists = std::vector<std::pair<std::string, std::vector<Candle>>>;
+
+// The list (or map of lists) whose '[' is next, in pieces as far as they
+// read: the candles of the list open there appended to lists.back(), each
+// later list of a map appended to `lists`.
+ListTaken read_lists_in_pieces(Reader& r, CandleLists& lists, bool map) {
+  if (r.peek() != '[' || r.depth() + 1 >= json::kMaxDepth || !json::worth_cutting(r.text(), r.offset())) {
+    return ListTaken::None;
+  }
+  std::vector<PieceRead> read;
+  const json::ListPieces pieces = json::read_in_pieces(
+      r.text(), r.offset(), [&](std::size_t n) { read.resize(n); },
+      [&](std::size_t k, std::string_view text) {
+        Reader piece(text);
+        read[k].candles.reserve(json::kPieceBytes / 32);
+        const PieceEnd how = read_piece(piece, read[k], map);
+        return std::pair(how, piece.offset());
+      });
+  // The pieces taken: up to the one that closes the list (or map), else
+  // those that read to their end before the first that did not.
+  const std::size_t closing = pieces.closing();
+  const std::size_t taken = closing != json::kNoPiece ? closing + 1 : pieces.full();
+  if (taken == 0) return ListTaken::None;
+  // Where each run of a piece's candles goes: piece, its candles [from, to),
+  // the list and the place there.
+  struct Run {
+    std::size_t piece, from, to, list, at;
+  };
+  std::vector<Run> runs;
+  const std::size_t first_list = lists.size() - 1;
+  std::vector<std::size_t> sizes{lists.back().second.size()};
+  for (std::size_t k = 0; k < taken; ++k) {
+    std::size_t from = 0;
+    const auto add_run = [&](std::size_t to) {
+      if (to > from) runs.push_back({k, from, to, lists.size() - 1, sizes.back()});
+      sizes.back() += to - from;
+      from = to;
+    };
+    for (auto& [at, name] : read[k].opens) {
+      add_run(at);
+      lists.emplace_back(std::move(name), std::vector<Candle>{});
+      sizes.push_back(0);
+    }
+    add_run(read[k].candles.size());
+  }
+  // The lists of a map are sized side by side.
+  for_each_piece(sizes.size(), [&](std::size_t i) {
+    std::vector<Candle>& out = lists[first_list + i].second;
+    out.reserve(sizes[i]);
+    touch_pages(out.data() + out.size(), (sizes[i] - out.size()) * sizeof(Candle));
+    out.resize(sizes[i]);
+  });
+  for_each_piece(runs.size(), [&](std::size_t i) {
+    const Run& run = runs[i];
+    const std::vector<Candle>& from = read[run.piece].candles;
+    std::copy(from.begin() + static_cast<std::ptrdiff_t>(run.from), from.begin() + static_cast<std::ptrdiff_t>(run.to),
+              lists[run.list].second.begin() + static_cast<std::ptrdiff_t>(run.at));
+  });
+  if (closing != json::kNoPiece) {
+    // After the list's closing bracket (a map's last list's): a whole value
+    // of the reader's container.
+    r.rewind(pieces.stops[closing]);
+    return ListTaken::Whole;
+  }
+  // The list opened here, as a serial read would have, and left after the
+  // last candle taken (the end of the last piece taken), in whichever list
+  // of a map that fell.
+  if (!r.begin_array().ok()) return ListTaken::None;  // cannot fail: the depth was checked
+  r.resume_after_element(pieces.stops[taken - 1], r.depth());
+  return ListTaken::Partly;
 }
 
 }  // namespace
@@ -69,18 +314,7 @@ Expected<void, json::Error> read_candle_field(Reader& r, std::size_t i, Candle& 
 
 bool read_compact_candle(Reader& r, Candle& c) {
   if (r.depth() >= json::kMaxDepth) return false;
-  const std::size_t at = r.offset();
-  Candle read;
-  bool ok = false;
-  if (r.try_literal("{\"time\":")) ok = read_declared_object(r, read);
-  else if (r.try_literal("{\"close\":")) ok = read_key_ordered_object(r, read);
-  else if (r.try_literal("[")) ok = read_array(r, read);
-  if (!ok) {
-    r.rewind(at);
-    return false;
-  }
-  c = read;
-  return true;
+  return read_compact_in<Tight>(r, c) || read_blank_candle(r, c);
 }
 
 Expected<void, json::Error> read_candle(Reader& r, Candle& out) {
@@ -89,40 +323,15 @@ Expected<void, json::Error> read_candle(Reader& r, Candle& out) {
 }
 
 ListTaken read_candles_in_pieces(Reader& r, std::vector<Candle>& out) {
-  if (r.peek() != '[' || r.depth() + 1 >= json::kMaxDepth || !json::worth_cutting(r.text(), r.offset())) {
-    return ListTaken::None;
-  }
-  std::vector<std::vector<Candle>> read;
-  const json::ListPieces pieces = json::read_in_pieces(
-      r.text(), r.offset(), [&](std::size_t n) { read.resize(n); },
-      [&](std::size_t k, std::string_view text) {
-        Reader piece(text);
-        read[k].reserve(json::kPieceBytes / 32);
-        const PieceEnd how = read_compact_run(piece, read[k]);
-        return std::pair(how, piece.offset());
-      });
-  // The pieces taken: up to the one that closes the list, else those that
-  // read to their end before the first that did not.
-  const std::size_t closing = pieces.closing();
-  const std::size_t taken = closing != json::kNoPiece ? closing + 1 : pieces.full();
-  if (taken == 0) return ListTaken::None;
-  std::vector<std::size_t> at(taken + 1, out.size());
-  for (std::size_t k = 0; k < taken; ++k) at[k + 1] = at[k] + read[k].size();
-  out.reserve(at[taken]);
-  touch_pages(out.data() + at[0], (at[taken] - at[0]) * sizeof(Candle));
-  out.resize(at[taken]);
-  for_each_piece(taken, [&](std::size_t k) {
-    std::copy(read[k].begin(), read[k].end(), out.begin() + static_cast<std::ptrdiff_t>(at[k]));
-  });
-  if (closing != json::kNoPiece) {
-    r.rewind(pieces.stops[closing]);
-    return ListTaken::Whole;
-  }
-  // The list opened here, as a serial read would have, and left after the
-  // last candle taken (the end of the last piece taken).
-  if (!r.begin_array().ok()) return ListTaken::None;  // cannot fail: the depth was checked
-  r.resume_after_element(pieces.stops[taken - 1], r.depth());
-  return ListTaken::Partly;
+  CandleLists one(1);
+  one.back().second = std::move(out);
+  const ListTaken taken = read_lists_in_pieces(r, one, false);
+  out = std::move(one.back().second);
+  return taken;
+}
+
+ListTaken read_candle_map_in_pieces(Reader& r, std::vector<std::pair<std::string, std::vector<Candle>>>& lists) {
+  return read_lists_in_pieces(r, lists, true);
 }
 
 char* put_candle(char* p, const Candle& c) {

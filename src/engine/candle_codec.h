@@ -1,5 +1,6 @@
 // The one place that knows a candle's text: its field list, the compact
-// forms users' tools and the harness write (read by matching their bytes),
+// forms users' tools and the harness write (read by matching their bytes,
+// with or without the blanks json.dumps puts between tokens),
 // the general record reader with every message, the reading of a long list
 // in pieces on the worker pool, and the writer of the backtest request's
 // candle. The engine's request reader, the harness's command reader and the
@@ -8,7 +9,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "json/error.h"
@@ -37,11 +40,12 @@ inline double& candle_price(Candle& c, std::size_t i) {
 // any number; the reader's messages.
 Expected<void, json::Error> read_candle_field(json::Reader& r, std::size_t i, Candle& c);
 
-// One candle in a compact form, right at the cursor: an object of all six
-// members in declared order or in key order, or of the first five in
-// declared order; an array of five or six numbers; no blanks anywhere. Takes
-// nothing (reader and candle as they were) unless the whole candle stands in
-// one of them, at a depth where the reader could open it.
+// One candle in a compact form at the cursor: an object of all six members
+// in declared order or in key order, or of the first five in declared order;
+// an array of five or six numbers; either with no blanks anywhere or with
+// blanks before any of its tokens (a text json.dumps wrote, indented or not).
+// Takes nothing (reader and candle as they were) unless the whole candle
+// stands in one of them, at a depth where the reader could open it.
 bool read_compact_candle(json::Reader& r, Candle& c);
 
 // One candle in any form the record reader accepts (object or array, members
@@ -58,12 +62,23 @@ enum class ListTaken : unsigned char {
 };
 
 // The candles of the list whose '[' is next, when it is worth cutting
-// (json::worth_cutting): compact candles with single commas between them are
-// read in pieces on the pool, appended to `out`. Up to the first piece that
-// does not read so, the pieces give what a serial read gives (compact candles
-// hold no strings, so a cut falls between two of them); from there the
-// caller's serial read goes on, which alone forms errors, once.
+// (json::worth_cutting): compact candles with single commas between them
+// (blanks around the commas too) are read in pieces on the pool, appended to
+// `out`. Up to the first piece that does not read so, the pieces give what a
+// serial read gives (compact candles hold no strings, so a cut falls between
+// two of them); from there the caller's serial read goes on, which alone
+// forms errors, once.
 ListTaken read_candles_in_pieces(json::Reader& r, std::vector<Candle>& out);
+
+// The same for a map of named candle lists (a command's "data"), from the
+// '[' of its first list on, whose name the caller read and put last in
+// `lists`: the lists, and the names between them, are read in pieces as one
+// long list, the first list's candles appended to lists.back() and each later
+// list appended to `lists` under its name, in text order. Whole: every list
+// to the last one, whose closing bracket is followed by the map's closing
+// brace (left for the caller); Partly: lists.back() is open, the cursor after
+// its last candle taken; None: nothing taken.
+ListTaken read_candle_map_in_pieces(json::Reader& r, std::vector<std::pair<std::string, std::vector<Candle>>>& lists);
 
 // The longest text of a candle whose numbers all take the plain form of at
 // most 17 digits (every price and size a candle usually holds), and of any

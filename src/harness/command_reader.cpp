@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <utility>
 
 #include "engine/candle_codec.h"
@@ -118,18 +119,11 @@ std::optional<json::Error> tree_refusal(Reader& r, std::size_t start, int list_d
   return std::move(candle).error();
 }
 
-// A dataset's candle list, from its '[' on: a long one in pieces as far as
-// they read, the rest (or all of a short one) here. The first candle that
-// does not read ends the reading of candles, so no part of the list is read
-// twice.
-ListRead read_candles(Reader& r, std::vector<Candle>& out) {
+// The rest of a dataset's candle list, from where `r` stands inside it (its
+// first candles taken, or none). The first candle that does not read ends the
+// reading of candles.
+ListRead read_candles_on(Reader& r, std::vector<Candle>& out) {
   ListRead read;
-  const ListTaken taken = read_candles_in_pieces(r, out);
-  if (taken == ListTaken::Whole) {
-    read.readable = true;
-    return read;
-  }
-  if (taken == ListTaken::None && (r.peek() != '[' || !r.begin_array().ok())) return read;
   const int depth = r.depth();
   for (;;) {
     auto item = r.next_element();
@@ -149,12 +143,19 @@ ListRead read_candles(Reader& r, std::vector<Candle>& out) {
   return read;
 }
 
+// A dataset's candle list, from its '[' on, read here.
+ListRead read_candles(Reader& r, std::vector<Candle>& out) {
+  if (r.peek() != '[' || !r.begin_array().ok()) return {};
+  return read_candles_on(r, out);
+}
+
 // The datasets, ordered by name, and the tree's error for the first that
-// holds a candle it refuses. The first is read in place, a long one in pieces
-// that cut it while reading; when pieces pay off, the lists after it are
-// found by their brackets (within the nesting room they stand in) and read
-// side by side, a reader of their own each, so that a suite's many datasets
-// do not wait for one another.
+// holds a candle it refuses. From the first list on, the lists are read in
+// pieces that cut them while reading, across the names between them, as far
+// as their candles are compact. The lists after that are read here, or, when
+// pieces pay off, found by their brackets (within the nesting room they stand
+// in) and read side by side, a reader of their own each, so that a suite's
+// many datasets do not wait for one another.
 std::optional<std::pair<Datasets, std::optional<json::Error>>> read_data(Reader& r) {
   if (r.peek() != '{' || !r.begin_object().ok()) return std::nullopt;
   Datasets data;
@@ -165,10 +166,18 @@ std::optional<std::pair<Datasets, std::optional<json::Error>>> read_data(Reader&
     auto more = r.next_member(key);
     if (!more) return std::nullopt;
     if (!*more) break;
-    std::vector<Candle>& candles = data.emplace_back(std::string(key), std::vector<Candle>{}).second;
+    data.emplace_back(std::string(key), std::vector<Candle>{});
+    if (data.size() == 1) {
+      const ListTaken taken = read_candle_map_in_pieces(r, data);
+      reads.resize(data.size(), ListRead{true, std::nullopt});
+      if (taken == ListTaken::Whole) continue;
+      reads.back() = taken == ListTaken::Partly ? read_candles_on(r, data.back().second) : read_candles(r, data.back().second);
+      if (!reads.back().readable) return std::nullopt;
+      continue;
+    }
     reads.emplace_back();
-    if (data.size() == 1 || !pieces_pay_off()) {
-      reads.back() = read_candles(r, candles);
+    if (!pieces_pay_off()) {
+      reads.back() = read_candles(r, data.back().second);
       if (!reads.back().readable) return std::nullopt;
       continue;
     }
@@ -233,6 +242,49 @@ std::optional<StrategyTest> read_test(Reader& r, std::string_view text, int room
   return std::move(*t);
 }
 
+// A suite's tests, from their list's '[' on. A long list is read in pieces on
+// the pool as far as they read, each piece a run of whole tests (a cut that
+// falls inside a test leaves the piece before it unread), and the rest here.
+bool read_tests(Reader& r, std::string_view text, std::vector<StrategyTest>& out) {
+  if (r.peek() != '[') return false;
+  const std::size_t open = r.offset();
+  if (!r.begin_array().ok()) return false;
+  const int depth = r.depth();
+  if (json::worth_cutting(text, open)) {
+    std::vector<std::vector<StrategyTest>> read;
+    const json::ListPieces pieces = json::read_in_pieces(
+        text, open, [&](std::size_t n) { read.resize(n); },
+        [&](std::size_t k, std::string_view piece) {
+          Reader own(piece, depth);
+          for (;;) {
+            auto test = read_test(own, piece, json::kMaxDepth - depth);
+            if (!test) return std::pair(json::PieceEnd::Unusual, std::size_t{0});
+            read[k].push_back(std::move(*test));
+            if (own.remaining() == 0) return std::pair(json::PieceEnd::Full, piece.size());
+            auto more = own.next_element();
+            if (!more) return std::pair(json::PieceEnd::Unusual, std::size_t{0});
+            if (!*more) return std::pair(json::PieceEnd::Closed, own.offset());
+          }
+        });
+    const std::size_t closing = pieces.closing();
+    const std::size_t taken = closing != json::kNoPiece ? closing + 1 : pieces.full();
+    for (std::size_t k = 0; k < taken; ++k) std::move(read[k].begin(), read[k].end(), std::back_inserter(out));
+    if (closing != json::kNoPiece) {
+      r.resume_after_element(pieces.stops[closing], depth - 1);
+      return true;
+    }
+    if (taken > 0) r.resume_after_element(pieces.stops[taken - 1], depth);
+  }
+  for (;;) {
+    auto item = r.next_element();
+    if (!item) return false;
+    if (!*item) return true;
+    auto test = read_test(r, text, json::kMaxDepth - depth);
+    if (!test) return false;
+    out.push_back(std::move(*test));
+  }
+}
+
 }  // namespace
 
 bool is_valid_json(std::string_view text) {
@@ -270,15 +322,7 @@ std::optional<TextEnvelope> read_envelope_from_text(std::string_view text) {
         env.envelope.tests.push_back(std::move(*t));
         continue;
       }
-      if (r.peek() != '[' || !r.begin_array().ok()) return std::nullopt;
-      for (;;) {
-        auto item = r.next_element();
-        if (!item) return std::nullopt;
-        if (!*item) break;
-        auto t = read_test(r, text, json::kMaxDepth - 2);
-        if (!t) return std::nullopt;
-        env.envelope.tests.push_back(std::move(*t));
-      }
+      if (!read_tests(r, text, env.envelope.tests)) return std::nullopt;
     } else if (key == "data") {
       if (have_data) return std::nullopt;
       have_data = true;

@@ -12,6 +12,7 @@
 
 #include "json/powers_of_ten.h"
 #include "json/scanner.h"
+#include "util/interrupt.h"
 
 namespace vsci::json {
 namespace {
@@ -741,7 +742,13 @@ Expected<void, Error> Reader::begin_object() {
   return enter();
 }
 
+[[gnu::noinline, gnu::cold]] void Reader::look_for_stop() {
+  next_stop_check_ = pos_ + kStopCheckBytes;
+  check_interrupt_seldom();
+}
+
 Expected<bool, Error> Reader::next_element() {
+  if (pos_ >= next_stop_check_) [[unlikely]] look_for_stop();
   const auto d = static_cast<std::size_t>(depth_);
   // Compact text: an element right at the cursor or right after the comma.
   if (n_ - pos_ >= 2) {
@@ -762,6 +769,12 @@ Expected<bool, Error> Reader::next_element() {
 
 [[gnu::noinline]] Expected<bool, Error> Reader::next_element_general() {
   const auto d = static_cast<std::size_t>(depth_);
+  // The comma and the one blank json.dumps puts after it by default.
+  if (!first_[d] && n_ - pos_ >= 3 && p_[pos_] == ',' && p_[pos_ + 1] == ' ' && p_[pos_ + 2] != ']' &&
+      !is_ws(p_[pos_ + 2])) {
+    pos_ += 2;
+    return true;
+  }
   int c = peek();
   if (first_[d]) {
     first_[d] = false;
@@ -808,11 +821,13 @@ Expected<void, Error> Reader::end_array() {
 }
 
 Expected<bool, Error> Reader::next_member(std::string_view& key) {
+  if (pos_ >= next_stop_check_) [[unlikely]] look_for_stop();
   const auto d = static_cast<std::size_t>(depth_);
   // Compact text with a plain key: `"key":` right at the cursor or right
-  // after the comma. Anything else goes the general way from the same place.
-  if (n_ - pos_ >= 2) {
-    const std::size_t quote = first_[d] ? pos_ : pos_ + 1;
+  // after the comma (and the one blank json.dumps puts after it by default).
+  // Anything else goes the general way from the same place.
+  if (n_ - pos_ >= 3) {
+    const std::size_t quote = first_[d] ? pos_ : p_[pos_ + 1] == ' ' ? pos_ + 2 : pos_ + 1;
     if (p_[quote] == '"' && (first_[d] || p_[pos_] == ',')) {
       const std::size_t close = plain_string_end(quote);
       if (close != 0 && close + 1 < n_ && p_[close + 1] == ':') {

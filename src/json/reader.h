@@ -16,6 +16,10 @@
 // count of the last line). Arrays and objects nest at most 127 levels; the
 // 128th opening bracket fails with "recursion limit exceeded".
 //
+// A long read looks for a stop of the command every few MB it walks
+// (util/interrupt.h): once the command is asked to stop, reading throws
+// Interrupted.
+//
 // A Reader borrows the text, which must outlive it. One Reader per thread.
 #pragma once
 
@@ -39,6 +43,11 @@ class Reader {
   static constexpr int kEof = -1;
 
   explicit Reader(std::string_view text) : p_(text.data()), n_(text.size()), reserve_budget_(text.size() / 2) {}
+  // A reader of a piece of a longer text that begins with an element of a
+  // container open `depth` levels deep there: the element is read straight
+  // away, its values nest from that depth, and next_element goes on after it
+  // in that container.
+  Reader(std::string_view text, int depth) : Reader(text) { resume_after_element(0, depth); }
 
   // The next byte after whitespace, not consumed; kEof at the end of input.
   int peek() {
@@ -98,11 +107,12 @@ class Reader {
   bool try_f64(double& out);
   bool try_i64(std::int64_t& out);
   void rewind(std::size_t offset) { pos_ = offset; }
-  // Inside an array open at `depth` (at most the current depth): puts the
-  // cursor at `offset`, right after an element of it, as if every element
-  // before had been read here and whatever this reader opened inside them
-  // closed. Lets a list whose first elements were read apart (in pieces), or
-  // one whose element was read another way, go on with next_element.
+  // Inside an array (or object) open at `depth` (at most the current depth):
+  // puts the cursor at `offset`, right after an element (a member's value)
+  // of it, as if every element before had been read here and whatever this
+  // reader opened inside them closed. Lets a list whose first elements were
+  // read apart (in pieces), or one whose element was read another way, go on
+  // with next_element (next_member).
   void resume_after_element(std::size_t offset, int depth) {
     pos_ = offset;
     depth_ = depth;
@@ -137,6 +147,9 @@ class Reader {
   };
 
   static bool is_ws(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+  // Looks for a stop once the cursor passed next_stop_check_, then sets the
+  // next one kStopCheckBytes on.
+  void look_for_stop();
   // Positions the error after the first `prefix` bytes of the text.
   Error at(Error e, std::size_t prefix) const;
 
@@ -179,6 +192,10 @@ class Reader {
   // Elements that arrays may still reserve ahead of their data, shared by all
   // depths: one per two bytes of text at most, so nesting cannot multiply it.
   std::size_t reserve_budget_ = 0;
+  // Every element and member passes here: a stop is looked for by bytes read,
+  // a compare per element, so that its delay does not grow with the text.
+  static constexpr std::size_t kStopCheckBytes = std::size_t{2} << 20;
+  std::size_t next_stop_check_ = kStopCheckBytes;
 };
 
 // The whole text as one value, followed by whitespace only.

@@ -13,11 +13,15 @@
 #include <algorithm>
 #include <string>
 
+#include "util/interrupt.h"
 #include "util/parallel.h"
 
 namespace vsci::json {
 
 namespace {
+
+// A long walk looks for a stop of the command this often (in bytes).
+constexpr std::size_t kStopCheckBytes = std::size_t{2} << 20;
 
 // A byte that may open or close a value outside strings: a quote, or c with
 // c | 0x26 == 0x7F, which holds for [ ] { } and, besides, only for Y _ y and
@@ -27,6 +31,15 @@ std::uint64_t structural(std::uint64_t w) {
 }
 
 #if defined(__SSE2__)
+// The set bits of `x`, added up in place (the build targets no particular
+// processor, so std::popcount would be a library call).
+int bit_count(std::uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555ULL;
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
+}
+
 // Bit k of each mask stands for byte k of the 64 at `p`.
 struct BlockMasks {
   std::uint64_t quote = 0;
@@ -63,7 +76,12 @@ std::size_t skip_blocks(std::string_view t, std::size_t i, int room, int& depth,
   bool in_string = false;
   std::size_t boundary = i;  // the last block start outside a string
   int boundary_depth = 0;
+  std::size_t next_stop_check = i + kStopCheckBytes;
   for (; i + 64 <= t.size(); i += 64) {
+    if (i >= next_stop_check) [[unlikely]] {
+      check_interrupt_seldom();
+      next_stop_check = i + kStopCheckBytes;
+    }
     const BlockMasks m = block_masks(t.data() + i);
     if (m.backslash != 0) break;
     std::uint64_t inside = m.quote;
@@ -72,8 +90,8 @@ std::size_t skip_blocks(std::string_view t, std::size_t i, int room, int& depth,
     in_string = (inside >> 63) != 0;
     const std::uint64_t opens = m.open & ~inside;
     const std::uint64_t closes = m.close & ~inside;
-    const int opened = std::popcount(opens);
-    const int shut = std::popcount(closes);
+    const int opened = bit_count(opens);
+    const int shut = bit_count(closes);
     if (depth + opened <= room && depth > shut) {
       depth += opened - shut;
     } else {
@@ -132,7 +150,12 @@ std::size_t skip_structure(std::string_view t, std::size_t i, int room) {
   bool closed = false;
   i = skip_blocks(t, i, room, depth, closed);
   if (i == kNoEnd || closed) return i;
+  std::size_t next_stop_check = i + kStopCheckBytes;
   while (i < n) {
+    if (i >= next_stop_check) [[unlikely]] {
+      check_interrupt_seldom();
+      next_stop_check = i + kStopCheckBytes;
+    }
     if (i + 8 <= n) {
       const std::uint64_t m = structural(load8(t.data() + i));
       if (m == 0) {
@@ -163,38 +186,115 @@ bool worth_cutting(std::string_view text, std::size_t open) {
 
 namespace {
 
-// An object's opening is compared up to its first key's colon, at most this long.
-constexpr std::size_t kMaxOpening = 64;
+// An object's opening is compared up to its first key's colon, at most this
+// long; the blanks after a comma, at most this long too.
+constexpr std::size_t kMaxOpening = 128;
+// The first element is walked to its end to see the blanks after its comma
+// when it ends within this many bytes; past that they are guessed from the
+// blanks around its opening.
+constexpr std::size_t kMaxFirstElement = std::size_t{64} << 10;
 
-}  // namespace
+bool is_blank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 
-namespace {
+std::size_t skip_blanks(std::string_view t, std::size_t i) {
+  while (i < t.size() && is_blank(t[i])) ++i;
+  return i;
+}
 
-// Where the pieces of one list are cut: the joint between two elements.
+// The first place in [from, to) where `needle` (two bytes or more) starts in
+// `t`; kNoEnd for none. Sixteen places at a time are tried by the needle's
+// first and last bytes together, which between long elements leaves few to
+// compare in full.
+std::size_t find_starting_in(std::string_view t, std::size_t from, std::size_t to, std::string_view needle) {
+  const std::size_t n = needle.size();
+  if (n > t.size()) return kNoEnd;
+  to = std::min(to, t.size() - n + 1);
+  std::size_t i = from;
+#if defined(__SSE2__)
+  const __m128i first = _mm_set1_epi8(needle[0]);
+  const __m128i last = _mm_set1_epi8(needle[n - 1]);
+  for (; i + 16 <= to; i += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.data() + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.data() + i + n - 1));
+    auto both = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+    for (; both != 0; both &= both - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(both));
+      if (std::memcmp(t.data() + at + 1, needle.data() + 1, n - 2) == 0) return at;
+    }
+  }
+#endif
+  for (; i < to; ++i) {
+    if (t[i] == needle[0] && std::memcmp(t.data() + i + 1, needle.data() + 1, n - 1) == 0) return i;
+  }
+  return kNoEnd;
+}
+
+// Where the pieces of one list are cut: the joint between two elements, as
+// the text lays it out between its first two: a closing bracket, a comma, the
+// blanks after it, and an opening like the first element's. The piece before
+// a cut ends at the closing bracket; the next starts at the opening.
 class Cutter {
  public:
   Cutter(std::string_view text, std::size_t open) : text_(text) {
-    const char first = open + 1 < text.size() ? text[open + 1] : '\0';
-    if (first != '{' && first != '[') return;
-    joint_ = first == '{' ? "}," : "],";
-    const std::size_t colon = text.find(':', open + 1);
-    if (first == '{' && colon != std::string_view::npos && colon - open <= kMaxOpening) {
-      joint_ += text.substr(open + 1, colon - open);
-    } else {
-      joint_ += first;
+    const std::size_t first = skip_blanks(text, open + 1);
+    if (first >= text.size() || (text[first] != '{' && text[first] != '[')) return;
+    const bool object = text[first] == '{';
+    std::string_view opening = text.substr(first, 1);
+    if (object) {
+      const std::size_t colon = text.find(':', first);
+      if (colon == std::string_view::npos || colon - first >= kMaxOpening) return;
+      opening = text.substr(first, colon + 1 - first);
     }
+    const std::string_view after = blanks_after_first(first);
+    if (after.size() >= kMaxOpening) return;
+    joint_.assign(1, object ? '}' : ']');
+    joint_ += ',';
+    joint_ += after;
+    opening_at_ = joint_.size();
+    joint_ += opening;
   }
 
-  // The start of the piece after the one starting at `start`; kNoEnd for none.
-  std::size_t next(std::size_t start) const {
-    if (joint_.empty() || start + kPieceBytes >= text_.size()) return kNoEnd;
-    const std::size_t cut = text_.find(joint_, start + kPieceBytes);
-    return cut == std::string_view::npos ? kNoEnd : cut + 2;
+  struct Cut {
+    std::size_t end;    // of the piece before
+    std::size_t start;  // of the next piece
+  };
+
+  // Whether the list shows a joint to cut at.
+  bool cuts() const { return !joint_.empty(); }
+
+  // The first cut whose joint starts in the span of kPieceBytes from `from`;
+  // none (start kNoEnd) when there is none.
+  Cut in_span(std::size_t from) const {
+    if (joint_.empty() || from >= text_.size()) return {kNoEnd, kNoEnd};
+    const std::size_t at = find_starting_in(text_, from, from + kPieceBytes, joint_);
+    if (at == kNoEnd) return {kNoEnd, kNoEnd};
+    return {at + 1, at + opening_at_};
   }
 
  private:
+  // The blanks after the first element's comma. Python's json.dumps puts the
+  // same blanks there as after the list's '[' when it indents, and else one
+  // blank after every ',' and ':' or none.
+  std::string_view blanks_after_first(std::size_t first) const {
+    const std::string_view window = text_.substr(0, first + kMaxFirstElement);
+    const std::size_t end = skip_structure(window, first, kMaxOpening);
+    if (end != kNoEnd && end < text_.size() && text_[end] == ',') {
+      return text_.substr(end + 1, skip_blanks(text_, end + 1) - end - 1);
+    }
+    if (first > 0 && is_blank(text_[first - 1])) return text_.substr(first - skip_back(first), skip_back(first));
+    const std::size_t sep = text_.find_first_of(",:", first);
+    return sep != std::string_view::npos && sep + 1 < text_.size() && text_[sep + 1] == ' ' ? " " : "";
+  }
+
+  std::size_t skip_back(std::size_t i) const {
+    std::size_t n = 0;
+    while (n < i && is_blank(text_[i - n - 1])) ++n;
+    return n;
+  }
+
   std::string_view text_;
   std::string joint_;
+  std::size_t opening_at_ = 0;
 };
 
 }  // namespace
@@ -213,37 +313,53 @@ std::size_t ListPieces::full() const {
 ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::function<void(std::size_t)>& grow,
                           const std::function<std::pair<PieceEnd, std::size_t>(std::size_t, std::string_view)>& read) {
   const Cutter cutter(text, open);
+  const std::size_t threads = pool_threads();
+  ListPieces out;
+  std::vector<std::size_t> limits;  // where the text of each piece but the last known ends
+  out.starts.push_back(skip_blanks(text, open + 1));
+  // Cuts are looked for in spans of kPieceBytes from a piece on after the
+  // first one's start, a batch of spans side by side, until `wanted` pieces
+  // are known or no span is left: a list whose elements are long (a suite's
+  // tests) is not walked on one thread to find them.
+  std::size_t span = out.starts[0] + kPieceBytes;
+  const auto find_cuts = [&](std::size_t wanted) {
+    while (out.starts.size() < wanted && cutter.cuts() && span < text.size()) {
+      const std::size_t count = std::min(4 * threads, (text.size() - span + kPieceBytes - 1) / kPieceBytes);
+      std::vector<Cutter::Cut> found(count);
+      for_each_piece(count, [&](std::size_t k) { found[k] = cutter.in_span(span + k * kPieceBytes); });
+      span += count * kPieceBytes;
+      for (const Cutter::Cut& cut : found) {
+        if (cut.start == kNoEnd) continue;
+        limits.push_back(cut.end);
+        out.starts.push_back(cut.start);
+      }
+    }
+  };
   // A piece per thread first, then twice as many each wave (a list that went
   // on is likely to go on), up to four per thread.
-  const std::size_t threads = pool_threads();
   std::size_t wave = threads;
-  ListPieces out;
-  out.starts.push_back(open + 1);
-  std::size_t after = cutter.next(out.starts.back());  // the start of the piece after the last one known
   for (bool more = true; more;) {
     const std::size_t first = out.ends.size();
-    while (out.starts.size() < first + wave && after != kNoEnd) {
-      out.starts.push_back(after);
-      after = cutter.next(after);
-    }
-    const std::size_t count = out.starts.size() - first;
-    grow(out.starts.size());
-    out.stops.resize(out.starts.size());
-    out.ends.resize(out.starts.size(), PieceEnd::Unusual);
+    find_cuts(first + wave + 1);  // the start after a wave's last piece ends it
+    const std::size_t count = std::min(wave, out.starts.size() - first);
+    grow(first + count);
+    out.stops.resize(first + count);
+    out.ends.resize(first + count, PieceEnd::Unusual);
     for_each_piece(count, [&](std::size_t i) {
       const std::size_t k = first + i;
-      const std::size_t end = k + 1 < out.starts.size() ? out.starts[k + 1] - 1 : after == kNoEnd ? text.size() : after - 1;
+      const std::size_t end = k < limits.size() ? limits[k] : text.size();
       const auto [how, taken] = read(k, text.substr(out.starts[k], end - out.starts[k]));
       out.ends[k] = how;
       out.stops[k] = out.starts[k] + taken;
     });
-    more = after != kNoEnd;
+    more = out.starts.size() > out.ends.size();
     for (std::size_t k = first; k < out.ends.size(); ++k) more = more && out.ends[k] == PieceEnd::Full;
     wave = std::min(2 * wave, 4 * threads);
   }
-  // The last piece known reads to the end of the text when nothing follows
-  // it; having merely run out there, it closes nothing.
-  if (after == kNoEnd && out.ends.back() == PieceEnd::Full) out.ends.back() = PieceEnd::Unusual;
+  // The last piece read runs to the end of the text when no cut follows it;
+  // having merely run out there, it closes nothing.
+  if (out.ends.size() > limits.size() && out.ends.back() == PieceEnd::Full) out.ends.back() = PieceEnd::Unusual;
+  out.starts.resize(out.ends.size());
   return out;
 }
 

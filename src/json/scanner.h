@@ -2,7 +2,8 @@
 // words of eight bytes and the flags of the bytes in them, where a string
 // ends, where a value ends by its brackets and quotes alone, and where a long
 // list may be cut into pieces that are read apart on the worker pool. Pure
-// functions over the text; thread-safe.
+// functions over the text (but for the command's stop, which a long walk
+// heeds); thread-safe.
 #pragma once
 
 #include <bit>
@@ -50,7 +51,9 @@ std::size_t string_end(std::string_view text, std::size_t quote);
 
 // The end of the value starting at `i` by its brackets and quotes alone,
 // nothing else being checked: the value must still be read in full later.
-// kNoEnd when it does not close or nests deeper than `room` levels.
+// kNoEnd when it does not close or nests deeper than `room` levels. A long
+// walk looks for a stop of the command every few MB (util/interrupt.h) and
+// throws Interrupted once it was asked for.
 std::size_t skip_structure(std::string_view text, std::size_t i, int room);
 
 // ---- pieces of a long list
@@ -85,19 +88,23 @@ struct ListPieces {
 inline constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
 
 // Reads the list whose '[' is at `open` in pieces on the worker pool: its
-// first element starts the first piece, and each further piece starts about
-// kPieceBytes on, at the next place where one element's closing bracket and a
-// comma meet an opening like the first element's (an object's up to its
-// first key). A piece before the last ends just ahead of the comma at the next
-// cut; the last runs to the end of the text, so it can only close the list.
+// first element starts the first piece, and the list is cut at the first
+// joint in each span of kPieceBytes after that: where one element's closing
+// bracket, a comma and the blanks the list puts after its commas (as between
+// its first two elements; json.dumps writes the same blanks after every
+// comma) meet an opening like the first element's (an object's up to its
+// first key). A piece before the last ends at the closing bracket of its
+// joint; the last runs to the end of the text, so it can only close the list.
 // `read(k, piece)` reads piece k (on any thread) and gives how it ended and
 // how many of its bytes it took; `grow(n)` is called on this thread before
-// pieces up to n are read. The cuts are found as the reading goes, in waves
-// (a piece per thread, then more), and stop after the first wave holding a
-// piece that did not read to its end: a list followed by more text costs no
-// more than a wave beyond its end, and the cuts never walk the list. They come
-// from a few bytes each, so a cut may fall inside a string; the piece before
-// it then cannot close its string, which is why every piece is read in full.
+// pieces up to n are read. The pieces are read as the cuts are found, in
+// waves (a piece per thread, then more), and the reading stops after the
+// first wave holding a piece that did not read to its end: a list followed by
+// more text costs no more than a wave beyond its end. The spans are searched
+// side by side, so a list of long elements is not walked on one thread. The
+// cuts come from a few bytes each, so a cut may fall inside a string; the
+// piece before it then cannot close its string, which is why every piece is
+// read in full.
 ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::function<void(std::size_t)>& grow,
                           const std::function<std::pair<PieceEnd, std::size_t>(std::size_t, std::string_view)>& read);
 

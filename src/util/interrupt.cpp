@@ -70,6 +70,17 @@ void check_interrupt() {
   if (s.scope != nullptr) [[unlikely]] poll_by_clock(s);
 }
 
+void check_interrupt_seldom() {
+  ThreadState& s = t_state;
+  if (s.stop == nullptr) return;
+  if (s.stop->load(std::memory_order_relaxed)) throw Interrupted();
+  if (s.scope == nullptr) return;
+  const Clock::time_point now = Clock::now();
+  if (now < s.next_poll) return;
+  s.next_poll = now + kPollEvery;
+  if (s.scope->poll_now()) throw Interrupted();
+}
+
 bool interrupt_requested() {
   const std::atomic<bool>* stop = t_state.stop;
   return stop != nullptr && stop->load(std::memory_order_relaxed);

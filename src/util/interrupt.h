@@ -39,6 +39,11 @@ class InterruptScope {
 // Throws Interrupted when the current command was asked to stop; polls when
 // called on the command's own thread and the last poll is ~0.1 s old.
 void check_interrupt();
+// The same for checks made by the amount of work done, seldom and not by
+// count (the serial reading of a long text looks every few MB): on the
+// command's own thread it reads the clock at every call, so that the poll
+// comes on time however seldom the checks do.
+void check_interrupt_seldom();
 // Whether the current command was asked to stop (never polls, never throws).
 bool interrupt_requested();
 

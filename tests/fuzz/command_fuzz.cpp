@@ -1,8 +1,10 @@
 // A seeded mutation fuzz of the command path: every seed command (the files
-// named on the command line, plus a few built in) is mutated byte-wise and
+// named on the command line, plus a few built in, each also laid out as
+// json.dumps lays it out, by default and indented) is mutated byte-wise and
 // structurally, run through Session::command, and its answer must be one JSON
-// object. Deterministic for a given seed and count, so a CI failure replays.
-// Built with the sanitizers in CI, where a report ends the run.
+// object, the answer through the tree of the whole command. Deterministic for
+// a given seed and count, so a CI failure replays. Built with the sanitizers
+// in CI, where a report ends the run.
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include "harness/session.h"
 #include "json/reader.h"
 #include "util/interrupt.h"
+#include "../cpp/support/json_spacing.h"
 
 namespace {
 
@@ -92,6 +95,10 @@ int main(int argc, char** argv) {
       seeds.push_back(text.str());
     }
   }
+  for (std::size_t i = 0, given = seeds.size(); i < given; ++i) {
+    seeds.push_back(vsci::testing::respaced(seeds[i], vsci::testing::Spacing::Separators));
+    seeds.push_back(vsci::testing::respaced(seeds[i], vsci::testing::Spacing::Indent));
+  }
   std::mt19937_64 rng(seed);
   std::uint64_t stopped = 0;
   for (std::uint64_t i = 0; i < count; ++i) {
@@ -102,9 +109,11 @@ int main(int argc, char** argv) {
     static int polls = 0;
     polls = 0;
     std::string answer;
+    std::string tree_answer;
     try {
       const vsci::InterruptScope budget([] { return ++polls > 10; });
       answer = vsci::Session::command(command);
+      tree_answer = vsci::command_from_tree(command);
     } catch (const vsci::Interrupted&) {
       ++stopped;
       continue;
@@ -115,8 +124,14 @@ int main(int argc, char** argv) {
                    static_cast<unsigned long long>(i), command.c_str(), answer.c_str());
       return 1;
     }
+    if (answer != tree_answer) {
+      std::fprintf(stderr, "mutant %llu: the answer differs from the tree's\ncommand: %s\nanswer: %s\ntree: %s\n",
+                   static_cast<unsigned long long>(i), command.c_str(), answer.c_str(), tree_answer.c_str());
+      return 1;
+    }
   }
-  std::printf("command fuzz: %llu mutants, seed %llu, every answer one JSON object (%llu stopped after a second)\n",
+  std::printf("command fuzz: %llu mutants, seed %llu, every answer one JSON object and the tree's (%llu stopped after a "
+              "second)\n",
               static_cast<unsigned long long>(count), static_cast<unsigned long long>(seed),
               static_cast<unsigned long long>(stopped));
   return 0;

@@ -1,13 +1,18 @@
 // Commands read straight from their text answer exactly as through the tree
 // of the whole command: which error wins, repeated members, nesting, and
-// mutants of commands that carry candles and expected documents.
+// mutants of commands that carry candles and expected documents; each as
+// given and laid out as json.dumps lays it out.
 #include "harness/command_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <chrono>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "harness/compare.h"
 #include "harness/flat_document.h"
@@ -15,9 +20,31 @@
 #include "harness/session.h"
 #include "harness/session_error.h"
 #include "json/reader.h"
+#include "support/json_spacing.h"
+#include "util/interrupt.h"
 
 namespace vsci {
 namespace {
+
+using testing::respaced;
+using testing::Spacing;
+
+// The head of a long text, for a failure's message.
+std::string head(const std::string& text) { return text.substr(0, 400); }
+
+// The text as given, and laid out again as json.dumps lays it out (default
+// separators, and indent=2): the text reader answers each as the tree does,
+// byte for byte, errors and their positions included.
+void expect_tree_answer(const std::string& text) {
+  for (const std::string& t : {text, respaced(text, Spacing::Separators), respaced(text, Spacing::Indent)}) {
+    EXPECT_EQ(Session::command(t), command_from_tree(t)) << head(t);
+  }
+}
+
+// The same for the text as given and in one layout.
+void expect_tree_answer(const std::string& text, Spacing layout) {
+  for (const std::string& t : {text, respaced(text, layout)}) EXPECT_EQ(Session::command(t), command_from_tree(t)) << head(t);
+}
 
 const std::string kStrategy =
     R"({"symbol":"S","timeframe":"1h","indicators":{"f":{"type":"Sma","params":[2]},"s":{"type":"Sma","params":[4]}},)"
@@ -56,15 +83,19 @@ TEST(CommandReader, AnErrorInsideAnExpectedDocumentWinsOverEverything) {
   // The dataset is missing and the backtest would fail: the text's own error still wins.
   const std::string run = R"({"cmd":"run_test","test":)" + test_text("t", "nope", bad) + "}";
   EXPECT_EQ(Session::command(run), parse_error(run));
+  expect_tree_answer(run);
   const std::string suite = R"({"cmd":"run_suite","tests":[)" + test_text("a", "d", "[1]") + "," +
                             test_text("b", "d", bad) + R"(],"data":{"d":)" + candles(30, 0) + "}}";
   EXPECT_EQ(Session::command(suite), parse_error(suite));
+  expect_tree_answer(suite);
   const std::string bless = R"({"cmd":"bless","data":{"d":)" + candles(30, 0) + R"(},"test":)" + test_text("t", "d", bad) + "}";
   EXPECT_EQ(Session::command(bless), parse_error(bless));
+  expect_tree_answer(bless);
   // Only a whole `null` means no expected document.
   for (const char* almost : {"nul", "nulL", "null1", "n\xffll"}) {
     const std::string text = R"({"cmd":"run_suite","tests":[)" + test_text("a", "d", almost) + R"(],"data":{"d":[]}})";
     EXPECT_EQ(Session::command(text), parse_error(text)) << almost;
+    expect_tree_answer(text);
   }
 }
 
@@ -83,6 +114,7 @@ TEST(CommandReader, DatasetsFailInNameOrderBeforeTests) {
             R"({"error":"json error: invalid length 7, expected fewer elements in array","ok":false})");
   const std::string tests_bad = R"({"cmd":"run_suite","tests":[{"id":"x"}],"data":{"a":[]}})";
   EXPECT_EQ(Session::command(tests_bad), R"({"error":"json error: missing field `strategy`","ok":false})");
+  for (const std::string& t : {text, fixed_a, no_close, seven, tests_bad}) expect_tree_answer(t);
 }
 
 TEST(CommandReader, RepeatedMembersKeepTheirLastValue) {
@@ -97,6 +129,7 @@ TEST(CommandReader, RepeatedMembersKeepTheirLastValue) {
   // A dataset named twice keeps its last candles.
   const std::string sets = R"({"cmd":"run_test","test":)" + test_text("second", "d", "") + R"(,"data":{"d":[],"d":)" + set + "}}";
   EXPECT_EQ(Session::command(sets), Session::command(once));
+  for (const std::string& t : {twice, once, cmd_last, sets}) expect_tree_answer(t);
 }
 
 TEST(CommandReader, NestingIsCountedFromTheTopOfTheCommand) {
@@ -106,6 +139,7 @@ TEST(CommandReader, NestingIsCountedFromTheTopOfTheCommand) {
     // 125 levels inside the test's object reach the limit of 127 exactly.
     if (levels <= 125) EXPECT_NE(Session::command(text).find(R"("passed":false)"), std::string::npos) << levels;
     else EXPECT_EQ(Session::command(text), parse_error(text));
+    expect_tree_answer(text);
   }
 }
 
@@ -125,7 +159,7 @@ TEST(CommandReader, LongCandleListsReadInPiecesAnswerAsThroughTheTree) {
     return R"({"cmd":"run_test","test":)" + test_text("t", "d", "") + R"(,"data":{"d":)" + s + "}}";
   };
   const std::string good = command(set);
-  EXPECT_EQ(Session::command(good), command_from_tree(good));
+  expect_tree_answer(good);
   const std::size_t late = set.size() - 1000;
   const std::size_t candle = set.find("{\"time\"", late);
   std::string broken[] = {set, set, set, set, set};
@@ -134,7 +168,7 @@ TEST(CommandReader, LongCandleListsReadInPiecesAnswerAsThroughTheTree) {
   broken[2].insert(set.size() - 1, ",");                                // a trailing comma
   broken[3].replace(set.find("12.5", late), 4, "1e999");                // out of range
   broken[4].insert(candle - 2, "]");                                    // closed early
-  for (const std::string& b : broken) EXPECT_EQ(Session::command(command(b)), command_from_tree(command(b)));
+  for (const std::string& b : broken) expect_tree_answer(command(b));
 }
 
 // Compact candles, as tools write them, are cut into pieces by position; a
@@ -160,6 +194,7 @@ TEST(CommandReader, CompactListsCutByPositionAnswerAsThroughTheTree) {
   const std::string good = command(set);
   const std::string answer = Session::command(good);
   EXPECT_EQ(answer, command_from_tree(good));
+  expect_tree_answer(good);
   const std::size_t late = set.size() - 5000;
   const std::size_t candle = set.find("{\"time\"", late);
   std::string broken[] = {set, set, set, set};
@@ -167,7 +202,7 @@ TEST(CommandReader, CompactListsCutByPositionAnswerAsThroughTheTree) {
   broken[1].replace(set.find("12.5", late), 4, "1e999");                  // out of range
   broken[2].insert(candle - 1, ",");                                      // an empty element
   broken[3].erase(set.size() - 1);                                        // never closed
-  for (const std::string& b : broken) EXPECT_EQ(Session::command(command(b)), command_from_tree(command(b)));
+  for (const std::string& b : broken) expect_tree_answer(command(b));
   // Blanks late in the list, and a candle early on with a member no compact
   // form has (a string that looks like the joint of two candles): the same
   // candles, so the same answer.
@@ -214,7 +249,7 @@ TEST(CommandReader, RefusedCandlesAnswerAsTheTreeWould) {
     if (rng() % 6 == 0) test.replace(test.find("\"id\""), 4, "\"id\":5,\"x\"");
     const std::string text = rng() % 2 ? R"({"cmd":"bless","test":)" + test + R"(,"data":)" + data + "}"
                                        : R"({"cmd":"run_suite","data":)" + data + R"(,"tests":[)" + test + "]}";
-    EXPECT_EQ(Session::command(text), command_from_tree(text)) << text;
+    expect_tree_answer(text);
     const auto read = read_envelope_from_text(text);
     refused += read && read->refused;
   }
@@ -240,6 +275,7 @@ TEST(CommandReader, UnchangedOutputsCompareEqual) {
     const std::string answer = Session::command(command(e, "{}"));
     EXPECT_NE(answer.find(R"("diff":[],)"), std::string::npos) << answer;
     EXPECT_EQ(answer, command_from_tree(command(e, "{}")));
+    expect_tree_answer(command(e, "{}"));
   }
   std::string split = expected;
   split.insert(split.find("10000.0") + 3, " ");
@@ -247,7 +283,7 @@ TEST(CommandReader, UnchangedOutputsCompareEqual) {
   moved.replace(moved.find("10000.0"), 7, "10000.5");
   const std::string cases[] = {command(split, "{}"), command(expected, R"({"*":{"kind":"abs","value":-1}})"),
                                command(expected, R"({"x":{"kind":"rel","value":-0.0}})"), command(moved, "{}")};
-  for (const std::string& text : cases) EXPECT_EQ(Session::command(text), command_from_tree(text));
+  for (const std::string& text : cases) expect_tree_answer(text);
   EXPECT_NE(Session::command(cases[1]).find(R"("kind":"mismatch")"), std::string::npos);
 }
 
@@ -285,6 +321,46 @@ TEST(CommandReader, ExpectedDocumentsAreFoundExactly) {
     auto env = read_envelope_from_text(text);
     ASSERT_TRUE(env) << text;
     EXPECT_EQ(env->envelope.tests[0].expected.text(), doc);
+  }
+}
+
+// The example suite, and commands whose long candle list (every candle in
+// one compact form, so the list is cut into pieces when pieces pay) is laid
+// out as json.dumps lays it out, with faults late in the list: each answers
+// as through the tree.
+TEST(CommandReader, TextsAsJsonDumpsLaysThemOutAnswerAsThroughTheTree) {
+  std::ifstream in(std::string(VSCI_SOURCE_DIR) + "/examples/suite.json", std::ios::binary);
+  std::ostringstream example;
+  example << in.rdbuf();
+  ASSERT_GT(example.str().size(), 100U);
+  expect_tree_answer(example.str());
+  const auto candle = [](int i, int form) {
+    const std::string t = std::to_string(i * 60000LL);
+    const std::string p = std::to_string(100 + (i * 7) % 13);
+    if (form == 0) return R"({"time":)" + t + R"(,"open":)" + p + R"(.25,"high":)" + p + R"(.75,"low":)" + p + R"(,"close":)" + p + R"(.5,"volume":12.5})";
+    if (form == 1) return R"({"close":)" + p + R"(.5,"high":)" + p + R"(.75,"low":)" + p + R"(,"open":)" + p + R"(.25,"time":)" + t + R"(,"volume":3})";
+    return "[" + t + "," + p + ".25," + p + ".75," + p + "," + p + ".5]";
+  };
+  for (int form = 0; form < 3; ++form) {
+    std::string set = "[";
+    for (int i = 0; i < (form == 2 ? 80000 : 50000); ++i) set += (i ? "," : "") + candle(i, form);
+    set += "]";
+    const auto command = [&](const std::string& s) {
+      return R"({"cmd":"bless","test":)" + test_text("t", "d", "") + R"(,"data":{"d":)" + s + "}}";
+    };
+    const std::string good = command(set);
+    for (const Spacing layout : {Spacing::Separators, Spacing::Indent}) {
+      ASSERT_GT(respaced(set, layout).size(), std::size_t{3} << 20);  // several pieces
+      // The text reader takes the command (the tree would answer otherwise).
+      ASSERT_TRUE(read_envelope_from_text(respaced(good, layout))) << form;
+    }
+    expect_tree_answer(good);
+    const std::size_t late = set.size() - 3000;
+    std::string broken[] = {set, set, set};
+    broken[0].replace(set.find(".5", late), 2, "e999");                                  // out of range
+    broken[1].insert(set.find(form == 2 ? ",[" : ",{", late) + 1, form == 2 ? "[1]," : "{},");  // a candle short of members
+    broken[2].insert(set.size() - 1, ",");                                                   // a trailing comma
+    for (const std::string& b : broken) expect_tree_answer(command(b));
   }
 }
 
@@ -355,9 +431,9 @@ TEST(CommandReader, MutantsAnswerAsThroughTheTree) {
         default: text[at] = static_cast<char>(rng()); break;
       }
     }
-    EXPECT_EQ(Session::command(text), command_from_tree(text)) << text;
+    expect_tree_answer(text);
   }
-  for (const std::string& seed : seeds) EXPECT_EQ(Session::command(seed), command_from_tree(seed));
+  for (const std::string& seed : seeds) expect_tree_answer(seed);
 }
 
 std::uint64_t bits(double x) { return std::bit_cast<std::uint64_t>(x); }
@@ -470,6 +546,7 @@ TEST(CommandReader, ASuiteRunsItsTestsOnce) {
     const std::uint64_t before = TEST_tests_run();
     EXPECT_EQ(Session::command(text), parse_error(text)) << unreadable;
     EXPECT_LE(TEST_tests_run() - before, 3U) << unreadable;
+    expect_tree_answer(text);
   }
   const std::string good = suite(R"({"m":[1,2]})");
   const std::uint64_t before = TEST_tests_run();
@@ -477,6 +554,118 @@ TEST(CommandReader, ASuiteRunsItsTestsOnce) {
   EXPECT_EQ(TEST_tests_run() - before, 3U);
   EXPECT_EQ(answer.rfind(R"({"results":[{"id":"a",)", 0), 0U) << answer;
   EXPECT_EQ(answer, command_from_tree(good));
+  expect_tree_answer(good);
+}
+
+// A suite whose tests list and datasets are long enough to be read in
+// pieces (the datasets' lists cut across the names between them), in each
+// layout, with faults late in the tests or the datasets, a dataset named
+// twice, an empty one, and an expected document holding the joint of two
+// tests (a cut there leaves its piece unread): the text reader gives the
+// tree's envelope, and every answer is the tree's.
+TEST(CommandReader, LongSuitesReadInPiecesAnswerAsThroughTheTree) {
+  std::string data = "{";
+  for (int d = 0; d < 4; ++d) {
+    std::string set = "[";
+    for (int i = 0; i < 12000; ++i) {
+      const std::string p = std::to_string(100 + (i * 7 + d) % 13);
+      set += (i ? "," : "") + std::string(R"({"time":)") + std::to_string(i * 60000LL) + R"(,"open":)" + p +
+             R"(.25,"high":)" + p + R"(.75,"low":)" + p + R"(,"close":)" + p + R"(.5,"volume":12.5})";
+    }
+    set += "]";
+    data += (d ? R"(,"d)" : R"("d)") + std::to_string(d) + R"(":)" + set + (d == 1 ? R"(,"empty":[])" : "");
+  }
+  data += "}";
+  std::string curve = "[";
+  for (int i = 0; i < 5000; ++i) curve += (i ? "," : "") + std::string(R"({"time":)") + std::to_string(i) + R"(,"value":1.5})";
+  curve += "]";
+  std::string tests = "[";
+  // Four tests run (without an expected document); the others answer at
+  // once, their dataset missing. In `joints`, each expected document ends
+  // with the joint of two tests, where most cuts then fall.
+  std::string joints = "[";
+  for (int t = 0; t < 24; ++t) {
+    const std::string id = "t" + std::to_string(t);
+    const std::string set = t % 6 == 0 ? "d" + std::to_string(t / 6) : "none";
+    const bool runs = set != "none";
+    tests += (t ? "," : "") + test_text(id, set, runs ? "" : R"({"equity":)" + curve + "}");
+    joints += (t ? "," : "") + test_text(id, set, runs ? "" : R"({"equity":)" + curve + R"(,"ids":[{"id":1},{"id":2}]})");
+  }
+  tests += "]";
+  joints += "]";
+  const auto suite = [](const std::string& t, const std::string& d) {
+    return R"({"cmd":"run_suite","tests":)" + t + R"(,"data":)" + d + "}";
+  };
+  const std::string good = suite(tests, data);
+  ASSERT_GT(tests.size(), std::size_t{2} << 20);
+  for (const std::string& text : {good, respaced(good, Spacing::Separators), respaced(good, Spacing::Indent)}) {
+    auto text_read = read_envelope_from_text(text);
+    ASSERT_TRUE(text_read);
+    auto tree_read = read_envelope(*json::parse(text), EnvelopeLayout::TestsAndData);
+    ASSERT_TRUE(tree_read.ok());
+    expect_same_envelope(text_read->envelope, *tree_read);
+  }
+  expect_tree_answer(good);
+  const std::size_t late_test = tests.find(R"({"id":"t20")");
+  const std::size_t late_candle = data.find(R"({"time":)", data.find(R"("d2")") + 700000);
+  std::string bad_tests[] = {tests, tests, tests};
+  bad_tests[0].replace(late_test, 11, R"({"id":20)");                                          // a test that does not read
+  bad_tests[1].insert(tests.find(R"("value":1.5)", late_test) + 8, "e999");                  // an expected number out of range
+  bad_tests[2].insert(tests.find(R"("strategy":)", late_test) + 11, R"({"x":1},"y":)");   // a member the tree skips
+  std::string bad_data[] = {data, data, data, data};
+  bad_data[0].replace(late_candle + 8, 0, "1.5,\"t\":");                                   // a candle the tree refuses
+  bad_data[1].insert(data.find(R"("volume")", data.find(R"("d1")")) , R"("n":[1],)");      // a candle no compact form has
+  bad_data[2].replace(data.find(R"("d3")"), 4, R"("d0")");                                  // a dataset named twice
+  bad_data[3].replace(data.find(R"("d3")"), 4, R"("d\u0033")");                            // a name with an escape
+  expect_tree_answer(suite(joints, data));
+  for (const std::string& t : bad_tests) expect_tree_answer(suite(t, data), Spacing::Separators);
+  for (const std::string& d : bad_data) expect_tree_answer(suite(tests, d), Spacing::Indent);
+}
+
+bool ask_to_stop() { return true; }
+
+// Long commands that answer without running a backtest (their dataset is
+// missing), so that only their reading can stop them: a list of compact
+// candles (read in pieces when pieces pay), one whose candles hold a member
+// no compact form has (read serially), a command the text reader declines
+// (parsed into a tree), and a run_test whose expected document is long. Once
+// a stop is asked for, each ends with Interrupted; on the command's own
+// thread, the serial reads poll by themselves; without a stop each answers
+// as through the tree.
+TEST(CommandReader, LongReadsStopWhenAsked) {
+  std::string compact = "[";
+  std::string unusual = "[";
+  std::string document = "[";
+  for (int i = 0; i < 80000; ++i) {
+    const std::string t = std::to_string(i * 60000LL);
+    compact += (i ? "," : "") + std::string(R"({"time":)") + t + R"(,"open":1.5,"high":2,"low":1,"close":1.25,"volume":3})";
+    unusual += (i ? "," : "") + std::string(R"({"time":)") + t + R"(,"open":1.5,"high":2,"low":1,"close":1.25,"n":[]})";
+    document += (i ? "," : "") + std::string(R"({"time":)") + t + R"(,"value":12345.5,"cash":[10000.25,-0.5]})";
+  }
+  compact += "]", unusual += "]", document += "]";
+  const auto bless = [](const std::string& set) {
+    return R"({"cmd":"bless","test":)" + test_text("t", "none", "") + R"(,"data":{"d":)" + set + "}}";
+  };
+  const std::string commands[] = {
+      bless(compact), bless(unusual), R"({"test":)" + test_text("t", "none", "") + R"(,"data":{"d":)" + compact + R"(},"cmd":"bless"})",
+      R"({"cmd":"run_test","test":)" + test_text("t", "none", R"({"equity":)" + document + "}") + R"(,"data":{"d":[]}})"};
+  for (const std::string& text : commands) {
+    ASSERT_GT(text.size(), std::size_t{4} << 20);
+    const std::string answer = command_from_tree(text);
+    ASSERT_NE(answer.find("\"error\""), std::string::npos);  // no backtest ran
+    {
+      InterruptScope scope(ask_to_stop);
+      ASSERT_TRUE(scope.poll_now());
+      EXPECT_THROW(Session::command(text), Interrupted) << head(text);
+      EXPECT_THROW(command_from_tree(text), Interrupted) << head(text);
+    }
+    EXPECT_EQ(Session::command(text), answer) << head(text);
+  }
+  for (const std::string& text : {commands[1], commands[2]}) {
+    const InterruptScope scope(ask_to_stop);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // a poll falls due
+    EXPECT_THROW(Session::command(text), Interrupted) << head(text);
+  }
 }
 
 }  // namespace

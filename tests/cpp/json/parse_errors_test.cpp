@@ -3,9 +3,11 @@
 // the end of input.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "json/reader.h"
+#include "json/writer.h"
 
 namespace vsci::json {
 namespace {
@@ -106,6 +108,41 @@ TEST(JsonParseErrors, NestingStopsAtTheHundredTwentyEighthBracket) {
   std::string mixed;
   for (int i = 0; i < 64; ++i) mixed += "[{\"k\":";
   EXPECT_EQ(parse_error(mixed), "recursion limit exceeded at line 1 column " + std::to_string(63 * 6 + 2));
+}
+
+// The blank json.dumps puts after a comma reads as any other blank: the same
+// value, or the same error at the same position, as with a tab in its place
+// (a tab counts one column too). Hand-made faults and seeded mutants.
+TEST(JsonParseErrors, ABlankAfterACommaReadsAsAnyOtherBlank) {
+  const auto outcome = [](const std::string& text) {
+    auto v = parse(text);
+    return v ? write(*v) : v.error().to_string();
+  };
+  // Blanks after commas outside strings made tabs.
+  const auto tabbed = [](std::string text) {
+    bool in_string = false;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+      if (in_string && text[i] == '\\') ++i;
+      else if (text[i] == '"') in_string = !in_string;
+      else if (!in_string && text[i] == ',' && text[i + 1] == ' ') text[i + 1] = '\t';
+    }
+    return text;
+  };
+  std::vector<std::string> texts = {"[1, 2]", "[1, ]", "[1,  2]", "[1, ,2]", "[1, \n]", "[1, ", "[1, 2",
+                                    R"({"a": 1, "b": 2})", R"({"a": 1, })", R"({"a": 1, 2})", R"({"a": 1, "b" 2})",
+                                    R"({"a": 1, "b":})", R"({"a": 1, )", R"({"a": 1, "b)", R"({"a": 1, "\u0062": [3, {}]})",
+                                    R"([{"a": [1, 2], "b": "x, y"}, "z"])", R"({"a": 1, "a": 2})"};
+  const std::string doc = R"({"cmd": "run", "tests": [{"id": "a", "v": [1.5, -2, 3e2, null, true], "m": {"k": "x, y"}}, [], {}], "n": 0})";
+  std::mt19937 rng(3);
+  for (int i = 0; i < 300; ++i) {
+    std::string m = doc;
+    const std::size_t at = rng() % m.size();
+    if (i % 3 == 0) m.erase(at, 1 + rng() % 3);
+    else if (i % 3 == 1) m.insert(at, i % 2 ? ", " : ", ]");
+    else m[at] = ",] \"1x"[rng() % 6];
+    texts.push_back(m);
+  }
+  for (const std::string& text : texts) EXPECT_EQ(outcome(text), outcome(tabbed(text))) << text;
 }
 
 }  // namespace
