@@ -143,3 +143,42 @@ def test_ctrl_c_across_the_end_of_a_long_command_raises_or_answers():
         assert all(state in ("running", "answered") for _, state in outcomes), (duration, outcomes)
     finally:
         child.close()
+
+
+class Stop(Exception):
+    pass
+
+
+def test_any_exception_a_signal_handler_raises_near_the_end_is_raised_as_itself():
+    # In this process: SIGALRM's handler raises Stop at delays across the end
+    # of a 300,000-candle run_test.
+    ns = {}
+    exec(PRELUDE, ns)
+    s, text = ns["s"], ns["run_test_text"](ns["candle_list"](300_000, ","))
+    answer = s.command(text)
+    duration = min(ns["timed"](text)[0] for _ in range(2))
+
+    def stop(signum, frame):
+        raise Stop()
+
+    previous = signal.signal(signal.SIGALRM, stop)
+    outcomes = []
+    try:
+        for k in range(16):
+            state = "running"
+            signal.setitimer(signal.ITIMER_REAL, duration * (0.5 + 0.05 * k))
+            try:
+                same = s.command(text) == answer
+                state = "answered" if same else "wrong answer"
+                time.sleep(30)  # the signal is on its way
+                state = "no signal"
+            except Stop:
+                pass
+            except BaseException as e:  # noqa: BLE001 - any other outcome is the fault looked for
+                state = f"{type(e).__name__}: {e}"[:40]
+            outcomes.append(state)
+            assert s.command(ns["SMALL"]) == ns["SMALL_ANSWER"]
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
+    assert all(state in ("running", "answered") for state in outcomes), (duration, outcomes)
