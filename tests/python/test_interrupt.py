@@ -1,7 +1,9 @@
 """Ctrl-C sent from another process to a Python caller in the middle of a long
 command: wherever it lands, the caller gets either the command's answer or
 KeyboardInterrupt (never a SystemError, never an answer lost to a stray
-exception), and the session answers correctly afterwards.
+exception), and the session answers correctly afterwards; any other exception
+a signal handler raises comes out as itself; and a stop asked for during the
+read of a long command text is raised within the poll's promise.
 
 Each child is watched by a timer that kills it, so a hang fails the test
 instead of hanging the run."""
@@ -13,6 +15,11 @@ import sys
 import textwrap
 import threading
 import time
+
+# The latency the README promises for a stop is about 0.1 s of polling; a read
+# that never looks for one stops only when the text is read, which for the
+# command below is well past this bound on any machine the tests run on.
+STOP_BOUND_S = 0.2
 
 PRELUDE = textwrap.dedent("""
     import json, random, sys, time
@@ -182,3 +189,35 @@ def test_any_exception_a_signal_handler_raises_near_the_end_is_raised_as_itself(
         signal.setitimer(signal.ITIMER_REAL, 0)
         signal.signal(signal.SIGALRM, previous)
     assert all(state in ("running", "answered") for state in outcomes), (duration, outcomes)
+
+
+# A 203 MB bless command as json.dumps writes it (a blank after every "," and
+# ":"), whose dataset_ref names no dataset: the command is its read and then
+# an error answer. At one thread the candle list is read serially.
+SERIAL_READ = TRIAL + """
+    TEXT = ('{"cmd": "bless", "test": ' + json.dumps(dict(TEST, dataset_ref="none")) +
+            ', "data": {"d": ' + candle_list(2_000_000, ", ") + "}}")
+    assert len(TEXT) > 200_000_000
+    runs = [timed(TEXT) for _ in range(2)]
+    ANSWER = runs[0][1]
+    assert ANSWER == '{"error":"data error: missing dataset: none","ok":false}', ANSWER
+    print(json.dumps(min(seconds for seconds, _ in runs)), flush=True)
+    while True:
+        trial(TEXT, ANSWER)
+"""
+
+
+def test_ctrl_c_during_the_serial_read_of_a_long_command_is_raised_promptly():
+    child = Child(SERIAL_READ, timeout=120, env={"RAYON_NUM_THREADS": "1"})
+    try:
+        duration = child.line()
+        for fraction in (0.1, 0.3):
+            assert child.line() == "go"
+            time.sleep(duration * fraction)
+            sent = child.interrupt()
+            outcome = child.line()
+            assert outcome["state"] == "running" and outcome["usable"], (duration, fraction, outcome)
+            latency = outcome["raised_at"] - sent
+            assert latency < STOP_BOUND_S, (duration, fraction, latency)
+    finally:
+        child.close()
