@@ -18,8 +18,11 @@ from vornak_strategy_ci import Session
 LIMIT = 2 << 30
 
 PRELUDE = textwrap.dedent(f"""
-    import json, resource, sys
+    import json, resource, signal, sys
     resource.setrlimit(resource.RLIMIT_AS, ({LIMIT}, {LIMIT}))
+    # A job started in the background inherits SIGINT ignored, and Python then
+    # leaves it ignored: the child takes Ctrl-C as a terminal would give it.
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     from vornak_strategy_ci import Session
     def candles(n):
         return [[i * 60000, 100.0 + i % 7, 101.0 + i % 7, 99.0 + i % 7, 100.5 + i % 7, 10.0] for i in range(n)]

@@ -22,8 +22,12 @@ import time
 STOP_BOUND_S = 0.2
 
 PRELUDE = textwrap.dedent("""
-    import json, random, sys, time
+    import json, random, signal, sys, time
     from vornak_strategy_ci import Session
+
+    # A job started in the background inherits SIGINT ignored, and Python then
+    # leaves it ignored: the child takes Ctrl-C as a terminal would give it.
+    signal.signal(signal.SIGINT, signal.default_int_handler)
 
     def candle_list(n, sep):
         # A thousand candles of a random walk, their times counted on: the text
