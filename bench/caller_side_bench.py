@@ -35,8 +35,8 @@ except ImportError:  # the comparison is optional: pip install orjson
     orjson = None
 
 
-def columns(bars):
-    random.seed(7)
+def columns(bars, seed=7):
+    random.seed(seed)
     t0, step = 1_600_000_000_000, 3_600_000
     times, opens, highs, lows, closes, volumes = [], [], [], [], [], []
     price = 30000.0

@@ -148,15 +148,17 @@ PyObject* run_command(PyObject* cmd_json) {
     add_note_to_current("while processing 'cmd_json'");
     return nullptr;
   }
-  PyObject* utf8 = PyUnicode_AsUTF8String(cmd_json);
-  if (utf8 == nullptr) {
-    add_note_to_current("while processing 'cmd_json'");
-    return nullptr;
-  }
-  char* data = nullptr;
+  // The str's own UTF-8, without a copy when the str is ASCII (as json.dumps
+  // writes unless told otherwise): CPython stores such a str one byte per
+  // character, which is its UTF-8 already. Any other str is encoded once into
+  // a copy that CPython caches on the str itself: it costs what the copy made
+  // here used to, but lives as long as the caller keeps the str, and a second
+  // command on the same str reuses it. The caller's reference keeps the str,
+  // and so the text, alive for the whole command.
   Py_ssize_t size = 0;
-  if (PyBytes_AsStringAndSize(utf8, &data, &size) < 0) {
-    Py_DECREF(utf8);
+  const char* data = PyUnicode_AsUTF8AndSize(cmd_json, &size);
+  if (data == nullptr) {
+    add_note_to_current("while processing 'cmd_json'");
     return nullptr;
   }
   std::string answer;
@@ -166,22 +168,23 @@ PyObject* run_command(PyObject* cmd_json) {
     const vsci::InterruptScope interruptible([] { return PyErr_CheckSignals() != 0; });
     answer = vsci::Session::command(std::string_view(data, static_cast<std::size_t>(size)));
   } catch (const vsci::Interrupted&) {
-    Py_DECREF(utf8);
     if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
     return nullptr;
   } catch (const std::bad_alloc&) {
-    Py_DECREF(utf8);
-    return PyErr_NoMemory();
+    // A handler's exception, raised first, is the one the caller sees.
+    return PyErr_Occurred() ? nullptr : PyErr_NoMemory();
   } catch (const std::exception& e) {
-    Py_DECREF(utf8);
-    PyErr_SetString(PyExc_RuntimeError, e.what());
+    if (!PyErr_Occurred()) PyErr_SetString(PyExc_RuntimeError, e.what());
     return nullptr;
   } catch (...) {
-    Py_DECREF(utf8);
-    PyErr_SetString(PyExc_RuntimeError, "unexpected failure while running a command");
+    if (!PyErr_Occurred()) PyErr_SetString(PyExc_RuntimeError, "unexpected failure while running a command");
     return nullptr;
   }
-  Py_DECREF(utf8);
+  // A poll can run a handler that raises after the work's last stop check
+  // (while it writes or compares its answer): the exception is raised and the
+  // answer dropped, as if the work had seen the stop in time. Returning a value
+  // with an exception set would turn it into a SystemError.
+  if (PyErr_Occurred()) return nullptr;
   return PyUnicode_FromStringAndSize(answer.data(), static_cast<Py_ssize_t>(answer.size()));
 }
 

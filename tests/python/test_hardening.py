@@ -1,8 +1,8 @@
 """Commands whose cost could run out of proportion to their size, each run in a
 child process under a 2 GB address-space limit: a long command stops on Ctrl-C
-and leaves the session usable; deep nesting, many huge windows and many
-tolerance keys all get their answer; a thread that reuses a dead creator's id
-is still refused."""
+and leaves the session usable; an ASCII command is read without a copy; deep
+nesting, many huge windows and many tolerance keys all get their answer; a
+thread that reuses a dead creator's id is still refused."""
 import json
 import os
 import signal
@@ -18,8 +18,11 @@ from vornak_strategy_ci import Session
 LIMIT = 2 << 30
 
 PRELUDE = textwrap.dedent(f"""
-    import json, resource, sys
+    import json, resource, signal, sys
     resource.setrlimit(resource.RLIMIT_AS, ({LIMIT}, {LIMIT}))
+    # A job started in the background inherits SIGINT ignored, and Python then
+    # leaves it ignored: the child takes Ctrl-C as a terminal would give it.
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     from vornak_strategy_ci import Session
     def candles(n):
         return [[i * 60000, 100.0 + i % 7, 101.0 + i % 7, 99.0 + i % 7, 100.5 + i % 7, 10.0] for i in range(n)]
@@ -90,6 +93,21 @@ def test_ctrl_c_stops_a_long_command_whose_pieces_engage(threads):
     threading.Event().wait(1.5)
     proc.send_signal(signal.SIGINT)
     assert finish(proc, timeout=30).splitlines() == ["interrupted", '{"version":"0.2.0"}']
+
+
+def test_an_ascii_command_is_read_where_it_lies():
+    out = finish(child("""
+        import resource
+        # Made in one allocation, so that making it leaves no higher peak
+        # behind; the command then reads the str's own bytes, and a copy of
+        # them would raise the peak by the text's size.
+        text = '{"cmd":"version"}'.ljust(300_000_000)
+        before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+        answer = Session().command(text)
+        grown = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024 - before
+        print(answer, grown < len(text) // 10)
+    """))
+    assert out == '{"version":"0.2.0"} True\n'
 
 
 def test_deep_nesting_of_long_arrays_gets_its_answer():

@@ -1,6 +1,7 @@
 """The Python face of the module: import, the Session class, argument and
 thread misuse, and the answers of the commands available so far."""
 import gc
+import json
 import sys
 import threading
 
@@ -123,6 +124,23 @@ class TestCommandArguments:
         if sys.version_info >= (3, 11):
             assert notes(e.value) == [NOTE]
 
+    # Lone surrogates alone, in runs, after non-ASCII and astral characters,
+    # and in a str subclass: the error is the one UTF-8 encoding raises.
+    @pytest.mark.parametrize("text", ['{"cmd":"\ud800"}', "\udfff", "\u00e9\ud800x", "\U0001F600\udc80",
+                                      "a\ud800\udc00b", "a\udc00\ud800\ud801b\ud802", "x" * 5000 + "\ud83d",
+                                      type("Text", (str,), {})('{"cmd":"v\udbff"}')])
+    def test_unencodable_text_raises_what_encoding_raises(self, text):
+        with pytest.raises(UnicodeEncodeError) as reference:
+            str.encode(text, "utf-8")
+        s = Session()
+        with pytest.raises(UnicodeEncodeError) as e:
+            s.command(text)
+        assert type(e.value) is UnicodeEncodeError
+        assert e.value.args == reference.value.args and str(e.value) == str(reference.value)
+        if sys.version_info >= (3, 11):
+            assert notes(e.value) == [NOTE]
+        assert s.command('{"cmd":"version"}') == '{"version":"0.2.0"}'
+
 
 class TestCommands:
     def test_answers(self):
@@ -140,6 +158,21 @@ class TestCommands:
         assert Session().command('{"cmd":"v\u00e9\U0001F600"}') == (
             '{"error":"bad spec: unknown cmd: v\u00e9\U0001F600","ok":false}'
         )
+
+    def test_non_ascii_text_answers_as_its_escaped_form(self):
+        # ensure_ascii=False gives a str that is not ASCII (read through the
+        # UTF-8 CPython keeps for it); the default escapes the same text.
+        test = {"id": "caf\u00e9 \u6e2c\u8a66 \U0001F600", "dataset_ref": "d",
+                "strategy": {"symbol": "\u00c9T", "timeframe": "1m", "indicators": {}, "entry": {"all": []},
+                             "exit": {"any": []}, "sizing": {"type": "fixed_qty", "qty": 1}}}
+        data = {"d": [[i * 60000, 10.0, 11.0, 9.0, 10.5, 1.0] for i in range(50)]}
+        s = Session()
+        for cmd in ({"cmd": "bless", "test": test, "data": data}, {"cmd": "list", "tests": [test]}):
+            raw = json.dumps(cmd, ensure_ascii=False)
+            assert not raw.isascii()
+            answer = s.command(raw)
+            assert answer == s.command(json.dumps(cmd)) == s.command(raw)
+            assert test["id"] in answer
 
     def test_sessions_are_interchangeable(self):
         used = Session()
