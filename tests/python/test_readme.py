@@ -33,7 +33,9 @@ def test_other_python_threads_wait_for_the_whole_command():
     strategy = {"symbol": "X", "timeframe": "1m", "indicators": {"s": {"type": "Sma", "params": [50]}},
                 "entry": {"gt": [{"price": "close"}, "s"]}, "exit": {"lt": [{"price": "close"}, "s"]},
                 "sizing": {"type": "fixed_qty", "qty": 1}}
-    text = json.dumps({"cmd": "bless", "test": {"id": "t", "strategy": strategy, "dataset_ref": "d"},
+    # Fuzz runs make the command long without making its text long.
+    fuzz = {"seed": 1, "runs": 6, "perturbation": {"kind": "jitter", "amount": 0.001}}
+    text = json.dumps({"cmd": "run_test", "test": {"id": "t", "strategy": strategy, "dataset_ref": "d", "fuzz": fuzz},
                        "data": {"d": candles}})
     stamps, stop = [], threading.Event()
 
