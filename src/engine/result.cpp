@@ -117,11 +117,18 @@ void write_list(json::Writer& w, std::size_t count, std::size_t max_chars, Put p
 
 std::string write_result(const BacktestResult& r, MemberOrder order) {
   json::Writer w;
+  write_result(w, r, order);
+  return w.take();
+}
+
+void write_result(json::Writer& w, const BacktestResult& r, MemberOrder order) {
   // The equity curve and the trades are most of the text: reserved once for
   // their usual length, they are written straight into the buffer. Room
-  // reserved and never written costs no memory.
-  w.reserve(r.equity.size() * (kUsualPointChars + 1) + r.trades.size() * (kMaxTradeChars + 1) + kMaxPointChars +
-            r.symbol.size() * 6 + r.timeframe.size() * 6 + 1024);
+  // reserved and never written costs no memory; the slack takes the members
+  // of an enclosing document that follow (a test's tolerances and checks), so
+  // that they do not move the whole text.
+  w.reserve(w.size() + r.equity.size() * (kUsualPointChars + 1) + r.trades.size() * (kMaxTradeChars + 1) +
+            kMaxPointChars + r.symbol.size() * 6 + r.timeframe.size() * 6 + 4096);
   const bool by_key = order == MemberOrder::Key;
   const auto trades = [&] {
     w.key("trades");
@@ -168,7 +175,6 @@ std::string write_result(const BacktestResult& r, MemberOrder order) {
     money();
   }
   w.end_object();
-  return w.take();
 }
 
 }  // namespace vsci

@@ -10,6 +10,10 @@
 
 namespace vsci {
 
+namespace json {
+class Writer;
+}
+
 enum class ExitReason : std::uint8_t { Signal, StopLoss, TrailingStop, TakeProfit, Liquidation, End };
 
 std::string_view exit_reason_text(ExitReason reason);
@@ -60,5 +64,8 @@ enum class MemberOrder : unsigned char { Declared, Key };
 
 // The compact result document.
 std::string write_result(const BacktestResult& result, MemberOrder order = MemberOrder::Declared);
+// The same document written as the next value of `w`, inside a larger one
+// (bless's answer), so that its text is never held twice.
+void write_result(json::Writer& w, const BacktestResult& result, MemberOrder order);
 
 }  // namespace vsci

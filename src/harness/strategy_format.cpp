@@ -394,9 +394,14 @@ std::string_view ExpectedDocument::text() const {
 
 std::string write_strategy_test(const StrategyTest& t) { return write_strategy_test(t, t.expected); }
 
-std::string write_strategy_test(const StrategyTest& t, const ExpectedDocument& expected) {
+namespace {
+
+// The test's members around its expected document, which `write_expected`
+// writes (key and value) or leaves out.
+std::string write_test_around(const StrategyTest& t, std::size_t expected_bytes,
+                              const std::function<void(json::Writer&)>& write_expected) {
   json::Writer w;
-  w.reserve(expected.text().size() + 4096);
+  w.reserve(expected_bytes + 4096);
   w.begin_object();
   w.key("id");
   w.string(t.id);
@@ -404,13 +409,7 @@ std::string write_strategy_test(const StrategyTest& t, const ExpectedDocument& e
   w.value(t.strategy);
   w.key("dataset_ref");
   w.string(t.dataset_ref);
-  if (const Value* tree = expected.tree()) {
-    w.key("expected");
-    w.value(*tree);
-  } else if (expected) {
-    w.key("expected");
-    w.raw(expected.text());
-  }
+  write_expected(w);
   w.key("tolerances");
   w.begin_object();
   for (const auto& [pattern, tol] : t.tolerances) {
@@ -435,6 +434,27 @@ std::string write_strategy_test(const StrategyTest& t, const ExpectedDocument& e
   }
   w.end_object();
   return w.take();
+}
+
+}  // namespace
+
+std::string write_strategy_test(const StrategyTest& t, const ExpectedDocument& expected) {
+  return write_test_around(t, expected.text().size(), [&](json::Writer& w) {
+    if (const Value* tree = expected.tree()) {
+      w.key("expected");
+      w.value(*tree);
+    } else if (expected) {
+      w.key("expected");
+      w.raw(expected.text());
+    }
+  });
+}
+
+std::string write_strategy_test(const StrategyTest& t, const std::function<void(json::Writer&)>& write_expected) {
+  return write_test_around(t, 0, [&](json::Writer& w) {
+    w.key("expected");
+    write_expected(w);
+  });
 }
 
 }  // namespace vsci

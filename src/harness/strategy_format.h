@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -121,5 +122,8 @@ std::string write_test_result(const TestResult& r);
 // it stands, so it must be compact.
 std::string write_strategy_test(const StrategyTest& t, const ExpectedDocument& expected);
 std::string write_strategy_test(const StrategyTest& t);
+// The test with the one value `write_expected` writes as its expected
+// document, written in place rather than from a text of its own.
+std::string write_strategy_test(const StrategyTest& t, const std::function<void(json::Writer&)>& write_expected);
 
 }  // namespace vsci

@@ -72,6 +72,8 @@ class Writer {
   // takes about 150 bytes per candle): saves regrowing a large buffer.
   void reserve(std::size_t bytes);
 
+  // How many bytes are written so far.
+  std::size_t size() const { return len_; }
   // The text so far; the reference is good until the next write.
   const std::string& text() const {
     out_.resize(len_);

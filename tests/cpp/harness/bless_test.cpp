@@ -9,7 +9,9 @@
 #include <string>
 #include <utility>
 
+#include "engine/result.h"
 #include "harness/session.h"
+#include "harness/strategy_format.h"
 #include "json/number_format.h"
 
 namespace vsci {
@@ -93,6 +95,50 @@ TEST(Bless, LongDatasetsAnswerAsOnOneThread) {
 
   const std::string run = R"({"cmd":"run_test","data":{"d":)" + candles + R"(},"test":)" + answer + "}";
   EXPECT_NE(Session::command(run).find(R"("passed":true)"), std::string::npos);
+}
+
+// Bless writes the output straight into its answer; the answer must be the
+// test written around the output's own text. The output is long enough to be
+// written in pieces, and the members after it outgrow the room reserved for
+// them, so the buffer moves once the output is in it.
+TEST(Bless, OutputWrittenInPlaceIsTheTestAroundItsText) {
+  BacktestResult r;
+  r.symbol = "S\"q";
+  r.timeframe = "1h";
+  r.metrics.sharpe = 1.0 / 3.0;
+  r.metrics.num_trades = 2'500;
+  r.fees_paid = 12.5;
+  r.initial_capital = 10'000.0;
+  std::uint64_t state = 11;
+  const auto next = [&] {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(state >> 11) / 9007199254740992.0;
+  };
+  for (int i = 0; i < 60'000; ++i) r.equity.push_back({3'600'000LL * i - 7, 10'000.0 * (0.5 + next())});
+  for (int i = 0; i < 2'500; ++i) {
+    r.trades.push_back({60'000LL * i, 60'000LL * i + 1, next(), next() * 1e-7, -next(), next() - 0.5, next() * 1e21,
+                        static_cast<ExitReason>(i % 6)});
+  }
+  StrategyTest t;
+  t.id = "blessed";
+  t.strategy = json::Value::object();
+  t.dataset_ref = "d";
+  for (int i = 0; i < 30'000; ++i) {
+    t.tolerances.emplace_back("metrics.p" + std::to_string(100'000 + i), Tolerance{Tolerance::Kind::Rel, next()});
+  }
+  t.property_checks = {{Property::Kind::NoNaN, 0.0, "", 0.0, 0.0}, {Property::Kind::FieldInRange, 0.0, "metrics.pnl", -1.0, 2.5}};
+  t.fuzz = FuzzSpec{5, 3, {Perturbation::Kind::Dropout, 0.25}};
+
+  for (const MemberOrder order : {MemberOrder::Key, MemberOrder::Declared}) {
+    const std::string reference = write_strategy_test(t, ExpectedDocument::of_text(write_result(r, order)));
+    ASSERT_GT(reference.size(), std::size_t{4} << 20);  // the tolerances are a million bytes of it
+    const auto in_place = [&] { return write_strategy_test(t, [&](json::Writer& w) { write_result(w, r, order); }); };
+    EXPECT_TRUE(in_place() == reference);
+    std::string on_one_thread;
+    tbb::task_group tasks;
+    tasks.run_and_wait([&] { on_one_thread = in_place(); });
+    EXPECT_TRUE(on_one_thread == reference);
+  }
 }
 
 }  // namespace
