@@ -195,13 +195,20 @@ bool read_list(json::Reader& r, Names names, std::vector<Items>& parts) {
     const json::ListPieces pieces = json::read_in_pieces(
         r.text(), open, [&](std::size_t n) { parts.resize(n); },
         [&](std::size_t k, std::string_view piece) {
+          // Read into a stretch of the piece's own: the stretches side by
+          // side in `parts` share cache lines, which every item would write.
+          Items items;
           json::Reader own(piece, depth);
+          const auto ended = [&](json::PieceEnd how, std::size_t taken) {
+            parts[k] = std::move(items);
+            return std::pair(how, taken);
+          };
           for (;;) {
-            if (!read_item(own, names, parts[k])) return std::pair(json::PieceEnd::Unusual, std::size_t{0});
-            if (own.remaining() == 0) return std::pair(json::PieceEnd::Full, piece.size());
+            if (!read_item(own, names, items)) return std::pair(json::PieceEnd::Unusual, std::size_t{0});
+            if (own.remaining() == 0) return ended(json::PieceEnd::Full, piece.size());
             auto more = own.next_element();
             if (!more) return std::pair(json::PieceEnd::Unusual, std::size_t{0});
-            if (!*more) return std::pair(json::PieceEnd::Closed, own.offset());
+            if (!*more) return ended(json::PieceEnd::Closed, own.offset());
           }
         });
     const std::size_t closing = pieces.closing();
