@@ -13,7 +13,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
@@ -21,6 +20,7 @@
 
 #include "harness/flat_document.h"
 #include "json/reader.h"
+#include "json/scanner.h"
 #include "util/parallel.h"
 
 namespace vsci {
@@ -181,99 +181,52 @@ bool read_item(json::Reader& r, Names names, Items& out) {
   return true;
 }
 
-// The offset right after the "}" of the first joint "}" "," "{" (blanks
-// allowed around the comma) at or after `from`; npos when there is none. A
-// joint may lie inside a string: the pieces check that each one starts where
-// the one before ended.
-std::size_t item_joint(std::string_view text, std::size_t from) {
-  const auto blank = [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; };
-  while (from < text.size()) {
-    const void* hit = std::memchr(text.data() + from, '}', text.size() - from);
-    if (hit == nullptr) return std::string_view::npos;
-    const std::size_t brace = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-    std::size_t j = brace + 1;
-    while (j < text.size() && blank(text[j])) ++j;
-    if (j < text.size() && text[j] == ',') {
-      ++j;
-      while (j < text.size() && blank(text[j])) ++j;
-      if (j < text.size() && text[j] == '{') return brace + 1;
-    }
-    from = brace + 1;
-  }
-  return std::string_view::npos;
-}
-
-// Below this many bytes after its first item, a list is read on the calling
-// thread.
-constexpr std::size_t kPiecedListBytes = std::size_t{1} << 20;
-
-// The list whose "[" the reader has just consumed, its items in order as the
-// stretches `parts`; the reader is left after the "]". A long list is cut at
-// item joints into pieces, each read by a reader of its own from its joint to
-// the next; pieces are taken from the first for as long as each ends exactly
-// where the next starts, until one closes the list.
+// The list whose "[" is next, its items in order as the stretches `parts`;
+// the reader is left after the "]". A long list is read in pieces on the pool
+// as far as they read (json::read_in_pieces), each piece a stretch of its
+// own, and the rest here.
 bool read_list(json::Reader& r, Names names, std::vector<Items>& parts) {
+  if (r.peek() != '[') return false;
+  const std::size_t open = r.offset();
+  if (!r.begin_array().ok()) return false;
   const int depth = r.depth();
-  parts.assign(1, Items{});
-  auto more = r.next_element();
-  if (!more) return false;
-  if (!*more) return true;
-  if (!read_item(r, names, parts[0])) return false;
-  const std::string_view text = r.text();
-  const std::size_t first_end = r.offset();
-  if (text.size() - first_end < kPiecedListBytes || !pieces_pay_off()) {
-    for (;;) {
-      more = r.next_element();
-      if (!more) return false;
-      if (!*more) return true;
-      if (!read_item(r, names, parts[0])) return false;
-    }
-  }
-  std::vector<std::size_t> starts{first_end};
-  const std::size_t cuts = pool_threads() * 4;
-  for (std::size_t k = 1; k < cuts; ++k) {
-    const std::size_t cut = first_end + (text.size() - first_end) / cuts * k;
-    if (cut <= starts.back()) continue;
-    const std::size_t joint = item_joint(text, cut);
-    if (joint == std::string_view::npos) break;
-    if (joint > starts.back()) starts.push_back(joint);
-  }
-  struct Piece {
-    Items items;
-    std::size_t end = 0;
-    bool ok = false;
-    bool closed = false;
-  };
-  std::vector<Piece> pieces(starts.size());
-  for_each_piece(starts.size(), [&](std::size_t k) {
-    json::Reader own(text);
-    own.resume_after_element(starts[k], depth);
-    const std::size_t stop = k + 1 < starts.size() ? starts[k + 1] : text.size() + 1;
-    Piece& p = pieces[k];
-    for (;;) {
-      if (own.offset() >= stop) {
-        p.ok = own.offset() == stop;
-        return;
-      }
-      auto next = own.next_element();
-      if (!next) return;
-      if (!*next) {
-        p.ok = p.closed = true;
-        p.end = own.offset();
-        return;
-      }
-      if (!read_item(own, names, p.items)) return;
-    }
-  });
-  for (Piece& p : pieces) {
-    if (!p.ok) return false;
-    parts.push_back(std::move(p.items));
-    if (p.closed) {
-      r.resume_after_element(p.end, depth - 1);
+  parts.clear();
+  if (json::worth_cutting(r.text(), open)) {
+    const json::ListPieces pieces = json::read_in_pieces(
+        r.text(), open, [&](std::size_t n) { parts.resize(n); },
+        [&](std::size_t k, std::string_view piece) {
+          // Read into a stretch of the piece's own: the stretches side by
+          // side in `parts` share cache lines, which every item would write.
+          Items items;
+          json::Reader own(piece, depth);
+          const auto ended = [&](json::PieceEnd how, std::size_t taken) {
+            parts[k] = std::move(items);
+            return std::pair(how, taken);
+          };
+          for (;;) {
+            if (!read_item(own, names, items)) return std::pair(json::PieceEnd::Unusual, std::size_t{0});
+            if (own.remaining() == 0) return ended(json::PieceEnd::Full, piece.size());
+            auto more = own.next_element();
+            if (!more) return std::pair(json::PieceEnd::Unusual, std::size_t{0});
+            if (!*more) return ended(json::PieceEnd::Closed, own.offset());
+          }
+        });
+    const std::size_t closing = pieces.closing();
+    const std::size_t taken = closing != json::kNoPiece ? closing + 1 : pieces.full();
+    parts.resize(taken);
+    if (closing != json::kNoPiece) {
+      r.resume_after_element(pieces.stops[closing], depth - 1);
       return true;
     }
+    if (taken > 0) r.resume_after_element(pieces.stops[taken - 1], depth);
   }
-  return false;
+  Items& rest = parts.emplace_back();
+  for (;;) {
+    auto more = r.next_element();
+    if (!more) return false;
+    if (!*more) return true;
+    if (!read_item(r, names, rest)) return false;
+  }
 }
 
 // A failing field before its path is written.
@@ -375,7 +328,6 @@ class ResultWalk {
       if (top == kMetrics) {
         if (!read_metrics(r, metrics)) return std::nullopt;
       } else if (top == kEquity || top == kTrades) {
-        if (r.peek() != '[' || !r.begin_array().ok()) return std::nullopt;
         if (!read_list(r, top == kEquity ? Names(kPointNames) : Names(kTradeNames), lists[top == kTrades]))
           return std::nullopt;
       } else {

@@ -288,11 +288,69 @@ TEST(ResultCompare, LongListsInPiecesAnswerAsThePlainPath) {
     twice.insert(at, late + "1,");
     expect_same(twice, r, {}, "late repeated key");
   }
+  // A joint, as the scanner cuts lists of trades, inside every reason: the
+  // text does not read, whichever piece meets it first.
+  std::string raw = text;
+  for (std::size_t at = 0; (at = raw.find(R"("reason":")", at)) != std::string::npos; at += 12) {
+    raw.insert(at + 10, R"(},{"entry_price":)");
+  }
+  expect_same(raw, r, {}, "a raw joint in strings");
   // A tree expected document goes the plain way too.
   const json::Value tree = json::parse(text).value();
   auto diff = compare_with_result(ExpectedDocument::of_tree(tree), r, some);
   ASSERT_TRUE(diff.ok());
   EXPECT_EQ(listed(*diff), reference(text, r, some));
+}
+
+}  // namespace
+}  // namespace vsci
+
+namespace vsci {
+namespace {
+
+// Every occurrence of `from` in `text` at or after `begin` and before `end`
+// (offsets into the text as given) replaced by `to`.
+std::string replaced(std::string text, std::string_view from, std::string_view to, std::size_t begin = 0,
+                     std::size_t end = std::string::npos) {
+  std::size_t stop = end;
+  for (std::size_t at = begin; (at = text.find(from, at)) != std::string::npos && at < stop; at += to.size()) {
+    text.replace(at, from.size(), to);
+    if (stop != std::string::npos) stop += to.size() - from.size();
+  }
+  return text;
+}
+
+// The pieces of a list are cut where its items join as its first two do: a
+// list whose items are laid out otherwise from some item on (or from the
+// first) is read in fewer pieces or whole, and one whose list before it is
+// short is read past that list's end; the answer stays the plain path's.
+TEST(ResultCompare, LongListsOfAnyLayoutAnswerAsThePlainPath) {
+  std::mt19937_64 rng(23);
+  const BacktestResult r = random_result(rng, 60'000, 12'000);
+  const BacktestResult e = moved(r, rng);
+  const Tolerances some = tolerance_sets()[2];
+  const std::string declared = write_result(e);
+  for (const std::string& form : {declared, spaced(declared, 0), spaced(declared, 2)}) {
+    expect_same(form, r, some, "declared order");
+  }
+  const std::string text = write_result(e, MemberOrder::Key);
+  // The first item alone, or a stretch of items from the middle of each
+  // list, joined with a blank where the others have none.
+  expect_same(replaced(text, R"([{"equity":)", R"([{ "equity":)"), r, some, "first point unlike the rest");
+  expect_same(replaced(text, R"([{"entry_price":)", R"([{ "entry_price":)"), r, some, "first trade unlike the rest");
+  const std::size_t mid = text.size() / 4;
+  std::string middle = replaced(text, R"(},{"equity":)", R"(}, {"equity":)", mid, mid + 300'000);
+  const std::size_t trades = middle.find(R"("trades":[)");
+  ASSERT_NE(trades, std::string::npos);
+  const std::size_t trades_mid = trades + (middle.size() - trades) / 2;
+  middle = replaced(middle, R"(},{"entry_price":)", "},\n{\"entry_price\":", trades_mid, trades_mid + 300'000);
+  expect_same(middle, r, some, "a stretch laid out otherwise");
+  expect_same(spaced(middle, 0), r, some, "a stretch laid out otherwise, spaced");
+  // A short list of points before a long one of trades, and the reverse.
+  const BacktestResult few_points = random_result(rng, 5, 12'000);
+  expect_same(write_result(moved(few_points, rng), MemberOrder::Key), few_points, some, "few points");
+  const BacktestResult no_trades = random_result(rng, 60'000, 0);
+  expect_same(write_result(moved(no_trades, rng), MemberOrder::Key), no_trades, some, "no trades");
 }
 
 }  // namespace
