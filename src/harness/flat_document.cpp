@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "harness/compare.h"
+#include "harness/result_fields.h"
 #include "json/reader.h"
 
 namespace vsci {
@@ -299,67 +300,6 @@ std::optional<double> FlatDocument::find(std::string_view path) const {
   return std::nullopt;
 }
 
-namespace {
-
-// The number the result's text holds at `path`, read from the records: what
-// the text writes null (a non-finite value) or as a string is no number.
-std::optional<double> result_number(const BacktestResult& r, std::string_view path) {
-  const auto finite = [](double v) -> std::optional<double> {
-    if (!std::isfinite(v)) return std::nullopt;
-    return v;
-  };
-  // "name[i].member" of a list: i written as to_chars writes it.
-  const auto item = [&](std::string_view list, std::size_t count, std::string_view& member) -> std::optional<std::size_t> {
-    if (!path.starts_with(list) || path.size() <= list.size() + 1 || path[list.size()] != '[') return std::nullopt;
-    const std::string_view rest = path.substr(list.size() + 1);
-    std::size_t i = 0;
-    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), i);
-    const std::size_t digits = static_cast<std::size_t>(end - rest.data());
-    if (ec != std::errc() || digits == 0 || (digits > 1 && rest[0] == '0') || i >= count) return std::nullopt;
-    if (!rest.substr(digits).starts_with("].")) return std::nullopt;
-    member = rest.substr(digits + 2);
-    return i;
-  };
-  std::string_view member;
-  if (const auto i = item("equity", r.equity.size(), member)) {
-    if (member == "equity") return finite(r.equity[*i].equity);
-    if (member == "time") return static_cast<double>(r.equity[*i].time);
-    return std::nullopt;
-  }
-  if (const auto i = item("trades", r.trades.size(), member)) {
-    const Trade& t = r.trades[*i];
-    if (member == "entry_time") return static_cast<double>(t.entry_time);
-    if (member == "exit_time") return static_cast<double>(t.exit_time);
-    if (member == "entry_price") return finite(t.entry_price);
-    if (member == "exit_price") return finite(t.exit_price);
-    if (member == "qty") return finite(t.qty);
-    if (member == "pnl") return finite(t.pnl);
-    if (member == "return_pct") return finite(t.return_pct);
-    return std::nullopt;
-  }
-  const Metrics& m = r.metrics;
-  const std::pair<std::string_view, double> scalars[] = {
-      {"fees_paid", r.fees_paid},
-      {"initial_capital", r.initial_capital},
-      {"schema_version", static_cast<double>(r.schema_version)},
-      {"metrics.pnl", m.pnl},
-      {"metrics.return_pct", m.return_pct},
-      {"metrics.sharpe", m.sharpe},
-      {"metrics.sortino", m.sortino},
-      {"metrics.calmar", m.calmar},
-      {"metrics.max_drawdown", m.max_drawdown},
-      {"metrics.win_rate", m.win_rate},
-      {"metrics.profit_factor", m.profit_factor},
-      {"metrics.num_trades", static_cast<double>(m.num_trades)},
-  };
-  for (const auto& [name, value] : scalars) {
-    if (path == name) return finite(value);
-  }
-  return std::nullopt;
-}
-
-}  // namespace
-
 FlatDocument FlatDocument::from_result(const BacktestResult& result, const std::vector<std::string>* only,
                                        bool curve) {
   if (only == nullptr) return from_text(write_result(result)).value();
@@ -368,7 +308,7 @@ FlatDocument FlatDocument::from_result(const BacktestResult& result, const std::
   FlatDocument doc;
   doc.structured_ = true;
   for (const std::string& path : *only) {
-    if (const auto v = result_number(result, path)) {
+    if (const auto v = result_fields::number_at(result, path)) {
       doc.fields_.push_back({doc.paths_.size(), static_cast<std::uint32_t>(path.size()), *v});
       doc.paths_ += path;
     }

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "harness/flat_document.h"
+#include "harness/result_fields.h"
 #include "json/reader.h"
 #include "json/scanner.h"
 #include "util/parallel.h"
@@ -57,77 +58,7 @@ std::vector<DiffEntry> compare_flat(const FlatDocument& e, const FlatDocument& a
   return diff;
 }
 
-// The result document's members, each list of names in key order (the
-// order of their paths).
-enum Top : std::uint8_t { kEquity, kFeesPaid, kInitialCapital, kMetrics, kSchemaVersion, kSymbol, kTimeframe, kTrades };
-constexpr std::string_view kTopNames[] = {"equity",         "fees_paid", "initial_capital", "metrics",
-                                          "schema_version", "symbol",    "timeframe",       "trades"};
-constexpr std::string_view kMetricNames[] = {"calmar",     "max_drawdown", "num_trades", "pnl",     "profit_factor",
-                                             "return_pct", "sharpe",       "sortino",    "win_rate"};
-constexpr std::string_view kPointNames[] = {"equity", "time"};
-constexpr std::string_view kTradeNames[] = {"entry_price", "entry_time", "exit_price", "exit_time",
-                                            "pnl",         "qty",        "reason",     "return_pct"};
-
-using Names = std::span<const std::string_view>;
-
-// The member `key` names, trying `hint` first (members usually come in this
-// order); -1 for a name the result does not have.
-int find_name(Names names, std::string_view key, int hint) {
-  if (hint >= 0 && static_cast<std::size_t>(hint) < names.size() && names[static_cast<std::size_t>(hint)] == key) {
-    return hint;
-  }
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    if (names[k] == key) return static_cast<int>(k);
-  }
-  return -1;
-}
-
-// What the result's text holds at a member, as a number: a value the writer
-// writes null (not finite) or as a string is none.
-std::optional<double> finite(double v) {
-  if (!std::isfinite(v)) return std::nullopt;
-  return v;
-}
-
-std::optional<double> top_number(const BacktestResult& r, int top) {
-  switch (top) {
-    case kFeesPaid: return finite(r.fees_paid);
-    case kInitialCapital: return finite(r.initial_capital);
-    case kSchemaVersion: return static_cast<double>(r.schema_version);
-    default: return std::nullopt;
-  }
-}
-
-std::optional<double> metric_number(const Metrics& m, int k) {
-  switch (k) {
-    case 0: return finite(m.calmar);
-    case 1: return finite(m.max_drawdown);
-    case 2: return static_cast<double>(m.num_trades);
-    case 3: return finite(m.pnl);
-    case 4: return finite(m.profit_factor);
-    case 5: return finite(m.return_pct);
-    case 6: return finite(m.sharpe);
-    case 7: return finite(m.sortino);
-    default: return finite(m.win_rate);
-  }
-}
-
-std::optional<double> point_number(const EquityPoint& p, int k) {
-  return k == 0 ? finite(p.equity) : static_cast<double>(p.time);
-}
-
-std::optional<double> trade_number(const Trade& t, int k) {
-  switch (k) {
-    case 0: return finite(t.entry_price);
-    case 1: return static_cast<double>(t.entry_time);
-    case 2: return finite(t.exit_price);
-    case 3: return static_cast<double>(t.exit_time);
-    case 4: return finite(t.pnl);
-    case 5: return finite(t.qty);
-    case 6: return std::nullopt;  // the reason, a string
-    default: return finite(t.return_pct);
-  }
-}
+using namespace result_fields;
 
 // The scalar at the reader as the flattening reads it: its number, or none
 // for a string or a literal. False for a container or what does not read.

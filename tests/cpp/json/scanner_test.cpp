@@ -80,7 +80,9 @@ TEST(JsonScanner, ListsAreCutBetweenTheirElementsOnly) {
     ASSERT_EQ(elements.size(), 400U);
     const Cut c = cut(text);
     ASSERT_EQ(c.pieces.closing() + 1, c.pieces.ends.size());
-    if (pieces_pay_off()) EXPECT_GT(c.pieces.ends.size(), 20U);
+    if (pieces_pay_off()) {
+      EXPECT_GT(c.pieces.ends.size(), 20U);
+    }
     // Each piece is a run of whole elements, the runs one after another.
     std::size_t next = 0;
     for (std::size_t k = 0; k < c.pieces.ends.size(); ++k) {
@@ -88,7 +90,9 @@ TEST(JsonScanner, ListsAreCutBetweenTheirElementsOnly) {
       ASSERT_EQ(start, elements[next].first) << k;
       const std::size_t end = start + c.texts[k].size();
       while (next < elements.size() && elements[next].second <= end) ++next;
-      if (k + 1 < c.pieces.ends.size()) EXPECT_EQ(end, elements[next - 1].second) << k;
+      if (k + 1 < c.pieces.ends.size()) {
+        EXPECT_EQ(end, elements[next - 1].second) << k;
+      }
     }
     EXPECT_EQ(next, elements.size());
     EXPECT_EQ(c.pieces.stops.back(), text.size());  // the list closed
