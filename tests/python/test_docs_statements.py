@@ -1,10 +1,15 @@
 """Statements of docs/format.md that its examples show on a few members only,
 checked here on every member they speak of: where null is accepted, the array
-form of every object, and the longest period of the kinds."""
+form of every object, and the longest period of the kinds; and the order
+rules of format.md and the memory note of the README, each against a
+reference computed from the rule as the page states it."""
 import copy
 import json
+import math
 import pathlib
+import random
 import re
+import sys
 
 import pytest
 
@@ -212,3 +217,130 @@ def test_bless_keeps_only_the_members_of_each_table_and_writes_their_numbers_as_
     assert answer["fuzz"] == {"seed": 1, "runs": 2, "perturbation": {"kind": "jitter", "amount": 0.0}}
     text = session.command(json.dumps({"cmd": "bless", "test": extra, "data": {"d": CANDLES}}))
     assert '"value":1.0' in text and '"amount":0.0' in text and '"seed":1,' in text
+
+
+@pytest.mark.parametrize("where, value, message", [
+    (("strategy", "entry"), ["gt", [{"price": "close"}, "s"]], "backtest error: invalid strategy spec: expected value"),
+    (("strategy", "exit"), {"bars_since_entry": ["ge", 3]}, "backtest error: invalid strategy spec: expected value"),
+    (("strategy", "entry"), {"gt": [["close"], "s"]},
+     "backtest error: invalid strategy spec: data did not match any variant of untagged enum Operand"),
+    (("strategy", "entry"), {"gt": [{"prev": [{"price": "close"}, 1]}, [["s", 1]]]},
+     "backtest error: invalid strategy spec: data did not match any variant of untagged enum Operand"),
+    (("strategy", "indicators"), [["s", {"type": "Sma", "params": [5]}]],
+     "backtest error: invalid strategy spec: invalid type: sequence, expected a map"),
+    (("tolerances",), [["*", {"kind": "abs", "value": 0}]], "json error: invalid type: sequence, expected a map"),
+])
+def test_rules_operands_and_the_name_maps_have_no_array_form(where, value, message):
+    test = copy.deepcopy(TEST)
+    at(test, where[:-1])[where[-1]] = value
+    for answer in (bless(test), command({"cmd": "run_test", "test": test, "data": {"d": CANDLES}})):
+        assert re.sub(r" at line 1 column \d+$", "", answer["error"]) == message
+
+
+def random_walk(n, seed):
+    rng = random.Random(seed)
+    price, candles = 100.0, []
+    for i in range(n):
+        close = price * (1 + rng.gauss(0, 0.004))
+        candles.append([i * 3_600_000, price, max(price, close) * 1.001, min(price, close) * 0.999, close,
+                        50.0 + rng.random() * 100])
+        price = close
+    return candles
+
+
+WALK = random_walk(1500, seed=3)
+BAR = {c[0]: i for i, c in enumerate(WALK)}
+FALLS = {"lt": [{"price": "close"}, {"prev": [{"price": "close"}, 1]}]}
+
+
+def trades_on_walk(**strategy):
+    plain = {"symbol": "X", "timeframe": "1h", "indicators": {}, "sizing": {"type": "fixed_qty", "qty": 1}}
+    return bless({"id": "w", "strategy": dict(plain, **strategy), "dataset_ref": "d"}, WALK)["expected"]
+
+
+@pytest.mark.parametrize("latency", [0, 1, 2, 5])
+def test_an_exit_fills_at_the_first_open_after_latency_bars_without_an_exit_signal(latency):
+    rises = {"gt": [{"price": "close"}, {"prev": [{"price": "close"}, 1]}]}
+    trades = trades_on_walk(entry=rises, exit=FALLS, execution={"latency_bars": latency})["trades"]
+    falls = [i > 0 and WALK[i][4] < WALK[i - 1][4] for i in range(len(WALK))]
+    late = 0
+    for t in trades[:-1]:
+        entry, exit_bar = BAR[t["entry_time"]], BAR[t["exit_time"]]
+        # The rule is read from the entry bar's close; each signal restarts a wait of `latency` bars.
+        signal, fill = None, None
+        for i in range(entry, len(WALK)):
+            if signal is not None and i == signal + latency + 1:
+                fill = i
+                break
+            if falls[i]:
+                signal = i
+        assert (t["reason"], exit_bar) == ("signal", fill)
+        late += exit_bar > next(i for i in range(entry, len(WALK)) if falls[i]) + latency + 1
+    assert len(trades) > 10 and (late > 0) == (latency > 0)
+
+
+def test_a_waiting_exit_overtaken_by_a_stop_holds_off_the_entry_until_it_is_worked():
+    for latency in (1, 3):
+        trades = trades_on_walk(entry={"all": []}, exit={"all": []}, risk={"stop_loss_pct": 0.2},
+                                execution={"latency_bars": latency})["trades"]
+        gaps = {(BAR[b["entry_time"]] - BAR[a["exit_time"]], BAR[a["exit_time"]] == BAR[a["entry_time"]])
+                for a, b in zip(trades, trades[1:])}
+        # A stop on the entry bar leaves no exit order; a later one leaves the order set on the bar before.
+        assert gaps == {(latency + 1, True), (2 * latency + 1, False)}
+
+
+def test_with_fill_timing_close_a_fill_shows_in_the_equity_from_the_next_bar():
+    out = trades_on_walk(entry={"gt": [{"price": "close"}, {"prev": [{"price": "close"}, 3]}]}, exit=FALLS,
+                         sizing={"type": "fixed_fraction", "fraction": 0.5},
+                         costs={"taker_bps": 10, "slippage": {"type": "fixed_bps", "bps": 5}},
+                         execution={"fill_timing": "close"})
+    equity = [p["equity"] for p in out["equity"]]
+    cash = 10_000.0
+    for t in out["trades"][:-1]:
+        entry, exit_bar = BAR[t["entry_time"]], BAR[t["exit_time"]]
+        assert t["entry_price"] == WALK[entry][4] * (1 + 5 / 10_000)
+        held = cash - t["qty"] * t["entry_price"] * (1 + 10 / 10_000)
+        assert math.isclose(equity[entry], cash, rel_tol=1e-12)
+        assert all(math.isclose(equity[i], held + t["qty"] * WALK[i][4], rel_tol=1e-12)
+                   for i in range(entry + 1, exit_bar + 1))
+        cash += t["pnl"]
+        assert math.isclose(equity[exit_bar + 1], cash, rel_tol=1e-12)
+    assert len(out["trades"]) > 20
+
+
+@pytest.mark.parametrize("sizing, partial", [({"type": "fixed_fraction", "fraction": 0.5}, False),
+                                             ({"type": "fixed_cash", "cash": 4000}, False),
+                                             ({"type": "fixed_qty", "qty": 30}, True)])
+def test_volume_impact_prices_an_entry_at_the_unslipped_size_and_an_exit_at_the_position(sizing, partial):
+    coef = 0.5
+    execution = {"partial_fills": True, "max_participation": 0.2} if partial else {}
+    out = trades_on_walk(entry={"gt": [{"price": "close"}, {"prev": [{"price": "close"}, 3]}]}, exit=FALLS,
+                         sizing=sizing, execution=execution,
+                         costs={"slippage": {"type": "volume_impact", "coef": coef}})
+    cash, checked = 10_000.0, 0
+    for t in out["trades"]:
+        entry_open, entry_volume = WALK[BAR[t["entry_time"]]][1], WALK[BAR[t["entry_time"]]][5]
+        unslipped = {"fixed_fraction": lambda: 0.5 * cash / entry_open, "fixed_cash": lambda: 4000 / entry_open,
+                     "fixed_qty": lambda: 30.0}[sizing["type"]]()
+        unslipped = min(unslipped, cash / entry_open)                  # the leverage cap of 1
+        assert math.isclose(t["entry_price"], entry_open * (1 + coef * unslipped / entry_volume), rel_tol=1e-12)
+        assert not math.isclose(t["entry_price"], entry_open * (1 + coef * t["qty"] / entry_volume), rel_tol=1e-9)
+        if t["reason"] == "signal":
+            exit_open, exit_volume = WALK[BAR[t["exit_time"]]][1], WALK[BAR[t["exit_time"]]][5]
+            assert math.isclose(t["exit_price"], exit_open * (1 - coef * t["qty"] / exit_volume), rel_tol=1e-12)
+            checked += 1
+        cash += t["pnl"]
+    assert checked > 20
+
+
+def test_a_command_str_that_is_not_ascii_keeps_its_utf8_copy_while_the_caller_holds_it():
+    """CPython counts a str's cached UTF-8 in its size; an ASCII str is its own UTF-8 and has none."""
+    test = dict(TEST, id="caf\u00e9")
+    for ensure_ascii, copy_size in ((True, 0), (False, None)):
+        text = json.dumps({"cmd": "bless", "test": test, "data": {"d": CANDLES}}, ensure_ascii=ensure_ascii)
+        before = sys.getsizeof(text)
+        assert json.loads(session.command(text))["id"] == "caf\u00e9"
+        grown = sys.getsizeof(text) - before
+        assert grown == (len(text.encode()) + 1 if copy_size is None else copy_size)
+        session.command(text)
+        assert sys.getsizeof(text) - before == grown                   # a second command reuses the copy
