@@ -192,7 +192,8 @@ def test_a_period_above_two_to_the_24_is_refused_by_most_kinds_and_always_with_o
         assert answer["error"] == f"backtest error: invalid parameters for indicator {kind}: {MAX_PERIOD_MESSAGE}"
 
 
-@pytest.mark.parametrize("rule", [{}, {"gt": [1, 0], "lt": [0, 1]}])
+@pytest.mark.parametrize("rule", [{}, {"gt": [1, 0], "lt": [0, 1]}, {"in_position": False, "why": "flat"},
+                                  {"bars_since_entry": {"ge": 2, "why": "two bars"}}])
 def test_a_rule_without_exactly_one_member_is_refused_with_expected_value(rule):
     answer = bless(dict(TEST, strategy=dict(STRATEGY, entry=rule)))
     assert re.fullmatch(r"backtest error: invalid strategy spec: expected value at line 1 column \d+", answer["error"])
