@@ -290,22 +290,25 @@ def test_a_waiting_exit_overtaken_by_a_stop_holds_off_the_entry_until_it_is_work
         assert gaps == {(latency + 1, True), (2 * latency + 1, False)}
 
 
-def test_with_fill_timing_close_a_fill_shows_in_the_equity_from_the_next_bar():
+@pytest.mark.parametrize("fill_timing", ["close", "next_open"])
+def test_a_fill_at_the_close_shows_in_the_equity_from_the_next_bar_one_at_the_open_on_its_own(fill_timing):
     out = trades_on_walk(entry={"gt": [{"price": "close"}, {"prev": [{"price": "close"}, 3]}]}, exit=FALLS,
                          sizing={"type": "fixed_fraction", "fraction": 0.5},
                          costs={"taker_bps": 10, "slippage": {"type": "fixed_bps", "bps": 5}},
-                         execution={"fill_timing": "close"})
+                         execution={"fill_timing": fill_timing})
     equity = [p["equity"] for p in out["equity"]]
+    price = 4 if fill_timing == "close" else 1
+    later = 1 if fill_timing == "close" else 0                         # the first point that shows a fill
     cash = 10_000.0
     for t in out["trades"][:-1]:
         entry, exit_bar = BAR[t["entry_time"]], BAR[t["exit_time"]]
-        assert t["entry_price"] == WALK[entry][4] * (1 + 5 / 10_000)
+        assert math.isclose(t["entry_price"], WALK[entry][price] * (1 + 5 / 10_000), rel_tol=1e-15)
         held = cash - t["qty"] * t["entry_price"] * (1 + 10 / 10_000)
-        assert math.isclose(equity[entry], cash, rel_tol=1e-12)
+        assert math.isclose(equity[entry + later - 1], cash, rel_tol=1e-12)
         assert all(math.isclose(equity[i], held + t["qty"] * WALK[i][4], rel_tol=1e-12)
-                   for i in range(entry + 1, exit_bar + 1))
+                   for i in range(entry + later, exit_bar + later))
         cash += t["pnl"]
-        assert math.isclose(equity[exit_bar + 1], cash, rel_tol=1e-12)
+        assert math.isclose(equity[exit_bar + later], cash, rel_tol=1e-12)
     assert len(out["trades"]) > 20
 
 
