@@ -1,8 +1,9 @@
 """Statements of docs/format.md that its examples show on a few members only,
 checked here on every member they speak of: where null is accepted, the array
-form of every object, and the longest period of the kinds; and the order
-rules of format.md and the memory note of the README, each against a
-reference computed from the rule as the page states it."""
+form of every object, and the longest period of the kinds; the order rules
+of format.md and the memory note of the README, each against a reference
+computed from the rule as the page states it; and the README's account of
+its example suite."""
 import copy
 import json
 import math
@@ -348,3 +349,16 @@ def test_a_command_str_that_is_not_ascii_keeps_its_utf8_copy_while_the_caller_ho
         assert sys.getsizeof(text) - before == copy_size
         session.command(text)
         assert sys.getsizeof(text) - before == copy_size                # a second command reuses the copy
+
+
+def test_the_example_suite_is_as_the_readme_describes_it():
+    suite = json.loads((DOCS.parent / "examples" / "suite.json").read_text())
+    tests = suite["tests"]
+    assert suite["cmd"] == "run_suite" and len(tests) == 5 and len(suite["data"]) == 2
+    assert all(t["property_checks"] for t in tests)
+    assert sum("expected" in t for t in tests) == 1 and sum("fuzz" in t for t in tests) == 3
+    failed = {r["id"]: r for r in command(suite)["results"] if not r["passed"]}
+    assert set(failed) == {"buy-and-hold", "macd-long-short"}
+    assert [p["property"]["kind"] for p in failed["buy-and-hold"]["property_results"] if not p["passed"]] == \
+        ["monotone_equity"]
+    assert {f["property"]["kind"] for f in failed["macd-long-short"]["fuzz_failures"]} == {"pnl_ge"}
