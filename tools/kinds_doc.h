@@ -37,8 +37,8 @@ struct KindDoc {
 };
 
 // Every kind, by family in the reference's order, then by name; or the text
-// of what stops the reference from being written (a row in no family, an
-// example that does not build).
+// of what stops the reference from being written (an example that does not
+// build).
 Expected<std::vector<KindDoc>, std::string> describe_kinds();
 
 // The whole of docs/kinds.md, or what stops it from being written.
