@@ -29,11 +29,32 @@ struct WarmupLine {
   std::int64_t at(std::span<const double> params) const;
 };
 
+// One end of the values a parameter takes, found by building the kind with
+// the other parameters at the example and again with them moved (counts
+// doubled, numbers halved): Fixed where both searches found the same end,
+// Other where the end is another parameter's value both times, Varies where
+// it moved otherwise. None where the type's own limit is the end.
+struct ParamBound {
+  enum class Kind : unsigned char { None, Fixed, Other, Varies };
+  Kind kind = Kind::None;
+  double value = 0.0;        // Fixed
+  std::size_t other = 0;     // Other: the position whose value is the end
+  bool inclusive = true;     // Fixed, Other: whether the end itself is taken
+};
+
+struct ParamRange {
+  ParamBound low, high;
+  // 2 for a whole-number parameter that takes only values of its example's
+  // parity (the ends are then found in steps of 2).
+  std::int64_t step = 1;
+};
+
 struct KindDoc {
   const KindEntry* entry = nullptr;
   std::string_view family;
   std::uint64_t warmup_at_example = 0;
   std::optional<WarmupLine> warmup;
+  std::vector<ParamRange> ranges;  // one per parameter
 };
 
 // Every kind, by family in the reference's order, then by name; or the text
