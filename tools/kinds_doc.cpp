@@ -300,7 +300,7 @@ std::string parameter_text(const KindEntry& e, const ParamRange& r, std::size_t 
   if (r.low.kind == ParamBound::Kind::Varies || r.high.kind == ParamBound::Kind::Varies) {
     ends.push_back("bounded by the other parameters");
   }
-  for (std::size_t i = 0; i < ends.size(); ++i) out += (i == 0 ? " (" : ", ") + ends[i];
+  for (std::size_t i = 0; i < ends.size(); ++i) out += (i == 0 ? " (" : " and ") + ends[i];
   return ends.empty() ? out : out + ")";
 }
 
