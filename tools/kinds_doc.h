@@ -1,8 +1,9 @@
 // The kind reference, docs/kinds.md: every registry row described for a user
-// who writes strategies (family, what it is fed, parameters with names and
-// types, warm-up, named outputs, a parameter list that builds). Written only
-// from the registry and from the kinds themselves, built through the factory;
-// a test compares the committed file with what is written today.
+// who writes strategies (family, what it is fed, parameters with names, types
+// and the values they take, warm-up, named outputs, a parameter list that
+// builds). Written only from the registry and from the kinds themselves, built
+// through the factory; a test compares the committed file with what is
+// written today.
 #pragma once
 
 #include <array>
