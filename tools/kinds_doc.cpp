@@ -1,79 +1,23 @@
 // Each kind is described from its registry row; its warm-up is learnt by
 // building it through the factory at the example parameters and at probes
 // around them, and stated as a line in its count parameters only when every
-// probe agrees with that line.
+// probe agrees with that line. The values each parameter takes are found the
+// same way, by halving between a value that builds and one that does not.
 #include "kinds_doc.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <numeric>
 #include <sstream>
 
 #include "factory/build_indicator.h"
-#include "factory/catalogue.h"
 #include "factory/params.h"
 
 namespace vsci {
 
 namespace {
-
-struct Family {
-  std::string_view title;
-  std::span<const KindEntry> (*rows)();
-};
-
-// The reference's sections: close-series kinds first, then candle kinds,
-// multi-output kinds, and the kinds over a reference series or side feeds.
-constexpr Family kFamilies[] = {
-    {"Moving averages", moving_average_kinds},
-    {"Adaptive averages", adaptive_average_kinds},
-    {"Regression", regression_kinds},
-    {"Momentum", momentum_kinds},
-    {"Moving-average oscillators", ma_oscillator_kinds},
-    {"RSI family", rsi_family_kinds},
-    {"Trend strength", trend_strength_kinds},
-    {"Cycle filters", cycle_filter_kinds},
-    {"Hilbert transform", hilbert_kinds},
-    {"Volatility", volatility_kinds},
-    {"Rolling statistics", rolling_statistics_kinds},
-    {"Performance ratios", performance_ratio_kinds},
-    {"Price transforms", price_transform_kinds},
-    {"Candle oscillators", candle_oscillator_kinds},
-    {"Momentum oscillators", momentum_oscillator_kinds},
-    {"Range position", range_position_kinds},
-    {"Range estimators", range_estimator_kinds},
-    {"Directional movement", directional_movement_kinds},
-    {"Money flow", money_flow_kinds},
-    {"Volume lines", volume_line_kinds},
-    {"Volume candles", volume_candle_kinds},
-    {"Volume profiles", volume_profile_kinds},
-    {"Market profiles", market_profile_kinds},
-    {"Session levels", session_level_kinds},
-    {"Pivot levels", pivot_level_kinds},
-    {"Fibonacci levels", fib_level_kinds},
-    {"Geometry levels", geometry_level_kinds},
-    {"Chart patterns", chart_pattern_kinds},
-    {"Harmonic patterns", harmonic_pattern_kinds},
-    {"Candlestick patterns, single bar", candlestick_single_kinds},
-    {"Candlestick patterns, several bars", candlestick_multi_kinds},
-    {"DeMark counts", demark_count_kinds},
-    {"DeMark bar patterns", td_bar_pattern_kinds},
-    {"Volatility stops", volatility_stop_kinds},
-    {"Trailing stops", trailing_stop_kinds},
-    {"Stop systems", stop_system_kinds},
-    {"Deviation bands", deviation_band_kinds},
-    {"Envelope channels", envelope_channel_kinds},
-    {"Price channels", price_channel_kinds},
-    {"Smoothed lines", smoothed_line_kinds},
-    {"Trend-strength lines", trend_strength_line_kinds},
-    {"MACD family", macd_family_kinds},
-    {"Stochastic family", stochastic_family_kinds},
-    {"Pair statistics", pair_statistic_kinds},
-    {"Spread statistics", spread_statistic_kinds},
-    {"Pair tests", pair_test_kinds},
-    {"Trade flow", trade_flow_kinds},
-    {"Order book", order_book_kinds},
-    {"Derivatives", derivatives_kinds},
-    {"Market breadth", market_breadth_kinds},
-};
 
 bool is_count(char letter) { return letter == 'p' || letter == 'u'; }
 
@@ -143,6 +87,127 @@ std::optional<WarmupLine> probe_warmup(const KindEntry& e) {
   return line;
 }
 
+// A parameter's values in order as keys: the whole numbers themselves for the
+// integer types, and for numbers the bit patterns ordered as the values are,
+// so that halving between two keys halves the values in between.
+std::int64_t key_of(char letter, double v) {
+  if (letter != 'f') return static_cast<std::int64_t>(v);
+  const auto bits = std::bit_cast<std::int64_t>(std::fabs(v));
+  return std::signbit(v) ? -bits : bits;
+}
+
+double value_of(char letter, std::int64_t key) {
+  if (letter != 'f') return static_cast<double>(key);
+  return key < 0 ? -std::bit_cast<double>(-key) : std::bit_cast<double>(key);
+}
+
+// The widest values each type's getter lets through; counts stop at 2^53,
+// where doubles stop holding every whole number.
+std::int64_t type_end(char letter, bool high) {
+  switch (letter) {
+    case 'p':
+      return high ? std::int64_t{1} << 53 : 1;
+    case 'u':
+      return high ? std::numeric_limits<std::uint32_t>::max() : 0;
+    case 'i':
+      return high ? std::numeric_limits<std::int32_t>::max() : std::numeric_limits<std::int32_t>::min();
+    default:
+      return key_of('f', high ? std::numeric_limits<double>::max() : -std::numeric_limits<double>::max());
+  }
+}
+
+// The last value that builds and the first that does not, from the value at
+// `pos` towards the type's end in steps of `step`; nothing when the end
+// builds, or the value at `pos` itself does not.
+struct Edge {
+  double taken, refused;
+};
+std::optional<Edge> edge_of(const KindEntry& e, std::vector<double> p, std::size_t pos, std::int64_t step,
+                            bool high) {
+  const char letter = e.params[pos];
+  // Integer values count steps from the example's value; numbers are their
+  // keys (a step of 1), whose differences could overflow.
+  const std::int64_t from = letter == 'f' ? 0 : key_of(letter, p[pos]);
+  const auto value = [&](std::int64_t k) { return value_of(letter, from + step * k); };
+  const auto builds = [&](std::int64_t k) {
+    p[pos] = value(k);
+    return build_indicator(e.name, p).ok();
+  };
+  std::int64_t in = key_of(letter, p[pos]) - from, out = (type_end(letter, high) - from) / step;
+  if (!builds(in) || builds(out)) return std::nullopt;
+  while (in + 1 != out && in - 1 != out) {
+    const std::int64_t mid = std::midpoint(in, out);
+    (builds(mid) ? in : out) = mid;
+  }
+  return Edge{value(in), value(out)};
+}
+
+// A window's own limit goes without saying: the reference's general line
+// states it.
+bool is_window_limit(char letter, const Edge& edge) {
+  return letter == 'p' && edge.taken == static_cast<double>(MAX_PERIOD);
+}
+
+ParamBound bound_of(const KindEntry& e, const std::vector<double>& base, const std::vector<double>& moved,
+                    std::size_t pos, std::int64_t step, bool high) {
+  const auto at_base = edge_of(e, base, pos, step, high);
+  const auto at_moved = edge_of(e, moved, pos, step, high);
+  ParamBound b;
+  if (!at_base && !at_moved) return b;
+  b.kind = ParamBound::Kind::Varies;
+  if (!at_base || !at_moved) return b;
+  if (at_base->taken == at_moved->taken) {
+    if (is_window_limit(e.params[pos], *at_base)) return ParamBound{};
+    // Whichever end reads shorter: "above 0" rather than "at least 5e-324".
+    b.kind = ParamBound::Kind::Fixed;
+    b.inclusive = e.params[pos] != 'f' ||
+                  format_param_value(at_base->taken).size() <= format_param_value(at_base->refused).size();
+    b.value = b.inclusive ? at_base->taken : at_base->refused;
+    return b;
+  }
+  for (std::size_t j = 0; j < base.size(); ++j) {
+    if (j == pos) continue;
+    for (bool inclusive : {true, false}) {
+      const auto end = [inclusive](const Edge& edge) { return inclusive ? edge.taken : edge.refused; };
+      if (end(*at_base) == base[j] && end(*at_moved) == moved[j]) {
+        b.kind = ParamBound::Kind::Other;
+        b.other = j;
+        b.inclusive = inclusive;
+        return b;
+      }
+    }
+  }
+  return b;
+}
+
+bool builds_with(const KindEntry& e, std::vector<double> p, std::size_t pos, double value) {
+  p[pos] = value;
+  return build_indicator(e.name, p).ok();
+}
+
+std::vector<ParamRange> probe_ranges(const KindEntry& e) {
+  const std::span<const double> example = e.example.view();
+  const std::vector<double> base(example.begin(), example.end());
+  std::vector<double> moved = base;
+  for (std::size_t i = 0; i < moved.size(); ++i) {
+    if (is_count(e.params[i])) moved[i] *= 2;
+    if (e.params[i] == 'f') moved[i] *= 0.5;
+  }
+  std::vector<ParamRange> ranges(base.size());
+  for (std::size_t i = 0; i < base.size(); ++i) {
+    // The position itself stays at the example while the others move.
+    std::vector<double> others = moved;
+    others[i] = base[i];
+    ranges[i].step = e.params[i] != 'f' && !builds_with(e, base, i, base[i] - 1) &&
+                             !builds_with(e, base, i, base[i] + 1) && builds_with(e, base, i, base[i] + 2)
+                         ? 2
+                         : 1;
+    ranges[i].low = bound_of(e, base, others, i, ranges[i].step, false);
+    ranges[i].high = bound_of(e, base, others, i, ranges[i].step, true);
+  }
+  return ranges;
+}
+
 // By Feed: the text a declaration's `feed` member takes, and what a kind of
 // that feed reads on each bar.
 struct FeedWords {
@@ -155,8 +220,8 @@ constexpr FeedWords kFeedWords[] = {
     {"derivatives", "derivatives tick"},  {"cross_section", "cross-section"},
 };
 
-FeedWords feed_words(std::string_view kind) {
-  const auto index = static_cast<std::size_t>(feed_for_kind(kind));
+FeedWords feed_words(const KindEntry& e) {
+  const auto index = static_cast<std::size_t>(e.feed);
   return index < std::size(kFeedWords) ? kFeedWords[index] : FeedWords{};
 }
 
@@ -165,7 +230,7 @@ constexpr std::string_view kInputWords[] = {"close", "candle", "close and refere
 
 std::string_view input_text(const KindEntry& e) {
   const auto index = static_cast<std::size_t>(e.input);
-  return index < std::size(kInputWords) ? kInputWords[index] : feed_words(e.name).reads;
+  return index < std::size(kInputWords) ? kInputWords[index] : feed_words(e).reads;
 }
 
 std::string_view type_text(char letter) {
@@ -211,12 +276,40 @@ std::string warmup_formula(const KindDoc& k) {
 
 std::string warmup_text(const KindDoc& k) { return warmup_formula(k) + std::string(first_value_text(k.entry->first_value)); }
 
+std::string bound_text(const KindEntry& e, const ParamBound& b, bool high) {
+  static constexpr std::string_view kWords[2][2] = {{"above ", "at least "}, {"below ", "at most "}};
+  const std::string_view words = kWords[high][b.inclusive];
+  switch (b.kind) {
+    case ParamBound::Kind::Fixed:
+      return std::string(words) + format_param_value(b.value);
+    case ParamBound::Kind::Other:
+      return std::string(words) + "`" + std::string(e.param_names[b.other]) + "`";
+    default:
+      return "";
+  }
+}
+
+// The type, then the values taken where they are fewer than the type's.
+std::string parameter_text(const KindEntry& e, const ParamRange& r, std::size_t pos) {
+  std::string out = "`" + std::string(e.param_names[pos]) + "` " + std::string(type_text(e.params[pos]));
+  std::vector<std::string> ends;
+  if (r.step == 2) ends.emplace_back(static_cast<std::int64_t>(e.example.values[pos]) % 2 == 0 ? "even" : "odd");
+  for (const auto& [b, high] : {std::pair{r.low, false}, std::pair{r.high, true}}) {
+    if (b.kind == ParamBound::Kind::Fixed || b.kind == ParamBound::Kind::Other) ends.push_back(bound_text(e, b, high));
+  }
+  if (r.low.kind == ParamBound::Kind::Varies || r.high.kind == ParamBound::Kind::Varies) {
+    ends.push_back("bounded by the other parameters");
+  }
+  for (std::size_t i = 0; i < ends.size(); ++i) out += (i == 0 ? " (" : " and ") + ends[i];
+  return ends.empty() ? out : out + ")";
+}
+
 std::string parameters_text(const KindDoc& k) {
   if (k.entry->params.empty()) return "none";
   std::string out;
   for (std::size_t i = 0; i < k.entry->params.size(); ++i) {
     if (i > 0) out += ", ";
-    out += "`" + std::string(k.entry->param_names[i]) + "` " + std::string(type_text(k.entry->params[i]));
+    out += parameter_text(*k.entry, k.ranges[i], i);
   }
   return out;
 }
@@ -251,7 +344,7 @@ std::int64_t WarmupLine::at(std::span<const double> params) const {
 
 Expected<std::vector<KindDoc>, std::string> describe_kinds() {
   std::vector<KindDoc> docs;
-  for (const Family& family : kFamilies) {
+  for (const KindFamily& family : kind_families()) {
     std::vector<const KindEntry*> rows;
     for (const KindEntry& e : family.rows()) rows.push_back(&e);
     std::sort(rows.begin(), rows.end(), [](const KindEntry* a, const KindEntry* b) { return a->name < b->name; });
@@ -263,12 +356,9 @@ Expected<std::vector<KindDoc>, std::string> describe_kinds() {
       if (!w) return unexpected("kind " + std::string(e->name) + " does not build from its example parameters");
       k.warmup_at_example = static_cast<std::uint64_t>(*w);
       k.warmup = probe_warmup(*e);
+      k.ranges = probe_ranges(*e);
       docs.push_back(std::move(k));
     }
-  }
-  if (docs.size() != registry().size()) {
-    return unexpected("the reference lists " + std::to_string(docs.size()) + " kinds but the registry has " +
-                      std::to_string(registry().size()) + ": a family is missing from tools/kinds_doc.cpp");
   }
   return docs;
 }
@@ -292,8 +382,12 @@ Expected<std::string, std::string> kinds_markdown() {
      << "- **feed**: the value to write in the declaration's optional `feed` member. A declared feed that differs "
         "from this one is refused; leaving `feed` out is always accepted.\n"
      << "- **Parameters**: the `params` list, in order. `count` is a whole number of at least 1 (at most "
-        "16,777,216 where it sizes a window); `integer >= 0` and `integer` are whole numbers; `number` is any "
-        "finite number. Every position is required (there are no defaults) and extra positions are ignored.\n"
+        "16,777,216 where it sizes a window); `integer >= 0` is a whole number from 0 to 4,294,967,295 and "
+        "`integer` one from -2,147,483,648 to 2,147,483,647; `number` is a finite number. Where a parameter takes "
+        "fewer values, they follow its type in parentheses: *even* where only even values build, its ends (*above* "
+        "and *below* leave the end out, *at least* and *at most* take it), another parameter's name where an end is "
+        "that parameter's value (*below `slow`*), and *bounded by the other parameters* where an end moves with "
+        "them otherwise. Every position is required (there are no defaults) and extra positions are ignored.\n"
      << "- **Warm-up**: the bars the kind reports it needs, which delay the strategy's rules unless the strategy "
         "sets its own `warmup`. The count includes the bar of the first value: a warm-up of 5 means the first "
         "value comes on the fifth bar the kind accepts. Given as a formula in the parameters where it is one near "
@@ -321,7 +415,7 @@ Expected<std::string, std::string> kinds_markdown() {
          << "| kind | fed | feed | parameters | warm-up | outputs | example |\n"
          << "|---|---|---|---|---|---|---|\n";
     }
-    md << "| `" << k.entry->name << "` | " << input_text(*k.entry) << " | `" << feed_words(k.entry->name).json << "` | "
+    md << "| `" << k.entry->name << "` | " << input_text(*k.entry) << " | `" << feed_words(*k.entry).json << "` | "
        << parameters_text(k) << " | " << warmup_text(k) << " | " << outputs_text(*k.entry) << " | "
        << example_text(*k.entry) << " |\n";
   }

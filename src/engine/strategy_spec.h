@@ -14,7 +14,7 @@
 #include "engine/bar_record.h"
 #include "engine/rules.h"
 #include "factory/backtest_error.h"
-#include "factory/catalogue.h"
+#include "factory/feed.h"
 #include "util/expected.h"
 
 namespace vsci {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/strategy_spec.h"
-#include "factory/catalogue.h"
+#include "factory/feed.h"
 
 namespace vsci {
 

@@ -6,22 +6,22 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&create_plain<FundingBasis>>("FundingBasis"),
-    kind_row<&FundingImpliedApr::create>("FundingImpliedApr", {"intervals_per_year"}, {1095}),
-    kind_row<&create_plain<FundingRate>>("FundingRate"),
-    kind_row<&FundingRateMean::create>("FundingRateMean", {"period"}),
-    kind_row<&FundingRateZScore::create>("FundingRateZScore", {"period"}),
-    kind_row<&create_plain<FuturesMarkBasis>>("FuturesMarkBasis"),
-    kind_row<&OIPriceDivergence::create>("OIPriceDivergence", {"period"}),
-    kind_row<&create_plain<OIWeighted>>("OIWeighted"),
-    kind_row<&create_plain<LiquidationFeatures>>("LiquidationFeatures"),
-    kind_row<&create_plain<LongShortRatio>>("LongShortRatio"),
-    kind_row<&create_plain<OpenInterestDelta>>("OpenInterestDelta"),
-    kind_row<&OpenInterestMomentum::create>("OpenInterestMomentum", {"period"}),
-    kind_row<&create_plain<OpenInterestToVolume>>("OpenInterestToVolume"),
-    kind_row<&create_plain<FundingBasis>>("PerpetualPremiumIndex"),
-    kind_row<&create_plain<TakerBuySellRatio>>("TakerBuySellRatio"),
-    kind_row<&create_plain<TermStructureBasis>>("TermStructureBasis"),
+    kind_row<&create_plain<FundingBasis>>("FundingBasis").fed_by(Feed::Derivatives),
+    kind_row<&FundingImpliedApr::create>("FundingImpliedApr", {"intervals_per_year"}, {1095}).fed_by(Feed::Derivatives),
+    kind_row<&create_plain<FundingRate>>("FundingRate").fed_by(Feed::Derivatives),
+    kind_row<&FundingRateMean::create>("FundingRateMean", {"period"}).fed_by(Feed::Derivatives),
+    kind_row<&FundingRateZScore::create>("FundingRateZScore", {"period"}).fed_by(Feed::Derivatives),
+    kind_row<&create_plain<FuturesMarkBasis>>("FuturesMarkBasis").fed_by(Feed::Derivatives),
+    kind_row<&OIPriceDivergence::create>("OIPriceDivergence", {"period"}).fed_by(Feed::Derivatives),
+    kind_row<&create_plain<OIWeighted>>("OIWeighted").fed_by(Feed::Derivatives),
+    kind_row<&create_plain<LiquidationFeatures>>("LiquidationFeatures").fed_by(Feed::Derivatives),
+    kind_row<&create_plain<LongShortRatio>>("LongShortRatio").fed_by(Feed::Derivatives),
+    kind_row<&create_plain<OpenInterestDelta>>("OpenInterestDelta").fed_by(Feed::Derivatives),
+    kind_row<&OpenInterestMomentum::create>("OpenInterestMomentum", {"period"}).fed_by(Feed::Derivatives),
+    kind_row<&create_plain<OpenInterestToVolume>>("OpenInterestToVolume").fed_by(Feed::Derivatives),
+    kind_row<&create_plain<FundingBasis>>("PerpetualPremiumIndex").fed_by(Feed::Derivatives),
+    kind_row<&create_plain<TakerBuySellRatio>>("TakerBuySellRatio").fed_by(Feed::Derivatives),
+    kind_row<&create_plain<TermStructureBasis>>("TermStructureBasis").fed_by(Feed::Derivatives),
 };
 
 }  // namespace

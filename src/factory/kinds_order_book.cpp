@@ -6,13 +6,13 @@ namespace vsci {
 namespace {
 
 const KindEntry kEntries[] = {
-    kind_row<&create_plain<DepthSlope>>("DepthSlope"),
-    kind_row<&create_plain<Microprice>>("Microprice"),
-    kind_row<&create_plain<OrderBookImbalanceFull>>("OrderBookImbalanceFull"),
-    kind_row<&create_plain<OrderBookImbalanceTop1>>("OrderBookImbalanceTop1"),
-    kind_row<&OrderBookImbalanceTopN::create>("OrderBookImbalanceTopN", {"levels"}, {2}),
-    kind_row<&OrderFlowImbalance::create>("OrderFlowImbalance", {"period"}),
-    kind_row<&create_plain<QuotedSpread>>("QuotedSpread"),
+    kind_row<&create_plain<DepthSlope>>("DepthSlope").fed_by(Feed::Orderbook),
+    kind_row<&create_plain<Microprice>>("Microprice").fed_by(Feed::Orderbook),
+    kind_row<&create_plain<OrderBookImbalanceFull>>("OrderBookImbalanceFull").fed_by(Feed::Orderbook),
+    kind_row<&create_plain<OrderBookImbalanceTop1>>("OrderBookImbalanceTop1").fed_by(Feed::Orderbook),
+    kind_row<&OrderBookImbalanceTopN::create>("OrderBookImbalanceTopN", {"levels"}, {2}).fed_by(Feed::Orderbook),
+    kind_row<&OrderFlowImbalance::create>("OrderFlowImbalance", {"period"}).fed_by(Feed::Orderbook),
+    kind_row<&create_plain<QuotedSpread>>("QuotedSpread").fed_by(Feed::Orderbook),
 };
 
 }  // namespace

@@ -1,13 +1,15 @@
 // The registry: one row per accepted kind name. A row is written once, from
 // the kind's `create`: the getter letter of each parameter position follows
 // from create's parameter types, the input class and the output names from the
-// kind struct, so nothing is kept twice by hand. The row names each parameter
+// kind struct, so nothing is kept twice by hand; a kind fed side records names
+// its feed in its row, every other kind reads candles. The row names each parameter
 // (as many names as `create` has parameters, checked when it compiles), says
 // where the first value comes when that is not the warm-up bar, and carries
 // one example parameter list that builds (the conformance test and the
 // all-kinds bench run every row with it). Each indicator family contributes
-// its rows from its own kinds_<family>.cpp; the factory merges them once into
-// one table sorted by name bytes. Read-only after first use; safe from any
+// its rows from its own kinds_<family>.cpp and is listed once in
+// kind_families(); the factory merges the rows once into one table sorted by
+// name bytes. Read-only after first use; safe from any
 // thread.
 #pragma once
 
@@ -19,6 +21,7 @@
 #include <string_view>
 #include <utility>
 
+#include "factory/feed.h"
 #include "indicators/indicator.h"
 
 namespace vsci {
@@ -76,12 +79,20 @@ struct KindEntry {
   std::span<const std::string_view> outputs;
   ExampleParams example;
   FirstValue first_value = FirstValue::AtWarmup;
+  // Unknown until the row of a kind fed side records names it.
+  Feed feed = Feed::Kline;
 
   std::span<const std::string_view> parameter_names() const { return {param_names.data(), params.size()}; }
 
   constexpr KindEntry with_first_value(FirstValue f) const {
     KindEntry e = *this;
     e.first_value = f;
+    return e;
+  }
+
+  constexpr KindEntry fed_by(Feed f) const {
+    KindEntry e = *this;
+    e.feed = f;
     return e;
   }
 };
@@ -187,6 +198,7 @@ constexpr KindEntry kind_row(std::string_view name, ParamNames<kArityOf<Create>>
   const std::string_view letters(Traits::letters.data(), Traits::letters.size() - 1);
   KindEntry e{name, letters, {}, &Traits::make, input_class_of<Kind>(), output_names_of<Kind>(),
               registry_detail::default_example(letters)};
+  if (e.input == InputClass::Feed) e.feed = Feed::Unknown;
   for (std::size_t i = 0; i < names.names.size(); ++i) e.param_names[i] = names.names[i];
   return e;
 }
@@ -211,57 +223,16 @@ Expected<Kind, IndicatorError> create_plain() {
   return Kind{};
 }
 
-// The family tables. Each is defined in src/factory/kinds_<family>.cpp.
-std::span<const KindEntry> moving_average_kinds();
-std::span<const KindEntry> momentum_kinds();
-std::span<const KindEntry> adaptive_average_kinds();
-std::span<const KindEntry> regression_kinds();
-std::span<const KindEntry> ma_oscillator_kinds();
-std::span<const KindEntry> rsi_family_kinds();
-std::span<const KindEntry> trend_strength_kinds();
-std::span<const KindEntry> volatility_kinds();
-std::span<const KindEntry> rolling_statistics_kinds();
-std::span<const KindEntry> performance_ratio_kinds();
-std::span<const KindEntry> cycle_filter_kinds();
-std::span<const KindEntry> hilbert_kinds();
-std::span<const KindEntry> price_transform_kinds();
-std::span<const KindEntry> fib_level_kinds();
-std::span<const KindEntry> chart_pattern_kinds();
-std::span<const KindEntry> harmonic_pattern_kinds();
-std::span<const KindEntry> candle_oscillator_kinds();
-std::span<const KindEntry> volatility_stop_kinds();
-std::span<const KindEntry> momentum_oscillator_kinds();
-std::span<const KindEntry> range_position_kinds();
-std::span<const KindEntry> demark_count_kinds();
-std::span<const KindEntry> money_flow_kinds();
-std::span<const KindEntry> volume_profile_kinds();
-std::span<const KindEntry> pivot_level_kinds();
-std::span<const KindEntry> volume_line_kinds();
-std::span<const KindEntry> candlestick_single_kinds();
-std::span<const KindEntry> candlestick_multi_kinds();
-std::span<const KindEntry> td_bar_pattern_kinds();
-std::span<const KindEntry> pair_statistic_kinds();
-std::span<const KindEntry> spread_statistic_kinds();
-std::span<const KindEntry> pair_test_kinds();
-std::span<const KindEntry> trade_flow_kinds();
-std::span<const KindEntry> order_book_kinds();
-std::span<const KindEntry> derivatives_kinds();
-std::span<const KindEntry> market_breadth_kinds();
-std::span<const KindEntry> deviation_band_kinds();
-std::span<const KindEntry> envelope_channel_kinds();
-std::span<const KindEntry> price_channel_kinds();
-std::span<const KindEntry> market_profile_kinds();
-std::span<const KindEntry> session_level_kinds();
-std::span<const KindEntry> volume_candle_kinds();
-std::span<const KindEntry> geometry_level_kinds();
-std::span<const KindEntry> smoothed_line_kinds();
-std::span<const KindEntry> trailing_stop_kinds();
-std::span<const KindEntry> trend_strength_line_kinds();
-std::span<const KindEntry> macd_family_kinds();
-std::span<const KindEntry> stochastic_family_kinds();
-std::span<const KindEntry> directional_movement_kinds();
-std::span<const KindEntry> range_estimator_kinds();
-std::span<const KindEntry> stop_system_kinds();
+// The rows of one family (defined in src/factory/kinds_<family>.cpp) under
+// the title of its section in the kind reference.
+struct KindFamily {
+  std::string_view title;
+  std::span<const KindEntry> (*rows)();
+};
+
+// Every family, in the kind reference's order; the factory and the reference
+// both read this table.
+std::span<const KindFamily> kind_families();
 
 // Every entry of every family, sorted by name bytes (built once, on first use).
 std::span<const KindEntry* const> registry();

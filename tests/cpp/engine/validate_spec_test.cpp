@@ -116,7 +116,7 @@ TEST(ValidateSpec, DeclaredFeedsAgainstTheCatalogue) {
   EXPECT_EQ(error_of(s), "<ok>");
   s.indicators["flow"].feed = Feed::Kline;
   EXPECT_EQ(error_of(s), "invalid strategy spec: indicator 'flow' (Vpin) declares feed Kline but consumes Trade");
-  // A kind the catalogue does not know passes whatever it declares.
+  // A name that is no kind of its own passes whatever it declares.
   s.indicators["flow"] = IndicatorSpec{"Vpinn", {}, Feed::Derivatives};
   EXPECT_EQ(error_of(s), "<ok>");
   s.indicators["flow"] = IndicatorSpec{"Macd", {}, Feed::Orderbook};

@@ -12,6 +12,12 @@
 #include "support/pattern_cases.h"
 
 namespace vsci {
+
+// The rows of the candlestick families.
+std::span<const KindEntry> candlestick_single_kinds();
+std::span<const KindEntry> candlestick_multi_kinds();
+std::span<const KindEntry> td_bar_pattern_kinds();
+
 namespace {
 
 using namespace vsci::testing;

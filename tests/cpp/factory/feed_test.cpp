@@ -1,5 +1,5 @@
-// The feed catalogue: counts, order and exact matching, and every registry
-// row held against it: the feed a kind really reads is found by feeding it a
+// The feeds the registry rows state: counts, exact matching of names, and
+// every row held against what its kind really reads, found by feeding it a
 // tape and leaving each class of side record out in turn.
 #include <gtest/gtest.h>
 
@@ -10,17 +10,17 @@
 #include <string>
 
 #include "factory/build_indicator.h"
-#include "factory/catalogue.h"
+#include "factory/feed.h"
 #include "factory/registry.h"
 #include "support/bar_tape.h"
 
 namespace vsci {
 namespace {
 
-TEST(FeedCatalogue, CountsPerFeed) {
+TEST(KindFeeds, CountsPerFeed) {
   std::map<Feed, int> counts;
-  for (const CatalogueEntry& e : feed_catalogue()) ++counts[e.feed];
-  EXPECT_EQ(feed_catalogue().size(), 495u);
+  for (const KindEntry* e : registry()) ++counts[feed_for_kind(e->name)];
+  EXPECT_EQ(registry().size(), 495u);
   EXPECT_EQ(counts[Feed::Kline], 446);
   EXPECT_EQ(counts[Feed::Derivatives], 16);
   EXPECT_EQ(counts[Feed::CrossSection], 15);
@@ -30,13 +30,7 @@ TEST(FeedCatalogue, CountsPerFeed) {
   EXPECT_EQ(counts.count(Feed::Unknown), 0u);
 }
 
-TEST(FeedCatalogue, SortedUniqueAndEveryEntryFindsItself) {
-  auto table = feed_catalogue();
-  for (std::size_t i = 1; i < table.size(); ++i) EXPECT_LT(table[i - 1].name, table[i].name) << table[i].name;
-  for (const CatalogueEntry& e : table) EXPECT_EQ(feed_for_kind(e.name), e.feed) << e.name;
-}
-
-TEST(FeedCatalogue, ExactCaseSensitiveMatching) {
+TEST(KindFeeds, ExactCaseSensitiveMatching) {
   EXPECT_EQ(feed_for_kind("Vpin"), Feed::Trade);
   EXPECT_EQ(feed_for_kind("vpin"), Feed::Unknown);
   EXPECT_EQ(feed_for_kind("Sma"), Feed::Kline);
@@ -59,17 +53,13 @@ TEST(FeedCatalogue, ExactCaseSensitiveMatching) {
   EXPECT_EQ(feed_for_kind(std::string_view("Sma\0", 4)), Feed::Unknown);
 }
 
-TEST(FeedCatalogue, LongestNameIsListedDespiteItsLength) {
+TEST(KindFeeds, LongestNameIsFound) {
   // 30 bytes: longer than any other kind name.
   EXPECT_EQ(std::string_view("RatioAdjustedBreadthOscillator").size(), 30u);
   EXPECT_EQ(feed_for_kind("RatioAdjustedBreadthOscillator"), Feed::CrossSection);
   EXPECT_EQ(feed_for_kind("RatioAdjustedBreadthOscillatorX"), Feed::Unknown);
   EXPECT_EQ(feed_for_kind("McClellanSummationIndex"), Feed::CrossSection);
   EXPECT_EQ(feed_for_kind("HasbrouckInformationShare"), Feed::Kline);
-}
-
-TEST(FeedCatalogue, EveryRegisteredKindIsCatalogued) {
-  for (const KindEntry* e : registry()) EXPECT_NE(feed_for_kind(e->name), Feed::Unknown) << e->name;
 }
 
 // The side records of a bar, each of which a feed run may leave out.
@@ -115,7 +105,7 @@ Feed observed_feed(const KindEntry& e, const testing::BarTape& tape) {
   }
 }
 
-TEST(FeedCatalogue, AgreesWithWhatEveryRegisteredKindReads) {
+TEST(KindFeeds, AgreesWithWhatEveryRegisteredKindReads) {
   testing::BarTape tape = testing::make_tape(1500, 23);
   // Asks set further off than bids, by a varying amount, so that neither a
   // book's mid nor its moves are those of the close a kind falls back on
