@@ -4,6 +4,7 @@
 #include "harness/compare.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace vsci {
@@ -61,6 +62,26 @@ double round_to_8_decimals(double x) {
   const double scaled = x * 100000000.0;
   if (!std::isfinite(scaled)) return x;
   return std::round(scaled) / 100000000.0;
+}
+
+// Each digit d counts as d + 1 and the bracket as 11, base 12, over the 21
+// places the longest index and its bracket take.
+unsigned __int128 index_text_key(std::uint64_t index) {
+  char digits[24];
+  const char* end = std::to_chars(digits, digits + sizeof digits, index).ptr;
+  unsigned __int128 key = 0;
+  const char* p = digits;
+  for (int place = 0; place < 21; ++place) {
+    unsigned digit = 0;
+    if (p < end) {
+      digit = static_cast<unsigned>(*p++ - '0') + 1;
+    } else if (p == end) {
+      digit = 11;
+      ++p;
+    }
+    key = key * 12 + digit;
+  }
+  return key;
 }
 
 ToleranceIndex::ToleranceIndex(const Tolerances& tolerances) : tolerances_(tolerances) {

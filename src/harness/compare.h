@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -39,6 +41,24 @@ double round_to_8_decimals(double x);
 // they are the same infinity or differ by at most the tolerance (abs: its
 // value; rel: its value times the larger magnitude, at least 1).
 bool within_tolerance(double e, double a, const Tolerance& tol);
+
+// Whether a field given on one side or both fails: "missing" (expected
+// only), "extra" (given only by the output) or "mismatch" (both, and not
+// within the tolerance `tolerance_of()` gives, asked only then); null when it
+// holds. Both values are rounded to 8 decimals first, as the entry shows them.
+template <class ToleranceOf>
+const char* field_failure(std::optional<double>& e, std::optional<double>& a, const ToleranceOf& tolerance_of) {
+  if (e) e = round_to_8_decimals(*e);
+  if (a) a = round_to_8_decimals(*a);
+  if (e && a) return within_tolerance(*e, *a, tolerance_of()) ? nullptr : "mismatch";
+  if (e) return "missing";
+  return a ? "extra" : nullptr;
+}
+
+// A key for a list index that orders indices as their paths order them: by
+// the bytes of the index's digits followed by "]", where a digit sorts before
+// "]", so "10]" comes before "1]".
+unsigned __int128 index_text_key(std::uint64_t index);
 
 // The tolerance that applies to a field: an equal key; else the "[*]" pattern
 // with the longest matching prefix (the first in key order on ties); else

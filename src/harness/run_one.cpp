@@ -56,7 +56,7 @@ Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Data
     }
     result.property_results = check_properties(
         test.property_checks,
-        FlatDocument::from_result(*run, &looked_up, reads_equity_curve(test.property_checks)));
+        FlatDocument::from_result(*run, looked_up, reads_equity_curve(test.property_checks)));
   }
   auto fuzz = run_fuzz(test, *candles);
   if (!fuzz) return unexpected(std::move(fuzz).error());

@@ -75,6 +75,24 @@ TEST(FlattenJson, PrefixAndLaterLeafWins) {
   EXPECT_EQ(flatten_json(doc(R"({"a.b":2,"a":{"b":1}})")), (FlatMap{{"a.b", 2.0}}));
 }
 
+// ---------------------------------------------------------------- index order
+
+// List indices order as the bytes of their path texts "i]" do, the longest
+// indices included.
+TEST(IndexOrder, KeysOrderAsTheIndexTexts) {
+  std::mt19937_64 rng(5);
+  const std::uint64_t edges[] = {0, 1, 9, 10, 11, 19, 99, 100, 101, 1000, UINT64_MAX, UINT64_MAX / 10, 10000000000000000000ULL};
+  const auto any = [&] { return rng() % 3 == 0 ? edges[rng() % std::size(edges)] : rng() >> (rng() % 64); };
+  for (int k = 0; k < 20000; ++k) {
+    const std::uint64_t a = any();
+    const std::uint64_t b = any();
+    const std::string ta = std::to_string(a) + "]";
+    const std::string tb = std::to_string(b) + "]";
+    EXPECT_EQ(index_text_key(a) < index_text_key(b), ta < tb) << ta << " " << tb;
+    EXPECT_EQ(index_text_key(a) == index_text_key(b), a == b) << ta << " " << tb;
+  }
+}
+
 // ---------------------------------------------------------------- rounding
 
 TEST(Rounding, EightDecimalsHalvesAwayFromZero) {
