@@ -191,7 +191,7 @@ std::string field_path(const Failure& f) {
     path += '[';
     path += std::to_string(f.index);
     path += "].";
-    path += (f.top == kEquity ? kPointNames : kTradeNames)[f.member];
+    path += (f.top == kEquity ? Names(kPointNames) : Names(kTradeNames))[f.member];
   }
   return path;
 }
@@ -233,12 +233,12 @@ class ResultWalk {
     }
     for (std::size_t k = 0; k < std::size(kMetricNames); ++k) {
       const std::string path = "metrics." + std::string(kMetricNames[k]);
-      compare_field(metrics[k], metric_number(result_.metrics, static_cast<int>(k)),
+      compare_field(metrics[k], number<kMetricMembers>(result_.metrics, k),
                     [&] { return index_.find(path); }, failure_at(kMetrics, k, 0),
                     failures_);
     }
-    compare_list(kEquity, kPointNames, lists[0], result_.equity, point_number);
-    compare_list(kTrades, kTradeNames, lists[1], result_.trades, trade_number);
+    compare_list<kPointMembers>(kEquity, lists[0], result_.equity);
+    compare_list<kTradeMembers>(kTrades, lists[1], result_.trades);
 
     std::sort(failures_.begin(), failures_.end(), [](const Failure& a, const Failure& b) {
       if (a.top != b.top) return a.top < b.top;
@@ -277,9 +277,9 @@ class ResultWalk {
 
   // The given items beside the records, stretch by stretch on the worker
   // pool, then the records past the given ones, all extra.
-  template <class Record, class NumberOf>
-  void compare_list(Top top, Names names, const std::vector<Items>& parts, const std::vector<Record>& records,
-                    NumberOf number_of) {
+  template <const auto& kMembers, class Record>
+  void compare_list(Top top, const std::vector<Items>& parts, const std::vector<Record>& records) {
+    const Names names = kKeyNames<kMembers>;
     // A tolerance key naming one item ("equity[3]...") makes the tolerance
     // depend on the index; otherwise every item's member has its first's.
     const std::string list(kTopNames[top]);
@@ -297,7 +297,7 @@ class ResultWalk {
         std::optional<double> e;
         if (items != nullptr && ((items->numbers[j] >> k) & 1U) != 0) e = items->values[j * names.size() + k];
         std::optional<double> a;
-        if (i < records.size()) a = number_of(records[i], static_cast<int>(k));
+        if (i < records.size()) a = number<kMembers>(records[i], k);
         compare_field(e, a, [&] { return tolerance(i, k); },
                       failure_at(top, k, i), out);
       }
