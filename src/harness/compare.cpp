@@ -1,6 +1,5 @@
-// Flattening, rounding and tolerance lookup are what a comparison of an
-// expected document with an output is made of; one home keeps the tree form
-// of a document and its text form (flat_document.h) flattening alike.
+// One home keeps the two ways of comparing and the two forms of a flattened
+// document (the tree's here, the text's in flat_document.h) answering alike.
 #include "harness/compare.h"
 
 #include <algorithm>

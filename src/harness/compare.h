@@ -1,8 +1,10 @@
 // The pieces a comparison of two documents is made of: the flattening of a
 // document tree into a map from field path to number (the reference form of a
 // FlatDocument), the rounding to 8 decimals, the tolerance that applies to a
-// field and whether two rounded values agree under it. Plain functions and an
-// index that only reads what it borrows: thread-safe.
+// field, the rule a field fails by and the order of list indices in paths.
+// Both ways of comparing (the walk beside the records and the merge of two
+// flattened documents) take them from here. Plain functions and an index that
+// only reads what it borrows: thread-safe.
 #pragma once
 
 #include <cstddef>
