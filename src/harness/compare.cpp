@@ -3,7 +3,6 @@
 #include "harness/compare.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace vsci {
@@ -63,24 +62,19 @@ double round_to_8_decimals(double x) {
   return std::round(scaled) / 100000000.0;
 }
 
-// Each digit d counts as d + 1 and the bracket as 11, base 12, over the 21
-// places the longest index and its bracket take.
-unsigned __int128 index_text_key(std::uint64_t index) {
-  char digits[24];
-  const char* end = std::to_chars(digits, digits + sizeof digits, index).ptr;
-  unsigned __int128 key = 0;
-  const char* p = digits;
-  for (int place = 0; place < 21; ++place) {
-    unsigned digit = 0;
-    if (p < end) {
-      digit = static_cast<unsigned>(*p++ - '0') + 1;
-    } else if (p == end) {
-      digit = 11;
-      ++p;
+void index_text_order(std::uint64_t n, std::vector<std::uint64_t>& out) {
+  out.clear();
+  if (n == 0) return;
+  out.push_back(0);
+  // Every index beginning with the digits of p, longer ones first, then p.
+  auto visit = [&](auto& self, std::uint64_t p) -> void {
+    if (p >= n) return;
+    if (p < (n + 9) / 10) {
+      for (std::uint64_t d = 0; d < 10; ++d) self(self, p * 10 + d);
     }
-    key = key * 12 + digit;
-  }
-  return key;
+    out.push_back(p);
+  };
+  for (std::uint64_t d = 1; d < 10; ++d) visit(visit, d);
 }
 
 ToleranceIndex::ToleranceIndex(const Tolerances& tolerances) : tolerances_(tolerances) {

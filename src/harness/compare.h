@@ -57,10 +57,10 @@ const char* field_failure(std::optional<double>& e, std::optional<double>& a, co
   return a ? "extra" : nullptr;
 }
 
-// A key for a list index that orders indices as their paths order them: by
-// the bytes of the index's digits followed by "]", where a digit sorts before
-// "]", so "10]" comes before "1]".
-unsigned __int128 index_text_key(std::uint64_t index);
+// The list indices 0..n-1 in the order of their paths: by the bytes of each
+// index's digits followed by "]", where a digit sorts before "]", so "10]"
+// comes before "1]". Two indices keep their order whatever n.
+void index_text_order(std::uint64_t n, std::vector<std::uint64_t>& out);
 
 // The tolerance that applies to a field: an equal key; else the "[*]" pattern
 // with the longest matching prefix (the first in key order on ties); else

@@ -138,11 +138,7 @@ class FlatDocument::Flattener {
     }
     path_.resize(f.path_base);
     if (f.starts.size() > 10) {
-      keyed_.resize(f.starts.size());
-      for (std::uint64_t i = 0; i < keyed_.size(); ++i) keyed_[i] = {index_text_key(i), i};
-      std::sort(keyed_.begin(), keyed_.end());
-      order_.resize(keyed_.size());
-      for (std::size_t k = 0; k < keyed_.size(); ++k) order_[k] = keyed_[k].second;
+      index_text_order(f.starts.size(), order_);
       permute(f, order_);
     }
     return true;
@@ -199,7 +195,6 @@ class FlatDocument::Flattener {
   std::string path_;
   std::vector<Frame> frames_;
   std::vector<std::uint64_t> order_;
-  std::vector<std::pair<unsigned __int128, std::uint64_t>> keyed_;
   std::vector<std::uint32_t> key_order_;
   std::vector<FlatDocument::Field> scratch_;
 };

@@ -153,7 +153,7 @@ bool read_list(json::Reader& r, Names names, std::vector<Items>& parts) {
 
 // A failing field before its path is written.
 struct Failure {
-  unsigned __int128 index_order = 0;  // lists: the index's place in text order
+  std::uint64_t index_order = 0;  // lists: the index's place in text order
   std::uint64_t index = 0;
   std::uint8_t top = 0;
   std::uint8_t member = 0;
@@ -178,8 +178,24 @@ void compare_field(std::optional<double> e, std::optional<double> a, const Tol& 
   if (f.kind == nullptr) return;
   f.expected = e;
   f.actual = a;
-  if (f.top == kEquity || f.top == kTrades) f.index_order = index_text_key(f.index);
   out.push_back(f);
+}
+
+// Places the failing list items in the order of their paths, ranked among the
+// indices up to the highest failing one.
+void order_indices(std::vector<Failure>& failures) {
+  std::uint64_t n = 0;
+  for (const Failure& f : failures) {
+    if (f.top == kEquity || f.top == kTrades) n = std::max(n, f.index + 1);
+  }
+  if (n == 0) return;
+  std::vector<std::uint64_t> order;
+  index_text_order(n, order);
+  std::vector<std::uint64_t> rank(n);
+  for (std::uint64_t k = 0; k < n; ++k) rank[order[k]] = k;
+  for (Failure& f : failures) {
+    if (f.top == kEquity || f.top == kTrades) f.index_order = rank[f.index];
+  }
 }
 
 std::string field_path(const Failure& f) {
@@ -240,6 +256,7 @@ class ResultWalk {
     compare_list<kPointMembers>(kEquity, lists[0], result_.equity);
     compare_list<kTradeMembers>(kTrades, lists[1], result_.trades);
 
+    order_indices(failures_);
     std::sort(failures_.begin(), failures_.end(), [](const Failure& a, const Failure& b) {
       if (a.top != b.top) return a.top < b.top;
       if (a.index_order != b.index_order) return a.index_order < b.index_order;
