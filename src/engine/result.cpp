@@ -29,81 +29,65 @@ namespace {
 
 using json::Writer;
 
-// The longest texts of an equity point and of a trade: member names and
-// punctuation, then integers and floats at their longest. The usual length
-// takes plain floats of at most 17 digits and 13-digit times instead.
-constexpr std::size_t kPointNames = 19;  // {"time":,"equity":}
-constexpr std::size_t kMaxPointChars = kPointNames + json::kMaxIntChars + json::kMaxF64Chars;
-constexpr std::size_t kUsualPointChars = kPointNames + 20 + 19;
-constexpr std::size_t kTradeNames = 97;  // names, punctuation and the quotes of the reason
-constexpr std::size_t kMaxTradeChars = kTradeNames + 2 * json::kMaxIntChars + 5 * json::kMaxF64Chars + 13;  // "trailing_stop"
-
-char* put_point(char* p, const EquityPoint& e) {
-  p = json::write_i64(Writer::put_text(p, "{\"time\":"), e.time);
-  p = json::write_f64(Writer::put_text(p, ",\"equity\":"), e.equity);
-  *p++ = '}';
-  return p;
+template <class Record, std::size_t N>
+constexpr std::size_t name_chars(const Member<Record> (&members)[N]) {
+  std::size_t n = N + 1;  // braces and commas
+  for (const Member<Record>& m : members) n += m.name.size() + 3 + (m.reason != nullptr ? 2 : 0);
+  return n;
 }
 
-char* put_point_by_key(char* p, const EquityPoint& e) {
-  p = json::write_f64(Writer::put_text(p, "{\"equity\":"), e.equity);
-  p = json::write_i64(Writer::put_text(p, ",\"time\":"), e.time);
-  *p++ = '}';
-  return p;
+// The longest texts of the records: names and punctuation, then integers and
+// floats at their longest. An equity point's usual length takes plain floats
+// of at most 17 digits and 13-digit times instead.
+template <class Record, std::size_t N>
+constexpr std::size_t max_chars(const Member<Record> (&members)[N]) {
+  std::size_t n = name_chars(members);
+  for (const Member<Record>& m : members) {
+    n += m.f64 != nullptr ? json::kMaxF64Chars : m.reason != nullptr ? 13 : json::kMaxIntChars;  // "trailing_stop"
+  }
+  return n;
 }
+constexpr std::size_t kMaxPointChars = max_chars(kPointMembers);
+constexpr std::size_t kUsualPointChars = name_chars(kPointMembers) + 20 + 19;
+constexpr std::size_t kMaxTradeChars = max_chars(kTradeMembers);
+constexpr std::size_t kMaxMetricChars = max_chars(kMetricMembers);
 
-// Member i of a trade, in declared order: entry_time, exit_time,
-// entry_price, exit_price, qty, pnl, return_pct, reason.
-char* put_trade_member(char* p, const Trade& t, int i) {
-  switch (i) {
-    case 0: return json::write_i64(Writer::put_text(p, "\"entry_time\":"), t.entry_time);
-    case 1: return json::write_i64(Writer::put_text(p, "\"exit_time\":"), t.exit_time);
-    case 2: return json::write_f64(Writer::put_text(p, "\"entry_price\":"), t.entry_price);
-    case 3: return json::write_f64(Writer::put_text(p, "\"exit_price\":"), t.exit_price);
-    case 4: return json::write_f64(Writer::put_text(p, "\"qty\":"), t.qty);
-    case 5: return json::write_f64(Writer::put_text(p, "\"pnl\":"), t.pnl);
-    case 6: return json::write_f64(Writer::put_text(p, "\"return_pct\":"), t.return_pct);
-    default:
-      // The reasons are plain words: no byte of them needs escaping.
-      p = Writer::put_text(Writer::put_text(p, "\"reason\":\""), exit_reason_text(t.reason));
-      *p++ = '"';
-      return p;
+// Member K of a record, its name and type known here at compile time.
+template <const auto& kMembers, std::size_t K, class Record>
+char* put_member(char* p, const Record& r) {
+  constexpr const auto& m = kMembers[K];
+  *p++ = '"';
+  p = Writer::put_text(Writer::put_text(p, m.name), "\":");
+  if constexpr (m.f64 != nullptr) {
+    return json::write_f64(p, r.*(m.f64));
+  } else if constexpr (m.i64 != nullptr) {
+    return json::write_i64(p, r.*(m.i64));
+  } else if constexpr (m.u64 != nullptr) {
+    return json::write_u64(p, r.*(m.u64));
+  } else {
+    // The reasons are plain words: no byte of them needs escaping.
+    *p++ = '"';
+    p = Writer::put_text(p, exit_reason_text(r.*(m.reason)));
+    *p++ = '"';
+    return p;
   }
 }
 
-constexpr int kTradeDeclared[] = {0, 1, 2, 3, 4, 5, 6, 7};
-constexpr int kTradeByKey[] = {2, 0, 3, 1, 5, 4, 7, 6};
-
-char* put_trade(char* p, const Trade& t, MemberOrder order) {
-  *p++ = '{';
-  for (const int i : order == MemberOrder::Key ? kTradeByKey : kTradeDeclared) {
-    if (p[-1] != '{') *p++ = ',';
-    p = put_trade_member(p, t, i);
-  }
-  *p++ = '}';
-  return p;
-}
-
-void write_metrics(json::Writer& w, const Metrics& m, MemberOrder order) {
-  const std::pair<std::string_view, double> floats[] = {
-      {"pnl", m.pnl},       {"return_pct", m.return_pct},     {"sharpe", m.sharpe},     {"sortino", m.sortino},
-      {"calmar", m.calmar}, {"max_drawdown", m.max_drawdown}, {"win_rate", m.win_rate}, {"profit_factor", m.profit_factor},
+// A record as one object, its members in declared or key order.
+template <const auto& kMembers, class Record>
+char* put_record(char* p, const Record& r, MemberOrder order) {
+  const auto put = [&]<bool kByKey, std::size_t... I>(std::index_sequence<I...>) {
+    *p++ = '{';
+    ((p = put_member<kMembers, kByKey ? kKeyOrder<kMembers>[I] : I>(I == 0 ? p : (*p = ',', p + 1), r)), ...);
+    *p++ = '}';
   };
-  // By key: calmar, max_drawdown, num_trades, pnl, profit_factor, return_pct,
-  // sharpe, sortino, win_rate.
-  constexpr int kByKey[] = {4, 5, -1, 0, 7, 1, 2, 3, 6};
-  constexpr int kDeclared[] = {0, 1, 2, 3, 4, 5, 6, 7, -1};
-  w.begin_object();
-  for (const int i : order == MemberOrder::Key ? kByKey : kDeclared) {
-    if (i < 0) {
-      w.key("num_trades");
-      w.u64(m.num_trades);
-    } else {
-      w.key(floats[i].first);
-      w.f64(floats[i].second);
-    }
+  constexpr auto members = std::make_index_sequence<std::size(kMembers)>();
+  if (order == MemberOrder::Key) {
+    put.template operator()<true>(members);
+  } else {
+    put.template operator()<false>(members);
   }
-  w.end_object();
+  return p;
 }
 
 template <class Put>
@@ -133,13 +117,13 @@ void write_result(json::Writer& w, const BacktestResult& r, MemberOrder order) {
   const auto trades = [&] {
     w.key("trades");
     write_list(w, r.trades.size(), kMaxTradeChars, [&](char* p, std::size_t i) {
-      return put_trade(p, r.trades[i], order);
+      return put_record<kTradeMembers>(p, r.trades[i], order);
     });
   };
   const auto equity = [&] {
     w.key("equity");
     write_list(w, r.equity.size(), kMaxPointChars, [&](char* p, std::size_t i) {
-      return by_key ? put_point_by_key(p, r.equity[i]) : put_point(p, r.equity[i]);
+      return put_record<kPointMembers>(p, r.equity[i], order);
     });
   };
   const auto money = [&] {
@@ -150,7 +134,7 @@ void write_result(json::Writer& w, const BacktestResult& r, MemberOrder order) {
   };
   const auto metrics = [&] {
     w.key("metrics");
-    write_metrics(w, r.metrics, order);
+    w.raw_end(put_record<kMetricMembers>(w.raw_begin(kMaxMetricChars), r.metrics, order));
   };
   const auto names = [&] {
     w.key("schema_version");

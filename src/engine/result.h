@@ -3,9 +3,12 @@
 // values; the writer is pure and callable from any thread.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vsci {
@@ -56,6 +59,47 @@ struct BacktestResult {
   double fees_paid = 0.0;
   double initial_capital = 0.0;
 };
+
+// A member of a record in the result document: its name and the value of
+// the record it holds, one of a float (written null when not finite), an
+// integer or the exit reason (written as its text).
+template <class Record>
+struct Member {
+  constexpr Member(std::string_view n, double Record::*v) : name(n), f64(v) {}
+  constexpr Member(std::string_view n, std::int64_t Record::*v) : name(n), i64(v) {}
+  constexpr Member(std::string_view n, std::uint64_t Record::*v) : name(n), u64(v) {}
+  constexpr Member(std::string_view n, ExitReason Record::*v) : name(n), reason(v) {}
+  std::string_view name;
+  double Record::*f64 = nullptr;
+  std::int64_t Record::*i64 = nullptr;
+  std::uint64_t Record::*u64 = nullptr;
+  ExitReason Record::*reason = nullptr;
+};
+
+// Each record's members in the order the engine writes them.
+inline constexpr Member<EquityPoint> kPointMembers[] = {{"time", &EquityPoint::time}, {"equity", &EquityPoint::equity}};
+inline constexpr Member<Trade> kTradeMembers[] = {
+    {"entry_time", &Trade::entry_time}, {"exit_time", &Trade::exit_time}, {"entry_price", &Trade::entry_price},
+    {"exit_price", &Trade::exit_price}, {"qty", &Trade::qty},             {"pnl", &Trade::pnl},
+    {"return_pct", &Trade::return_pct}, {"reason", &Trade::reason}};
+inline constexpr Member<Metrics> kMetricMembers[] = {
+    {"pnl", &Metrics::pnl},       {"return_pct", &Metrics::return_pct},     {"sharpe", &Metrics::sharpe},
+    {"sortino", &Metrics::sortino}, {"calmar", &Metrics::calmar},           {"max_drawdown", &Metrics::max_drawdown},
+    {"win_rate", &Metrics::win_rate}, {"profit_factor", &Metrics::profit_factor}, {"num_trades", &Metrics::num_trades}};
+
+// The positions of a record's members in the order of their names' bytes,
+// which is the order of their paths.
+template <const auto& kMembers>
+inline constexpr auto kKeyOrder = [] {
+  std::array<std::uint8_t, std::size(kMembers)> order{};
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint8_t>(i);
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    for (std::size_t j = i; j > 0 && kMembers[order[j]].name < kMembers[order[j - 1]].name; --j) {
+      std::swap(order[j], order[j - 1]);
+    }
+  }
+  return order;
+}();
 
 // How the members of the result document's objects are laid out: in declared
 // order (the engine's own document), or ordered by key bytes, as a document

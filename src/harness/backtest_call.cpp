@@ -86,7 +86,7 @@ Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strate
                                                        const std::vector<std::string>* only, bool curve) {
   auto result = run_backtest_result(strategy, candles);
   if (!result) return unexpected(std::move(result).error());
-  return FlatDocument::from_result(*result, only, curve);
+  return FlatDocument::from_result(*result, *only, curve);
 }
 
 }  // namespace vsci

@@ -1,6 +1,5 @@
-// Flattening, rounding and tolerance lookup are what a comparison of an
-// expected document with an output is made of; one home keeps the tree form
-// of a document and its text form (flat_document.h) flattening alike.
+// One home keeps the two ways of comparing and the two forms of a flattened
+// document (the tree's here, the text's in flat_document.h) answering alike.
 #include "harness/compare.h"
 
 #include <algorithm>
@@ -61,6 +60,21 @@ double round_to_8_decimals(double x) {
   const double scaled = x * 100000000.0;
   if (!std::isfinite(scaled)) return x;
   return std::round(scaled) / 100000000.0;
+}
+
+void index_text_order(std::uint64_t n, std::vector<std::uint64_t>& out) {
+  out.clear();
+  if (n == 0) return;
+  out.push_back(0);
+  // Every index beginning with the digits of p, longer ones first, then p.
+  auto visit = [&](auto& self, std::uint64_t p) -> void {
+    if (p >= n) return;
+    if (p < (n + 9) / 10) {
+      for (std::uint64_t d = 0; d < 10; ++d) self(self, p * 10 + d);
+    }
+    out.push_back(p);
+  };
+  for (std::uint64_t d = 1; d < 10; ++d) visit(visit, d);
 }
 
 ToleranceIndex::ToleranceIndex(const Tolerances& tolerances) : tolerances_(tolerances) {

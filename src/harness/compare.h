@@ -1,13 +1,17 @@
 // The pieces a comparison of two documents is made of: the flattening of a
 // document tree into a map from field path to number (the reference form of a
 // FlatDocument), the rounding to 8 decimals, the tolerance that applies to a
-// field and whether two rounded values agree under it. Plain functions and an
-// index that only reads what it borrows: thread-safe.
+// field, the rule a field fails by and the order of list indices in paths.
+// Both ways of comparing (the walk beside the records and the merge of two
+// flattened documents) take them from here. Plain functions and an index that
+// only reads what it borrows: thread-safe.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -39,6 +43,24 @@ double round_to_8_decimals(double x);
 // they are the same infinity or differ by at most the tolerance (abs: its
 // value; rel: its value times the larger magnitude, at least 1).
 bool within_tolerance(double e, double a, const Tolerance& tol);
+
+// Whether a field given on one side or both fails: "missing" (expected
+// only), "extra" (given only by the output) or "mismatch" (both, and not
+// within the tolerance `tolerance_of()` gives, asked only then); null when it
+// holds. Both values are rounded to 8 decimals first, as the entry shows them.
+template <class ToleranceOf>
+const char* field_failure(std::optional<double>& e, std::optional<double>& a, const ToleranceOf& tolerance_of) {
+  if (e) e = round_to_8_decimals(*e);
+  if (a) a = round_to_8_decimals(*a);
+  if (e && a) return within_tolerance(*e, *a, tolerance_of()) ? nullptr : "mismatch";
+  if (e) return "missing";
+  return a ? "extra" : nullptr;
+}
+
+// The list indices 0..n-1 in the order of their paths: by the bytes of each
+// index's digits followed by "]", where a digit sorts before "]", so "10]"
+// comes before "1]". Two indices keep their order whatever n.
+void index_text_order(std::uint64_t n, std::vector<std::uint64_t>& out);
 
 // The tolerance that applies to a field: an equal key; else the "[*]" pattern
 // with the longest matching prefix (the first in key order on ties); else

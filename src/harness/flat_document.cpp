@@ -16,44 +16,14 @@
 
 namespace vsci {
 
-namespace {
-
-// The indices 0..n-1 in the bytewise order of their texts followed by "]":
-// a digit sorts before "]", so "10]" comes before "1]".
-void index_text_order(std::uint64_t n, std::vector<std::uint64_t>& out) {
-  out.clear();
-  if (n == 0) return;
-  out.push_back(0);
-  // Every index beginning with the digits of p, longer ones first, then p.
-  auto visit = [&](auto& self, std::uint64_t p) -> void {
-    if (p >= n) return;
-    if (p < (n + 9) / 10) {
-      for (std::uint64_t d = 0; d < 10; ++d) self(self, p * 10 + d);
-    }
-    out.push_back(p);
-  };
-  for (std::uint64_t d = 1; d < 10; ++d) visit(visit, d);
-}
-
-}  // namespace
-
 // One pass of the pull reader over the text. Stops (returns false) at the
 // first reading error or irregular key; the caller then takes the tree way.
 class FlatDocument::Flattener {
  public:
-  Flattener(std::string_view text, const std::vector<std::string>* only, FlatDocument& out)
-      : reader_(text), sorted_(only == nullptr), only_(only), out_(out), frames_(json::kMaxDepth + 2) {
-    out_.sorted_ = sorted_;
-    out_.structured_ = true;
-    if (only_ == nullptr) {
-      // Room for a number every 24 bytes or so; untouched room costs nothing.
-      out_.fields_.reserve(text.size() / 16 + 16);
-      out_.paths_.reserve(text.size() + 64);
-    } else {
-      for (const std::string& p : *only_) {
-        if (p.size() < kLengths) wanted_lengths_[p.size()] = true;
-      }
-    }
+  Flattener(std::string_view text, FlatDocument& out) : reader_(text), out_(out), frames_(json::kMaxDepth + 2) {
+    // Room for a number every 24 bytes or so; untouched room costs nothing.
+    out_.fields_.reserve(text.size() / 16 + 16);
+    out_.paths_.reserve(text.size() + 64);
   }
 
   bool run() { return value(0) && reader_.finish().ok(); }
@@ -65,9 +35,6 @@ class FlatDocument::Flattener {
     std::vector<std::size_t> starts;  // first field of each child
     std::string keys;                 // the object's keys, end to end
     std::vector<std::uint32_t> key_ends;
-    std::uint64_t index = 0;  // arrays: the current item
-    bool equity = false;  // objects: the current key is "equity"
-    bool equity_curve = false;
   };
 
   bool value(std::size_t depth) {
@@ -78,28 +45,11 @@ class FlatDocument::Flattener {
     if (c == '-' || (c >= '0' && c <= '9')) {
       auto x = reader_.read_f64();
       if (!x) return false;
-      number(depth, *x);
+      out_.fields_.push_back({out_.paths_.size(), static_cast<std::uint32_t>(path_.size()), *x});
+      out_.paths_ += path_;
       return true;
     }
     return reader_.skip_value().ok();
-  }
-
-  bool wanted() const {
-    if (path_.size() < kLengths && !wanted_lengths_[path_.size()]) return false;
-    return std::binary_search(only_->begin(), only_->end(), path_);
-  }
-
-  void number(std::size_t depth, double x) {
-    if (only_ == nullptr || !std::isfinite(x) || wanted()) {
-      out_.fields_.push_back({out_.paths_.size(), static_cast<std::uint32_t>(path_.size()), x});
-      out_.paths_ += path_;
-    }
-    // equity[i].equity and equity_curve[i] of a top-level object.
-    if (depth == 3 && !is_array_[0] && frames_[0].equity && is_array_[1] && !is_array_[2] && frames_[2].equity) {
-      out_.equity_.push_back({frames_[1].index, x});
-    } else if (depth == 2 && !is_array_[0] && frames_[0].equity_curve && is_array_[1]) {
-      out_.equity_curve_.push_back({frames_[1].index, x});
-    }
   }
 
   static bool plain_key(std::string_view key) {
@@ -143,7 +93,6 @@ class FlatDocument::Flattener {
   bool object(std::size_t depth) {
     if (!reader_.begin_object().ok()) return false;
     Frame& f = frames_[depth];
-    is_array_[depth] = false;
     f.path_base = path_.size();
     f.first_field = out_.fields_.size();
     f.starts.clear();
@@ -157,9 +106,6 @@ class FlatDocument::Flattener {
       if (!plain_key(key)) return false;
       f.keys += key;
       f.key_ends.push_back(static_cast<std::uint32_t>(f.keys.size()));
-      // Only the top level and the items of its arrays hold the curve.
-      f.equity = (depth == 0 || depth == 2) && key == "equity";
-      f.equity_curve = depth == 0 && key == "equity_curve";
       path_.resize(f.path_base);
       if (f.path_base != 0) path_ += '.';
       path_ += key;
@@ -168,31 +114,30 @@ class FlatDocument::Flattener {
     }
     path_.resize(f.path_base);
     if (keys_repeat(f)) return false;
-    if (sorted_) order_members(f);
+    order_members(f);
     return true;
   }
 
   bool array(std::size_t depth) {
     if (!reader_.begin_array().ok()) return false;
     Frame& f = frames_[depth];
-    is_array_[depth] = true;
     f.path_base = path_.size();
     f.first_field = out_.fields_.size();
     f.starts.clear();
     char digits[24];
-    for (f.index = 0;; ++f.index) {
+    for (std::uint64_t index = 0;; ++index) {
       auto more = reader_.next_element();
       if (!more) return false;
       if (!*more) break;
       path_.resize(f.path_base);
       path_ += '[';
-      path_.append(digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, f.index).ptr - digits));
+      path_.append(digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, index).ptr - digits));
       path_ += ']';
       f.starts.push_back(out_.fields_.size());
       if (!value(depth + 1)) return false;
     }
     path_.resize(f.path_base);
-    if (sorted_ && f.starts.size() > 10) {
+    if (f.starts.size() > 10) {
       index_text_order(f.starts.size(), order_);
       permute(f, order_);
     }
@@ -243,27 +188,21 @@ class FlatDocument::Flattener {
     std::copy(scratch_.begin(), scratch_.end(), fields.begin() + static_cast<std::ptrdiff_t>(f.first_field));
   }
 
-  static constexpr std::size_t kLengths = 64;
   static constexpr std::size_t kFewKeys = 8;
 
   json::Reader reader_;
-  bool sorted_;
-  const std::vector<std::string>* only_;
-  bool wanted_lengths_[kLengths] = {};
   FlatDocument& out_;
   std::string path_;
   std::vector<Frame> frames_;
-  bool is_array_[json::kMaxDepth + 2] = {};
   std::vector<std::uint64_t> order_;
   std::vector<std::uint32_t> key_order_;
   std::vector<FlatDocument::Field> scratch_;
 };
 
-Expected<FlatDocument, json::Error> FlatDocument::from_text(std::string_view text,
-                                                            const std::vector<std::string>* only) {
+Expected<FlatDocument, json::Error> FlatDocument::from_text(std::string_view text) {
   {
     FlatDocument doc;
-    if (Flattener(text, only, doc).run()) return doc;
+    if (Flattener(text, doc).run()) return doc;
   }
   auto tree = json::parse(text);
   if (!tree) return unexpected(std::move(tree.error()));
@@ -274,7 +213,6 @@ FlatDocument FlatDocument::from_value(const json::Value& v) { return from_map(fl
 
 FlatDocument FlatDocument::from_map(const FlatMap& flat) {
   FlatDocument doc;
-  doc.sorted_ = true;
   doc.fields_.reserve(flat.size());
   for (const auto& [path, value] : flat) {
     doc.fields_.push_back({doc.paths_.size(), static_cast<std::uint32_t>(path.size()), value});
@@ -284,30 +222,22 @@ FlatDocument FlatDocument::from_map(const FlatMap& flat) {
 }
 
 std::optional<double> FlatDocument::find(std::string_view path) const {
-  if (sorted_) {
-    std::size_t lo = 0, hi = fields_.size();
-    while (lo < hi) {
-      const std::size_t mid = lo + (hi - lo) / 2;
-      if (this->path(mid) < path) lo = mid + 1;
-      else hi = mid;
-    }
-    if (lo < fields_.size() && this->path(lo) == path) return fields_[lo].value;
-    return std::nullopt;
+  std::size_t lo = 0, hi = fields_.size();
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (this->path(mid) < path) lo = mid + 1;
+    else hi = mid;
   }
-  for (std::size_t i = 0; i < fields_.size(); ++i) {
-    if (fields_[i].path_size == path.size() && this->path(i) == path) return fields_[i].value;
-  }
+  if (lo < fields_.size() && this->path(lo) == path) return fields_[lo].value;
   return std::nullopt;
 }
 
-FlatDocument FlatDocument::from_result(const BacktestResult& result, const std::vector<std::string>* only,
+FlatDocument FlatDocument::from_result(const BacktestResult& result, const std::vector<std::string>& only,
                                        bool curve) {
-  if (only == nullptr) return from_text(write_result(result)).value();
   // The text holds no number that is not finite (those are written null),
   // and its curve is the equity list's numbers in index order.
   FlatDocument doc;
-  doc.structured_ = true;
-  for (const std::string& path : *only) {
+  for (const std::string& path : only) {
     if (const auto v = result_fields::number_at(result, path)) {
       doc.fields_.push_back({doc.paths_.size(), static_cast<std::uint32_t>(path.size()), *v});
       doc.paths_ += path;

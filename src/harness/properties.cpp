@@ -14,54 +14,16 @@ namespace {
 
 using Point = FlatDocument::Point;
 
-// A decimal index: optional "+", digits (leading zeros allowed), fitting in 64 bits.
-std::optional<std::uint64_t> parse_index(std::string_view s) {
-  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-  if (s.empty()) return std::nullopt;
-  std::uint64_t n = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    if (n > (UINT64_MAX - digit) / 10) return std::nullopt;
-    n = n * 10 + digit;
-  }
-  return n;
-}
-
-// The index text of `path` when it reads exactly head + index + tail.
-std::optional<std::uint64_t> index_between(std::string_view path, std::string_view head, std::string_view tail) {
-  if (path.size() < head.size() + tail.size()) return std::nullopt;
-  if (path.substr(0, head.size()) != head || path.substr(path.size() - tail.size()) != tail) return std::nullopt;
-  return parse_index(path.substr(head.size(), path.size() - head.size() - tail.size()));
-}
-
-// The equity curve from the paths, in key order: equity[i].equity points;
-// failing those, fields named exactly equity_curve[i]; sorted by index.
-std::vector<Point> scan_equity_points(const FlatDocument& flat) {
-  std::vector<Point> from_output;
-  std::vector<Point> from_curve;
-  for (std::size_t k = 0; k < flat.size(); ++k) {
-    const std::string_view path = flat.path(k);
-    if (auto i = index_between(path, "equity[", "].equity")) from_output.push_back({*i, flat.value(k)});
-    else if (auto j = index_between(path, "equity_curve[", "]")) from_curve.push_back({*j, flat.value(k)});
-  }
-  std::vector<Point>& points = from_output.empty() ? from_curve : from_output;
-  std::stable_sort(points.begin(), points.end(), [](const Point& a, const Point& b) { return a.index < b.index; });
-  return std::move(points);
+// `name` as a field path, else "metrics." + name; a NaN counts as absent.
+std::optional<double> lookup_metric(const FlatDocument& flat, std::string_view name) {
+  auto found = flat.find(name);
+  if (!found) found = flat.find("metrics." + std::string(name));
+  if (!found || std::isnan(*found)) return std::nullopt;
+  return found;
 }
 
 std::pair<bool, std::optional<std::string>> monotone_equity(const FlatDocument& flat) {
-  // The flattening reads the curve from the structure where it can: the same
-  // points, already in index order.
-  std::vector<Point> scanned;
-  const std::vector<Point>* curve = flat.equity_points();
-  if (curve == nullptr) {
-    scanned = scan_equity_points(flat);
-    curve = &scanned;
-  } else if (curve->empty()) {
-    curve = flat.equity_curve_points();
-  }
-  const std::vector<Point>& points = *curve;
+  const std::vector<Point>& points = flat.equity_points();
   if (points.empty()) return {false, std::string("no equity_curve")};
   for (std::size_t k = 1; k < points.size(); ++k) {
     const Point& prev = points[k - 1];
@@ -94,14 +56,10 @@ std::string_view metric_name(const Property& p) {
 
 // The first path in key order holding NaN or an infinity.
 std::optional<std::string> first_non_finite(const FlatDocument& flat) {
-  std::optional<std::string_view> first;
   for (std::size_t k = 0; k < flat.size(); ++k) {
-    if (std::isfinite(flat.value(k))) continue;
-    if (flat.sorted()) return std::string(flat.path(k));
-    if (!first || flat.path(k) < *first) first = flat.path(k);
+    if (!std::isfinite(flat.value(k))) return std::string(flat.path(k));
   }
-  if (!first) return std::nullopt;
-  return std::string(*first);
+  return std::nullopt;
 }
 
 std::pair<bool, std::optional<std::string>> check_one(const Property& p, const FlatDocument& flat) {
@@ -151,13 +109,6 @@ std::vector<std::string> looked_up_paths(const std::vector<Property>& properties
 bool reads_equity_curve(const std::vector<Property>& properties) {
   return std::any_of(properties.begin(), properties.end(),
                      [](const Property& p) { return p.kind == Property::Kind::MonotoneEquity; });
-}
-
-std::optional<double> lookup_metric(const FlatDocument& flat, std::string_view name) {
-  auto found = flat.find(name);
-  if (!found) found = flat.find("metrics." + std::string(name));
-  if (!found || std::isnan(*found)) return std::nullopt;
-  return found;
 }
 
 std::vector<PropertyResult> check_properties(const std::vector<Property>& properties, const FlatDocument& flat) {

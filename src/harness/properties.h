@@ -14,11 +14,8 @@
 
 namespace vsci {
 
-// `name` as a field path, else "metrics." + name; a NaN counts as absent.
-std::optional<double> lookup_metric(const FlatDocument& flat, std::string_view name);
-
 // The field paths the properties may look up, sorted: all that a flattened
-// output must hold for them besides its non-finite numbers and equity curve.
+// output must hold for them besides its equity curve.
 std::vector<std::string> looked_up_paths(const std::vector<Property>& properties);
 // Whether any of the properties reads the equity curve.
 bool reads_equity_curve(const std::vector<Property>& properties);

@@ -10,7 +10,6 @@
 #include "harness/result_compare.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -35,24 +34,16 @@ std::vector<DiffEntry> compare_flat(const FlatDocument& e, const FlatDocument& a
   std::vector<DiffEntry> diff;
   std::size_t ei = 0;
   std::size_t ai = 0;
-  const auto entry = [](std::string_view field, std::optional<double> ev, std::optional<double> av, const char* kind) {
-    return DiffEntry{std::string(field), ev, av, false, kind};
-  };
   // A merge walk over the two sorted documents visits the union of their paths once each, in order.
   while (ei != e.size() || ai != a.size()) {
     const int order = ai == a.size() ? -1 : ei == e.size() ? 1 : e.path(ei).compare(a.path(ai));
-    if (order < 0) {
-      diff.push_back(entry(e.path(ei), round_to_8_decimals(e.value(ei)), std::nullopt, "missing"));
-      ++ei;
-    } else if (order > 0) {
-      diff.push_back(entry(a.path(ai), std::nullopt, round_to_8_decimals(a.value(ai)), "extra"));
-      ++ai;
-    } else {
-      const double ev = round_to_8_decimals(e.value(ei));
-      const double av = round_to_8_decimals(a.value(ai));
-      if (!within_tolerance(ev, av, index.find(e.path(ei)))) diff.push_back(entry(e.path(ei), ev, av, "mismatch"));
-      ++ei;
-      ++ai;
+    const std::string_view path = order <= 0 ? e.path(ei) : a.path(ai);
+    std::optional<double> ev;
+    std::optional<double> av;
+    if (order <= 0) ev = e.value(ei++);
+    if (order >= 0) av = a.value(ai++);
+    if (const char* kind = field_failure(ev, av, [&] { return index.find(path); })) {
+      diff.push_back(DiffEntry{std::string(path), ev, av, false, kind});
     }
   }
   return diff;
@@ -162,11 +153,11 @@ bool read_list(json::Reader& r, Names names, std::vector<Items>& parts) {
 
 // A failing field before its path is written.
 struct Failure {
-  unsigned __int128 index_order = 0;  // lists: the index's place in text order
+  std::uint64_t index_order = 0;  // lists: the index's place in text order
   std::uint64_t index = 0;
   std::uint8_t top = 0;
   std::uint8_t member = 0;
-  const char* kind = "";
+  const char* kind = nullptr;
   std::optional<double> expected;
   std::optional<double> actual;
 };
@@ -179,48 +170,32 @@ Failure failure_at(int top, std::size_t member, std::uint64_t index) {
   return f;
 }
 
-// A key whose order is the bytewise order of the index's digits followed by
-// "]": each digit d counts as d + 1 and the bracket as 11, base 12.
-unsigned __int128 index_order(std::uint64_t index) {
-  char digits[24];
-  const char* end = std::to_chars(digits, digits + sizeof digits, index).ptr;
-  unsigned __int128 key = 0;
-  const char* p = digits;
-  for (int place = 0; place < 21; ++place) {
-    unsigned digit = 0;
-    if (p < end) {
-      digit = static_cast<unsigned>(*p++ - '0') + 1;
-    } else if (p == end) {
-      digit = 11;
-      ++p;
-    }
-    key = key * 12 + digit;
-  }
-  return key;
-}
-
 // The entry for a field given on either side or both, when it fails.
 template <class Tol>
 void compare_field(std::optional<double> e, std::optional<double> a, const Tol& tolerance, Failure f,
                    std::vector<Failure>& out) {
-  if (e && a) {
-    const double ev = round_to_8_decimals(*e);
-    const double av = round_to_8_decimals(*a);
-    if (within_tolerance(ev, av, tolerance())) return;
-    f.expected = ev;
-    f.actual = av;
-    f.kind = "mismatch";
-  } else if (e) {
-    f.expected = round_to_8_decimals(*e);
-    f.kind = "missing";
-  } else if (a) {
-    f.actual = round_to_8_decimals(*a);
-    f.kind = "extra";
-  } else {
-    return;
-  }
-  if (f.top == kEquity || f.top == kTrades) f.index_order = index_order(f.index);
+  f.kind = field_failure(e, a, tolerance);
+  if (f.kind == nullptr) return;
+  f.expected = e;
+  f.actual = a;
   out.push_back(f);
+}
+
+// Places the failing list items in the order of their paths, ranked among the
+// indices up to the highest failing one.
+void order_indices(std::vector<Failure>& failures) {
+  std::uint64_t n = 0;
+  for (const Failure& f : failures) {
+    if (f.top == kEquity || f.top == kTrades) n = std::max(n, f.index + 1);
+  }
+  if (n == 0) return;
+  std::vector<std::uint64_t> order;
+  index_text_order(n, order);
+  std::vector<std::uint64_t> rank(n);
+  for (std::uint64_t k = 0; k < n; ++k) rank[order[k]] = k;
+  for (Failure& f : failures) {
+    if (f.top == kEquity || f.top == kTrades) f.index_order = rank[f.index];
+  }
 }
 
 std::string field_path(const Failure& f) {
@@ -232,7 +207,7 @@ std::string field_path(const Failure& f) {
     path += '[';
     path += std::to_string(f.index);
     path += "].";
-    path += (f.top == kEquity ? kPointNames : kTradeNames)[f.member];
+    path += (f.top == kEquity ? Names(kPointNames) : Names(kTradeNames))[f.member];
   }
   return path;
 }
@@ -274,13 +249,14 @@ class ResultWalk {
     }
     for (std::size_t k = 0; k < std::size(kMetricNames); ++k) {
       const std::string path = "metrics." + std::string(kMetricNames[k]);
-      compare_field(metrics[k], metric_number(result_.metrics, static_cast<int>(k)),
+      compare_field(metrics[k], number<kMetricMembers>(result_.metrics, k),
                     [&] { return index_.find(path); }, failure_at(kMetrics, k, 0),
                     failures_);
     }
-    compare_list(kEquity, kPointNames, lists[0], result_.equity, point_number);
-    compare_list(kTrades, kTradeNames, lists[1], result_.trades, trade_number);
+    compare_list<kPointMembers>(kEquity, lists[0], result_.equity);
+    compare_list<kTradeMembers>(kTrades, lists[1], result_.trades);
 
+    order_indices(failures_);
     std::sort(failures_.begin(), failures_.end(), [](const Failure& a, const Failure& b) {
       if (a.top != b.top) return a.top < b.top;
       if (a.index_order != b.index_order) return a.index_order < b.index_order;
@@ -318,9 +294,9 @@ class ResultWalk {
 
   // The given items beside the records, stretch by stretch on the worker
   // pool, then the records past the given ones, all extra.
-  template <class Record, class NumberOf>
-  void compare_list(Top top, Names names, const std::vector<Items>& parts, const std::vector<Record>& records,
-                    NumberOf number_of) {
+  template <const auto& kMembers, class Record>
+  void compare_list(Top top, const std::vector<Items>& parts, const std::vector<Record>& records) {
+    const Names names = kKeyNames<kMembers>;
     // A tolerance key naming one item ("equity[3]...") makes the tolerance
     // depend on the index; otherwise every item's member has its first's.
     const std::string list(kTopNames[top]);
@@ -338,7 +314,7 @@ class ResultWalk {
         std::optional<double> e;
         if (items != nullptr && ((items->numbers[j] >> k) & 1U) != 0) e = items->values[j * names.size() + k];
         std::optional<double> a;
-        if (i < records.size()) a = number_of(records[i], static_cast<int>(k));
+        if (i < records.size()) a = number<kMembers>(records[i], k);
         compare_field(e, a, [&] { return tolerance(i, k); },
                       failure_at(top, k, i), out);
       }
@@ -359,18 +335,24 @@ class ResultWalk {
   std::vector<Failure> failures_;
 };
 
+// The merge needs every path of the result in order: its text, written and
+// flattened back.
+FlatDocument flattened(const BacktestResult& result) {
+  return FlatDocument::from_text(write_result(result, MemberOrder::Key)).value();
+}
+
 }  // namespace
 
 Expected<std::vector<DiffEntry>, SessionError> compare_with_result(const ExpectedDocument& expected,
                                                                    const BacktestResult& result,
                                                                    const Tolerances& tolerances) {
   if (expected.tree() != nullptr) {
-    return compare_flat(FlatDocument::from_value(*expected.tree()), FlatDocument::from_result(result), tolerances);
+    return compare_flat(FlatDocument::from_value(*expected.tree()), flattened(result), tolerances);
   }
   if (auto diff = ResultWalk(result, tolerances).run(expected.text())) return std::move(*diff);
   auto flat = FlatDocument::from_text(expected.text());
   if (!flat) return unexpected(SessionError::json(flat.error()));
-  return compare_flat(*flat, FlatDocument::from_result(result), tolerances);
+  return compare_flat(*flat, flattened(result), tolerances);
 }
 
 }  // namespace vsci

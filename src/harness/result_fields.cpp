@@ -1,17 +1,11 @@
 #include "harness/result_fields.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstddef>
 
 namespace vsci::result_fields {
 
 namespace {
-
-std::optional<double> finite(double v) {
-  if (!std::isfinite(v)) return std::nullopt;
-  return v;
-}
 
 // The item index and member of "name[i].member" when `path` is one, i written
 // as the flattening writes it (no leading zero) and below `count`.
@@ -49,50 +43,19 @@ std::optional<double> top_number(const BacktestResult& r, int top) {
   }
 }
 
-std::optional<double> metric_number(const Metrics& m, int k) {
-  switch (k) {
-    case 0: return finite(m.calmar);
-    case 1: return finite(m.max_drawdown);
-    case 2: return static_cast<double>(m.num_trades);
-    case 3: return finite(m.pnl);
-    case 4: return finite(m.profit_factor);
-    case 5: return finite(m.return_pct);
-    case 6: return finite(m.sharpe);
-    case 7: return finite(m.sortino);
-    default: return finite(m.win_rate);
-  }
-}
-
-std::optional<double> point_number(const EquityPoint& p, int k) {
-  return k == 0 ? finite(p.equity) : static_cast<double>(p.time);
-}
-
-std::optional<double> trade_number(const Trade& t, int k) {
-  switch (k) {
-    case 0: return finite(t.entry_price);
-    case 1: return static_cast<double>(t.entry_time);
-    case 2: return finite(t.exit_price);
-    case 3: return static_cast<double>(t.exit_time);
-    case 4: return finite(t.pnl);
-    case 5: return finite(t.qty);
-    case 6: return std::nullopt;  // the reason, a string
-    default: return finite(t.return_pct);
-  }
-}
-
 std::optional<double> number_at(const BacktestResult& r, std::string_view path) {
   std::string_view member;
   if (const auto i = item(path, kTopNames[kEquity], r.equity.size(), member)) {
     const int k = find_name(kPointNames, member, -1);
-    return k < 0 ? std::nullopt : point_number(r.equity[*i], k);
+    return k < 0 ? std::nullopt : number<kPointMembers>(r.equity[*i], static_cast<std::size_t>(k));
   }
   if (const auto i = item(path, kTopNames[kTrades], r.trades.size(), member)) {
     const int k = find_name(kTradeNames, member, -1);
-    return k < 0 ? std::nullopt : trade_number(r.trades[*i], k);
+    return k < 0 ? std::nullopt : number<kTradeMembers>(r.trades[*i], static_cast<std::size_t>(k));
   }
   if (path.starts_with("metrics.")) {
     const int k = find_name(kMetricNames, path.substr(8), -1);
-    return k < 0 ? std::nullopt : metric_number(r.metrics, k);
+    return k < 0 ? std::nullopt : number<kMetricMembers>(r.metrics, static_cast<std::size_t>(k));
   }
   return top_number(r, find_name(kTopNames, path, -1));
 }

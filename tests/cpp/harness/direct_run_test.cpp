@@ -155,7 +155,7 @@ TEST(DirectRun, LongListsAnswerAsTheRequestText) {
 // The engine's key-ordered document against the tree of its declared one,
 // over results of every shape: no trades, every exit reason, values that are
 // not finite, signed zeros, extremes, names that need escapes.
-TEST(DirectRun, ResultsWrittenInKeyOrderAreTheRewrittenDocument) {
+TEST(DirectRun, KeyOrderIsTheDeclaredDocumentWrittenAsATree) {
   std::mt19937_64 rng(3);
   std::uniform_int_distribution<std::uint64_t> bits;
   const auto any = [&] {

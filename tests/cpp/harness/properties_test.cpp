@@ -1,5 +1,5 @@
-// Property checks over hand-written backtest outputs: each kind passing and
-// failing with its detail, metric lookup, and the equity curve's sources.
+// Property checks over hand-written run records: each kind passing and
+// failing with its detail, metric lookup, and the equity curve.
 #include "harness/properties.h"
 
 #include <gtest/gtest.h>
@@ -8,31 +8,25 @@
 #include <string>
 #include <vector>
 
-#include "json/reader.h"
+#include "engine/result.h"
+#include "json/value.h"
 
 namespace vsci {
 namespace {
 
-json::Value doc(const std::string& text) {
-  auto v = json::parse(text);
-  if (!v) throw std::runtime_error("bad test JSON: " + v.error().to_string());
-  return std::move(v).value();
-}
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// A result document in the engine's layout with the given metrics and equity values.
-json::Value output(const std::string& metrics, const std::vector<double>& equity) {
-  std::string eq;
-  for (std::size_t i = 0; i < equity.size(); ++i) {
-    if (i) eq += ',';
-    eq += R"({"time":)" + std::to_string(i * 60000) + R"(,"equity":)" + std::to_string(equity[i]) + "}";
-  }
-  return doc(R"({"schema_version":1,"symbol":"X","timeframe":"1m","metrics":)" + metrics +
-             R"(,"trades":[],"equity":[)" + eq + R"(],"fees_paid":0.0,"initial_capital":10000.0})");
+// A run's records with these metrics (sortino and calmar not finite, so
+// written null) and equity values, one a minute.
+BacktestResult output(const std::vector<double>& equity) {
+  BacktestResult r;
+  r.symbol = "X";
+  r.timeframe = "1m";
+  r.metrics = {12.5, 0.125, 0.5, kNaN, kNaN, 4.0, 50.0, 1.5, 3};
+  for (std::size_t i = 0; i < equity.size(); ++i) r.equity.push_back({static_cast<std::int64_t>(i * 60000), equity[i]});
+  r.initial_capital = 10000.0;
+  return r;
 }
-
-const std::string kMetrics =
-    R"({"pnl":12.5,"return_pct":0.125,"sharpe":0.5,"sortino":null,"calmar":null,"max_drawdown":4.0,)"
-    R"("win_rate":50.0,"profit_factor":1.5,"num_trades":3})";
 
 Property prop(Property::Kind kind, double value = 0.0) {
   Property p;
@@ -50,31 +44,31 @@ Property range(std::string field, double lo, double hi) {
   return p;
 }
 
-PropertyResult check(const Property& p, const json::Value& out) {
-  const auto r = check_properties({p}, FlatDocument::from_value(out));
-  if (r.size() != 1) throw std::runtime_error("one result expected");
-  return r[0];
+// The checks as a test's run makes them: over what the properties look up
+// in the run's records.
+std::vector<PropertyResult> check(const std::vector<Property>& properties, const BacktestResult& out) {
+  return check_properties(properties,
+                          FlatDocument::from_result(out, looked_up_paths(properties), reads_equity_curve(properties)));
 }
 
-void expect_pass(const Property& p, const json::Value& out) {
-  const PropertyResult r = check(p, out);
-  EXPECT_TRUE(r.passed);
-  EXPECT_FALSE(r.detail.has_value());
+void expect_pass(const Property& p, const BacktestResult& out) {
+  const auto r = check({p}, out);
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_TRUE(r[0].passed);
+  EXPECT_FALSE(r[0].detail.has_value());
 }
 
-void expect_fail(const Property& p, const json::Value& out, std::optional<std::string> detail) {
-  const PropertyResult r = check(p, out);
-  EXPECT_FALSE(r.passed);
-  EXPECT_EQ(r.detail, detail);
+void expect_fail(const Property& p, const BacktestResult& out, std::optional<std::string> detail) {
+  const auto r = check({p}, out);
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_FALSE(r[0].passed);
+  EXPECT_EQ(r[0].detail, detail);
 }
-
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 TEST(CheckProperties, ListShapeAndCopies) {
-  const json::Value out = output(kMetrics, {1, 2});
-  EXPECT_TRUE(check_properties({}, FlatDocument::from_value(out)).empty());
-  const auto r =
-      check_properties({prop(Property::Kind::PnlGe, 100), range("win_rate", 0, 100)}, FlatDocument::from_value(out));
+  const BacktestResult out = output({1, 2});
+  EXPECT_TRUE(check({}, out).empty());
+  const auto r = check({prop(Property::Kind::PnlGe, 100), range("win_rate", 0, 100)}, out);
   ASSERT_EQ(r.size(), 2u);
   EXPECT_EQ(r[0].property.kind, Property::Kind::PnlGe);
   EXPECT_EQ(r[0].property.value, 100.0);
@@ -84,7 +78,7 @@ TEST(CheckProperties, ListShapeAndCopies) {
 }
 
 TEST(CheckProperties, ThresholdKinds) {
-  const json::Value out = output(kMetrics, {1, 2});
+  const BacktestResult out = output({1, 2});
   expect_pass(prop(Property::Kind::MinTradesGe, 3), out);
   expect_fail(prop(Property::Kind::MinTradesGe, 4), out, std::nullopt);
   expect_pass(prop(Property::Kind::SharpeGe, 0.5), out);
@@ -94,17 +88,20 @@ TEST(CheckProperties, ThresholdKinds) {
   expect_fail(prop(Property::Kind::PnlGe, kNaN), out, std::nullopt);
 }
 
+// A value the text writes null is no number.
 TEST(CheckProperties, MissingMetricsNameTheLookup) {
-  const json::Value bare = doc(R"({"metrics":{"sharpe":null}})");
-  expect_fail(prop(Property::Kind::MinTradesGe, 0), bare, "missing: num_trades");
+  BacktestResult bare = output({1});
+  bare.metrics = {kNaN, 0.0, kNaN, 0.0, 0.0, kNaN, 0.0, 0.0, 0};
   expect_fail(prop(Property::Kind::SharpeGe, -1e9), bare, "missing: sharpe");
   expect_fail(prop(Property::Kind::PnlGe, 0), bare, "missing: pnl");
   expect_fail(prop(Property::Kind::MaxDrawdownLe, 100), bare, "missing: max_drawdown");
+  expect_fail(range("sortino", -1e9, 1e9), output({1}), "missing: sortino");
   expect_fail(range("nothing.here", 0, 1), bare, "missing: nothing.here");
+  expect_fail(range("equity[1].equity", 0, 1e9), bare, "missing: equity[1].equity");
 }
 
 TEST(CheckProperties, MaxDrawdownIsBoundedByTheMagnitude) {
-  const json::Value out = output(kMetrics, {1, 2});  // max_drawdown 4
+  const BacktestResult out = output({1, 2});  // max_drawdown 4
   expect_pass(prop(Property::Kind::MaxDrawdownLe, 4), out);
   expect_pass(prop(Property::Kind::MaxDrawdownLe, 10), out);
   expect_pass(prop(Property::Kind::MaxDrawdownLe, -10), out);
@@ -116,65 +113,47 @@ TEST(CheckProperties, MaxDrawdownIsBoundedByTheMagnitude) {
 }
 
 TEST(CheckProperties, FieldInRangeLookupAndBounds) {
-  const json::Value out = output(kMetrics, {1, 2});
+  const BacktestResult out = output({1, 2});
   expect_pass(range("metrics.win_rate", 50, 50), out);
   expect_pass(range("win_rate", 50, 60), out);
   expect_pass(range("win_rate", 40, 50), out);
   expect_fail(range("win_rate", 50.5, 60), out, std::nullopt);
   expect_fail(range("win_rate", kNaN, 60), out, std::nullopt);
   expect_pass(range("equity[1].equity", 2, 2), out);
-  // A top-level field of the same name is found before metrics.
-  expect_pass(range("pnl", 7, 7), doc(R"({"pnl":7,"metrics":{"pnl":1}})"));
-  EXPECT_EQ(lookup_metric(FlatDocument::from_value(doc(R"({"metrics":{"x":2}})")), "x"), 2.0);
+  expect_pass(range("equity[1].time", 60000, 60000), out);
+  expect_pass(range("initial_capital", 10000, 10000), out);
+  expect_pass(range("metrics.num_trades", 3, 3), out);
 }
 
 TEST(CheckProperties, NoNaN) {
-  expect_pass(prop(Property::Kind::NoNaN), output(kMetrics, {1, 2}));
-  // Only a tree built in memory can hold a non-finite number.
+  // A run's text writes null for what is not finite.
+  expect_pass(prop(Property::Kind::NoNaN), output({1, kNaN}));
+  // A tree built in memory holds such numbers: the first path in key order is named.
   json::Value tree = json::Value::object();
   tree.set("b", json::Value::f64(std::numeric_limits<double>::infinity()));
   tree.set("a", json::Value::f64(kNaN));
   tree.set("0", json::Value::f64(1.0));
-  expect_fail(prop(Property::Kind::NoNaN), tree, "a");
+  const auto r = check_properties({prop(Property::Kind::NoNaN)}, FlatDocument::from_value(tree));
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_FALSE(r[0].passed);
+  EXPECT_EQ(r[0].detail, "a");
 }
 
 TEST(MonotoneEquity, ReadsTheOutputsEquityPoints) {
-  expect_pass(prop(Property::Kind::MonotoneEquity), output(kMetrics, {100, 100, 101, 150}));
-  expect_pass(prop(Property::Kind::MonotoneEquity), output(kMetrics, {100}));
-  expect_fail(prop(Property::Kind::MonotoneEquity), output(kMetrics, {}), "no equity_curve");
+  expect_pass(prop(Property::Kind::MonotoneEquity), output({100, 100, 101, 150}));
+  expect_pass(prop(Property::Kind::MonotoneEquity), output({100}));
+  expect_fail(prop(Property::Kind::MonotoneEquity), output({}), "no equity_curve");
   // Points 10 and 11 sort after 9: the fall is from index 10 to 11.
-  expect_fail(prop(Property::Kind::MonotoneEquity),
-              output(kMetrics, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 10.5}), "equity_curve[11] < [10]");
+  expect_fail(prop(Property::Kind::MonotoneEquity), output({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 10.5}),
+              "equity_curve[11] < [10]");
+  // A point written null is no point: the fall is from index 0 to 2.
+  expect_fail(prop(Property::Kind::MonotoneEquity), output({1, kNaN, 0.5}), "equity_curve[2] < [0]");
+  expect_fail(prop(Property::Kind::MonotoneEquity), output({kNaN}), "no equity_curve");
 }
 
 TEST(MonotoneEquity, FallsWithinOneBillionthAreAllowed) {
-  const json::Value curve = doc(R"({"equity_curve[0]":100,"equity_curve[1]":99.9999999995,"equity_curve[2]":99})");
-  expect_fail(prop(Property::Kind::MonotoneEquity), curve, "equity_curve[2] < [1]");
-  const json::Value tiny = doc(R"({"equity":[{"equity":100},{"equity":99.9999999995}]})");
-  expect_pass(prop(Property::Kind::MonotoneEquity), tiny);
-}
-
-TEST(MonotoneEquity, CurveFieldIndexTexts) {
-  // Compared in index order: 9 before 10.
-  expect_fail(prop(Property::Kind::MonotoneEquity), doc(R"({"equity_curve[10]":1,"equity_curve[9]":2})"),
-              "equity_curve[10] < [9]");
-  expect_pass(prop(Property::Kind::MonotoneEquity), doc(R"({"equity_curve[10]":2,"equity_curve[9]":1})"));
-  // Leading zeros and a plus sign are indices; the detail prints the number.
-  expect_fail(prop(Property::Kind::MonotoneEquity), doc(R"({"equity_curve[+003]":1,"equity_curve[02]":2})"),
-              "equity_curve[3] < [2]");
-  // None of these is a point.
-  expect_fail(prop(Property::Kind::MonotoneEquity),
-              doc(R"({"equity_curve[]":1,"equity_curve[+]":1,"equity_curve[-1]":1,"equity_curve[1a]":1,)"
-                  R"("equity_curve[18446744073709551616]":1,"equity_curve[1].x":1,"xequity_curve[1]":1,)"
-                  R"("equity[1]":1,"equity[1].time":1,"equity[x].equity":1})"),
-              "no equity_curve");
-  // The largest 64-bit index is one.
-  expect_pass(prop(Property::Kind::MonotoneEquity), doc(R"({"equity_curve[18446744073709551615]":1})"));
-}
-
-TEST(MonotoneEquity, OutputPointsTakePrecedenceOverCurveFields) {
-  const json::Value both = doc(R"({"equity":[{"equity":1},{"equity":2}],"equity_curve[0]":5,"equity_curve[1]":1})");
-  expect_pass(prop(Property::Kind::MonotoneEquity), both);
+  expect_pass(prop(Property::Kind::MonotoneEquity), output({100, 99.9999999995}));
+  expect_fail(prop(Property::Kind::MonotoneEquity), output({100, 99.9999999995, 99}), "equity_curve[2] < [1]");
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "harness/backtest_call.h"
@@ -73,6 +73,21 @@ TEST(FlattenJson, PrefixAndLaterLeafWins) {
   EXPECT_EQ(flat, (FlatMap{{"root.b[0]", 1.0}}));
   // "a" is visited before "a.b", so the member named "a.b" wins the path.
   EXPECT_EQ(flatten_json(doc(R"({"a.b":2,"a":{"b":1}})")), (FlatMap{{"a.b", 2.0}}));
+}
+
+// ---------------------------------------------------------------- index order
+
+// List indices order as the bytes of their path texts "i]" do.
+TEST(IndexOrder, IndicesOrderAsTheirTexts) {
+  std::vector<std::uint64_t> order;
+  for (const std::uint64_t n : {0, 1, 2, 9, 10, 11, 19, 20, 99, 100, 101, 110, 999, 1000, 1001, 4321, 100000}) {
+    std::vector<std::pair<std::string, std::uint64_t>> texts;
+    for (std::uint64_t i = 0; i < n; ++i) texts.emplace_back(std::to_string(i) + "]", i);
+    std::sort(texts.begin(), texts.end());
+    index_text_order(n, order);
+    ASSERT_EQ(order.size(), n);
+    for (std::uint64_t k = 0; k < n; ++k) ASSERT_EQ(order[k], texts[k].second) << n << " at " << k;
+  }
 }
 
 // ---------------------------------------------------------------- rounding
