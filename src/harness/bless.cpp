@@ -14,7 +14,10 @@ Expected<std::string, SessionError> bless_answer(const StrategyTest& test, const
   // The result with its objects in key order, as a tree of it would be
   // written, straight into the answer: a text of its own beside the answer
   // would hold the longest part of it twice.
-  return write_strategy_test(test, [&](json::Writer& w) { write_result(w, *result, MemberOrder::Key); });
+  return write_strategy_test(test, [&](json::Writer& w) {
+    w.key("expected");
+    write_result(w, *result, MemberOrder::Key);
+  });
 }
 
 }  // namespace vsci
