@@ -24,7 +24,7 @@ namespace vsci {
 
 // The backtest's result document parsed into a tree.
 inline Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {
-  auto result = run_backtest_result(strategy, candles);
+  auto result = run_backtest_result(ReadStrategy(strategy), candles);
   if (!result) return unexpected(std::move(result).error());
   auto parsed = json::parse(write_result(*result));
   if (!parsed) return unexpected(SessionError::json(parsed.error()));
