@@ -12,55 +12,50 @@
 
 namespace vsci {
 
+// A default `Node` (the constant 0, an empty All) with `set` applied.
+template <class Node, class Set>
+Node node_with(Set&& set) {
+  Node node;
+  set(node);
+  return node;
+}
+
 inline Operand operand_reference(std::string key) {
-  Operand op;
-  op.kind = Operand::Kind::Reference;
-  op.reference = std::move(key);
-  return op;
+  return node_with<Operand>([&](Operand& op) { op.kind = Operand::Kind::Reference; op.reference = std::move(key); });
 }
 
 inline Operand operand_constant(double value) {
-  Operand op;
-  op.constant = value;
-  return op;
+  return node_with<Operand>([&](Operand& op) { op.constant = value; });
 }
 
 inline Operand operand_price(PriceField field) {
-  Operand op;
-  op.kind = Operand::Kind::Price;
-  op.field = field;
-  return op;
+  return node_with<Operand>([&](Operand& op) { op.kind = Operand::Kind::Price; op.field = field; });
 }
 
 inline Operand operand_prev(Operand x, std::uint32_t lag) {
-  Operand op;
-  op.kind = Operand::Kind::Prev;
-  op.lag = lag;
-  op.args.push_back(std::move(x));
-  return op;
+  return node_with<Operand>([&](Operand& op) {
+    op.kind = Operand::Kind::Prev;
+    op.lag = lag;
+    op.args.push_back(std::move(x));
+  });
 }
 
 // Add, Sub, Mul or Div.
 inline Operand operand_binary(Operand::Kind kind, Operand left, Operand right) {
-  Operand op;
-  op.kind = kind;
-  op.args = {std::move(left), std::move(right)};
-  return op;
+  return node_with<Operand>([&](Operand& op) {
+    op.kind = kind;
+    op.args.push_back(std::move(left));
+    op.args.push_back(std::move(right));
+  });
 }
 
 // Gt..CrossBelow over {a, b}, Between over {x, low, high}, Rising/Falling
-// over {x} with `count` bars.
+// over {x} for `count` bars.
 inline Rule rule_over(Rule::Kind kind, std::vector<Operand> operands, std::uint32_t count = 0) {
-  Rule r;
-  r.kind = kind;
-  r.operands = std::move(operands);
-  r.count = count;
-  return r;
+  return node_with<Rule>([&](Rule& r) { r.kind = kind; r.operands = std::move(operands); r.count = count; });
 }
 
-inline Rule rule_compare(Rule::Kind kind, Operand a, Operand b) {
-  return rule_over(kind, {std::move(a), std::move(b)});
-}
+inline Rule rule_compare(Rule::Kind kind, Operand a, Operand b) { return rule_over(kind, {std::move(a), std::move(b)}); }
 
 inline Rule rule_between(Operand x, Operand low, Operand high) {
   return rule_over(Rule::Kind::Between, {std::move(x), std::move(low), std::move(high)});
@@ -68,29 +63,19 @@ inline Rule rule_between(Operand x, Operand low, Operand high) {
 
 inline Rule rule_trend(Rule::Kind kind, Operand x, std::uint32_t n) { return rule_over(kind, {std::move(x)}, n); }
 
-// All/Any over `children`; Not over one child.
+// All or Any over `children`, or Not over its one child.
 inline Rule rule_list(Rule::Kind kind, std::vector<Rule> children) {
-  Rule r;
-  r.kind = kind;
-  r.children = std::move(children);
-  return r;
+  return node_with<Rule>([&](Rule& r) { r.kind = kind; r.children = std::move(children); });
 }
 
 inline Rule rule_not(Rule child) { return rule_list(Rule::Kind::Not, {std::move(child)}); }
 
 inline Rule rule_in_position(bool flag) {
-  Rule r;
-  r.kind = Rule::Kind::InPosition;
-  r.flag = flag;
-  return r;
+  return node_with<Rule>([&](Rule& r) { r.kind = Rule::Kind::InPosition; r.flag = flag; });
 }
 
 inline Rule rule_bars_since_entry(Comparator comparator, std::uint32_t n) {
-  Rule r;
-  r.kind = Rule::Kind::BarsSinceEntry;
-  r.comparator = comparator;
-  r.count = n;
-  return r;
+  return node_with<Rule>([&](Rule& r) { r.kind = Rule::Kind::BarsSinceEntry; r.comparator = comparator; r.count = n; });
 }
 
 }  // namespace vsci
