@@ -46,11 +46,11 @@ std::string request_text(const std::string& spec, std::span<const Candle> candle
 // strategy that does not read, a non-finite candle value (written null, which
 // the engine refuses), or any failure on the way.
 std::optional<BacktestResult> run_from_candles(const ReadStrategy& strategy, std::span<const Candle> candles) {
-  if (!strategy.request()) return std::nullopt;
+  if (!strategy.request) return std::nullopt;
   for (const Candle& c : candles) {
     if (!finite(c)) return std::nullopt;
   }
-  auto result = run_backtest_records(*strategy.request(), candles);
+  auto result = run_backtest_records(*strategy.request, candles);
   if (!result) return std::nullopt;
   return std::move(result).value();
 }
@@ -71,9 +71,9 @@ Expected<std::string, SessionError> run_backtest_request(const json::Value& stra
 // so the reader meets it exactly where the full text puts it (the same depth,
 // after the same member); the candles read from that text would be the very
 // values a run is given.
-ReadStrategy::ReadStrategy(const json::Value& strategy) : strategy_(&strategy) {
-  auto request = read_run_request(request_text(json::write(strategy), {}));
-  if (request) request_.emplace(std::move(request).value());
+ReadStrategy::ReadStrategy(const json::Value& strategy) : strategy(strategy) {
+  auto read = read_run_request(request_text(json::write(strategy), {}));
+  if (read) request.emplace(std::move(read).value());
 }
 
 Expected<BacktestResult, SessionError> run_backtest_result(const ReadStrategy& strategy, std::span<const Candle> candles) {
@@ -83,7 +83,7 @@ Expected<BacktestResult, SessionError> run_backtest_result(const ReadStrategy& s
   // too, so the text is run for its error alone; direct_run_test holds that
   // over a mutated corpus. A text that runs regardless would be a fault of
   // the engine's readers, reported as such rather than answered.
-  auto text = run_backtest_request(strategy.strategy(), candles);
+  auto text = run_backtest_request(strategy.strategy, candles);
   if (!text) return unexpected(std::move(text).error());
   return unexpected(SessionError::backtest("the engine ran a request whose candles it refused"));
 }

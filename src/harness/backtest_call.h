@@ -33,16 +33,10 @@ Expected<std::string, SessionError> run_backtest_request(const json::Value& stra
 // {"candles":[],"spec":<strategy>}, for any number of runs over different
 // candles (a test's main run and its fuzz runs). Keeps `strategy`, which must
 // outlive it, for the runs whose error only the whole request text forms.
-class ReadStrategy {
- public:
+struct ReadStrategy {
   explicit ReadStrategy(const json::Value& strategy);
-  const json::Value& strategy() const { return *strategy_; }
-  // Nothing when the strategy does not read.
-  const std::optional<RunRequest>& request() const { return request_; }
-
- private:
-  const json::Value* strategy_;
-  std::optional<RunRequest> request_;
+  const json::Value& strategy;
+  std::optional<RunRequest> request;  // nothing when the strategy does not read
 };
 
 // The result's records, run from the candles as they are held; write_result
