@@ -29,9 +29,7 @@ namespace {
 using Answer = Expected<std::string, SessionError>;
 
 // How a body that reads expected documents ends on one of the text that does
-// not parse: then the whole command text does not parse either, no answer of
-// the body could stand, and the tree answers the command, with the place the
-// text stops parsing.
+// not parse (see hands_to_tree): no answer of the body could stand.
 struct Stopped {};
 using Outcome = std::variant<Answer, Stopped>;
 
