@@ -178,7 +178,7 @@ int run_stage(const Options& o, const std::string& stage) {
     reading = vsci::json::parse(text).ok() ? seconds_since(r0) : -1;
   } else if (!engine) {
     const auto r0 = std::chrono::steady_clock::now();
-    const bool read = vsci::read_envelope_from_text(text).has_value();
+    const bool read = vsci::read_envelope_from_text(text, vsci::layout_read_from_text).has_value();
     reading = read ? seconds_since(r0) : -1;
   }
   std::printf("%.6f %zu %zu %ld %d %.6f %.6f\n", secs, text.size(), answer_bytes, (peak_kb - before_kb) * 1024L, ok ? 1 : 0,

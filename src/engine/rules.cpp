@@ -13,44 +13,6 @@ std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) {
   return a > max - b ? max : a + b;
 }
 
-Operand Operand::make_reference(std::string key) {
-  Operand op;
-  op.kind = Kind::Reference;
-  op.reference = std::move(key);
-  return op;
-}
-
-Operand Operand::make_constant(double value) {
-  Operand op;
-  op.kind = Kind::Constant;
-  op.constant = value;
-  return op;
-}
-
-Operand Operand::make_price(PriceField field) {
-  Operand op;
-  op.kind = Kind::Price;
-  op.field = field;
-  return op;
-}
-
-Operand Operand::make_prev(Operand x, std::uint32_t lag) {
-  Operand op;
-  op.kind = Kind::Prev;
-  op.lag = lag;
-  op.args.push_back(std::move(x));
-  return op;
-}
-
-Operand Operand::make_binary(Kind kind, Operand left, Operand right) {
-  Operand op;
-  op.kind = kind;
-  op.args.reserve(2);
-  op.args.push_back(std::move(left));
-  op.args.push_back(std::move(right));
-  return op;
-}
-
 namespace {
 
 double price_of(const Candle& c, PriceField field) {
@@ -124,62 +86,6 @@ std::uint64_t Operand::lookback() const {
     default:
       return std::max(args[0].lookback(), args[1].lookback());
   }
-}
-
-Rule Rule::make_compare(Kind kind, Operand a, Operand b) {
-  Rule r;
-  r.kind = kind;
-  r.operands.reserve(2);
-  r.operands.push_back(std::move(a));
-  r.operands.push_back(std::move(b));
-  return r;
-}
-
-Rule Rule::make_between(Operand x, Operand low, Operand high) {
-  Rule r;
-  r.kind = Kind::Between;
-  r.operands.reserve(3);
-  r.operands.push_back(std::move(x));
-  r.operands.push_back(std::move(low));
-  r.operands.push_back(std::move(high));
-  return r;
-}
-
-Rule Rule::make_trend(Kind kind, Operand x, std::uint32_t n) {
-  Rule r;
-  r.kind = kind;
-  r.count = n;
-  r.operands.push_back(std::move(x));
-  return r;
-}
-
-Rule Rule::make_list(Kind kind, std::vector<Rule> children) {
-  Rule r;
-  r.kind = kind;
-  r.children = std::move(children);
-  return r;
-}
-
-Rule Rule::make_not(Rule child) {
-  Rule r;
-  r.kind = Kind::Not;
-  r.children.push_back(std::move(child));
-  return r;
-}
-
-Rule Rule::make_in_position(bool flag) {
-  Rule r;
-  r.kind = Kind::InPosition;
-  r.flag = flag;
-  return r;
-}
-
-Rule Rule::make_bars_since_entry(Comparator comparator, std::uint32_t n) {
-  Rule r;
-  r.kind = Kind::BarsSinceEntry;
-  r.comparator = comparator;
-  r.count = n;
-  return r;
 }
 
 namespace {

@@ -29,12 +29,6 @@ struct Operand {
   std::uint32_t lag = 0;           // Prev
   std::vector<Operand> args;       // Prev: {x}; Add..Div: {left, right}
 
-  static Operand make_reference(std::string key);
-  static Operand make_constant(double value);
-  static Operand make_price(PriceField field);
-  static Operand make_prev(Operand x, std::uint32_t lag);
-  static Operand make_binary(Kind kind, Operand left, Operand right);
-
   // The value at window index t, or none (t past the window, a missing value,
   // a reference that was never bound).
   std::optional<double> eval(const HistoryWindow& window, std::size_t t) const;
@@ -70,14 +64,6 @@ struct Rule {
   std::uint32_t count = 0;         // Rising/Falling n; BarsSinceEntry n
   Comparator comparator = Comparator::Gt;  // BarsSinceEntry
   bool flag = false;               // InPosition
-
-  static Rule make_compare(Kind kind, Operand a, Operand b);  // Gt..CrossBelow
-  static Rule make_between(Operand x, Operand low, Operand high);
-  static Rule make_trend(Kind kind, Operand x, std::uint32_t n);  // Rising/Falling
-  static Rule make_list(Kind kind, std::vector<Rule> children);  // All/Any
-  static Rule make_not(Rule child);
-  static Rule make_in_position(bool flag);
-  static Rule make_bars_since_entry(Comparator comparator, std::uint32_t n);
 
   // Whether the rule holds at window index t.
   bool eval(const HistoryWindow& window, std::size_t t, const PositionContext& position) const;

@@ -110,6 +110,7 @@ Status match_price_field(Reader& r, PriceField& field, bool& fits) {
   return expect_object_end(r, fits);
 }
 
+// `out` is a fresh Operand (the constant 0), filled in as its form is read.
 Status match_operand(Reader& r, Operand& out, bool& fits);
 
 // [operand, operand] or, for prev, [operand, lag].
@@ -144,13 +145,14 @@ Status match_operand(Reader& r, Operand& out, bool& fits) {
   if (c == '"') {
     auto s = r.read_str();
     if (!s.ok()) return fail(std::move(s).error());
-    out = Operand::make_reference(std::string(*s));
+    out.kind = Operand::Kind::Reference;
+    out.reference.assign(*s);
     return {};
   }
   if (c == '-' || (c >= '0' && c <= '9')) {
     auto v = r.read_f64();
     if (!v.ok()) return fail(std::move(v).error());
-    out = Operand::make_constant(*v);
+    out.constant = *v;
     return {};
   }
   if (c != '{') return mismatch(r, fits);

@@ -3,7 +3,8 @@
 // back shows only in what the engine refuses and in the positions of its
 // messages: candle numbers survive the shortest-form round trip exactly. So a
 // run takes the candles as they are held, and one that fails or would be
-// refused is run again through the text, which alone forms every error.
+// refused is run again through the text, which alone forms every error. The
+// strategy is read once for all the runs of a test.
 #include "harness/backtest_call.h"
 
 #include <cmath>
@@ -42,18 +43,14 @@ std::string request_text(const std::string& spec, std::span<const Candle> candle
 }
 
 // The run without the request text, or nothing when the text must answer: a
-// non-finite candle value (written null, which the engine refuses), or any
-// failure on the way. The strategy is read from a request holding it beside an
-// empty candle list, so the reader meets it exactly where the full text puts
-// it (the same depth, after the same member); the candles read from that text
-// would be these very values.
-std::optional<BacktestResult> run_from_candles(const std::string& spec, std::span<const Candle> candles) {
+// strategy that does not read, a non-finite candle value (written null, which
+// the engine refuses), or any failure on the way.
+std::optional<BacktestResult> run_from_candles(const ReadStrategy& strategy, std::span<const Candle> candles) {
+  if (!strategy.request) return std::nullopt;
   for (const Candle& c : candles) {
     if (!finite(c)) return std::nullopt;
   }
-  auto request = read_run_request(request_text(spec, {}));
-  if (!request) return std::nullopt;
-  auto result = run_backtest_records(std::move(request).value(), candles);
+  auto result = run_backtest_records(*strategy.request, candles);
   if (!result) return std::nullopt;
   return std::move(result).value();
 }
@@ -70,19 +67,28 @@ Expected<std::string, SessionError> run_backtest_request(const json::Value& stra
   return std::move(result).value();
 }
 
-Expected<BacktestResult, SessionError> run_backtest_result(const json::Value& strategy, std::span<const Candle> candles) {
-  if (auto direct = run_from_candles(json::write(strategy), candles)) return std::move(*direct);
+// The strategy is read from a request holding it beside an empty candle list,
+// so the reader meets it exactly where the full text puts it (the same depth,
+// after the same member); the candles read from that text would be the very
+// values a run is given.
+ReadStrategy::ReadStrategy(const json::Value& strategy) : strategy(strategy) {
+  auto read = read_run_request(request_text(json::write(strategy), {}));
+  if (read) request.emplace(std::move(read).value());
+}
+
+Expected<BacktestResult, SessionError> run_backtest_result(const ReadStrategy& strategy, std::span<const Candle> candles) {
+  if (auto direct = run_from_candles(strategy, candles)) return std::move(*direct);
   // Every reason the candles are declined (a null candle value, a strategy
   // that does not read, an engine refusal) is a refusal of the request text
   // too, so the text is run for its error alone; direct_run_test holds that
   // over a mutated corpus. A text that runs regardless would be a fault of
   // the engine's readers, reported as such rather than answered.
-  auto text = run_backtest_request(strategy, candles);
+  auto text = run_backtest_request(strategy.strategy, candles);
   if (!text) return unexpected(std::move(text).error());
   return unexpected(SessionError::backtest("the engine ran a request whose candles it refused"));
 }
 
-Expected<FlatDocument, SessionError> run_backtest_flat(const json::Value& strategy, std::span<const Candle> candles,
+Expected<FlatDocument, SessionError> run_backtest_flat(const ReadStrategy& strategy, std::span<const Candle> candles,
                                                        const std::vector<std::string>* only, bool curve) {
   auto result = run_backtest_result(strategy, candles);
   if (!result) return unexpected(std::move(result).error());

@@ -11,7 +11,6 @@
 
 #include "engine/candle_codec.h"
 #include "harness/envelopes.h"
-#include "harness/session.h"
 #include "json/reader.h"
 #include "json/scanner.h"
 #include "util/parallel.h"
@@ -292,7 +291,7 @@ bool is_valid_json(std::string_view text) {
   return validate_value(r) && r.finish().ok();
 }
 
-std::optional<TextEnvelope> read_envelope_from_text(std::string_view text) {
+std::optional<TextEnvelope> read_envelope_from_text(std::string_view text, TextLayoutOf layout_of) {
   Reader r(text);
   if (r.peek() != '{' || !r.begin_object().ok()) return std::nullopt;
   std::string_view key;
@@ -302,7 +301,7 @@ std::optional<TextEnvelope> read_envelope_from_text(std::string_view text) {
   if (!cmd) return std::nullopt;
   TextEnvelope env;
   env.cmd.assign(*cmd);
-  const std::optional<EnvelopeLayout> layout = layout_read_from_text(env.cmd);
+  const std::optional<EnvelopeLayout> layout = layout_of(env.cmd);
   if (!layout) return std::nullopt;
   const bool suite = *layout == EnvelopeLayout::TestsAndData;
   const std::string_view tests_key = tests_member(*layout);

@@ -33,7 +33,11 @@ struct TextEnvelope {
 // command must be read from a tree. Every byte of the text is checked except
 // the numbers inside the `expected` documents, which are read (and so checked,
 // see is_valid_json) when they are flattened.
-std::optional<TextEnvelope> read_envelope_from_text(std::string_view text);
+// `layout_of` is the caller's answer for the command named first: the layout
+// of its envelope when it lets the text reader read it (always a layout with
+// datasets), nothing otherwise.
+using TextLayoutOf = std::optional<EnvelopeLayout> (*)(std::string_view cmd);
+std::optional<TextEnvelope> read_envelope_from_text(std::string_view text, TextLayoutOf layout_of);
 
 // Whether `text` is one JSON value, as json::parse would accept it.
 bool is_valid_json(std::string_view text);

@@ -5,7 +5,6 @@
 #include <bit>
 #include <cmath>
 
-#include "harness/backtest_call.h"
 #include "harness/properties.h"
 #include "json/number_format.h"
 #include "util/interrupt.h"
@@ -145,7 +144,8 @@ std::vector<Candle> perturb_candles(const Perturbation& p, const std::vector<Can
   return candles;
 }
 
-Expected<std::vector<FuzzFailure>, SessionError> run_fuzz(const StrategyTest& test, const std::vector<Candle>& candles) {
+Expected<std::vector<FuzzFailure>, SessionError> run_fuzz(const StrategyTest& test, const ReadStrategy& strategy,
+                                                          const std::vector<Candle>& candles) {
   std::vector<FuzzFailure> failures;
   if (!test.fuzz || test.fuzz->runs == 0) return failures;
   const FuzzSpec& spec = *test.fuzz;
@@ -156,7 +156,7 @@ Expected<std::vector<FuzzFailure>, SessionError> run_fuzz(const StrategyTest& te
   for (std::uint32_t run = 0; run < spec.runs; ++run) {
     check_interrupt();
     const std::vector<Candle> perturbed = perturb_candles(spec.perturbation, candles, rng);
-    auto output = run_backtest_flat(test.strategy, perturbed, &looked_up, curve);
+    auto output = run_backtest_flat(strategy, perturbed, &looked_up, curve);
     if (!output) return unexpected(std::move(output).error());
     for (PropertyResult& r : check_properties(test.property_checks, *output)) {
       if (!r.passed) failures.push_back(FuzzFailure{run, std::move(r.property), std::move(r.detail)});

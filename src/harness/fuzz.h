@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "harness/backtest_call.h"
 #include "harness/session_error.h"
 #include "harness/strategy_format.h"
 #include "market/bar_context.h"
@@ -53,11 +54,12 @@ std::optional<std::string> perturbation_fault(const Perturbation& p);
 // jitter, one for gap_shock and dropout). Times are never changed.
 std::vector<Candle> perturb_candles(const Perturbation& p, const std::vector<Candle>& candles, FuzzGenerator& rng);
 
-// The test's fuzz runs over its dataset's `candles`: one generator seeded once,
-// `runs` perturbed backtests in order, a FuzzFailure for every property that
-// fails in a run. Empty without a fuzz member or with 0 runs (nothing drawn).
-// A bad amount is SessionError::BadSpec; a failed backtest ends the runs with
-// its error.
-Expected<std::vector<FuzzFailure>, SessionError> run_fuzz(const StrategyTest& test, const std::vector<Candle>& candles);
+// The test's fuzz runs of its strategy (read as `strategy`) over its dataset's
+// `candles`: one generator seeded once, `runs` perturbed backtests in order, a
+// FuzzFailure for every property that fails in a run. Empty without a fuzz
+// member or with 0 runs (nothing drawn). A bad amount is SessionError::BadSpec;
+// a failed backtest ends the runs with its error.
+Expected<std::vector<FuzzFailure>, SessionError> run_fuzz(const StrategyTest& test, const ReadStrategy& strategy,
+                                                          const std::vector<Candle>& candles);
 
 }  // namespace vsci

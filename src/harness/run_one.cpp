@@ -25,6 +25,7 @@ Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Data
   const std::vector<Candle>* candles = find_dataset(data, test.dataset_ref);
   if (candles == nullptr) return unexpected(SessionError::data("missing dataset: " + test.dataset_ref));
   const bool compare = static_cast<bool>(test.expected);
+  const ReadStrategy strategy(test.strategy);
 
   TestResult result;
   result.id = test.id;
@@ -33,7 +34,7 @@ Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Data
     // and the property checks look up their few paths in them; both are
     // dropped before the fuzz runs.
     const std::vector<std::string> looked_up = looked_up_paths(test.property_checks);
-    auto run = run_backtest_result(test.strategy, *candles);
+    auto run = run_backtest_result(strategy, *candles);
     if (!run) return unexpected(std::move(run).error());
     if (compare) {
       auto diff = compare_with_result(test.expected, *run, test.tolerances);
@@ -44,7 +45,7 @@ Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Data
         test.property_checks,
         FlatDocument::from_result(*run, looked_up, reads_equity_curve(test.property_checks)));
   }
-  auto fuzz = run_fuzz(test, *candles);
+  auto fuzz = run_fuzz(test, strategy, *candles);
   if (!fuzz) return unexpected(std::move(fuzz).error());
   result.fuzz_failures = std::move(*fuzz);
   result.passed = result.diff.empty() && result.fuzz_failures.empty() &&

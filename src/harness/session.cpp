@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <optional>
+#include <variant>
 
 #include "harness/bless.h"
 #include "harness/command_reader.h"
@@ -27,25 +28,24 @@ namespace {
 
 using Answer = Expected<std::string, SessionError>;
 
-Answer version_body(const CommandEnvelope&) {
+// How a body that reads expected documents ends on one of the text that does
+// not parse (see hands_to_tree): no answer of the body could stand.
+struct Stopped {};
+using Outcome = std::variant<Answer, Stopped>;
+
+Outcome version_body(const CommandEnvelope&) {
   json::Value answer = json::Value::object();
   answer.set("version", json::Value::string(std::string(kVersion)));
   return json::write(answer);
 }
 
-Answer list_body(const CommandEnvelope& env) {
+Outcome list_body(const CommandEnvelope& env) {
   std::vector<std::string> ids = collect_test_ids(env.tests);
   sort_ids(ids);
   return write_ids_answer(ids);
 }
 
-Answer run_test_body(const CommandEnvelope& env) {
-  auto result = run_test(env.tests.front(), env.data);
-  if (!result) return unexpected(std::move(result).error());
-  return write_test_result(*result);
-}
-
-Answer bless_body(const CommandEnvelope& env) { return bless_answer(env.tests.front(), env.data); }
+Outcome bless_body(const CommandEnvelope& env) { return bless_answer(env.tests.front(), env.data); }
 
 // The rule for an expected document read from the text: it stays text until
 // its test compares against it, and so only then can it turn out not to
@@ -57,21 +57,27 @@ bool hands_to_tree(const StrategyTest& test) {
   return !test.expected.text().empty() && !is_valid_json(test.expected.text());
 }
 
-// A test that hands the command to the tree stops the suite: no answer of the
-// suite could stand, so the tests not yet started never start, and the suite
-// fails as that test did.
-Answer run_suite_body(const CommandEnvelope& env) {
+Outcome run_test_body(const CommandEnvelope& env) {
+  const StrategyTest& test = env.tests.front();
+  auto result = run_test(test, env.data);
+  if (result) return write_test_result(*result);
+  if (hands_to_tree(test)) return Stopped{};
+  return unexpected(std::move(result).error());
+}
+
+// A test that hands the command to the tree stops the suite: the tests not
+// yet started never start.
+Outcome run_suite_body(const CommandEnvelope& env) {
   std::atomic<bool> stopped{false};
-  std::optional<SessionError> stop;  // written only by the test that stopped the suite
   const TestRunner run = [&](const StrategyTest& test, const Datasets& data) -> Expected<TestResult, std::string> {
     if (stopped.load(std::memory_order_relaxed)) return unexpected(std::string("not run"));
     auto result = run_test(test, data);
     if (result) return std::move(result).value();
-    if (hands_to_tree(test) && !stopped.exchange(true)) stop = result.error();
+    if (hands_to_tree(test)) stopped.store(true, std::memory_order_relaxed);
     return unexpected(result.error().to_string());
   };
   SuiteResult suite = run_suite(env.tests, env.data, run);
-  if (stop) return unexpected(std::move(*stop));
+  if (stopped.load(std::memory_order_relaxed)) return Stopped{};
   return write_suite_result(suite);
 }
 
@@ -79,12 +85,12 @@ struct CommandEntry {
   std::string_view name;
   // The members its envelope is read from, whichever reader reads it.
   EnvelopeLayout layout = EnvelopeLayout::None;
-  Answer (*run)(const CommandEnvelope& envelope) = nullptr;
+  Outcome (*run)(const CommandEnvelope& envelope) = nullptr;
   // The body runs backtests: it works on a helper thread while this one looks
   // for signals (a suite hands its tests out by itself).
   bool off_thread = false;
   // The body reads every expected document it is given before it can answer,
-  // and fails when one does not parse.
+  // and stops on one that does not parse.
   bool reads_expected = false;
   // The text reader may read the envelope (a layout with datasets).
   bool read_from_text = false;
@@ -125,11 +131,11 @@ const CommandEntry* find_command(std::string_view name) {
 }
 
 template <class Body>
-Answer run_entry(const CommandEntry& entry, const Body& body) {
+Outcome run_entry(const CommandEntry& entry, const Body& body) {
   if (!entry.off_thread) return body();
-  std::optional<Answer> answer;
-  run_while_polling([&] { answer.emplace(body()); });
-  return std::move(*answer);
+  std::optional<Outcome> outcome;
+  run_while_polling([&] { outcome.emplace(body()); });
+  return std::move(*outcome);
 }
 
 Answer dispatch(std::string_view text) {
@@ -139,27 +145,30 @@ Answer dispatch(std::string_view text) {
   if (cmd == nullptr || !cmd->is_string()) return unexpected(SessionError::bad_spec("missing cmd"));
   const CommandEntry* entry = find_command(cmd->as_string());
   if (entry == nullptr) return unexpected(SessionError::bad_spec("unknown cmd: " + cmd->as_string()));
-  return run_entry(*entry, [&]() -> Answer {
+  Outcome outcome = run_entry(*entry, [&]() -> Outcome {
     auto env = read_envelope(*parsed, entry->layout);
     if (!env) return unexpected(SessionError::json(env.error()));
     return entry->run(*env);
   });
+  // Every expected document of a tree parses, so no body stops here.
+  return std::get<Answer>(std::move(outcome));
 }
 
 // The answer of a command read from its text, a refused candle's error when
 // there is one; nothing when the tree must answer. A body that reads every
-// expected document finds out by failing; the others never start on such a
-// command.
+// expected document finds one that does not parse by stopping on it; no other
+// body starts on such a command, nor does a refused candle answer it.
 std::optional<std::string> answer_from_text(const TextEnvelope& read) {
   const CommandEntry& entry = *find_command(read.cmd);
-  const auto tree_answers = [&] {
-    return std::any_of(read.envelope.tests.begin(), read.envelope.tests.end(), hands_to_tree);
-  };
-  if (!entry.reads_expected && tree_answers()) return std::nullopt;
-  Answer answer = read.refused ? Answer(unexpected(SessionError::json(*read.refused)))
-                               : run_entry(entry, [&] { return entry.run(read.envelope); });
+  if ((!entry.reads_expected || read.refused) &&
+      std::any_of(read.envelope.tests.begin(), read.envelope.tests.end(), hands_to_tree)) {
+    return std::nullopt;
+  }
+  if (read.refused) return error_answer(SessionError::json(*read.refused));
+  Outcome outcome = run_entry(entry, [&] { return entry.run(read.envelope); });
+  if (std::holds_alternative<Stopped>(outcome)) return std::nullopt;
+  Answer& answer = std::get<Answer>(outcome);
   if (answer) return std::move(answer).value();
-  if (entry.reads_expected && tree_answers()) return std::nullopt;
   return error_answer(answer.error());
 }
 
@@ -178,7 +187,7 @@ std::optional<EnvelopeLayout> layout_read_from_text(std::string_view name) {
 }
 
 std::string Session::command(std::string_view text) {
-  if (auto read = read_envelope_from_text(text)) {
+  if (auto read = read_envelope_from_text(text, layout_read_from_text)) {
     if (auto answer = answer_from_text(*read)) return std::move(*answer);
   }
   return command_from_tree(text);

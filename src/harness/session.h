@@ -28,7 +28,7 @@ std::string command_from_tree(std::string_view text);
 
 enum class EnvelopeLayout : unsigned char;  // harness/envelopes.h
 
-// What the text reader asks of the table of commands: the layout of the
+// What the table of commands tells the text reader: the layout of the
 // envelope of the command `name` when the table holds it and lets its
 // envelope be read straight from the text (always a layout with datasets);
 // nothing otherwise, and the tree then reads the command.

@@ -392,16 +392,9 @@ std::string_view ExpectedDocument::text() const {
   return text != nullptr ? *text : std::string_view();
 }
 
-std::string write_strategy_test(const StrategyTest& t) { return write_strategy_test(t, t.expected); }
-
-namespace {
-
-// The test's members around its expected document, which `write_expected`
-// writes (key and value) or leaves out.
-std::string write_test_around(const StrategyTest& t, std::size_t expected_bytes,
-                              const std::function<void(json::Writer&)>& write_expected) {
+std::string write_strategy_test(const StrategyTest& t, const std::function<void(json::Writer&)>& write_expected) {
   json::Writer w;
-  w.reserve(expected_bytes + 4096);
+  w.reserve(4096);
   w.begin_object();
   w.key("id");
   w.string(t.id);
@@ -434,27 +427,6 @@ std::string write_test_around(const StrategyTest& t, std::size_t expected_bytes,
   }
   w.end_object();
   return w.take();
-}
-
-}  // namespace
-
-std::string write_strategy_test(const StrategyTest& t, const ExpectedDocument& expected) {
-  return write_test_around(t, expected.text().size(), [&](json::Writer& w) {
-    if (const Value* tree = expected.tree()) {
-      w.key("expected");
-      w.value(*tree);
-    } else if (expected) {
-      w.key("expected");
-      w.raw(expected.text());
-    }
-  });
-}
-
-std::string write_strategy_test(const StrategyTest& t, const std::function<void(json::Writer&)>& write_expected) {
-  return write_test_around(t, 0, [&](json::Writer& w) {
-    w.key("expected");
-    write_expected(w);
-  });
 }
 
 }  // namespace vsci

@@ -118,12 +118,9 @@ std::string_view property_kind_name(Property::Kind kind);
 void write_property(json::Writer& w, const Property& p);
 void write_test_result(json::Writer& w, const TestResult& r);
 std::string write_test_result(const TestResult& r);
-// The test with `expected` in place of its own; a text document is written as
-// it stands, so it must be compact.
-std::string write_strategy_test(const StrategyTest& t, const ExpectedDocument& expected);
-std::string write_strategy_test(const StrategyTest& t);
-// The test with the one value `write_expected` writes as its expected
-// document, written in place rather than from a text of its own.
+// The test with the member `write_expected` writes (the key "expected" and
+// its value, or nothing) in place of its own expected document: a document
+// written in place, rather than from a text of its own, is held once.
 std::string write_strategy_test(const StrategyTest& t, const std::function<void(json::Writer&)>& write_expected);
 
 }  // namespace vsci

@@ -3,7 +3,7 @@
 // struct into an Indicator. A kind struct has `create`, `warmup` and one update
 // method whose name says what it is fed:
 //   update_value(double)               the close (non-finite closes never reach it)
-//   update_candle(const Candle&)       the whole candle, after validate_candle passed
+//   update_candle(const Candle&)       the whole candle, after candle_fault found nothing
 //   update_pair(double c, double r)    the close and the reference close, both finite
 //   update_bar(const BarContext&)      side feeds: the kind reads the records it needs
 // and, when it has named outputs, `kOutputNames` and `outputs()`. So a kind
@@ -51,14 +51,6 @@ class Indicator {
 
 using IndicatorPtr = std::unique_ptr<Indicator>;
 using IndicatorResult = Expected<IndicatorPtr, IndicatorError>;
-
-// The candle checks as the indicator library's error: nothing when the candle
-// is valid, else InvalidCandle with the first failing check's message.
-inline std::optional<IndicatorError> validate_candle(const Candle& c) {
-  const std::string_view fault = candle_fault(c);
-  if (fault.empty()) return std::nullopt;
-  return IndicatorError::invalid_candle(fault);
-}
 
 // The named outputs of a kind with N of them: the names fixed at construction,
 // the values replaced whole by `set`. Empty until the first `set`, so a kind

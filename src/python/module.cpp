@@ -151,10 +151,10 @@ PyObject* run_command(PyObject* cmd_json) {
   // The str's own UTF-8, without a copy when the str is ASCII (as json.dumps
   // writes unless told otherwise): CPython stores such a str one byte per
   // character, which is its UTF-8 already. Any other str is encoded once into
-  // a copy that CPython caches on the str itself: it costs what the copy made
-  // here used to, but lives as long as the caller keeps the str, and a second
-  // command on the same str reuses it. The caller's reference keeps the str,
-  // and so the text, alive for the whole command.
+  // a copy that CPython caches on the str itself: it lives as long as the
+  // caller keeps the str, and a second command on the same str reuses it. The
+  // caller's reference keeps the str, and so the text, alive for the whole
+  // command.
   Py_ssize_t size = 0;
   const char* data = PyUnicode_AsUTF8AndSize(cmd_json, &size);
   if (data == nullptr) {

@@ -10,6 +10,7 @@
 
 #include "engine/bar_record.h"
 #include "engine/rules.h"
+#include "support/rule_trees.h"
 
 namespace vsci {
 namespace {
@@ -36,7 +37,7 @@ struct Bars {
   }
 
   Operand ref(const std::string& key) const {
-    Operand op = Operand::make_reference(key);
+    Operand op = operand_reference(key);
     op.slot = slots.find(key);
     return op;
   }
@@ -44,25 +45,25 @@ struct Bars {
   bool at(const Rule& r, std::size_t t, PositionContext pos = {}) const { return r.eval(window, t, pos); }
 };
 
-Operand num(double v) { return Operand::make_constant(v); }
-Operand price(PriceField f) { return Operand::make_price(f); }
-Rule cmp(Rule::Kind k, Operand a, Operand b) { return Rule::make_compare(k, std::move(a), std::move(b)); }
+Operand num(double v) { return operand_constant(v); }
+Operand price(PriceField f) { return operand_price(f); }
+Rule cmp(Rule::Kind k, Operand a, Operand b) { return rule_compare(k, std::move(a), std::move(b)); }
 
 TEST(RuleEval, MissingValueMakesComparisonFalseAndNotTrue) {
   Bars b({"rsi"}, {{100, {}}, {101, {{"rsi", 75}}}, {102, {}}});
   const Rule gt = cmp(Rule::Kind::Gt, b.ref("rsi"), num(70));
-  const Rule negated = Rule::make_not(gt);
+  const Rule negated = rule_not(gt);
   EXPECT_FALSE(b.at(gt, 0));
   EXPECT_TRUE(b.at(negated, 0));
   EXPECT_TRUE(b.at(gt, 1));
   EXPECT_FALSE(b.at(negated, 1));
   EXPECT_FALSE(b.at(gt, 2));
   // A chain of nots negates once per link.
-  EXPECT_FALSE(b.at(Rule::make_not(negated), 0));
-  EXPECT_TRUE(b.at(Rule::make_not(Rule::make_not(negated)), 0));
+  EXPECT_FALSE(b.at(rule_not(negated), 0));
+  EXPECT_TRUE(b.at(rule_not(rule_not(negated)), 0));
   // An output name that never receives a value and an unbound reference both read as absent.
   EXPECT_FALSE(b.at(cmp(Rule::Kind::Lt, b.ref("rsi.nope"), num(1e300)), 1));
-  EXPECT_FALSE(b.at(cmp(Rule::Kind::Lt, Operand::make_reference("rsi"), num(1e300)), 1));
+  EXPECT_FALSE(b.at(cmp(Rule::Kind::Lt, operand_reference("rsi"), num(1e300)), 1));
 }
 
 TEST(RuleEval, OrderedComparisonsAndNan) {
@@ -97,22 +98,22 @@ TEST(RuleEval, EqualityWithinEps) {
 
 TEST(RuleEval, DivisionByNearZeroIsNan) {
   Bars b({}, {{1, {}}});
-  const Rule lt_div_zero = cmp(Rule::Kind::Lt, Operand::make_binary(Operand::Kind::Div, num(1), num(0)), num(5));
+  const Rule lt_div_zero = cmp(Rule::Kind::Lt, operand_binary(Operand::Kind::Div, num(1), num(0)), num(5));
   EXPECT_FALSE(b.at(lt_div_zero, 0));
-  EXPECT_TRUE(b.at(Rule::make_not(lt_div_zero), 0));
-  const Operand tiny = Operand::make_binary(Operand::Kind::Div, num(1), num(1e-17));
+  EXPECT_TRUE(b.at(rule_not(lt_div_zero), 0));
+  const Operand tiny = operand_binary(Operand::Kind::Div, num(1), num(1e-17));
   EXPECT_TRUE(std::isnan(*tiny.eval(b.window, 0)));
-  const Operand neg_tiny = Operand::make_binary(Operand::Kind::Div, num(1), num(-2e-16));
+  const Operand neg_tiny = operand_binary(Operand::Kind::Div, num(1), num(-2e-16));
   EXPECT_TRUE(std::isnan(*neg_tiny.eval(b.window, 0)));
   // A divisor of exactly EPS divides.
   const double eps = std::ldexp(1.0, -52);
-  const Operand at_eps = Operand::make_binary(Operand::Kind::Div, num(1), num(eps));
+  const Operand at_eps = operand_binary(Operand::Kind::Div, num(1), num(eps));
   EXPECT_EQ(*at_eps.eval(b.window, 0), std::ldexp(1.0, 52));
 }
 
 TEST(RuleEval, ArithmeticOperandsAndMissingSides) {
   Bars b({"a"}, {{10, {{"a", 6}}}, {11, {}}});
-  auto bin = [&](Operand::Kind k, Operand l, Operand r) { return Operand::make_binary(k, std::move(l), std::move(r)); };
+  auto bin = [&](Operand::Kind k, Operand l, Operand r) { return operand_binary(k, std::move(l), std::move(r)); };
   EXPECT_EQ(*bin(Operand::Kind::Add, b.ref("a"), num(1.5)).eval(b.window, 0), 7.5);
   EXPECT_EQ(*bin(Operand::Kind::Sub, b.ref("a"), num(1.5)).eval(b.window, 0), 4.5);
   EXPECT_EQ(*bin(Operand::Kind::Mul, b.ref("a"), num(1.5)).eval(b.window, 0), 9.0);
@@ -140,15 +141,15 @@ TEST(RuleEval, PriceFields) {
 
 TEST(RuleEval, PrevReadsEarlierRecords) {
   Bars b({"x"}, {{1, {{"x", 10}}}, {2, {{"x", 20}}}, {3, {}}, {4, {{"x", 40}}}});
-  const Operand prev2 = Operand::make_prev(b.ref("x"), 2);
+  const Operand prev2 = operand_prev(b.ref("x"), 2);
   EXPECT_FALSE(prev2.eval(b.window, 0));
   EXPECT_FALSE(prev2.eval(b.window, 1));
   EXPECT_EQ(*prev2.eval(b.window, 2), 10);
   EXPECT_EQ(*prev2.eval(b.window, 3), 20);
-  const Operand prev0 = Operand::make_prev(b.ref("x"), 0);
+  const Operand prev0 = operand_prev(b.ref("x"), 0);
   EXPECT_EQ(*prev0.eval(b.window, 3), 40);
   EXPECT_FALSE(prev0.eval(b.window, 2));
-  const Operand nested = Operand::make_prev(Operand::make_prev(price(PriceField::Close), 1), 2);
+  const Operand nested = operand_prev(operand_prev(price(PriceField::Close), 1), 2);
   EXPECT_EQ(*nested.eval(b.window, 3), 1);
   EXPECT_FALSE(nested.eval(b.window, 2));
 }
@@ -184,13 +185,13 @@ TEST(RuleEval, CrossesNeedBothBarsAndAreFalseAtZero) {
 
 TEST(RuleEval, BetweenIsInclusive) {
   Bars b({}, {{1, {}}});
-  auto between = [](double x, double lo, double hi) { return Rule::make_between(num(x), num(lo), num(hi)); };
+  auto between = [](double x, double lo, double hi) { return rule_between(num(x), num(lo), num(hi)); };
   EXPECT_TRUE(b.at(between(1, 1, 2), 0));
   EXPECT_TRUE(b.at(between(2, 1, 2), 0));
   EXPECT_FALSE(b.at(between(2.5, 1, 2), 0));
   EXPECT_FALSE(b.at(between(1, 2, 1), 0));
   EXPECT_FALSE(b.at(between(kNan, 0, 2), 0));
-  EXPECT_FALSE(b.at(Rule::make_between(num(1), Operand::make_reference("none"), num(2)), 0));
+  EXPECT_FALSE(b.at(rule_between(num(1), operand_reference("none"), num(2)), 0));
 }
 
 TEST(RuleEval, RisingAndFallingAgainstBatchReference) {
@@ -199,8 +200,8 @@ TEST(RuleEval, RisingAndFallingAgainstBatchReference) {
   for (const auto& x : xs) bars.push_back({1.0, x ? Values{{"x", *x}} : Values{}});
   Bars b({"x"}, bars);
   for (std::uint32_t n : {0u, 1u, 2u, 3u, 9u, 10u}) {
-    const Rule rising = Rule::make_trend(Rule::Kind::Rising, b.ref("x"), n);
-    const Rule falling = Rule::make_trend(Rule::Kind::Falling, b.ref("x"), n);
+    const Rule rising = rule_trend(Rule::Kind::Rising, b.ref("x"), n);
+    const Rule falling = rule_trend(Rule::Kind::Falling, b.ref("x"), n);
     for (std::size_t t = 0; t < xs.size(); ++t) {
       bool want_rise = false, want_fall = false;
       if (t >= n && xs[t] && xs[t - n]) {
@@ -212,19 +213,19 @@ TEST(RuleEval, RisingAndFallingAgainstBatchReference) {
     }
   }
   // A count beyond any window is simply never true.
-  EXPECT_FALSE(b.at(Rule::make_trend(Rule::Kind::Rising, b.ref("x"), 4294967295u), b.last()));
+  EXPECT_FALSE(b.at(rule_trend(Rule::Kind::Rising, b.ref("x"), 4294967295u), b.last()));
 }
 
 TEST(RuleEval, AllAndAnyOverLists) {
   Bars b({}, {{1, {}}});
   const Rule yes = cmp(Rule::Kind::Gt, num(2), num(1));
   const Rule no = cmp(Rule::Kind::Gt, num(1), num(2));
-  EXPECT_TRUE(b.at(Rule::make_list(Rule::Kind::All, {}), 0));
-  EXPECT_FALSE(b.at(Rule::make_list(Rule::Kind::Any, {}), 0));
-  EXPECT_TRUE(b.at(Rule::make_list(Rule::Kind::All, {yes, yes}), 0));
-  EXPECT_FALSE(b.at(Rule::make_list(Rule::Kind::All, {yes, no, yes}), 0));
-  EXPECT_TRUE(b.at(Rule::make_list(Rule::Kind::Any, {no, no, yes}), 0));
-  EXPECT_FALSE(b.at(Rule::make_list(Rule::Kind::Any, {no, no}), 0));
+  EXPECT_TRUE(b.at(rule_list(Rule::Kind::All, {}), 0));
+  EXPECT_FALSE(b.at(rule_list(Rule::Kind::Any, {}), 0));
+  EXPECT_TRUE(b.at(rule_list(Rule::Kind::All, {yes, yes}), 0));
+  EXPECT_FALSE(b.at(rule_list(Rule::Kind::All, {yes, no, yes}), 0));
+  EXPECT_TRUE(b.at(rule_list(Rule::Kind::Any, {no, no, yes}), 0));
+  EXPECT_FALSE(b.at(rule_list(Rule::Kind::Any, {no, no}), 0));
   EXPECT_TRUE(b.at(Rule{}, 0));  // the default rule is an empty all
 }
 
@@ -232,46 +233,46 @@ TEST(RuleEval, PositionRules) {
   Bars b({}, {{1, {}}});
   const PositionContext flat{};
   const PositionContext open5{5u, true};
-  EXPECT_TRUE(b.at(Rule::make_in_position(false), 0, flat));
-  EXPECT_FALSE(b.at(Rule::make_in_position(true), 0, flat));
-  EXPECT_TRUE(b.at(Rule::make_in_position(true), 0, open5));
+  EXPECT_TRUE(b.at(rule_in_position(false), 0, flat));
+  EXPECT_FALSE(b.at(rule_in_position(true), 0, flat));
+  EXPECT_TRUE(b.at(rule_in_position(true), 0, open5));
   // Against 5 bars since entry; never true while no entry is recorded.
   const std::tuple<Comparator, std::uint32_t, bool> cases[] = {
       {Comparator::Gt, 5, false}, {Comparator::Lt, 6, true}, {Comparator::Ge, 5, true},
       {Comparator::Le, 4, false}, {Comparator::Eq, 5, true}};
   for (const auto& [c, n, want] : cases) {
-    EXPECT_EQ(b.at(Rule::make_bars_since_entry(c, n), 0, open5), want) << int(c) << " " << n;
-    EXPECT_FALSE(b.at(Rule::make_bars_since_entry(c, n), 0, flat));
+    EXPECT_EQ(b.at(rule_bars_since_entry(c, n), 0, open5), want) << int(c) << " " << n;
+    EXPECT_FALSE(b.at(rule_bars_since_entry(c, n), 0, flat));
   }
   // Zero bars since entry is a recorded entry.
-  EXPECT_TRUE(b.at(Rule::make_bars_since_entry(Comparator::Le, 0), 0, PositionContext{0u, true}));
+  EXPECT_TRUE(b.at(rule_bars_since_entry(Comparator::Le, 0), 0, PositionContext{0u, true}));
 }
 
 TEST(RuleLookback, CombinesOperandsAndRules) {
-  auto prev = [](Operand x, std::uint32_t lag) { return Operand::make_prev(std::move(x), lag); };
-  const Operand a = Operand::make_reference("a");
-  const Operand b = Operand::make_reference("b");
+  auto prev = [](Operand x, std::uint32_t lag) { return operand_prev(std::move(x), lag); };
+  const Operand a = operand_reference("a");
+  const Operand b = operand_reference("b");
   EXPECT_EQ(cmp(Rule::Kind::CrossAbove, prev(a, 2), b).lookback(), 3u);
-  EXPECT_EQ(Rule::make_trend(Rule::Kind::Rising, prev(price(PriceField::Close), 1), 5).lookback(), 6u);
+  EXPECT_EQ(rule_trend(Rule::Kind::Rising, prev(price(PriceField::Close), 1), 5).lookback(), 6u);
   EXPECT_EQ(cmp(Rule::Kind::Gt, prev(a, 4), prev(b, 7)).lookback(), 7u);
-  EXPECT_EQ(Rule::make_between(a, prev(b, 3), num(1)).lookback(), 3u);
-  EXPECT_EQ(cmp(Rule::Kind::Gt, Operand::make_binary(Operand::Kind::Sub, prev(a, 2), prev(b, 9)), num(0)).lookback(),
+  EXPECT_EQ(rule_between(a, prev(b, 3), num(1)).lookback(), 3u);
+  EXPECT_EQ(cmp(Rule::Kind::Gt, operand_binary(Operand::Kind::Sub, prev(a, 2), prev(b, 9)), num(0)).lookback(),
             9u);
-  EXPECT_EQ(Rule::make_list(Rule::Kind::Any, {}).lookback(), 0u);
-  EXPECT_EQ(Rule::make_list(Rule::Kind::All, {cmp(Rule::Kind::Gt, prev(a, 1), b),
-                                              Rule::make_not(Rule::make_trend(Rule::Kind::Falling, a, 4))})
+  EXPECT_EQ(rule_list(Rule::Kind::Any, {}).lookback(), 0u);
+  EXPECT_EQ(rule_list(Rule::Kind::All, {cmp(Rule::Kind::Gt, prev(a, 1), b),
+                                              rule_not(rule_trend(Rule::Kind::Falling, a, 4))})
                 .lookback(),
             4u);
-  EXPECT_EQ(Rule::make_in_position(true).lookback(), 0u);
-  EXPECT_EQ(Rule::make_bars_since_entry(Comparator::Ge, 100).lookback(), 0u);
-  EXPECT_EQ(Rule::make_trend(Rule::Kind::Rising, a, 0).lookback(), 0u);
+  EXPECT_EQ(rule_in_position(true).lookback(), 0u);
+  EXPECT_EQ(rule_bars_since_entry(Comparator::Ge, 100).lookback(), 0u);
+  EXPECT_EQ(rule_trend(Rule::Kind::Rising, a, 0).lookback(), 0u);
 }
 
 TEST(RuleLookback, LargeCountsAddInSixtyFourBits) {
   const std::uint64_t max32 = 4294967295u;
-  const Operand deep = Operand::make_prev(Operand::make_prev(Operand::make_reference("x"), 4294967295u), 4294967295u);
+  const Operand deep = operand_prev(operand_prev(operand_reference("x"), 4294967295u), 4294967295u);
   EXPECT_EQ(deep.lookback(), 2 * max32);
-  EXPECT_EQ(Rule::make_trend(Rule::Kind::Rising, deep, 4294967295u).lookback(), 3 * max32);
+  EXPECT_EQ(rule_trend(Rule::Kind::Rising, deep, 4294967295u).lookback(), 3 * max32);
   EXPECT_EQ(cmp(Rule::Kind::CrossBelow, deep, num(0)).lookback(), 2 * max32 + 1);
   const std::uint64_t max64 = std::numeric_limits<std::uint64_t>::max();
   EXPECT_EQ(saturating_add(max64 - 1, 1), max64);

@@ -5,6 +5,7 @@
 
 #include "engine/bar_record.h"
 #include "engine/rules.h"
+#include "support/rule_trees.h"
 
 namespace vsci {
 namespace {
@@ -70,13 +71,13 @@ TEST(HistoryWindow, RulesIndexTheWindowNotTheRun) {
   // Ten closes 1..10 through a window of three: index 0 holds close 8.
   HistoryWindow w(3, 0);
   for (int i = 1; i <= 10; ++i) w.push(Candle{i, 0, 0, 0, static_cast<double>(i), 0});
-  const Operand close = Operand::make_price(PriceField::Close);
+  const Operand close = operand_price(PriceField::Close);
   EXPECT_EQ(*close.eval(w, 0), 8.0);
-  EXPECT_EQ(*Operand::make_prev(close, 2).eval(w, 2), 8.0);
-  EXPECT_FALSE(Operand::make_prev(close, 3).eval(w, 2));
-  const Rule rising2 = Rule::make_trend(Rule::Kind::Rising, close, 2);
+  EXPECT_EQ(*operand_prev(close, 2).eval(w, 2), 8.0);
+  EXPECT_FALSE(operand_prev(close, 3).eval(w, 2));
+  const Rule rising2 = rule_trend(Rule::Kind::Rising, close, 2);
   EXPECT_TRUE(rising2.eval(w, 2, {}));
-  EXPECT_FALSE(Rule::make_trend(Rule::Kind::Rising, close, 3).eval(w, 2, {}));
+  EXPECT_FALSE(rule_trend(Rule::Kind::Rising, close, 3).eval(w, 2, {}));
 }
 
 }  // namespace

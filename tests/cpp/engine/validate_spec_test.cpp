@@ -3,13 +3,14 @@
 #include <string>
 
 #include "engine/strategy_spec.h"
+#include "support/rule_trees.h"
 
 namespace vsci {
 namespace {
 
-Operand ref(const std::string& key) { return Operand::make_reference(key); }
-Rule gt(Operand a, Operand b) { return Rule::make_compare(Rule::Kind::Gt, std::move(a), std::move(b)); }
-Rule gt_ref(const std::string& key) { return gt(ref(key), Operand::make_constant(0)); }
+Operand ref(const std::string& key) { return operand_reference(key); }
+Rule gt(Operand a, Operand b) { return rule_compare(Rule::Kind::Gt, std::move(a), std::move(b)); }
+Rule gt_ref(const std::string& key) { return gt(ref(key), operand_constant(0)); }
 
 StrategySpec base() {
   StrategySpec s;
@@ -30,7 +31,7 @@ TEST(ValidateSpec, CleanSpecPasses) {
   EXPECT_EQ(error_of(base()), "<ok>");
   StrategySpec s = base();
   s.indicators.clear();
-  s.entry = Rule::make_in_position(false);
+  s.entry = rule_in_position(false);
   s.exit = Rule{};
   EXPECT_EQ(error_of(s), "<ok>");
 }
@@ -56,10 +57,10 @@ TEST(ValidateSpec, WalkOrderInsideOneRule) {
   StrategySpec s = base();
   // all[ between(x, prev(low_ind), add(rsi, high_ind)), not(rising(deep)) ]: the
   // first undeclared in operand-then-child order is "low_ind".
-  Rule between = Rule::make_between(ref("rsi"), Operand::make_prev(ref("low_ind"), 1),
-                                    Operand::make_binary(Operand::Kind::Add, ref("rsi"), ref("high_ind")));
-  s.entry = Rule::make_list(Rule::Kind::All,
-                            {between, Rule::make_not(Rule::make_trend(Rule::Kind::Rising, ref("deep"), 2))});
+  Rule between = rule_between(ref("rsi"), operand_prev(ref("low_ind"), 1),
+                                    operand_binary(Operand::Kind::Add, ref("rsi"), ref("high_ind")));
+  s.entry = rule_list(Rule::Kind::All,
+                            {between, rule_not(rule_trend(Rule::Kind::Rising, ref("deep"), 2))});
   EXPECT_EQ(error_of(s), "rule references undeclared indicator: low_ind");
   s.indicators["low_ind"] = IndicatorSpec{"Sma", {3}, Feed::Unknown};
   EXPECT_EQ(error_of(s), "rule references undeclared indicator: high_ind");
@@ -188,9 +189,9 @@ TEST(ValidateSpec, ExecutionConsistencyInOrder) {
 TEST(StrategySpecLookback, LargestRuleOrVolTarget) {
   StrategySpec s = base();
   EXPECT_EQ(s.lookback(), 0u);
-  s.exit = Rule::make_compare(Rule::Kind::CrossAbove, Operand::make_prev(ref("rsi"), 4), ref("rsi"));
+  s.exit = rule_compare(Rule::Kind::CrossAbove, operand_prev(ref("rsi"), 4), ref("rsi"));
   EXPECT_EQ(s.lookback(), 5u);
-  s.short_exit = Rule::make_trend(Rule::Kind::Falling, ref("rsi"), 9);
+  s.short_exit = rule_trend(Rule::Kind::Falling, ref("rsi"), 9);
   EXPECT_EQ(s.lookback(), 9u);
   s.sizing.type = Sizing::Type::VolTarget;
   s.sizing.lookback = 20;
@@ -206,7 +207,7 @@ TEST(StrategySpecLookback, LargestRuleOrVolTarget) {
 TEST(BindSlots, EveryReferenceAndDeclaredNameGetsASlot) {
   StrategySpec s = base();
   s.indicators["bb"] = IndicatorSpec{"BollingerBands", {20, 2}, Feed::Unknown};
-  s.entry = gt(ref("bb.upper"), Operand::make_prev(ref("rsi"), 1));
+  s.entry = gt(ref("bb.upper"), operand_prev(ref("rsi"), 1));
   s.short_entry = gt(ref("bb.upper"), ref("bb"));
   const SlotTable table = bind_slots(s);
   ASSERT_EQ(table.size(), 3u);  // bb, bb.upper, rsi

@@ -250,7 +250,7 @@ TEST(CommandReader, RefusedCandlesAnswerAsTheTreeWould) {
     const std::string text = rng() % 2 ? R"({"cmd":"bless","test":)" + test + R"(,"data":)" + data + "}"
                                        : R"({"cmd":"run_suite","data":)" + data + R"(,"tests":[)" + test + "]}";
     expect_tree_answer(text);
-    const auto read = read_envelope_from_text(text);
+    const auto read = read_envelope_from_text(text, layout_read_from_text);
     refused += read && read->refused;
   }
   EXPECT_GT(refused, 10);  // the text reader answered many of them itself
@@ -318,7 +318,7 @@ TEST(CommandReader, ExpectedDocumentsAreFoundExactly) {
     while (depth-- > 0) doc += ']';
     const std::string text = R"({"cmd":"run_suite","tests":[{"id":"a","dataset_ref":"d","strategy":{},"expected":)" + doc +
                              R"(,"fuzz":null}],"after":")" + std::string(rng() % 70, 'z') + R"("})";
-    auto env = read_envelope_from_text(text);
+    auto env = read_envelope_from_text(text, layout_read_from_text);
     ASSERT_TRUE(env) << text;
     EXPECT_EQ(env->envelope.tests[0].expected.text(), doc);
   }
@@ -352,7 +352,7 @@ TEST(CommandReader, TextsAsJsonDumpsLaysThemOutAnswerAsThroughTheTree) {
     for (const Spacing layout : {Spacing::Separators, Spacing::Indent}) {
       ASSERT_GT(respaced(set, layout).size(), std::size_t{3} << 20);  // several pieces
       // The text reader takes the command (the tree would answer otherwise).
-      ASSERT_TRUE(read_envelope_from_text(respaced(good, layout))) << form;
+      ASSERT_TRUE(read_envelope_from_text(respaced(good, layout), layout_read_from_text)) << form;
     }
     expect_tree_answer(good);
     const std::size_t late = set.size() - 3000;
@@ -375,7 +375,7 @@ TEST(CommandReader, CandlesReadAsTheTreeReadsThem) {
   for (const char* list : lists) {
     const std::string text = R"({"cmd":"run_test","test":{"id":"a","dataset_ref":"d","strategy":{}},"data":{"d":)" +
                              std::string(list) + "}}";
-    auto env = read_envelope_from_text(text);
+    auto env = read_envelope_from_text(text, layout_read_from_text);
     ASSERT_TRUE(env) << list;
     auto tree = json::parse(text);
     auto want = read_data_map(*tree->find("data"));
@@ -394,13 +394,13 @@ TEST(CommandReader, CandlesReadAsTheTreeReadsThem) {
 }
 
 TEST(CommandReader, DeclinesWhatTheTreeMustRead) {
-  EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"list","tests":[]})"));
-  EXPECT_FALSE(read_envelope_from_text(R"({"tests":[],"cmd":"run_suite"})"));
-  EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"run_suite","tests":[],"tests":[]})"));
-  EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"run_suite","tests":[{"id":1}]})"));
+  EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"list","tests":[]})", layout_read_from_text));
+  EXPECT_FALSE(read_envelope_from_text(R"({"tests":[],"cmd":"run_suite"})", layout_read_from_text));
+  EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"run_suite","tests":[],"tests":[]})", layout_read_from_text));
+  EXPECT_FALSE(read_envelope_from_text(R"({"cmd":"run_suite","tests":[{"id":1}]})", layout_read_from_text));
   // The envelope keeps views into the command text, which must outlive it.
   const std::string text = R"({"cmd":"run_suite","x":[1,{"y":null}],"tests":[)" + test_text("a", "d", " {\"k\":[1]} ") + "]}";
-  auto env = read_envelope_from_text(text);
+  auto env = read_envelope_from_text(text, layout_read_from_text);
   ASSERT_TRUE(env);
   ASSERT_EQ(env->envelope.tests.size(), 1U);
   EXPECT_EQ(env->envelope.tests[0].expected.text(), R"({"k":[1]})");
@@ -512,7 +512,7 @@ TEST(CommandReader, TextAndTreeReadTheSameEnvelope) {
   const std::string data = R"("data":{"b":)" + set_b + R"(,"a":)" + set_a + "}";
   const std::string suite = R"({"cmd":"run_suite","tests":[)" + test_text("y", "a", expected) + "," + full + "," +
                             test_text("z", "b", "null") + "," + test_text("w", "b", "") + "]," + data + "}";
-  auto text_read = read_envelope_from_text(suite);
+  auto text_read = read_envelope_from_text(suite, layout_read_from_text);
   ASSERT_TRUE(text_read);
   EXPECT_EQ(text_read->cmd, "run_suite");
   auto tree_read = read_envelope(*json::parse(suite), EnvelopeLayout::TestsAndData);
@@ -521,7 +521,7 @@ TEST(CommandReader, TextAndTreeReadTheSameEnvelope) {
 
   for (const char* cmd : {"run_test", "bless"}) {
     const std::string one = R"({"cmd":")" + std::string(cmd) + R"(","test":)" + full + "," + data + "}";
-    auto text_one = read_envelope_from_text(one);
+    auto text_one = read_envelope_from_text(one, layout_read_from_text);
     ASSERT_TRUE(text_one);
     EXPECT_EQ(text_one->cmd, cmd);
     auto tree_one = read_envelope(*json::parse(one), EnvelopeLayout::TestAndData);
@@ -542,7 +542,7 @@ TEST(CommandReader, ASuiteRunsItsTestsOnce) {
   // Each of these passes the text reader's structural look and fails to parse.
   for (const char* unreadable : {R"({"m":01})", R"({"m":[1 2]})", "[tru]", R"({"m" 1})", "[1e400]"}) {
     const std::string text = suite(unreadable);
-    ASSERT_TRUE(read_envelope_from_text(text)) << unreadable;
+    ASSERT_TRUE(read_envelope_from_text(text, layout_read_from_text)) << unreadable;
     const std::uint64_t before = TEST_tests_run();
     EXPECT_EQ(Session::command(text), parse_error(text)) << unreadable;
     EXPECT_LE(TEST_tests_run() - before, 3U) << unreadable;
@@ -599,7 +599,7 @@ TEST(CommandReader, LongSuitesReadInPiecesAnswerAsThroughTheTree) {
   const std::string good = suite(tests, data);
   ASSERT_GT(tests.size(), std::size_t{2} << 20);
   for (const std::string& text : {good, respaced(good, Spacing::Separators), respaced(good, Spacing::Indent)}) {
-    auto text_read = read_envelope_from_text(text);
+    auto text_read = read_envelope_from_text(text, layout_read_from_text);
     ASSERT_TRUE(text_read);
     auto tree_read = read_envelope(*json::parse(text), EnvelopeLayout::TestsAndData);
     ASSERT_TRUE(tree_read.ok());

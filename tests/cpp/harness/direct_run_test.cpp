@@ -111,17 +111,23 @@ void mutate(std::vector<Candle>& candles, std::mt19937_64& rng) {
 TEST(DirectRun, AnswersAsTheRequestTextOverAMutatedCorpus) {
   std::mt19937_64 rng(20261207);
   const std::vector<std::string> specs = strategies();
+  // Each strategy read once and run over every candle list, as a test's
+  // main run and fuzz runs share it.
+  std::vector<json::Value> trees;
+  for (const std::string& s : specs) trees.push_back(tree(s));
+  std::vector<ReadStrategy> read;
+  for (const json::Value& t : trees) read.emplace_back(t);
   int direct_successes = 0;
   int too_deep = 0;
   for (std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{40}, std::size_t{600}}) {
     for (int variant = 0; variant < 6; ++variant) {
       std::vector<Candle> candles = walk(n, rng);
       for (int m = 0; m < variant % 3; ++m) mutate(candles, rng);
-      for (const std::string& s : specs) {
-        const json::Value spec = tree(s);
-        const auto literal = run_backtest_request(spec, candles);
+      for (std::size_t i = 0; i < specs.size(); ++i) {
+        const std::string& s = specs[i];
+        const auto literal = run_backtest_request(trees[i], candles);
         const std::string through_text = outcome(literal);
-        const auto records = run_backtest_result(spec, candles);
+        const auto records = run_backtest_result(read[i], candles);
         EXPECT_EQ(outcome(records), through_text) << s << " with " << n << " candles";
         // In key order, as bless stores it: the literal text's tree.
         const std::string by_key = literal.ok() ? "ok " + key_ordered(literal.value()) : through_text;
@@ -142,14 +148,15 @@ TEST(DirectRun, LongListsAnswerAsTheRequestText) {
   std::mt19937_64 rng(7);
   std::vector<Candle> candles = walk(40'000, rng);
   const json::Value spec = tree(strategies()[1]);
+  const ReadStrategy read(spec);
   const std::string clean = outcome(run_backtest_request(spec, candles));
   ASSERT_TRUE(clean.starts_with("ok ")) << clean.substr(0, 200);
-  EXPECT_EQ(outcome(run_backtest_result(spec, candles)), clean);
+  EXPECT_EQ(outcome(run_backtest_result(read, candles)), clean);
   // A value the text writes as null, late in the list: refused there.
   candles[39'000].close = std::numeric_limits<double>::infinity();
   const std::string refused = outcome(run_backtest_request(spec, candles));
   EXPECT_TRUE(refused.starts_with("error backtest error: invalid strategy spec: invalid type: null")) << refused;
-  EXPECT_EQ(outcome(run_backtest_result(spec, candles)), refused);
+  EXPECT_EQ(outcome(run_backtest_result(read, candles)), refused);
 }
 
 // The engine's key-ordered document against the tree of its declared one,

@@ -199,6 +199,10 @@ TEST(PerturbationFault, BadAmountsAreNamed) {
 
 json::Value doc(std::string_view text) { return std::move(json::parse(text)).value(); }
 
+Expected<std::vector<FuzzFailure>, SessionError> fuzz_runs(const StrategyTest& t, const std::vector<Candle>& candles) {
+  return run_fuzz(t, ReadStrategy(t.strategy), candles);
+}
+
 StrategyTest fuzz_test(const std::string& properties, const std::string& fuzz,
                        const std::string& indicator = "Sma") {
   auto t = read_strategy_test(doc(
@@ -213,7 +217,7 @@ TEST(RunFuzz, FailuresCarryRunIndexAndPropertyInOrder) {
   const StrategyTest t = fuzz_test(R"([{"kind":"min_trades_ge","value":0},{"kind":"pnl_ge","value":1e12},)"
                                    R"({"kind":"field_in_range","field":"nope","min":0,"max":1}])",
                                    R"({"seed":42,"runs":3,"perturbation":{"kind":"gap_shock","amount":0.01}})");
-  const auto r = run_fuzz(t, sample_candles(30));
+  const auto r = fuzz_runs(t, sample_candles(30));
   ASSERT_TRUE(r.ok()) << r.error().to_string();
   ASSERT_EQ(r->size(), 6u);
   for (std::size_t i = 0; i < 6; ++i) {
@@ -225,17 +229,17 @@ TEST(RunFuzz, FailuresCarryRunIndexAndPropertyInOrder) {
 
 TEST(RunFuzz, ZeroRunsDrawNothingAndBadAmountsFailFirst) {
   const std::string props = R"([{"kind":"pnl_ge","value":1e12}])";
-  const auto none = run_fuzz(fuzz_test(props, R"({"seed":1,"runs":0,"perturbation":{"kind":"jitter","amount":-1}})"),
+  const auto none = fuzz_runs(fuzz_test(props, R"({"seed":1,"runs":0,"perturbation":{"kind":"jitter","amount":-1}})"),
                              sample_candles(5));
   ASSERT_TRUE(none.ok());
   EXPECT_TRUE(none->empty());
   // The strategy cannot be built, yet the amount is reported: it is checked before any run.
-  const auto bad = run_fuzz(fuzz_test(props, R"({"seed":1,"runs":2,"perturbation":{"kind":"gap_shock","amount":-1}})", "Nope"),
+  const auto bad = fuzz_runs(fuzz_test(props, R"({"seed":1,"runs":2,"perturbation":{"kind":"gap_shock","amount":-1}})", "Nope"),
                             sample_candles(5));
   ASSERT_FALSE(bad.ok());
   EXPECT_EQ(bad.error().to_string(),
             "bad spec: gap_shock amount must be a non-negative number whose double is finite, got -1.0");
-  const auto engine = run_fuzz(fuzz_test(props, R"({"seed":1,"runs":2,"perturbation":{"kind":"gap_shock","amount":1}})", "Nope"),
+  const auto engine = fuzz_runs(fuzz_test(props, R"({"seed":1,"runs":2,"perturbation":{"kind":"gap_shock","amount":1}})", "Nope"),
                                sample_candles(5));
   ASSERT_FALSE(engine.ok());
   EXPECT_EQ(engine.error().to_string(), "backtest error: unknown indicator type: Nope");

@@ -98,14 +98,14 @@ TEST(SessionTable, TheTextReaderReadsTheCommandsTheTableLetsIt) {
     const auto layout = layout_read_from_text(name);
     if (!layout) {
       for (EnvelopeLayout shape : {EnvelopeLayout::TestAndData, EnvelopeLayout::TestsAndData}) {
-        EXPECT_FALSE(read_envelope_from_text(laid_out(name, shape, "[1]"))) << name;
+        EXPECT_FALSE(read_envelope_from_text(laid_out(name, shape, "[1]"), layout_read_from_text)) << name;
       }
       continue;
     }
     read_from_text.push_back(name);
     ASSERT_TRUE(*layout == EnvelopeLayout::TestAndData || *layout == EnvelopeLayout::TestsAndData) << name;
     const std::string good = laid_out(name, *layout, R"({"m":[1,2]})");
-    const auto read = read_envelope_from_text(good);
+    const auto read = read_envelope_from_text(good, layout_read_from_text);
     ASSERT_TRUE(read) << name;
     EXPECT_EQ(read->cmd, name);
     ASSERT_EQ(read->envelope.tests.size(), 1U) << name;
@@ -118,7 +118,7 @@ TEST(SessionTable, TheTextReaderReadsTheCommandsTheTableLetsIt) {
     for (const std::string& text :
          {good, laid_out(name, *layout, "[1]", "[1,2,3]"), laid_out(name, *layout, R"({"m":[1 2]})"),
           laid_out(name, *layout, R"({"m":01})", "[1,2,3]"), laid_out(name, *layout, "[1]", "", "x")}) {
-      ASSERT_TRUE(read_envelope_from_text(text)) << text;
+      ASSERT_TRUE(read_envelope_from_text(text, layout_read_from_text)) << text;
       EXPECT_EQ(Session::command(text), command_from_tree(text)) << text;
     }
   }

@@ -5,6 +5,7 @@
 
 #include "harness/strategy_format.h"
 #include "json/reader.h"
+#include "support/harness_calls.h"
 
 namespace vsci {
 namespace {
@@ -28,7 +29,7 @@ TEST(StrategyTestFormat, MinimalTestAndAbsentMembers) {
   EXPECT_FALSE(t->fuzz.has_value());
   EXPECT_TRUE(t->tolerances.empty());
   EXPECT_TRUE(t->property_checks.empty());
-  EXPECT_EQ(write_strategy_test(*t), R"({"id":"a","strategy":{},"dataset_ref":"d","tolerances":{},"property_checks":[]})");
+  EXPECT_EQ(write_test_with(*t, t->expected), R"({"id":"a","strategy":{},"dataset_ref":"d","tolerances":{},"property_checks":[]})");
 }
 
 TEST(StrategyTestFormat, RequiredMembersAndTypes) {
@@ -146,7 +147,7 @@ TEST(StrategyTestFormat, WritersUseDeclaredOrder) {
   auto t = read_strategy_test(parse(
       R"({"fuzz":{"perturbation":{"amount":2,"kind":"gap_shock"},"runs":3,"seed":9},"property_checks":[{"kind":"max_drawdown_le","value":0.5},{"kind":"field_in_range","field":"x","min":0,"max":1e20}],"tolerances":{"b":{"kind":"rel","value":0.1},"a":{"value":1,"kind":"abs"}},"expected":{"z":1,"a":[1.5,null]},"dataset_ref":"d","strategy":{"y":2,"x":1},"id":"t"})"));
   ASSERT_TRUE(t.ok()) << t.error().to_string();
-  EXPECT_EQ(write_strategy_test(*t),
+  EXPECT_EQ(write_test_with(*t, t->expected),
             R"({"id":"t","strategy":{"x":1,"y":2},"dataset_ref":"d","expected":{"a":[1.5,null],"z":1},)"
             R"("tolerances":{"a":{"kind":"abs","value":1.0},"b":{"kind":"rel","value":0.1}},)"
             R"("property_checks":[{"kind":"max_drawdown_le","value":0.5},{"kind":"field_in_range","field":"x","min":0.0,"max":1e+20}],)"

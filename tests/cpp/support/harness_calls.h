@@ -13,6 +13,7 @@
 #include "harness/flat_document.h"
 #include "harness/run_one.h"
 #include "harness/session_error.h"
+#include "harness/strategy_format.h"
 #include "json/reader.h"
 #include "json/value.h"
 #include "json/writer.h"
@@ -23,7 +24,7 @@ namespace vsci {
 
 // The backtest's result document parsed into a tree.
 inline Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {
-  auto result = run_backtest_result(strategy, candles);
+  auto result = run_backtest_result(ReadStrategy(strategy), candles);
   if (!result) return unexpected(std::move(result).error());
   auto parsed = json::parse(write_result(*result));
   if (!parsed) return unexpected(SessionError::json(parsed.error()));
@@ -69,6 +70,20 @@ inline std::vector<DiffEntry> compare_documents(const json::Value& expected, con
 // of its tree, which writes members by key and keeps the last of a repeated
 // one.
 inline std::string key_ordered(std::string_view text) { return json::write(json::parse(text).value()); }
+
+// The test written with `expected` as its expected document, left out when
+// absent; a text document is written as it stands, so it must be compact.
+inline std::string write_test_with(const StrategyTest& t, const ExpectedDocument& expected) {
+  return write_strategy_test(t, [&](json::Writer& w) {
+    if (!expected) return;
+    w.key("expected");
+    if (const json::Value* tree = expected.tree()) {
+      w.value(*tree);
+    } else {
+      w.raw(expected.text());
+    }
+  });
+}
 
 inline Tolerance find_tolerance(const Tolerances& tolerances, std::string_view field) {
   return ToleranceIndex(tolerances).find(field);
