@@ -84,7 +84,7 @@ struct Loose {
       if (c == ' ' && i + 8 <= t.size()) {
         const std::uint64_t other = json::load8(t.data() + i) ^ json::bytes_of(' ');
         i += other == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(other) / 8);
-      } else if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+      } else if (json::is_blank(c)) {
         ++i;
       } else {
         r.rewind(i);
@@ -233,12 +233,10 @@ PieceEnd read_piece(Reader& r, PieceRead& out, bool map) {
   }
 }
 
-using CandleLists = std::vector<std::pair<std::string, std::vector<Candle>>>;
-
 // The list (or map of lists) whose '[' is next, in pieces as far as they
 // read: the candles of the list open there appended to lists.back(), each
 // later list of a map appended to `lists`.
-ListTaken read_lists_in_pieces(Reader& r, CandleLists& lists, bool map) {
+ListTaken read_lists_in_pieces(Reader& r, Datasets& lists, bool map) {
   if (r.peek() != '[' || r.depth() + 1 >= json::kMaxDepth || !json::worth_cutting(r.text(), r.offset())) {
     return ListTaken::None;
   }
@@ -322,15 +320,39 @@ Expected<void, json::Error> read_candle(Reader& r, Candle& out) {
   return typed::read_struct(r, kCandleRecord, [&](std::size_t i, Reader& rr) { return read_candle_field(rr, i, out); });
 }
 
+bool read_candle_as_tree_would(Reader& r, Candle& c) {
+  c = Candle{};
+  return read_compact_candle(r, c) ||
+         json::read_record_as_tree_would(r, kCandleRecord, [&](std::size_t i, Reader& rr) { return read_candle_field(rr, i, c); });
+}
+
+Expected<Candle, json::Error> read_candle_value(const json::Value& v) {
+  Candle c;
+  auto r = json::read_record(v, kCandleRecord, [&](std::size_t i, const json::Value& x) -> Expected<void, json::Error> {
+    if (i == 0) {
+      auto t = json::get_i64(x);
+      if (!t) return unexpected(std::move(t.error()));
+      c.time = *t;
+      return {};
+    }
+    auto f = json::get_f64(x);
+    if (!f) return unexpected(std::move(f.error()));
+    candle_price(c, i) = *f;
+    return {};
+  });
+  if (!r) return unexpected(std::move(r.error()));
+  return c;
+}
+
 ListTaken read_candles_in_pieces(Reader& r, std::vector<Candle>& out) {
-  CandleLists one(1);
+  Datasets one(1);
   one.back().second = std::move(out);
   const ListTaken taken = read_lists_in_pieces(r, one, false);
   out = std::move(one.back().second);
   return taken;
 }
 
-ListTaken read_candle_map_in_pieces(Reader& r, std::vector<std::pair<std::string, std::vector<Candle>>>& lists) {
+ListTaken read_candle_map_in_pieces(Reader& r, Datasets& lists) {
   return read_lists_in_pieces(r, lists, true);
 }
 

@@ -53,6 +53,16 @@ bool read_compact_candle(json::Reader& r, Candle& c);
 // compact forms first, which give the same values.
 Expected<void, json::Error> read_candle(json::Reader& r, Candle& out);
 
+// One candle from the text when the tree would read it the same
+// (json::read_record_as_tree_would); false for anything else.
+bool read_candle_as_tree_would(json::Reader& r, Candle& c);
+
+// One candle of a document tree, with the tree's messages.
+Expected<Candle, json::Error> read_candle_value(const json::Value& v);
+
+// Dataset name to candles.
+using Datasets = std::vector<std::pair<std::string, std::vector<Candle>>>;
+
 // How much of a list the piece reader took.
 enum class ListTaken : unsigned char {
   None,    // nothing: reader and list as they were
@@ -78,7 +88,7 @@ ListTaken read_candles_in_pieces(json::Reader& r, std::vector<Candle>& out);
 // to the last one, whose closing bracket is followed by the map's closing
 // brace (left for the caller); Partly: lists.back() is open, the cursor after
 // its last candle taken; None: nothing taken.
-ListTaken read_candle_map_in_pieces(json::Reader& r, std::vector<std::pair<std::string, std::vector<Candle>>>& lists);
+ListTaken read_candle_map_in_pieces(json::Reader& r, Datasets& lists);
 
 // The longest text of a candle whose numbers all take the plain form of at
 // most 17 digits (every price and size a candle usually holds), and of any

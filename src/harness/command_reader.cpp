@@ -22,33 +22,6 @@ namespace {
 
 using json::Reader;
 
-// Walks one value, reading every number to its double, so that an
-// out-of-range number fails here as it would in json::parse.
-bool validate_value(Reader& r) {
-  const int c = r.peek();
-  if (c == '{') {
-    if (!r.begin_object().ok()) return false;
-    std::string_view key;
-    for (;;) {
-      auto more = r.next_member(key);
-      if (!more) return false;
-      if (!*more) return true;
-      if (!validate_value(r)) return false;
-    }
-  }
-  if (c == '[') {
-    if (!r.begin_array().ok()) return false;
-    for (;;) {
-      auto more = r.next_element();
-      if (!more) return false;
-      if (!*more) return true;
-      if (!validate_value(r)) return false;
-    }
-  }
-  if (c == '-' || (c >= '0' && c <= '9')) return r.read_f64().ok();
-  return r.skip_value().ok();
-}
-
 // The text of the value at the reader's position, skipped by its structure
 // alone; empty when it does not close within `room` levels.
 std::string_view skip_unread(Reader& r, std::string_view text, int room) {
@@ -58,41 +31,6 @@ std::string_view skip_unread(Reader& r, std::string_view text, int room) {
   if (end == json::kNoEnd) return {};
   r.rewind(end);
   return text.substr(start, end - start);
-}
-
-// A candle as the tree would read it, when nothing in it could fail there or
-// be read otherwise: no member given twice, every skipped member readable.
-bool read_candle_as_tree_would(Reader& r, Candle& c) {
-  c = Candle{};
-  if (read_compact_candle(r, c)) return true;
-  const int first = r.peek();
-  if (first == '{') {
-    if (!r.begin_object().ok()) return false;
-    unsigned seen = 0;
-    std::string_view key;
-    for (;;) {
-      auto more = r.next_member(key);
-      if (!more) return false;
-      if (!*more) break;
-      const int i = kCandleRecord.find(key);
-      if (i < 0) {
-        if (!validate_value(r)) return false;
-        continue;
-      }
-      if (seen & (1U << i)) return false;
-      seen |= 1U << i;
-      if (!read_candle_field(r, static_cast<std::size_t>(i), c).ok()) return false;
-    }
-    return (seen & 0x1F) == 0x1F;
-  }
-  if (first != '[' || !r.begin_array().ok()) return false;
-  for (std::size_t i = 0; i < 6; ++i) {
-    auto more = r.next_element();
-    if (!more) return false;
-    if (!*more) return i == 5;
-    if (!read_candle_field(r, i, c).ok()) return false;
-  }
-  return r.end_array().ok();
 }
 
 // How a dataset's list read: in full, or up to a candle the tree refuses too
@@ -113,7 +51,7 @@ std::optional<json::Error> tree_refusal(Reader& r, std::size_t start, int list_d
   if (end == json::kNoEnd) return std::nullopt;
   auto tree = json::parse(text.substr(start, end - start));
   if (!tree) return std::nullopt;
-  auto candle = read_candle(*tree);
+  auto candle = read_candle_value(*tree);
   if (candle) return std::nullopt;
   r.resume_after_element(end, list_depth);
   return std::move(candle).error();
@@ -130,7 +68,7 @@ ListRead read_candles_on(Reader& r, std::vector<Candle>& out) {
     if (!item) return read;
     if (!*item) break;
     if (read.refused) {
-      if (!validate_value(r)) return read;
+      if (!json::skip_checked(r)) return read;
       continue;
     }
     r.peek();
@@ -206,7 +144,7 @@ std::optional<std::pair<Datasets, std::optional<json::Error>>> read_data(Reader&
 }
 
 // A test object's members as a tree, all but `expected`, which is only
-// skipped over (its numbers are read when it is flattened).
+// skipped over by its structure (it is read, and so checked, when compared).
 std::optional<StrategyTest> read_test(Reader& r, std::string_view text, int room) {
   if (r.peek() != '{') {
     auto v = r.read_value();
@@ -287,11 +225,6 @@ bool read_tests(Reader& r, std::string_view text, std::vector<StrategyTest>& out
 
 }  // namespace
 
-bool is_valid_json(std::string_view text) {
-  Reader r(text);
-  return validate_value(r) && r.finish().ok();
-}
-
 std::optional<TextEnvelope> read_envelope_from_text(std::string_view text) {
   Reader r(text);
   if (r.peek() != '{' || !r.begin_object().ok()) return std::nullopt;
@@ -330,7 +263,7 @@ std::optional<TextEnvelope> read_envelope_from_text(std::string_view text) {
       if (!data) return std::nullopt;
       env.envelope.data = std::move(data->first);
       env.refused = std::move(data->second);
-    } else if (!validate_value(r)) {
+    } else if (!json::skip_checked(r)) {
       return std::nullopt;
     }
   }

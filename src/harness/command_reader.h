@@ -31,11 +31,8 @@ struct TextEnvelope {
 
 // The envelope, its expected documents pointing into `text`; nothing when the
 // command must be read from a tree. Every byte of the text is checked except
-// the numbers inside the `expected` documents, which are read (and so checked,
-// see is_valid_json) when they are flattened.
+// inside the `expected` documents, which are only skipped by their structure
+// here and read (and so checked) when they are compared.
 std::optional<TextEnvelope> read_envelope_from_text(std::string_view text);
-
-// Whether `text` is one JSON value, as json::parse would accept it.
-bool is_valid_json(std::string_view text);
 
 }  // namespace vsci

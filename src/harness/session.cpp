@@ -54,7 +54,7 @@ Answer bless_body(const CommandEnvelope& env) { return bless_answer(env.tests.fr
 // Whether `test` hands its command to the tree so (a tree's expected document
 // always parses).
 bool hands_to_tree(const StrategyTest& test) {
-  return !test.expected.text().empty() && !is_valid_json(test.expected.text());
+  return !test.expected.text().empty() && !json::is_valid_json(test.expected.text());
 }
 
 // A test that hands the command to the tree stops the suite: no answer of the

@@ -13,15 +13,13 @@
 #include <algorithm>
 #include <string>
 
+#include "json/reader.h"
 #include "util/interrupt.h"
 #include "util/parallel.h"
 
 namespace vsci::json {
 
 namespace {
-
-// A long walk looks for a stop of the command this often (in bytes).
-constexpr std::size_t kStopCheckBytes = std::size_t{2} << 20;
 
 // A byte that may open or close a value outside strings: a quote, or c with
 // c | 0x26 == 0x7F, which holds for [ ] { } and, besides, only for Y _ y and
@@ -193,8 +191,6 @@ constexpr std::size_t kMaxOpening = 128;
 // when it ends within this many bytes; past that they are guessed from the
 // blanks around its opening.
 constexpr std::size_t kMaxFirstElement = std::size_t{64} << 10;
-
-bool is_blank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 
 std::size_t skip_blanks(std::string_view t, std::size_t i) {
   while (i < t.size() && is_blank(t[i])) ++i;

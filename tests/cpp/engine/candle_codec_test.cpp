@@ -37,7 +37,7 @@ bool same(const Candle& a, const Candle& b) {
 Candle tree_read(const std::string& text) {
   auto v = json::parse(text);
   if (!v.ok()) throw std::runtime_error("unparsable: " + text);
-  auto c = read_candle(*v);
+  auto c = read_candle_value(*v);
   if (!c.ok()) throw std::runtime_error("unreadable: " + text);
   return *c;
 }
