@@ -22,14 +22,14 @@ using testing::respaced;
 using testing::Spacing;
 
 // Reads a piece as whole elements with commas between them.
-std::pair<PieceEnd, std::size_t> read_elements(std::string_view piece) {
+std::pair<ListEnd, std::size_t> read_elements(std::string_view piece) {
   Reader r(piece, 1);
   for (;;) {
-    if (!r.skip_value().ok()) return {PieceEnd::Unusual, 0};
-    if (r.remaining() == 0) return {PieceEnd::Full, piece.size()};
+    if (!r.skip_value().ok()) return {ListEnd::Open, 0};
+    if (r.remaining() == 0) return {ListEnd::Full, piece.size()};
     auto more = r.next_element();
-    if (!more) return {PieceEnd::Unusual, 0};
-    if (!*more) return {PieceEnd::Closed, r.offset()};
+    if (!more) return {ListEnd::Open, 0};
+    if (!*more) return {ListEnd::Closed, r.offset()};
   }
 }
 
