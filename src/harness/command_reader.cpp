@@ -82,12 +82,6 @@ DatasetRead read_candles_on(Reader& r, std::vector<Candle>& out) {
   return read;
 }
 
-// A dataset's candle list, from its '[' on, read here.
-DatasetRead read_candles(Reader& r, std::vector<Candle>& out) {
-  if (r.peek() != '[' || !r.begin_array().ok()) return {};
-  return read_candles_on(r, out);
-}
-
 // The datasets, ordered by name, and the tree's error for the first that
 // holds a candle it refuses. From the first list on, the lists are read in
 // pieces that cut them while reading, across the names between them, as far
@@ -106,7 +100,7 @@ std::optional<std::pair<Datasets, std::optional<json::Error>>> read_data(Reader&
     if (!more) return std::nullopt;
     if (!*more) break;
     data.emplace_back(std::string(key), std::vector<Candle>{});
-    if (data.size() == 1) {
+    if (data.size() == 1 || !pieces_pay_off()) {
       if (!json::list_opens(r)) return std::nullopt;
       const json::ListEnd end = read_candle_map_in_pieces(r, data);
       reads.resize(data.size(), DatasetRead{true, std::nullopt});
@@ -116,11 +110,6 @@ std::optional<std::pair<Datasets, std::optional<json::Error>>> read_data(Reader&
       continue;
     }
     reads.emplace_back();
-    if (!pieces_pay_off()) {
-      reads.back() = read_candles(r, data.back().second);
-      if (!reads.back().readable) return std::nullopt;
-      continue;
-    }
     later.resize(data.size());
     later.back() = skip_unread(r);
     if (later.back().empty()) return std::nullopt;
@@ -129,7 +118,7 @@ std::optional<std::pair<Datasets, std::optional<json::Error>>> read_data(Reader&
   for_each_piece(later.size(), [&](std::size_t k) {
     if (later[k].empty()) return;
     Reader own(later[k]);
-    reads[k] = read_candles(own, data[k].second);
+    if (own.peek() == '[' && own.begin_array().ok()) reads[k] = read_candles_on(own, data[k].second);
     if (!reads[k].readable || !own.finish().ok()) unreadable = true;
   });
   if (unreadable) return std::nullopt;
