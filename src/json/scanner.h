@@ -1,7 +1,8 @@
 // The JSON layer's byte-level scanning, shared by every reader of long texts:
 // words of eight bytes and the flags of the bytes in them, where a string
-// ends, where a value ends by its brackets and quotes alone, and where a long
-// list may be cut into pieces that are read apart on the worker pool. Pure
+// ends, where a value ends by its brackets and quotes alone, where a long
+// list may be cut into pieces that are read apart on the worker pool, and the
+// one list reader that takes what the pieces read and goes on serially. Pure
 // functions over the text (but for the command's stop, which a long walk
 // heeds); thread-safe.
 #pragma once

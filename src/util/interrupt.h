@@ -40,10 +40,11 @@ class InterruptScope {
 // Throws Interrupted when the current command was asked to stop; polls when
 // called on the command's own thread and the last poll is ~0.1 s old.
 void check_interrupt();
-// A long walk over text looks for a stop this often (in bytes).
+// A long walk over text looks for a stop every this many bytes.
 inline constexpr std::size_t kStopCheckBytes = std::size_t{2} << 20;
-// The same for such walks, whose checks come seldom: on the command's own
-// thread each counts as many checks, so the clock is read every other one.
+// check_interrupt for such walks, whose checks come seldom: on the command's
+// own thread each counts as many checks, so that the clock is read every
+// other one and the poll still comes on time.
 void check_interrupt_seldom();
 // For tests only: whether the current command was asked to stop (never
 // polls, never throws).
