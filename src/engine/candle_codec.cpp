@@ -18,7 +18,7 @@ namespace vsci {
 
 namespace {
 
-using json::PieceEnd;
+using json::ListEnd;
 using json::Reader;
 
 // A member after its comma (or a bare comma, without a key), or the opening
@@ -84,7 +84,7 @@ struct Loose {
       if (c == ' ' && i + 8 <= t.size()) {
         const std::uint64_t other = json::load8(t.data() + i) ^ json::bytes_of(' ');
         i += other == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(other) / 8);
-      } else if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+      } else if (json::is_blank(c)) {
         ++i;
       } else {
         r.rewind(i);
@@ -158,21 +158,21 @@ template <class Blanks>
 // the last candle taken (or where it began). `after_candle`: the reader
 // stands right after a candle, so a comma comes first.
 template <class Blanks>
-PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out, bool after_candle) {
+ListEnd read_compact_run(Reader& r, std::vector<Candle>& out, bool after_candle) {
   for (;;) {
     const std::size_t at = r.offset();
     if (after_candle) {
-      if (r.remaining() == 0) return PieceEnd::Full;
+      if (r.remaining() == 0) return ListEnd::Full;
       if (!Blanks::glue(r, kComma)) {
-        if (Blanks::punct(r, ']')) return PieceEnd::Closed;
+        if (Blanks::punct(r, ']')) return ListEnd::Closed;
         r.rewind(at);
-        return PieceEnd::Unusual;
+        return ListEnd::Open;
       }
     }
     if (!read_compact_in<Blanks>(r, out.emplace_back())) {
       out.pop_back();
       r.rewind(at);
-      return PieceEnd::Unusual;
+      return ListEnd::Open;
     }
     after_candle = true;
   }
@@ -180,11 +180,11 @@ PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out, bool after_candle
 
 // Compact candles tight, then spaced, then loose, each from where the one
 // before stopped: a list laid out with blanks pays a try or two per piece.
-PieceEnd read_compact_run(Reader& r, std::vector<Candle>& out, bool after_candle) {
+ListEnd read_compact_run(Reader& r, std::vector<Candle>& out, bool after_candle) {
   const std::size_t before = out.size();
-  PieceEnd how = read_compact_run<Tight>(r, out, after_candle);
-  if (how == PieceEnd::Unusual) how = read_compact_run<Spaced>(r, out, after_candle || out.size() > before);
-  if (how == PieceEnd::Unusual) how = read_compact_run<Loose>(r, out, after_candle || out.size() > before);
+  ListEnd how = read_compact_run<Tight>(r, out, after_candle);
+  if (how == ListEnd::Open) how = read_compact_run<Spaced>(r, out, after_candle || out.size() > before);
+  if (how == ListEnd::Open) how = read_compact_run<Loose>(r, out, after_candle || out.size() > before);
   return how;
 }
 
@@ -198,16 +198,16 @@ struct PieceRead {
 // After a list of a map closed: true once the next list opened (its name
 // noted), false with `how` set otherwise: Closed at the map's end (the cursor
 // right after the list, the brace left), Unusual at anything else.
-bool open_next_list(Reader& r, PieceRead& out, PieceEnd& how) {
+bool open_next_list(Reader& r, PieceRead& out, ListEnd& how) {
   for (;;) {
     const std::size_t closed = r.offset();
     const int c = r.peek();
     if (c == '}') {
       r.rewind(closed);
-      how = PieceEnd::Closed;
+      how = ListEnd::Closed;
       return false;
     }
-    how = PieceEnd::Unusual;
+    how = ListEnd::Open;
     if (c != ',') return false;
     r.advance();
     if (r.peek() != '"') return false;
@@ -226,36 +226,26 @@ bool open_next_list(Reader& r, PieceRead& out, PieceEnd& how) {
 
 // A piece of a list of compact candles, or of a map of such lists (`map`),
 // which goes on after a list's closing bracket with the next list's name.
-PieceEnd read_piece(Reader& r, PieceRead& out, bool map) {
+ListEnd read_piece(Reader& r, PieceRead& out, bool map) {
   for (;;) {
-    PieceEnd how = read_compact_run(r, out.candles, false);
-    if (how != PieceEnd::Closed || !map || !open_next_list(r, out, how)) return how;
+    ListEnd how = read_compact_run(r, out.candles, false);
+    if (how != ListEnd::Closed || !map || !open_next_list(r, out, how)) return how;
   }
 }
 
-using CandleLists = std::vector<std::pair<std::string, std::vector<Candle>>>;
-
-// The list (or map of lists) whose '[' is next, in pieces as far as they
-// read: the candles of the list open there appended to lists.back(), each
-// later list of a map appended to `lists`.
-ListTaken read_lists_in_pieces(Reader& r, CandleLists& lists, bool map) {
-  if (r.peek() != '[' || r.depth() + 1 >= json::kMaxDepth || !json::worth_cutting(r.text(), r.offset())) {
-    return ListTaken::None;
-  }
+// The list (or map of lists) that opens next (json::open_list), in pieces as
+// far as they read: the candles of the list open there appended to
+// lists.back(), each later list of a map appended to `lists`.
+ListEnd read_lists_in_pieces(Reader& r, Datasets& lists, bool map) {
   std::vector<PieceRead> read;
-  const json::ListPieces pieces = json::read_in_pieces(
-      r.text(), r.offset(), [&](std::size_t n) { read.resize(n); },
-      [&](std::size_t k, std::string_view text) {
-        Reader piece(text);
+  const json::ListStart start = json::open_list(
+      r, [&](std::size_t n) { read.resize(n); },
+      [&](std::size_t k, Reader& piece) {
         read[k].candles.reserve(json::kPieceBytes / 32);
-        const PieceEnd how = read_piece(piece, read[k], map);
-        return std::pair(how, piece.offset());
+        return read_piece(piece, read[k], map);
       });
-  // The pieces taken: up to the one that closes the list (or map), else
-  // those that read to their end before the first that did not.
-  const std::size_t closing = pieces.closing();
-  const std::size_t taken = closing != json::kNoPiece ? closing + 1 : pieces.full();
-  if (taken == 0) return ListTaken::None;
+  const std::size_t taken = start.pieces;
+  if (taken == 0) return start.end;
   // Where each run of a piece's candles goes: piece, its candles [from, to),
   // the list and the place there.
   struct Run {
@@ -291,18 +281,7 @@ ListTaken read_lists_in_pieces(Reader& r, CandleLists& lists, bool map) {
     std::copy(from.begin() + static_cast<std::ptrdiff_t>(run.from), from.begin() + static_cast<std::ptrdiff_t>(run.to),
               lists[run.list].second.begin() + static_cast<std::ptrdiff_t>(run.at));
   });
-  if (closing != json::kNoPiece) {
-    // After the list's closing bracket (a map's last list's): a whole value
-    // of the reader's container.
-    r.rewind(pieces.stops[closing]);
-    return ListTaken::Whole;
-  }
-  // The list opened here, as a serial read would have, and left after the
-  // last candle taken (the end of the last piece taken), in whichever list
-  // of a map that fell.
-  if (!r.begin_array().ok()) return ListTaken::None;  // cannot fail: the depth was checked
-  r.resume_after_element(pieces.stops[taken - 1], r.depth());
-  return ListTaken::Partly;
+  return start.end;
 }
 
 }  // namespace
@@ -322,15 +301,39 @@ Expected<void, json::Error> read_candle(Reader& r, Candle& out) {
   return typed::read_struct(r, kCandleRecord, [&](std::size_t i, Reader& rr) { return read_candle_field(rr, i, out); });
 }
 
-ListTaken read_candles_in_pieces(Reader& r, std::vector<Candle>& out) {
-  CandleLists one(1);
-  one.back().second = std::move(out);
-  const ListTaken taken = read_lists_in_pieces(r, one, false);
-  out = std::move(one.back().second);
-  return taken;
+bool read_candle_as_tree_would(Reader& r, Candle& c) {
+  c = Candle{};
+  return read_compact_candle(r, c) ||
+         json::read_record_as_tree_would(r, kCandleRecord, [&](std::size_t i, Reader& rr) { return read_candle_field(rr, i, c); });
 }
 
-ListTaken read_candle_map_in_pieces(Reader& r, std::vector<std::pair<std::string, std::vector<Candle>>>& lists) {
+Expected<Candle, json::Error> read_candle_value(const json::Value& v) {
+  Candle c;
+  auto r = json::read_record(v, kCandleRecord, [&](std::size_t i, const json::Value& x) -> Expected<void, json::Error> {
+    if (i == 0) {
+      auto t = json::get_i64(x);
+      if (!t) return unexpected(std::move(t.error()));
+      c.time = *t;
+      return {};
+    }
+    auto f = json::get_f64(x);
+    if (!f) return unexpected(std::move(f.error()));
+    candle_price(c, i) = *f;
+    return {};
+  });
+  if (!r) return unexpected(std::move(r.error()));
+  return c;
+}
+
+ListEnd read_candles_in_pieces(Reader& r, std::vector<Candle>& out) {
+  Datasets one(1);
+  one.back().second = std::move(out);
+  const ListEnd end = read_lists_in_pieces(r, one, false);
+  out = std::move(one.back().second);
+  return end;
+}
+
+ListEnd read_candle_map_in_pieces(Reader& r, Datasets& lists) {
   return read_lists_in_pieces(r, lists, true);
 }
 

@@ -1,9 +1,9 @@
 // The one place that knows a candle's text: its field list, the compact
 // forms users' tools and the harness write (read by matching their bytes,
 // with or without the blanks json.dumps puts between tokens),
-// the general record reader with every message, the reading of a long list
-// in pieces on the worker pool, and the writer of the backtest request's
-// candle. The engine's request reader, the harness's command reader and the
+// the general record reader with every message, the reading of a candle as
+// the document tree reads it, the reading of a long list in pieces on the
+// worker pool, and the writer of the backtest request's candle. The engine's request reader, the harness's command reader and the
 // harness's request writer all go through here. Pure functions; one Reader per
 // thread.
 #pragma once
@@ -17,6 +17,7 @@
 #include "json/error.h"
 #include "json/number_format.h"
 #include "json/reader.h"
+#include "json/scanner.h"
 #include "json/typed.h"
 #include "market/bar_context.h"
 #include "util/expected.h"
@@ -53,32 +54,34 @@ bool read_compact_candle(json::Reader& r, Candle& c);
 // compact forms first, which give the same values.
 Expected<void, json::Error> read_candle(json::Reader& r, Candle& out);
 
-// How much of a list the piece reader took.
-enum class ListTaken : unsigned char {
-  None,    // nothing: reader and list as they were
-  Whole,   // the list, its closing bracket included
-  Partly,  // its first candles: the list is open, the cursor after the last
-           // candle taken, and the caller reads on with next_element
-};
+// One candle from the text when the tree would read it the same
+// (json::read_record_as_tree_would); false for anything else.
+bool read_candle_as_tree_would(json::Reader& r, Candle& c);
 
-// The candles of the list whose '[' is next, when it is worth cutting
-// (json::worth_cutting): compact candles with single commas between them
-// (blanks around the commas too) are read in pieces on the pool, appended to
+// One candle of a document tree, with the tree's messages.
+Expected<Candle, json::Error> read_candle_value(const json::Value& v);
+
+// Dataset name to candles.
+using Datasets = std::vector<std::pair<std::string, std::vector<Candle>>>;
+
+// Opens the list that opens next (json::list_opens) and, when it is worth
+// cutting, reads its compact candles with single commas between them (blanks
+// around the commas too) in pieces on the pool (json::open_list), appended to
 // `out`. Up to the first piece that does not read so, the pieces give what a
 // serial read gives (compact candles hold no strings, so a cut falls between
-// two of them); from there the caller's serial read goes on, which alone
-// forms errors, once.
-ListTaken read_candles_in_pieces(json::Reader& r, std::vector<Candle>& out);
+// two of them); from there (Open) the caller's serial read goes on, which
+// alone forms errors, once.
+json::ListEnd read_candles_in_pieces(json::Reader& r, std::vector<Candle>& out);
 
 // The same for a map of named candle lists (a command's "data"), from the
 // '[' of its first list on, whose name the caller read and put last in
 // `lists`: the lists, and the names between them, are read in pieces as one
 // long list, the first list's candles appended to lists.back() and each later
-// list appended to `lists` under its name, in text order. Whole: every list
+// list appended to `lists` under its name, in text order. Closed: every list
 // to the last one, whose closing bracket is followed by the map's closing
-// brace (left for the caller); Partly: lists.back() is open, the cursor after
-// its last candle taken; None: nothing taken.
-ListTaken read_candle_map_in_pieces(json::Reader& r, std::vector<std::pair<std::string, std::vector<Candle>>>& lists);
+// brace (left for the caller); Open: inside lists.back(), after its last
+// candle taken.
+json::ListEnd read_candle_map_in_pieces(json::Reader& r, Datasets& lists);
 
 // The longest text of a candle whose numbers all take the plain form of at
 // most 17 digits (every price and size a candle usually holds), and of any

@@ -151,14 +151,9 @@ ReadStatus read_candles(Reader& r, std::vector<Candle>& out) {
     }
     return s;
   };
-  switch (read_candles_in_pieces(r, out)) {
-    case ListTaken::Whole:
-      return {};
-    case ListTaken::Partly:
-      return typed::read_list_rest(r, element);
-    default:
-      return typed::read_list(r, element);
-  }
+  if (!json::list_opens(r)) return typed::read_list(r, element);
+  if (read_candles_in_pieces(r, out) == json::ListEnd::Closed) return {};
+  return typed::read_list_rest(r, element);
 }
 
 ReadStatus read_run_request(Reader& r, RunRequest& out) {

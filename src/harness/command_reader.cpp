@@ -21,83 +21,22 @@ namespace {
 
 using json::Reader;
 
-// Walks one value, reading every number to its double, so that an
-// out-of-range number fails here as it would in json::parse.
-bool validate_value(Reader& r) {
-  const int c = r.peek();
-  if (c == '{') {
-    if (!r.begin_object().ok()) return false;
-    std::string_view key;
-    for (;;) {
-      auto more = r.next_member(key);
-      if (!more) return false;
-      if (!*more) return true;
-      if (!validate_value(r)) return false;
-    }
-  }
-  if (c == '[') {
-    if (!r.begin_array().ok()) return false;
-    for (;;) {
-      auto more = r.next_element();
-      if (!more) return false;
-      if (!*more) return true;
-      if (!validate_value(r)) return false;
-    }
-  }
-  if (c == '-' || (c >= '0' && c <= '9')) return r.read_f64().ok();
-  return r.skip_value().ok();
-}
-
 // The text of the value at the reader's position, skipped by its structure
-// alone; empty when it does not close within `room` levels.
-std::string_view skip_unread(Reader& r, std::string_view text, int room) {
+// alone; empty when it does not close within the nesting room left there.
+std::string_view skip_unread(Reader& r) {
   r.peek();
+  const std::string_view text = r.text();
   const std::size_t start = r.offset();
-  const std::size_t end = json::skip_structure(text, start, room);
+  const std::size_t end = json::skip_structure(text, start, json::kMaxDepth - r.depth());
   if (end == json::kNoEnd) return {};
   r.rewind(end);
   return text.substr(start, end - start);
 }
 
-// A candle as the tree would read it, when nothing in it could fail there or
-// be read otherwise: no member given twice, every skipped member readable.
-bool read_candle_as_tree_would(Reader& r, Candle& c) {
-  c = Candle{};
-  if (read_compact_candle(r, c)) return true;
-  const int first = r.peek();
-  if (first == '{') {
-    if (!r.begin_object().ok()) return false;
-    unsigned seen = 0;
-    std::string_view key;
-    for (;;) {
-      auto more = r.next_member(key);
-      if (!more) return false;
-      if (!*more) break;
-      const int i = kCandleRecord.find(key);
-      if (i < 0) {
-        if (!validate_value(r)) return false;
-        continue;
-      }
-      if (seen & (1U << i)) return false;
-      seen |= 1U << i;
-      if (!read_candle_field(r, static_cast<std::size_t>(i), c).ok()) return false;
-    }
-    return (seen & 0x1F) == 0x1F;
-  }
-  if (first != '[' || !r.begin_array().ok()) return false;
-  for (std::size_t i = 0; i < 6; ++i) {
-    auto more = r.next_element();
-    if (!more) return false;
-    if (!*more) return i == 5;
-    if (!read_candle_field(r, i, c).ok()) return false;
-  }
-  return r.end_array().ok();
-}
-
-// How a dataset's list read: in full, or up to a candle the tree refuses too
-// (`refused`, the list then read to its end as plain values), or not (the
-// tree must read the command).
-struct ListRead {
+// A dataset's candles: read in full, or up to a candle the tree refuses too
+// (`refused`, the list then read to its end as plain values), or not
+// readable (the tree must read the command).
+struct DatasetRead {
   bool readable = false;
   std::optional<json::Error> refused;
 };
@@ -112,7 +51,7 @@ std::optional<json::Error> tree_refusal(Reader& r, std::size_t start, int list_d
   if (end == json::kNoEnd) return std::nullopt;
   auto tree = json::parse(text.substr(start, end - start));
   if (!tree) return std::nullopt;
-  auto candle = read_candle(*tree);
+  auto candle = read_candle_value(*tree);
   if (candle) return std::nullopt;
   r.resume_after_element(end, list_depth);
   return std::move(candle).error();
@@ -121,15 +60,15 @@ std::optional<json::Error> tree_refusal(Reader& r, std::size_t start, int list_d
 // The rest of a dataset's candle list, from where `r` stands inside it (its
 // first candles taken, or none). The first candle that does not read ends the
 // reading of candles.
-ListRead read_candles_on(Reader& r, std::vector<Candle>& out) {
-  ListRead read;
+DatasetRead read_candles_on(Reader& r, std::vector<Candle>& out) {
+  DatasetRead read;
   const int depth = r.depth();
   for (;;) {
     auto item = r.next_element();
     if (!item) return read;
     if (!*item) break;
     if (read.refused) {
-      if (!validate_value(r)) return read;
+      if (!json::skip_checked(r)) return read;
       continue;
     }
     r.peek();
@@ -142,12 +81,6 @@ ListRead read_candles_on(Reader& r, std::vector<Candle>& out) {
   return read;
 }
 
-// A dataset's candle list, from its '[' on, read here.
-ListRead read_candles(Reader& r, std::vector<Candle>& out) {
-  if (r.peek() != '[' || !r.begin_array().ok()) return {};
-  return read_candles_on(r, out);
-}
-
 // The datasets, ordered by name, and the tree's error for the first that
 // holds a candle it refuses. From the first list on, the lists are read in
 // pieces that cut them while reading, across the names between them, as far
@@ -158,7 +91,7 @@ ListRead read_candles(Reader& r, std::vector<Candle>& out) {
 std::optional<std::pair<Datasets, std::optional<json::Error>>> read_data(Reader& r) {
   if (r.peek() != '{' || !r.begin_object().ok()) return std::nullopt;
   Datasets data;
-  std::vector<ListRead> reads;
+  std::vector<DatasetRead> reads;
   std::vector<std::string_view> later;
   std::string_view key;
   for (;;) {
@@ -166,29 +99,25 @@ std::optional<std::pair<Datasets, std::optional<json::Error>>> read_data(Reader&
     if (!more) return std::nullopt;
     if (!*more) break;
     data.emplace_back(std::string(key), std::vector<Candle>{});
-    if (data.size() == 1) {
-      const ListTaken taken = read_candle_map_in_pieces(r, data);
-      reads.resize(data.size(), ListRead{true, std::nullopt});
-      if (taken == ListTaken::Whole) continue;
-      reads.back() = taken == ListTaken::Partly ? read_candles_on(r, data.back().second) : read_candles(r, data.back().second);
+    if (data.size() == 1 || !pieces_pay_off()) {
+      if (!json::list_opens(r)) return std::nullopt;
+      const json::ListEnd end = read_candle_map_in_pieces(r, data);
+      reads.resize(data.size(), DatasetRead{true, std::nullopt});
+      if (end == json::ListEnd::Closed) continue;
+      reads.back() = read_candles_on(r, data.back().second);
       if (!reads.back().readable) return std::nullopt;
       continue;
     }
     reads.emplace_back();
-    if (!pieces_pay_off()) {
-      reads.back() = read_candles(r, data.back().second);
-      if (!reads.back().readable) return std::nullopt;
-      continue;
-    }
     later.resize(data.size());
-    later.back() = skip_unread(r, r.text(), json::kMaxDepth - r.depth());
+    later.back() = skip_unread(r);
     if (later.back().empty()) return std::nullopt;
   }
   std::atomic<bool> unreadable{false};
   for_each_piece(later.size(), [&](std::size_t k) {
     if (later[k].empty()) return;
     Reader own(later[k]);
-    reads[k] = read_candles(own, data[k].second);
+    if (own.peek() == '[' && own.begin_array().ok()) reads[k] = read_candles_on(own, data[k].second);
     if (!reads[k].readable || !own.finish().ok()) unreadable = true;
   });
   if (unreadable) return std::nullopt;
@@ -205,8 +134,8 @@ std::optional<std::pair<Datasets, std::optional<json::Error>>> read_data(Reader&
 }
 
 // A test object's members as a tree, all but `expected`, which is only
-// skipped over (its numbers are read when it is flattened).
-std::optional<StrategyTest> read_test(Reader& r, std::string_view text, int room) {
+// skipped over by its structure (it is read, and so checked, when compared).
+std::optional<StrategyTest> read_test(Reader& r) {
   if (r.peek() != '{') {
     auto v = r.read_value();
     if (!v) return std::nullopt;
@@ -224,7 +153,7 @@ std::optional<StrategyTest> read_test(Reader& r, std::string_view text, int room
     if (!*more) break;
     if (key == "expected") {
       if (expected) return std::nullopt;
-      expected = skip_unread(r, text, room - 1);
+      expected = skip_unread(r);
       if (expected->empty()) return std::nullopt;
       continue;
     }
@@ -241,55 +170,21 @@ std::optional<StrategyTest> read_test(Reader& r, std::string_view text, int room
   return std::move(*t);
 }
 
-// A suite's tests, from their list's '[' on. A long list is read in pieces on
-// the pool as far as they read, each piece a run of whole tests (a cut that
-// falls inside a test leaves the piece before it unread), and the rest here.
-bool read_tests(Reader& r, std::string_view text, std::vector<StrategyTest>& out) {
-  if (r.peek() != '[') return false;
-  const std::size_t open = r.offset();
-  if (!r.begin_array().ok()) return false;
-  const int depth = r.depth();
-  if (json::worth_cutting(text, open)) {
-    std::vector<std::vector<StrategyTest>> read;
-    const json::ListPieces pieces = json::read_in_pieces(
-        text, open, [&](std::size_t n) { read.resize(n); },
-        [&](std::size_t k, std::string_view piece) {
-          Reader own(piece, depth);
-          for (;;) {
-            auto test = read_test(own, piece, json::kMaxDepth - depth);
-            if (!test) return std::pair(json::PieceEnd::Unusual, std::size_t{0});
-            read[k].push_back(std::move(*test));
-            if (own.remaining() == 0) return std::pair(json::PieceEnd::Full, piece.size());
-            auto more = own.next_element();
-            if (!more) return std::pair(json::PieceEnd::Unusual, std::size_t{0});
-            if (!*more) return std::pair(json::PieceEnd::Closed, own.offset());
-          }
-        });
-    const std::size_t closing = pieces.closing();
-    const std::size_t taken = closing != json::kNoPiece ? closing + 1 : pieces.full();
-    for (std::size_t k = 0; k < taken; ++k) std::move(read[k].begin(), read[k].end(), std::back_inserter(out));
-    if (closing != json::kNoPiece) {
-      r.resume_after_element(pieces.stops[closing], depth - 1);
-      return true;
-    }
-    if (taken > 0) r.resume_after_element(pieces.stops[taken - 1], depth);
-  }
-  for (;;) {
-    auto item = r.next_element();
-    if (!item) return false;
-    if (!*item) return true;
-    auto test = read_test(r, text, json::kMaxDepth - depth);
-    if (!test) return false;
-    out.push_back(std::move(*test));
-  }
+// A suite's tests, from their list's '[' on (json::read_list: a piece is a
+// run of whole tests, and a cut that falls inside a test leaves the piece
+// before it unread).
+bool read_tests(Reader& r, std::vector<StrategyTest>& out) {
+  std::vector<std::vector<StrategyTest>> parts;
+  const bool read = json::read_list(r, parts, [](Reader& rr, std::vector<StrategyTest>& tests) {
+    auto test = read_test(rr);
+    if (test) tests.push_back(std::move(*test));
+    return test.has_value();
+  });
+  for (std::vector<StrategyTest>& part : parts) std::move(part.begin(), part.end(), std::back_inserter(out));
+  return read;
 }
 
 }  // namespace
-
-bool is_valid_json(std::string_view text) {
-  Reader r(text);
-  return validate_value(r) && r.finish().ok();
-}
 
 std::optional<TextEnvelope> read_envelope_from_text(std::string_view text, TextLayoutOf layout_of) {
   Reader r(text);
@@ -316,12 +211,12 @@ std::optional<TextEnvelope> read_envelope_from_text(std::string_view text, TextL
       if (have_tests) return std::nullopt;
       have_tests = true;
       if (!suite) {
-        auto t = read_test(r, text, json::kMaxDepth - 1);
+        auto t = read_test(r);
         if (!t) return std::nullopt;
         env.envelope.tests.push_back(std::move(*t));
         continue;
       }
-      if (!read_tests(r, text, env.envelope.tests)) return std::nullopt;
+      if (!read_tests(r, env.envelope.tests)) return std::nullopt;
     } else if (key == "data") {
       if (have_data) return std::nullopt;
       have_data = true;
@@ -329,7 +224,7 @@ std::optional<TextEnvelope> read_envelope_from_text(std::string_view text, TextL
       if (!data) return std::nullopt;
       env.envelope.data = std::move(data->first);
       env.refused = std::move(data->second);
-    } else if (!validate_value(r)) {
+    } else if (!json::skip_checked(r)) {
       return std::nullopt;
     }
   }

@@ -31,15 +31,12 @@ struct TextEnvelope {
 
 // The envelope, its expected documents pointing into `text`; nothing when the
 // command must be read from a tree. Every byte of the text is checked except
-// the numbers inside the `expected` documents, which are read (and so checked,
-// see is_valid_json) when they are flattened.
+// inside the `expected` documents, which are only skipped by their structure
+// here and read (and so checked) when they are compared.
 // `layout_of` is the caller's answer for the command named first: the layout
 // of its envelope when it lets the text reader read it (always a layout with
 // datasets), nothing otherwise.
 using TextLayoutOf = std::optional<EnvelopeLayout> (*)(std::string_view cmd);
 std::optional<TextEnvelope> read_envelope_from_text(std::string_view text, TextLayoutOf layout_of);
-
-// Whether `text` is one JSON value, as json::parse would accept it.
-bool is_valid_json(std::string_view text);
 
 }  // namespace vsci

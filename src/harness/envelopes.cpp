@@ -48,24 +48,6 @@ const std::vector<Candle>* find_dataset(const Datasets& data, std::string_view n
   return &it->second;
 }
 
-Expected<Candle, Error> read_candle(const Value& v) {
-  Candle c;
-  auto r = json::read_record(v, kCandleRecord, [&](std::size_t i, const Value& x) -> Expected<void, Error> {
-    if (i == 0) {
-      auto t = json::get_i64(x);
-      if (!t) return unexpected(std::move(t.error()));
-      c.time = *t;
-      return {};
-    }
-    auto f = json::get_f64(x);
-    if (!f) return unexpected(std::move(f.error()));
-    candle_price(c, i) = *f;
-    return {};
-  });
-  if (!r) return unexpected(std::move(r.error()));
-  return c;
-}
-
 Expected<Datasets, Error> read_data_map(const Value& v) {
   auto map = json::get_object(v);
   if (!map) return unexpected(std::move(map.error()));
@@ -77,7 +59,7 @@ Expected<Datasets, Error> read_data_map(const Value& v) {
     std::vector<Candle> candles;
     candles.reserve((*list)->size());
     for (const Value& item : **list) {
-      auto c = read_candle(item);
+      auto c = read_candle_value(item);
       if (!c) return unexpected(std::move(c.error()));
       candles.push_back(*c);
     }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/candle_codec.h"
 #include "harness/strategy_format.h"
 #include "json/error.h"
 #include "json/value.h"
@@ -16,14 +17,12 @@
 
 namespace vsci {
 
-// Dataset name to candles, ordered by name bytes.
-using Datasets = std::vector<std::pair<std::string, std::vector<Candle>>>;
-
 // The candles of `name`, or null.
 const std::vector<Candle>* find_dataset(const Datasets& data, std::string_view name);
 
 // What a command's body runs on, however the command was read: its tests
-// ("run_test" and "bless" carry exactly one) and its datasets.
+// ("run_test" and "bless" carry exactly one) and its datasets, ordered by
+// name bytes.
 struct CommandEnvelope {
   std::vector<StrategyTest> tests;
   Datasets data;
@@ -41,7 +40,6 @@ enum class EnvelopeLayout : unsigned char {
 // a layout without tests.
 std::string_view tests_member(EnvelopeLayout layout);
 
-Expected<Candle, json::Error> read_candle(const json::Value& v);
 Expected<Datasets, json::Error> read_data_map(const json::Value& v);
 // The envelope of a parsed command laid out as `layout`.
 Expected<CommandEnvelope, json::Error> read_envelope(const json::Value& command, EnvelopeLayout layout);

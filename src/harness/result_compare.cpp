@@ -103,52 +103,11 @@ bool read_item(json::Reader& r, Names names, Items& out) {
   return true;
 }
 
-// The list whose "[" is next, its items in order as the stretches `parts`;
-// the reader is left after the "]". A long list is read in pieces on the pool
-// as far as they read (json::read_in_pieces), each piece a stretch of its
-// own, and the rest here.
+// The list whose "[" is next, its items in order as the stretches `parts`
+// (json::read_list: a stretch per piece read on the pool, then the rest); the
+// reader is left after the "]".
 bool read_list(json::Reader& r, Names names, std::vector<Items>& parts) {
-  if (r.peek() != '[') return false;
-  const std::size_t open = r.offset();
-  if (!r.begin_array().ok()) return false;
-  const int depth = r.depth();
-  parts.clear();
-  if (json::worth_cutting(r.text(), open)) {
-    const json::ListPieces pieces = json::read_in_pieces(
-        r.text(), open, [&](std::size_t n) { parts.resize(n); },
-        [&](std::size_t k, std::string_view piece) {
-          // Read into a stretch of the piece's own: the stretches side by
-          // side in `parts` share cache lines, which every item would write.
-          Items items;
-          json::Reader own(piece, depth);
-          const auto ended = [&](json::PieceEnd how, std::size_t taken) {
-            parts[k] = std::move(items);
-            return std::pair(how, taken);
-          };
-          for (;;) {
-            if (!read_item(own, names, items)) return std::pair(json::PieceEnd::Unusual, std::size_t{0});
-            if (own.remaining() == 0) return ended(json::PieceEnd::Full, piece.size());
-            auto more = own.next_element();
-            if (!more) return std::pair(json::PieceEnd::Unusual, std::size_t{0});
-            if (!*more) return ended(json::PieceEnd::Closed, own.offset());
-          }
-        });
-    const std::size_t closing = pieces.closing();
-    const std::size_t taken = closing != json::kNoPiece ? closing + 1 : pieces.full();
-    parts.resize(taken);
-    if (closing != json::kNoPiece) {
-      r.resume_after_element(pieces.stops[closing], depth - 1);
-      return true;
-    }
-    if (taken > 0) r.resume_after_element(pieces.stops[taken - 1], depth);
-  }
-  Items& rest = parts.emplace_back();
-  for (;;) {
-    auto more = r.next_element();
-    if (!more) return false;
-    if (!*more) return true;
-    if (!read_item(r, names, rest)) return false;
-  }
+  return json::read_list(r, parts, [&](json::Reader& rr, Items& items) { return read_item(rr, names, items); });
 }
 
 // A failing field before its path is written.

@@ -54,7 +54,7 @@ Outcome bless_body(const CommandEnvelope& env) { return bless_answer(env.tests.f
 // Whether `test` hands its command to the tree so (a tree's expected document
 // always parses).
 bool hands_to_tree(const StrategyTest& test) {
-  return !test.expected.text().empty() && !is_valid_json(test.expected.text());
+  return !test.expected.text().empty() && !json::is_valid_json(test.expected.text());
 }
 
 Outcome run_test_body(const CommandEnvelope& env) {

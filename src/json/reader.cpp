@@ -755,11 +755,11 @@ Expected<bool, Error> Reader::next_element() {
     const char c = p_[pos_];
     const char next = p_[pos_ + 1];
     if (first_[d]) {
-      if (c != ']' && !is_ws(c)) {
+      if (c != ']' && !is_blank(c)) {
         first_[d] = false;
         return true;
       }
-    } else if (c == ',' && next != ']' && !is_ws(next)) {
+    } else if (c == ',' && next != ']' && !is_blank(next)) {
       ++pos_;
       return true;
     }
@@ -771,7 +771,7 @@ Expected<bool, Error> Reader::next_element() {
   const auto d = static_cast<std::size_t>(depth_);
   // The comma and the one blank json.dumps puts after it by default.
   if (!first_[d] && n_ - pos_ >= 3 && p_[pos_] == ',' && p_[pos_ + 1] == ' ' && p_[pos_ + 2] != ']' &&
-      !is_ws(p_[pos_ + 2])) {
+      !is_blank(p_[pos_ + 2])) {
     pos_ += 2;
     return true;
   }
@@ -1026,6 +1026,36 @@ Expected<Value, Error> parse(std::string_view text) {
   if (!v) return v;
   if (auto f = r.finish(); !f) return unexpected(std::move(f.error()));
   return v;
+}
+
+bool skip_checked(Reader& r) {
+  const int c = r.peek();
+  if (c == '{') {
+    if (!r.begin_object().ok()) return false;
+    std::string_view key;
+    for (;;) {
+      auto more = r.next_member(key);
+      if (!more) return false;
+      if (!*more) return true;
+      if (!skip_checked(r)) return false;
+    }
+  }
+  if (c == '[') {
+    if (!r.begin_array().ok()) return false;
+    for (;;) {
+      auto more = r.next_element();
+      if (!more) return false;
+      if (!*more) return true;
+      if (!skip_checked(r)) return false;
+    }
+  }
+  if (c == '-' || (c >= '0' && c <= '9')) return r.read_f64().ok();
+  return r.skip_value().ok();
+}
+
+bool is_valid_json(std::string_view text) {
+  Reader r(text);
+  return skip_checked(r) && r.finish().ok();
 }
 
 }  // namespace vsci::json

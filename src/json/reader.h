@@ -33,10 +33,14 @@
 #include "json/error.h"
 #include "json/value.h"
 #include "util/expected.h"
+#include "util/interrupt.h"
 
 namespace vsci::json {
 
 inline constexpr int kMaxDepth = 127;
+
+// Whitespace as JSON counts it.
+[[gnu::always_inline]] inline bool is_blank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 
 class Reader {
  public:
@@ -51,7 +55,7 @@ class Reader {
 
   // The next byte after whitespace, not consumed; kEof at the end of input.
   int peek() {
-    while (pos_ < n_ && is_ws(p_[pos_])) ++pos_;
+    while (pos_ < n_ && is_blank(p_[pos_])) ++pos_;
     return pos_ < n_ ? static_cast<unsigned char>(p_[pos_]) : kEof;
   }
   // Consumes the byte peek() returned.
@@ -92,12 +96,13 @@ class Reader {
   // closing brace is consumed. `key` stays valid until the next read.
   Expected<bool, Error> next_member(std::string_view& key);
 
-  // Compact-text fast paths for records the system writes itself. Each takes
-  // its token only when the text right at the cursor (no whitespace skipped)
-  // is exactly that token, well-formed, and consumes nothing otherwise. A
-  // caller that meets something else rewinds to where it began (no container
-  // opened or closed in between) and reads the same text the general way,
-  // which gives every message and position.
+  // Fast paths for records in the compact layouts the system and users'
+  // tools (json.dumps) write. Each takes its token only when the text right
+  // at the cursor (no whitespace skipped) is exactly that token, well-formed,
+  // and consumes nothing otherwise. A caller that meets something else
+  // rewinds to where it began (no container opened or closed in between) and
+  // reads the same text the general way, which gives every message and
+  // position.
   [[gnu::always_inline]] bool try_literal(std::string_view token) {
     if (n_ - pos_ < token.size() || std::memcmp(p_ + pos_, token.data(), token.size()) != 0) return false;
     pos_ += token.size();
@@ -146,7 +151,6 @@ class Reader {
     }
   };
 
-  static bool is_ws(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
   // Looks for a stop once the cursor passed next_stop_check_, then sets the
   // next one kStopCheckBytes on.
   void look_for_stop();
@@ -194,11 +198,16 @@ class Reader {
   std::size_t reserve_budget_ = 0;
   // Every element and member passes here: a stop is looked for by bytes read,
   // a compare per element, so that its delay does not grow with the text.
-  static constexpr std::size_t kStopCheckBytes = std::size_t{2} << 20;
   std::size_t next_stop_check_ = kStopCheckBytes;
 };
 
 // The whole text as one value, followed by whitespace only.
 Expected<Value, Error> parse(std::string_view text);
+
+// Walks the value at the cursor reading every number to its double, so that
+// it fails wherever parse would (an out-of-range number included).
+bool skip_checked(Reader& r);
+// Whether `text` is one JSON value, as parse would accept it.
+bool is_valid_json(std::string_view text);
 
 }  // namespace vsci::json

@@ -13,15 +13,13 @@
 #include <algorithm>
 #include <string>
 
+#include "json/reader.h"
 #include "util/interrupt.h"
 #include "util/parallel.h"
 
 namespace vsci::json {
 
 namespace {
-
-// A long walk looks for a stop of the command this often (in bytes).
-constexpr std::size_t kStopCheckBytes = std::size_t{2} << 20;
 
 // A byte that may open or close a value outside strings: a quote, or c with
 // c | 0x26 == 0x7F, which holds for [ ] { } and, besides, only for Y _ y and
@@ -194,8 +192,6 @@ constexpr std::size_t kMaxOpening = 128;
 // blanks around its opening.
 constexpr std::size_t kMaxFirstElement = std::size_t{64} << 10;
 
-bool is_blank(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
-
 std::size_t skip_blanks(std::string_view t, std::size_t i) {
   while (i < t.size() && is_blank(t[i])) ++i;
   return i;
@@ -301,17 +297,17 @@ class Cutter {
 
 std::size_t ListPieces::closing() const {
   const std::size_t k = full();
-  return k < ends.size() && ends[k] == PieceEnd::Closed ? k : kNoPiece;
+  return k < ends.size() && ends[k] == ListEnd::Closed ? k : kNoPiece;
 }
 
 std::size_t ListPieces::full() const {
   std::size_t k = 0;
-  while (k < ends.size() && ends[k] == PieceEnd::Full) ++k;
+  while (k < ends.size() && ends[k] == ListEnd::Full) ++k;
   return k;
 }
 
 ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::function<void(std::size_t)>& grow,
-                          const std::function<std::pair<PieceEnd, std::size_t>(std::size_t, std::string_view)>& read) {
+                          const std::function<std::pair<ListEnd, std::size_t>(std::size_t, std::string_view)>& read) {
   const Cutter cutter(text, open);
   const std::size_t threads = pool_threads();
   ListPieces out;
@@ -344,7 +340,7 @@ ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::fu
     const std::size_t count = std::min(wave, out.starts.size() - first);
     grow(first + count);
     out.stops.resize(first + count);
-    out.ends.resize(first + count, PieceEnd::Unusual);
+    out.ends.resize(first + count, ListEnd::Open);
     for_each_piece(count, [&](std::size_t i) {
       const std::size_t k = first + i;
       const std::size_t end = k < limits.size() ? limits[k] : text.size();
@@ -353,14 +349,36 @@ ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::fu
       out.stops[k] = out.starts[k] + taken;
     });
     more = out.starts.size() > out.ends.size();
-    for (std::size_t k = first; k < out.ends.size(); ++k) more = more && out.ends[k] == PieceEnd::Full;
+    for (std::size_t k = first; k < out.ends.size(); ++k) more = more && out.ends[k] == ListEnd::Full;
     wave = std::min(2 * wave, 4 * threads);
   }
   // The last piece read runs to the end of the text when no cut follows it;
   // having merely run out there, it closes nothing.
-  if (out.ends.size() > limits.size() && out.ends.back() == PieceEnd::Full) out.ends.back() = PieceEnd::Unusual;
+  if (out.ends.size() > limits.size() && out.ends.back() == ListEnd::Full) out.ends.back() = ListEnd::Open;
   out.starts.resize(out.ends.size());
   return out;
+}
+
+ListStart open_list(Reader& r, const std::function<void(std::size_t)>& grow,
+                    const std::function<ListEnd(std::size_t, Reader&)>& read) {
+  r.peek();
+  const std::size_t open = r.offset();
+  if (!r.begin_array().ok()) return {ListEnd::Open, 0};  // cannot fail: the list opens
+  const int depth = r.depth();
+  if (!worth_cutting(r.text(), open)) return {ListEnd::Open, 0};
+  const ListPieces pieces = read_in_pieces(r.text(), open, grow, [&](std::size_t k, std::string_view piece) {
+    Reader own(piece, depth);
+    const ListEnd end = read(k, own);
+    return std::pair(end, own.offset());
+  });
+  const std::size_t closing = pieces.closing();
+  if (closing != kNoPiece) {
+    r.resume_after_element(pieces.stops[closing], depth - 1);
+    return {ListEnd::Closed, closing + 1};
+  }
+  const std::size_t taken = pieces.full();
+  if (taken > 0) r.resume_after_element(pieces.stops[taken - 1], depth);
+  return {ListEnd::Open, taken};
 }
 
 }  // namespace vsci::json

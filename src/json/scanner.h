@@ -1,7 +1,8 @@
 // The JSON layer's byte-level scanning, shared by every reader of long texts:
 // words of eight bytes and the flags of the bytes in them, where a string
-// ends, where a value ends by its brackets and quotes alone, and where a long
-// list may be cut into pieces that are read apart on the worker pool. Pure
+// ends, where a value ends by its brackets and quotes alone, where a long
+// list may be cut into pieces that are read apart on the worker pool, and the
+// one list reader that takes what the pieces read and goes on serially. Pure
 // functions over the text (but for the command's stop, which a long walk
 // heeds); thread-safe.
 #pragma once
@@ -14,6 +15,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "json/reader.h"
 
 namespace vsci::json {
 
@@ -67,16 +70,17 @@ inline constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 // util/parallel.h).
 bool worth_cutting(std::string_view text, std::size_t open);
 
-// How the reading of a piece ended: at something else, at the piece's end,
-// or at a closing bracket after a value (the bracket consumed).
-enum class PieceEnd : std::uint8_t { Unusual, Full, Closed };
+// How the reading of a list, or of a piece of one, ended: at something its
+// reader does not take (Open), at the end of the piece's text (Full), or
+// after the list's closing bracket (Closed).
+enum class ListEnd : std::uint8_t { Open, Full, Closed };
 
 // The pieces of a list as read_in_pieces leaves them: where each starts, how
 // far its reading got (an offset in the whole text) and how it ended.
 struct ListPieces {
   std::vector<std::size_t> starts;
   std::vector<std::size_t> stops;
-  std::vector<PieceEnd> ends;
+  std::vector<ListEnd> ends;
 
   // The piece that closes the list when every piece before it read to its
   // end; kNoPiece when there is none. The pieces after it lie beyond the list.
@@ -106,6 +110,67 @@ inline constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
 // piece before it then cannot close its string, which is why every piece is
 // read in full.
 ListPieces read_in_pieces(std::string_view text, std::size_t open, const std::function<void(std::size_t)>& grow,
-                          const std::function<std::pair<PieceEnd, std::size_t>(std::size_t, std::string_view)>& read);
+                          const std::function<std::pair<ListEnd, std::size_t>(std::size_t, std::string_view)>& read);
+
+// Whether a list opens next at `r`: its '[' there, below the depth limit.
+inline bool list_opens(Reader& r) { return r.peek() == '[' && r.depth() < kMaxDepth; }
+
+// How far the pieces of a list took it: Closed or Open, and how many pieces
+// were taken (what the others read is dropped).
+struct ListStart {
+  ListEnd end;
+  std::size_t pieces;
+};
+
+// Opens the list that opens next at `r` (list_opens) and, when it is worth
+// cutting, reads it in pieces (read_in_pieces), `read(k, own)` reading piece
+// k with a reader of its own that stands at the piece's first element inside
+// the list. The pieces taken are those up to the one that closes the list,
+// else those that read to their end before the first that did not, and `r`
+// is left as a serial read of their elements leaves it: after the list's
+// closing bracket (Closed), or inside the list after the last element taken,
+// at its start when none was (Open), for the serial read to go on with
+// next_element.
+ListStart open_list(Reader& r, const std::function<void(std::size_t)>& grow,
+                    const std::function<ListEnd(std::size_t, Reader&)>& read);
+
+// Reads the list that opens next at `r` with `element(reader, part)`, which
+// reads one element into a part and says whether it did: the elements the
+// pieces take (open_list) into a part per piece, each filled apart and then
+// moved into `parts` (parts side by side would share the cache lines every
+// element writes), the rest here into one more part. False when the list, or
+// one of its elements, does not read.
+template <class Part, class Element>
+bool read_list(Reader& r, std::vector<Part>& parts, Element&& element) {
+  if (!list_opens(r)) return false;
+  parts.clear();
+  const ListStart start = open_list(
+      r, [&](std::size_t n) { parts.resize(n); },
+      [&](std::size_t k, Reader& own) {
+        Part part;
+        ListEnd end = ListEnd::Full;
+        for (;;) {
+          if (!element(own, part)) return ListEnd::Open;
+          if (own.remaining() == 0) break;
+          auto more = own.next_element();
+          if (!more) return ListEnd::Open;
+          if (!*more) {
+            end = ListEnd::Closed;
+            break;
+          }
+        }
+        parts[k] = std::move(part);
+        return end;
+      });
+  parts.resize(start.pieces);
+  if (start.end == ListEnd::Closed) return true;
+  Part& rest = parts.emplace_back();
+  for (;;) {
+    auto more = r.next_element();
+    if (!more) return false;
+    if (!*more) return true;
+    if (!element(r, rest)) return false;
+  }
+}
 
 }  // namespace vsci::json

@@ -52,11 +52,6 @@ Expected<std::uint32_t, Error> get_u32(const Value& v, std::string_view expected
   return static_cast<std::uint32_t>(*n);
 }
 
-Expected<bool, Error> get_bool(const Value& v, std::string_view expected) {
-  if (v.is_bool()) return v.as_bool();
-  return unexpected(Error::invalid_type(describe(v), expected));
-}
-
 Expected<std::string_view, Error> get_str(const Value& v, std::string_view expected) {
   if (v.is_string()) return std::string_view(v.as_string());
   return unexpected(Error::invalid_type(describe(v), expected));

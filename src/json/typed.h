@@ -75,7 +75,6 @@ Expected<double, Error> get_f64(const Value& v, std::string_view expected = "f64
 Expected<std::int64_t, Error> get_i64(const Value& v, std::string_view expected = "i64");
 Expected<std::uint64_t, Error> get_u64(const Value& v, std::string_view expected = "u64");
 Expected<std::uint32_t, Error> get_u32(const Value& v, std::string_view expected = "u32");
-Expected<bool, Error> get_bool(const Value& v, std::string_view expected = "a boolean");
 Expected<std::string_view, Error> get_str(const Value& v, std::string_view expected = "a string");
 // The array's items, or "invalid type: {found}, expected {expected}".
 Expected<const Value::Array*, Error> get_array(const Value& v, std::string_view expected = "a sequence");
@@ -126,6 +125,48 @@ Expected<void, Error> read_record(Reader& r, const Record& rec, ReadField&& read
     return r.end_array();
   }
   return unexpected(r.invalid_type(rec.expectation()));
+}
+
+// The record at the cursor as read_record from the tree would read it, when
+// nothing in it could fail there or be read otherwise: no member given twice,
+// every field read, every unknown member one the tree would parse. False for
+// anything else, the reader then anywhere in the record.
+template <class ReadField>
+bool read_record_as_tree_would(Reader& r, const Record& rec, ReadField&& read_field) {
+  const int c = r.peek();
+  if (c == '{') {
+    if (!r.begin_object().ok()) return false;
+    std::uint64_t seen = 0;
+    std::string_view key;
+    for (;;) {
+      auto more = r.next_member(key);
+      if (!more) return false;
+      if (!*more) break;
+      const int i = rec.find(key);
+      if (i < 0) {
+        if (!skip_checked(r)) return false;
+        continue;
+      }
+      const std::uint64_t bit = std::uint64_t{1} << i;
+      if (seen & bit) return false;
+      seen |= bit;
+      if (!read_field(static_cast<std::size_t>(i), r).ok()) return false;
+    }
+    std::size_t missing;
+    for (std::size_t i = 0; rec.first_required_from(i, missing); i = missing + 1) {
+      if (!(seen & (std::uint64_t{1} << missing))) return false;
+    }
+    return true;
+  }
+  if (c != '[' || !r.begin_array().ok()) return false;
+  for (std::size_t i = 0; i < rec.fields.size(); ++i) {
+    auto more = r.next_element();
+    if (!more) return false;
+    std::size_t missing;
+    if (!*more) return !rec.first_required_from(i, missing);
+    if (!read_field(i, r).ok()) return false;
+  }
+  return r.end_array().ok();
 }
 
 template <class ReadField>

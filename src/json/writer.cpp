@@ -67,13 +67,6 @@ char* put_string(char* p, std::string_view s) {
 
 }  // namespace
 
-void append_string(std::string& out, std::string_view s) {
-  const std::size_t at = out.size();
-  out.resize(at + string_room(s.size()));
-  char* end = put_string(out.data() + at, s);
-  out.resize(static_cast<std::size_t>(end - out.data()));
-}
-
 void Writer::grow(std::size_t n) {
   const std::size_t need = len_ + n;
   // The spare room is zero-filled by resize, so it is added a slice at a time

@@ -24,9 +24,6 @@
 
 namespace vsci::json {
 
-// Appends `s` as a JSON string literal, quotes included.
-void append_string(std::string& out, std::string_view s);
-
 class Writer {
  public:
   Writer() = default;

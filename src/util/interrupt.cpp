@@ -34,9 +34,14 @@ thread_local ThreadState t_state;
 
 // Checks made on the command's own thread (work run_while_polling could not
 // hand to a helper, or that was called without it) poll themselves, reading
-// the clock once every 256 checks.
-[[gnu::noinline]] void poll_by_clock(ThreadState& s) {
-  if ((++s.ticks & 255u) != 0) return;
+// the clock once every 256 checks; a seldom check counts as `weight`.
+constexpr unsigned kTicksPerClock = 256;
+constexpr unsigned kSeldomWeight = kTicksPerClock / 2;
+
+[[gnu::noinline]] void poll_by_clock(ThreadState& s, unsigned weight) {
+  s.ticks += weight;
+  if (s.ticks < kTicksPerClock) return;
+  s.ticks = 0;
   const Clock::time_point now = Clock::now();
   if (now < s.next_poll) return;
   s.next_poll = now + kPollEvery;
@@ -63,25 +68,22 @@ bool InterruptScope::poll_now() {
   return stop_.load(std::memory_order_relaxed);
 }
 
-void check_interrupt() {
+namespace {
+
+[[gnu::always_inline]] inline void check_weighing(unsigned weight) {
   ThreadState& s = t_state;
   if (s.stop == nullptr) return;
   if (s.stop->load(std::memory_order_relaxed)) throw Interrupted();
-  if (s.scope != nullptr) [[unlikely]] poll_by_clock(s);
+  if (s.scope != nullptr) [[unlikely]] poll_by_clock(s, weight);
 }
 
-void check_interrupt_seldom() {
-  ThreadState& s = t_state;
-  if (s.stop == nullptr) return;
-  if (s.stop->load(std::memory_order_relaxed)) throw Interrupted();
-  if (s.scope == nullptr) return;
-  const Clock::time_point now = Clock::now();
-  if (now < s.next_poll) return;
-  s.next_poll = now + kPollEvery;
-  if (s.scope->poll_now()) throw Interrupted();
-}
+}  // namespace
 
-bool interrupt_requested() {
+void check_interrupt() { check_weighing(1); }
+
+void check_interrupt_seldom() { check_weighing(kSeldomWeight); }
+
+bool TEST_interrupt_requested() {
   const std::atomic<bool>* stop = t_state.stop;
   return stop != nullptr && stop->load(std::memory_order_relaxed);
 }

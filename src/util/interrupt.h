@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <exception>
 #include <functional>
 
@@ -39,13 +40,15 @@ class InterruptScope {
 // Throws Interrupted when the current command was asked to stop; polls when
 // called on the command's own thread and the last poll is ~0.1 s old.
 void check_interrupt();
-// The same for checks made by the amount of work done, seldom and not by
-// count (the serial reading of a long text looks every few MB): on the
-// command's own thread it reads the clock at every call, so that the poll
-// comes on time however seldom the checks do.
+// A long walk over text looks for a stop every this many bytes.
+inline constexpr std::size_t kStopCheckBytes = std::size_t{2} << 20;
+// check_interrupt for such walks, whose checks come seldom: on the command's
+// own thread each counts as many checks, so that the clock is read every
+// other one and the poll still comes on time.
 void check_interrupt_seldom();
-// Whether the current command was asked to stop (never polls, never throws).
-bool interrupt_requested();
+// For tests only: whether the current command was asked to stop (never
+// polls, never throws).
+bool TEST_interrupt_requested();
 
 // Runs `work` on a helper thread, which carries this thread's stop flag, while
 // this thread keeps polling its scope every ~0.1 s: a stop is asked for on

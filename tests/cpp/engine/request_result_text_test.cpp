@@ -242,9 +242,9 @@ std::string reference_result(const BacktestResult& r) {
     return s;
   };
   auto q = [](std::string_view text) {
-    std::string s;
-    json::append_string(s, text);
-    return s;
+    json::Writer w;
+    w.string(text);
+    return w.take();
   };
   const Metrics& m = r.metrics;
   std::string out = "{\"schema_version\":" + std::to_string(r.schema_version) + ",\"symbol\":" + q(r.symbol) +

@@ -43,9 +43,9 @@ TEST(CommandInterrupt, TheCallerPollsForTheWorkAndGetsWhatItThrows) {
     bool seen = false;
     EXPECT_THROW(run_while_polling([&] {
                    // Nothing here polls: the stop can only come from the caller.
-                   for (int i = 0; i < 600000 && !interrupt_requested(); ++i)
+                   for (int i = 0; i < 600000 && !TEST_interrupt_requested(); ++i)
                      std::this_thread::sleep_for(std::chrono::microseconds(100));
-                   seen = interrupt_requested();
+                   seen = TEST_interrupt_requested();
                    check_interrupt();
                  }),
                  Interrupted);

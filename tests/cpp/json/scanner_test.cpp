@@ -22,14 +22,14 @@ using testing::respaced;
 using testing::Spacing;
 
 // Reads a piece as whole elements with commas between them.
-std::pair<PieceEnd, std::size_t> read_elements(std::string_view piece) {
+std::pair<ListEnd, std::size_t> read_elements(std::string_view piece) {
   Reader r(piece, 1);
   for (;;) {
-    if (!r.skip_value().ok()) return {PieceEnd::Unusual, 0};
-    if (r.remaining() == 0) return {PieceEnd::Full, piece.size()};
+    if (!r.skip_value().ok()) return {ListEnd::Open, 0};
+    if (r.remaining() == 0) return {ListEnd::Full, piece.size()};
     auto more = r.next_element();
-    if (!more) return {PieceEnd::Unusual, 0};
-    if (!*more) return {PieceEnd::Closed, r.offset()};
+    if (!more) return {ListEnd::Open, 0};
+    if (!*more) return {ListEnd::Closed, r.offset()};
   }
 }
 
@@ -118,6 +118,48 @@ TEST(JsonScanner, ACutInsideAStringLeavesItsPieceUnread) {
   const std::size_t end = c.pieces.stops[full - 1];
   EXPECT_LE(end, elements[150001].second);
   EXPECT_TRUE(std::any_of(elements.begin(), elements.end(), [&](const auto& e) { return e.second == end; }));
+}
+
+// A long list of one-number lists read by read_list gives the numbers of a
+// serial read, in order, and leaves the reader after the list, inside what holds
+// it; an element its reader refuses fails the read, wherever it lies.
+TEST(JsonScanner, ReadListGivesTheSerialReadAndResumesAfterTheList) {
+  const int count = 600000;
+  std::string list = "[";
+  for (int k = 0; k < count; ++k) list += (k ? ",[" : "[") + std::to_string(k) + "]";
+  list += "]";
+  const auto read_ints = [](Reader& r, std::vector<std::int64_t>& part) {
+    if (r.peek() != '[' || !r.begin_array().ok() || !*r.next_element()) return false;
+    auto x = r.read_i64();
+    if (x) part.push_back(*x);
+    return x.ok() && r.end_array().ok();
+  };
+  for (const std::string& spaced : {list, respaced(list, Spacing::Indent)}) {
+    const std::string text = "{\"list\": " + spaced + ", \"after\": 1}";
+    Reader r(text);
+    std::string_view key;
+    ASSERT_TRUE(r.begin_object().ok());
+    ASSERT_TRUE(*r.next_member(key));
+    std::vector<std::vector<std::int64_t>> parts;
+    ASSERT_TRUE(read_list(r, parts, read_ints));
+    EXPECT_EQ(parts.size() > 1, pieces_pay_off());
+    EXPECT_EQ(r.depth(), 1);
+    std::int64_t next = 0;
+    for (const auto& part : parts) {
+      for (const std::int64_t x : part) ASSERT_EQ(x, next++);
+    }
+    EXPECT_EQ(next, count);
+    ASSERT_TRUE(*r.next_member(key));
+    EXPECT_EQ(key, "after");
+    for (const std::size_t at : {list.size() / 10, list.size() - 100}) {
+      std::string odd = text;
+      odd.insert(odd.find('[', at), "[\"x\"],");
+      Reader o(odd);
+      ASSERT_TRUE(o.begin_object().ok());
+      ASSERT_TRUE(*o.next_member(key));
+      EXPECT_FALSE(read_list(o, parts, read_ints)) << at;
+    }
+  }
 }
 
 }  // namespace

@@ -178,5 +178,50 @@ TEST(JsonTypedScalars, VariantAndFieldMessages) {
   EXPECT_EQ(Error::missing_field("test").to_string(), "missing field `test`");
 }
 
+// A record with an optional field between two required ones: the text is
+// taken exactly when the tree reads it without a key given twice, and then
+// to the same values.
+TEST(JsonTypedText, ReadAsTheTreeWouldTakesOnlyWhatTheTreeReadsAlike) {
+  static constexpr Field kFields[] = {{"a", true}, {"b", false}, {"c", true}};
+  static constexpr Record kAbc{"Abc", kFields};
+  const auto text_read = [&](std::string_view text, double* out) {
+    Reader r(text);
+    const bool took = read_record_as_tree_would(r, kAbc, [&](std::size_t i, Reader& rd) -> Expected<void, Error> {
+      auto x = rd.read_f64();
+      if (!x) return unexpected(std::move(x.error()));
+      out[i] = *x;
+      return {};
+    });
+    return took && r.finish().ok();
+  };
+  const std::pair<std::string_view, bool> cases[] = {
+      {R"({"a":1,"c":3})", true},        {R"({"c":3,"b":2,"a":1})", true},    {R"({"a":1,"b":2})", false},
+      {R"({"a":1,"c":3,"a":4})", false}, {R"({"a":1,"c":3,"x":1e999})", false}, {R"({"a":1,"x":[1,{"y":[]}],"c":3})", true},
+      {R"({"a":"s","c":3})", false},     {"[1,2,3]", true},                    {"[1,2]", false},
+      {"[1]", false},                    {"[1,2,3,4]", false},                 {"[]", false},
+      {"7", false}};
+  for (const auto& [text, takes] : cases) {
+    double got[3] = {0, 0, 0};
+    EXPECT_EQ(text_read(text, got), takes) << text;
+    if (!takes) continue;
+    auto tree = parse(text);
+    ASSERT_TRUE(tree.ok()) << text;
+    double want[3] = {0, 0, 0};
+    ASSERT_TRUE(read_record(*tree, kAbc, [&](std::size_t i, const Value& x) -> Expected<void, Error> {
+                  want[i] = *get_f64(x);
+                  return {};
+                }).ok());
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(got[i], want[i]) << text;
+  }
+}
+
+// The grammar check accepts exactly what the tree reader parses.
+TEST(JsonTypedText, ValidJsonIsWhatParses) {
+  const std::string deep = std::string(127, '[') + std::string(127, ']');
+  const std::string texts[] = {"{}", " [1, 2.5e3, -0, \"x\", true, null] ", "1e999", "-1e-999", "[1,]", "{\"a\" 1}",
+                                    "[1] 2", "18446744073709551616", "\"\\u12\"", "", deep, "[" + deep + "]"};
+  for (const std::string& t : texts) EXPECT_EQ(is_valid_json(t), parse(t).ok()) << t;
+}
+
 }  // namespace
 }  // namespace vsci::json

@@ -32,9 +32,9 @@ TEST(JsonWriterFloats, SpecialValues) {
 }
 
 TEST(JsonWriterStrings, OnlyQuoteBackslashAndControlBytesAreEscaped) {
-  std::string s;
-  append_string(s, std::string("q\" b\\ \b\t\n\f\r \x01\x1f\x7f / \xc3\xa9 \0", 22));
-  EXPECT_EQ(s, "\"q\\\" b\\\\ \\b\\t\\n\\f\\r \\u0001\\u001f\x7f / \xc3\xa9 \\u0000\"");
+  Writer w;
+  w.string(std::string("q\" b\\ \b\t\n\f\r \x01\x1f\x7f / \xc3\xa9 \0", 22));
+  EXPECT_EQ(w.take(), "\"q\\\" b\\\\ \\b\\t\\n\\f\\r \\u0001\\u001f\x7f / \xc3\xa9 \\u0000\"");
 }
 
 TEST(JsonWriterTree, CompactInKeyOrderWithIntegersKept) {
