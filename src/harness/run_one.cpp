@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
 #include "harness/backtest_call.h"
 #include "harness/fuzz.h"
@@ -15,6 +16,11 @@ namespace vsci {
 namespace {
 
 std::atomic<std::uint64_t> tests_started{0};
+
+// No tolerance can fail two equal values.
+bool tolerances_admit_equal(const Tolerances& tolerances) {
+  return std::all_of(tolerances.begin(), tolerances.end(), [](const auto& t) { return t.second.value >= 0.0; });
+}
 
 }  // namespace
 
@@ -36,7 +42,15 @@ Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Data
     const std::vector<std::string> looked_up = looked_up_paths(test.property_checks);
     auto run = run_backtest_result(strategy, *candles);
     if (!run) return unexpected(std::move(run).error());
-    if (compare) {
+    // A blessed test whose output has not moved holds that output's own
+    // key-ordered text as its expected document: every field is equal, and
+    // no tolerance can fail an equal field, so there is nothing to compare.
+    // That text opens with the equity list; one that opens otherwise (with a
+    // blank, as another writer may write it) is compared without writing it.
+    const std::string_view expected_text = test.expected.text();
+    const bool unchanged = expected_text.starts_with(R"({"equity":[)") && tolerances_admit_equal(test.tolerances) &&
+                           write_result(*run, MemberOrder::Key) == expected_text;
+    if (compare && !unchanged) {
       auto diff = compare_with_result(test.expected, *run, test.tolerances);
       if (!diff) return unexpected(std::move(diff).error());
       result.diff = std::move(*diff);
