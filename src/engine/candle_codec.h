@@ -1,11 +1,11 @@
 // The one place that knows a candle's text: its field list, the compact
 // forms users' tools and the harness write (read by matching their bytes,
-// with or without the blanks json.dumps puts between tokens),
-// the general record reader with every message, the reading of a candle as
-// the document tree reads it, the reading of a long list in pieces on the
-// worker pool, and the writer of the backtest request's candle. The engine's request reader, the harness's command reader and the
-// harness's request writer all go through here. Pure functions; one Reader per
-// thread.
+// with or without the blanks json.dumps puts between tokens), the general
+// record reader with every message, the reading of a candle as the document
+// tree reads it, the reading of a long list in pieces on the worker pool, and
+// the writer of the backtest request's candle. The engine's request reader,
+// the harness's command reader and the harness's request writer all go
+// through here. Pure functions; one Reader per thread.
 #pragma once
 
 #include <cstddef>

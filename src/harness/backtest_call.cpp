@@ -89,10 +89,10 @@ Expected<BacktestResult, SessionError> run_backtest_result(const ReadStrategy& s
 }
 
 Expected<FlatDocument, SessionError> run_backtest_flat(const ReadStrategy& strategy, std::span<const Candle> candles,
-                                                       const std::vector<std::string>* only, bool curve) {
+                                                       const std::vector<std::string>& only, bool curve) {
   auto result = run_backtest_result(strategy, candles);
   if (!result) return unexpected(std::move(result).error());
-  return FlatDocument::from_result(*result, *only, curve);
+  return FlatDocument::from_result(*result, only, curve);
 }
 
 }  // namespace vsci

@@ -47,6 +47,6 @@ Expected<BacktestResult, SessionError> run_backtest_result(const ReadStrategy& s
 // The result flattened (FlatDocument::from_result with `only` and `curve`);
 // an engine failure is SessionError::Backtest with its text.
 Expected<FlatDocument, SessionError> run_backtest_flat(const ReadStrategy& strategy, std::span<const Candle> candles,
-                                                       const std::vector<std::string>* only, bool curve);
+                                                       const std::vector<std::string>& only, bool curve);
 
 }  // namespace vsci

@@ -156,7 +156,7 @@ Expected<std::vector<FuzzFailure>, SessionError> run_fuzz(const StrategyTest& te
   for (std::uint32_t run = 0; run < spec.runs; ++run) {
     check_interrupt();
     const std::vector<Candle> perturbed = perturb_candles(spec.perturbation, candles, rng);
-    auto output = run_backtest_flat(strategy, perturbed, &looked_up, curve);
+    auto output = run_backtest_flat(strategy, perturbed, looked_up, curve);
     if (!output) return unexpected(std::move(output).error());
     for (PropertyResult& r : check_properties(test.property_checks, *output)) {
       if (!r.passed) failures.push_back(FuzzFailure{run, std::move(r.property), std::move(r.detail)});
