@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.h"
 #include "engine/request.h"
 #include "engine/rules.h"
 #include "engine/strategy_spec.h"
@@ -124,10 +125,12 @@ BENCHMARK_CAPTURE(BM_ReadRequest, array_candles, Layout::Array)->Unit(benchmark:
 
 void BM_EvalRules(benchmark::State& state) {
   auto request = vsci::read_run_request(std::string(R"({"spec":)") + kSpecText + R"(,"candles":[]})");
-  vsci::StrategySpec spec = std::move(request).value().spec;
-  const vsci::SlotTable slots = vsci::bind_slots(spec);
-  vsci::HistoryWindow window(spec.lookback() + 1, slots.size());
-  const vsci::Slot fast = slots.find("fast"), slow = slots.find("slow");
+  // The rules as a run binds them: entry is cross_above(fast, slow), and both
+  // names have their slots from the engine's setup on.
+  auto engine = vsci::Engine::create(std::move(request).value().spec, 10000.0, 4096);
+  const vsci::StrategySpec spec = engine->TEST_bound_spec();
+  const vsci::Slot fast = spec.entry.operands[0].slot, slow = spec.entry.operands[1].slot;
+  vsci::HistoryWindow window(engine->history_capacity(), std::max(fast, slow) + 1);
   std::mt19937_64 rng(3);
   std::normal_distribution<double> noise(0.0, 1.0);
   std::vector<double> values(4096);

@@ -54,8 +54,10 @@ class Engine {
   // metrics. The engine is spent afterwards.
   BacktestResult finish();
 
-  std::uint64_t warmup() const { return warmup_; }
   std::size_t history_capacity() const { return history_.capacity(); }
+  // For tests only: the strategy with each rule reference bound to its key's
+  // storage slot (an output key's from the first value of that output on).
+  const StrategySpec& TEST_bound_spec() const { return spec_; }
 
  private:
   // One declared indicator, with the slots its value and outputs go to.

@@ -24,7 +24,7 @@ struct Operand {
   Kind kind = Kind::Constant;
   double constant = 0.0;           // Constant
   std::string reference;           // Reference: the key text as written
-  Slot slot = NO_SLOT;             // Reference: resolved at setup (bind_slots)
+  Slot slot = NO_SLOT;             // Reference: its key's storage slot, bound by the engine
   PriceField field = PriceField::Close;  // Price
   std::uint32_t lag = 0;           // Prev
   std::vector<Operand> args;       // Prev: {x}; Add..Div: {left, right}

@@ -1,7 +1,7 @@
 // The strategy specification: declared indicators, the four rules, and the
-// sizing, cost, slippage, risk and execution settings with their defaults, plus
-// its validation and the binding of rule references to value slots. Plain
-// copyable values, read once per backtest and not changed during a run.
+// sizing, cost, slippage, risk and execution settings with their defaults, and
+// its validation. Plain copyable values, read once per backtest; only an
+// engine's own copy changes, its rule references bound to value slots.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/bar_record.h"
 #include "engine/rules.h"
 #include "factory/backtest_error.h"
 #include "factory/feed.h"
@@ -118,10 +117,6 @@ std::string_view split_reference(std::string_view reference);
 // the whole reference as written.
 Expected<void, BacktestError> check_rule_references(const Rule& rule,
                                                     const std::map<std::string, IndicatorSpec>& declared);
-
-// Builds the run's slot table (every declared name and every reference text)
-// and writes each reference operand's slot into the four rules.
-SlotTable bind_slots(StrategySpec& spec);
 
 // The texts of the two cost-feed guards (also repeated per bar by the engine).
 inline constexpr std::string_view SPREAD_NEEDS_BOOKS =

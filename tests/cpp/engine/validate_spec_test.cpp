@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/engine.h"
 #include "engine/strategy_spec.h"
 #include "support/rule_trees.h"
 
@@ -204,20 +205,30 @@ TEST(StrategySpecLookback, LargestRuleOrVolTarget) {
   EXPECT_EQ(s.lookback(), 9u);
 }
 
+// Through the engine's setup: each referenced declared name gets its own
+// storage slot at once, in name order; an output key gets the next one when
+// its first value arrives; every operand naming a key carries that key's slot.
 TEST(BindSlots, EveryReferenceAndDeclaredNameGetsASlot) {
   StrategySpec s = base();
-  s.indicators["bb"] = IndicatorSpec{"BollingerBands", {20, 2}, Feed::Unknown};
+  s.indicators["bb"] = IndicatorSpec{"BollingerBands", {2, 2}, Feed::Unknown};
   s.entry = gt(ref("bb.upper"), operand_prev(ref("rsi"), 1));
   s.short_entry = gt(ref("bb.upper"), ref("bb"));
-  const SlotTable table = bind_slots(s);
-  ASSERT_EQ(table.size(), 3u);  // bb, bb.upper, rsi
-  EXPECT_EQ(table.key(0), "bb");
-  EXPECT_EQ(table.key(1), "bb.upper");
-  EXPECT_EQ(table.key(2), "rsi");
-  EXPECT_EQ(s.entry.operands[0].slot, 1u);
-  EXPECT_EQ(s.entry.operands[1].args[0].slot, 2u);
-  EXPECT_EQ(s.short_entry->operands[1].slot, 0u);
-  EXPECT_EQ(s.exit.operands[0].slot, 2u);
+  auto engine = Engine::create(s, 10000.0, 4);
+  ASSERT_TRUE(engine.ok());
+  const StrategySpec& bound = engine->TEST_bound_spec();
+  EXPECT_EQ(bound.short_entry->operands[1].slot, 0u);  // bb
+  EXPECT_EQ(bound.entry.operands[1].args[0].slot, 1u);  // rsi
+  EXPECT_EQ(bound.exit.operands[0].slot, 1u);
+  EXPECT_EQ(bound.entry.operands[0].slot, NO_SLOT);  // bb.upper: no value yet
+  EXPECT_EQ(bound.short_entry->operands[0].slot, NO_SLOT);
+  for (int t = 1; t <= 3; ++t) {
+    const double p = 100.0 + t;
+    ASSERT_TRUE(engine->step(Candle{t, p, p + 1, p - 1, p, 10.0}, BarFeeds{}).ok());
+  }
+  EXPECT_EQ(bound.entry.operands[0].slot, 2u);
+  EXPECT_EQ(bound.short_entry->operands[0].slot, 2u);
+  EXPECT_EQ(bound.short_entry->operands[1].slot, 0u);
+  EXPECT_EQ(bound.exit.operands[0].slot, 1u);
 }
 
 }  // namespace
