@@ -154,7 +154,7 @@ template <class Blanks>
 
 // Compact candles in one layout from `r` on, one comma between each two,
 // until `r`'s text ends (Full) or a closing bracket follows one (Closed, the
-// bracket consumed); Unusual at anything else, the reader then right after
+// bracket consumed); Open at anything else, the reader then right after
 // the last candle taken (or where it began). `after_candle`: the reader
 // stands right after a candle, so a comma comes first.
 template <class Blanks>
@@ -197,7 +197,7 @@ struct PieceRead {
 
 // After a list of a map closed: true once the next list opened (its name
 // noted), false with `how` set otherwise: Closed at the map's end (the cursor
-// right after the list, the brace left), Unusual at anything else.
+// right after the list, the brace left), Open at anything else.
 bool open_next_list(Reader& r, PieceRead& out, ListEnd& how) {
   for (;;) {
     const std::size_t closed = r.offset();

@@ -45,6 +45,10 @@ Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Data
     // A blessed test whose output has not moved holds that output's own
     // key-ordered text as its expected document: every field is equal, and
     // no tolerance can fail an equal field, so there is nothing to compare.
+    // The walk would agree; the byte compare is kept for speed, measured: a
+    // one-worker suite of 64 tests x 100,000 candles takes 1.13-1.17 s with
+    // it and 1.75-1.85 s with the walk, which re-reads each test's 200k
+    // numbers serially.
     // That text opens with the equity list; one that opens otherwise (with a
     // blank, as another writer may write it) is compared without writing it.
     const std::string_view expected_text = test.expected.text();
