@@ -118,12 +118,12 @@ std::int64_t type_end(char letter, bool high) {
 
 // The last value that builds and the first that does not, from the value at
 // `pos` towards the type's end in steps of `step`; nothing when the end
-// builds, or the value at `pos` itself does not.
+// builds (`end_builds` says so), or the value at `pos` itself does not.
 struct Edge {
   double taken, refused;
 };
 std::optional<Edge> edge_of(const KindEntry& e, std::vector<double> p, std::size_t pos, std::int64_t step,
-                            bool high) {
+                            bool high, bool* end_builds = nullptr) {
   const char letter = e.params[pos];
   // Integer values count steps from the example's value; numbers are their
   // keys (a step of 1), whose differences could overflow.
@@ -134,7 +134,9 @@ std::optional<Edge> edge_of(const KindEntry& e, std::vector<double> p, std::size
     return build_indicator(e.name, p).ok();
   };
   std::int64_t in = key_of(letter, p[pos]) - from, out = (type_end(letter, high) - from) / step;
-  if (!builds(in) || builds(out)) return std::nullopt;
+  const bool far_builds = builds(out);
+  if (end_builds != nullptr) *end_builds = far_builds;
+  if (far_builds || !builds(in)) return std::nullopt;
   while (in + 1 != out && in - 1 != out) {
     const std::int64_t mid = std::midpoint(in, out);
     (builds(mid) ? in : out) = mid;
@@ -148,24 +150,63 @@ bool is_window_limit(char letter, const Edge& edge) {
   return letter == 'p' && edge.taken == static_cast<double>(MAX_PERIOD);
 }
 
-ParamBound bound_of(const KindEntry& e, const std::vector<double>& base, const std::vector<double>& moved,
-                    std::size_t pos, std::int64_t step, bool high) {
+// Whichever end reads shorter: "above 0" rather than "at least 5e-324".
+void set_fixed_end(char letter, const Edge& edge, ParamBound& b) {
+  b.inclusive = letter != 'f' || format_param_value(edge.taken).size() <= format_param_value(edge.refused).size();
+  b.value = b.inclusive ? edge.taken : edge.refused;
+}
+
+// The other parameters' values a parameter's ends are probed at. `far` marks
+// one that puts a parameter at a far limit: a window's, or the widest value
+// of its type. An end reached only there follows from that limit (a window of
+// period - 2 is at most 16,777,214) and goes without saying.
+struct Setting {
+  std::vector<double> params;
+  bool far = false;
+};
+
+// Beyond an end that varies, the end that holds whatever the other parameters
+// are: the widest over the settings, which put each of them at its own ends
+// too, when none of them builds the type's end.
+void find_fixed_beyond(const KindEntry& e, std::span<const Setting> settings, std::size_t pos, std::int64_t step,
+                       bool high, ParamBound& b) {
+  std::optional<Edge> widest;
+  bool near = false;  // whether a setting without a far limit reaches it
+  for (const Setting& s : settings) {
+    bool end_builds = false;
+    const auto edge = edge_of(e, s.params, pos, step, high, &end_builds);
+    if (end_builds) return;
+    if (!edge) continue;
+    if (!widest || (high ? edge->taken > widest->taken : edge->taken < widest->taken)) {
+      widest = edge;
+      near = !s.far;
+    } else if (edge->taken == widest->taken) {
+      near = near || !s.far;
+    }
+  }
+  if (!widest || !near || is_window_limit(e.params[pos], *widest)) return;
+  b.fixed_beyond = true;
+  set_fixed_end(e.params[pos], *widest, b);
+}
+
+// `settings` holds the example first, then the others moved; the rest serve
+// only an end that varies.
+ParamBound bound_of(const KindEntry& e, std::span<const Setting> settings, std::size_t pos, std::int64_t step,
+                    bool high) {
+  const std::vector<double>& base = settings[0].params;
+  const std::vector<double>& moved = settings[1].params;
   const auto at_base = edge_of(e, base, pos, step, high);
   const auto at_moved = edge_of(e, moved, pos, step, high);
   ParamBound b;
   if (!at_base && !at_moved) return b;
   b.kind = ParamBound::Kind::Varies;
-  if (!at_base || !at_moved) return b;
-  if (at_base->taken == at_moved->taken) {
+  if (at_base && at_moved && at_base->taken == at_moved->taken) {
     if (is_window_limit(e.params[pos], *at_base)) return ParamBound{};
-    // Whichever end reads shorter: "above 0" rather than "at least 5e-324".
     b.kind = ParamBound::Kind::Fixed;
-    b.inclusive = e.params[pos] != 'f' ||
-                  format_param_value(at_base->taken).size() <= format_param_value(at_base->refused).size();
-    b.value = b.inclusive ? at_base->taken : at_base->refused;
+    set_fixed_end(e.params[pos], *at_base, b);
     return b;
   }
-  for (std::size_t j = 0; j < base.size(); ++j) {
+  for (std::size_t j = 0; at_base && at_moved && j < base.size(); ++j) {
     if (j == pos) continue;
     for (bool inclusive : {true, false}) {
       const auto end = [inclusive](const Edge& edge) { return inclusive ? edge.taken : edge.refused; };
@@ -177,6 +218,7 @@ ParamBound bound_of(const KindEntry& e, const std::vector<double>& base, const s
       }
     }
   }
+  find_fixed_beyond(e, settings, pos, step, high, b);
   return b;
 }
 
@@ -195,15 +237,52 @@ std::vector<ParamRange> probe_ranges(const KindEntry& e) {
   }
   std::vector<ParamRange> ranges(base.size());
   for (std::size_t i = 0; i < base.size(); ++i) {
-    // The position itself stays at the example while the others move.
-    std::vector<double> others = moved;
-    others[i] = base[i];
     ranges[i].step = e.params[i] != 'f' && !builds_with(e, base, i, base[i] - 1) &&
                              !builds_with(e, base, i, base[i] + 1) && builds_with(e, base, i, base[i] + 2)
                          ? 2
                          : 1;
-    ranges[i].low = bound_of(e, base, others, i, ranges[i].step, false);
-    ranges[i].high = bound_of(e, base, others, i, ranges[i].step, true);
+  }
+  // The values each parameter is probed at: the example, moved, its own ends
+  // with the others at the example (the type's end where that builds), and
+  // half a far limit, where an end that stops short of the limit shows as one
+  // that is not the limit's doing.
+  std::vector<std::vector<std::pair<double, bool>>> values(base.size());  // (value, far)
+  for (std::size_t j = 0; j < base.size(); ++j) {
+    const char letter = e.params[j];
+    values[j] = {{base[j], false}, {moved[j], false}};
+    for (bool high : {false, true}) {
+      const auto edge = edge_of(e, base, j, ranges[j].step, high);
+      const double end = edge ? edge->taken : value_of(letter, type_end(letter, high));
+      // The lowest count and integer >= 0 are near: what they give (a slow
+      // period of at least 2) is worth saying.
+      const bool far = edge ? is_window_limit(letter, *edge) : high || letter == 'f' || letter == 'i';
+      values[j].emplace_back(end, far);
+      if (far) values[j].emplace_back(letter == 'f' ? end / 2 : std::trunc(end / 2), false);
+    }
+  }
+  for (std::size_t i = 0; i < base.size(); ++i) {
+    // The position itself stays at the example while the others move: all
+    // together, then through every combination of their values, since an
+    // end may need two of them at once at their own ends.
+    std::vector<Setting> settings = {{base}, {moved}};
+    settings[1].params[i] = base[i];
+    std::vector<std::size_t> pick(base.size(), 0);
+    for (std::size_t j = 0; j < base.size();) {
+      Setting s{base};
+      for (std::size_t k = 0; k < base.size(); ++k) {
+        if (k == i) continue;
+        s.params[k] = values[k][pick[k]].first;
+        s.far = s.far || values[k][pick[k]].second;
+      }
+      settings.push_back(std::move(s));
+      for (j = 0; j < base.size(); ++j) {
+        if (j == i) continue;
+        if (++pick[j] < values[j].size()) break;
+        pick[j] = 0;
+      }
+    }
+    ranges[i].low = bound_of(e, settings, i, ranges[i].step, false);
+    ranges[i].high = bound_of(e, settings, i, ranges[i].step, true);
   }
   return ranges;
 }
@@ -276,10 +355,14 @@ std::string warmup_formula(const KindDoc& k) {
 
 std::string warmup_text(const KindDoc& k) { return warmup_formula(k) + std::string(first_value_text(k.entry->first_value)); }
 
+// Empty for an end the type gives, or one that varies with nothing fixed beyond it.
 std::string bound_text(const KindEntry& e, const ParamBound& b, bool high) {
   static constexpr std::string_view kWords[2][2] = {{"above ", "at least "}, {"below ", "at most "}};
   const std::string_view words = kWords[high][b.inclusive];
   switch (b.kind) {
+    case ParamBound::Kind::Varies:
+      if (!b.fixed_beyond) return "";
+      [[fallthrough]];
     case ParamBound::Kind::Fixed:
       return std::string(words) + format_param_value(b.value);
     case ParamBound::Kind::Other:
@@ -295,12 +378,12 @@ std::string parameter_text(const KindEntry& e, const ParamRange& r, std::size_t 
   std::vector<std::string> ends;
   if (r.step == 2) ends.emplace_back(static_cast<std::int64_t>(e.example.values[pos]) % 2 == 0 ? "even" : "odd");
   for (const auto& [b, high] : {std::pair{r.low, false}, std::pair{r.high, true}}) {
-    if (b.kind == ParamBound::Kind::Fixed || b.kind == ParamBound::Kind::Other) ends.push_back(bound_text(e, b, high));
+    if (std::string text = bound_text(e, b, high); !text.empty()) ends.push_back(std::move(text));
   }
   if (r.low.kind == ParamBound::Kind::Varies || r.high.kind == ParamBound::Kind::Varies) {
     ends.push_back("bounded by the other parameters");
   }
-  for (std::size_t i = 0; i < ends.size(); ++i) out += (i == 0 ? " (" : " and ") + ends[i];
+  for (std::size_t i = 0; i < ends.size(); ++i) out += (i == 0 ? " (" : i + 1 < ends.size() ? ", " : " and ") + ends[i];
   return ends.empty() ? out : out + ")";
 }
 
@@ -387,7 +470,8 @@ Expected<std::string, std::string> kinds_markdown() {
         "fewer values, they follow its type in parentheses: *even* where only even values build, its ends (*above* "
         "and *below* leave the end out, *at least* and *at most* take it), another parameter's name where an end is "
         "that parameter's value (*below `slow`*), and *bounded by the other parameters* where an end moves with "
-        "them otherwise. Every position is required (there are no defaults) and extra positions are ignored.\n"
+        "them otherwise; an end stated beside those words holds whatever the other parameters are, and the one "
+        "that moves lies inside it. Every position is required (there are no defaults) and extra positions are ignored.\n"
      << "- **Warm-up**: the bars the kind reports it needs, which delay the strategy's rules unless the strategy "
         "sets its own `warmup`. The count includes the bar of the first value: a warm-up of 5 means the first "
         "value comes on the fifth bar the kind accepts. Given as a formula in the parameters where it is one near "

@@ -34,13 +34,16 @@ struct WarmupLine {
 // the other parameters at the example and again with them moved (counts
 // doubled, numbers halved): Fixed where both searches found the same end,
 // Other where the end is another parameter's value both times, Varies where
-// it moved otherwise. None where the type's own limit is the end.
+// it moved otherwise. None where the type's own limit is the end. An end that
+// varies may still lie inside one that holds whatever the others are (a
+// bandwidth below period / 8 and below 1): `fixed_beyond` then gives that one.
 struct ParamBound {
   enum class Kind : unsigned char { None, Fixed, Other, Varies };
   Kind kind = Kind::None;
-  double value = 0.0;        // Fixed
+  double value = 0.0;        // Fixed, and Varies with fixed_beyond
   std::size_t other = 0;     // Other: the position whose value is the end
-  bool inclusive = true;     // Fixed, Other: whether the end itself is taken
+  bool inclusive = true;     // Fixed, Other, Varies with fixed_beyond: whether the end itself is taken
+  bool fixed_beyond = false;
 };
 
 struct ParamRange {

@@ -239,6 +239,44 @@ def test_rules_operands_and_the_name_maps_have_no_array_form(where, value, messa
         assert re.sub(r" at line 1 column \d+$", "", answer["error"]) == message
 
 
+def little_said_messages():
+    """Each message of the page's list of messages that say little about their cause, as a pattern."""
+    section = FORMAT[FORMAT.index("say little about their cause:"):]
+    table = re.search(r"^\| message \|.*?\n((?:\|.*\n)+)", section, re.M).group(1)
+    return [r"line 1 column \d+".join(map(re.escape, m.split("line L column C")))
+            for m in re.findall(r"^\| `([^`]+)` \|", table, re.M)]
+
+
+def with_strategy(**changes):
+    return {"cmd": "run_test", "test": dict(TEST, strategy=dict(STRATEGY, **changes)), "data": {"d": CANDLES}}
+
+
+# (row of the list, a command that makes one of the causes the row names)
+LITTLE_SAID = [
+    (0, {"cmd": "run_test", "test": TEST, "data": {"d": [c[:4] for c in CANDLES]}}),
+    (1, with_strategy(entry={"gt": [{"price": "Close"}, "s"]})),
+    (1, with_strategy(entry={"gt": [{"prev": ["s", -1]}, "s"]})),
+    (2, with_strategy(entry={"gt": [1, 0], "lt": [0, 1]})),
+    (2, with_strategy(exit={"bars_since_entry": 10})),
+    (3, with_strategy(indicators={"s": {"type": "Sma", "params": [2**24 + 1]}})),
+    (4, with_strategy(indicators={"s": {"type": "Sma", "params": {"period": 5}}})),
+    (5, {"cmd": "run_test", "test": TEST, "data": [["d", CANDLES]]}),
+    (5, {"cmd": "run_test", "test": dict(TEST, tolerances=[["*", {"kind": "abs", "value": 0}]]),
+         "data": {"d": CANDLES}}),
+    (6, {"cmd": "run_test", "test": TEST, "datasets": {"d": CANDLES}}),
+    (6, {"cmd": "bless", "test": TEST, "datasets": {"d": CANDLES}}),
+]
+
+
+def test_each_message_that_says_little_is_given_as_the_page_states_it():
+    messages = little_said_messages()
+    assert sorted({row for row, _ in LITTLE_SAID}) == list(range(len(messages)))
+    for row, cmd in LITTLE_SAID:
+        assert re.fullmatch(messages[row], command(cmd)["error"]), (row, cmd)
+    suite = command({"cmd": "run_suite", "tests": [TEST, dict(TEST, id="u")], "datasets": {"d": CANDLES}})
+    assert [re.fullmatch(messages[6], r["error"]) is not None for r in suite["results"]] == [True, True]
+
+
 def random_walk(n, seed):
     rng = random.Random(seed)
     price, candles = 100.0, []

@@ -4,7 +4,8 @@
 // says, and the first value comes on the bar the column states (or, for a kind
 // marked data-dependent, the column could not have stated one bar). The
 // parameter ranges hold with the other parameters where the writer never put
-// them, at their ends and at round values inside and outside.
+// them, at their ends and at round values inside and outside, and an end
+// stated beside a moving one holds whatever the others are.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -242,6 +243,62 @@ TEST(KindsReference, ParameterRangesHoldWithTheOtherParametersMovedAgain) {
     }
   }
   EXPECT_GT(ends, 200u);
+}
+
+// An end stated beside "bounded by the other parameters" holds whatever they
+// are: nothing beyond it builds with the others at the example, scaled as
+// above, or with any one of them at a round value, and the end itself (or
+// the value next to it inside) builds with one of them.
+TEST(KindsReference, EndsBesideMovingOnesHoldWhateverTheOtherParametersAre) {
+  const auto docs = describe_kinds();
+  ASSERT_TRUE(docs.ok()) << docs.error();
+  constexpr double kMax = std::numeric_limits<double>::max();
+  constexpr double kRound[] = {-1000.0, -1.0, -0.5, 0.0, 0.25, 0.5, 1.0, 2.0, 3.0, 7.0, 64.0, 1000.0, 1e6};
+  std::size_t ends = 0;
+  for (const KindDoc& k : docs.value()) {
+    const KindEntry& e = *k.entry;
+    const auto example = e.example.view();
+    for (std::size_t pos = 0; pos < example.size(); ++pos) {
+      std::vector<std::vector<double>> settings = {{example.begin(), example.end()}, {example.begin(), example.end()}};
+      for (std::size_t j = 0; j < example.size(); ++j) {
+        if (e.params[j] != 'i') settings[1][j] *= e.params[j] == 'f' ? 0.75 : 3.0;
+      }
+      for (std::size_t j = 0; j < example.size(); ++j) {
+        for (double v : kRound) {
+          for (std::size_t from : {0, 1}) {
+            if (j == pos) break;
+            settings.push_back(settings[from]);
+            settings.back()[j] = v;
+          }
+        }
+      }
+      const ParamRange& r = k.ranges[pos];
+      for (const auto& [b, high] : {std::pair{r.low, false}, std::pair{r.high, true}}) {
+        if (b.kind != ParamBound::Kind::Varies || !b.fixed_beyond) continue;
+        SCOPED_TRACE(std::string(e.name) + " #" + std::to_string(pos) + (high ? " high end " : " low end ") +
+                     std::to_string(b.value));
+        const double dir = high ? 1.0 : -1.0;
+        const auto next = [&](double v, double towards) {
+          return e.params[pos] != 'f' ? v + towards * static_cast<double>(r.step) : std::nextafter(v, towards * kMax);
+        };
+        const double inside = b.inclusive ? b.value : next(b.value, -dir);
+        const double outside = b.inclusive ? next(b.value, dir) : b.value;
+        bool reached = false;
+        for (const std::vector<double>& p : settings) {
+          EXPECT_FALSE(builds(e, p, pos, outside));
+          for (double v : kRound) {
+            if (dir * (v - outside) >= 0) {
+              EXPECT_FALSE(builds(e, p, pos, v)) << v;
+            }
+          }
+          reached = reached || builds(e, p, pos, inside);
+        }
+        EXPECT_TRUE(reached) << "no setting takes " << inside;
+        ++ends;
+      }
+    }
+  }
+  EXPECT_GE(ends, 10u);
 }
 
 }  // namespace
