@@ -2,7 +2,7 @@
 // members, its lists as long as the run's, its numbers perhaps in another form
 // (another language's writer) and blanks wherever JSON allows them. Such a
 // text is walked once beside the run's records, its long lists in pieces on
-// the worker pool, and only the fields that fail become entries, sorted into
+// the worker pool, and only the fields that fail become entries, put into
 // field order at the end. A text of any other shape (a member the result does
 // not have, a key given twice, a container where the result holds a scalar),
 // or one that does not read, is left to the plain path: both documents
@@ -10,6 +10,9 @@
 #include "harness/result_compare.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -110,10 +113,8 @@ bool read_list(json::Reader& r, Names names, std::vector<Items>& parts) {
   return json::read_list(r, parts, [&](json::Reader& rr, Items& items) { return read_item(rr, names, items); });
 }
 
-// A failing field before its path is written.
+// A failing scalar (a top-level number or a metric) before its path is written.
 struct Failure {
-  std::uint64_t index_order = 0;  // lists: the index's place in text order
-  std::uint64_t index = 0;
   std::uint8_t top = 0;
   std::uint8_t member = 0;
   const char* kind = nullptr;
@@ -121,55 +122,128 @@ struct Failure {
   std::optional<double> actual;
 };
 
-Failure failure_at(int top, std::size_t member, std::uint64_t index) {
-  Failure f;
-  f.top = static_cast<std::uint8_t>(top);
-  f.member = static_cast<std::uint8_t>(member);
-  f.index = index;
-  return f;
-}
-
-// The entry for a field given on either side or both, when it fails.
-template <class Tol>
-void compare_field(std::optional<double> e, std::optional<double> a, const Tol& tolerance, Failure f,
-                   std::vector<Failure>& out) {
-  f.kind = field_failure(e, a, tolerance);
-  if (f.kind == nullptr) return;
-  f.expected = e;
-  f.actual = a;
-  out.push_back(f);
-}
-
-// Places the failing list items in the order of their paths, ranked among the
-// indices up to the highest failing one.
-void order_indices(std::vector<Failure>& failures) {
-  std::uint64_t n = 0;
-  for (const Failure& f : failures) {
-    if (f.top == kEquity || f.top == kTrades) n = std::max(n, f.index + 1);
-  }
-  if (n == 0) return;
-  std::vector<std::uint64_t> order;
-  index_text_order(n, order);
-  std::vector<std::uint64_t> rank(n);
-  for (std::uint64_t k = 0; k < n; ++k) rank[order[k]] = k;
-  for (Failure& f : failures) {
-    if (f.top == kEquity || f.top == kTrades) f.index_order = rank[f.index];
-  }
-}
-
 std::string field_path(const Failure& f) {
   std::string path(kTopNames[f.top]);
   if (f.top == kMetrics) {
     path += '.';
     path += kMetricNames[f.member];
-  } else if (f.top == kEquity || f.top == kTrades) {
-    path += '[';
-    path += std::to_string(f.index);
-    path += "].";
-    path += (f.top == kEquity ? Names(kPointNames) : Names(kTradeNames))[f.member];
   }
   return path;
 }
+
+// One list of the expected text beside the run's records: which members of
+// each item fail, found stretch by stretch on the worker pool (the given
+// items beside the records, then the records past them, all extra), and the
+// entries of the failing fields in the order of their paths. The items are
+// found in index order, each item's members together, so placing the items
+// by the text of their index places every entry, without a comparison sort.
+template <const auto& kMembers, class Record>
+class ListWalk {
+ public:
+  ListWalk(Top top, const std::vector<Items>& parts, const std::vector<Record>& records, const Tolerances& tolerances,
+           const ToleranceIndex& index)
+      : list_(kTopNames[top]), parts_(parts), records_(records), index_(index), bases_(parts.size() + 1, 0) {
+    // A tolerance key naming one item ("equity[3]...") makes the tolerance
+    // depend on the index; otherwise every item's member has its first's.
+    by_index_ = std::any_of(tolerances.begin(), tolerances.end(), [&](const auto& t) {
+      return t.first.starts_with(list_ + "[") && !t.first.starts_with(list_ + "[*]");
+    });
+    for (std::size_t k = 0; k < kNames.size(); ++k) first_[k] = index.find(list_ + "[0]." + std::string(kNames[k]));
+    for (std::size_t k = 0; k < parts.size(); ++k) bases_[k + 1] = bases_[k] + parts[k].count();
+    failing_.assign(std::max<std::uint64_t>(bases_.back(), records.size()), 0);
+    for_each_piece(parts.size(), [&](std::size_t k) { mark(bases_[k], bases_[k + 1], &parts[k]); });
+    mark(bases_.back(), failing_.size(), nullptr);
+    std::uint64_t n = failing_.size();
+    while (n > 0 && failing_[n - 1] == 0) --n;
+    index_text_order(n, order_);
+    // The entries are formed in stretches of that order, on the worker pool
+    // when pieces pay off, each into its place.
+    stretch_ = pieces_pay_off() ? std::size_t{1} << 14 : std::max<std::size_t>(order_.size(), 1);
+    at_.assign((order_.size() + stretch_ - 1) / stretch_ + 1, 0);
+    for (std::size_t p = 0; p < order_.size(); ++p) {
+      at_[p / stretch_ + 1] += static_cast<std::size_t>(std::popcount(failing_[order_[p]]));
+    }
+    for (std::size_t s = 1; s < at_.size(); ++s) at_[s] += at_[s - 1];
+  }
+
+  std::size_t fields() const { return at_.back(); }
+
+  // Appends the entries; `diff` has room for them.
+  void append(std::vector<DiffEntry>& diff) const {
+    const std::size_t base = diff.size();
+    touch_pages(diff.data() + base, fields() * sizeof(DiffEntry));
+    diff.resize(base + fields());
+    for_each_piece(at_.size() - 1, [&](std::size_t s) {
+      DiffEntry* entry = diff.data() + base + at_[s];
+      for (std::size_t p = s * stretch_; p < std::min(order_.size(), (s + 1) * stretch_); ++p) {
+        const std::uint64_t i = order_[p];
+        if (failing_[i] == 0) continue;
+        const Items* items = nullptr;
+        std::size_t j = 0;
+        if (i < bases_.back()) {
+          const std::size_t part = static_cast<std::size_t>(std::upper_bound(bases_.begin(), bases_.end(), i) - bases_.begin()) - 1;
+          items = &parts_[part];
+          j = static_cast<std::size_t>(i - bases_[part]);
+        }
+        for (std::size_t k = 0; k < kNames.size(); ++k) {
+          if (((failing_[i] >> k) & 1U) == 0) continue;
+          const Field f = field(i, items, j, k);
+          entry->expected = f.expected;
+          entry->actual = f.actual;
+          entry->kind = f.kind;
+          std::string& path = entry->field;
+          path.reserve(list_.size() + 24 + kNames[k].size());
+          char digits[24];
+          path.append(list_).append("[").append(digits, std::to_chars(digits, digits + sizeof digits, i).ptr);
+          path.append("].").append(kNames[k]);
+          ++entry;
+        }
+      }
+    });
+  }
+
+ private:
+  static constexpr const auto& kNames = kKeyNames<kMembers>;
+
+  struct Field {
+    std::optional<double> expected;
+    std::optional<double> actual;
+    const char* kind = nullptr;  // the rule the field fails by, null when it holds
+  };
+
+  // Member k of item i, its values as the entry shows them; the item's given
+  // numbers are item j of `items`, null past the given items.
+  Field field(std::uint64_t i, const Items* items, std::size_t j, std::size_t k) const {
+    Field f;
+    if (items != nullptr && ((items->numbers[j] >> k) & 1U) != 0) f.expected = items->values[j * kNames.size() + k];
+    if (i < records_.size()) f.actual = number<kMembers>(records_[i], k);
+    f.kind = field_failure(f.expected, f.actual, [&] {
+      if (!by_index_) return first_[k];
+      return index_.find(list_ + "[" + std::to_string(i) + "]." + std::string(kNames[k]));
+    });
+    return f;
+  }
+
+  void mark(std::uint64_t from, std::uint64_t to, const Items* items) {
+    for (std::uint64_t i = from; i < to; ++i) {
+      for (std::size_t k = 0; k < kNames.size(); ++k) {
+        if (field(i, items, static_cast<std::size_t>(i - from), k).kind != nullptr) failing_[i] |= 1U << k;
+      }
+    }
+  }
+
+  const std::string list_;
+  const std::vector<Items>& parts_;
+  const std::vector<Record>& records_;
+  const ToleranceIndex& index_;
+  bool by_index_ = false;
+  std::array<Tolerance, std::size(kMembers)> first_{};
+  std::vector<std::uint64_t> bases_;    // where each stretch of given items begins
+  std::vector<std::uint16_t> failing_;  // per item, a bit per failing member
+  std::vector<std::uint64_t> order_;    // the indices up to the last failing one, in path order
+  std::size_t stretch_ = 1;
+  std::vector<std::size_t> at_;  // where each stretch of that order's entries begins
+};
 
 class ResultWalk {
  public:
@@ -208,22 +282,20 @@ class ResultWalk {
     }
     for (std::size_t k = 0; k < std::size(kMetricNames); ++k) {
       const std::string path = "metrics." + std::string(kMetricNames[k]);
-      compare_field(metrics[k], number<kMetricMembers>(result_.metrics, k),
-                    [&] { return index_.find(path); }, failure_at(kMetrics, k, 0),
-                    failures_);
+      compare_scalar(kMetrics, k, metrics[k], number<kMetricMembers>(result_.metrics, k), path);
     }
-    compare_list<kPointMembers>(kEquity, lists[0], result_.equity);
-    compare_list<kTradeMembers>(kTrades, lists[1], result_.trades);
-
-    order_indices(failures_);
-    std::sort(failures_.begin(), failures_.end(), [](const Failure& a, const Failure& b) {
-      if (a.top != b.top) return a.top < b.top;
-      if (a.index_order != b.index_order) return a.index_order < b.index_order;
-      return a.member < b.member;
-    });
+    // The equity list's paths come first and the trades' last; the few
+    // scalars between them are placed by a sort, each failing once.
+    static_assert(kEquity == 0 && kTrades + 1 == std::size(kTopNames));
+    std::sort(failures_.begin(), failures_.end(),
+              [](const Failure& a, const Failure& b) { return a.top != b.top ? a.top < b.top : a.member < b.member; });
+    const ListWalk<kPointMembers, EquityPoint> equity(kEquity, lists[0], result_.equity, tolerances_, index_);
+    const ListWalk<kTradeMembers, Trade> trades(kTrades, lists[1], result_.trades, tolerances_, index_);
     std::vector<DiffEntry> diff;
-    diff.reserve(failures_.size());
+    diff.reserve(equity.fields() + failures_.size() + trades.fields());
+    equity.append(diff);
     for (const Failure& f : failures_) diff.push_back(DiffEntry{field_path(f), f.expected, f.actual, false, f.kind});
+    trades.append(diff);
     return diff;
   }
 
@@ -246,52 +318,21 @@ class ResultWalk {
   }
 
   void compare_top(int top, std::optional<double> e) {
-    const std::string_view path = kTopNames[top];
-    compare_field(e, top_number(result_, top), [&] { return index_.find(path); },
-                  failure_at(top, 0, 0), failures_);
+    compare_scalar(top, 0, e, top_number(result_, top), kTopNames[top]);
   }
 
-  // The given items beside the records, stretch by stretch on the worker
-  // pool, then the records past the given ones, all extra.
-  template <const auto& kMembers, class Record>
-  void compare_list(Top top, const std::vector<Items>& parts, const std::vector<Record>& records) {
-    const Names names = kKeyNames<kMembers>;
-    // A tolerance key naming one item ("equity[3]...") makes the tolerance
-    // depend on the index; otherwise every item's member has its first's.
-    const std::string list(kTopNames[top]);
-    const bool by_index = std::any_of(tolerances_.begin(), tolerances_.end(), [&](const auto& t) {
-      return t.first.starts_with(list + "[") && !t.first.starts_with(list + "[*]");
-    });
-    std::vector<Tolerance> first(names.size());
-    for (std::size_t k = 0; k < names.size(); ++k) first[k] = index_.find(list + "[0]." + std::string(names[k]));
-    const auto tolerance = [&](std::uint64_t i, std::size_t k) {
-      if (!by_index) return first[k];
-      return index_.find(list + "[" + std::to_string(i) + "]." + std::string(names[k]));
-    };
-    const auto compare_item = [&](std::uint64_t i, const Items* items, std::size_t j, std::vector<Failure>& out) {
-      for (std::size_t k = 0; k < names.size(); ++k) {
-        std::optional<double> e;
-        if (items != nullptr && ((items->numbers[j] >> k) & 1U) != 0) e = items->values[j * names.size() + k];
-        std::optional<double> a;
-        if (i < records.size()) a = number<kMembers>(records[i], k);
-        compare_field(e, a, [&] { return tolerance(i, k); },
-                      failure_at(top, k, i), out);
-      }
-    };
-    std::vector<std::uint64_t> bases(parts.size() + 1, 0);
-    for (std::size_t k = 0; k < parts.size(); ++k) bases[k + 1] = bases[k] + parts[k].count();
-    std::vector<std::vector<Failure>> found(parts.size());
-    for_each_piece(parts.size(), [&](std::size_t k) {
-      for (std::size_t j = 0; j < parts[k].count(); ++j) compare_item(bases[k] + j, &parts[k], j, found[k]);
-    });
-    for (std::vector<Failure>& f : found) failures_.insert(failures_.end(), f.begin(), f.end());
-    for (std::uint64_t i = bases.back(); i < records.size(); ++i) compare_item(i, nullptr, 0, failures_);
+  void compare_scalar(int top, std::size_t member, std::optional<double> e, std::optional<double> a,
+                      std::string_view path) {
+    const char* kind = field_failure(e, a, [&] { return index_.find(path); });
+    if (kind != nullptr) {
+      failures_.push_back(Failure{static_cast<std::uint8_t>(top), static_cast<std::uint8_t>(member), kind, e, a});
+    }
   }
 
   const BacktestResult& result_;
   const Tolerances& tolerances_;
   const ToleranceIndex index_;
-  std::vector<Failure> failures_;
+  std::vector<Failure> failures_;  // the scalars
 };
 
 // The merge needs every path of the result in order: its text, written and

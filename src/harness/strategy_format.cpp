@@ -6,6 +6,7 @@
 #include <array>
 #include <string_view>
 
+#include "json/number_format.h"
 #include "json/typed.h"
 
 namespace vsci {
@@ -156,6 +157,23 @@ void write_perturbation(json::Writer& w, const Perturbation& p) {
   }
   w.f64(p.amount);
   w.end_object();
+}
+
+// A diff entry as one object; `p` has diff_entry_room(d) bytes of room.
+char* put_diff_entry(char* p, const DiffEntry& d) {
+  using W = json::Writer;
+  p = W::put_string(W::put_text(p, "{\"field\":"), d.field);
+  if (d.expected) p = json::write_f64(W::put_text(p, ",\"expected\":"), *d.expected);
+  if (d.actual) p = json::write_f64(W::put_text(p, ",\"actual\":"), *d.actual);
+  p = W::put_text(p, d.within_tolerance ? ",\"within_tolerance\":true" : ",\"within_tolerance\":false");
+  p = W::put_string(W::put_text(p, ",\"kind\":"), d.kind);
+  *p++ = '}';
+  return p;
+}
+
+std::size_t diff_entry_room(const DiffEntry& d) {
+  return json::Writer::string_room(d.field.size()) + json::Writer::string_room(d.kind.size()) +
+         2 * json::kMaxF64Chars + 80;
 }
 
 }  // namespace
@@ -317,24 +335,11 @@ void write_test_result(json::Writer& w, const TestResult& r) {
   }
   w.key("diff");
   w.begin_array();
-  for (const DiffEntry& d : r.diff) {
-    w.begin_object();
-    w.key("field");
-    w.string(d.field);
-    if (d.expected) {
-      w.key("expected");
-      w.f64(*d.expected);
-    }
-    if (d.actual) {
-      w.key("actual");
-      w.f64(*d.actual);
-    }
-    w.key("within_tolerance");
-    w.boolean(d.within_tolerance);
-    w.key("kind");
-    w.string(d.kind);
-    w.end_object();
-  }
+  // A test whose strategy changed can fail on every field of its lists: a
+  // long diff is written in pieces on the worker pool.
+  std::size_t room = 0;
+  for (const DiffEntry& d : r.diff) room = std::max(room, diff_entry_room(d));
+  w.raw_values(r.diff.size(), room, [&](char* p, std::size_t i) { return put_diff_entry(p, r.diff[i]); });
   w.end_array();
   w.key("property_results");
   w.begin_array();

@@ -26,17 +26,16 @@ struct EscapeTable {
 };
 constexpr EscapeTable kEscape;
 
-// The longest a string of n bytes can become: every byte as \u00xx, quotes.
-constexpr std::size_t string_room(std::size_t n) { return 6 * n + 2; }
-
 char* put_bytes(char* p, const char* s, std::size_t n) {
   std::memcpy(p, s, n);
   return p + n;
 }
 
-// Writes `s` as a string literal, quotes included. Plain strings (nearly
-// all: member names, symbols) are copied in the same pass that checks them.
-char* put_string(char* p, std::string_view s) {
+}  // namespace
+
+// Plain strings (nearly all: member names, symbols) are copied in the same
+// pass that checks them.
+char* Writer::put_string(char* p, std::string_view s) {
   static constexpr char kHex[] = "0123456789abcdef";
   *p++ = '"';
   const char* q = s.data();
@@ -64,8 +63,6 @@ char* put_string(char* p, std::string_view s) {
   *p++ = '"';
   return p;
 }
-
-}  // namespace
 
 void Writer::grow(std::size_t n) {
   const std::size_t need = len_ + n;

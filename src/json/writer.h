@@ -64,6 +64,10 @@ class Writer {
     std::memcpy(p, json.data(), json.size());
     return p + json.size();
   }
+  // Writes `s` as a string literal, quotes included, at `p`, which has
+  // string_room(s.size()) bytes of room: every byte as \u00xx, and quotes.
+  static char* put_string(char* p, std::string_view s);
+  static constexpr std::size_t string_room(std::size_t n) { return 6 * n + 2; }
 
   // For callers that know roughly how much they will write (a candle list
   // takes about 150 bytes per candle): saves regrowing a large buffer.

@@ -46,13 +46,17 @@ void for_each_piece(std::size_t pieces, const std::function<void(std::size_t)>& 
     return;
   }
   // The pieces carry the caller's stop flag, so a long stage stops at its
-  // next piece once the command was asked to stop.
+  // next piece once the command was asked to stop. On the command's own
+  // thread (a text read in pieces, wave after wave) nothing else looks for a
+  // signal meanwhile: each wave, and each piece that thread takes, is a long
+  // stretch of work to it.
+  check_interrupt_seldom();
   const InterruptShare share;
   worker_pool().execute([&] {
     tbb::parallel_for(tbb::blocked_range<std::size_t>(0, pieces, 1), [&](const tbb::blocked_range<std::size_t>& range) {
       const InterruptShare::Attach attach(share);
       for (std::size_t k = range.begin(); k != range.end(); ++k) {
-        check_interrupt();
+        check_interrupt_seldom();
         work(k);
       }
     });

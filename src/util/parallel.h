@@ -24,7 +24,8 @@ std::size_t pool_threads();
 // Calls work(k) once for every k in [0, pieces), on the worker pool when there
 // is more than one piece, and returns when all have returned. The pieces see
 // the caller's stop flag: once the command is asked to stop, no further piece
-// starts and Interrupted reaches the caller.
+// starts and Interrupted reaches the caller. Called on the command's own
+// thread, it looks for a signal as a long walk over text does.
 void for_each_piece(std::size_t pieces, const std::function<void(std::size_t)>& work);
 
 // Maps the pages of [begin, begin + bytes) in pieces on the worker pool, as

@@ -16,6 +16,8 @@ import textwrap
 import threading
 import time
 
+import pytest
+
 # The latency the README promises for a stop is about 0.1 s of polling; a read
 # that never looks for one stops only when the text is read, which for the
 # command below is well past this bound on any machine the tests run on.
@@ -197,8 +199,9 @@ def test_any_exception_a_signal_handler_raises_near_the_end_is_raised_as_itself(
 
 # A 203 MB bless command as json.dumps writes it (a blank after every "," and
 # ":"), whose dataset_ref names no dataset: the command is its read and then
-# an error answer. At one thread the candle list is read serially.
-SERIAL_READ = TRIAL + """
+# an error answer. At one thread the candle list is read serially, at more in
+# pieces on the worker pool.
+LONG_READ = TRIAL + """
     TEXT = ('{"cmd": "bless", "test": ' + json.dumps(dict(TEST, dataset_ref="none")) +
             ', "data": {"d": ' + candle_list(2_000_000, ", ") + "}}")
     assert len(TEXT) > 200_000_000
@@ -212,7 +215,7 @@ SERIAL_READ = TRIAL + """
 
 
 def test_ctrl_c_during_the_serial_read_of_a_long_command_is_raised_promptly():
-    child = Child(SERIAL_READ, timeout=120, env={"RAYON_NUM_THREADS": "1"})
+    child = Child(LONG_READ, timeout=120, env={"RAYON_NUM_THREADS": "1"})
     try:
         duration = child.line()
         for fraction in (0.1, 0.3):
@@ -223,5 +226,22 @@ def test_ctrl_c_during_the_serial_read_of_a_long_command_is_raised_promptly():
             assert outcome["state"] == "running" and outcome["usable"], (duration, fraction, outcome)
             latency = outcome["raised_at"] - sent
             assert latency < STOP_BOUND_S, (duration, fraction, latency)
+    finally:
+        child.close()
+
+
+@pytest.mark.parametrize("workers", ["2", "4"])
+def test_ctrl_c_during_the_parallel_read_of_a_long_command_raises_and_the_session_stays_usable(workers):
+    # The read stops inside a wave of pieces on the pool, which must leave
+    # nothing behind; how soon it stops is the C++ tests' to show.
+    child = Child(LONG_READ, timeout=120, env={"RAYON_NUM_THREADS": workers})
+    try:
+        duration = child.line()
+        for fraction in (0.1, 0.3, 0.6):
+            assert child.line() == "go"
+            time.sleep(duration * fraction)
+            child.interrupt()
+            outcome = child.line()
+            assert outcome["state"] == "running" and outcome["usable"], (workers, duration, fraction, outcome)
     finally:
         child.close()

@@ -90,6 +90,27 @@ std::string command(const std::string& cmd, const std::string& indicators, int b
          R"("sizing":{"type":"fixed_qty","qty":1}}},"data":{"d":[)" + candles + "]}}";
 }
 
+// A command's text is read on its own thread before any body runs, in pieces
+// on the pool when there is more than one thread: the read looks for a stop
+// as it goes, not only once the text is read.
+TEST(CommandInterrupt, ALongTextStopsWhileItIsRead) {
+  std::string text = command("bless", R"({"f":{"type":"Sma","params":[3]}})", 200'000);
+  // No dataset of that name: after its read the command is an error answer.
+  const std::string ref = R"("dataset_ref":"d")";
+  text.replace(text.find(ref), ref.size(), R"("dataset_ref":"x")");
+  const std::string answer = R"({"error":"data error: missing dataset: x","ok":false})";
+  ASSERT_EQ(Session::command(text), answer);
+  {
+    const Polling polling(1);
+    // The first poll is due 0.1 s after the scope is made: the read's first
+    // look for a stop asks for one.
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_THROW(Session::command(text), Interrupted);
+    EXPECT_EQ(g_polls, 1);
+  }
+  EXPECT_EQ(Session::command(text), answer);
+}
+
 TEST(CommandInterrupt, BacktestCommandsAnswerAsInPlaceAndStopWhenAsked) {
   const std::string fast = R"({"f":{"type":"Sma","params":[3]}})";
   // Every bar past the window evaluates 1,098 * 1,096 cosines and sines.

@@ -257,6 +257,24 @@ TEST(ResultCompare, MissingMembersAndOtherScalarsAnswerAsThePlainPath) {
   }
 }
 
+// A changed strategy's expected document: every field of another run, its
+// lists longer or shorter than the run's across a change in the number of
+// digits, so that mismatches, missing and extra items all follow the text
+// order of their indices, ranked without a sort.
+TEST(ResultCompare, EveryFieldMovedAnswersAsThePlainPath) {
+  std::mt19937_64 rng(31);
+  const std::pair<std::size_t, std::size_t> lengths[][2] = {
+      {{60'000, 1'000}, {12'345, 999}}, {{9'999, 10}, {100'000, 9}}, {{0, 0}, {30'000, 101}}};
+  for (const auto& [run, expected] : lengths) {
+    const BacktestResult r = random_result(rng, run.first, run.second);
+    const std::string text = write_result(random_result(rng, expected.first, expected.second), MemberOrder::Key);
+    const std::string what = std::to_string(expected.first) + " points given for " + std::to_string(run.first);
+    const std::vector<Tolerances> sets = tolerance_sets();
+    for (const std::size_t k : {0, 2, 3}) expect_same(text, r, sets[k], what);
+    expect_same(spaced(text, 2), r, {}, what + ", indented");
+  }
+}
+
 // Long lists are read in pieces cut at item joints, which may lie inside a
 // string; a fault late in a list gives the parser's error.
 TEST(ResultCompare, LongListsInPiecesAnswerAsThePlainPath) {

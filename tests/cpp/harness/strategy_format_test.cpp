@@ -5,6 +5,7 @@
 
 #include "harness/strategy_format.h"
 #include "json/reader.h"
+#include "json/writer.h"
 #include "support/harness_calls.h"
 
 namespace vsci {
@@ -173,6 +174,49 @@ TEST(StrategyTestFormat, WritersUseDeclaredOrder) {
   r.error = "data error: missing dataset: x";
   EXPECT_NE(write_test_result(r).find(R"("passed":false,"error":"data error: missing dataset: x","diff")"),
             std::string::npos);
+}
+
+// The text of a diff entry as the writer's plain calls write it.
+std::string plain_entry(const DiffEntry& d) {
+  json::Writer w;
+  w.begin_object();
+  w.key("field");
+  w.string(d.field);
+  if (d.expected) {
+    w.key("expected");
+    w.f64(*d.expected);
+  }
+  if (d.actual) {
+    w.key("actual");
+    w.f64(*d.actual);
+  }
+  w.key("within_tolerance");
+  w.boolean(d.within_tolerance);
+  w.key("kind");
+  w.string(d.kind);
+  w.end_object();
+  return w.take();
+}
+
+// A long diff (a changed strategy's) is written in pieces: the same text as
+// entry by entry, fields that need escaping and every value form included.
+TEST(StrategyTestFormat, LongDiffWritesAsEntryByEntry) {
+  const double values[] = {1.5, -0.0, 1e300, std::numeric_limits<double>::quiet_NaN(),
+                           -std::numeric_limits<double>::infinity(), 123456789.125, 5e-324};
+  const std::string fields[] = {"equity[12].equity", "a\"b", std::string("x\n\x01\x7f", 4), std::string(300, 'q'), ""};
+  TestResult r;
+  r.id = "long";
+  std::string entries;
+  for (std::size_t i = 0; i < 50'000; ++i) {
+    DiffEntry d{fields[i % 5] + std::to_string(i), values[i % 7], values[(i / 7) % 7], i % 3 == 0,
+                i % 4 == 0 ? "extra" : "mismatch"};
+    if (i % 11 == 0) d.expected.reset();
+    if (i % 13 == 0) d.actual.reset();
+    entries += (i > 0 ? "," : "") + plain_entry(d);
+    r.diff.push_back(std::move(d));
+  }
+  EXPECT_EQ(write_test_result(r), R"({"id":"long","passed":false,"diff":[)" + entries +
+                                      R"(],"property_results":[],"fuzz_failures":[]})");
 }
 
 }  // namespace
