@@ -22,6 +22,15 @@ bool tolerances_admit_equal(const Tolerances& tolerances) {
   return std::all_of(tolerances.begin(), tolerances.end(), [](const auto& t) { return t.second.value >= 0.0; });
 }
 
+// Whether `text` ends as the key-ordered text of `run` does: with its last
+// trade, or with no trade.
+bool may_be_text_of(const BacktestResult& run, std::string_view text) {
+  BacktestResult last;
+  if (!run.trades.empty()) last.trades.push_back(run.trades.back());
+  const std::string written = write_result(last, MemberOrder::Key);
+  return text.ends_with(std::string_view(written).substr(written.rfind(run.trades.empty() ? "\"trades\"" : "{")));
+}
+
 }  // namespace
 
 std::uint64_t TEST_tests_run() { return tests_started.load(std::memory_order_relaxed); }
@@ -50,10 +59,12 @@ Expected<TestResult, SessionError> run_test(const StrategyTest& test, const Data
     // it and 1.75-1.85 s with the walk, which re-reads each test's 200k
     // numbers serially.
     // That text opens with the equity list; one that opens otherwise (with a
-    // blank, as another writer may write it) is compared without writing it.
+    // blank, as another writer may write it) is compared without writing it,
+    // and so is one that does not end with the run's last trade, as a changed
+    // strategy's nearly never does (writing 1,000,000 bars' output: 0.05 s).
     const std::string_view expected_text = test.expected.text();
     const bool unchanged = expected_text.starts_with(R"({"equity":[)") && tolerances_admit_equal(test.tolerances) &&
-                           write_result(*run, MemberOrder::Key) == expected_text;
+                           may_be_text_of(*run, expected_text) && write_result(*run, MemberOrder::Key) == expected_text;
     if (compare && !unchanged) {
       auto diff = compare_with_result(test.expected, *run, test.tolerances);
       if (!diff) return unexpected(std::move(diff).error());
