@@ -113,24 +113,6 @@ bool read_list(json::Reader& r, Names names, std::vector<Items>& parts) {
   return json::read_list(r, parts, [&](json::Reader& rr, Items& items) { return read_item(rr, names, items); });
 }
 
-// A failing scalar (a top-level number or a metric) before its path is written.
-struct Failure {
-  std::uint8_t top = 0;
-  std::uint8_t member = 0;
-  const char* kind = nullptr;
-  std::optional<double> expected;
-  std::optional<double> actual;
-};
-
-std::string field_path(const Failure& f) {
-  std::string path(kTopNames[f.top]);
-  if (f.top == kMetrics) {
-    path += '.';
-    path += kMetricNames[f.member];
-  }
-  return path;
-}
-
 // One list of the expected text beside the run's records: which members of
 // each item fail, found stretch by stretch on the worker pool (the given
 // items beside the records, then the records past them, all extra), and the
@@ -178,16 +160,11 @@ class ListWalk {
       for (std::size_t p = s * stretch_; p < std::min(order_.size(), (s + 1) * stretch_); ++p) {
         const std::uint64_t i = order_[p];
         if (failing_[i] == 0) continue;
-        const Items* items = nullptr;
-        std::size_t j = 0;
-        if (i < bases_.back()) {
-          const std::size_t part = static_cast<std::size_t>(std::upper_bound(bases_.begin(), bases_.end(), i) - bases_.begin()) - 1;
-          items = &parts_[part];
-          j = static_cast<std::size_t>(i - bases_[part]);
-        }
+        const auto part = static_cast<std::size_t>(std::upper_bound(bases_.begin(), bases_.end(), i) - bases_.begin());
+        const Items* items = part < bases_.size() ? &parts_[part - 1] : nullptr;
         for (std::size_t k = 0; k < kNames.size(); ++k) {
           if (((failing_[i] >> k) & 1U) == 0) continue;
-          const Field f = field(i, items, j, k);
+          const Field f = field(i, items, static_cast<std::size_t>(i - bases_[part - 1]), k);
           entry->expected = f.expected;
           entry->actual = f.actual;
           entry->kind = f.kind;
@@ -287,14 +264,13 @@ class ResultWalk {
     // The equity list's paths come first and the trades' last; the few
     // scalars between them are placed by a sort, each failing once.
     static_assert(kEquity == 0 && kTrades + 1 == std::size(kTopNames));
-    std::sort(failures_.begin(), failures_.end(),
-              [](const Failure& a, const Failure& b) { return a.top != b.top ? a.top < b.top : a.member < b.member; });
+    std::sort(scalars_.begin(), scalars_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     const ListWalk<kPointMembers, EquityPoint> equity(kEquity, lists[0], result_.equity, tolerances_, index_);
     const ListWalk<kTradeMembers, Trade> trades(kTrades, lists[1], result_.trades, tolerances_, index_);
     std::vector<DiffEntry> diff;
-    diff.reserve(equity.fields() + failures_.size() + trades.fields());
+    diff.reserve(equity.fields() + scalars_.size() + trades.fields());
     equity.append(diff);
-    for (const Failure& f : failures_) diff.push_back(DiffEntry{field_path(f), f.expected, f.actual, false, f.kind});
+    for (auto& [place, entry] : scalars_) diff.push_back(std::move(entry));
     trades.append(diff);
     return diff;
   }
@@ -323,16 +299,18 @@ class ResultWalk {
 
   void compare_scalar(int top, std::size_t member, std::optional<double> e, std::optional<double> a,
                       std::string_view path) {
-    const char* kind = field_failure(e, a, [&] { return index_.find(path); });
-    if (kind != nullptr) {
-      failures_.push_back(Failure{static_cast<std::uint8_t>(top), static_cast<std::uint8_t>(member), kind, e, a});
+    if (const char* kind = field_failure(e, a, [&] { return index_.find(path); })) {
+      const std::size_t place = static_cast<std::size_t>(top) * 256 + member;
+      scalars_.emplace_back(place, DiffEntry{std::string(path), e, a, false, kind});
     }
   }
 
   const BacktestResult& result_;
   const Tolerances& tolerances_;
   const ToleranceIndex index_;
-  std::vector<Failure> failures_;  // the scalars
+  // The failing scalars (the document's numbers, the metrics), each with its
+  // place in path order.
+  std::vector<std::pair<std::size_t, DiffEntry>> scalars_;
 };
 
 // The merge needs every path of the result in order: its text, written and
