@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "engine/bar_record.h"
+#include "util/infinity.h"
 
 namespace vsci {
 
@@ -63,7 +64,6 @@ double max_drawdown_pct(std::span<const EquityPoint> equity) {
 }  // namespace
 
 Metrics compute_metrics(std::span<const EquityPoint> equity, std::span<const Trade> trades, double initial_capital) {
-  constexpr double kInf = std::numeric_limits<double>::infinity();
   Metrics m;
   m.pnl = equity.empty() ? 0.0 : equity.back().equity - initial_capital;
   m.return_pct = std::fabs(initial_capital) < EPS ? 0.0 : m.pnl / initial_capital * 100.0;

@@ -8,6 +8,7 @@
 #include "indicators/cores/quantile.h"
 #include "indicators/cores/regression_window.h"
 #include "indicators/cores/window_checks.h"
+#include "util/infinity.h"
 
 namespace vsci {
 
@@ -221,7 +222,6 @@ std::optional<double> RollingMinMaxScaler::update_value(double x) {
   window_.push(x, x);
   if (!window_.full()) return std::nullopt;
   // The extremes of std::max / std::min scans from -inf and +inf.
-  constexpr double kInf = std::numeric_limits<double>::infinity();
   const auto [max, min] = window_.fold_from(-kInf, kInf);
   const double span = max - min;
   if (span > 0.0) return (x - min) / span;

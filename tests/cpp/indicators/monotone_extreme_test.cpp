@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "indicators/cores/monotone_extreme.h"
+#include "util/infinity.h"
 
 namespace vsci {
 namespace {
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
