@@ -10,7 +10,6 @@
 
 #include "support/batch_reference.h"
 #include "support/candle_series.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 
 namespace vsci {
@@ -19,12 +18,6 @@ namespace {
 using namespace vsci::testing;
 using Lines = std::optional<std::vector<double>>;
 using LineSeries = std::vector<Lines>;
-
-const ConformanceRows kConformance{
-    {"AccelerationBands"}, {"BollingerBands"}, {"BomarBands"}, {"CloseAtrBands"}, {"Donchian"}, {"DoubleBollinger"},
-    {"EmaAtrChannel"}, {"HurstChannel"}, {"LinRegChannel"}, {"MaEnvelope"}, {"MedianChannel"}, {"ProjectionBands"},
-    {"QuartileBands"}, {"StandardErrorBands"}, {"StarcBands"}, {"VwapStdDevBands"},
-    {"FractalChaosBands"}};
 
 LineSeries run_lines(const std::string& kind, const Params& p, const Candles& candles) {
   auto ind = build_ok(kind, p);

@@ -8,7 +8,6 @@
 
 #include "support/batch_reference.h"
 #include "support/candle_series.h"
-#include "support/conformance.h"
 #include "support/counted_sums.h"
 #include "support/kind_checks.h"
 
@@ -16,9 +15,6 @@ namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{{"TtmTrend"},  {"TwiggsMoneyFlow"}, {"UltimateOscillator"}, {"VolumeOscillator"},
-                                   {"VolumeRsi"}, {"Vwma"},            {"Vzo"},                {"WilliamsR"}};
 
 double volume_of(const Candle& k, const Candle&) { return k.volume; }
 

@@ -12,7 +12,6 @@
 
 #include "indicators/cycle_filters.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -548,16 +547,6 @@ TEST(CycleFilters, DegenerateFilterParametersAreRefused) {
 TEST(CycleFilters, EmpiricalModeDecompositionWarmupPastFiftyBars) {
   testing::expect_warmup("EmpiricalModeDecomposition", {40, 0.3}, 80);
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"Autocorrelation"}, {"AutocorrelationPeriodogram"}, {"BandpassFilter"}, {"CenterOfGravity"},
-    {"CorrelationTrendIndicator"}, {"CyberneticCycle"}, {"Decycler"}, {"DecyclerOscillator"}, {"EhlersStochastic"},
-    {"EmpiricalModeDecomposition"}, {"EvenBetterSinewave"}, {"FisherTransform"}, {"HighpassFilter"},
-    {"HurstExponent"}, {"InverseFisherTransform"}, {"Reflex"}, {"SuperSmoothedHighpass"}, {"SuperSmoother"},
-    {"Trendflex"},
-};
 
 }  // namespace
 }  // namespace vsci

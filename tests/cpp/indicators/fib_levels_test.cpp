@@ -8,17 +8,12 @@
 
 #include "support/bar_tape.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/swing_reference.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{{"AutoFib"},       {"FibArcs"},        {"FibChannel"}, {"FibConfluence"},
-                                   {"FibExtension"},  {"FibFan"},         {"FibProjection"}, {"FibRetracement"},
-                                   {"FibTimeZones"},  {"GoldenPocket"}};
 
 using Pivots = std::vector<RefPivot>;
 using Values = std::vector<double>;

@@ -14,7 +14,6 @@
 #include "indicators/cores/hilbert_core.h"
 #include "support/candle_run.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -254,13 +253,6 @@ TEST(HilbertKinds, ParallelBacktestsAgree) {
   for (auto& th : threads) th.join();
   for (const Outputs& g : got) expect_series(g, want, 0.0, "SineWave in parallel");
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"AdaptiveCycle"}, {"Fama"},     {"HilbertCyclePeriod"}, {"HtDcPhase"},
-    {"HtPhasor"},      {"HtTrendMode"}, {"SineWave"},           {"PhaseAdaptiveMa"},
-};
 
 }  // namespace
 }  // namespace vsci

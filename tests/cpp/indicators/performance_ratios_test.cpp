@@ -6,7 +6,6 @@
 
 #include "indicators/performance_ratios.h"
 #include "support/batch_reference.h"
-#include "support/conformance.h"
 #include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
@@ -464,16 +463,6 @@ TEST(PerformanceRatios, ConstructorChecksInOrder) {
   EXPECT_EQ(M2Measure::create(5, kNaN, 0.1).error().to_string(),
             "invalid parameter: risk_free must be finite and benchmark_stddev finite and non-negative");
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"AverageDrawdown"}, {"BurkeRatio"}, {"CalmarRatio"}, {"CommonSenseRatio"}, {"ConditionalValueAtRisk"},
-    {"Expectancy"}, {"GainLossRatio"}, {"GainToPainRatio"}, {"KRatio"}, {"KellyCriterion"}, {"M2Measure"},
-    {"MaxDrawdown"}, {"OmegaRatio"}, {"PainIndex"}, {"ProfitFactor"}, {"RecoveryFactor"}, {"ReturnToUlcerRatio"},
-    {"SharpeRatio"}, {"SortinoRatio"}, {"SterlingRatio"}, {"TailRatio"}, {"UpsidePotentialRatio"}, {"ValueAtRisk"},
-    {"WinRate"},
-};
 
 // Returns with stretches of zeros (no loss, no gain), windows 2 to 5 and one
 // longer than the longest stretch: the loss sums and the upside and downside

@@ -5,7 +5,6 @@
 
 #include "support/batch_reference.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
@@ -421,13 +420,6 @@ TEST(RsiFamily, ConnorsRankCountsAsAScan) {
     expect_series(run_kind("ConnorsRsi", {3, 2, r}, xs), ref_connors(xs, 3, 2, rank), 0.0, "ConnorsRsi rank period");
   }
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"AdaptiveRsi"}, {"AnchoredRsi"}, {"Cmo"}, {"ConnorsRsi"}, {"DynamicLengthRsi"}, {"FisherRsi"}, {"LaguerreRsi"},
-    {"Rmi"}, {"Rsi"}, {"Rsx"}, {"SmoothedRsiHistogram"}, {"StochRsi"},
-};
 
 // Closes with stretches of zero moves, windows 2 to 5 and one longer than a
 // stretch: the up and down sums are counted window sums.

@@ -11,7 +11,6 @@
 
 #include "indicators/cores/civil_day.h"
 #include "support/candle_series.h"
-#include "support/conformance.h"
 #include "support/counted_sums.h"
 #include "support/kind_checks.h"
 
@@ -19,9 +18,6 @@ namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{
-    {"VolatilityRatio"}, {"VoltyStop"}, {"YoyoExit"}, {"YangZhangVolatility"}, {"TurnOfMonth"}};
 
 double true_range(const Candle& k, const Candle& prev) {
   return std::max({k.high - k.low, std::fabs(k.high - prev.close), std::fabs(k.low - prev.close)});
