@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "engine/bar_record.h"
-#include "util/infinity.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 

@@ -13,7 +13,7 @@
 
 #include "indicators/cores/wilder.h"
 #include "indicators/cores/window_checks.h"
-#include "util/infinity.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 

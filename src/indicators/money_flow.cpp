@@ -12,7 +12,7 @@
 #include "indicators/cores/civil_day.h"
 #include "indicators/cores/volume_flow.h"
 #include "indicators/cores/window_checks.h"
-#include "util/infinity.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 

@@ -7,7 +7,7 @@
 
 #include "indicators/cores/quantile.h"
 #include "indicators/cores/window_checks.h"
-#include "util/infinity.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "indicators/cores/window_checks.h"
-#include "util/infinity.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 

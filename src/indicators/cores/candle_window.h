@@ -10,7 +10,7 @@
 #include "indicators/cores/window_checks.h"
 #include "market/bar_context.h"
 #include "util/expected.h"
-#include "util/infinity.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 

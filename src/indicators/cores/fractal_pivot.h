@@ -8,7 +8,7 @@
 
 #include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/ring.h"
-#include "util/infinity.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "indicators/cores/repeated_sum.h"
-#include "util/infinity.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 

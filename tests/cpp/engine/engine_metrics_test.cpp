@@ -10,7 +10,7 @@
 
 #include "engine/metrics.h"
 #include "engine_test_support.h"
-#include "util/infinity.h"
+#include "util/math_constants.h"
 
 namespace vsci::testing {
 namespace {

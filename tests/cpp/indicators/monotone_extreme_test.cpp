@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "indicators/cores/monotone_extreme.h"
-#include "util/infinity.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 namespace {

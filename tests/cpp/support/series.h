@@ -14,7 +14,7 @@
 #include "factory/build_indicator.h"
 #include "market/bar_context.h"
 #include "support/conformance.h"
-#include "util/infinity.h"
+#include "util/math_constants.h"
 
 namespace vsci::testing {
 
