@@ -107,7 +107,7 @@ TEST(SwingPatterns, HandBuiltSwings) {
       {"ThreeDrives", {110, 95, 105, 90, 100, 85, 95}, std::nullopt},  // six pivots only
   };
   for (const PatternRow& r : rows) {
-    const std::vector<Candle> bars = flat_bars(r.prices);
+    const std::vector<Candle> bars = flat_candles(r.prices);
     const RefSwings ref = ref_swings(bars);
     ASSERT_GT(ref.known.back(), ref.known[bars.size() - 2]) << r.kind << ": the last bar confirms nothing";
     auto ind = build_ok(r.kind, {});

@@ -129,7 +129,7 @@ TEST(FibLevels, WorkedSwings) {
   };
   for (const auto& [kind, prices, want] : cases) {
     auto ind = build_ok(kind, {});
-    for (const Candle& bar : flat_bars(prices)) ind->update(BarContext(bar));
+    for (const Candle& bar : flat_candles(prices)) ind->update(BarContext(bar));
     const auto out = ind->outputs();
     ASSERT_EQ(out.size(), want.size());
     for (std::size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(out[k].value, want[k], 1e-12) << kind << " " << k;

@@ -200,7 +200,7 @@ Series ref_anchored(const std::vector<double>& xs) {
   return out;
 }
 
-Series ref_fisher(const std::vector<double>& xs, std::size_t n) {
+Series ref_fisher_rsi(const std::vector<double>& xs, std::size_t n) {
   Series out = ref_rsi(as_series(xs), n);
   for (auto& v : out) {
     if (!v) continue;
@@ -326,7 +326,7 @@ TEST(RsiFamily, MatchBatchReferences) {
     expect_series(run_kind("LaguerreRsi", {0.5}, xs), ref_laguerre(xs, 0.5), 0.0, "LaguerreRsi");
     expect_series(run_kind("LaguerreRsi", {0.8}, xs), ref_laguerre(xs, 0.8), 0.0, "LaguerreRsi 0.8");
     expect_series(run_kind("AnchoredRsi", {}, xs), ref_anchored(xs), 0.0, "AnchoredRsi");
-    expect_series(run_kind("FisherRsi", {9}, xs), ref_fisher(xs, 9), 0.0, "FisherRsi");
+    expect_series(run_kind("FisherRsi", {9}, xs), ref_fisher_rsi(xs, 9), 0.0, "FisherRsi");
     expect_series(run_kind("Cmo", {9}, xs), ref::cmo(xs, 9), 0.0, "Cmo");
     expect_series(run_kind("AdaptiveRsi", {14}, xs), ref_adaptive(xs, 14), 0.0, "AdaptiveRsi");
     expect_series(run_kind("AdaptiveRsi", {2}, xs), ref_adaptive(xs, 2), 0.0, "AdaptiveRsi 2");
