@@ -3,7 +3,6 @@
 #include "engine/metrics.h"
 
 #include <cmath>
-#include <limits>
 
 #include "engine/bar_record.h"
 #include "util/math_constants.h"
@@ -49,7 +48,7 @@ ReturnStats return_stats(std::span<const EquityPoint> equity) {
 }
 
 double max_drawdown_pct(std::span<const EquityPoint> equity) {
-  double peak = -std::numeric_limits<double>::infinity();
+  double peak = -kInf;
   double worst = 0.0;
   for (const EquityPoint& p : equity) {
     if (p.equity > peak) peak = p.equity;

@@ -25,8 +25,7 @@ std::span<const KindEntry> demark_count_kinds() {
                                      {"setup_look_back", "setup_length", "count_look_back", "target"}, {4, 9, 2, 13}),
       kind_row<&TdDWave::create>("TdDWave", {"period"}, {2}).with_first_value(FirstValue::WhenDataAllows),
       kind_row<&TdDeMarker::create>("TdDeMarker", {"period"}, {13}),
-      kind_row<&TdLines::create>("TdLines", {"look_back", "run_length"}, {4, 2})
-          .with_first_value(FirstValue::WhenDataAllows),
+      kind_row<&TdLines::create>("TdLines", {"look_back", "run_length"}, {4, 2}).with_first_value(FirstValue::WhenDataAllows),
       kind_row<&TdMovingAverage::create>("TdMovingAverage", {"short_period", "long_period"}, {5, 13}),
       kind_row<&TdPressure::create>("TdPressure", {"period"}, {10}),
       kind_row<&TdRei::create>("TdRei", {"period"}, {5}),

@@ -6,8 +6,7 @@ namespace vsci {
 std::span<const KindEntry> derivatives_kinds() {
   static constexpr KindEntry kEntries[] = {
       kind_row<&create_plain<FundingBasis>>("FundingBasis").fed_by(Feed::Derivatives),
-      kind_row<&FundingImpliedApr::create>("FundingImpliedApr", {"intervals_per_year"}, {1095})
-          .fed_by(Feed::Derivatives),
+      kind_row<&FundingImpliedApr::create>("FundingImpliedApr", {"intervals_per_year"}, {1095}).fed_by(Feed::Derivatives),
       kind_row<&create_plain<FundingRate>>("FundingRate").fed_by(Feed::Derivatives),
       kind_row<&FundingRateMean::create>("FundingRateMean", {"period"}).fed_by(Feed::Derivatives),
       kind_row<&FundingRateZScore::create>("FundingRateZScore", {"period"}).fed_by(Feed::Derivatives),

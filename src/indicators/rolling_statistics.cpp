@@ -3,7 +3,6 @@
 #include "indicators/rolling_statistics.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "indicators/cores/quantile.h"
 #include "indicators/cores/regression_window.h"
@@ -291,8 +290,8 @@ std::optional<double> SampleEntropy::update_value(double x) {
 namespace {
 
 struct MinMax {
-  double min = std::numeric_limits<double>::infinity();
-  double max = -std::numeric_limits<double>::infinity();
+  double min = kInf;
+  double max = -kInf;
 };
 
 MinMax window_range(const Ring<double>& window) {
