@@ -3,9 +3,9 @@
 #include "engine/metrics.h"
 
 #include <cmath>
-#include <limits>
 
 #include "engine/bar_record.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -48,7 +48,7 @@ ReturnStats return_stats(std::span<const EquityPoint> equity) {
 }
 
 double max_drawdown_pct(std::span<const EquityPoint> equity) {
-  double peak = -std::numeric_limits<double>::infinity();
+  double peak = -kInf;
   double worst = 0.0;
   for (const EquityPoint& p : equity) {
     if (p.equity > peak) peak = p.equity;
@@ -63,7 +63,6 @@ double max_drawdown_pct(std::span<const EquityPoint> equity) {
 }  // namespace
 
 Metrics compute_metrics(std::span<const EquityPoint> equity, std::span<const Trade> trades, double initial_capital) {
-  constexpr double kInf = std::numeric_limits<double>::infinity();
   Metrics m;
   m.pnl = equity.empty() ? 0.0 : equity.back().equity - initial_capital;
   m.return_pct = std::fabs(initial_capital) < EPS ? 0.0 : m.pnl / initial_capital * 100.0;

@@ -119,8 +119,8 @@ constexpr KindFamily kFamilies[] = {
     {"Market breadth", market_breadth_kinds},
 };
 
-constexpr std::string_view kFeedNames[] = {"Kline",       "Trade",        "Orderbook", "TradeQuote",
-                                           "Derivatives", "CrossSection", "Unknown"};
+constexpr std::string_view kFeedDisplayNames[] = {"Kline",       "Trade",        "Orderbook", "TradeQuote",
+                                                  "Derivatives", "CrossSection", "Unknown"};
 
 std::vector<const KindEntry*> build_table() {
   std::vector<const KindEntry*> table;
@@ -159,7 +159,7 @@ Feed feed_for_kind(std::string_view name) {
   return entry == nullptr ? Feed::Unknown : entry->feed;
 }
 
-std::string_view feed_display_name(Feed feed) { return kFeedNames[static_cast<std::size_t>(feed)]; }
+std::string_view feed_display_name(Feed feed) { return kFeedDisplayNames[static_cast<std::size_t>(feed)]; }
 
 Expected<IndicatorPtr, BacktestError> build_indicator(std::string_view kind_name, std::span<const double> params) {
   std::string_view target = kind_name;

@@ -16,21 +16,22 @@ using Measure = DirectionalIndex::Measure;
 Expected<AverageTrueRange, IndicatorError> create_atr(std::uint64_t n) { return AverageTrueRange::create(n, false); }
 Expected<AverageTrueRange, IndicatorError> create_natr(std::uint64_t n) { return AverageTrueRange::create(n, true); }
 
-const KindEntry kEntries[] = {
-    kind_row<&Adxr::create>("Adxr", {"period"}),
-    kind_row<&create_atr>("Atr", {"period"}),
-    kind_row<&AtrTrailingStop::create>("AtrTrailingStop", {"atr_period", "multiplier"}, {10, 2.5}),
-    kind_row<&ChoppinessIndex::create>("ChoppinessIndex", {"period"}, {14}),
-    kind_row<&create_directional<Measure::Dx>>("Dx", {"period"}),
-    kind_row<&create_directional<Measure::MinusDi>>("MinusDi", {"period"}),
-    kind_row<&create_directional<Measure::MinusDm>>("MinusDm", {"period"}),
-    kind_row<&create_natr>("Natr", {"period"}),
-    kind_row<&create_directional<Measure::PlusDi>>("PlusDi", {"period"}),
-    kind_row<&create_directional<Measure::PlusDm>>("PlusDm", {"period"}),
-};
-
 }  // namespace
 
-std::span<const KindEntry> directional_movement_kinds() { return kEntries; }
+std::span<const KindEntry> directional_movement_kinds() {
+  static constexpr KindEntry kEntries[] = {
+      kind_row<&Adxr::create>("Adxr", {"period"}),
+      kind_row<&create_atr>("Atr", {"period"}),
+      kind_row<&AtrTrailingStop::create>("AtrTrailingStop", {"atr_period", "multiplier"}, {10, 2.5}),
+      kind_row<&ChoppinessIndex::create>("ChoppinessIndex", {"period"}, {14}),
+      kind_row<&create_directional<Measure::Dx>>("Dx", {"period"}),
+      kind_row<&create_directional<Measure::MinusDi>>("MinusDi", {"period"}),
+      kind_row<&create_directional<Measure::MinusDm>>("MinusDm", {"period"}),
+      kind_row<&create_natr>("Natr", {"period"}),
+      kind_row<&create_directional<Measure::PlusDi>>("PlusDi", {"period"}),
+      kind_row<&create_directional<Measure::PlusDm>>("PlusDm", {"period"}),
+  };
+  return kEntries;
+}
 
 }  // namespace vsci

@@ -5,21 +5,18 @@
 
 namespace vsci {
 
-namespace {
-
-const KindEntry kEntries[] = {
-    kind_row<&create_plain<AdaptiveCycle>>("AdaptiveCycle"),
-    kind_row<&Fama::create>("Fama", {"fast_limit", "slow_limit"}, {0.5, 0.05}),
-    kind_row<&create_plain<HilbertCyclePeriod>>("HilbertCyclePeriod"),
-    kind_row<&create_plain<HtDcPhase>>("HtDcPhase"),
-    kind_row<&create_plain<HtPhasor>>("HtPhasor"),
-    kind_row<&create_plain<HtTrendMode>>("HtTrendMode"),
-    kind_row<&PhaseAdaptiveMa::create>("PhaseAdaptiveMa", {"fast_limit", "slow_limit"}, {0.5, 0.05}),
-    kind_row<&create_plain<SineWave>>("SineWave"),
-};
-
-}  // namespace
-
-std::span<const KindEntry> hilbert_kinds() { return kEntries; }
+std::span<const KindEntry> hilbert_kinds() {
+  static constexpr KindEntry kEntries[] = {
+      kind_row<&create_plain<AdaptiveCycle>>("AdaptiveCycle"),
+      kind_row<&Fama::create>("Fama", {"fast_limit", "slow_limit"}, {0.5, 0.05}),
+      kind_row<&create_plain<HilbertCyclePeriod>>("HilbertCyclePeriod"),
+      kind_row<&create_plain<HtDcPhase>>("HtDcPhase"),
+      kind_row<&create_plain<HtPhasor>>("HtPhasor"),
+      kind_row<&create_plain<HtTrendMode>>("HtTrendMode"),
+      kind_row<&PhaseAdaptiveMa::create>("PhaseAdaptiveMa", {"fast_limit", "slow_limit"}, {0.5, 0.05}),
+      kind_row<&create_plain<SineWave>>("SineWave"),
+  };
+  return kEntries;
+}
 
 }  // namespace vsci

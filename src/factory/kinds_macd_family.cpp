@@ -14,19 +14,20 @@ Expected<MacdIndicator, IndicatorError> create_macd_fix(std::uint64_t signal) {
   return MacdIndicator::from(UnfusedMacdCore::create_fixed(signal));
 }
 
-const KindEntry kEntries[] = {
-    kind_row<&Kst::create>("Kst", {"roc1", "roc2", "roc3", "roc4", "sma1", "sma2", "sma3", "sma4", "signal"},
-                           {10, 15, 20, 30, 10, 10, 10, 15, 9}),
-    kind_row<&create_macd_fix>("MacdFix", {"signal"}, {9}),
-    kind_row<&create_macd>("MacdIndicator", {"fast", "slow", "signal"}, {12, 26, 9}),
-    kind_row<&Qqe::create>("Qqe", {"rsi_period", "smoothing", "factor"}, {14, 5, 4.236}),
-    kind_row<&VolumeWeightedMacd::create>("VolumeWeightedMacd", {"fast", "slow", "signal"}, {12, 26, 9}),
-    kind_row<&WaveTrend::create>("WaveTrend", {"channel_period", "average_period", "signal"}, {10, 21, 4}),
-    kind_row<&ZeroLagMacd::create>("ZeroLagMacd", {"fast", "slow", "signal"}, {12, 26, 9}),
-};
-
 }  // namespace
 
-std::span<const KindEntry> macd_family_kinds() { return kEntries; }
+std::span<const KindEntry> macd_family_kinds() {
+  static constexpr KindEntry kEntries[] = {
+      kind_row<&Kst::create>("Kst", {"roc1", "roc2", "roc3", "roc4", "sma1", "sma2", "sma3", "sma4", "signal"},
+                             {10, 15, 20, 30, 10, 10, 10, 15, 9}),
+      kind_row<&create_macd_fix>("MacdFix", {"signal"}, {9}),
+      kind_row<&create_macd>("MacdIndicator", {"fast", "slow", "signal"}, {12, 26, 9}),
+      kind_row<&Qqe::create>("Qqe", {"rsi_period", "smoothing", "factor"}, {14, 5, 4.236}),
+      kind_row<&VolumeWeightedMacd::create>("VolumeWeightedMacd", {"fast", "slow", "signal"}, {12, 26, 9}),
+      kind_row<&WaveTrend::create>("WaveTrend", {"channel_period", "average_period", "signal"}, {10, 21, 4}),
+      kind_row<&ZeroLagMacd::create>("ZeroLagMacd", {"fast", "slow", "signal"}, {12, 26, 9}),
+  };
+  return kEntries;
+}
 
 }  // namespace vsci

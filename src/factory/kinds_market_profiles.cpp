@@ -15,17 +15,18 @@ Expected<ValueAreaProfile, IndicatorError> create_composite_profile(std::uint64_
   return ValueAreaProfile::create(n, bins, fraction, ValueAreaProfile::Bounds::OuterCentres);
 }
 
-const KindEntry kEntries[] = {
-    kind_row<&create_composite_profile>("CompositeProfile", {"period", "bins", "fraction"}, {20, 12, 0.7}),
-    kind_row<&HighLowVolumeNodes::create>("HighLowVolumeNodes", {"period", "bins"}, {20, 12}),
-    kind_row<&WindowRange::create>("TpoProfile", {"period", "bins"}),
-    kind_row<&create_value_area>("ValueArea", {"period", "bins", "fraction"}, {20, 12, 0.7}),
-    kind_row<&WindowRange::create>("VolumeProfile", {"period", "bins"}),
-    kind_row<&VolumeWeightedSr::create>("VolumeWeightedSr", {"period"}),
-};
-
 }  // namespace
 
-std::span<const KindEntry> market_profile_kinds() { return kEntries; }
+std::span<const KindEntry> market_profile_kinds() {
+  static constexpr KindEntry kEntries[] = {
+      kind_row<&create_composite_profile>("CompositeProfile", {"period", "bins", "fraction"}, {20, 12, 0.7}),
+      kind_row<&HighLowVolumeNodes::create>("HighLowVolumeNodes", {"period", "bins"}, {20, 12}),
+      kind_row<&WindowRange::create>("TpoProfile", {"period", "bins"}),
+      kind_row<&create_value_area>("ValueArea", {"period", "bins", "fraction"}, {20, 12, 0.7}),
+      kind_row<&WindowRange::create>("VolumeProfile", {"period", "bins"}),
+      kind_row<&VolumeWeightedSr::create>("VolumeWeightedSr", {"period"}),
+  };
+  return kEntries;
+}
 
 }  // namespace vsci

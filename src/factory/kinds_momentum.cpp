@@ -5,22 +5,19 @@
 
 namespace vsci {
 
-namespace {
-
-const KindEntry kEntries[] = {
-    kind_row<&DisparityIndex::create>("DisparityIndex", {"period"}),
-    kind_row<&Dpo::create>("Dpo", {"period"}),
-    kind_row<&LogReturn::create>("LogReturn", {"period"}),
-    kind_row<&Mom::create>("Mom", {"period"}),
-    kind_row<&Roc::create>("Roc", {"period"}),
-    kind_row<&Rocp::create>("Rocp", {"period"}),
-    kind_row<&Rocr::create>("Rocr", {"period"}),
-    kind_row<&Rocr100::create>("Rocr100", {"period"}),
-    kind_row<&WeightedRocSum::create>("WeightedRocSum", {"lag1", "lag2", "wma_period"}),
-};
-
-}  // namespace
-
-std::span<const KindEntry> momentum_kinds() { return kEntries; }
+std::span<const KindEntry> momentum_kinds() {
+  static constexpr KindEntry kEntries[] = {
+      kind_row<&DisparityIndex::create>("DisparityIndex", {"period"}),
+      kind_row<&Dpo::create>("Dpo", {"period"}),
+      kind_row<&LogReturn::create>("LogReturn", {"period"}),
+      kind_row<&Mom::create>("Mom", {"period"}),
+      kind_row<&Roc::create>("Roc", {"period"}),
+      kind_row<&Rocp::create>("Rocp", {"period"}),
+      kind_row<&Rocr::create>("Rocr", {"period"}),
+      kind_row<&Rocr100::create>("Rocr100", {"period"}),
+      kind_row<&WeightedRocSum::create>("WeightedRocSum", {"lag1", "lag2", "wma_period"}),
+  };
+  return kEntries;
+}
 
 }  // namespace vsci

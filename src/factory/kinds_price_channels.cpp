@@ -3,16 +3,13 @@
 
 namespace vsci {
 
-namespace {
-
-const KindEntry kEntries[] = {
-    kind_row<&Donchian::create>("Donchian", {"period"}, {20}),
-    kind_row<&FractalChaosBands::create>("FractalChaosBands", {"span"}, {2}).with_first_value(FirstValue::WhenDataAllows),
-    kind_row<&MedianChannel::create>("MedianChannel", {"period", "multiplier"}, {15, 2.0}),
-};
-
-}  // namespace
-
-std::span<const KindEntry> price_channel_kinds() { return kEntries; }
+std::span<const KindEntry> price_channel_kinds() {
+  static constexpr KindEntry kEntries[] = {
+      kind_row<&Donchian::create>("Donchian", {"period"}, {20}),
+      kind_row<&FractalChaosBands::create>("FractalChaosBands", {"span"}, {2}).with_first_value(FirstValue::WhenDataAllows),
+      kind_row<&MedianChannel::create>("MedianChannel", {"period", "multiplier"}, {15, 2.0}),
+  };
+  return kEntries;
+}
 
 }  // namespace vsci

@@ -5,22 +5,19 @@
 
 namespace vsci {
 
-namespace {
-
-const KindEntry kEntries[] = {
-    kind_row<&Cfo::create>("Cfo", {"period"}),
-    kind_row<&LinRegAngle::create>("LinRegAngle", {"period"}),
-    kind_row<&LinRegIntercept::create>("LinRegIntercept", {"period"}),
-    kind_row<&LinRegSlope::create>("LinRegSlope", {"period"}),
-    kind_row<&LinearRegression::create>("LinearRegression", {"period"}),
-    kind_row<&RSquared::create>("RSquared", {"period"}),
-    kind_row<&StandardError::create>("StandardError", {"period"}),
-    kind_row<&Tsf::create>("Tsf", {"period"}),
-    kind_row<&TsfOscillator::create>("TsfOscillator", {"period"}),
-};
-
-}  // namespace
-
-std::span<const KindEntry> regression_kinds() { return kEntries; }
+std::span<const KindEntry> regression_kinds() {
+  static constexpr KindEntry kEntries[] = {
+      kind_row<&Cfo::create>("Cfo", {"period"}),
+      kind_row<&LinRegAngle::create>("LinRegAngle", {"period"}),
+      kind_row<&LinRegIntercept::create>("LinRegIntercept", {"period"}),
+      kind_row<&LinRegSlope::create>("LinRegSlope", {"period"}),
+      kind_row<&LinearRegression::create>("LinearRegression", {"period"}),
+      kind_row<&RSquared::create>("RSquared", {"period"}),
+      kind_row<&StandardError::create>("StandardError", {"period"}),
+      kind_row<&Tsf::create>("Tsf", {"period"}),
+      kind_row<&TsfOscillator::create>("TsfOscillator", {"period"}),
+  };
+  return kEntries;
+}
 
 }  // namespace vsci

@@ -3,20 +3,17 @@
 
 namespace vsci {
 
-namespace {
-
-const KindEntry kEntries[] = {
-    kind_row<&create_plain<TdCamouflage>>("TdCamouflage"),
-    kind_row<&create_plain<TdClop>>("TdClop"),
-    kind_row<&create_plain<TdClopwin>>("TdClopwin"),
-    kind_row<&create_plain<TdDifferential>>("TdDifferential"),
-    kind_row<&create_plain<TdOpen>>("TdOpen"),
-    kind_row<&create_plain<TdPropulsion>>("TdPropulsion"),
-    kind_row<&create_plain<TdTrap>>("TdTrap"),
-};
-
-}  // namespace
-
-std::span<const KindEntry> td_bar_pattern_kinds() { return kEntries; }
+std::span<const KindEntry> td_bar_pattern_kinds() {
+  static constexpr KindEntry kEntries[] = {
+      kind_row<&create_plain<TdCamouflage>>("TdCamouflage"),
+      kind_row<&create_plain<TdClop>>("TdClop"),
+      kind_row<&create_plain<TdClopwin>>("TdClopwin"),
+      kind_row<&create_plain<TdDifferential>>("TdDifferential"),
+      kind_row<&create_plain<TdOpen>>("TdOpen"),
+      kind_row<&create_plain<TdPropulsion>>("TdPropulsion"),
+      kind_row<&create_plain<TdTrap>>("TdTrap"),
+  };
+  return kEntries;
+}
 
 }  // namespace vsci

@@ -3,16 +3,13 @@
 
 namespace vsci {
 
-namespace {
-
-const KindEntry kEntries[] = {
-    kind_row<&CandleVolume::create>("CandleVolume", {"period"}),
-    kind_row<&Equivolume::create>("Equivolume", {"period"}),
-    kind_row<&VolatilityCone::create>("VolatilityCone", {"window", "lookback"}, {10, 20}),
-};
-
-}  // namespace
-
-std::span<const KindEntry> volume_candle_kinds() { return kEntries; }
+std::span<const KindEntry> volume_candle_kinds() {
+  static constexpr KindEntry kEntries[] = {
+      kind_row<&CandleVolume::create>("CandleVolume", {"period"}),
+      kind_row<&Equivolume::create>("Equivolume", {"period"}),
+      kind_row<&VolatilityCone::create>("VolatilityCone", {"window", "lookback"}, {10, 20}),
+  };
+  return kEntries;
+}
 
 }  // namespace vsci

@@ -3,16 +3,13 @@
 
 namespace vsci {
 
-namespace {
-
-const KindEntry kEntries[] = {
-    kind_row<&NakedPoc::create>("NakedPoc", {"period", "bins"}),
-    kind_row<&ProfileShape::create>("ProfileShape", {"period", "bins"}),
-    kind_row<&SinglePrints::create>("SinglePrints", {"period", "bins"}),
-};
-
-}  // namespace
-
-std::span<const KindEntry> volume_profile_kinds() { return kEntries; }
+std::span<const KindEntry> volume_profile_kinds() {
+  static constexpr KindEntry kEntries[] = {
+      kind_row<&NakedPoc::create>("NakedPoc", {"period", "bins"}),
+      kind_row<&ProfileShape::create>("ProfileShape", {"period", "bins"}),
+      kind_row<&SinglePrints::create>("SinglePrints", {"period", "bins"}),
+  };
+  return kEntries;
+}
 
 }  // namespace vsci

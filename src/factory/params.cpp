@@ -64,7 +64,7 @@ std::string format_param_value(double value) {
   return out;
 }
 
-Expected<double, BacktestError> param_finite(Params params, std::size_t position, std::string_view kind_name) {
+Expected<double, BacktestError> param_finite(ParamList params, std::size_t position, std::string_view kind_name) {
   if (position >= params.size()) return unexpected(getter_error(kind_name, "missing parameter #" + position_text(position)));
   const double v = params[position];
   if (!std::isfinite(v)) {
@@ -73,7 +73,7 @@ Expected<double, BacktestError> param_finite(Params params, std::size_t position
   return v;
 }
 
-Expected<std::uint64_t, BacktestError> param_positive_integer(Params params, std::size_t position,
+Expected<std::uint64_t, BacktestError> param_positive_integer(ParamList params, std::size_t position,
                                                               std::string_view kind_name) {
   auto v = param_finite(params, position, kind_name);
   if (!v.ok()) return unexpected(std::move(v).error());
@@ -84,7 +84,7 @@ Expected<std::uint64_t, BacktestError> param_positive_integer(Params params, std
   return static_cast<std::uint64_t>(t);
 }
 
-Expected<std::int32_t, BacktestError> param_i32(Params params, std::size_t position, std::string_view kind_name) {
+Expected<std::int32_t, BacktestError> param_i32(ParamList params, std::size_t position, std::string_view kind_name) {
   auto v = param_finite(params, position, kind_name);
   if (!v.ok()) return unexpected(std::move(v).error());
   const double x = v.value();
@@ -94,7 +94,7 @@ Expected<std::int32_t, BacktestError> param_i32(Params params, std::size_t posit
   return static_cast<std::int32_t>(std::trunc(x));
 }
 
-Expected<std::uint32_t, BacktestError> param_u32(Params params, std::size_t position, std::string_view kind_name) {
+Expected<std::uint32_t, BacktestError> param_u32(ParamList params, std::size_t position, std::string_view kind_name) {
   auto v = param_finite(params, position, kind_name);
   if (!v.ok()) return unexpected(std::move(v).error());
   const double x = v.value();

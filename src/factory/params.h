@@ -14,13 +14,13 @@
 
 namespace vsci {
 
-using Params = std::span<const double>;
+using ParamList = std::span<const double>;
 
-Expected<double, BacktestError> param_finite(Params params, std::size_t position, std::string_view kind_name);
-Expected<std::uint64_t, BacktestError> param_positive_integer(Params params, std::size_t position,
+Expected<double, BacktestError> param_finite(ParamList params, std::size_t position, std::string_view kind_name);
+Expected<std::uint64_t, BacktestError> param_positive_integer(ParamList params, std::size_t position,
                                                               std::string_view kind_name);
-Expected<std::int32_t, BacktestError> param_i32(Params params, std::size_t position, std::string_view kind_name);
-Expected<std::uint32_t, BacktestError> param_u32(Params params, std::size_t position, std::string_view kind_name);
+Expected<std::int32_t, BacktestError> param_i32(ParamList params, std::size_t position, std::string_view kind_name);
+Expected<std::uint32_t, BacktestError> param_u32(ParamList params, std::size_t position, std::string_view kind_name);
 
 // The "got {}" text: shortest round-trip digits, never in exponent form, no
 // fraction on whole values, "-" on every negative value including -0.

@@ -12,12 +12,11 @@
 #include "indicators/cores/window_checks.h"
 #include "market/price_checks.h"
 #include "util/interrupt.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
 namespace {
-
-constexpr double kTwoPi = 6.283185307179586;
 
 // The roofing filter of the stochastic and the periodogram ends in a 10-bar
 // super smoother with these fixed coefficients.

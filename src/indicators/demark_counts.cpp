@@ -13,6 +13,7 @@
 
 #include "indicators/cores/wilder.h"
 #include "indicators/cores/window_checks.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -21,7 +22,6 @@ namespace {
 std::uint64_t capped_increment(std::uint64_t count, std::uint64_t cap) { return count < cap ? count + 1 : cap; }
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // A look-back and a run length (or cap) non-zero, then the look-back's bound.
 std::optional<IndicatorError> check_run(std::uint64_t look_back, std::uint64_t run_length) {

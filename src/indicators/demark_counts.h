@@ -20,6 +20,7 @@
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sma.h"
 #include "indicators/indicator.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -282,8 +283,8 @@ class TdLines {
  private:
   TdLines(std::uint64_t look_back, std::uint64_t run_length) : run_(look_back, run_length) {}
   TdCloseRun run_;
-  double run_high_ = -std::numeric_limits<double>::infinity();  // of the current down run
-  double run_low_ = std::numeric_limits<double>::infinity();    // of the current up run
+  double run_high_ = -kInf;  // of the current down run
+  double run_low_ = kInf;    // of the current up run
   TdLevel resistance_;
   TdLevel support_;
   OutputList<2> outputs_{kOutputNames};

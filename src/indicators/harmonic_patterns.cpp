@@ -13,7 +13,7 @@ struct Window {
   double lo, hi;
 };
 
-bool within(double x, Window w) { return w.lo <= x && x <= w.hi; }
+bool in_window(double x, Window w) { return w.lo <= x && x <= w.hi; }
 
 // The four ratio windows of an X-A-B-C-D pattern: AB/XA, BC/AB, CD/BC, AD/XA.
 struct HarmonicWindows {
@@ -24,8 +24,8 @@ double xabcd(std::span<const SwingPivot> p, const HarmonicWindows& w) {
   const double x = nth_newest(p, 5).price, a = nth_newest(p, 4).price, b = nth_newest(p, 3).price;
   const double c = nth_newest(p, 2).price, d = nth_newest(p, 1).price;
   const double xa = a - x, ab = b - a, bc = c - b, cd = d - c, ad = d - a;
-  const bool holds = within(std::fabs(ab / xa), w.ab_xa) && within(std::fabs(bc / ab), w.bc_ab) &&
-                     within(std::fabs(cd / bc), w.cd_bc) && within(std::fabs(ad / xa), w.ad_xa);
+  const bool holds = in_window(std::fabs(ab / xa), w.ab_xa) && in_window(std::fabs(bc / ab), w.bc_ab) &&
+                     in_window(std::fabs(cd / bc), w.cd_bc) && in_window(std::fabs(ad / xa), w.ad_xa);
   return holds ? completion_signal(p) : 0.0;
 }
 
@@ -61,14 +61,14 @@ double extended_leg_harmonic(std::span<const SwingPivot> p) {
   const double x = nth_newest(p, 5).price, a = nth_newest(p, 4).price, b = nth_newest(p, 3).price;
   const double c = nth_newest(p, 2).price, d = nth_newest(p, 1).price;
   const double xa = a - x, ab = b - a, xc = c - x, cd = d - c;
-  const bool holds = within(std::fabs(ab / xa), {0.382, 0.618}) && within(std::fabs(xc / xa), {1.272, 1.414}) &&
-                     within(std::fabs(cd / xc), {0.74, 0.83});
+  const bool holds = in_window(std::fabs(ab / xa), {0.382, 0.618}) && in_window(std::fabs(xc / xa), {1.272, 1.414}) &&
+                     in_window(std::fabs(cd / xc), {0.74, 0.83});
   return holds ? completion_signal(p) : 0.0;
 }
 
 double equal_legs_pattern(std::span<const SwingPivot> p) {
   const double ab = leg(p, 3), bc = leg(p, 2), cd = leg(p, 1);
-  const bool holds = within(bc / ab, {0.382, 0.886}) && within(cd / bc, {1.13, 2.618}) && near(ab, cd, 0.1);
+  const bool holds = in_window(bc / ab, {0.382, 0.886}) && in_window(cd / bc, {1.13, 2.618}) && near(ab, cd, 0.1);
   return holds ? completion_signal(p) : 0.0;
 }
 
@@ -77,7 +77,7 @@ double equal_legs_pattern(std::span<const SwingPivot> p) {
 double three_drives(std::span<const SwingPivot> p) {
   const double l1 = leg(p, 6), l2 = leg(p, 5), l3 = leg(p, 4), l4 = leg(p, 3), l5 = leg(p, 2), l6 = leg(p, 1);
   constexpr Window kDrive{1.13, 1.75};
-  const bool holds = within(l2 / l1, kDrive) && within(l4 / l3, kDrive) && within(l6 / l5, kDrive) &&
+  const bool holds = in_window(l2 / l1, kDrive) && in_window(l4 / l3, kDrive) && in_window(l6 / l5, kDrive) &&
                      near(l2, l4, 0.2) && near(l4, l6, 0.2) && near(l1, l3, 0.3) && near(l3, l5, 0.3);
   return holds ? completion_signal(p) : 0.0;
 }

@@ -5,13 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "util/math_constants.h"
+
 namespace vsci {
-
-namespace {
-
-constexpr double kPi = 3.141592653589793;
-
-}  // namespace
 
 std::optional<double> AdaptiveCycle::update_value(double x) {
   const auto sp = core_.update_value(x);

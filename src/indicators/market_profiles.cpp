@@ -7,9 +7,9 @@
 #include "indicators/market_profiles.h"
 
 #include <cmath>
-#include <limits>
 
 #include "indicators/cores/repeated_sum.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -29,9 +29,7 @@ Area value_area(const PriceBins& bins, double fraction) {
   const std::size_t runs = bins.runs();
   double total = 0.0;
   for (std::size_t k = 0; k < runs; ++k) {
-    total = add_repeatedly(total, bins.run_volume(k), bins.run_start(k + 1) - bins.run_start(k),
-                           std::numeric_limits<double>::infinity())
-                .sum;
+    total = add_repeatedly(total, bins.run_volume(k), bins.run_start(k + 1) - bins.run_start(k), kInf).sum;
   }
   const double target = total * fraction;
   const std::size_t poc_run = bins.largest_run();

@@ -12,6 +12,7 @@
 #include "indicators/cores/civil_day.h"
 #include "indicators/cores/volume_flow.h"
 #include "indicators/cores/window_checks.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -276,7 +277,6 @@ std::optional<double> BetterVolume::update_candle(const Candle& c) {
   double value = 0.0;
   if (warm) {
     // The extremes of the earlier bars as scans from -inf and +inf find them.
-    constexpr double kInf = std::numeric_limits<double>::infinity();
     const bool alone = n_ == 1;
     const auto [most_range_volume, least_volume] = alone ? OldestRange::Values{-kInf, kInf} : earlier_.fold_from(-kInf, kInf);
     const double most_volume_per_range = alone ? -kInf : most_volume_per_range_.fold_from(-kInf);

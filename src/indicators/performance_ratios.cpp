@@ -4,16 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "indicators/cores/quantile.h"
 #include "indicators/cores/window_checks.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
 namespace {
-
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 std::optional<IndicatorError> check_confidence(double confidence) {
   if (!(std::isfinite(confidence) && confidence > 0.0 && confidence < 1.0)) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "indicators/cores/volume_flow.h"
 #include "indicators/cores/window_checks.h"
 
 namespace vsci {
@@ -14,8 +15,6 @@ namespace vsci {
 namespace {
 
 constexpr double kCciScale = 0.015;
-
-double typical_price(const Candle& c) { return (c.high + c.low + c.close) / 3.0; }
 
 // Σ|v - centre| / n over a full ring.
 double mean_deviation(const Ring<double>& ring, double centre) {

@@ -5,12 +5,11 @@
 #include <cmath>
 
 #include "indicators/cores/window_checks.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
 namespace {
-
-constexpr double kDegreesPerRadian = 57.29577951308232;
 
 // (y − reference) in percent of y. A zero y is not divided by: the last value
 // is repeated (none before the first).

@@ -3,11 +3,11 @@
 #include "indicators/rolling_statistics.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "indicators/cores/quantile.h"
 #include "indicators/cores/regression_window.h"
 #include "indicators/cores/window_checks.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -221,7 +221,6 @@ std::optional<double> RollingMinMaxScaler::update_value(double x) {
   window_.push(x, x);
   if (!window_.full()) return std::nullopt;
   // The extremes of std::max / std::min scans from -inf and +inf.
-  constexpr double kInf = std::numeric_limits<double>::infinity();
   const auto [max, min] = window_.fold_from(-kInf, kInf);
   const double span = max - min;
   if (span > 0.0) return (x - min) / span;
@@ -290,13 +289,13 @@ std::optional<double> SampleEntropy::update_value(double x) {
 
 namespace {
 
-struct Range {
-  double min = std::numeric_limits<double>::infinity();
-  double max = -std::numeric_limits<double>::infinity();
+struct MinMax {
+  double min = kInf;
+  double max = -kInf;
 };
 
-Range window_range(const Ring<double>& window) {
-  Range r;
+MinMax window_range(const Ring<double>& window) {
+  MinMax r;
   for (std::size_t i = 0; i < window.size(); ++i) {
     r.min = std::min(r.min, window[i]);
     r.max = std::max(r.max, window[i]);
@@ -318,7 +317,7 @@ std::optional<double> ShannonEntropy::update_value(double x) {
   if (!std::isfinite(x)) return std::nullopt;
   window_.push(x);
   if (!window_.full()) return std::nullopt;
-  const Range r = window_range(window_);
+  const MinMax r = window_range(window_);
   if (r.max <= r.min) return 0.0;
   const std::size_t held = window_.size();
   const std::size_t last = bins_ - 1;

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "indicators/cores/window_checks.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -96,7 +96,6 @@ std::optional<double> StochRsi::update_value(double x) {
   values_.push(*r, *r);
   if (!values_.full()) return std::nullopt;
   // The extremes of std::max / std::min scans from -inf and +inf.
-  constexpr double kInf = std::numeric_limits<double>::infinity();
   const auto [hi, lo] = values_.fold_from(-kInf, kInf);
   const double range = hi - lo;
   return range != 0.0 ? (*r - lo) * 100.0 / range : 50.0;

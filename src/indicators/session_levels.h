@@ -8,19 +8,19 @@
 
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <span>
 #include <string_view>
 
 #include "indicators/indicator.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
 // A running high and low, each moved only by a strictly more extreme price.
 struct TrackedRange {
-  double high = -std::numeric_limits<double>::infinity();
-  double low = std::numeric_limits<double>::infinity();
+  double high = -kInf;
+  double low = kInf;
 
   void take(const Candle& c) {
     if (c.high > high) high = c.high;

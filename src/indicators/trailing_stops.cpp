@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "indicators/cores/window_checks.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -164,7 +164,6 @@ std::optional<double> ChandeKrollStop::update_candle(const Candle& c) {
   if (!stops_.full()) return std::nullopt;
   // The loosest stops: NaN-skipping folds from -inf and +inf; of equal
   // highest stops the newest.
-  constexpr double kInf = std::numeric_limits<double>::infinity();
   auto [stop_short, stop_long] = stops_.fold_from(-kInf, kInf);
   if (stop_long == 0.0) stop_long = zero_lowest(low_stops_);
   outputs_.set({stop_long, stop_short});

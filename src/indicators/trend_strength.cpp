@@ -3,9 +3,9 @@
 #include "indicators/trend_strength.h"
 
 #include <cmath>
-#include <limits>
 
 #include "indicators/cores/window_checks.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -61,7 +61,6 @@ std::optional<double> VerticalHorizontalFilter::update_value(double x) {
   has_previous_ = true;
   if (!closes_.full() || !changes_.full()) return std::nullopt;
   if (changes_.sum() == 0.0) return 0.0;
-  constexpr double kInf = std::numeric_limits<double>::infinity();
   const auto [hi, lo] = closes_.fold_from(-kInf, kInf);
   return (hi - lo) / changes_.sum();
 }

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "indicators/cores/window_checks.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -38,8 +38,8 @@ std::uint64_t PriceBins::bin_of(double price) const {
 }
 
 bool PriceBins::lay_out(const Ring<Candle>& candles) {
-  double high = -std::numeric_limits<double>::infinity();
-  double low = std::numeric_limits<double>::infinity();
+  double high = -kInf;
+  double low = kInf;
   for_each_candle(candles, [&](const Candle& c) {
     if (c.high > high) high = c.high;
     if (c.low < low) low = c.low;

@@ -5,12 +5,12 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 
 #include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/window_checks.h"
 #include "market/bar_context.h"
 #include "util/expected.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -30,7 +30,6 @@ class CandleWindow {
     double lowest_low;
   };
   Extremes extremes() const {
-    constexpr double kInf = std::numeric_limits<double>::infinity();
     const auto [high, low] = range_.fold_from(-kInf, kInf);
     return Extremes{high, low};
   }

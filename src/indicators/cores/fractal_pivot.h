@@ -5,10 +5,10 @@
 #pragma once
 
 #include <cstddef>
-#include <limits>
 
 #include "indicators/cores/monotone_extreme.h"
 #include "indicators/cores/ring.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -42,7 +42,6 @@ class FractalWindow {
   // Needs full().
   Standing standing() const {
     const Span& centre = centre_and_right_.oldest();
-    constexpr double kInf = std::numeric_limits<double>::infinity();
     const auto left = left_.fold_from(-kInf, kInf);
     const auto right = right_.fold_from(-kInf, kInf);
     return Standing{centre.high > left.largest && centre.high > right.largest,

@@ -6,14 +6,12 @@
 #include <cmath>
 
 #include "market/price_checks.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 6.283185307179586;
-constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr std::size_t kPhasorPairs = kMaxPhasorLength * (kMaxPhasorLength + 1) / 2;
 
 using PhasorTable = std::array<Phasor, kPhasorPairs>;

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 #include <optional>
 
 #include "indicators/cores/regression_window.h"
@@ -15,6 +14,7 @@
 #include "indicators/indicator_error.h"
 #include "market/price_checks.h"
 #include "util/expected.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
@@ -88,8 +88,8 @@ class ProjectionCore {
     if (!highs_.full()) return std::nullopt;
     const double slope_high = rolling_window_slope(highs_, constants_);
     const double slope_low = rolling_window_slope(lows_, constants_);
-    double upper = -std::numeric_limits<double>::infinity();
-    double lower = std::numeric_limits<double>::infinity();
+    double upper = -kInf;
+    double lower = kInf;
     const std::size_t n = highs_.size();
     for (std::size_t i = 0; i < n; ++i) {
       const double ahead = static_cast<double>(n - 1 - i);  // bars from i to the newest

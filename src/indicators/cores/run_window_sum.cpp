@@ -8,15 +8,13 @@
 #include "indicators/cores/run_window_sum.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "indicators/cores/repeated_sum.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 
 namespace {
-
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // Below this many additions a plain loop is quicker than the closed form.
 constexpr std::size_t kPlainAdditions = 16;

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "engine_test_support.h"
 #include "harness/envelopes.h"
-#include "json/number_format.h"
 #include "json/scanner.h"
 #include "support/json_spacing.h"
 #include "util/parallel.h"
@@ -23,11 +23,7 @@
 namespace vsci {
 namespace {
 
-std::string num(double v) {
-  std::string s;
-  json::append_f64(s, v);
-  return s;
-}
+using testing::num;
 
 bool same(const Candle& a, const Candle& b) {
   return a.time == b.time && std::memcmp(&a.open, &b.open, 5 * sizeof(double)) == 0;

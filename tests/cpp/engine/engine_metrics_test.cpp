@@ -10,11 +10,11 @@
 
 #include "engine/metrics.h"
 #include "engine_test_support.h"
+#include "util/math_constants.h"
 
 namespace vsci::testing {
 namespace {
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kEpsilon = 2.220446049250313e-16;
 
 std::vector<EquityPoint> curve(const std::vector<double>& values) {

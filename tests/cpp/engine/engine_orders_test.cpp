@@ -14,8 +14,6 @@
 namespace vsci::testing {
 namespace {
 
-const std::string kNoIndicators = "{}";
-
 json::Value run_members(const std::string& entry, const std::string& exit, const std::string& members,
                         const std::vector<Bar>& bs, const std::string& extra = "") {
   return run_ok(request_json(spec_json(kNoIndicators, entry, exit, members), bs, extra));

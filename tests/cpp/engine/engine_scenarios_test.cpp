@@ -10,8 +10,6 @@
 namespace vsci::testing {
 namespace {
 
-const std::string kNoIndicators = "{}";
-
 TEST(EngineScenarios, ConstantPriceWithoutTradesLeavesEverythingAtZero) {
   const auto doc = run_ok(request_json(spec_json(kNoIndicators, kNever, kNever, R"("sizing":{"type":"fixed_qty","qty":1})"),
                                        flat_bars({100, 100, 100, 100})));

@@ -79,6 +79,9 @@ inline std::string request_json(const std::string& spec, const std::vector<Bar>&
   return s + "}";
 }
 
+// The indicators member of a strategy without any.
+inline const std::string kNoIndicators = "{}";
+
 // Rules used throughout.
 inline const std::string kAlways = "{\"all\":[]}";
 inline const std::string kNever = "{\"any\":[]}";

@@ -37,8 +37,8 @@ std::string list_of(int n, const std::string& element) {
 }
 
 const std::string kTick = "[0.0001,100,100,100,1,1,1,1,1,0,0]";
-const std::string kBook = "[[[99,1]],[[101,1]]]";
-const std::string kSection = "[[[0.1,5]]]";
+const std::string kBookText = "[[[99,1]],[[101,1]]]";
+const std::string kSectionText = "[[[0.1,5]]]";
 
 TEST(RequestEntry, GuardTextsAreExact) {
   EXPECT_EQ(kSpreadText.size(), 116u);
@@ -73,16 +73,16 @@ TEST(RequestEntry, FeedLengthsInOrder) {
   const std::string feeds[] = {
       "\"reference\":" + candles(2),
       "\"derivs\":" + list_of(2, kTick),
-      "\"books\":" + list_of(2, kBook),
+      "\"books\":" + list_of(2, kBookText),
       "\"trades\":[[],[]]",
-      "\"sections\":" + list_of(2, kSection),
+      "\"sections\":" + list_of(2, kSectionText),
   };
   const std::string right[] = {
       "\"reference\":" + candles(3),
       "\"derivs\":" + list_of(3, kTick),
-      "\"books\":" + list_of(3, kBook),
+      "\"books\":" + list_of(3, kBookText),
       "\"trades\":[[],[[1,1,\"buy\"],[2,1,\"sell\"]],[]]",
-      "\"sections\":" + list_of(3, kSection),
+      "\"sections\":" + list_of(3, kSectionText),
   };
   const char* names[] = {"reference", "derivs", "books", "trades", "sections"};
   for (int fixed = 0; fixed <= 5; ++fixed) {
@@ -100,7 +100,7 @@ TEST(RequestEntry, FeedLengthsInOrder) {
 }
 
 TEST(RequestEntry, AcceptedRequestKeepsItsRecords) {
-  auto r = load_run_request(request_with("\"books\":" + list_of(2, kBook) + ",\"capital\":5e3",
+  auto r = load_run_request(request_with("\"books\":" + list_of(2, kBookText) + ",\"capital\":5e3",
                                          spec_set("costs", kSpread), candles(2)));
   ASSERT_TRUE(r.ok()) << r.error().to_string();
   EXPECT_EQ(r->candles.size(), 2u);

@@ -9,14 +9,17 @@
 #include <vector>
 
 #include "engine/request.h"
-#include "json/number_format.h"
+#include "engine_test_support.h"
+#include "support/compare.h"
 #include "support/request_text.h"
 
 namespace vsci {
 namespace {
 
 using testing::at_byte;
+using testing::identical_bits;
 using testing::kPrefix;
+using testing::num;
 using testing::kSpec;
 using testing::read_error;
 using testing::read_ok;
@@ -49,12 +52,6 @@ std::vector<Candle> generated(std::size_t n) {
   return out;
 }
 
-std::string num(double v) {
-  std::string s;
-  json::append_f64(s, v);
-  return s;
-}
-
 // Candle i in one of the three compact forms, by `form(i)`: 0 key order, 1
 // declared order, 2 array.
 std::string candle_text(const Candle& c, int form) {
@@ -85,15 +82,13 @@ std::string request(const std::string& candles) {
   return R"({"candles":)" + candles + R"(,"spec":)" + spec + "}";
 }
 
-bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 void expect_candles(const std::vector<Candle>& got, const std::vector<Candle>& want) {
   ASSERT_EQ(got.size(), want.size());
   for (std::size_t i = 0; i < want.size(); ++i) {
     const Candle& g = got[i];
     const Candle& w = want[i];
-    ASSERT_TRUE(g.time == w.time && same_bits(g.open, w.open) && same_bits(g.high, w.high) &&
-                same_bits(g.low, w.low) && same_bits(g.close, w.close) && same_bits(g.volume, w.volume))
+    ASSERT_TRUE(g.time == w.time && identical_bits(g.open, w.open) && identical_bits(g.high, w.high) &&
+                identical_bits(g.low, w.low) && identical_bits(g.close, w.close) && identical_bits(g.volume, w.volume))
         << "candle " << i;
   }
 }

@@ -17,7 +17,7 @@ namespace {
 
 const double kNan = std::numeric_limits<double>::quiet_NaN();
 
-using Values = std::map<std::string, double>;
+using NamedValues = std::map<std::string, double>;
 
 // A window over bars given as (close, values); every candle has
 // open = close - 1, high = close + 2, low = close - 3, volume = 10 * close.
@@ -25,7 +25,7 @@ struct Bars {
   SlotTable slots;
   HistoryWindow window;
 
-  Bars(const std::vector<std::string>& keys, const std::vector<std::pair<double, Values>>& bars,
+  Bars(const std::vector<std::string>& keys, const std::vector<std::pair<double, NamedValues>>& bars,
        std::size_t capacity = 0)
       : slots(keys), window(capacity == 0 ? bars.size() : capacity, slots.size()) {
     std::int64_t time = 0;
@@ -45,13 +45,13 @@ struct Bars {
   bool at(const Rule& r, std::size_t t, PositionContext pos = {}) const { return r.eval(window, t, pos); }
 };
 
-Operand num(double v) { return operand_constant(v); }
+Operand constant(double v) { return operand_constant(v); }
 Operand price(PriceField f) { return operand_price(f); }
 Rule cmp(Rule::Kind k, Operand a, Operand b) { return rule_compare(k, std::move(a), std::move(b)); }
 
 TEST(RuleEval, MissingValueMakesComparisonFalseAndNotTrue) {
   Bars b({"rsi"}, {{100, {}}, {101, {{"rsi", 75}}}, {102, {}}});
-  const Rule gt = cmp(Rule::Kind::Gt, b.ref("rsi"), num(70));
+  const Rule gt = cmp(Rule::Kind::Gt, b.ref("rsi"), constant(70));
   const Rule negated = rule_not(gt);
   EXPECT_FALSE(b.at(gt, 0));
   EXPECT_TRUE(b.at(negated, 0));
@@ -62,18 +62,18 @@ TEST(RuleEval, MissingValueMakesComparisonFalseAndNotTrue) {
   EXPECT_FALSE(b.at(rule_not(negated), 0));
   EXPECT_TRUE(b.at(rule_not(rule_not(negated)), 0));
   // An output name that never receives a value and an unbound reference both read as absent.
-  EXPECT_FALSE(b.at(cmp(Rule::Kind::Lt, b.ref("rsi.nope"), num(1e300)), 1));
-  EXPECT_FALSE(b.at(cmp(Rule::Kind::Lt, operand_reference("rsi"), num(1e300)), 1));
+  EXPECT_FALSE(b.at(cmp(Rule::Kind::Lt, b.ref("rsi.nope"), constant(1e300)), 1));
+  EXPECT_FALSE(b.at(cmp(Rule::Kind::Lt, operand_reference("rsi"), constant(1e300)), 1));
 }
 
 TEST(RuleEval, OrderedComparisonsAndNan) {
   Bars b({"x", "n"}, {{100, {{"x", 5}, {"n", kNan}}}});
   // At equality only the inclusive comparisons hold.
-  EXPECT_FALSE(b.at(cmp(Rule::Kind::Gt, num(5), num(5)), 0));
-  EXPECT_FALSE(b.at(cmp(Rule::Kind::Lt, num(5), num(5)), 0));
-  EXPECT_TRUE(b.at(cmp(Rule::Kind::Ge, num(5), num(5)), 0));
-  EXPECT_TRUE(b.at(cmp(Rule::Kind::Le, num(5), num(5)), 0));
-  EXPECT_TRUE(b.at(cmp(Rule::Kind::Gt, num(5), num(4)), 0));
+  EXPECT_FALSE(b.at(cmp(Rule::Kind::Gt, constant(5), constant(5)), 0));
+  EXPECT_FALSE(b.at(cmp(Rule::Kind::Lt, constant(5), constant(5)), 0));
+  EXPECT_TRUE(b.at(cmp(Rule::Kind::Ge, constant(5), constant(5)), 0));
+  EXPECT_TRUE(b.at(cmp(Rule::Kind::Le, constant(5), constant(5)), 0));
+  EXPECT_TRUE(b.at(cmp(Rule::Kind::Gt, constant(5), constant(4)), 0));
   for (Rule::Kind k : {Rule::Kind::Gt, Rule::Kind::Lt, Rule::Kind::Ge, Rule::Kind::Le, Rule::Kind::Eq,
                        Rule::Kind::Ne}) {
     EXPECT_FALSE(b.at(cmp(k, b.ref("n"), b.ref("x")), 0)) << int(k);
@@ -85,43 +85,43 @@ TEST(RuleEval, EqualityWithinEps) {
   Bars b({}, {{1, {}}});
   const double eps = std::ldexp(1.0, -52);
   // 0.1 + 0.2 differs from 0.3 by one ulp of 0.3 (about 5.6e-17): equal.
-  EXPECT_TRUE(b.at(cmp(Rule::Kind::Eq, num(0.1 + 0.2), num(0.3)), 0));
-  EXPECT_FALSE(b.at(cmp(Rule::Kind::Ne, num(0.1 + 0.2), num(0.3)), 0));
+  EXPECT_TRUE(b.at(cmp(Rule::Kind::Eq, constant(0.1 + 0.2), constant(0.3)), 0));
+  EXPECT_FALSE(b.at(cmp(Rule::Kind::Ne, constant(0.1 + 0.2), constant(0.3)), 0));
   // A difference of exactly EPS is not below it.
-  EXPECT_FALSE(b.at(cmp(Rule::Kind::Eq, num(1.0 + eps), num(1.0)), 0));
-  EXPECT_TRUE(b.at(cmp(Rule::Kind::Ne, num(1.0 + eps), num(1.0)), 0));
+  EXPECT_FALSE(b.at(cmp(Rule::Kind::Eq, constant(1.0 + eps), constant(1.0)), 0));
+  EXPECT_TRUE(b.at(cmp(Rule::Kind::Ne, constant(1.0 + eps), constant(1.0)), 0));
   // Equal infinities subtract to NaN: neither equal nor unequal.
   const double inf = std::numeric_limits<double>::infinity();
-  EXPECT_FALSE(b.at(cmp(Rule::Kind::Eq, num(inf), num(inf)), 0));
-  EXPECT_FALSE(b.at(cmp(Rule::Kind::Ne, num(inf), num(inf)), 0));
+  EXPECT_FALSE(b.at(cmp(Rule::Kind::Eq, constant(inf), constant(inf)), 0));
+  EXPECT_FALSE(b.at(cmp(Rule::Kind::Ne, constant(inf), constant(inf)), 0));
 }
 
 TEST(RuleEval, DivisionByNearZeroIsNan) {
   Bars b({}, {{1, {}}});
-  const Rule lt_div_zero = cmp(Rule::Kind::Lt, operand_binary(Operand::Kind::Div, num(1), num(0)), num(5));
+  const Rule lt_div_zero = cmp(Rule::Kind::Lt, operand_binary(Operand::Kind::Div, constant(1), constant(0)), constant(5));
   EXPECT_FALSE(b.at(lt_div_zero, 0));
   EXPECT_TRUE(b.at(rule_not(lt_div_zero), 0));
-  const Operand tiny = operand_binary(Operand::Kind::Div, num(1), num(1e-17));
+  const Operand tiny = operand_binary(Operand::Kind::Div, constant(1), constant(1e-17));
   EXPECT_TRUE(std::isnan(*tiny.eval(b.window, 0)));
-  const Operand neg_tiny = operand_binary(Operand::Kind::Div, num(1), num(-2e-16));
+  const Operand neg_tiny = operand_binary(Operand::Kind::Div, constant(1), constant(-2e-16));
   EXPECT_TRUE(std::isnan(*neg_tiny.eval(b.window, 0)));
   // A divisor of exactly EPS divides.
   const double eps = std::ldexp(1.0, -52);
-  const Operand at_eps = operand_binary(Operand::Kind::Div, num(1), num(eps));
+  const Operand at_eps = operand_binary(Operand::Kind::Div, constant(1), constant(eps));
   EXPECT_EQ(*at_eps.eval(b.window, 0), std::ldexp(1.0, 52));
 }
 
 TEST(RuleEval, ArithmeticOperandsAndMissingSides) {
   Bars b({"a"}, {{10, {{"a", 6}}}, {11, {}}});
   auto bin = [&](Operand::Kind k, Operand l, Operand r) { return operand_binary(k, std::move(l), std::move(r)); };
-  EXPECT_EQ(*bin(Operand::Kind::Add, b.ref("a"), num(1.5)).eval(b.window, 0), 7.5);
-  EXPECT_EQ(*bin(Operand::Kind::Sub, b.ref("a"), num(1.5)).eval(b.window, 0), 4.5);
-  EXPECT_EQ(*bin(Operand::Kind::Mul, b.ref("a"), num(1.5)).eval(b.window, 0), 9.0);
-  EXPECT_EQ(*bin(Operand::Kind::Div, b.ref("a"), num(4)).eval(b.window, 0), 1.5);
-  EXPECT_FALSE(bin(Operand::Kind::Add, b.ref("a"), num(1)).eval(b.window, 1));
-  EXPECT_FALSE(bin(Operand::Kind::Add, num(1), b.ref("a")).eval(b.window, 1));
+  EXPECT_EQ(*bin(Operand::Kind::Add, b.ref("a"), constant(1.5)).eval(b.window, 0), 7.5);
+  EXPECT_EQ(*bin(Operand::Kind::Sub, b.ref("a"), constant(1.5)).eval(b.window, 0), 4.5);
+  EXPECT_EQ(*bin(Operand::Kind::Mul, b.ref("a"), constant(1.5)).eval(b.window, 0), 9.0);
+  EXPECT_EQ(*bin(Operand::Kind::Div, b.ref("a"), constant(4)).eval(b.window, 0), 1.5);
+  EXPECT_FALSE(bin(Operand::Kind::Add, b.ref("a"), constant(1)).eval(b.window, 1));
+  EXPECT_FALSE(bin(Operand::Kind::Add, constant(1), b.ref("a")).eval(b.window, 1));
   // Past the newest record nothing has a value, not even a constant.
-  EXPECT_FALSE(num(1).eval(b.window, 2));
+  EXPECT_FALSE(constant(1).eval(b.window, 2));
 }
 
 TEST(RuleEval, PriceFields) {
@@ -185,19 +185,19 @@ TEST(RuleEval, CrossesNeedBothBarsAndAreFalseAtZero) {
 
 TEST(RuleEval, BetweenIsInclusive) {
   Bars b({}, {{1, {}}});
-  auto between = [](double x, double lo, double hi) { return rule_between(num(x), num(lo), num(hi)); };
+  auto between = [](double x, double lo, double hi) { return rule_between(constant(x), constant(lo), constant(hi)); };
   EXPECT_TRUE(b.at(between(1, 1, 2), 0));
   EXPECT_TRUE(b.at(between(2, 1, 2), 0));
   EXPECT_FALSE(b.at(between(2.5, 1, 2), 0));
   EXPECT_FALSE(b.at(between(1, 2, 1), 0));
   EXPECT_FALSE(b.at(between(kNan, 0, 2), 0));
-  EXPECT_FALSE(b.at(rule_between(num(1), operand_reference("none"), num(2)), 0));
+  EXPECT_FALSE(b.at(rule_between(constant(1), operand_reference("none"), constant(2)), 0));
 }
 
 TEST(RuleEval, RisingAndFallingAgainstBatchReference) {
   const std::vector<std::optional<double>> xs = {3, 1, 4, 1, 5, std::nullopt, 2, 6, 5, 3};
-  std::vector<std::pair<double, Values>> bars;
-  for (const auto& x : xs) bars.push_back({1.0, x ? Values{{"x", *x}} : Values{}});
+  std::vector<std::pair<double, NamedValues>> bars;
+  for (const auto& x : xs) bars.push_back({1.0, x ? NamedValues{{"x", *x}} : NamedValues{}});
   Bars b({"x"}, bars);
   for (std::uint32_t n : {0u, 1u, 2u, 3u, 9u, 10u}) {
     const Rule rising = rule_trend(Rule::Kind::Rising, b.ref("x"), n);
@@ -218,8 +218,8 @@ TEST(RuleEval, RisingAndFallingAgainstBatchReference) {
 
 TEST(RuleEval, AllAndAnyOverLists) {
   Bars b({}, {{1, {}}});
-  const Rule yes = cmp(Rule::Kind::Gt, num(2), num(1));
-  const Rule no = cmp(Rule::Kind::Gt, num(1), num(2));
+  const Rule yes = cmp(Rule::Kind::Gt, constant(2), constant(1));
+  const Rule no = cmp(Rule::Kind::Gt, constant(1), constant(2));
   EXPECT_TRUE(b.at(rule_list(Rule::Kind::All, {}), 0));
   EXPECT_FALSE(b.at(rule_list(Rule::Kind::Any, {}), 0));
   EXPECT_TRUE(b.at(rule_list(Rule::Kind::All, {yes, yes}), 0));
@@ -255,8 +255,8 @@ TEST(RuleLookback, CombinesOperandsAndRules) {
   EXPECT_EQ(cmp(Rule::Kind::CrossAbove, prev(a, 2), b).lookback(), 3u);
   EXPECT_EQ(rule_trend(Rule::Kind::Rising, prev(price(PriceField::Close), 1), 5).lookback(), 6u);
   EXPECT_EQ(cmp(Rule::Kind::Gt, prev(a, 4), prev(b, 7)).lookback(), 7u);
-  EXPECT_EQ(rule_between(a, prev(b, 3), num(1)).lookback(), 3u);
-  EXPECT_EQ(cmp(Rule::Kind::Gt, operand_binary(Operand::Kind::Sub, prev(a, 2), prev(b, 9)), num(0)).lookback(),
+  EXPECT_EQ(rule_between(a, prev(b, 3), constant(1)).lookback(), 3u);
+  EXPECT_EQ(cmp(Rule::Kind::Gt, operand_binary(Operand::Kind::Sub, prev(a, 2), prev(b, 9)), constant(0)).lookback(),
             9u);
   EXPECT_EQ(rule_list(Rule::Kind::Any, {}).lookback(), 0u);
   EXPECT_EQ(rule_list(Rule::Kind::All, {cmp(Rule::Kind::Gt, prev(a, 1), b),
@@ -273,7 +273,7 @@ TEST(RuleLookback, LargeCountsAddInSixtyFourBits) {
   const Operand deep = operand_prev(operand_prev(operand_reference("x"), 4294967295u), 4294967295u);
   EXPECT_EQ(deep.lookback(), 2 * max32);
   EXPECT_EQ(rule_trend(Rule::Kind::Rising, deep, 4294967295u).lookback(), 3 * max32);
-  EXPECT_EQ(cmp(Rule::Kind::CrossBelow, deep, num(0)).lookback(), 2 * max32 + 1);
+  EXPECT_EQ(cmp(Rule::Kind::CrossBelow, deep, constant(0)).lookback(), 2 * max32 + 1);
   const std::uint64_t max64 = std::numeric_limits<std::uint64_t>::max();
   EXPECT_EQ(saturating_add(max64 - 1, 1), max64);
   EXPECT_EQ(saturating_add(max64 - 1, 2), max64);

@@ -15,7 +15,6 @@ namespace vsci {
 namespace {
 
 using testing::build_error;
-using testing::kInf;
 using testing::kNaN;
 
 const std::string kMaxDetail = "period exceeds the maximum supported window length (see MAX_PERIOD)";

@@ -18,13 +18,13 @@
 namespace vsci {
 namespace {
 
-const std::string kStrategy =
+const std::string kIdleStrategy =
     R"({"symbol":"S","timeframe":"1d","indicators":{},"entry":{"any":[]},"exit":{"any":[]},"sizing":{"type":"fixed_qty","qty":1}})";
 
 TEST(Bless, AnswersTheTestWithTheOutputAsExpected) {
   const std::string answer = Session::command(
       R"({"cmd":"bless","data":{"d":[[-60000,1,1,1,1]]},"test":{"id":"x","dataset_ref":"d","expected":[1,2],"strategy":)" +
-      kStrategy + "}}");
+      kIdleStrategy + "}}");
   EXPECT_EQ(answer,
             R"({"id":"x","strategy":{"entry":{"any":[]},"exit":{"any":[]},"indicators":{},"sizing":{"qty":1,"type":"fixed_qty"},)"
             R"("symbol":"S","timeframe":"1d"},"dataset_ref":"d","expected":{"equity":[{"equity":10000.0,"time":-60000}],)"
@@ -51,7 +51,7 @@ TEST(Bless, FailuresAreTheErrorAnswers) {
   EXPECT_EQ(Session::command(R"({"cmd":"bless","test":{"id":"x","dataset_ref":"d","strategy":{}}})"),
             R"({"error":"data error: missing dataset: d","ok":false})");
   EXPECT_EQ(Session::command(R"({"cmd":"bless","data":{"d":[[1,1,1,1,1]]},"test":{"id":"x","dataset_ref":"d","strategy":)" +
-                             kStrategy.substr(0, kStrategy.size() - 1) + R"(,"indicators":{"a":{"type":"Nope"}}}}})"),
+                             kIdleStrategy.substr(0, kIdleStrategy.size() - 1) + R"(,"indicators":{"a":{"type":"Nope"}}}}})"),
             R"({"error":"backtest error: unknown indicator type: Nope","ok":false})");
 }
 

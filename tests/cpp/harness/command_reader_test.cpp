@@ -46,7 +46,7 @@ void expect_tree_answer(const std::string& text, Spacing layout) {
   for (const std::string& t : {text, respaced(text, layout)}) EXPECT_EQ(Session::command(t), command_from_tree(t)) << head(t);
 }
 
-const std::string kStrategy =
+const std::string kSmaCrossStrategy =
     R"({"symbol":"S","timeframe":"1h","indicators":{"f":{"type":"Sma","params":[2]},"s":{"type":"Sma","params":[4]}},)"
     R"("entry":{"gt":["f","s"]},"exit":{"lt":["f","s"]},"sizing":{"type":"fixed_qty","qty":1}})";
 
@@ -61,7 +61,7 @@ std::string candles(int n, int shift) {
 }
 
 std::string test_text(const std::string& id, const std::string& set, const std::string& expected) {
-  return R"({"id":")" + id + R"(","dataset_ref":")" + set + R"(","strategy":)" + kStrategy +
+  return R"({"id":")" + id + R"(","dataset_ref":")" + set + R"(","strategy":)" + kSmaCrossStrategy +
          R"(,"property_checks":[{"kind":"monotone_equity"},{"kind":"min_trades_ge","value":1}])" +
          (expected.empty() ? "" : R"(,"expected":)" + expected) + "}";
 }

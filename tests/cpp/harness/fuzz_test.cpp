@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "json/reader.h"
+#include "support/harness_calls.h"
 
 namespace vsci {
 namespace {
@@ -196,8 +197,6 @@ TEST(PerturbationFault, BadAmountsAreNamed) {
 }
 
 // ---------------------------------------------------------------- the fuzz loop
-
-json::Value doc(std::string_view text) { return std::move(json::parse(text)).value(); }
 
 Expected<std::vector<FuzzFailure>, SessionError> fuzz_runs(const StrategyTest& t, const std::vector<Candle>& candles) {
   return run_fuzz(t, ReadStrategy(t.strategy), candles);

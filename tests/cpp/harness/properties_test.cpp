@@ -10,11 +10,12 @@
 
 #include "engine/result.h"
 #include "json/value.h"
+#include "support/series.h"
 
 namespace vsci {
 namespace {
 
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
+using testing::kNaN;
 
 // A run's records with these metrics (sortino and calmar not finite, so
 // written null) and equity values, one a minute.

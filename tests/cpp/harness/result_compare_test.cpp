@@ -27,14 +27,14 @@
 namespace vsci {
 namespace {
 
-std::string show(const std::optional<double>& v) {
+std::string bits_text(const std::optional<double>& v) {
   if (!v) return "none";
   return std::to_string(std::bit_cast<std::uint64_t>(*v));
 }
 
 std::string listed(const std::vector<DiffEntry>& diff) {
   std::string out;
-  for (const DiffEntry& d : diff) out += d.field + " " + d.kind + " " + show(d.expected) + " " + show(d.actual) + "\n";
+  for (const DiffEntry& d : diff) out += d.field + " " + d.kind + " " + bits_text(d.expected) + " " + bits_text(d.actual) + "\n";
   return out;
 }
 

@@ -17,12 +17,6 @@
 namespace vsci {
 namespace {
 
-json::Value doc(std::string_view text) {
-  auto v = json::parse(text);
-  if (!v) throw std::runtime_error("bad test JSON: " + v.error().to_string());
-  return std::move(v).value();
-}
-
 StrategyTest test_from(std::string_view text) {
   auto t = read_strategy_test(doc(text));
   if (!t) throw std::runtime_error("bad test: " + t.error().to_string());

@@ -7,7 +7,6 @@
 #include "indicators/adaptive_averages.h"
 #include "support/batch_reference.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
@@ -320,13 +319,6 @@ TEST(AdaptiveAverages, FlatWindowsAndFirstValues) {
     for (std::size_t t = 3; t < 30; ++t) EXPECT_NEAR(*alf[t], level, 4e-16 * std::fabs(level));
   }
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"AdaptiveLaguerreFilter"}, {"Frama"}, {"HoltWinters"}, {"InstantaneousTrendline"}, {"Jma"}, {"Kama"},
-    {"McGinleyDynamic"}, {"Vidya"},
-};
 
 }  // namespace
 }  // namespace vsci

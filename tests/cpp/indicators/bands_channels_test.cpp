@@ -10,7 +10,6 @@
 
 #include "support/batch_reference.h"
 #include "support/candle_series.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 
 namespace vsci {
@@ -19,12 +18,6 @@ namespace {
 using namespace vsci::testing;
 using Lines = std::optional<std::vector<double>>;
 using LineSeries = std::vector<Lines>;
-
-const ConformanceRows kConformance{
-    {"AccelerationBands"}, {"BollingerBands"}, {"BomarBands"}, {"CloseAtrBands"}, {"Donchian"}, {"DoubleBollinger"},
-    {"EmaAtrChannel"}, {"HurstChannel"}, {"LinRegChannel"}, {"MaEnvelope"}, {"MedianChannel"}, {"ProjectionBands"},
-    {"QuartileBands"}, {"StandardErrorBands"}, {"StarcBands"}, {"VwapStdDevBands"},
-    {"FractalChaosBands"}};
 
 LineSeries run_lines(const std::string& kind, const Params& p, const Candles& candles) {
   auto ind = build_ok(kind, p);
@@ -56,7 +49,7 @@ LineSeries windowed(const Candles& c, double n, F f) {
   }
   return out;
 }
-using V = const std::vector<double>&;
+using Prices = const std::vector<double>&;
 
 // middle ± k·width on the bars where both exist.
 LineSeries around(const Series& mid, const Series& width, double k) {
@@ -69,7 +62,7 @@ LineSeries around(const Series& mid, const Series& width, double k) {
 Series closes_sma(const Candles& c, double n) { return ref::sma(closes(c), std::size_t(n)); }
 
 // Wilder's average of the true range, its step fused.
-Series atr(const Candles& c, double n) {
+Series fused_atr(const Candles& c, double n) {
   std::vector<double> tr = per_move(c, [](const Candle& k, const Candle& prev) {
     return std::max({k.high - k.low, std::fabs(k.high - prev.close), std::fabs(k.low - prev.close)});
   });
@@ -88,7 +81,7 @@ LineSeries bollinger(const Candles& c, const Params& p) {  // p = {n, k} or {n, 
 }
 
 // The least-squares line of y against 0 .. n - 1 on y's offsets from its mean: {mean, Σd, slope}.
-std::array<double, 3> fit(V y) {
+std::array<double, 3> fit(Prices y) {
   const double n = double(y.size()), sx = (n - 1) * n * 0.5, sxx = (n - 1) * n * (2 * n - 1) / 6, mean = ref::mean(y);
   double sd = 0, sxd = 0;
   for (std::size_t i = 0; i < y.size(); ++i) sd += y[i] - mean, sxd += double(i) * (y[i] - mean);
@@ -98,7 +91,7 @@ std::array<double, 3> fit(V y) {
 // The line at the newest bar, k spreads of the residuals about it (divisor n - lost).
 auto regression(double lost) {
   return [lost](const Candles& c, const Params& p) {
-    return windowed(c, p[0], [&](V y, V, V) {
+    return windowed(c, p[0], [&](Prices y, Prices, Prices) {
       const auto [mean, sd, b] = fit(y);
       const double n = p[0], a = (sd - (n - 1) * n * 0.5 * b) / n;
       double r = 0;
@@ -123,14 +116,14 @@ LineSeries vwap_bands(const Candles& c, const Params& p) {
 }
 
 LineSeries quartiles(const Candles& c, const Params& p) {
-  return windowed(c, p[0], [](V x, V, V) {
+  return windowed(c, p[0], [](Prices x, Prices, Prices) {
     return std::vector{ref::quantile(x, .75), ref::quantile(x, .5), ref::quantile(x, .25)};
   });
 }
 
 // Each high and low carried forward to the newest bar along its side's slope.
 LineSeries projection(const Candles& c, const Params& p) {
-  return windowed(c, p[0], [&](V, V h, V l) {
+  return windowed(c, p[0], [&](Prices, Prices h, Prices l) {
     double up = -kInf, down = kInf;
     for (std::size_t j = 0; j < h.size(); ++j) {
       up = std::max(up, h[j] + fit(h)[2] * (p[0] - 1 - double(j)));
@@ -146,11 +139,11 @@ LineSeries envelope(const Candles& c, const Params& p) {
   return out;
 }
 
-LineSeries starc(const Candles& c, const Params& p) { return around(closes_sma(c, p[0]), atr(c, p[1]), p[2]); }
+LineSeries starc(const Candles& c, const Params& p) { return around(closes_sma(c, p[0]), fused_atr(c, p[1]), p[2]); }
 LineSeries ema_atr(const Candles& c, const Params& p) {
-  return around(ref::ema(closes(c), std::size_t(p[0])), atr(c, p[1]), p[2]);
+  return around(ref::ema(closes(c), std::size_t(p[0])), fused_atr(c, p[1]), p[2]);
 }
-LineSeries close_atr(const Candles& c, const Params& p) { return around(as_series(closes(c)), atr(c, p[0]), p[1]); }
+LineSeries close_atr(const Candles& c, const Params& p) { return around(as_series(closes(c)), fused_atr(c, p[0]), p[1]); }
 
 LineSeries acceleration(const Candles& c, const Params& p) {
   std::vector<double> up, down;
@@ -166,7 +159,7 @@ LineSeries acceleration(const Candles& c, const Params& p) {
 }
 
 LineSeries donchian(const Candles& c, const Params& p) {
-  return windowed(c, p[0], [](V, V h, V l) {
+  return windowed(c, p[0], [](Prices, Prices h, Prices l) {
     return std::vector{std::ranges::max(h), (std::ranges::max(h) + std::ranges::min(l)) * 0.5, std::ranges::min(l)};
   });
 }
@@ -182,7 +175,7 @@ LineSeries hurst(const Candles& c, const Params& p) {
 // the median absolute deviation.
 auto deviation_quantile(bool bomar) {
   return [bomar](const Candles& c, const Params& p) {
-    return windowed(c, p[0], [&](V x, V, V) {
+    return windowed(c, p[0], [&](Prices x, Prices, Prices) {
       const double m = bomar ? ref::flat_exact_mean(x) : ref::quantile(x, 0.5), scale = bomar ? std::fabs(m) : 1;
       std::vector<double> d;
       for (double v : x) d.push_back(scale == 0 ? 0 : std::fabs(v - m) / scale);
@@ -196,7 +189,7 @@ auto deviation_quantile(bool bomar) {
 // middle bar's high is the only one at or above it (its low likewise).
 LineSeries fractals(const Candles& c, const Params& p) {
   std::optional<double> up, down;
-  return windowed(c, 2 * p[0] + 1, [&, k = std::size_t(p[0])](V, V h, V l) {
+  return windowed(c, 2 * p[0] + 1, [&, k = std::size_t(p[0])](Prices, Prices h, Prices l) {
     if (std::ranges::count_if(h, [&](double x) { return x >= h[k]; }) == 1) up = h[k];
     if (std::ranges::count_if(l, [&](double x) { return x <= l[k]; }) == 1) down = l[k];
     return up && down ? Lines({*up, *down}) : Lines();

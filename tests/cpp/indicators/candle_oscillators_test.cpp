@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "support/batch_reference.h"
+#include "support/candle_checks.h"
 #include "support/candle_series.h"
-#include "support/conformance.h"
 #include "support/counted_sums.h"
 #include "support/kind_checks.h"
 
@@ -16,9 +16,6 @@ namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{{"TtmTrend"},  {"TwiggsMoneyFlow"}, {"UltimateOscillator"}, {"VolumeOscillator"},
-                                   {"VolumeRsi"}, {"Vwma"},            {"Vzo"},                {"WilliamsR"}};
 
 double volume_of(const Candle& k, const Candle&) { return k.volume; }
 
@@ -107,14 +104,24 @@ Series williams_r(const Candles& c, const Params& p) {
 }
 
 TEST(CandleOscillators, MatchBatchReferences) {
-  expect_candle_references({{"TtmTrend", ttm_trend, {{1}, {14}}, 0.0},
-                            {"TwiggsMoneyFlow", twiggs, {{1}, {21}}, 0.0},
-                            {"UltimateOscillator", ultimate, {{7, 14, 28}, {28, 14, 7}, {1, 2, 3}, {4, 4, 4}}, 1e-12},
-                            {"VolumeOscillator", volume_oscillator, {{1, 2}, {5, 30}}, 1e-12},
-                            {"VolumeRsi", volume_rsi, {{1}, {14}}, 0.0},
-                            {"Vwma", vwma, {{1}, {20}}, 1e-12},
-                            {"Vzo", vzo, {{1}, {14}}, 0.0},
-                            {"WilliamsR", williams_r, {{1}, {14}}, 0.0}},
+  expect_candle_references({{"TtmTrend", {1}, ttm_trend},
+                            {"TtmTrend", {14}, ttm_trend},
+                            {"TwiggsMoneyFlow", {1}, twiggs},
+                            {"TwiggsMoneyFlow", {21}, twiggs},
+                            {"UltimateOscillator", {7, 14, 28}, ultimate, 1e-12},
+                            {"UltimateOscillator", {28, 14, 7}, ultimate, 1e-12},
+                            {"UltimateOscillator", {1, 2, 3}, ultimate, 1e-12},
+                            {"UltimateOscillator", {4, 4, 4}, ultimate, 1e-12},
+                            {"VolumeOscillator", {1, 2}, volume_oscillator, 1e-12},
+                            {"VolumeOscillator", {5, 30}, volume_oscillator, 1e-12},
+                            {"VolumeRsi", {1}, volume_rsi},
+                            {"VolumeRsi", {14}, volume_rsi},
+                            {"Vwma", {1}, vwma, 1e-12},
+                            {"Vwma", {20}, vwma, 1e-12},
+                            {"Vzo", {1}, vzo},
+                            {"Vzo", {14}, vzo},
+                            {"WilliamsR", {1}, williams_r},
+                            {"WilliamsR", {14}, williams_r}},
                            candle_tapes());
 }
 

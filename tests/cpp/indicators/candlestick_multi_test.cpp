@@ -2,25 +2,12 @@
 // meets each variant and near misses that stay 0, exact edges included.
 #include <gtest/gtest.h>
 
-#include "support/conformance.h"
 #include "support/pattern_cases.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{
-    {"Engulfing"}, {"Harami"}, {"HaramiCross"}, {"PiercingDarkCloud"}, {"Kicking"}, {"KickingByLength"},
-    {"Counterattack"}, {"SeparatingLines"}, {"DojiStar"}, {"EqualExtremesPair"}, {"InNeck"}, {"Thrusting"},
-    {"CloseAtPriorLowPattern"}, {"HomingPigeon"}, {"MatchingLow"}, {"MorningEveningStar"}, {"MorningDojiStar"},
-    {"EveningDojiStar"}, {"AbandonedBaby"}, {"ThreeInside"}, {"ThreeOutside"}, {"TwoCrows"},
-    {"IdenticalThreeCrows"}, {"AdvanceBlock"}, {"StalledPattern"}, {"ThreeStarsInSouth"},
-    {"ThreeStairStepCandles"}, {"StickSandwich"}, {"TasukiGap"}, {"GapSideBySideWhite"}, {"UpsideGapTwoCrows"},
-    {"UpsideGapThreeMethods"}, {"DownsideGapThreeMethods"}, {"UniqueThreeRiver"}, {"TowerTopBottom"},
-    {"ThreeDojiGapStar"}, {"Hikkake"}, {"ThreeLineStrike"}, {"ConcealingBabySwallow"}, {"HikkakeModified"},
-    {"Breakaway"}, {"LadderBottom"}, {"MatHold"}, {"RisingThreeMethods"}, {"FallingThreeMethods"},
-};
 
 // Long bearish and long bullish bars many cases start from, and pairs of
 // bars with a gap between their bodies.

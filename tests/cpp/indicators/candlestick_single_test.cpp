@@ -8,7 +8,6 @@
 
 #include "factory/registry.h"
 #include "support/bar_tape.h"
-#include "support/conformance.h"
 #include "support/pattern_cases.h"
 
 namespace vsci {
@@ -21,15 +20,6 @@ std::span<const KindEntry> td_bar_pattern_kinds();
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{
-    {"Doji"},     {"DragonflyDoji"},   {"GravestoneDoji"},  {"LongLeggedDoji"}, {"RickshawMan"},
-    {"HighWave"}, {"Takuri"},          {"Hammer"},          {"HangingMan"},     {"InvertedHammer"},
-    {"ShootingStar"}, {"Marubozu"},    {"ClosingMarubozu"}, {"OpeningMarubozu"}, {"BeltHold"},
-    {"SmallBodyTwoShadows"},
-    // The first value comes on the sixth bar while warmup says 5.
-    {"LongLine"}, {"ShortLine"},
-};
 
 TEST(CandlestickSingle, ShapesAndNearMisses) {
   const std::vector<Ohlc> ones(5, Ohlc{0, 1, 0, 1}), fours(5, Ohlc{0, 4, 0, 4}), flats(5, Ohlc{2, 2, 2, 2});

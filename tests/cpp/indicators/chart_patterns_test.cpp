@@ -5,7 +5,6 @@
 
 #include "indicators/cores/swing_tracker.h"
 #include "support/bar_tape.h"
-#include "support/conformance.h"
 #include "support/series.h"
 #include "support/swing_reference.h"
 
@@ -21,12 +20,6 @@ const std::pair<const char*, std::size_t> kPatterns[] = {
     {"Butterfly", 5},       {"Shark", 5},       {"ExtendedLegHarmonic", 5},         {"HeadAndShoulders", 5},
     {"EqualLegsPattern", 4}, {"ThreeDrives", 7},
 };
-
-const ConformanceRows kConformance{
-    {"DoubleTopBottom"}, {"FlagPennant"}, {"Triangle"}, {"Wedge"}, {"Crab"},
-    {"RectangleRange"}, {"TwinRimPullback"}, {"Gartley"}, {"Bat"}, {"Shark"},
-    {"TripleTopBottom"}, {"Butterfly"}, {"ExtendedLegHarmonic"}, {"HeadAndShoulders"},
-    {"EqualLegsPattern"}, {"ThreeDrives"}};
 
 TEST(SwingTracker, ConfirmsOnAFivePercentReversal) {
   // Bars as (high, low); the kept pivots as (price, kind, bar) each.
@@ -114,7 +107,7 @@ TEST(SwingPatterns, HandBuiltSwings) {
       {"ThreeDrives", {110, 95, 105, 90, 100, 85, 95}, std::nullopt},  // six pivots only
   };
   for (const PatternRow& r : rows) {
-    const std::vector<Candle> bars = flat_bars(r.prices);
+    const std::vector<Candle> bars = flat_candles(r.prices);
     const RefSwings ref = ref_swings(bars);
     ASSERT_GT(ref.known.back(), ref.known[bars.size() - 2]) << r.kind << ": the last bar confirms nothing";
     auto ind = build_ok(r.kind, {});

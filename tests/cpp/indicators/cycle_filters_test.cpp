@@ -12,7 +12,6 @@
 
 #include "indicators/cycle_filters.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -25,13 +24,13 @@ using testing::kMaxPeriodText;
 using testing::kPeriodZeroText;
 using testing::kZeroCount;
 using testing::run_kind;
-using Series = std::vector<double>;
+using Values = std::vector<double>;
 using Outputs = testing::Series;
 
 // A random walk, a drifting walk and a noisy 20-bar cycle.
-std::vector<Series> test_series(std::size_t n = 700) {
-  Series cycle;
-  const Series noise = testing::random_walk(n, 7, 0.0);
+std::vector<Values> walks_and_cycle(std::size_t n = 700) {
+  Values cycle;
+  const Values noise = testing::random_walk(n, 7, 0.0);
   for (std::size_t t = 0; t < n; ++t) {
     cycle.push_back(100.0 + 10.0 * std::sin(6.283185307179586 * t / 20.0) + 0.1 * noise[t]);
   }
@@ -46,11 +45,11 @@ double mid(double a, double b) {
   return (std::fabs(a) > h || std::fabs(b) > h) ? a * 0.5 + b * 0.5 : (a + b) * 0.5;
 }
 
-Series ref_hp2(const Series& x, double n) {
+Values ref_hp2(const Values& x, double n) {
   const double th = 4.442212012175967 / n;
   const double a = (std::cos(th) + std::sin(th) - 1.0) / std::cos(th);
   const double half = a * (-0.5) + 1.0;
-  Series hp(x.size(), 0.0);
+  Values hp(x.size(), 0.0);
   for (std::size_t t = 2; t < x.size(); ++t) {
     hp[t] = (2.0 * (1.0 - a) * hp[t - 1] + ((x[t] - (x[t - 1] + x[t - 1])) + x[t - 2]) * (half * half)) -
             ((1.0 - a) * (1.0 - a)) * hp[t - 2];
@@ -58,8 +57,8 @@ Series ref_hp2(const Series& x, double n) {
   return hp;
 }
 
-Series ref_hp1(const Series& x, double a) {
-  Series hp(x.size(), 0.0);
+Values ref_hp1(const Values& x, double a) {
+  Values hp(x.size(), 0.0);
   for (std::size_t t = 1; t < x.size(); ++t) hp[t] = (1.0 - a) * hp[t - 1] + (x[t] - x[t - 1]) * (a * (-0.5) + 1.0);
   return hp;
 }
@@ -69,13 +68,13 @@ double hp1_alpha(double period) {
   return (std::cos(th) + std::sin(th) - 1.0) / std::cos(th);
 }
 
-Series ref_ss(const Series& u, double c1, double c2, double c3) {
-  Series f(u);
+Values ref_ss(const Values& u, double c1, double c2, double c3) {
+  Values f(u);
   for (std::size_t t = 2; t < u.size(); ++t) f[t] = (mid(u[t], u[t - 1]) * c1 + f[t - 1] * c2) + f[t - 2] * c3;
   return f;
 }
 
-Series ref_ss_length(const Series& u, double length) {
+Values ref_ss_length(const Values& u, double length) {
   const double th = 4.442882938158366 / length;
   const double a = std::exp(-th);
   const double b = std::cos(th) * (a + a);
@@ -83,21 +82,21 @@ Series ref_ss_length(const Series& u, double length) {
   return ref_ss(u, (1.0 - b) - c3, b, c3);
 }
 
-Series ref_bp(const Series& x, double n, double cos_argument) {
+Values ref_bp(const Values& x, double n, double cos_argument) {
   const double beta = std::cos(6.283185307179586 / n);
   const double gamma = 1.0 / std::cos(cos_argument);
   const double a = gamma - std::sqrt(gamma * gamma - 1.0);
-  Series bp(x.size(), 0.0);
+  Values bp(x.size(), 0.0);
   for (std::size_t t = 2; t < x.size(); ++t) {
     bp[t] = ((x[t] - x[t - 2]) * ((1.0 - a) * 0.5) + (beta * (a + 1.0)) * bp[t - 1]) - a * bp[t - 2];
   }
   return bp;
 }
 
-Series ref_cybernetic(const Series& x, double n) {
+Values ref_cybernetic(const Values& x, double n) {
   const double a = 2.0 / (n + 1.0);
   const double k = (a * (-0.5) + 1.0) * (a * (-0.5) + 1.0);
-  Series s(x.size()), c(x.size());
+  Values s(x.size()), c(x.size());
   for (std::size_t t = 0; t < x.size(); ++t) {
     s[t] = t >= 3 ? (x[t - 3] + ((x[t - 2] + x[t - 2]) + (x[t] + (x[t - 1] + x[t - 1])))) / 6.0 : x[t];
     if (t >= 2) {
@@ -111,8 +110,8 @@ Series ref_cybernetic(const Series& x, double n) {
   return c;
 }
 
-Outputs ref_flex(const Series& x, std::size_t n, bool reflex) {
-  const Series f = ref_ss_length(x, n * 0.5);
+Outputs ref_flex(const Values& x, std::size_t n, bool reflex) {
+  const Values f = ref_ss_length(x, n * 0.5);
   Outputs out(x.size());
   double ms = 0.0;
   for (std::size_t t = n; t < x.size(); ++t) {
@@ -127,7 +126,7 @@ Outputs ref_flex(const Series& x, std::size_t n, bool reflex) {
 }
 
 // Maximum and minimum of v[t-n+1..t] by a plain scan.
-std::pair<double, double> window_range(const Series& v, std::size_t t, std::size_t n) {
+std::pair<double, double> window_range(const Values& v, std::size_t t, std::size_t n) {
   double hi = v[t], lo = v[t];
   for (std::size_t i = t + 1 - n; i <= t; ++i) {
     hi = std::max(hi, v[i]);
@@ -136,8 +135,8 @@ std::pair<double, double> window_range(const Series& v, std::size_t t, std::size
   return {hi, lo};
 }
 
-Outputs ref_ehlers_stochastic(const Series& x, std::size_t n) {
-  const Series f = ref_ss(ref_hp1(x, 0.1230235370072432), 0.2531948016118099, 1.1580458998309644, -0.4112407014427743);
+Outputs ref_ehlers_stochastic(const Values& x, std::size_t n) {
+  const Values f = ref_ss(ref_hp1(x, 0.1230235370072432), 0.2531948016118099, 1.1580458998309644, -0.4112407014427743);
   Outputs out(x.size());
   std::optional<double> prev;
   for (std::size_t t = n - 1; t < x.size(); ++t) {
@@ -149,12 +148,12 @@ Outputs ref_ehlers_stochastic(const Series& x, std::size_t n) {
   return out;
 }
 
-Outputs ref_even_better_sinewave(const Series& x, double hp, double ss) {
+Outputs ref_even_better_sinewave(const Values& x, double hp, double ss) {
   const double th = 6.283185307179586 / hp;
   const double a1 = (1.0 - std::sin(th)) / std::cos(th);
-  Series h(x.size(), 0.0);
+  Values h(x.size(), 0.0);
   for (std::size_t t = 1; t < x.size(); ++t) h[t] = a1 * h[t - 1] + (x[t] - x[t - 1]) * ((a1 + 1.0) * 0.5);
-  const Series f = ref_ss_length(h, ss);
+  const Values f = ref_ss_length(h, ss);
   Outputs out(x.size());
   for (std::size_t t = 2; t < x.size(); ++t) {
     const double wave = (f[t - 2] + (f[t] + f[t - 1])) / 3.0;
@@ -164,7 +163,7 @@ Outputs ref_even_better_sinewave(const Series& x, double hp, double ss) {
   return out;
 }
 
-Outputs ref_fisher(const Series& x, std::size_t n) {
+Outputs ref_fisher(const Values& x, std::size_t n) {
   Outputs out(x.size());
   double v = 0.0, fish = 0.0;
   for (std::size_t t = n - 1; t < x.size(); ++t) {
@@ -177,8 +176,8 @@ Outputs ref_fisher(const Series& x, std::size_t n) {
   return out;
 }
 
-Outputs ref_emd(const Series& x, std::size_t n) {
-  const Series bp = ref_bp(x, n, 1.2566370614359172 / n);
+Outputs ref_emd(const Values& x, std::size_t n) {
+  const Values bp = ref_bp(x, n, 1.2566370614359172 / n);
   Outputs out(x.size());
   double sum = 0.0;
   for (std::size_t t = 0; t < x.size(); ++t) {
@@ -188,10 +187,10 @@ Outputs ref_emd(const Series& x, std::size_t n) {
   return out;
 }
 
-Outputs ref_periodogram(const Series& x, std::size_t lo, std::size_t hi) {
-  const Series f = ref_ss(ref_hp1(x, hp1_alpha(hi)), 0.2531948016118099, 1.1580458998309644, -0.4112407014427743);
+Outputs ref_periodogram(const Values& x, std::size_t lo, std::size_t hi) {
+  const Values f = ref_ss(ref_hp1(x, hp1_alpha(hi)), 0.2531948016118099, 1.1580458998309644, -0.4112407014427743);
   Outputs out(x.size());
-  Series r(hi + 1, 0.0), corr(hi + 1);
+  Values r(hi + 1, 0.0), corr(hi + 1);
   double maxpwr = 0.0;
   for (std::size_t t = hi + 2; t < x.size(); ++t) {
     for (std::size_t lag = 0; lag <= hi; ++lag) {
@@ -224,7 +223,7 @@ Outputs ref_periodogram(const Series& x, std::size_t lo, std::size_t hi) {
   return out;
 }
 
-Outputs ref_center_of_gravity(const Series& x, std::size_t n) {
+Outputs ref_center_of_gravity(const Values& x, std::size_t n) {
   Outputs out(x.size());
   for (std::size_t t = n - 1; t < x.size(); ++t) {
     double num = 0.0, den = 0.0;
@@ -234,7 +233,7 @@ Outputs ref_center_of_gravity(const Series& x, std::size_t n) {
   return out;
 }
 
-Outputs ref_autocorrelation(const Series& x, std::size_t n, std::size_t lag) {
+Outputs ref_autocorrelation(const Values& x, std::size_t n, std::size_t lag) {
   Outputs out(x.size());
   for (std::size_t t = n - 1; t < x.size(); ++t) {
     const double* w = &x[t + 1 - n];  // oldest first
@@ -249,7 +248,7 @@ Outputs ref_autocorrelation(const Series& x, std::size_t n, std::size_t lag) {
   return out;
 }
 
-Outputs ref_cti(const Series& x, std::size_t n) {
+Outputs ref_cti(const Values& x, std::size_t n) {
   Outputs out(x.size());
   const double sx = ((n - 1.0) * n) * 0.5, sxx = (((n - 1.0) * n) * (2.0 * n - 1.0)) / 6.0;
   for (std::size_t t = n - 1; t < x.size(); ++t) {
@@ -265,7 +264,7 @@ Outputs ref_cti(const Series& x, std::size_t n) {
   return out;
 }
 
-Outputs ref_hurst(const Series& x, std::size_t n, std::size_t k) {
+Outputs ref_hurst(const Values& x, std::size_t n, std::size_t k) {
   Outputs out(x.size());
   for (std::size_t t = n - 1; t < x.size(); ++t) {
     const double* w = &x[t + 1 - n];
@@ -279,7 +278,7 @@ Outputs ref_hurst(const Series& x, std::size_t n, std::size_t k) {
         double sum = 0.0;
         for (std::size_t i = 0; i < size; ++i) sum += v[i];
         const double mean = sum / size;
-        Series y;
+        Values y;
         double acc = 0.0, sq = 0.0;
         for (std::size_t i = 0; i < size; ++i) {
           acc += v[i] - mean;
@@ -302,11 +301,11 @@ Outputs ref_hurst(const Series& x, std::size_t n, std::size_t k) {
 // ---------------------------------------------------------------------------
 
 TEST(CycleFilters, RecursiveFiltersMatchTheirDifferenceEquations) {
-  for (const Series& x : test_series()) {
+  for (const Values& x : walks_and_cycle()) {
     expect_series(run_kind("HighpassFilter", {20}, x), as_series(ref_hp2(x, 20)), 0.0, "HighpassFilter");
     expect_series(run_kind("SuperSmoother", {10}, x), as_series(ref_ss_length(x, 10)), 0.0, "SuperSmoother");
-    Series decycled(x.size()), osc(x.size());
-    const Series fast = ref_hp2(x, 10), slow = ref_hp2(x, 30), hp = ref_hp2(x, 25);
+    Values decycled(x.size()), osc(x.size());
+    const Values fast = ref_hp2(x, 10), slow = ref_hp2(x, 30), hp = ref_hp2(x, 25);
     for (std::size_t t = 0; t < x.size(); ++t) decycled[t] = x[t] - hp[t], osc[t] = (x[t] - fast[t]) - (x[t] - slow[t]);
     expect_series(run_kind("Decycler", {25}, x), as_series(decycled), 0.0, "Decycler");
     expect_series(run_kind("DecyclerOscillator", {10, 30}, x), as_series(osc), 0.0, "DecyclerOscillator");
@@ -317,14 +316,14 @@ TEST(CycleFilters, RecursiveFiltersMatchTheirDifferenceEquations) {
     expect_series(run_kind("BandpassFilter", {20, 0.3}, x),
                   as_series(ref_bp(x, 20, (0.3 * 12.566370614359172) / 20)), 0.0, "BandpassFilter");
     expect_series(run_kind("CyberneticCycle", {10}, x), as_series(ref_cybernetic(x, 10)), 0.0, "CyberneticCycle");
-    Series inv(x.size());
+    Values inv(x.size());
     for (std::size_t t = 0; t < x.size(); ++t) inv[t] = std::tanh(x[t] * 0.02);
     expect_series(run_kind("InverseFisherTransform", {0.02}, x), as_series(inv), 0.0, "InverseFisherTransform");
   }
 }
 
 TEST(CycleFilters, RecursiveFiltersSeedTheirFirstOutputs) {
-  const Series x = {5.0, 7.0, 4.0};
+  const Values x = {5.0, 7.0, 4.0};
   auto first_two = [&](const std::string& kind, std::vector<double> p) {
     Outputs o = run_kind(kind, std::move(p), x);
     return std::make_pair(*o[0], *o[1]);
@@ -340,7 +339,7 @@ TEST(CycleFilters, RecursiveFiltersSeedTheirFirstOutputs) {
 }
 
 TEST(CycleFilters, OscillatorsAndCycleEstimatorsMatchReferences) {
-  for (const Series& x : test_series()) {
+  for (const Values& x : walks_and_cycle()) {
     expect_series(run_kind("Reflex", {20}, x), ref_flex(x, 20, true), 0.0, "Reflex");
     expect_series(run_kind("Trendflex", {20}, x), ref_flex(x, 20, false), 0.0, "Trendflex");
     expect_series(run_kind("Reflex", {1}, x), ref_flex(x, 1, true), 0.0, "Reflex 1");
@@ -358,10 +357,10 @@ TEST(CycleFilters, OscillatorsAndCycleEstimatorsMatchReferences) {
 TEST(CycleFilters, PeriodogramTabledOrNotGivesThePerBarEvaluation) {
   // 258 * 257 cosines and sines (just past 65,536) fit the table; 1028 * 1027
   // (just past 2^20) do not.
-  const Series x = testing::random_walk(300, 5);
+  const Values x = testing::random_walk(300, 5);
   const Outputs want = ref_periodogram(x, 4, 260);
   expect_series(run_kind("AutocorrelationPeriodogram", {4, 260}, x), want, 0.0, "AutocorrelationPeriodogram 4, 260");
-  const Series longer = testing::random_walk(1036, 6);
+  const Values longer = testing::random_walk(1036, 6);
   expect_series(run_kind("AutocorrelationPeriodogram", {4, 1030}, longer), ref_periodogram(longer, 4, 1030), 0.0,
                 "AutocorrelationPeriodogram 4, 1030");
   // Instances of the same bounds made and fed on several threads at once
@@ -374,7 +373,7 @@ TEST(CycleFilters, PeriodogramTabledOrNotGivesThePerBarEvaluation) {
 }
 
 TEST(CycleFilters, WindowStatisticsMatchReferences) {
-  for (const Series& x : test_series(400)) {
+  for (const Values& x : walks_and_cycle(400)) {
     expect_series(run_kind("CenterOfGravity", {10}, x), ref_center_of_gravity(x, 10), 0.0, "CenterOfGravity");
     expect_series(run_kind("FisherTransform", {10}, x), ref_fisher(x, 10), 0.0, "FisherTransform");
     expect_series(run_kind("FisherTransform", {1}, x), ref_fisher(x, 1), 0.0, "FisherTransform 1");
@@ -388,7 +387,7 @@ TEST(CycleFilters, WindowStatisticsMatchReferences) {
 // Windows longer than the storage they start with: the mirrored copy is made
 // when the window first fills, the extremes' queues grow as they go.
 TEST(CycleFilters, LongWindowsMatchReferences) {
-  for (const Series& x : test_series(1000)) {
+  for (const Values& x : walks_and_cycle(1000)) {
     expect_series(run_kind("Reflex", {150}, x), ref_flex(x, 150, true), 0.0, "Reflex 150");
     expect_series(run_kind("Trendflex", {150}, x), ref_flex(x, 150, false), 0.0, "Trendflex 150");
     expect_series(run_kind("EhlersStochastic", {200}, x), ref_ehlers_stochastic(x, 200), 0.0, "EhlersStochastic 200");
@@ -403,13 +402,13 @@ TEST(CycleFilters, LongWindowsMatchReferences) {
 }
 
 TEST(CycleFilters, EnvelopeThresholdsFollowTheHeldPeaksAndValleys) {
-  const Series x = test_series(300)[2];
+  const Values x = walks_and_cycle(300)[2];
   auto built = EmpiricalModeDecomposition::create(10, 0.25);
   ASSERT_TRUE(built.ok());
   EmpiricalModeDecomposition emd = built.value();
-  const Series bp = ref_bp(x, 10, 1.2566370614359172 / 10);
+  const Values bp = ref_bp(x, 10, 1.2566370614359172 / 10);
   double peak = 0.0, valley = 0.0;
-  Series peaks, valleys;
+  Values peaks, valleys;
   for (std::size_t t = 0; t < x.size(); ++t) {
     const double bp1 = t >= 1 ? bp[t - 1] : 0.0, bp2 = t >= 2 ? bp[t - 2] : 0.0;
     if (bp1 > bp[t] && bp1 > bp2) peak = bp1;
@@ -428,7 +427,7 @@ TEST(CycleFilters, EnvelopeThresholdsFollowTheHeldPeaksAndValleys) {
 
 TEST(CycleFilters, ConstantSeriesGiveTheirNeutralValues) {
   for (double c : {0.1, 1.0 / 3.0, 123.456, -7.77}) {
-    const Series x(200, c);
+    const Values x(200, c);
     for (const auto& [kind, params, neutral] : std::vector<std::tuple<std::string, std::vector<double>, double>>{
              {"CenterOfGravity", {10}, 0.0},
              {"CorrelationTrendIndicator", {7}, 0.0},
@@ -446,7 +445,7 @@ TEST(CycleFilters, ConstantSeriesGiveTheirNeutralValues) {
 
 TEST(CycleFilters, EdgeBehaviourOfTransforms) {
   // The first Reflex and Trendflex value is s / sqrt(0.04 s^2), about +-5.
-  const Series x = testing::random_walk(30, 3);
+  const Values x = testing::random_walk(30, 3);
   for (const char* kind : {"Reflex", "Trendflex"}) {
     Outputs o = run_kind(kind, {10}, x);
     EXPECT_FALSE(o[9]);
@@ -454,7 +453,7 @@ TEST(CycleFilters, EdgeBehaviourOfTransforms) {
     EXPECT_NEAR(std::fabs(*o[10]), 5.0, 1e-12) << kind;
   }
   // A steady climb pins the Fisher smoother at its clamp without reaching +-1.
-  Series climb;
+  Values climb;
   for (int t = 0; t < 300; ++t) climb.push_back(t);
   const double pinned = 0.5 * std::log(1.999 / (1.0 - 0.999));
   Outputs o = run_kind("FisherTransform", {10}, climb);
@@ -529,7 +528,7 @@ TEST(CycleFilters, DegenerateFilterParametersAreRefused) {
       {"BandpassFilter", {7, 0.9}, band},
   });
   // The neighbours that stay stable are built and stay finite on a long walk.
-  const Series x = testing::random_walk(20000, 9);
+  const Values x = testing::random_walk(20000, 9);
   for (const auto& [kind, params] : std::vector<std::pair<std::string, std::vector<double>>>{
            {"HighpassFilter", {2}},
            {"DecyclerOscillator", {2, 3}},
@@ -548,16 +547,6 @@ TEST(CycleFilters, DegenerateFilterParametersAreRefused) {
 TEST(CycleFilters, EmpiricalModeDecompositionWarmupPastFiftyBars) {
   testing::expect_warmup("EmpiricalModeDecomposition", {40, 0.3}, 80);
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"Autocorrelation"}, {"AutocorrelationPeriodogram"}, {"BandpassFilter"}, {"CenterOfGravity"},
-    {"CorrelationTrendIndicator"}, {"CyberneticCycle"}, {"Decycler"}, {"DecyclerOscillator"}, {"EhlersStochastic"},
-    {"EmpiricalModeDecomposition"}, {"EvenBetterSinewave"}, {"FisherTransform"}, {"HighpassFilter"},
-    {"HurstExponent"}, {"InverseFisherTransform"}, {"Reflex"}, {"SuperSmoothedHighpass"}, {"SuperSmoother"},
-    {"Trendflex"},
-};
 
 }  // namespace
 }  // namespace vsci

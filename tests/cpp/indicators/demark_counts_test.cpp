@@ -13,20 +13,12 @@
 #include "support/batch_reference.h"
 #include "support/candle_checks.h"
 #include "support/candle_run.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{
-    {"DumplingTop"}, {"FryPanBottom"}, {"TdCombo"}, {"TdCountdown"}, {"TdDWave"},
-    {"TdDeMarker"},  {"TdPressure"},   {"TdRei"},   {"TdSetup"},  {"TdSequential"}, {"TdMovingAverage"},
-    {"TdLines"}, {"TdRiskLevel"},
-};
-
 
 enum class Count { Setup, Countdown, Combo };
 

@@ -6,12 +6,6 @@
 namespace vsci::testing {
 namespace {
 
-const ConformanceRows kConformance{
-    {"FundingBasis"}, {"FundingImpliedApr"}, {"FundingRate"}, {"FundingRateMean"}, {"FundingRateZScore"},
-    {"FuturesMarkBasis"}, {"OIPriceDivergence"}, {"OIWeighted"}, {"LiquidationFeatures"}, {"LongShortRatio"},
-    {"OpenInterestDelta"}, {"OpenInterestMomentum"}, {"OpenInterestToVolume"}, {"PerpetualPremiumIndex"},
-    {"TakerBuySellRatio"}, {"TermStructureBasis"}};
-
 using Ticks = std::vector<DerivativesTick>;
 using D = const DerivativesTick&;
 

@@ -6,16 +6,12 @@
 #include <cmath>
 
 #include "support/candle_checks.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{{"Atr"},    {"Natr"},    {"AtrTrailingStop"}, {"PlusDm"}, {"MinusDm"},
-                                   {"PlusDi"}, {"MinusDi"}, {"Dx"},              {"Adxr"},   {"ChoppinessIndex"}};
 
 double tr_of(const Candles& cs, std::size_t i) {
   const Candle& c = cs[i];

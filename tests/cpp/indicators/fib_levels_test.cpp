@@ -8,17 +8,12 @@
 
 #include "support/bar_tape.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/swing_reference.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{{"AutoFib"},       {"FibArcs"},        {"FibChannel"}, {"FibConfluence"},
-                                   {"FibExtension"},  {"FibFan"},         {"FibProjection"}, {"FibRetracement"},
-                                   {"FibTimeZones"},  {"GoldenPocket"}};
 
 using Pivots = std::vector<RefPivot>;
 using Values = std::vector<double>;
@@ -134,7 +129,7 @@ TEST(FibLevels, WorkedSwings) {
   };
   for (const auto& [kind, prices, want] : cases) {
     auto ind = build_ok(kind, {});
-    for (const Candle& bar : flat_bars(prices)) ind->update(BarContext(bar));
+    for (const Candle& bar : flat_candles(prices)) ind->update(BarContext(bar));
     const auto out = ind->outputs();
     ASSERT_EQ(out.size(), want.size());
     for (std::size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(out[k].value, want[k], 1e-12) << kind << " " << k;

@@ -11,8 +11,6 @@ namespace {
 
 using namespace vsci::testing;
 
-const ConformanceRows kConformance{{"AndrewsPitchfork"}, {"MurreyMathLines"}, {"ZigZag"}};
-
 // Per bar: the swing the zigzag confirms on it, the pitchfork through the last
 // three alternating fractal pivots, and the window's range in eighths.
 std::array<OutputSeries, 3> geometry(const Candles& c, double f, std::size_t k, std::size_t n) {

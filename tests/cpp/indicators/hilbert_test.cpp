@@ -14,7 +14,6 @@
 #include "indicators/cores/hilbert_core.h"
 #include "support/candle_run.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -23,15 +22,15 @@ namespace {
 
 using testing::expect_series;
 using testing::run_kind;
-using Series = std::vector<double>;
+using Values = std::vector<double>;
 using Outputs = testing::Series;
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kEps = 2.220446049250313e-16;
 
-Series sine_series(std::size_t n, double period, double noise_scale, unsigned seed) {
-  const Series noise = testing::random_walk(n, seed, 0.0);
-  Series x;
+Values sine_series(std::size_t n, double period, double noise_scale, unsigned seed) {
+  const Values noise = testing::random_walk(n, seed, 0.0);
+  Values x;
   for (std::size_t t = 0; t < n; ++t) {
     x.push_back(100.0 + 5.0 * std::sin(2.0 * kPi * t / period) + noise_scale * noise[t]);
   }
@@ -40,8 +39,8 @@ Series sine_series(std::size_t n, double period, double noise_scale, unsigned se
 
 // Walks, clean and noisy waves, and whole-number prices with ties and a long
 // flat stretch, where the pipeline's terms vanish.
-std::vector<Series> test_series() {
-  Series steps = testing::random_walk(400, 25, 50.0);
+std::vector<Values> walks_waves_and_steps() {
+  Values steps = testing::random_walk(400, 25, 50.0);
   for (std::size_t t = 0; t < steps.size(); ++t) steps[t] = t >= 200 && t < 280 ? 60.0 : std::round(steps[t]);
   return {testing::random_walk(400, 21, 100.0), testing::random_walk(400, 22, 80.0, 0.4),
           sine_series(400, 20.0, 0.05, 23), sine_series(400, 37.0, 0.0, 24), steps};
@@ -53,10 +52,10 @@ struct Reference {
   std::vector<std::optional<std::pair<double, double>>> mama_fama;
 };
 
-Reference reference(const Series& x, double fast, double slow) {
+Reference reference(const Values& x, double fast, double slow) {
   const std::size_t size = x.size();
-  Series smooth(size), det(size), q1(size), i1(size), i2(size), q2(size), re(size), im(size), period(size), sp(size);
-  auto ht = [](const Series& v, std::size_t t) {
+  Values smooth(size), det(size), q1(size), i1(size), i2(size), q2(size), re(size), im(size), period(size), sp(size);
+  auto ht = [](const Values& v, std::size_t t) {
     return ((0.0962 * v[t] + 0.5769 * v[t - 2]) - 0.5769 * v[t - 4]) - 0.0962 * v[t - 6];
   };
   for (std::size_t t = 0; t < size; ++t) {
@@ -145,7 +144,7 @@ Reference reference(const Series& x, double fast, double slow) {
 }
 
 TEST(HilbertKinds, MatchTheBatchReference) {
-  for (const Series& x : test_series()) {
+  for (const Values& x : walks_waves_and_steps()) {
     const Reference r = reference(x, 0.5, 0.05);
     expect_series(run_kind("HilbertCyclePeriod", {}, x), r.period, 0.0, "HilbertCyclePeriod");
     expect_series(run_kind("AdaptiveCycle", {}, x), r.adaptive, 0.0, "AdaptiveCycle");
@@ -166,7 +165,7 @@ TEST(HilbertKinds, MatchTheBatchReference) {
 
 TEST(HilbertKinds, PhasorPublishesInPhaseAndQuadrature) {
   testing::expect_warmup("HtPhasor", {}, 22);
-  for (const Series& x : test_series()) {
+  for (const Values& x : walks_waves_and_steps()) {
     const Reference r = reference(x, 0.5, 0.05);
     auto ind = testing::build_ok("HtPhasor", {});
     EXPECT_TRUE(std::ranges::equal(ind->output_names(), std::array<std::string_view, 2>{"inphase", "quadrature"}));
@@ -181,7 +180,7 @@ TEST(HilbertKinds, PhasorPublishesInPhaseAndQuadrature) {
 }
 
 TEST(HilbertKinds, AdaptiveAverageCoreGivesBothLines) {
-  const Series x = test_series()[1];
+  const Values x = walks_waves_and_steps()[1];
   const Reference r = reference(x, 0.6, 0.1);
   auto core = MamaCore::create(0.6, 0.1);
   ASSERT_TRUE(core.ok());
@@ -246,7 +245,7 @@ TEST(PhasorTable, EntriesHoldTheUnitPhasorsAndAreSharedAcrossThreads) {
 }
 
 TEST(HilbertKinds, ParallelBacktestsAgree) {
-  const Series x = test_series()[0];
+  const Values x = walks_waves_and_steps()[0];
   const Outputs want = reference(x, 0.5, 0.05).sine;
   std::vector<Outputs> got(4);
   std::vector<std::thread> threads;
@@ -254,13 +253,6 @@ TEST(HilbertKinds, ParallelBacktestsAgree) {
   for (auto& th : threads) th.join();
   for (const Outputs& g : got) expect_series(g, want, 0.0, "SineWave in parallel");
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"AdaptiveCycle"}, {"Fama"},     {"HilbertCyclePeriod"}, {"HtDcPhase"},
-    {"HtPhasor"},      {"HtTrendMode"}, {"SineWave"},           {"PhaseAdaptiveMa"},
-};
 
 }  // namespace
 }  // namespace vsci

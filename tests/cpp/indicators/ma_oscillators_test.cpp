@@ -5,7 +5,6 @@
 
 #include "support/batch_reference.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
@@ -295,13 +294,6 @@ TEST(MaOscillators, TiiFlatStretchGivesFifty) {
   const Series tii = run_kind("Tii", {3, 4}, xs);
   for (std::size_t i = xs.size() - 6; i < xs.size(); ++i) EXPECT_EQ(tii[i], 50.0) << "bar " << i;
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"Apo"}, {"ElderImpulse"}, {"MacdHistogram"}, {"Pmo"}, {"Ppo"}, {"PpoHistogram"}, {"Stc"}, {"Tii"}, {"Trix"},
-    {"Tsi"}, {"UniversalOscillator"},
-};
 
 // Whole-number closes, so the average of three is the plain window sum over 3,
 // over several orders of magnitude, so the deviation sums round; flat

@@ -10,9 +10,6 @@ namespace {
 
 using namespace vsci::testing;
 
-const ConformanceRows kConformance{{"MacdIndicator"}, {"MacdFix"}, {"ZeroLagMacd"}, {"VolumeWeightedMacd"},
-                                   {"Kst"},           {"WaveTrend"}, {"Qqe"}};
-
 using SeriesOp = std::function<Series(const Series&)>;
 
 // alpha * x + (1 - alpha) * value with both products rounded: no fused step.

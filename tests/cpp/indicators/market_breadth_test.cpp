@@ -5,12 +5,6 @@
 namespace vsci::testing {
 namespace {
 
-const ConformanceRows kConformance{
-    {"AbsoluteNetAdvances"}, {"AdvanceDecline"}, {"AdvancersToDecliners"}, {"BreadthThrust"}, {"BullishPercentIndex"},
-    {"CumulativeVolumeIndex"}, {"HighLowIndex"}, {"IssuesToVolumeRatio"}, {"McClellanSummationIndex"},
-    {"NetUpVolumeLine"}, {"NewHighsNewLows"}, {"PercentAboveMa"}, {"RatioAdjustedBreadthOscillator"}, {"TickIndex"},
-    {"UpDownVolumeRatio"}};
-
 struct Counts {  // advancers, decliners, up and down volume, new highs and lows
   double a = 0, d = 0, u = 0, w = 0, h = 0, l = 0;
 };

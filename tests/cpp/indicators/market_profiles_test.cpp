@@ -16,9 +16,6 @@ namespace {
 
 using namespace vsci::testing;
 
-const ConformanceRows kConformance{{"CompositeProfile"}, {"HighLowVolumeNodes"}, {"TpoProfile"},
-                                   {"ValueArea"},        {"VolumeProfile"},      {"VolumeWeightedSr"}};
-
 // ValueArea, CompositeProfile, HighLowVolumeNodes, the window range, and the
 // volume-weighted means of lows and highs (plain means without volume; the
 // kind's running sums agree within rounding).

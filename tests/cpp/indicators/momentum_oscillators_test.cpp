@@ -9,19 +9,12 @@
 
 #include "support/batch_reference.h"
 #include "support/candle_checks.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{
-    {"AcceleratorOscillator"}, {"AwesomeOscillator"}, {"AwesomeOscillatorHistogram"},
-    {"HeikinAshiBodyOscillator"}, {"Inertia"}, {"IntradayMomentumIndex"}, {"Pgo"}, {"Qstick"}, {"Rvi"},
-};
-
 
 Series awesome(const Candles& cs, const Params& p) {
   const auto median = candle_field(cs, [](const Candle& c) { return (c.high + c.low) * 0.5; });

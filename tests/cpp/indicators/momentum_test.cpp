@@ -7,7 +7,6 @@
 
 #include "support/batch_reference.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -148,12 +147,6 @@ TEST(Momentum, ConstructorChecksInOrder) {
   }
   expect_build_outcomes(cases);
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"DisparityIndex"}, {"Dpo"}, {"LogReturn"}, {"Mom"}, {"Roc"}, {"Rocp"}, {"Rocr"}, {"Rocr100"}, {"WeightedRocSum"},
-};
 
 }  // namespace
 }  // namespace vsci

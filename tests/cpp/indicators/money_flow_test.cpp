@@ -10,17 +10,12 @@
 
 #include "support/candle_run.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{{"BetterVolume"}, {"ChaikinMoneyFlow"}, {"ChaikinOscillator"}, {"DemandIndex"},
-                                   {"EaseOfMovement"}, {"Evwma"}, {"ForceIndex"}, {"Kvo"}, {"Mfi"}, {"RollingVwap"},
-                                   {"SessionVwap"}, {"TradeVolumeIndex"}, {"Tsv"}};
 
 double alpha_of(std::size_t p) { return 2.0 / (static_cast<double>(p) + 1.0); }
 

@@ -15,14 +15,14 @@
 #include <vector>
 
 #include "indicators/cores/monotone_extreme.h"
+#include "support/compare.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 namespace {
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+using testing::identical_bits;
+using testing::kNaN;
 
 // Flat stretches of one value (±0 alternating, or a level), then runs drawn
 // from a few levels with ±0 among them, a rare NaN or infinity, then a long
@@ -88,11 +88,11 @@ void expect_scan_results(const std::vector<double>& xs) {
       const auto want = scan<Side, Tie>(xs, from, t + 1, starts);
       ASSERT_EQ(core.empty(), !want[0]) << "window " << window << " push " << t;
       if (want[0]) {
-        ASSERT_TRUE(same_bits(core.value(), want[0]->value)) << "window " << window << " push " << t;
+        ASSERT_TRUE(identical_bits(core.value(), want[0]->value)) << "window " << window << " push " << t;
         ASSERT_EQ(core.age(), want[0]->age) << "window " << window << " push " << t;
       }
       for (std::size_t k = 0; k < kStarts; ++k) {
-        ASSERT_TRUE(same_bits(core.fold_from(starts[k]), want[k + 1]->value))
+        ASSERT_TRUE(identical_bits(core.fold_from(starts[k]), want[k + 1]->value))
             << "window " << window << " push " << t << " start " << starts[k];
       }
     }
@@ -124,13 +124,13 @@ void expect_range_scan_results(const std::vector<double>& highs) {
       if (high[0] && low[0]) {
         const auto values = core.values();
         const auto ages = core.ages();
-        ASSERT_TRUE(same_bits(values.largest, high[0]->value) && same_bits(values.smallest, low[0]->value))
+        ASSERT_TRUE(identical_bits(values.largest, high[0]->value) && identical_bits(values.smallest, low[0]->value))
             << "window " << window << " push " << t;
         ASSERT_TRUE(ages.largest == high[0]->age && ages.smallest == low[0]->age) << "window " << window << " push " << t;
       }
       for (std::size_t k = 0; k < kStarts; ++k) {
         const auto folded = core.fold_from(starts[k], starts[k]);
-        ASSERT_TRUE(same_bits(folded.largest, high[k + 1]->value) && same_bits(folded.smallest, low[k + 1]->value))
+        ASSERT_TRUE(identical_bits(folded.largest, high[k + 1]->value) && identical_bits(folded.smallest, low[k + 1]->value))
             << "window " << window << " push " << t << " start " << starts[k];
       }
     }
@@ -149,9 +149,9 @@ TEST(MonotoneExtreme, TiesOfSignedZerosKeepTheRuleSBits) {
   OldestLargest oldest(3);
   NewestLargest newest(3);
   for (double z : {0.0, -0.0}) oldest.push(z), newest.push(z);
-  EXPECT_TRUE(same_bits(oldest.value(), 0.0));
+  EXPECT_TRUE(identical_bits(oldest.value(), 0.0));
   EXPECT_EQ(oldest.age(), 1u);
-  EXPECT_TRUE(same_bits(newest.value(), -0.0));
+  EXPECT_TRUE(identical_bits(newest.value(), -0.0));
   EXPECT_EQ(newest.age(), 0u);
   // A window of only NaN holds no extreme; a scan from a start keeps it.
   OldestSmallest lows(2);

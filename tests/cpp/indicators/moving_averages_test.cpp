@@ -10,7 +10,6 @@
 
 #include "support/batch_reference.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -305,14 +304,6 @@ TEST(MovingAverages, ConstructorChecksInOrder) {
   const auto narrow = run_kind("GaussianWeightedMa", {5, 0.5, 1e6}, random_walk(10, 2));
   for (std::size_t i = 4; i < 10; ++i) EXPECT_TRUE(std::isfinite(*narrow[i]));
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"Ema"}, {"ExponentialHma"}, {"GaussianWeightedMa"}, {"GeneralizedDema"}, {"GeometricMa"}, {"Hma"}, {"MedianMa"},
-    {"MidPoint"}, {"SeededRecursiveMa"}, {"SineWeightedMa"}, {"Sma"}, {"T3"}, {"ThreeStageEma"}, {"Trima"},
-    {"TwoStageEma"}, {"Wma"}, {"Zlema"},
-};
 
 }  // namespace
 }  // namespace vsci

@@ -6,9 +6,6 @@
 namespace vsci::testing {
 namespace {
 
-const ConformanceRows kConformance{{"DepthSlope"}, {"Microprice"}, {"OrderBookImbalanceFull"}, {"OrderBookImbalanceTop1"},
-                                   {"OrderBookImbalanceTopN"}, {"OrderFlowImbalance"}, {"QuotedSpread"}};
-
 using Book = const OrderBook&;
 
 bool two_sided(Book b) { return !b.bids.empty() && !b.asks.empty(); }

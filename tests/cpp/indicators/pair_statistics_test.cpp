@@ -8,19 +8,12 @@
 #include <cmath>
 
 #include "factory/registry.h"
-#include "support/conformance.h"
 #include "support/pair_reference.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{
-    {"Alpha"}, {"Beta"}, {"BetaNeutralSpread"}, {"CloseToReferenceRatio"}, {"DistanceSsd"}, {"InformationRatio"},
-    {"KendallTau"}, {"PairwiseBeta"}, {"PearsonCorrelation"}, {"RelativeStrengthAB"}, {"RollingCorrelation"},
-    {"RollingCovariance"}, {"SpearmanCorrelation"}, {"TreynorRatio"},
-};
 
 V steps(const V& v, bool log) {
   V d;

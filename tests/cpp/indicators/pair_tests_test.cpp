@@ -10,7 +10,6 @@
 #include <string>
 
 #include "indicators/pair_tests.h"
-#include "support/conformance.h"
 #include "support/batch_reference.h"
 #include "support/pair_reference.h"
 
@@ -19,9 +18,6 @@ namespace {
 
 using namespace vsci::testing;
 using Rows = std::vector<V>;
-
-const ConformanceRows kConformance{
-    {"Cointegration"}, {"GrangerCausality"}, {"HasbrouckInformationShare"}, {"LeadLagCrossCorrelation"}};
 
 // With one lag: the ADF t-statistic's variance factor (X'X)^-1[0][0] is the
 // inverse of the residual sum of squares of the level column on the other.

@@ -6,7 +6,6 @@
 
 #include "indicators/performance_ratios.h"
 #include "support/batch_reference.h"
-#include "support/conformance.h"
 #include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
@@ -16,7 +15,7 @@ namespace {
 
 using namespace vsci::testing;
 
-const std::vector<std::size_t> kPeriods = {2, 5, 40};
+const std::vector<std::size_t> kRatioPeriods = {2, 5, 40};
 
 // Per-period returns: a quiet series, a trending one, and one rounded to whole
 // percents so that zero returns and ties occur.
@@ -111,7 +110,7 @@ double k_ratio_of(const std::vector<double>& w) {
 }
 
 TEST(PerformanceRatios, LevelKindsMatchReference) {
-  expect_matches_reference_on("MaxDrawdown", {}, kPeriods, level_series(), [](const auto& w) {
+  expect_matches_reference_on("MaxDrawdown", {}, kRatioPeriods, level_series(), [](const auto& w) {
     double peak = -kInf, worst = 0.0;
     for (double v : w) {
       peak = std::max(peak, v);
@@ -119,7 +118,7 @@ TEST(PerformanceRatios, LevelKindsMatchReference) {
     }
     return worst;
   });
-  expect_matches_reference_on("PainIndex", {}, kPeriods, level_series(), [](const auto& w) {
+  expect_matches_reference_on("PainIndex", {}, kRatioPeriods, level_series(), [](const auto& w) {
     double peak = -kInf, pain = 0.0;
     for (double v : w) {
       peak = std::max(peak, v);
@@ -127,7 +126,7 @@ TEST(PerformanceRatios, LevelKindsMatchReference) {
     }
     return pain / static_cast<double>(w.size());
   });
-  expect_matches_reference_on("AverageDrawdown", {}, kPeriods, level_series(), [](const auto& w) {
+  expect_matches_reference_on("AverageDrawdown", {}, kRatioPeriods, level_series(), [](const auto& w) {
     const auto depths = episode_depths(w, -kInf);
     return depths.empty() ? 0.0 : sum_of(depths) / static_cast<double>(depths.size());
   });
@@ -154,7 +153,7 @@ TEST(PerformanceRatios, LevelKindsOnAKnownCurve) {
 
 TEST(PerformanceRatios, CompoundedDrawdownRatiosMatchReference) {
   const auto& series = return_series();
-  expect_matches_reference_on("CalmarRatio", {}, kPeriods, series, [](const auto& w) {
+  expect_matches_reference_on("CalmarRatio", {}, kRatioPeriods, series, [](const auto& w) {
     double peak = 1.0, worst = 0.0;
     for (double e : equity_of(w)) {
       peak = std::max(peak, e);
@@ -162,16 +161,16 @@ TEST(PerformanceRatios, CompoundedDrawdownRatiosMatchReference) {
     }
     return worst == 0.0 ? 0.0 : ref::mean(w) / worst;
   }, 1e-9);
-  expect_matches_reference_on("BurkeRatio", {}, kPeriods, series, [](const auto& w) {
+  expect_matches_reference_on("BurkeRatio", {}, kRatioPeriods, series, [](const auto& w) {
     double squares = 0.0;
     for (double d : episode_depths(equity_of(w), 1.0)) squares += d * d;
     return squares > 0.0 ? ref::mean(w) / std::sqrt(squares) : 0.0;
   });
-  expect_matches_reference_on("SterlingRatio", {}, kPeriods, series, [](const auto& w) {
+  expect_matches_reference_on("SterlingRatio", {}, kRatioPeriods, series, [](const auto& w) {
     const auto depths = episode_depths(equity_of(w), 1.0);
     return depths.empty() ? 0.0 : ref::mean(w) / (sum_of(depths) / static_cast<double>(depths.size()));
   });
-  expect_matches_reference_on("ReturnToUlcerRatio", {}, kPeriods, series, [](const auto& w) {
+  expect_matches_reference_on("ReturnToUlcerRatio", {}, kRatioPeriods, series, [](const auto& w) {
     double peak = 1.0, squares = 0.0;
     for (double e : equity_of(w)) {
       peak = std::max(peak, e);
@@ -201,23 +200,23 @@ TEST(PerformanceRatios, CompoundingOverflowGivesNoValueAndKeepsGoing) {
 TEST(PerformanceRatios, MeanAndDeviationRatiosMatchReference) {
   const auto& series = return_series();
   for (double rf : {0.0, 0.001}) {
-    expect_matches_reference_on("SharpeRatio", {rf}, kPeriods, series, [rf](const auto& w) {
+    expect_matches_reference_on("SharpeRatio", {rf}, kRatioPeriods, series, [rf](const auto& w) {
       const double sd = sample_sd(w);
       return sd < 1e-15 ? 0.0 : (ref::mean(w) - rf) / sd;
     }, 1e-8);
-    expect_matches_reference_on("M2Measure", {rf, 0.02}, kPeriods, series, [rf](const auto& w) {
+    expect_matches_reference_on("M2Measure", {rf, 0.02}, kRatioPeriods, series, [rf](const auto& w) {
       const double sd = sample_sd(w);
       return sd < 1e-15 ? 0.0 : rf + 0.02 * ((ref::mean(w) - rf) / sd);
     }, 1e-8);
   }
   for (double target : {0.0, 0.002}) {
-    expect_matches_reference_on("SortinoRatio", {target}, kPeriods, series, [target](const auto& w) {
+    expect_matches_reference_on("SortinoRatio", {target}, kRatioPeriods, series, [target](const auto& w) {
       double down = 0.0;
       for (double r : w) down += r < target ? (r - target) * (r - target) : 0.0;
       down /= static_cast<double>(w.size());
       return down == 0.0 ? 0.0 : (ref::mean(w) - target) / std::sqrt(down);
     }, 1e-9);
-    expect_matches_reference_on("UpsidePotentialRatio", {target}, kPeriods, series, [target](const auto& w) {
+    expect_matches_reference_on("UpsidePotentialRatio", {target}, kRatioPeriods, series, [target](const auto& w) {
       double up = 0.0, down = 0.0;
       for (double r : w) {
         up += std::max(r - target, 0.0);
@@ -369,11 +368,11 @@ TEST(PerformanceRatios, RunningLossSumsReturnToExactlyZero) {
 TEST(PerformanceRatios, TailMeasuresMatchReference) {
   const auto& series = return_series();
   for (double confidence : {0.75, 0.95, 0.99}) {
-    expect_matches_reference_on("ValueAtRisk", {confidence}, kPeriods, series, [confidence](const auto& w) {
+    expect_matches_reference_on("ValueAtRisk", {confidence}, kRatioPeriods, series, [confidence](const auto& w) {
       const double q = ref::quantile(w, 1.0 - confidence);
       return q < 0.0 ? -q : 0.0;
     });
-    expect_matches_reference_on("ConditionalValueAtRisk", {confidence}, kPeriods, series,
+    expect_matches_reference_on("ConditionalValueAtRisk", {confidence}, kRatioPeriods, series,
                                 [confidence](const auto& w) {
                                   const auto s = ref::sorted(w);
                                   const std::size_t k = std::max<std::size_t>(
@@ -383,7 +382,7 @@ TEST(PerformanceRatios, TailMeasuresMatchReference) {
                                   return sum < 0.0 ? -sum / static_cast<double>(k) : 0.0;
                                 });
   }
-  expect_matches_reference_on("TailRatio", {}, kPeriods, series, [](const auto& w) {
+  expect_matches_reference_on("TailRatio", {}, kRatioPeriods, series, [](const auto& w) {
     const double q05 = ref::quantile(w, 0.05);
     return q05 == 0.0 ? 0.0 : ref::quantile(w, 0.95) / std::fabs(q05);
   });
@@ -392,7 +391,7 @@ TEST(PerformanceRatios, TailMeasuresMatchReference) {
   for (std::size_t i = 0; i < streaky.size(); ++i) {
     if (i % 200 < 90) streaky[i] = std::fabs(streaky[i]);
   }
-  expect_matches_reference_on("CommonSenseRatio", {}, kPeriods, {series[0], series[2], streaky}, common_sense_ratio_of);
+  expect_matches_reference_on("CommonSenseRatio", {}, kRatioPeriods, {series[0], series[2], streaky}, common_sense_ratio_of);
 }
 
 // Windows far longer than the storage they start with.
@@ -464,16 +463,6 @@ TEST(PerformanceRatios, ConstructorChecksInOrder) {
   EXPECT_EQ(M2Measure::create(5, kNaN, 0.1).error().to_string(),
             "invalid parameter: risk_free must be finite and benchmark_stddev finite and non-negative");
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"AverageDrawdown"}, {"BurkeRatio"}, {"CalmarRatio"}, {"CommonSenseRatio"}, {"ConditionalValueAtRisk"},
-    {"Expectancy"}, {"GainLossRatio"}, {"GainToPainRatio"}, {"KRatio"}, {"KellyCriterion"}, {"M2Measure"},
-    {"MaxDrawdown"}, {"OmegaRatio"}, {"PainIndex"}, {"ProfitFactor"}, {"RecoveryFactor"}, {"ReturnToUlcerRatio"},
-    {"SharpeRatio"}, {"SortinoRatio"}, {"SterlingRatio"}, {"TailRatio"}, {"UpsidePotentialRatio"}, {"ValueAtRisk"},
-    {"WinRate"},
-};
 
 // Returns with stretches of zeros (no loss, no gain), windows 2 to 5 and one
 // longer than the longest stretch: the loss sums and the upside and downside

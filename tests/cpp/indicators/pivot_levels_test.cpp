@@ -7,15 +7,11 @@
 
 #include "support/candle_run.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{{"Camarilla"}, {"CentralPivotRange"}, {"ClassicPivots"}, {"DemarkPivots"},
-                                   {"FibRangePivots"}, {"TdRangeProjection"}, {"WoodiePivots"}};
 
 using Levels = std::vector<double>;
 

@@ -11,18 +11,12 @@
 #include "indicators/indicator.h"
 #include "support/bar_tape.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/series.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{
-    {"AvgPrice"},    {"BalanceOfPower"}, {"BodySizePct"},  {"CloseVsOpen"},  {"HeikinAshi"},  {"HighLowRange"},
-    {"MedianPrice"}, {"ShadowRatio"},    {"TrueRange"},    {"TypicalPrice"}, {"WeightedClose"},
-};
 
 using BarFormula = std::function<double(const Candle& c, const Candle* prev)>;
 

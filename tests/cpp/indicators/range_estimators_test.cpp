@@ -10,18 +10,12 @@
 
 #include "support/batch_reference.h"
 #include "support/candle_checks.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{
-    {"AverageDailyRange"}, {"ChaikinVolatility"}, {"GarmanKlassVolatility"},
-    {"MassIndex"}, {"MidPrice"}, {"OvernightGap"}, {"ParkinsonVolatility"},
-    {"RogersSatchellVolatility"}, {"SeasonalZScore"}};
 
 // Local seconds and days from the time as a double (exact at these magnitudes).
 double seconds(const Candle& c, const Params& p) { return std::floor(c.time / 1000.0) + 60.0 * p.back(); }

@@ -8,18 +8,12 @@
 
 #include "support/batch_reference.h"
 #include "support/candle_checks.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{
-    {"AdaptiveCci"}, {"AroonOscillator"}, {"Cci"}, {"ProjectionBandPercent"}, {"Smi"}, {"StochasticCci"},
-};
-
 
 // The CCI of the typical prices about their plain mean or, when adaptive,
 // about a mean that moves by the window's efficiency; 0 on a flat window.

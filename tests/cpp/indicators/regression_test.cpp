@@ -5,7 +5,6 @@
 
 #include "indicators/cores/regression_window.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -309,13 +308,6 @@ TEST(Regression, LineCoreRefusesNonFiniteInputsItself) {
   EXPECT_DOUBLE_EQ(*line->update_value(4.0), 23.0 / 6.0);
   EXPECT_EQ(line->warmup(), 3u);
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"Cfo"}, {"LinRegAngle"}, {"LinRegIntercept"}, {"LinRegSlope"}, {"LinearRegression"}, {"RSquared"},
-    {"StandardError"}, {"Tsf"}, {"TsfOscillator"},
-};
 
 }  // namespace
 }  // namespace vsci

@@ -7,7 +7,6 @@
 
 #include "indicators/rolling_statistics.h"
 #include "support/batch_reference.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 
@@ -433,14 +432,6 @@ TEST(RollingStatistics, ConstructorChecksInOrder) {
       {"PercentB", {kZeroCount, -2.0}, kPeriodZeroText},
   });
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"BollingerBandwidth"}, {"CoefficientOfVariation"}, {"DetrendedStdDev"}, {"JarqueBera"}, {"Kurtosis"},
-    {"MedianAbsoluteDeviation"}, {"PercentB"}, {"RollingIqr"}, {"RollingMinMaxScaler"}, {"RollingPercentileRank"},
-    {"RollingQuantile"}, {"SampleEntropy"}, {"ShannonEntropy"}, {"Skewness"}, {"StdDev"}, {"Variance"}, {"ZScore"},
-};
 
 }  // namespace
 }  // namespace vsci

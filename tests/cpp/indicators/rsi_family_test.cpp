@@ -5,7 +5,6 @@
 
 #include "support/batch_reference.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
@@ -201,7 +200,7 @@ Series ref_anchored(const std::vector<double>& xs) {
   return out;
 }
 
-Series ref_fisher(const std::vector<double>& xs, std::size_t n) {
+Series ref_fisher_rsi(const std::vector<double>& xs, std::size_t n) {
   Series out = ref_rsi(as_series(xs), n);
   for (auto& v : out) {
     if (!v) continue;
@@ -327,7 +326,7 @@ TEST(RsiFamily, MatchBatchReferences) {
     expect_series(run_kind("LaguerreRsi", {0.5}, xs), ref_laguerre(xs, 0.5), 0.0, "LaguerreRsi");
     expect_series(run_kind("LaguerreRsi", {0.8}, xs), ref_laguerre(xs, 0.8), 0.0, "LaguerreRsi 0.8");
     expect_series(run_kind("AnchoredRsi", {}, xs), ref_anchored(xs), 0.0, "AnchoredRsi");
-    expect_series(run_kind("FisherRsi", {9}, xs), ref_fisher(xs, 9), 0.0, "FisherRsi");
+    expect_series(run_kind("FisherRsi", {9}, xs), ref_fisher_rsi(xs, 9), 0.0, "FisherRsi");
     expect_series(run_kind("Cmo", {9}, xs), ref::cmo(xs, 9), 0.0, "Cmo");
     expect_series(run_kind("AdaptiveRsi", {14}, xs), ref_adaptive(xs, 14), 0.0, "AdaptiveRsi");
     expect_series(run_kind("AdaptiveRsi", {2}, xs), ref_adaptive(xs, 2), 0.0, "AdaptiveRsi 2");
@@ -421,13 +420,6 @@ TEST(RsiFamily, ConnorsRankCountsAsAScan) {
     expect_series(run_kind("ConnorsRsi", {3, 2, r}, xs), ref_connors(xs, 3, 2, rank), 0.0, "ConnorsRsi rank period");
   }
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"AdaptiveRsi"}, {"AnchoredRsi"}, {"Cmo"}, {"ConnorsRsi"}, {"DynamicLengthRsi"}, {"FisherRsi"}, {"LaguerreRsi"},
-    {"Rmi"}, {"Rsi"}, {"Rsx"}, {"SmoothedRsiHistogram"}, {"StochRsi"},
-};
 
 // Closes with stretches of zero moves, windows 2 to 5 and one longer than a
 // stretch: the up and down sums are counted window sums.

@@ -12,9 +12,6 @@ namespace {
 
 using namespace vsci::testing;
 
-const ConformanceRows kConformance{{"InitialBalance"}, {"OpeningRange"}, {"SessionHighLow"}, {"SessionRange"},
-                                   {"OvernightIntradayReturn"}};
-
 Candles session_tape() {
   Candles c = candle_run_tapes()[1];
   for (std::size_t i = 0; i < c.size(); ++i) {

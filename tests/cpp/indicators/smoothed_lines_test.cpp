@@ -12,8 +12,6 @@ namespace {
 
 using namespace vsci::testing;
 
-const ConformanceRows kConformance{{"Alligator"}, {"GatorOscillator"}, {"SmoothedHeikinAshi"}};
-
 // The Alligator and the Gator of lines of lengths p (each seeded by its plain
 // mean, then (m + v * (p - 1)) / p), and the Heikin-Ashi candles of n-bar averages.
 std::array<OutputSeries, 3> smoothed(const Candles& c, std::vector<double> p, std::size_t n) {

@@ -6,18 +6,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "support/conformance.h"
 #include "support/pair_reference.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{
-    {"KalmanPairHedge"}, {"OuHalfLife"},  {"PairSpreadZScore"}, {"SpreadAr1Coefficient"},
-    {"SpreadBollingerBands"}, {"SpreadHurst"}, {"VarianceRatio"},
-};
 
 // The spread c - r, or with `log` ln c - beta ln r, beta the slope of ln c on
 // ln r over the `b` bars up to each bar.

@@ -12,8 +12,6 @@ namespace {
 
 using namespace vsci::testing;
 
-const ConformanceRows kConformance{{"Stochastic"}, {"KasePermissionStochastic"}, {"TtmSqueeze"}};
-
 // Stochastic (%D a rolling mean) or, with `kase`, the raw value smoothed by
 // two exponential averages.
 LineSeries stochastic(const Candles& c, const Values& p, bool kase) {

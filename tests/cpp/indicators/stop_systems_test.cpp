@@ -7,17 +7,12 @@
 #include <functional>
 
 #include "support/candle_checks.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{
-    {"AcceleratingStopReverse"}, {"SarExt"},        {"HiLoActivator"}, {"NewPriceLines"},
-    {"PivotReversal"},           {"TimeBasedStop"}, {"ThreeLineBreak"}};
 
 // SarExt from its parameters; AcceleratingStopReverse's (a, s, m) serve both
 // sides, without start level or offset, unsigned.

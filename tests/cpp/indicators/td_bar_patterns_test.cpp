@@ -2,16 +2,12 @@
 // each buy and sell test met, near misses that stay 0, inclusive edges.
 #include <gtest/gtest.h>
 
-#include "support/conformance.h"
 #include "support/pattern_cases.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{{"TdOpen"},       {"TdClop"}, {"TdClopwin"},     {"TdPropulsion"},
-                                   {"TdCamouflage"}, {"TdTrap"}, {"TdDifferential"}};
 
 TEST(TdBarPatterns, SetupsAndNearMisses) {
   const Ohlc p{10, 11, 9, 10.5}, q{10, 12, 8, 10}, inside{10, 11, 9, 10}, lower{9.8, 10, 9, 9.2};

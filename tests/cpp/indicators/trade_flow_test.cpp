@@ -11,13 +11,6 @@
 namespace vsci::testing {
 namespace {
 
-// Windows count prints, several to a bar: first values come before warmup().
-const ConformanceRows kConformance{
-    {"AmihudIlliquidity"}, {"CumulativeVolumeDelta"}, {"KylesLambda"},
-    {"Pin"}, {"RealizedSpread"}, {"RollMeasure"},
-    {"SignedVolume"}, {"TradeImbalance"}, {"TradeSignAutocorrelation"},
-    {"TradeToMidSpreadBps"}, {"Vpin"}};
-
 struct Print {
   double price, size, sign, mid;
   double q() const { return sign * size; }  // the signed size

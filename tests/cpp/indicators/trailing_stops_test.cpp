@@ -12,9 +12,6 @@ namespace {
 
 using namespace vsci::testing;
 
-const ConformanceRows kConformance{{"SuperTrend"},   {"AtrRatchet"},  {"ChandelierExit"}, {"ChandeKrollStop"},
-                                   {"DonchianStop"}, {"ElderSafeZone"}, {"KaseDevStop"},  {"ModifiedMaStop"}, {"Nrtr"}};
-
 Series atr(const Candles& c, double n) { return wilder_atr(c, n, true); }
 
 // What a stop-and-reverse kind trails on a bar: the prices its extreme

@@ -13,8 +13,6 @@ namespace {
 
 using namespace vsci::testing;
 
-const ConformanceRows kConformance{{"Adx"}, {"Aroon"}, {"VortexIndicator"}, {"Rwi"}, {"ElderRay"}};
-
 // Adx publishes its core's lines in order; the core has a reference of its own.
 LineSeries adx(const Candles& c, const Values& p) {
   auto core = AdxCore::create(std::uint64_t(p[0])).value();

@@ -6,7 +6,6 @@
 
 #include "support/batch_reference.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
@@ -245,13 +244,6 @@ TEST(TrendStrength, OverflowingLevelsGiveNoValueAndKeepState) {
   auto s = feed_closes(*step, {1e300});
   EXPECT_FALSE(s[0].has_value());
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"PercentageTrailingStop"}, {"PolarizedFractalEfficiency"}, {"RegimeLabel"}, {"RenkoTrailingStop"},
-    {"StepTrailingStop"}, {"TrendLabel"}, {"TrendStrengthIndex"}, {"VerticalHorizontalFilter"}, {"WavePm"},
-};
 
 }  // namespace
 }  // namespace vsci

@@ -10,8 +10,8 @@
 #include <cmath>
 
 #include "indicators/cores/civil_day.h"
+#include "support/candle_checks.h"
 #include "support/candle_series.h"
-#include "support/conformance.h"
 #include "support/counted_sums.h"
 #include "support/kind_checks.h"
 
@@ -19,9 +19,6 @@ namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{
-    {"VolatilityRatio"}, {"VoltyStop"}, {"YoyoExit"}, {"YangZhangVolatility"}, {"TurnOfMonth"}};
 
 double true_range(const Candle& k, const Candle& prev) {
   return std::max({k.high - k.low, std::fabs(k.high - prev.close), std::fabs(k.low - prev.close)});
@@ -113,10 +110,14 @@ Series turn_of_month(const Candles& c, const Params& p) {
 TEST(VolatilityStops, MatchBatchReferences) {
   const auto volty = [](const Candles& c, const Params& p) { return atr_stop(c, p, true); };
   const auto yoyo = [](const Candles& c, const Params& p) { return atr_stop(c, p, false); };
-  expect_candle_references({{"VolatilityRatio", volatility_ratio, {{1}, {14}}, 0.0},
-                            {"VoltyStop", volty, {{1, 0.5}, {10, 2.5}}, 0.0},
-                            {"YoyoExit", yoyo, {{1, 3.0}, {14, 1.5}}, 0.0},
-                            {"YangZhangVolatility", yang_zhang, {{2, 252}, {20, 365}}, 1e-9}},
+  expect_candle_references({{"VolatilityRatio", {1}, volatility_ratio},
+                            {"VolatilityRatio", {14}, volatility_ratio},
+                            {"VoltyStop", {1, 0.5}, volty},
+                            {"VoltyStop", {10, 2.5}, volty},
+                            {"YoyoExit", {1, 3.0}, yoyo},
+                            {"YoyoExit", {14, 1.5}, yoyo},
+                            {"YangZhangVolatility", {2, 252}, yang_zhang, 1e-9},
+                            {"YangZhangVolatility", {20, 365}, yang_zhang, 1e-9}},
                            candle_tapes());
   // Bars every 5 hours from late 2023 (across 29 February), and every 3 hours
   // across 1970-01-01 with a day closing at 0.
@@ -124,8 +125,10 @@ TEST(VolatilityStops, MatchBatchReferences) {
   for (std::size_t i = 0; i < a.size(); ++i) a[i].time = 1'700'000'000'000 + std::int64_t(i) * 18'000'000;
   for (std::size_t i = 0; i < b.size(); ++i) b[i].time = -5'000'000'123 + std::int64_t(i) * 10'800'000;
   for (std::size_t i = 700; i < 710; ++i) b[i].open = b[i].low = b[i].close = 0.0;
-  expect_candle_references(
-      {{"TurnOfMonth", turn_of_month, {{1, 0, 0}, {0, 3, -60}, {3, 2, 330}, {2, 40, 0}, {5, 5, -1440}}, 0.0}}, {a, b});
+  std::vector<CandleRow> turns;
+  for (const Params& p : {Params{1, 0, 0}, {0, 3, -60}, {3, 2, 330}, {2, 40, 0}, {5, 5, -1440}})
+    turns.push_back({"TurnOfMonth", p, turn_of_month});
+  expect_candle_references(turns, {a, b}, true);
 }
 
 TEST(VolatilityStops, YangZhangRefusesBarsWithoutFiniteLogs) {

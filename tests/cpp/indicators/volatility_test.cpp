@@ -6,7 +6,6 @@
 
 #include "support/batch_reference.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/counted_sums.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
@@ -296,13 +295,6 @@ TEST(Volatility, NonPositiveClosesLeaveTheLogReturnKindsUntouched) {
     expect_gaps_leave_no_trace(kind, params, closes, gappy);
   }
 }
-
-// Every kind of the family in the shared conformance test; each gives its
-// first value on the bar its warmup() names.
-const testing::ConformanceRows kConformance{
-    {"BipowerVariation"}, {"EwmaVolatility"}, {"Garch11"}, {"HistoricalVolatility"}, {"JumpIndicator"},
-    {"RealizedVolatility"}, {"RviVolatility"}, {"UlcerIndex"}, {"VolatilityOfVolatility"},
-};
 
 }  // namespace
 }  // namespace vsci

@@ -11,8 +11,6 @@ namespace {
 
 using namespace vsci::testing;
 
-const ConformanceRows kConformance{{"CandleVolume"}, {"Equivolume"}, {"VolatilityCone"}};
-
 // CandleVolume and Equivolume over n volumes, and the cone of log returns of
 // positive closes (shifted sums re-centred on every w-th return) in l values.
 std::array<OutputSeries, 3> volume_kinds(const Candles& c, std::size_t n, std::size_t w, std::size_t l) {

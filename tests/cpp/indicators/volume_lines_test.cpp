@@ -9,16 +9,11 @@
 #include "support/batch_reference.h"
 #include "support/candle_run.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{{"AdOscillator"}, {"Adl"}, {"AnchoredVwap"}, {"IntradayIntensity"},
-                                   {"MarketFacilitationIndex"}, {"Nvi"}, {"Obv"}, {"Pvi"}, {"VolumePriceTrend"},
-                                   {"Vwap"}, {"Wad"}};
 
 std::map<std::string, Series> references(const Candles& cs) {
   std::map<std::string, Series> out;

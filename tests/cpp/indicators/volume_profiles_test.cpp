@@ -9,15 +9,12 @@
 
 #include "support/candle_run.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 
 namespace vsci {
 namespace {
 
 using namespace vsci::testing;
-
-const ConformanceRows kConformance{{"NakedPoc"}, {"ProfileShape"}, {"SinglePrints"}};
 
 struct Profile {
   double lo = 0.0, width = 0.0;

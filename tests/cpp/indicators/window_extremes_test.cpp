@@ -18,8 +18,7 @@ namespace {
 
 using namespace vsci::testing;
 
-using Lines = std::vector<std::optional<Values>>;  // per bar: value, then outputs
-using Reference = std::function<Lines(const Candles&, std::size_t)>;
+using WindowReference = std::function<LineSeries(const Candles&, std::size_t)>;
 
 Candles zero_crossing_tape(unsigned seed, bool around_zero) {
   std::mt19937_64 rng(seed);
@@ -56,9 +55,9 @@ Values kind_values(const std::string& kind, const Params& p, const Candles& c) {
 }
 
 // Per bar from n - 1 on: f(i, highest high, lowest low) over the last n bars.
-Lines with_range(const Candles& c, std::size_t n, const std::function<Values(std::size_t, double, double)>& f) {
+LineSeries with_range(const Candles& c, std::size_t n, const std::function<Values(std::size_t, double, double)>& f) {
   const Values hs = field(c, &Candle::high), ls = field(c, &Candle::low);
-  Lines out(c.size());
+  LineSeries out(c.size());
   for (std::size_t i = n - 1; i < c.size(); ++i)
     out[i] = f(i, hs[extreme_at(hs, i, n, true)], ls[extreme_at(ls, i, n, false)]);
   return out;
@@ -67,9 +66,9 @@ Lines with_range(const Candles& c, std::size_t n, const std::function<Values(std
 // Each value's place in the range of the last k values of a kind's output,
 // as StochRsi and StochasticCci scale it (extremes from the first of equal
 // values; 50 for a flat range).
-Lines stochastic(const Values& v, std::size_t k) {
+LineSeries stochastic(const Values& v, std::size_t k) {
   const std::size_t first = std::size_t(std::find_if(v.begin(), v.end(), [](double x) { return !std::isnan(x); }) - v.begin());
-  Lines out(v.size());
+  LineSeries out(v.size());
   for (std::size_t i = first + k - 1; i < v.size(); ++i) {
     const double hi = v[extreme_at(v, i, k, true)], lo = v[extreme_at(v, i, k, false)];
     out[i] = Values{hi - lo == 0 ? 50.0 : (v[i] - lo) * 100.0 / (hi - lo)};
@@ -90,11 +89,11 @@ std::pair<bool, bool> standing(const Candles& c, std::size_t i, std::size_t k) {
 // DumplingTop (side 1) and FryPanBottom (side -1): the first extreme of the
 // turned closes in the middle half of the window, the close back beyond it
 // and beyond the window's first close.
-Reference rounded_turn(double side) {
+WindowReference rounded_turn(double side) {
   return [side](const Candles& c, std::size_t n) {
     Values x = field(c, &Candle::close);
     for (double& v : x) v *= side;
-    Lines out(c.size());
+    LineSeries out(c.size());
     for (std::size_t i = n - 1; i < c.size(); ++i) {
       const std::size_t at = extreme_at(x, i, n, true) + n - 1 - i, q = n / 4;
       out[i] = Values{x[i] < x[i + 1 - n + at] && x[i] < x[i + 1 - n] && q <= at && at < n - q ? -side : 0.0};
@@ -106,7 +105,7 @@ Reference rounded_turn(double side) {
 struct Row {
   std::string kind;
   std::function<Params(double)> params;
-  Reference reference;
+  WindowReference reference;
   double least = 1;  // the shortest window the kind takes
 };
 
@@ -157,11 +156,11 @@ std::vector<Row> rows() {
       // lowest is the newest zero before the stops' ring wraps, else the oldest after.
       {"ChandeKrollStop", [](double w) { return Params{10, 1.5, w}; }, [](const Candles& c, std::size_t q) {
          const Series a = wilder_atr(c, 10, true);
-         const Lines first = with_range(c, 10, [&](std::size_t i, double h, double l) {
+         const LineSeries first = with_range(c, 10, [&](std::size_t i, double h, double l) {
            return Values{h - *a[i] * 1.5, l + *a[i] * 1.5};
          });
          Values hs, ls;
-         Lines out(c.size());
+         LineSeries out(c.size());
          for (std::size_t i = 9; i < c.size(); ++i) {
            hs.push_back((*first[i])[0]), ls.push_back((*first[i])[1]);
            const std::size_t k = hs.size() - 1;
@@ -182,7 +181,7 @@ std::vector<Row> rows() {
        }},
       {"Aroon", one, [](const Candles& c, std::size_t n) {
          const Values hs = field(c, &Candle::high), ls = field(c, &Candle::low);
-         Lines out(c.size());
+         LineSeries out(c.size());
          for (std::size_t i = n; i < c.size(); ++i) {
            const double up = double(extreme_at(hs, i, n + 1, true, true) + n - i) * 100.0 / double(n);
            const double down = double(extreme_at(ls, i, n + 1, false, true) + n - i) * 100.0 / double(n);
@@ -192,7 +191,7 @@ std::vector<Row> rows() {
        }},
       {"AroonOscillator", one, [](const Candles& c, std::size_t n) {
          const Values hs = field(c, &Candle::high), ls = field(c, &Candle::low);
-         Lines out(c.size());
+         LineSeries out(c.size());
          for (std::size_t i = n; i < c.size(); ++i)
            out[i] = Values{double(extreme_at(hs, i, n + 1, true, true) + n - i) * 100.0 / double(n) -
                            double(extreme_at(ls, i, n + 1, false, true) + n - i) * 100.0 / double(n)};
@@ -202,7 +201,7 @@ std::vector<Row> rows() {
       // a lowest equal to the latest close being that close.
       {"MidPoint", one, [](const Candles& c, std::size_t n) {
          const Values x = field(c, &Candle::close);
-         Lines out(c.size());
+         LineSeries out(c.size());
          for (std::size_t i = n - 1; i < c.size(); ++i) {
            const double lo = x[extreme_at(x, i, n, false)];
            out[i] = Values{safe_midpoint(lo < x[i] ? lo : x[i], x[extreme_at(x, i, n, true, true)])};
@@ -211,7 +210,7 @@ std::vector<Row> rows() {
        }},
       {"RollingMinMaxScaler", one, [](const Candles& c, std::size_t n) {
          const Values x = field(c, &Candle::close);
-         Lines out(c.size());
+         LineSeries out(c.size());
          for (std::size_t i = n - 1; i < c.size(); ++i) {
            const double lo = x[extreme_at(x, i, n, false)], span = x[extreme_at(x, i, n, true)] - lo;
            out[i] = Values{span > 0 ? (x[i] - lo) / span : 0.5};
@@ -225,7 +224,7 @@ std::vector<Row> rows() {
       {"DumplingTop", one, rounded_turn(1), 5},
       {"FryPanBottom", one, rounded_turn(-1), 5},
       {"FractalChaosBands", one, [](const Candles& c, std::size_t k) {
-         Lines out(c.size());
+         LineSeries out(c.size());
          std::optional<double> upper, lower;
          for (std::size_t i = 2 * k; i < c.size(); ++i) {
            const auto [above, below] = standing(c, i, k);
@@ -237,7 +236,7 @@ std::vector<Row> rows() {
        }},
       // The wave number, 1 to 8, moves on at each pivot of the other kind.
       {"TdDWave", one, [](const Candles& c, std::size_t k) {
-         Lines out(c.size());
+         LineSeries out(c.size());
          int last = 0, wave = 0;
          for (std::size_t i = 0; i < c.size(); ++i) {
            const auto [above, below] = i >= 2 * k ? standing(c, i, k) : std::pair{false, false};
@@ -249,7 +248,7 @@ std::vector<Row> rows() {
       // Range times volume beyond every earlier one of the window's, volume
       // per range beyond every earlier ranged bar's, volume below every one.
       {"BetterVolume", one, [](const Candles& c, std::size_t n) {
-         Lines out(c.size());
+         LineSeries out(c.size());
          for (std::size_t i = n - 1; i < c.size(); ++i) {
            const auto rv = [&](std::size_t j) { return (c[j].high - c[j].low) * c[j].volume; };
            bool most = true, least = true, churn = c[i].high > c[i].low;
@@ -273,7 +272,7 @@ TEST(WindowExtremes, KindsMatchScansOfTheirWindowsBitForBit) {
       for (std::size_t t = 0; t < tapes.size(); ++t) {
         SCOPED_TRACE(row.kind + " window " + std::to_string(w) + " tape " + std::to_string(t));
         const CandleRun run = run_candle_kind(row.kind, row.params(w), tapes[t]);
-        const Lines want = row.reference(tapes[t], std::size_t(w));
+        const LineSeries want = row.reference(tapes[t], std::size_t(w));
         for (std::size_t i = 0; i < want.size(); ++i) {
           ASSERT_EQ(run.values[i].has_value(), want[i].has_value()) << "bar " << i;
           if (!want[i]) continue;

@@ -38,7 +38,7 @@ std::vector<std::string> long_texts() {
 }
 
 // Each way of reading a whole text: what it gives without a stop.
-std::string parsed(const std::string& text) { return write(parse(text).value()); }
+std::string tree_text(const std::string& text) { return write(parse(text).value()); }
 bool skipped(const std::string& text) {
   Reader r(text);
   return r.skip_value().ok() && r.finish().ok();
@@ -48,24 +48,24 @@ std::size_t scanned(const std::string& text) { return skip_structure(text, 0, kM
 TEST(JsonStop, LongReadsEndWithInterruptedOnceAStopWasAskedFor) {
   for (const std::string& text : long_texts()) {
     ASSERT_GT(text.size(), std::size_t{4} << 20);  // a stop is looked for every few MB
-    const std::string tree = parsed(text);
+    const std::string tree = tree_text(text);
     EXPECT_TRUE(skipped(text));
     EXPECT_EQ(scanned(text), text.size());
     {
       InterruptScope scope(ask_to_stop);
       ASSERT_TRUE(scope.poll_now());  // the stop is asked for before the read starts
-      EXPECT_THROW(parsed(text), Interrupted);
+      EXPECT_THROW(tree_text(text), Interrupted);
       EXPECT_THROW(skipped(text), Interrupted);
       EXPECT_THROW(scanned(text), Interrupted);
     }
     // Once the command is over, the same text reads as before.
-    EXPECT_EQ(parsed(text), tree);
+    EXPECT_EQ(tree_text(text), tree);
   }
 }
 
 TEST(JsonStop, ASerialReadOnTheCommandsThreadPollsByItself) {
   const std::vector<std::string> texts = long_texts();
-  for (const auto& read : {+[](const std::string& t) { (void)parsed(t); }, +[](const std::string& t) { (void)skipped(t); },
+  for (const auto& read : {+[](const std::string& t) { (void)tree_text(t); }, +[](const std::string& t) { (void)skipped(t); },
                            +[](const std::string& t) { (void)scanned(t); }}) {
     const InterruptScope scope(ask_to_stop);
     // Nothing has polled yet; once a poll falls due, the read's own checks poll.

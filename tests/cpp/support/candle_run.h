@@ -1,8 +1,7 @@
 // Driving candle kinds in tests, outputs included: feed a kind built by name a whole vector of
 // candles and collect what each bar gave (and its named outputs); the candle
 // tapes the reference tables run over; a kind's outputs against per-bar
-// reference values; and, included with them, the conformance rows and the
-// constructor checks.
+// reference values; and, included with them, the constructor checks.
 #pragma once
 
 #include <algorithm>
@@ -12,7 +11,6 @@
 
 #include "support/bar_tape.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
 

@@ -1,8 +1,8 @@
 // Driving candle kinds in tests: a kind built by name fed a list of candles;
 // the tapes they are checked over (the rough one reaches the kinds' fallbacks
 // with a run of zero volume after fractional volumes, flat bars at one price
-// and constant volume); a kind against its batch reference; and the plain
-// array steps the references are written with.
+// and constant volume); and the plain array steps the references are written
+// with. A kind against its batch reference is support/candle_checks.h's.
 #pragma once
 
 #include <cmath>
@@ -46,21 +46,6 @@ inline Candles rough_candles(std::size_t n, unsigned seed) {
 // A random tape, a trending one and a rough one.
 inline std::vector<Candles> candle_tapes() {
   return {make_tape(1500, 41).candles, make_tape(1500, 42, 100.0, 0.3).candles, rough_candles(1500, 43)};
-}
-
-// A kind and its batch reference, run with each parameter list over each tape.
-struct CandleReference {
-  std::string kind;
-  std::function<Series(const Candles&, const Params&)> reference;
-  std::vector<Params> params;
-  double tolerance;  // 0: bit for bit
-};
-
-inline void expect_candle_references(const std::vector<CandleReference>& rows, const std::vector<Candles>& tapes) {
-  for (const Candles& tape : tapes)
-    for (const CandleReference& row : rows)
-      for (const Params& p : row.params)
-        expect_series(run_candles(row.kind, p, tape), row.reference(tape, p), row.tolerance, row.kind);
 }
 
 // The sum of v over the n entries ending at i, oldest first, from +0.0.

@@ -28,6 +28,9 @@ inline bool same_bits(const std::optional<double>& a, const std::optional<double
   return std::bit_cast<std::uint64_t>(*a) == std::bit_cast<std::uint64_t>(*b);
 }
 
+// The same bits exactly: a NaN matches only a NaN of the same sign and payload.
+inline bool identical_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+
 // rel_tol 0 compares bit for bit; otherwise |got - want| <= rel_tol * max(1, |want|).
 inline bool close_enough(double got, double want, double rel_tol) {
   if (rel_tol == 0.0 || !std::isfinite(want)) return same_bits(got, want);

@@ -8,7 +8,6 @@
 #include <span>
 
 #include "support/candle_series.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 
 namespace vsci::testing {

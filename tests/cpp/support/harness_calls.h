@@ -4,6 +4,7 @@
 // and flattened forms these are built from.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,13 @@
 #include "util/expected.h"
 
 namespace vsci {
+
+// A test's own JSON text as a tree; a malformed one is the test's fault.
+inline json::Value doc(std::string_view text) {
+  auto v = json::parse(text);
+  if (!v) throw std::runtime_error("bad test JSON: " + v.error().to_string());
+  return std::move(v).value();
+}
 
 // The backtest's result document parsed into a tree.
 inline Expected<json::Value, SessionError> run_backtest(const json::Value& strategy, const std::vector<Candle>& candles) {

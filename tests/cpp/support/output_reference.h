@@ -16,7 +16,6 @@
 #include "support/candle_run.h"
 #include "support/candle_series.h"
 #include "support/compare.h"
-#include "support/conformance.h"
 #include "support/kind_checks.h"
 
 namespace vsci::testing {

@@ -14,6 +14,7 @@
 #include "factory/build_indicator.h"
 #include "market/bar_context.h"
 #include "support/conformance.h"
+#include "util/math_constants.h"
 
 namespace vsci::testing {
 
@@ -21,7 +22,6 @@ namespace vsci::testing {
 using Series = std::vector<std::optional<double>>;
 
 inline const double kNaN = std::numeric_limits<double>::quiet_NaN();
-inline const double kInf = std::numeric_limits<double>::infinity();
 
 inline IndicatorPtr build_ok(const std::string& kind, std::vector<double> params) {
   note_built_by_name(kind);

@@ -37,7 +37,7 @@ inline RefSwings ref_swings(const std::vector<Candle>& bars, double f = 0.05) {
   return s;
 }
 
-inline std::vector<Candle> flat_bars(const std::vector<double>& prices) {
+inline std::vector<Candle> flat_candles(const std::vector<double>& prices) {
   std::vector<Candle> bars;
   for (double p : prices) bars.push_back({0, p, p, p, p, 1.0});
   return bars;

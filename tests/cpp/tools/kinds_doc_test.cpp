@@ -30,7 +30,7 @@ std::string committed_reference() {
   return text.str();
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
+std::vector<std::string> text_lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
@@ -40,8 +40,8 @@ std::vector<std::string> lines_of(const std::string& text) {
 TEST(KindsReference, CommittedFileIsWhatTheRegistryGivesToday) {
   const auto written = kinds_markdown();
   ASSERT_TRUE(written.ok()) << written.error();
-  const std::vector<std::string> want = lines_of(written.value());
-  const std::vector<std::string> have = lines_of(committed_reference());
+  const std::vector<std::string> want = text_lines(written.value());
+  const std::vector<std::string> have = text_lines(committed_reference());
   for (std::size_t i = 0; i < std::max(want.size(), have.size()); ++i) {
     const std::string w = i < want.size() ? want[i] : "<end of file>";
     const std::string h = i < have.size() ? have[i] : "<end of file>";
@@ -105,7 +105,7 @@ testing::BarTape clocked_tape(std::size_t n, unsigned seed, std::int64_t interva
 }
 
 // The bar (from 1) of the kind's first value over the tape, 0 for none.
-std::uint64_t first_value_bar(Indicator& ind, const testing::BarTape& tape) {
+std::uint64_t bars_to_first_value(Indicator& ind, const testing::BarTape& tape) {
   for (std::size_t i = 0; i < tape.size(); ++i) {
     if (ind.update(tape.context(i))) return i + 1;
   }
@@ -140,7 +140,7 @@ TEST(KindsReference, FirstValuesComeWhereTheWarmupColumnSays) {
       bool all_at_stated = true;
       for (const testing::BarTape& tape : tapes) {
         auto ind = build_indicator(e.name, p);
-        const std::uint64_t first = first_value_bar(*ind.value(), tape);
+        const std::uint64_t first = bars_to_first_value(*ind.value(), tape);
         if (e.first_value == FirstValue::AtWarmup) {
           EXPECT_EQ(first, stated) << "first value on bar " << first;
         } else if (e.first_value == FirstValue::BarAfterWarmup) {
