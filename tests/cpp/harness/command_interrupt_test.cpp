@@ -83,7 +83,7 @@ std::string command(const std::string& cmd, const std::string& indicators, int b
   std::string candles;
   for (int i = 0; i < bars; ++i) {
     const std::string c = std::to_string(100 + (i * 7) % 11);
-    candles += (i ? ",[" : "[") + std::to_string(i * 60000) + "," + c + "," + c + ".5," + c + ".25," + c + ",10]";
+    candles += (i ? ",[" : "[") + std::to_string(i * 60000LL) + "," + c + "," + c + ".5," + c + ".25," + c + ",10]";
   }
   return R"({"cmd":")" + cmd + R"(","test":{"id":"t","dataset_ref":"d","strategy":{"symbol":"T","timeframe":"1m",)"
          R"("indicators":)" + indicators + R"(,"entry":{"gt":["f",104]},"exit":{"lt":["f",103]},)"

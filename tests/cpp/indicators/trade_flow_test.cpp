@@ -320,7 +320,9 @@ TEST(TradeFlow, VpinSumsAcrossBalancedBuckets) {
       ctx.trades = std::span<const TradePrint>(prints, 2);
       const auto got = ind->update(ctx);
       ASSERT_EQ(got.has_value(), j + 1 >= n) << "window " << n << " bar " << j;
-      if (got) ASSERT_TRUE(same_bits(*got, sums[j] / (1.0 * double(n)))) << "window " << n << " bar " << j;
+      if (got) {
+        ASSERT_TRUE(same_bits(*got, sums[j] / (1.0 * double(n)))) << "window " << n << " bar " << j;
+      }
     }
   }
 }
