@@ -190,7 +190,6 @@ class MonotoneExtreme {
     }
   }
 
-  std::size_t window() const { return window_; }
   // At least `window` values have been pushed.
   bool full() const { return pushed_ >= window_; }
   // No comparable value in the window (nothing pushed, or only NaN).
