@@ -14,9 +14,6 @@ class IndicatorError {
   enum class Kind : unsigned char {
     PeriodZero,
     InvalidPeriod,
-    NonFiniteInput,
-    InvalidCandle,
-    InvalidTick,
     NonPositiveMultiplier,
     InvalidOrderBook,
     InvalidTrade,
@@ -27,9 +24,6 @@ class IndicatorError {
 
   static constexpr IndicatorError period_zero() { return {Kind::PeriodZero, {}}; }
   static constexpr IndicatorError invalid_period(std::string_view detail) { return {Kind::InvalidPeriod, detail}; }
-  static constexpr IndicatorError non_finite_input() { return {Kind::NonFiniteInput, {}}; }
-  static constexpr IndicatorError invalid_candle(std::string_view detail) { return {Kind::InvalidCandle, detail}; }
-  static constexpr IndicatorError invalid_tick(std::string_view detail) { return {Kind::InvalidTick, detail}; }
   static constexpr IndicatorError non_positive_multiplier() { return {Kind::NonPositiveMultiplier, {}}; }
   static constexpr IndicatorError invalid_order_book(std::string_view detail) {
     return {Kind::InvalidOrderBook, detail};
@@ -50,9 +44,6 @@ class IndicatorError {
   }
 
   constexpr IndicatorError() = default;
-
-  constexpr Kind kind() const { return kind_; }
-  constexpr std::string_view detail() const { return detail_; }
 
   // Appends the text form to out.
   void append_to(std::string& out) const;
