@@ -6,10 +6,8 @@
 // Single-threaded use.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <optional>
-#include <string_view>
 #include <vector>
 
 #include "indicators/cores/bollinger_core.h"

@@ -4,7 +4,6 @@
 // Embedded by Cmo and Vidya; single-threaded use.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <optional>
 

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cmath>
-#include <cstdint>
 
 #include "indicators/cores/equal_run.h"
 #include "indicators/cores/ring.h"
