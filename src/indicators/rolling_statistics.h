@@ -16,7 +16,6 @@
 #include "indicators/cores/moment_window.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sorted_window.h"
-#include "indicators/cores/window_checks.h"
 #include "indicators/indicator_error.h"
 #include "util/expected.h"
 
