@@ -10,10 +10,15 @@ void IndicatorError::append_to(std::string& out) const {
     case Kind::PeriodZero:
       out += "period must be greater than zero";
       return;
+    case Kind::NonFiniteInput:
+      out += "input value must be finite (got NaN or infinity)";
+      return;
     case Kind::NonPositiveMultiplier:
       out += "multiplier must be greater than zero";
       return;
     case Kind::InvalidPeriod: prefix = "invalid period: "; break;
+    case Kind::InvalidCandle: prefix = "invalid candle: "; break;
+    case Kind::InvalidTick: prefix = "invalid tick: "; break;
     case Kind::InvalidOrderBook: prefix = "invalid order book: "; break;
     case Kind::InvalidTrade: prefix = "invalid trade: "; break;
     case Kind::InvalidDerivativesTick: prefix = "invalid derivatives tick: "; break;

@@ -14,6 +14,9 @@ class IndicatorError {
   enum class Kind : unsigned char {
     PeriodZero,
     InvalidPeriod,
+    NonFiniteInput,
+    InvalidCandle,
+    InvalidTick,
     NonPositiveMultiplier,
     InvalidOrderBook,
     InvalidTrade,
@@ -24,6 +27,9 @@ class IndicatorError {
 
   static constexpr IndicatorError period_zero() { return {Kind::PeriodZero, {}}; }
   static constexpr IndicatorError invalid_period(std::string_view detail) { return {Kind::InvalidPeriod, detail}; }
+  static constexpr IndicatorError non_finite_input() { return {Kind::NonFiniteInput, {}}; }
+  static constexpr IndicatorError invalid_candle(std::string_view detail) { return {Kind::InvalidCandle, detail}; }
+  static constexpr IndicatorError invalid_tick(std::string_view detail) { return {Kind::InvalidTick, detail}; }
   static constexpr IndicatorError non_positive_multiplier() { return {Kind::NonPositiveMultiplier, {}}; }
   static constexpr IndicatorError invalid_order_book(std::string_view detail) {
     return {Kind::InvalidOrderBook, detail};

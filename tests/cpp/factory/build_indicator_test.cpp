@@ -155,6 +155,9 @@ TEST(ParamGetters, NumberTextIsShortestAndNeverExponential) {
 TEST(ErrorTexts, EveryVariantRendersExactly) {
   EXPECT_EQ(IndicatorError::period_zero().to_string(), "period must be greater than zero");
   EXPECT_EQ(IndicatorError::period_too_large().to_string(), kMax);
+  EXPECT_EQ(IndicatorError::non_finite_input().to_string(), "input value must be finite (got NaN or infinity)");
+  EXPECT_EQ(IndicatorError::invalid_candle("d").to_string(), "invalid candle: d");
+  EXPECT_EQ(IndicatorError::invalid_tick("d").to_string(), "invalid tick: d");
   EXPECT_EQ(IndicatorError::non_positive_multiplier().to_string(), "multiplier must be greater than zero");
   EXPECT_EQ(IndicatorError::invalid_order_book("d").to_string(), "invalid order book: d");
   EXPECT_EQ(IndicatorError::invalid_trade("d").to_string(), "invalid trade: d");
