@@ -79,11 +79,9 @@ class HistoryWindow {
 
   std::size_t size() const { return size_; }
   std::size_t capacity() const { return capacity_; }
-  bool empty() const { return size_ == 0; }
 
   // Index 0 is the oldest record, size() - 1 the newest.
   const BarRecord& operator[](std::size_t i) const { return records_[physical(i)]; }
-  const BarRecord& back() const { return (*this)[size_ - 1]; }
 
   // Appends a record for `candle` with every value absent, dropping the oldest
   // when full, and returns it for the caller to fill with the bar's values.

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <type_traits>
 
 #include "engine/typed_read.h"
 #include "json/scanner.h"

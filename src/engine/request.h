@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -29,7 +28,6 @@ class TradeFeed {
     const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
     return {prints_.data() + begin, ends_[i] - begin};
   }
-  std::size_t print_count() const { return prints_.size(); }
 
   // Starts the next bar's list; add() appends to the newest list.
   void start_bar() { ends_.push_back(prints_.size()); }

@@ -1,6 +1,5 @@
 // A strategy whose settings contradict one another is refused before the first
 // bar, with a text naming both settings.
-#include <algorithm>
 #include <string>
 
 #include "engine/strategy_spec.h"

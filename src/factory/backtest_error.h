@@ -28,13 +28,6 @@ class BacktestError {
 
   BacktestError() = default;
 
-  Kind kind() const { return kind_; }
-  // The text every variant carries: the message, the unknown name, the
-  // undeclared name, or for InvalidParameters the kind's name.
-  const std::string& subject() const { return subject_; }
-  // InvalidParameters' message; empty for the other variants.
-  const std::string& detail() const { return detail_; }
-
   std::string to_string() const;
 
  private:
@@ -42,7 +35,10 @@ class BacktestError {
       : kind_(k), subject_(std::move(subject)), detail_(std::move(detail)) {}
 
   Kind kind_ = Kind::InvalidSpec;
+  // The text every variant carries: the message, the unknown name, the
+  // undeclared name, or for InvalidParameters the kind's name.
   std::string subject_;
+  // InvalidParameters' message; empty for the other variants.
   std::string detail_;
 };
 

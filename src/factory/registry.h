@@ -82,8 +82,6 @@ struct KindEntry {
   // Unknown until the row of a kind fed side records names it.
   Feed feed = Feed::Kline;
 
-  std::span<const std::string_view> parameter_names() const { return {param_names.data(), params.size()}; }
-
   constexpr KindEntry with_first_value(FirstValue f) const {
     KindEntry e = *this;
     e.first_value = f;

@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "harness/envelopes.h"
 #include "harness/strategy_format.h"

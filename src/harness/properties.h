@@ -4,8 +4,6 @@
 // with a detail text. Pure over the arguments; thread-safe.
 #pragma once
 
-#include <optional>
-#include <string_view>
 #include <vector>
 
 #include "harness/compare.h"

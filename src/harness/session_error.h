@@ -23,8 +23,6 @@ class SessionError {
 
   SessionError() = default;
 
-  Kind kind() const { return kind_; }
-  const std::string& payload() const { return payload_; }
   std::string to_string() const;
 
  private:

@@ -14,7 +14,6 @@
 
 #include "indicators/cores/candle_window.h"
 #include "indicators/cores/fractal_pivot.h"
-#include "indicators/cores/ring.h"
 #include "indicators/cores/swing_tracker.h"
 #include "indicators/indicator.h"
 

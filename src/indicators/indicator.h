@@ -150,8 +150,6 @@ class KindIndicator final : public Indicator {
   std::uint64_t warmup() const override { return kind_.warmup(); }
   std::span<const std::string_view> output_names() const override { return output_names_of<Kind>(); }
 
-  const Kind& kind() const { return kind_; }
-
  private:
   Kind kind_;
 };

@@ -51,9 +51,6 @@ class IndicatorError {
 
   constexpr IndicatorError() = default;
 
-  constexpr Kind kind() const { return kind_; }
-  constexpr std::string_view detail() const { return detail_; }
-
   // Appends the text form to out.
   void append_to(std::string& out) const;
   std::string to_string() const;

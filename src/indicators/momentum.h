@@ -5,7 +5,6 @@
 // used by one thread at a time.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <optional>
 

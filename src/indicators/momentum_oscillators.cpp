@@ -4,7 +4,6 @@
 #include "indicators/momentum_oscillators.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "indicators/cores/wilder.h"
 #include "indicators/cores/window_checks.h"

@@ -13,7 +13,6 @@
 
 #include "indicators/cores/candle_window.h"
 #include "indicators/cores/fractal_pivot.h"
-#include "indicators/cores/ring.h"
 #include "indicators/cores/sorted_window.h"
 #include "indicators/indicator.h"
 

@@ -6,10 +6,8 @@
 // Single-threaded use.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <optional>
-#include <string_view>
 #include <vector>
 
 #include "indicators/cores/bollinger_core.h"
@@ -18,7 +16,6 @@
 #include "indicators/cores/moment_window.h"
 #include "indicators/cores/ring.h"
 #include "indicators/cores/sorted_window.h"
-#include "indicators/cores/window_checks.h"
 #include "indicators/indicator_error.h"
 #include "util/expected.h"
 

@@ -76,7 +76,6 @@ TtmSqueeze::TtmSqueeze(std::size_t n, double band, double channel)
       mean_(Sma::create(n).value()),
       atr_(WilderAtr::create(n).value()),
       equal_closes_(n),
-      band_(band),
       channel_(channel),
       sum_x_(regression_sum_x(n)),
       denominator_(regression_fit_denominator(n)) {}

@@ -76,7 +76,6 @@ class TtmSqueeze {
   Sma mean_;
   WilderAtr atr_;
   EqualRun equal_closes_;  // a window of one close: its average is exact
-  double band_;
   double channel_;
   double sum_x_;
   double denominator_;

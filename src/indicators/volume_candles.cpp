@@ -5,7 +5,6 @@
 // return: it repeats the last result rather than take a logarithm.
 #include "indicators/volume_candles.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "indicators/cores/window_checks.h"

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,9 +58,6 @@ struct Error {
   static Error invalid_length(std::uint64_t n, std::string_view expected);
   // "unknown variant `x`, expected one of `a`, `b`, `c`" (two choices: "`a` or `b`")
   static Error unknown_variant(std::string_view variant, std::span<const std::string_view> choices);
-  static Error unknown_variant(std::string_view variant, std::initializer_list<std::string_view> choices) {
-    return unknown_variant(variant, std::span<const std::string_view>(choices.begin(), choices.size()));
-  }
   static Error missing_field(std::string_view name);    // "missing field `x`"
   static Error duplicate_field(std::string_view name);  // "duplicate field `x`"
   static Error custom(std::string message) { return Error{std::move(message)}; }

@@ -28,7 +28,6 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "json/error.h"
 #include "json/value.h"

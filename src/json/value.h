@@ -37,7 +37,6 @@ class Value {
 
   Kind kind() const { return static_cast<Kind>(v_.index()); }
   bool is_null() const { return kind() == Kind::Null; }
-  bool is_bool() const { return kind() == Kind::Bool; }
   bool is_number() const { return kind() == Kind::U64 || kind() == Kind::I64 || kind() == Kind::F64; }
   bool is_string() const { return kind() == Kind::String; }
   bool is_array() const { return kind() == Kind::Array; }

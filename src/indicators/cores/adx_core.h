@@ -3,7 +3,6 @@
 // DirectionalMovement. Used by Adx and Adxr; single-threaded use.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <vector>

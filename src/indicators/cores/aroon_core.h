@@ -37,7 +37,6 @@ class AroonCore {
     return AroonLines{line(ages.largest), line(ages.smallest)};
   }
 
-  std::uint64_t period() const { return period_; }
   std::uint64_t warmup() const { return period_ + 1; }
 
  private:

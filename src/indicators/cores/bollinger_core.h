@@ -60,7 +60,6 @@ class BollingerCore {
   }
 
   std::uint64_t warmup() const { return period_; }
-  std::size_t period() const { return period_; }
 
  private:
   BollingerCore(std::size_t period, double k)

@@ -4,7 +4,6 @@
 // Embedded by Cmo and Vidya; single-threaded use.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <optional>
 
@@ -33,19 +32,16 @@ class CmoCore {
     const double sum_up = moves_.first_sum();
     const double sum_down = moves_.second_sum();
     const double total = sum_up + sum_down;
-    last_ = total == 0.0 ? 0.0 : (sum_up - sum_down) * 100.0 / total;
-    return last_;
+    return total == 0.0 ? 0.0 : (sum_up - sum_down) * 100.0 / total;
   }
 
   std::uint64_t warmup() const { return moves_.capacity() + 1; }
-  std::optional<double> last() const { return last_; }
 
  private:
   explicit CmoCore(std::size_t period) : moves_(period) {}
 
   ChangeStream diffs_;
   PairedWindowSum moves_;  // (up, down) moves
-  std::optional<double> last_;
 };
 
 }  // namespace vsci

@@ -20,14 +20,6 @@ class Ema {
   }
   // Unchecked: 1 <= period <= MAX_PERIOD, which the owner has checked.
   static Ema of_length(std::uint64_t period) { return Ema(period); }
-  // A stage whose alpha its owner fixes instead of 2 / (period + 1), with
-  // 1 - alpha given alongside; period >= 1.
-  static Ema with_alpha(std::uint64_t period, double alpha, double one_minus_alpha) {
-    Ema e(period);
-    e.alpha_ = alpha;
-    e.one_minus_alpha_ = one_minus_alpha;
-    return e;
-  }
 
   std::optional<double> update_value(double x) {
     if (!std::isfinite(x)) return std::nullopt;
@@ -46,9 +38,6 @@ class Ema {
 
   std::uint64_t warmup() const { return period_; }
   std::uint64_t period() const { return period_; }
-  bool seeded() const { return seeded_; }
-  double value() const { return value_; }
-  double alpha() const { return alpha_; }
 
  private:
   explicit Ema(std::uint64_t period)

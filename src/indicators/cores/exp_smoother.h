@@ -32,8 +32,6 @@ class ExpSmoother {
     return value_;
   }
 
-  std::optional<double> value() const { return seeded_ ? std::optional<double>(value_) : std::nullopt; }
-
  private:
   double alpha_ = 1.0;
   double keep_ = 0.0;

@@ -59,9 +59,7 @@ class BoundedDeque {
   T& operator[](std::size_t i) { return buf_[wrap(head_ + i)]; }
   const T& operator[](std::size_t i) const { return buf_[wrap(head_ + i)]; }
   T& front() { return buf_[head_]; }
-  const T& front() const { return buf_[head_]; }
   T& back() { return (*this)[size_ - 1]; }
-  const T& back() const { return (*this)[size_ - 1]; }
 
   void pop_front() {
     head_ = wrap(head_ + 1);

@@ -140,8 +140,7 @@ std::optional<double> CyclePhaseCore::update_value(double x) {
   if (!std::isfinite(x)) return std::nullopt;
   tracker_.update(x);
   if (tracker_.pipeline().count() < 50) return std::nullopt;
-  phase_ = tracker_.measure_phase().phase;
-  return phase_;
+  return tracker_.measure_phase().phase;
 }
 
 Expected<MamaCore, IndicatorError> MamaCore::create(double fast_limit, double slow_limit) {

@@ -144,11 +144,9 @@ class CyclePeriodCore {
 class CyclePhaseCore {
  public:
   std::optional<double> update_value(double x);
-  double last_phase() const { return phase_; }
 
  private:
   CyclePhaseTracker tracker_;
-  double phase_ = 0.0;
 };
 
 // The adaptive-average core: mama follows the close at a speed set by the

@@ -47,7 +47,6 @@ class MirroredRing {
     buf_[head_ + capacity_] = x;
     head_ = head_ + 1 == capacity_ ? 0 : head_ + 1;
   }
-  std::size_t capacity() const { return capacity_; }
 
   bool full() const
     requires Grows

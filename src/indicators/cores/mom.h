@@ -34,22 +34,17 @@ class Mom {
   std::optional<double> update_value(double x) {
     const auto o = push(x);
     if (!o) return std::nullopt;
-    // Returned from the register, not by reading back the member just stored.
-    const double m = x - *o;
-    last_ = m;
-    return m;
+    return x - *o;
   }
 
   std::uint64_t warmup() const { return n_ + 1; }
   std::uint64_t lag() const { return n_; }
-  std::optional<double> last() const { return last_; }
 
  private:
   explicit Mom(std::uint64_t n) : n_(n), ring_(static_cast<std::size_t>(n + 1)) {}
 
   std::uint64_t n_ = 1;
   Ring<double> ring_;
-  std::optional<double> last_;
 };
 
 }  // namespace vsci

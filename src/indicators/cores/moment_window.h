@@ -56,7 +56,6 @@ class ShiftedMoments {
 
   double n() const { return static_cast<double>(window_.capacity()); }
   double shift() const { return shift_; }
-  double sum_d() const { return sum_d_; }
   double sum_d2() const { return sum_d2_; }
   double sum_d3() const { return sum_d3_; }
   double sum_d4() const { return sum_d4_; }

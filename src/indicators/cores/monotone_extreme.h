@@ -190,16 +190,7 @@ class MonotoneExtreme {
     }
   }
 
-  std::size_t window() const { return window_; }
-  // At least `window` values have been pushed.
-  bool full() const { return pushed_ >= window_; }
-  // No comparable value in the window (nothing pushed, or only NaN).
-  bool empty() const { return !front<false>().found; }
-  // Need !empty().
-  double value() const { return front<false>().value; }
-  // Pushes since the extreme's own: 0 when it is the latest value.
-  std::size_t age() const { return front<true>().age; }
-  // The extreme with its age, found once.
+  // The extreme with its age (not found: nothing pushed, or only NaN).
   WindowExtreme extreme() const { return front<true>(); }
   // What a scan of the window that starts from `start` ends with, replacing
   // as the tie rule says (NaN entries skipped).

@@ -101,7 +101,6 @@ class ProjectionCore {
     return ProjectionLines{upper, safe_midpoint(upper, lower), lower};
   }
 
-  std::uint64_t period() const { return highs_.capacity(); }
   std::uint64_t warmup() const { return highs_.capacity(); }
 
  private:

@@ -117,7 +117,6 @@ class RegressionWindow {
   }
 
   std::uint64_t period() const { return n_; }
-  double sum_x() const { return sum_x_; }
   double fit_denominator() const { return fit_denominator_; }
   // Σ(y − shift) and Σ(y − shift)² over the window.
   double sum_d() const { return sum_d_; }

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cmath>
-#include <cstdint>
 
 #include "indicators/cores/equal_run.h"
 #include "indicators/cores/ring.h"
@@ -42,12 +41,10 @@ class ShiftedSumWindow {
     if (recompute_check && pushes_ >= ring_.capacity()) recentre();
   }
 
-  std::size_t size() const { return ring_.size(); }
   std::size_t length() const { return ring_.capacity(); }
   bool full() const { return ring_.full(); }
   // A full window of equal values.
   bool flat() const { return run_.whole(); }
-  const Ring<double>& values() const { return ring_; }
   // S1 and S2 about the current anchor, for kinds that state their own
   // variance formula over them.
   double deviation_sum() const { return s1_; }

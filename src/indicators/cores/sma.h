@@ -38,7 +38,6 @@ class Sma {
 
   std::uint64_t warmup() const { return period_; }
   std::size_t period() const { return period_; }
-  bool full() const { return count_ == period_; }
 
  private:
   explicit Sma(std::size_t period) : period_(period), resum_interval_(16 * std::uint64_t{period}) {

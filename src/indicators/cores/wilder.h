@@ -44,7 +44,6 @@ class BasicWilderAverage {
     seeded_ = true;
     return average_;
   }
-  std::optional<double> value() const { return seeded_ ? std::optional<double>(average_) : std::nullopt; }
   std::uint64_t period() const { return period_; }
 
  private:
@@ -87,7 +86,6 @@ class BasicWilderAtr {
     prev_close_ = c.close;
     return average_.update_value(tr);
   }
-  std::optional<double> value() const { return average_.value(); }
   std::uint64_t period() const { return average_.period(); }
 
  private:

@@ -39,7 +39,6 @@ class Wma {
   }
 
   std::uint64_t warmup() const { return period_; }
-  std::size_t period() const { return period_; }
 
  private:
   explicit Wma(std::size_t period)

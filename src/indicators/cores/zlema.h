@@ -32,8 +32,6 @@ class Zlema {
   }
 
   std::uint64_t warmup() const { return lag_ + ema_.period(); }
-  std::uint64_t period() const { return ema_.period(); }
-  std::uint64_t lag() const { return lag_; }
 
  private:
   Zlema(std::uint64_t period, Ema ema)

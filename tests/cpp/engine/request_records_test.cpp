@@ -132,7 +132,6 @@ TEST(RequestRecords, TradePrintsAndSides) {
   EXPECT_TRUE(r.trades->bar(1).empty());
   ASSERT_EQ(r.trades->bar(2).size(), 1u);
   EXPECT_EQ(r.trades->bar(2)[0].price, 5.0);
-  EXPECT_EQ(r.trades->print_count(), 3u);
 
   struct Case {
     std::string side;

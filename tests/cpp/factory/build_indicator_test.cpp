@@ -128,9 +128,7 @@ TEST(ParamGetters, IntegerRangesAndDelivery) {
   EXPECT_TRUE(std::signbit(param_finite(p, 3, "K").value()));
   EXPECT_EQ(param_finite(p, 11, "K").value(), 5e-324);
   const auto e = param_finite(p, 12, "Name With Spaces").error();
-  EXPECT_EQ(e.kind(), BacktestError::Kind::InvalidParameters);
-  EXPECT_EQ(e.subject(), "Name With Spaces");
-  EXPECT_EQ(e.detail(), "missing parameter #12");
+  EXPECT_EQ(e.to_string(), "invalid parameters for indicator Name With Spaces: missing parameter #12");
 }
 
 TEST(ParamGetters, NumberTextIsShortestAndNeverExponential) {

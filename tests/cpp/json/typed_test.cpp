@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "json/typed.h"
@@ -18,6 +19,11 @@ struct Bar {
 constexpr Field kBarFields[] = {{"time", true}, {"open", true}, {"high", true},
                                 {"low", true},  {"close", true}, {"volume", false}};
 constexpr Record kBar{"Candle", kBarFields};
+
+// The readers pass their name tables; a list spells the same choices here.
+Error unknown_variant(std::string_view variant, std::initializer_list<std::string_view> choices) {
+  return Error::unknown_variant(variant, {choices.begin(), choices.size()});
+}
 
 double* price_slot(Bar& b, std::size_t i) {
   switch (i) {
@@ -168,10 +174,10 @@ TEST(JsonTypedScalars, IntegerRangesAndFoundDescriptions) {
 }
 
 TEST(JsonTypedScalars, VariantAndFieldMessages) {
-  EXPECT_EQ(Error::unknown_variant("BUY", {"buy", "sell"}).message, "unknown variant `BUY`, expected `buy` or `sell`");
-  EXPECT_EQ(Error::unknown_variant("x", {"abs", "rel", "pct"}).message,
+  EXPECT_EQ(unknown_variant("BUY", {"buy", "sell"}).message, "unknown variant `BUY`, expected `buy` or `sell`");
+  EXPECT_EQ(unknown_variant("x", {"abs", "rel", "pct"}).message,
             "unknown variant `x`, expected one of `abs`, `rel`, `pct`");
-  EXPECT_EQ(Error::unknown_variant("x", {"only"}).message, "unknown variant `x`, expected `only`");
+  EXPECT_EQ(unknown_variant("x", {"only"}).message, "unknown variant `x`, expected `only`");
   EXPECT_EQ(Error::invalid_type(kFoundUnitVariant, "newtype variant").message,
             "invalid type: unit variant, expected newtype variant");
   EXPECT_EQ(struct_with_elements("Tolerance::Abs", 1), "struct Tolerance::Abs with 1 element");
