@@ -16,6 +16,7 @@
 #include "support/compare.h"
 #include "support/kind_checks.h"
 #include "support/series.h"
+#include "util/math_constants.h"
 
 namespace vsci {
 namespace {
@@ -25,7 +26,6 @@ using testing::run_kind;
 using Values = std::vector<double>;
 using Outputs = testing::Series;
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kEps = 2.220446049250313e-16;
 
 Values sine_series(std::size_t n, double period, double noise_scale, unsigned seed) {
