@@ -194,7 +194,7 @@ Expected<void, BacktestError> Engine::step(const Candle& candle, const BarFeeds&
 
   ++bar_index_;
 
-  if (in_position()) apply_protective_exits(bar);
+  if (in_position() && bar.index >= exits_from_bar_) apply_protective_exits(bar);
   charge_funding(tick);
   equity_.push_back({candle.time, cash_ + qty_ * candle.close});
 

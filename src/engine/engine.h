@@ -128,6 +128,10 @@ class Engine {
   double entry_fee_ = 0.0;
   double extreme_ = 0.0;
   std::optional<std::uint64_t> entry_bar_;
+  // Protective exits pass over the bars before this one: it is set past the
+  // entry bar of an order filled inside that bar (a fill at the close comes
+  // after its bar's exits anyway).
+  std::uint64_t exits_from_bar_ = 0;
   std::optional<PendingOrder> pending_;
 
   std::vector<Trade> trades_;

@@ -107,6 +107,12 @@ Expected<void, BacktestError> Engine::work_pending_order(const BarView& bar) {
     pending_->countdown = 0;
     return {};
   }
+  // A fill inside the bar's range came at a moment the bar does not tell: its
+  // open had passed, and its high or low may have come before the position
+  // existed. Such a position is first tested on the next bar, as one filled
+  // at the close is; one filled at the open (the bar gapped through the
+  // price) is tested on this bar.
+  if (fill != o) exits_from_bar_ = bar.index + 1;
   return enter_position(bar, order.side, fill, order.kind == PendingOrder::Kind::LimitEntry);
 }
 
