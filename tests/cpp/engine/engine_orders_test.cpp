@@ -102,91 +102,91 @@ TEST(EngineOrders, ShortProtectiveExitsTestTheHigh) {
 TEST(EngineOrders, AnEntryFilledInsideItsBarIsFirstTestedOnTheNextBar) {
   struct Case {
     const char* what;
-    std::string entry;
-    std::string members;  // sizing (a short's entry with it), risk, execution
+    bool short_side;
+    std::string risk;
+    std::string execution;  // the order, and costs where a case has them
     std::vector<Bar> bars;
     ExpectedTrade trade;
   };
   const Bar b0{1000, 100, 100, 100, 100, 1000};
-  const std::string buy = close_eq(100);
-  const std::string longs = R"("sizing":{"type":"fixed_qty","qty":1})";
-  const std::string sell = kNever;
-  const std::string shorts = short_members("");
+  const std::string buy_one = R"("sizing":{"type":"fixed_qty","qty":1})";
   const auto trade = [](std::int64_t entry_time, std::int64_t exit_time, double entry, double exit, double qty,
                         const char* reason) {
     const double pnl = qty * (exit - entry);
     return ExpectedTrade{entry_time, exit_time, entry, exit, qty, pnl, pnl / (std::fabs(qty) * entry) * 100.0, reason};
   };
+  const auto above = [](double price, double pct) { return price * (1.0 + pct / 100.0); };
+  const auto below = [](double price, double pct) { return price * (1.0 - pct / 100.0); };
+  const auto slipped = [](double price) { return price * (1.0 + 10.0 / 10000.0); };
+  const std::string slippage = R"(},"costs":{"slippage":{"type":"fixed_bps","bps":10})";
+  const std::string tp = R"({"take_profit_pct":0.5})";
+  const std::string sl = R"({"stop_loss_pct":1})";
   const std::string limit_long = R"("order_type":"limit","limit_offset_pct":-1)";  // L = 99
   const std::string stop_long = R"("order_type":"stop","stop_offset_pct":1)";      // S = 101
-  const double tp99 = 99.0 * (1.0 + 0.5 / 100.0);
-  const double tp_gap = 98.7 * (1.0 + 0.5 / 100.0);
-  const double sl_short = 99.0 * (1.0 + 1.0 / 100.0);
-  const double tp_short = 101.0 * (1.0 - 0.5 / 100.0);
-  // The stop-limit buys at S = 101 up to L = 101.5: opened at 102 it fills at
-  // its limit, inside the bar; opened at 101.2, at the open.
+  const std::string limit_short = R"("order_type":"limit","limit_offset_pct":1)";  // L = 101
+  const std::string stop_short = R"("order_type":"stop","stop_offset_pct":-1)";    // S = 99
+  // A long stop-limit buys at S = 101 up to L = 101.5, a short one sells at
+  // S = 99 down to L = 98.5: opened beyond both, each fills at its limit,
+  // inside the bar.
   const std::string stop_limit_long = R"("order_type":"stop_limit","stop_offset_pct":1,"limit_offset_pct":1.5)";
-  const double sl_capped = 101.5 * (1.0 - 1.0 / 100.0);
-  const double sl_open = 101.2 * (1.0 - 1.0 / 100.0);
-  const auto slipped = [](double price) { return price * (1.0 + 10.0 / 10000.0); };
+  const std::string stop_limit_short = R"("order_type":"stop_limit","stop_offset_pct":-1,"limit_offset_pct":-1.5)";
+  const Bar long_next{3000, 99.2, 99.6, 99.0, 99.3, 1000};
+  const Bar short_next{3000, 99.5, 100.2, 99, 99.8, 1000};
   const std::vector<Case> cases = {
       // The fill bar opened at 100, above the take-profit level 99.495 of a
       // fill at 99: that open came before the position existed.
-      {"long limit inside", buy, longs + R"(,"risk":{"take_profit_pct":0.5},"execution":{)" + limit_long + "}",
-       {b0, {2000, 100, 101.5, 98.5, 99.5, 1000}, {3000, 99.2, 99.6, 99.0, 99.3, 1000}},
-       trade(2000, 3000, 99, std::fmax(tp99, 99.2), 1, "take_profit")},
-      {"long limit at a gap open", buy, longs + R"(,"risk":{"take_profit_pct":0.5},"execution":{)" + limit_long + "}",
-       {b0, {2000, 98.7, 100.2, 98.5, 99.5, 1000}, {3000, 99.2, 99.6, 99.0, 99.3, 1000}},
-       trade(2000, 2000, 98.7, std::fmax(tp_gap, 98.7), 1, "take_profit")},
+      {"long limit inside", false, tp, limit_long, {b0, {2000, 100, 101.5, 98.5, 99.5, 1000}, long_next},
+       trade(2000, 3000, 99, std::fmax(above(99, 0.5), 99.2), 1, "take_profit")},
+      {"long limit at a gap open", false, tp, limit_long, {b0, {2000, 98.7, 100.2, 98.5, 99.5, 1000}, long_next},
+       trade(2000, 2000, 98.7, std::fmax(above(98.7, 0.5), 98.7), 1, "take_profit")},
       // The trailing stop's best price starts at the fill, 101, and takes bar
       // 2's high, not the fill bar's 106 (which would put the level at 103.88).
-      {"long stop inside, trailing", buy, longs + R"(,"risk":{"trailing_stop_pct":2},"execution":{)" + stop_long + "}",
+      {"long stop inside, trailing", false, R"({"trailing_stop_pct":2})", stop_long,
        {b0, {2000, 100, 106, 99.5, 103, 1000}, {3000, 103, 104, 101.5, 102, 1000}},
-       trade(2000, 3000, 101, std::fmin(std::fmax(101.0, 104.0) * (1.0 - 2.0 / 100.0), 103.0), 1,
-             "trailing_stop")},
-      {"long stop at a gap open, trailing",
-       buy, longs + R"(,"risk":{"trailing_stop_pct":2},"execution":{)" + stop_long + "}",
+       trade(2000, 3000, 101, std::fmin(below(std::fmax(101.0, 104.0), 2), 103.0), 1, "trailing_stop")},
+      {"long stop at a gap open, trailing", false, R"({"trailing_stop_pct":2})", stop_long,
        {b0, {2000, 102, 106, 101.5, 103, 1000}, {3000, 103, 104, 101.5, 102, 1000}},
-       trade(2000, 2000, 102, std::fmin(106.0 * (1.0 - 2.0 / 100.0), 102.0), 1, "trailing_stop")},
-      {"short stop inside", sell, shorts + R"(,"risk":{"stop_loss_pct":1},"execution":{"order_type":"stop","stop_offset_pct":-1})",
-       {b0, {2000, 100, 100.5, 98, 98.5, 1000}, {3000, 99.5, 100.2, 99, 99.8, 1000}},
-       trade(2000, 3000, 99, std::fmax(sl_short, 99.5), -1, "stop_loss")},
-      {"short limit inside",
-       sell, shorts + R"(,"risk":{"take_profit_pct":0.5},"execution":{"order_type":"limit","limit_offset_pct":1})",
-       {b0, {2000, 100, 101.5, 99.5, 100.5, 1000}, {3000, 100.8, 101, 100.3, 100.6, 1000}},
-       trade(2000, 3000, 101, std::fmin(tp_short, 100.8), -1, "take_profit")},
-      {"short limit at a gap open",
-       sell, shorts + R"(,"risk":{"take_profit_pct":0.5},"execution":{"order_type":"limit","limit_offset_pct":1})",
-       {b0, {2000, 101.2, 101.5, 99.5, 100.5, 1000}, {3000, 100.8, 101, 100.3, 100.6, 1000}},
-       trade(2000, 2000, 101.2, std::fmin(101.2 * (1.0 - 0.5 / 100.0), 101.2), -1, "take_profit")},
-      {"long stop-limit capped at its limit",
-       buy, longs + R"(,"risk":{"stop_loss_pct":1},"execution":{)" + stop_limit_long + "}",
+       trade(2000, 2000, 102, std::fmin(below(106, 2), 102.0), 1, "trailing_stop")},
+      {"long stop-limit capped at its limit", false, sl, stop_limit_long,
        {b0, {2000, 102, 103, 100.4, 102, 1000}, {3000, 101, 101.2, 100.3, 101, 1000}},
-       trade(2000, 3000, 101.5, std::fmin(sl_capped, 101.0), 1, "stop_loss")},
-      {"long stop-limit at the open", buy, longs + R"(,"risk":{"stop_loss_pct":1},"execution":{)" + stop_limit_long + "}",
+       trade(2000, 3000, 101.5, std::fmin(below(101.5, 1), 101.0), 1, "stop_loss")},
+      {"long stop-limit at the open", false, sl, stop_limit_long,
        {b0, {2000, 101.2, 103, 100, 102, 1000}, {3000, 101, 101.2, 100.3, 101, 1000}},
-       trade(2000, 2000, 101.2, std::fmin(sl_open, 101.2), 1, "stop_loss")},
+       trade(2000, 2000, 101.2, std::fmin(below(101.2, 1), 101.2), 1, "stop_loss")},
+      {"short stop inside", true, sl, stop_short, {b0, {2000, 100, 100.5, 98, 98.5, 1000}, short_next},
+       trade(2000, 3000, 99, std::fmax(above(99, 1), 99.5), -1, "stop_loss")},
+      {"short stop at a gap open", true, sl, stop_short, {b0, {2000, 98.5, 100, 98, 98.5, 1000}, short_next},
+       trade(2000, 2000, 98.5, std::fmax(above(98.5, 1), 98.5), -1, "stop_loss")},
+      {"short limit inside", true, tp, limit_short,
+       {b0, {2000, 100, 101.5, 99.5, 100.5, 1000}, {3000, 100.8, 101, 100.3, 100.6, 1000}},
+       trade(2000, 3000, 101, std::fmin(below(101, 0.5), 100.8), -1, "take_profit")},
+      {"short limit at a gap open", true, tp, limit_short,
+       {b0, {2000, 101.2, 101.5, 99.5, 100.5, 1000}, {3000, 100.8, 101, 100.3, 100.6, 1000}},
+       trade(2000, 2000, 101.2, std::fmin(below(101.2, 0.5), 101.2), -1, "take_profit")},
+      {"short stop-limit capped at its limit", true, sl, stop_limit_short,
+       {b0, {2000, 98, 99.6, 97.5, 98, 1000}, {3000, 99, 99.7, 98.8, 99, 1000}},
+       trade(2000, 3000, 98.5, std::fmax(above(98.5, 1), 99.0), -1, "stop_loss")},
+      {"short stop-limit at the open", true, sl, stop_limit_short,
+       {b0, {2000, 98.8, 100, 97, 98, 1000}, {3000, 99, 99.7, 98.8, 99, 1000}},
+       trade(2000, 2000, 98.8, std::fmax(above(98.8, 1), 98.8), -1, "stop_loss")},
       // Slippage moves the fill but not the test: the unslipped price was the
       // open, so the gap fill is tested on its bar; the inside one is not.
-      {"long limit inside, slipped",
-       buy, longs + R"(,"costs":{"slippage":{"type":"fixed_bps","bps":10}},"risk":{"take_profit_pct":0.5},"execution":{)" +
-           limit_long + "}",
+      {"long limit inside, slipped", false, tp, limit_long + slippage,
        {b0, {2000, 100, 101.5, 98.5, 99.5, 1000}, {3000, 99.2, 99.8, 99.0, 99.3, 1000}},
-       trade(2000, 3000, slipped(99), std::fmax(slipped(99) * (1.0 + 0.5 / 100.0), 99.2), 1, "take_profit")},
-      {"long limit at a gap open, slipped",
-       buy, longs + R"(,"costs":{"slippage":{"type":"fixed_bps","bps":10}},"risk":{"take_profit_pct":0.5},"execution":{)" +
-           limit_long + "}",
-       {b0, {2000, 98.7, 100.2, 98.5, 99.5, 1000}, {3000, 99.2, 99.6, 99.0, 99.3, 1000}},
-       trade(2000, 2000, slipped(98.7), slipped(98.7) * (1.0 + 0.5 / 100.0), 1, "take_profit")},
+       trade(2000, 3000, slipped(99), std::fmax(above(slipped(99), 0.5), 99.2), 1, "take_profit")},
+      {"long limit at a gap open, slipped", false, tp, limit_long + slippage,
+       {b0, {2000, 98.7, 100.2, 98.5, 99.5, 1000}, long_next},
+       trade(2000, 2000, slipped(98.7), above(slipped(98.7), 0.5), 1, "take_profit")},
       // Worked a bar later and capped by participation to 0.5 of 1.
-      {"long limit inside, latency and a partial fill",
-       buy, longs + R"(,"risk":{"take_profit_pct":0.5},"execution":{"latency_bars":1,"partial_fills":true,)" +
-           R"("max_participation":0.5,)" + limit_long + "}",
+      {"long limit inside, latency and a partial fill", false, tp,
+       limit_long + R"(,"latency_bars":1,"partial_fills":true,"max_participation":0.5)",
        {b0, {2000, 101, 101, 98, 100, 1}, {3000, 100, 101.5, 98.5, 99.5, 1}, {4000, 99.2, 99.6, 99.0, 99.3, 1}},
-       trade(3000, 4000, 99, std::fmax(tp99, 99.2), 0.5, "take_profit")},
+       trade(3000, 4000, 99, std::fmax(above(99, 0.5), 99.2), 0.5, "take_profit")},
   };
   for (const Case& c : cases) {
-    const auto doc = run_members(c.entry, kNever, c.members, c.bars);
+    const std::string members = R"(,"risk":)" + c.risk + R"(,"execution":{)" + c.execution + "}";
+    const auto doc = c.short_side ? run_members(kNever, kNever, short_members(members), c.bars)
+                                  : run_members(close_eq(100), kNever, buy_one + members, c.bars);
     ASSERT_EQ(trades_of(doc).size(), 1u) << c.what;
     SCOPED_TRACE(c.what);
     expect_trade(trades_of(doc)[0], c.trade);
