@@ -376,6 +376,37 @@ def test_volume_impact_prices_an_entry_at_the_unslipped_size_and_an_exit_at_the_
     assert checked > 20
 
 
+def population_deviation_of_returns(closes):
+    returns = [b / a - 1 for a, b in zip(closes, closes[1:])]
+    mean = sum(returns) / len(returns)
+    return math.sqrt(sum((r - mean) ** 2 for r in returns) / len(returns))
+
+
+@pytest.mark.parametrize("execution", [{"latency_bars": 3}, {"order_type": "limit", "limit_offset_pct": -0.4},
+                                       {"fill_timing": "close"}])
+def test_vol_target_reads_the_closes_the_run_has_when_the_order_fills(execution):
+    lookback, target = 12, 0.003
+    out = trades_on_walk(entry=FALLS, exit={"bars_since_entry": {"eq": 4}}, execution=execution,
+                         sizing={"type": "vol_target", "target_vol": target, "lookback": lookback})
+
+    def size(last_close, cash, price):                 # the window's last close is WALK[last_close]
+        if last_close + 1 < lookback:
+            return None
+        closes = [c[4] for c in WALK[last_close + 1 - lookback:last_close + 1]]
+        return min(target * cash / population_deviation_of_returns(closes), cash) / price   # value capped at 1x cash
+
+    at_close = execution.get("fill_timing") == "close"
+    cash, moved = 10_000.0, 0
+    for t in out["trades"]:
+        fill = BAR[t["entry_time"]]
+        assert math.isclose(t["qty"], size(fill if at_close else fill - 1, cash, t["entry_price"]), rel_tol=1e-12)
+        if "latency_bars" in execution:                # read at the signal, the size would be another
+            at_signal = size(fill - 1 - execution["latency_bars"], cash, t["entry_price"])
+            moved += at_signal is None or not math.isclose(t["qty"], at_signal, rel_tol=1e-9)
+        cash += t["pnl"]
+    assert len(out["trades"]) > 40 and moved >= (len(out["trades"]) * 3 // 4 if "latency_bars" in execution else 0)
+
+
 def test_a_command_str_that_is_not_ascii_keeps_its_utf8_copy_while_the_caller_holds_it():
     """CPython counts a str's cached UTF-8 in its size; an ASCII str is its own UTF-8 and has none."""
     test = dict(TEST, id="caf\u00e9")
