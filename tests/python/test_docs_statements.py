@@ -351,21 +351,27 @@ def test_a_fill_at_the_close_shows_in_the_equity_from_the_next_bar_one_at_the_op
     assert len(out["trades"]) > 20
 
 
-@pytest.mark.parametrize("sizing, partial", [({"type": "fixed_fraction", "fraction": 0.5}, False),
-                                             ({"type": "fixed_cash", "cash": 4000}, False),
-                                             ({"type": "fixed_qty", "qty": 30}, True)])
-def test_volume_impact_prices_an_entry_at_the_unslipped_size_and_an_exit_at_the_position(sizing, partial):
+@pytest.mark.parametrize("sizing, partial, risk", [({"type": "fixed_fraction", "fraction": 0.5}, False, {}),
+                                                   ({"type": "fixed_cash", "cash": 4000}, False, {}),
+                                                   ({"type": "fixed_qty", "qty": 30}, True, {}),
+                                                   ({"type": "fixed_fraction", "fraction": 0.9}, False,
+                                                    {"max_position_pct": 40}),
+                                                   ({"type": "fixed_qty", "qty": 200}, True, {"max_leverage": 0.5})])
+def test_volume_impact_prices_an_entry_at_the_unslipped_size_and_an_exit_at_the_position(sizing, partial, risk):
     coef = 0.5
     execution = {"partial_fills": True, "max_participation": 0.2} if partial else {}
     out = trades_on_walk(entry={"gt": [{"price": "close"}, {"prev": [{"price": "close"}, 3]}]}, exit=FALLS,
-                         sizing=sizing, execution=execution,
+                         sizing=sizing, execution=execution, risk=risk,
                          costs={"slippage": {"type": "volume_impact", "coef": coef}})
-    cash, checked = 10_000.0, 0
+    cash, checked, capped = 10_000.0, 0, 0
     for t in out["trades"]:
         entry_open, entry_volume = WALK[BAR[t["entry_time"]]][1], WALK[BAR[t["entry_time"]]][5]
-        unslipped = {"fixed_fraction": lambda: 0.5 * cash / entry_open, "fixed_cash": lambda: 4000 / entry_open,
-                     "fixed_qty": lambda: 30.0}[sizing["type"]]()
-        unslipped = min(unslipped, cash / entry_open)                  # the leverage cap of 1
+        raw = {"fixed_fraction": lambda: sizing["fraction"] * cash / entry_open,
+               "fixed_cash": lambda: sizing["cash"] / entry_open, "fixed_qty": lambda: sizing["qty"]}[sizing["type"]]()
+        # The value caps of max_leverage (1 when absent) and max_position_pct, at the unslipped price.
+        cap = min(cash * risk.get("max_leverage", 1), cash * risk.get("max_position_pct", math.inf) / 100)
+        unslipped = min(raw, cap / entry_open)
+        capped += unslipped < raw
         assert math.isclose(t["entry_price"], entry_open * (1 + coef * unslipped / entry_volume), rel_tol=1e-12)
         assert not math.isclose(t["entry_price"], entry_open * (1 + coef * t["qty"] / entry_volume), rel_tol=1e-9)
         if t["reason"] == "signal":
@@ -373,7 +379,7 @@ def test_volume_impact_prices_an_entry_at_the_unslipped_size_and_an_exit_at_the_
             assert math.isclose(t["exit_price"], exit_open * (1 - coef * t["qty"] / exit_volume), rel_tol=1e-12)
             checked += 1
         cash += t["pnl"]
-    assert checked > 20
+    assert checked > 20 and (not risk or capped == len(out["trades"]))          # the caps bind on every entry
 
 
 def population_deviation_of_returns(closes):
