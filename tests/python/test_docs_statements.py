@@ -5,6 +5,7 @@ of format.md and the memory note of the README, each against a reference
 computed from the rule as the page states it; and the README's account of
 its example suite."""
 import copy
+import decimal
 import json
 import math
 import pathlib
@@ -240,41 +241,94 @@ def test_rules_operands_and_the_name_maps_have_no_array_form(where, value, messa
 
 
 def little_said_messages():
-    """Each message of the page's list of messages that say little about their cause, as a pattern."""
+    """The messages of the page's list of messages that say little about their cause, as written there."""
     section = FORMAT[FORMAT.index("say little about their cause:"):]
     table = re.search(r"^\| message \|.*?\n((?:\|.*\n)+)", section, re.M).group(1)
-    return [r"line 1 column \d+".join(map(re.escape, m.split("line L column C")))
-            for m in re.findall(r"^\| `([^`]+)` \|", table, re.M)]
+    return [m for _, m in re.findall(r"^\| (`+)(.+?)\1 \|", table, re.M)]
+
+
+def as_pattern(message, values):
+    """A message of the list with its placeholders, the capital letters standing alone, filled: the position
+    (line L column C) by any numbers, the others by `values`."""
+    parts = re.split(r"\b([A-Z])\b", message)
+    return "".join(re.escape(p) if i % 2 == 0 else r"\d+" if p in "LC" else re.escape(values[p])
+                   for i, p in enumerate(parts))
 
 
 def with_strategy(**changes):
     return {"cmd": "run_test", "test": dict(TEST, strategy=dict(STRATEGY, **changes)), "data": {"d": CANDLES}}
 
 
-# (row of the list, a command that makes one of the causes the row names)
+def with_indicator(kind, params):
+    return with_strategy(indicators={"s": {"type": kind, "params": params}})
+
+
+def with_first_time(time):
+    return {"cmd": "run_test", "test": TEST, "data": {"d": [[time] + CANDLES[0][1:]] + CANDLES[1:]}}
+
+
+def as_double_text(number):
+    """The number as a double, in the fewest digits that read back as it, written out without an exponent."""
+    text = format(decimal.Decimal(repr(float(number))), "f")
+    return text if "." in text else text + ".0"
+
+
+# (words found in one message of the list, a command that makes one of the causes its row names, placeholders)
 LITTLE_SAID = [
-    (0, {"cmd": "run_test", "test": TEST, "data": {"d": [c[:4] for c in CANDLES]}}),
-    (1, with_strategy(entry={"gt": [{"price": "Close"}, "s"]})),
-    (1, with_strategy(entry={"gt": [{"prev": ["s", -1]}, "s"]})),
-    (2, with_strategy(entry={"gt": [1, 0], "lt": [0, 1]})),
-    (2, with_strategy(exit={"bars_since_entry": 10})),
-    (3, with_strategy(indicators={"s": {"type": "Sma", "params": [2**24 + 1]}})),
-    (4, with_strategy(indicators={"s": {"type": "Sma", "params": {"period": 5}}})),
-    (5, {"cmd": "run_test", "test": TEST, "data": [["d", CANDLES]]}),
-    (5, {"cmd": "run_test", "test": dict(TEST, tolerances=[["*", {"kind": "abs", "value": 0}]]),
-         "data": {"d": CANDLES}}),
-    (6, {"cmd": "run_test", "test": TEST, "datasets": {"d": CANDLES}}),
-    (6, {"cmd": "bless", "test": TEST, "datasets": {"d": CANDLES}}),
+    ("Candle with 6", {"cmd": "run_test", "test": TEST, "data": {"d": [c[:4] for c in CANDLES]}}, {}),
+    *[("floating point", with_first_time(t), {"F": as_double_text(t)}) for t in (2**64, 10**30, -2**63 - 1, 1000.0)],
+    ("enum Operand", with_strategy(entry={"gt": [{"price": "Close"}, "s"]}), {}),
+    ("enum Operand", with_strategy(entry={"gt": [{"prev": ["s", -1]}, "s"]}), {}),
+    ("expected value", with_strategy(entry={"gt": [1, 0], "lt": [0, 1]}), {}),
+    ("expected value", with_strategy(exit={"bars_since_entry": 10}), {}),
+    ("trailing characters", with_strategy(entry={"cross_above": [{"price": "close"}, "s", 0]}), {}),
+    ("trailing characters", with_strategy(entry={"between": [{"price": "close"}, 0, 1, 2]}), {}),
+    ("unit variant", with_strategy(entry="cross_above"), {}),
+    ("unit variant", with_strategy(exit={"not": "in_position"}), {}),
+    ("MAX_PERIOD", with_indicator("Sma", [2**24 + 1]), {"K": "Sma"}),
+    ("MAX_PERIOD", with_indicator("Cointegration", [2 * 4096 + 4, 4096]), {"K": "Cointegration"}),
+    ("MAX_PERIOD", with_indicator("GrangerCausality", [3 * 2048 + 2, 2048]), {"K": "GrangerCausality"}),
+    ("map, expected a sequence at", with_strategy(indicators={"s": {"type": "Sma", "params": {"period": 5}}}), {}),
+    ("json error: invalid type: map, expected a sequence",
+     {"cmd": "run_test", "test": dict(TEST, property_checks={"kind": "no_nan"}), "data": {"d": CANDLES}}, {}),
+    ("json error: invalid type: map, expected a sequence",
+     {"cmd": "run_test", "test": TEST, "data": {"d": {"candles": CANDLES}}}, {}),
+    ("json error: invalid type: map, expected a sequence", {"cmd": "run_suite", "tests": TEST, "data": {}}, {}),
+    ("sequence, expected a map", {"cmd": "run_test", "test": TEST, "data": [["d", CANDLES]]}, {}),
+    ("sequence, expected a map", {"cmd": "run_test", "data": {"d": CANDLES},
+                                  "test": dict(TEST, tolerances=[["*", {"kind": "abs", "value": 0}]])}, {}),
+    ("expected a string", {"cmd": "run_test", "test": [TEST, dict(TEST, id="u")], "data": {"d": CANDLES}}, {}),
+    ("expected a string", {"cmd": "bless", "test": [TEST], "data": {"d": CANDLES}}, {}),
+    ("missing dataset", {"cmd": "run_test", "test": TEST, "datasets": {"d": CANDLES}}, {}),
+    ("missing dataset", {"cmd": "bless", "test": TEST, "datasets": {"d": CANDLES}}, {}),
 ]
 
 
 def test_each_message_that_says_little_is_given_as_the_page_states_it():
     messages = little_said_messages()
-    assert sorted({row for row, _ in LITTLE_SAID}) == list(range(len(messages)))
-    for row, cmd in LITTLE_SAID:
-        assert re.fullmatch(messages[row], command(cmd)["error"]), (row, cmd)
+    rows = set()
+    for words, cmd, values in LITTLE_SAID:
+        [row] = [i for i, m in enumerate(messages) if words in m]
+        rows.add(row)
+        assert re.fullmatch(as_pattern(messages[row], values), command(cmd)["error"]), (words, cmd)
+    assert sorted(rows) == list(range(len(messages)))
     suite = command({"cmd": "run_suite", "tests": [TEST, dict(TEST, id="u")], "datasets": {"d": CANDLES}})
-    assert [re.fullmatch(messages[6], r["error"]) is not None for r in suite["results"]] == [True, True]
+    [missing] = [as_pattern(m, {}) for m in messages if "missing dataset" in m]
+    assert [re.fullmatch(missing, r["error"]) is not None for r in suite["results"]] == [True, True]
+
+
+def test_the_ends_the_list_gives_for_times_and_lags_are_the_last_accepted_values():
+    for time in (2**63 - 1, -2**63):
+        assert "error" not in command(with_first_time(time))
+    for time in (2**63, 2**64 - 1):                     # integers still, but not signed 64-bit ones
+        assert command(with_first_time(time))["error"] == f"json error: invalid value: integer `{time}`, expected i64"
+    exponent = json.dumps(with_first_time("TIME")).replace('"TIME"', "1e3")
+    assert json.loads(session.command(exponent))["error"] == \
+        f"json error: invalid type: floating point `{as_double_text(1e3)}`, expected i64"
+    assert "error" not in command(with_indicator("Cointegration", [2 * 4095 + 4, 4095]))
+    assert "error" not in command(with_indicator("GrangerCausality", [3 * 2047 + 2, 2047]))
+    # Too short a period for the lag is named as such, before the lag's own bound.
+    assert "needs period" in command(with_indicator("Cointegration", [30, 4096]))["error"]
 
 
 def random_walk(n, seed):
