@@ -11,6 +11,15 @@ namespace vsci {
 
 class IndicatorError {
  public:
+  // The eleven variants are the library's whole error vocabulary: callers are
+  // written against this set, and each variant's text is fixed with it. No
+  // kind raises NonFiniteInput, InvalidCandle or InvalidTick today (a
+  // close-fed kind skips a non-finite close and a candle-fed kind a candle
+  // candle_fault refuses, giving no value instead of an error; no kind checks
+  // a tick). They are kept, texts included, so that a kind that comes to
+  // refuse such an input does so in the words already fixed for it, and the
+  // vocabulary does not follow what the kinds of the day happen to check:
+  // dropping them as unused was undone for that reason.
   enum class Kind : unsigned char {
     PeriodZero,
     InvalidPeriod,
