@@ -15,6 +15,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -70,21 +71,28 @@ bool read_scalar(json::Reader& r, std::optional<double>& out) {
   return r.skip_value().ok();
 }
 
+// A bit per member of a list's item, `1U << k` for member k in key order.
+using MemberMask = std::uint16_t;
+
 // The items of a stretch of a list: per item, the numbers of its members
 // (by member), which members hold a number.
 struct Items {
   std::vector<double> values;
-  std::vector<std::uint16_t> numbers;
+  std::vector<MemberMask> numbers;
   std::size_t count() const { return numbers.size(); }
 };
 
 // One item, an object of the list's members each given once.
 bool read_item(json::Reader& r, Names names, Items& out) {
+  // A member past the mask's bits would go unseen: given twice, or holding a
+  // number, without a word.
+  static_assert(std::max(std::size(kPointNames), std::size(kTradeNames)) <= std::numeric_limits<MemberMask>::digits,
+                "a list's item has more members than its mask has bits");
   if (r.peek() != '{' || !r.begin_object().ok()) return false;
   const std::size_t base = out.values.size();
   out.values.resize(base + names.size());
-  std::uint16_t seen = 0;
-  std::uint16_t numbers = 0;
+  MemberMask seen = 0;
+  MemberMask numbers = 0;
   int hint = 0;
   std::string_view key;
   for (;;) {
@@ -93,12 +101,12 @@ bool read_item(json::Reader& r, Names names, Items& out) {
     if (!*more) break;
     const int k = find_name(names, key, hint);
     if (k < 0 || ((seen >> k) & 1U) != 0) return false;
-    seen = static_cast<std::uint16_t>(seen | (1U << k));
+    seen = static_cast<MemberMask>(seen | (1U << k));
     hint = k + 1;
     std::optional<double> v;
     if (!read_scalar(r, v)) return false;
     if (v) {
-      numbers = static_cast<std::uint16_t>(numbers | (1U << k));
+      numbers = static_cast<MemberMask>(numbers | (1U << k));
       out.values[base + static_cast<std::size_t>(k)] = *v;
     }
   }
@@ -181,6 +189,10 @@ class ListWalk {
 
  private:
   static constexpr const auto& kNames = kKeyNames<kMembers>;
+  // The failing members of an item are bits of a mask: a member past them
+  // would fail without an entry.
+  static_assert(kNames.size() <= std::numeric_limits<MemberMask>::digits,
+                "a record has more members than its mask has bits");
 
   struct Field {
     std::optional<double> expected;
@@ -216,7 +228,7 @@ class ListWalk {
   bool by_index_ = false;
   std::array<Tolerance, std::size(kMembers)> first_{};
   std::vector<std::uint64_t> bases_;    // where each stretch of given items begins
-  std::vector<std::uint16_t> failing_;  // per item, a bit per failing member
+  std::vector<MemberMask> failing_;     // per item, a bit per failing member
   std::vector<std::uint64_t> order_;    // the indices up to the last failing one, in path order
   std::size_t stretch_ = 1;
   std::vector<std::size_t> at_;  // where each stretch of that order's entries begins
@@ -230,6 +242,8 @@ class ResultWalk {
   std::optional<std::vector<DiffEntry>> run(std::string_view text) {
     json::Reader r(text);
     if (r.peek() != '{' || !r.begin_object().ok()) return std::nullopt;
+    // A bit per top-level member: one past them could be given twice unseen.
+    static_assert(std::size(kTopNames) <= std::numeric_limits<unsigned>::digits, "more top-level members than bits");
     unsigned seen = 0;
     std::vector<Items> lists[2];
     std::optional<double> metrics[std::size(kMetricNames)];
@@ -278,6 +292,7 @@ class ResultWalk {
  private:
   bool read_metrics(json::Reader& r, std::optional<double> (&out)[std::size(kMetricNames)]) {
     if (r.peek() != '{' || !r.begin_object().ok()) return false;
+    static_assert(std::size(kMetricNames) <= std::numeric_limits<unsigned>::digits, "more metrics than bits");
     unsigned seen = 0;
     int hint = 0;
     std::string_view key;
@@ -300,7 +315,11 @@ class ResultWalk {
   void compare_scalar(int top, std::size_t member, std::optional<double> e, std::optional<double> a,
                       std::string_view path) {
     if (const char* kind = field_failure(e, a, [&] { return index_.find(path); })) {
-      const std::size_t place = static_cast<std::size_t>(top) * 256 + member;
+      // The place orders by top-level member, then by metric: a metric's
+      // index past the room would take the place of the next member's.
+      constexpr std::size_t kRoom = 256;
+      static_assert(std::size(kMetricNames) < kRoom && std::size(kTopNames) < kRoom, "a scalar's place is out of room");
+      const std::size_t place = static_cast<std::size_t>(top) * kRoom + member;
       scalars_.emplace_back(place, DiffEntry{std::string(path), e, a, false, kind});
     }
   }
