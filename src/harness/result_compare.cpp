@@ -123,10 +123,11 @@ bool read_list(json::Reader& r, Names names, std::vector<Items>& parts) {
 
 // One list of the expected text beside the run's records: which members of
 // each item fail, found stretch by stretch on the worker pool (the given
-// items beside the records, then the records past them, all extra), and the
-// entries of the failing fields in the order of their paths. The items are
-// found in index order, each item's members together, so placing the items
-// by the text of their index places every entry, without a comparison sort.
+// items beside the records, then the records past them, all extra, in
+// stretches of their own), and the entries of the failing fields in the order
+// of their paths. The items are found in index order, each item's members
+// together, so placing the items by the text of their index places every
+// entry, without a comparison sort.
 template <const auto& kMembers, class Record>
 class ListWalk {
  public:
@@ -141,8 +142,14 @@ class ListWalk {
     for (std::size_t k = 0; k < kNames.size(); ++k) first_[k] = index.find(list_ + "[0]." + std::string(kNames[k]));
     for (std::size_t k = 0; k < parts.size(); ++k) bases_[k + 1] = bases_[k] + parts[k].count();
     failing_.assign(std::max<std::uint64_t>(bases_.back(), records.size()), 0);
-    for_each_piece(parts.size(), [&](std::size_t k) { mark(bases_[k], bases_[k + 1], &parts[k]); });
-    mark(bases_.back(), failing_.size(), nullptr);
+    const std::uint64_t past = failing_.size() - bases_.back();
+    const std::uint64_t past_stretch = pieces_pay_off() ? kPastStretch : std::max<std::uint64_t>(past, 1);
+    const auto past_pieces = static_cast<std::size_t>((past + past_stretch - 1) / past_stretch);
+    for_each_piece(parts.size() + past_pieces, [&](std::size_t k) {
+      if (k < parts.size()) return mark(bases_[k], bases_[k + 1], &parts[k]);
+      const std::uint64_t from = bases_.back() + (k - parts.size()) * past_stretch;
+      mark(from, std::min<std::uint64_t>(from + past_stretch, failing_.size()), nullptr);
+    });
     std::uint64_t n = failing_.size();
     while (n > 0 && failing_[n - 1] == 0) --n;
     index_text_order(n, order_);
@@ -193,6 +200,8 @@ class ListWalk {
   // would fail without an entry.
   static_assert(kNames.size() <= std::numeric_limits<MemberMask>::digits,
                 "a record has more members than its mask has bits");
+  // The records past the given items are marked in stretches of this many on the pool.
+  static constexpr std::uint64_t kPastStretch = std::uint64_t{1} << 14;
 
   struct Field {
     std::optional<double> expected;
