@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "json/value.h"
+#include "util/interrupt.h"
 #include "util/parallel.h"
 
 namespace vsci::json {
@@ -55,7 +56,9 @@ class Writer {
   // Writes `count` values as raw_begin/raw_end would one by one, the i-th by
   // put(p, i), which writes at most `max_bytes` at p and returns the end. A
   // long run is written in pieces on the worker pool (see RawRun); `put` must
-  // then be safe to call from several threads at once.
+  // then be safe to call from several threads at once. Either way a long run
+  // looks for the command's stop, and ends with Interrupted once one was
+  // asked for.
   template <class Put>
   void raw_values(std::size_t count, std::size_t max_bytes, const Put& put);
   // Copies text that is already JSON (a name with its quotes and colon,
@@ -183,7 +186,16 @@ class RawRun {
 template <class Put>
 void Writer::raw_values(std::size_t count, std::size_t max_bytes, const Put& put) {
   if (count < kParallelMinItems || !pieces_pay_off()) {
-    for (std::size_t i = 0; i < count; ++i) raw_end(put(raw_begin(max_bytes), i));
+    // Written here, a long run is a long walk over text: it looks for a stop
+    // as a read does.
+    std::size_t next_stop_check = len_ + kStopCheckBytes;
+    for (std::size_t i = 0; i < count; ++i) {
+      raw_end(put(raw_begin(max_bytes), i));
+      if (len_ >= next_stop_check) {
+        check_interrupt_seldom();
+        next_stop_check = len_ + kStopCheckBytes;
+      }
+    }
     return;
   }
   const RawRun<Put> run(count, max_bytes, put);

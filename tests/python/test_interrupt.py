@@ -245,3 +245,46 @@ def test_ctrl_c_during_the_parallel_read_of_a_long_command_raises_and_the_sessio
             assert outcome["state"] == "running" and outcome["usable"], (workers, duration, fraction, outcome)
     finally:
         child.close()
+
+
+# A run_test of a strategy changed after bless, over 400,000 candles: after
+# the engine's last bar it compares every field of the expected document and
+# writes an entry for nearly every point, in one piece at one worker and in
+# pieces on the pool at more.
+CHANGED_STRATEGY = TRIAL + """
+    DATA = '{"d":' + candle_list(400_000, ",") + "}"
+    blessed = json.loads(s.command('{"cmd":"bless","test":' + compact(TEST) + ',"data":' + DATA + "}"))
+    blessed["strategy"]["indicators"]["slow"]["params"] = [40]
+    TEXT = '{"cmd":"run_test","test":' + compact(blessed) + ',"data":' + DATA + "}"
+    del blessed
+    runs = [timed(TEXT) for _ in range(2)]
+    ANSWER = runs[0][1]
+    assert all(answer == ANSWER for _, answer in runs), ANSWER[:300]
+    assert len(json.loads(ANSWER)["diff"]) > 300_000, ANSWER[:300]
+    print(json.dumps(min(seconds for seconds, _ in runs)), flush=True)
+    while True:
+        trial(TEXT, ANSWER)
+"""
+
+
+@pytest.mark.parametrize("workers", ["1", "2", "4"])
+def test_ctrl_c_while_a_changed_strategy_is_compared_raises_or_answers(workers):
+    # The signal lands from the engine's last bars to past the answer: the
+    # comparison and the diff's writing stop wherever they are, in a piece
+    # on the pool or in the one piece, and leave nothing behind.
+    child = Child(CHANGED_STRATEGY, timeout=150, env={"RAYON_NUM_THREADS": workers})
+    try:
+        duration = child.line()
+        outcomes = []
+        for fraction in (0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1.0):
+            assert child.line() == "go"
+            time.sleep(duration * fraction)
+            child.interrupt()
+            outcome = child.line()
+            outcomes.append((fraction, outcome["state"][:40]))
+            assert outcome["usable"], (workers, duration, outcomes)
+            if outcome["state"] == "answered":
+                assert outcome["same"], (workers, duration, outcomes)
+        assert all(state in ("running", "answered") for _, state in outcomes), (workers, duration, outcomes)
+    finally:
+        child.close()
