@@ -96,6 +96,14 @@ class Child:
         self.proc.send_signal(signal.SIGINT)
         return sent
 
+    def trial(self, delay):
+        """Lets the child start its next trial and sends SIGINT `delay`
+        seconds into it: when it was sent, and the trial's outcome."""
+        assert self.line() == "go"
+        time.sleep(delay)
+        sent = self.interrupt()
+        return sent, self.line()
+
     def close(self):
         self.watchdog.cancel()
         self.proc.kill()
@@ -145,10 +153,7 @@ def test_ctrl_c_across_the_end_of_a_long_command_raises_or_answers():
         delays = [duration * (0.55 + 0.04 * k) for k in range(18)]
         outcomes = []
         for delay in delays:
-            assert child.line() == "go"
-            time.sleep(delay)
-            child.interrupt()
-            outcome = child.line()
+            _, outcome = child.trial(delay)
             outcomes.append((round(delay, 3), outcome["state"][:40]))
             assert outcome["usable"], outcomes
             if outcome["state"] == "answered":
@@ -219,10 +224,7 @@ def test_ctrl_c_during_the_serial_read_of_a_long_command_is_raised_promptly():
     try:
         duration = child.line()
         for fraction in (0.1, 0.3):
-            assert child.line() == "go"
-            time.sleep(duration * fraction)
-            sent = child.interrupt()
-            outcome = child.line()
+            sent, outcome = child.trial(duration * fraction)
             assert outcome["state"] == "running" and outcome["usable"], (duration, fraction, outcome)
             latency = outcome["raised_at"] - sent
             assert latency < STOP_BOUND_S, (duration, fraction, latency)
@@ -238,10 +240,7 @@ def test_ctrl_c_during_the_parallel_read_of_a_long_command_raises_and_the_sessio
     try:
         duration = child.line()
         for fraction in (0.1, 0.3, 0.6):
-            assert child.line() == "go"
-            time.sleep(duration * fraction)
-            child.interrupt()
-            outcome = child.line()
+            _, outcome = child.trial(duration * fraction)
             assert outcome["state"] == "running" and outcome["usable"], (workers, duration, fraction, outcome)
     finally:
         child.close()
@@ -269,18 +268,15 @@ CHANGED_STRATEGY = TRIAL + """
 
 @pytest.mark.parametrize("workers", ["1", "2", "4"])
 def test_ctrl_c_while_a_changed_strategy_is_compared_raises_or_answers(workers):
-    # The signal lands from the engine's last bars to past the answer: the
-    # comparison and the diff's writing stop wherever they are, in a piece
-    # on the pool or in the one piece, and leave nothing behind.
+    # The signal lands from the engine's last bars to the end of the answer's
+    # writing: the comparison and the diff's writing stop wherever they are,
+    # in a piece on the pool or in the one piece, and leave nothing behind.
     child = Child(CHANGED_STRATEGY, timeout=150, env={"RAYON_NUM_THREADS": workers})
     try:
         duration = child.line()
         outcomes = []
-        for fraction in (0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1.0):
-            assert child.line() == "go"
-            time.sleep(duration * fraction)
-            child.interrupt()
-            outcome = child.line()
+        for fraction in (0.4, 0.5, 0.6, 0.7, 0.8, 0.9):
+            _, outcome = child.trial(duration * fraction)
             outcomes.append((fraction, outcome["state"][:40]))
             assert outcome["usable"], (workers, duration, outcomes)
             if outcome["state"] == "answered":

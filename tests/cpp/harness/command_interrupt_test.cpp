@@ -8,7 +8,6 @@
 #include <cfenv>
 #include <atomic>
 #include <chrono>
-#include <exception>
 #include <functional>
 #include <new>
 #include <string>
@@ -162,23 +161,17 @@ BacktestResult shifted_equity(int points, double shift) {
   return r;
 }
 
-// Runs `work` as one task of the worker pool, as a suite runs a test: there a
-// stage is not cut into pieces but runs whole on one thread. Rethrows what
-// `work` threw.
+// Runs `work` as one task of the worker pool, with this thread's stop flag,
+// as a suite runs a test: there a stage is not cut into pieces but runs whole
+// on one thread. What `work` throws reaches the caller.
 void run_as_pool_task(const std::function<void()>& work) {
   const InterruptShare share;
-  std::exception_ptr failure;
   worker_pool().execute([&] {
     tbb::parallel_for(0, 1, [&](int) {
       const InterruptShare::Attach attach(share);
-      try {
-        work();
-      } catch (...) {
-        failure = std::current_exception();
-      }
+      work();
     });
   });
-  if (failure) std::rethrow_exception(failure);
 }
 
 // After a changed strategy's last bar its test still compares every field and
