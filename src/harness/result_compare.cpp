@@ -195,12 +195,12 @@ class ListWalk {
           // place it would take at least twice the short string's 15 bytes,
           // and a million paths of a changed strategy's equity 16 MB more.
           char text[kPathRoom];
-          char* p = std::copy(list_.begin(), list_.end(), text);
-          *p++ = '[';
-          p = std::to_chars(p, p + kIndexRoom, i).ptr;
-          *p++ = ']';
-          *p++ = '.';
-          entry->field = std::string(text, std::copy(kNames[k].begin(), kNames[k].end(), p));
+          char* end = std::copy(list_.begin(), list_.end(), text);
+          *end++ = '[';
+          end = std::to_chars(end, end + kIndexRoom, i).ptr;
+          *end++ = ']';
+          *end++ = '.';
+          entry->field = std::string(text, std::copy(kNames[k].begin(), kNames[k].end(), end));
           ++entry;
         }
       }
