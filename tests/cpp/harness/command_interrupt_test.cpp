@@ -188,10 +188,6 @@ TEST(CommandInterrupt, AChangedStrategysDiffStopsWhileItIsFormedAndWritten) {
   const auto compare = [&] { failed.diff = compare_with_result(ExpectedDocument::of_text(expected), run, {}).value(); };
   compare();
   ASSERT_EQ(failed.diff.size(), static_cast<std::size_t>(kPoints));
-  // In path order the last index is 9 ("9]" after "39999]").
-  EXPECT_EQ(failed.diff.back().field, "equity[9].equity");
-  EXPECT_EQ(failed.diff.back().expected, 9.5);
-  EXPECT_EQ(failed.diff.back().actual, 9.0);
   const std::string answer = write_test_result(failed);
   for (const bool whole : {false, true}) {
     const auto stage = [&](const std::function<void()>& work) {
@@ -205,7 +201,6 @@ TEST(CommandInterrupt, AChangedStrategysDiffStopsWhileItIsFormedAndWritten) {
       const Polling polling(0);
       stage(compare);
       stage([&] { EXPECT_EQ(write_test_result(failed), answer) << whole; });
-      EXPECT_FALSE(TEST_interrupt_requested());
     }
     Polling polling(1);
     ASSERT_TRUE(polling.scope.poll_now());

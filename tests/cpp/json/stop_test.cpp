@@ -11,10 +11,8 @@
 
 #include "json/reader.h"
 #include "json/scanner.h"
-#include "json/number_format.h"
 #include "json/writer.h"
 #include "util/interrupt.h"
-#include "util/parallel.h"
 
 namespace vsci::json {
 namespace {
@@ -74,35 +72,6 @@ TEST(JsonStop, ASerialReadOnTheCommandsThreadPollsByItself) {
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     EXPECT_THROW(read(texts[0]), Interrupted);
   }
-}
-
-// A run of raw values too short to be cut into pieces is written whole on
-// one thread, as any run is where pieces do not pay; written long (an entry
-// of a changed strategy's diff is a few hundred bytes), it looks for a stop
-// every few MB.
-TEST(JsonStop, ALongRawRunWrittenWholeEndsWithInterrupted) {
-  const std::string filler(240, 'x');
-  const auto put = [&](char* p, std::size_t i) {
-    p = Writer::put_string(Writer::put_text(write_u64(Writer::put_text(p, "["), i), ","), filler);
-    *p++ = ']';
-    return p;
-  };
-  const auto written = [&] {
-    Writer w;
-    w.begin_array();
-    w.raw_values(kParallelMinItems - 1, kMaxIntChars + Writer::string_room(filler.size()) + 3, put);
-    w.end_array();
-    return w.take();
-  };
-  const std::string text = written();
-  ASSERT_GT(text.size(), std::size_t{4} << 20);
-  EXPECT_TRUE(text.starts_with(R"([[0,"xxx)"));
-  {
-    InterruptScope scope(ask_to_stop);
-    ASSERT_TRUE(scope.poll_now());
-    EXPECT_THROW(written(), Interrupted);
-  }
-  EXPECT_EQ(written(), text);
 }
 
 }  // namespace
