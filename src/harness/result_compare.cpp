@@ -15,6 +15,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,11 +25,17 @@
 #include "harness/result_fields.h"
 #include "json/reader.h"
 #include "json/scanner.h"
+#include "util/interrupt.h"
 #include "util/parallel.h"
 
 namespace vsci {
 
 namespace {
+
+// A walk over records or paths looks for a stop this often, as a read does
+// every kStopCheckBytes of text: on one thread, 0.4 ms of marking a changed
+// strategy's equity points, 2 ms of forming their entries.
+constexpr std::size_t kStopCheckItems = std::size_t{1} << 14;
 
 // The failing fields of `a` against `e`, in field order, values rounded to 8
 // decimals. Both documents sorted.
@@ -38,7 +45,8 @@ std::vector<DiffEntry> compare_flat(const FlatDocument& e, const FlatDocument& a
   std::size_t ei = 0;
   std::size_t ai = 0;
   // A merge walk over the two sorted documents visits the union of their paths once each, in order.
-  while (ei != e.size() || ai != a.size()) {
+  for (std::size_t step = 1; ei != e.size() || ai != a.size(); ++step) {
+    if (step % kStopCheckItems == 0) check_interrupt_seldom();
     const int order = ai == a.size() ? -1 : ei == e.size() ? 1 : e.path(ei).compare(a.path(ai));
     const std::string_view path = order <= 0 ? e.path(ei) : a.path(ai);
     std::optional<double> ev;
@@ -70,21 +78,28 @@ bool read_scalar(json::Reader& r, std::optional<double>& out) {
   return r.skip_value().ok();
 }
 
+// A bit per member of a list's item, `1U << k` for member k in key order.
+using MemberMask = std::uint16_t;
+
 // The items of a stretch of a list: per item, the numbers of its members
 // (by member), which members hold a number.
 struct Items {
   std::vector<double> values;
-  std::vector<std::uint16_t> numbers;
+  std::vector<MemberMask> numbers;
   std::size_t count() const { return numbers.size(); }
 };
 
 // One item, an object of the list's members each given once.
 bool read_item(json::Reader& r, Names names, Items& out) {
+  // A member past the mask's bits would go unseen: given twice, or holding a
+  // number, without a word.
+  static_assert(std::max(std::size(kPointNames), std::size(kTradeNames)) <= std::numeric_limits<MemberMask>::digits,
+                "a list's item has more members than its mask has bits");
   if (r.peek() != '{' || !r.begin_object().ok()) return false;
   const std::size_t base = out.values.size();
   out.values.resize(base + names.size());
-  std::uint16_t seen = 0;
-  std::uint16_t numbers = 0;
+  MemberMask seen = 0;
+  MemberMask numbers = 0;
   int hint = 0;
   std::string_view key;
   for (;;) {
@@ -93,12 +108,12 @@ bool read_item(json::Reader& r, Names names, Items& out) {
     if (!*more) break;
     const int k = find_name(names, key, hint);
     if (k < 0 || ((seen >> k) & 1U) != 0) return false;
-    seen = static_cast<std::uint16_t>(seen | (1U << k));
+    seen = static_cast<MemberMask>(seen | (1U << k));
     hint = k + 1;
     std::optional<double> v;
     if (!read_scalar(r, v)) return false;
     if (v) {
-      numbers = static_cast<std::uint16_t>(numbers | (1U << k));
+      numbers = static_cast<MemberMask>(numbers | (1U << k));
       out.values[base + static_cast<std::size_t>(k)] = *v;
     }
   }
@@ -115,10 +130,11 @@ bool read_list(json::Reader& r, Names names, std::vector<Items>& parts) {
 
 // One list of the expected text beside the run's records: which members of
 // each item fail, found stretch by stretch on the worker pool (the given
-// items beside the records, then the records past them, all extra), and the
-// entries of the failing fields in the order of their paths. The items are
-// found in index order, each item's members together, so placing the items
-// by the text of their index places every entry, without a comparison sort.
+// items beside the records, then the records past them, all extra, in
+// stretches of their own), and the entries of the failing fields in the order
+// of their paths. The items are found in index order, each item's members
+// together, so placing the items by the text of their index places every
+// entry, without a comparison sort.
 template <const auto& kMembers, class Record>
 class ListWalk {
  public:
@@ -133,8 +149,14 @@ class ListWalk {
     for (std::size_t k = 0; k < kNames.size(); ++k) first_[k] = index.find(list_ + "[0]." + std::string(kNames[k]));
     for (std::size_t k = 0; k < parts.size(); ++k) bases_[k + 1] = bases_[k] + parts[k].count();
     failing_.assign(std::max<std::uint64_t>(bases_.back(), records.size()), 0);
-    for_each_piece(parts.size(), [&](std::size_t k) { mark(bases_[k], bases_[k + 1], &parts[k]); });
-    mark(bases_.back(), failing_.size(), nullptr);
+    const std::uint64_t past = failing_.size() - bases_.back();
+    const std::uint64_t past_stretch = pieces_pay_off() ? kPastStretch : std::max<std::uint64_t>(past, 1);
+    const auto past_pieces = static_cast<std::size_t>((past + past_stretch - 1) / past_stretch);
+    for_each_piece(parts.size() + past_pieces, [&](std::size_t k) {
+      if (k < parts.size()) return mark(bases_[k], bases_[k + 1], &parts[k]);
+      const std::uint64_t from = bases_.back() + (k - parts.size()) * past_stretch;
+      mark(from, std::min<std::uint64_t>(from + past_stretch, failing_.size()), nullptr);
+    });
     std::uint64_t n = failing_.size();
     while (n > 0 && failing_[n - 1] == 0) --n;
     index_text_order(n, order_);
@@ -158,6 +180,7 @@ class ListWalk {
     for_each_piece(at_.size() - 1, [&](std::size_t s) {
       DiffEntry* entry = diff.data() + base + at_[s];
       for (std::size_t p = s * stretch_; p < std::min(order_.size(), (s + 1) * stretch_); ++p) {
+        if (p % kStopCheckItems == kStopCheckItems - 1) check_interrupt_seldom();
         const std::uint64_t i = order_[p];
         if (failing_[i] == 0) continue;
         const auto part = static_cast<std::size_t>(std::upper_bound(bases_.begin(), bases_.end(), i) - bases_.begin());
@@ -168,11 +191,16 @@ class ListWalk {
           entry->expected = f.expected;
           entry->actual = f.actual;
           entry->kind = f.kind;
-          std::string& path = entry->field;
-          path.reserve(list_.size() + 24 + kNames[k].size());
-          char digits[24];
-          path.append(list_).append("[").append(digits, std::to_chars(digits, digits + sizeof digits, i).ptr);
-          path.append("].").append(kNames[k]);
+          // Made aside and copied once, the path takes its length: grown in
+          // place it would take at least twice the short string's 15 bytes,
+          // and a million paths of a changed strategy's equity 16 MB more.
+          char text[kPathRoom];
+          char* end = std::copy(list_.begin(), list_.end(), text);
+          *end++ = '[';
+          end = std::to_chars(end, end + kIndexRoom, i).ptr;
+          *end++ = ']';
+          *end++ = '.';
+          entry->field = std::string(text, std::copy(kNames[k].begin(), kNames[k].end(), end));
           ++entry;
         }
       }
@@ -181,6 +209,22 @@ class ListWalk {
 
  private:
   static constexpr const auto& kNames = kKeyNames<kMembers>;
+  // The failing members of an item are bits of a mask: a member past them
+  // would fail without an entry.
+  static_assert(kNames.size() <= std::numeric_limits<MemberMask>::digits,
+                "a record has more members than its mask has bits");
+  // The records past the given items are marked in stretches of this many on the pool.
+  static constexpr std::uint64_t kPastStretch = std::uint64_t{1} << 14;
+  // A path: the list's name, an index of up to 20 digits in brackets, a dot
+  // and a member's name.
+  static constexpr std::size_t kIndexRoom = 20;
+  static constexpr std::size_t kPathRoom = [] {
+    std::size_t room = 0;
+    for (std::string_view list : kTopNames) {
+      for (std::string_view member : kNames) room = std::max(room, list.size() + kIndexRoom + 3 + member.size());
+    }
+    return room;
+  }();
 
   struct Field {
     std::optional<double> expected;
@@ -203,6 +247,7 @@ class ListWalk {
 
   void mark(std::uint64_t from, std::uint64_t to, const Items* items) {
     for (std::uint64_t i = from; i < to; ++i) {
+      if ((i - from) % kStopCheckItems == kStopCheckItems - 1) check_interrupt_seldom();
       for (std::size_t k = 0; k < kNames.size(); ++k) {
         if (field(i, items, static_cast<std::size_t>(i - from), k).kind != nullptr) failing_[i] |= 1U << k;
       }
@@ -216,7 +261,7 @@ class ListWalk {
   bool by_index_ = false;
   std::array<Tolerance, std::size(kMembers)> first_{};
   std::vector<std::uint64_t> bases_;    // where each stretch of given items begins
-  std::vector<std::uint16_t> failing_;  // per item, a bit per failing member
+  std::vector<MemberMask> failing_;     // per item, a bit per failing member
   std::vector<std::uint64_t> order_;    // the indices up to the last failing one, in path order
   std::size_t stretch_ = 1;
   std::vector<std::size_t> at_;  // where each stretch of that order's entries begins
@@ -230,6 +275,8 @@ class ResultWalk {
   std::optional<std::vector<DiffEntry>> run(std::string_view text) {
     json::Reader r(text);
     if (r.peek() != '{' || !r.begin_object().ok()) return std::nullopt;
+    // A bit per top-level member: one past them could be given twice unseen.
+    static_assert(std::size(kTopNames) <= std::numeric_limits<unsigned>::digits, "more top-level members than bits");
     unsigned seen = 0;
     std::vector<Items> lists[2];
     std::optional<double> metrics[std::size(kMetricNames)];
@@ -278,6 +325,7 @@ class ResultWalk {
  private:
   bool read_metrics(json::Reader& r, std::optional<double> (&out)[std::size(kMetricNames)]) {
     if (r.peek() != '{' || !r.begin_object().ok()) return false;
+    static_assert(std::size(kMetricNames) <= std::numeric_limits<unsigned>::digits, "more metrics than bits");
     unsigned seen = 0;
     int hint = 0;
     std::string_view key;
@@ -300,7 +348,11 @@ class ResultWalk {
   void compare_scalar(int top, std::size_t member, std::optional<double> e, std::optional<double> a,
                       std::string_view path) {
     if (const char* kind = field_failure(e, a, [&] { return index_.find(path); })) {
-      const std::size_t place = static_cast<std::size_t>(top) * 256 + member;
+      // The place orders by top-level member, then by metric: a metric's
+      // index past the room would take the place of the next member's.
+      constexpr std::size_t kRoom = 256;
+      static_assert(std::size(kMetricNames) < kRoom && std::size(kTopNames) < kRoom, "a scalar's place is out of room");
+      const std::size_t place = static_cast<std::size_t>(top) * kRoom + member;
       scalars_.emplace_back(place, DiffEntry{std::string(path), e, a, false, kind});
     }
   }

@@ -68,7 +68,7 @@ void Writer::grow(std::size_t n) {
   const std::size_t need = len_ + n;
   // The spare room is zero-filled by resize, so it is added a slice at a time
   // rather than up to the whole capacity.
-  std::size_t target = need + std::clamp<std::size_t>(len_ / 4, 256, std::size_t{1} << 20);
+  std::size_t target = need + slice_after(len_);
   if (need <= out_.capacity()) {
     // Reserved room is used up before the buffer moves.
     target = std::min(target, out_.capacity());

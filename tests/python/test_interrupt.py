@@ -96,6 +96,14 @@ class Child:
         self.proc.send_signal(signal.SIGINT)
         return sent
 
+    def trial(self, delay):
+        """Lets the child start its next trial and sends SIGINT `delay`
+        seconds into it: when it was sent, and the trial's outcome."""
+        assert self.line() == "go"
+        time.sleep(delay)
+        sent = self.interrupt()
+        return sent, self.line()
+
     def close(self):
         self.watchdog.cancel()
         self.proc.kill()
@@ -145,10 +153,7 @@ def test_ctrl_c_across_the_end_of_a_long_command_raises_or_answers():
         delays = [duration * (0.55 + 0.04 * k) for k in range(18)]
         outcomes = []
         for delay in delays:
-            assert child.line() == "go"
-            time.sleep(delay)
-            child.interrupt()
-            outcome = child.line()
+            _, outcome = child.trial(delay)
             outcomes.append((round(delay, 3), outcome["state"][:40]))
             assert outcome["usable"], outcomes
             if outcome["state"] == "answered":
@@ -219,10 +224,7 @@ def test_ctrl_c_during_the_serial_read_of_a_long_command_is_raised_promptly():
     try:
         duration = child.line()
         for fraction in (0.1, 0.3):
-            assert child.line() == "go"
-            time.sleep(duration * fraction)
-            sent = child.interrupt()
-            outcome = child.line()
+            sent, outcome = child.trial(duration * fraction)
             assert outcome["state"] == "running" and outcome["usable"], (duration, fraction, outcome)
             latency = outcome["raised_at"] - sent
             assert latency < STOP_BOUND_S, (duration, fraction, latency)
@@ -238,10 +240,47 @@ def test_ctrl_c_during_the_parallel_read_of_a_long_command_raises_and_the_sessio
     try:
         duration = child.line()
         for fraction in (0.1, 0.3, 0.6):
-            assert child.line() == "go"
-            time.sleep(duration * fraction)
-            child.interrupt()
-            outcome = child.line()
+            _, outcome = child.trial(duration * fraction)
             assert outcome["state"] == "running" and outcome["usable"], (workers, duration, fraction, outcome)
+    finally:
+        child.close()
+
+
+# A run_test of a strategy changed after bless, over 400,000 candles: after
+# the engine's last bar it compares every field of the expected document and
+# writes an entry for nearly every point, in one piece at one worker and in
+# pieces on the pool at more.
+CHANGED_STRATEGY = TRIAL + """
+    DATA = '{"d":' + candle_list(400_000, ",") + "}"
+    blessed = json.loads(s.command('{"cmd":"bless","test":' + compact(TEST) + ',"data":' + DATA + "}"))
+    blessed["strategy"]["indicators"]["slow"]["params"] = [40]
+    TEXT = '{"cmd":"run_test","test":' + compact(blessed) + ',"data":' + DATA + "}"
+    del blessed
+    runs = [timed(TEXT) for _ in range(2)]
+    ANSWER = runs[0][1]
+    assert all(answer == ANSWER for _, answer in runs), ANSWER[:300]
+    assert len(json.loads(ANSWER)["diff"]) > 300_000, ANSWER[:300]
+    print(json.dumps(min(seconds for seconds, _ in runs)), flush=True)
+    while True:
+        trial(TEXT, ANSWER)
+"""
+
+
+@pytest.mark.parametrize("workers", ["1", "2", "4"])
+def test_ctrl_c_while_a_changed_strategy_is_compared_raises_or_answers(workers):
+    # The signal lands from the engine's last bars to the end of the answer's
+    # writing: the comparison and the diff's writing stop wherever they are,
+    # in a piece on the pool or in the one piece, and leave nothing behind.
+    child = Child(CHANGED_STRATEGY, timeout=150, env={"RAYON_NUM_THREADS": workers})
+    try:
+        duration = child.line()
+        outcomes = []
+        for fraction in (0.4, 0.5, 0.6, 0.7, 0.8, 0.9):
+            _, outcome = child.trial(duration * fraction)
+            outcomes.append((fraction, outcome["state"][:40]))
+            assert outcome["usable"], (workers, duration, outcomes)
+            if outcome["state"] == "answered":
+                assert outcome["same"], (workers, duration, outcomes)
+        assert all(state in ("running", "answered") for _, state in outcomes), (workers, duration, outcomes)
     finally:
         child.close()

@@ -3,18 +3,24 @@
 // leaves at its next bar or periodogram row; what the work throws arrives
 // unchanged, and an answer is the same as when the command runs in place.
 #include <gtest/gtest.h>
+#include <tbb/parallel_for.h>
 
 #include <cfenv>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <new>
 #include <string>
 #include <thread>
 #include <utility>
 
+#include "engine/result.h"
+#include "harness/result_compare.h"
 #include "harness/session.h"
+#include "harness/strategy_format.h"
 #include "util/interrupt.h"
 #include "util/parallel.h"
+#include "util/worker_pool.h"
 
 namespace vsci {
 namespace {
@@ -144,6 +150,63 @@ TEST(CommandInterrupt, BacktestCommandsAnswerAsInPlaceAndStopWhenAsked) {
   std::fesetround(FE_TONEAREST);
   EXPECT_EQ(helped, upward);
   EXPECT_NE(upward, Session::command(text));
+}
+
+// A run of `points` equity points, each point's equity `shift` above its index.
+BacktestResult shifted_equity(int points, double shift) {
+  BacktestResult r;
+  r.symbol = "T";
+  r.timeframe = "1m";
+  for (int i = 0; i < points; ++i) r.equity.push_back({i, i + shift});
+  return r;
+}
+
+// Runs `work` as one task of the worker pool, with this thread's stop flag,
+// as a suite runs a test: there a stage is not cut into pieces but runs whole
+// on one thread. What `work` throws reaches the caller.
+void run_as_pool_task(const std::function<void()>& work) {
+  const InterruptShare share;
+  worker_pool().execute([&] {
+    tbb::parallel_for(0, 1, [&](int) {
+      const InterruptShare::Attach attach(share);
+      work();
+    });
+  });
+}
+
+// After a changed strategy's last bar its test still compares every field and
+// writes an entry for each that fails: both look for a stop as they go, in
+// pieces on the pool and in one piece alike. The expected text is shorter than
+// a read's stride between looks, so that only the comparison can find the stop.
+TEST(CommandInterrupt, AChangedStrategysDiffStopsWhileItIsFormedAndWritten) {
+  constexpr int kPoints = 40'000;
+  const BacktestResult run = shifted_equity(kPoints, 0.0);
+  const std::string expected = write_result(shifted_equity(kPoints, 0.5), MemberOrder::Key);
+  ASSERT_LT(expected.size(), kStopCheckBytes);
+  TestResult failed;
+  failed.id = "t";
+  const auto compare = [&] { failed.diff = compare_with_result(ExpectedDocument::of_text(expected), run, {}).value(); };
+  compare();
+  ASSERT_EQ(failed.diff.size(), static_cast<std::size_t>(kPoints));
+  const std::string answer = write_test_result(failed);
+  for (const bool whole : {false, true}) {
+    const auto stage = [&](const std::function<void()>& work) {
+      if (!whole) return work();
+      run_as_pool_task([&] {
+        EXPECT_FALSE(pieces_pay_off());
+        work();
+      });
+    };
+    {
+      const Polling polling(0);
+      stage(compare);
+      stage([&] { EXPECT_EQ(write_test_result(failed), answer) << whole; });
+    }
+    Polling polling(1);
+    ASSERT_TRUE(polling.scope.poll_now());
+    EXPECT_THROW(stage(compare), Interrupted) << whole;
+    EXPECT_THROW(stage([&] { write_test_result(failed); }), Interrupted) << whole;
+  }
 }
 
 }  // namespace

@@ -260,11 +260,16 @@ TEST(ResultCompare, MissingMembersAndOtherScalarsAnswerAsThePlainPath) {
 // A changed strategy's expected document: every field of another run, its
 // lists longer or shorter than the run's across a change in the number of
 // digits, so that mismatches, missing and extra items all follow the text
-// order of their indices, ranked without a sort.
+// order of their indices, ranked without a sort. The records past the given
+// items are marked in stretches of 16,384: some runs end on a stretch's last
+// record, or one past it.
 TEST(ResultCompare, EveryFieldMovedAnswersAsThePlainPath) {
   std::mt19937_64 rng(31);
-  const std::pair<std::size_t, std::size_t> lengths[][2] = {
-      {{60'000, 1'000}, {12'345, 999}}, {{9'999, 10}, {100'000, 9}}, {{0, 0}, {30'000, 101}}};
+  const std::pair<std::size_t, std::size_t> lengths[][2] = {{{60'000, 1'000}, {12'345, 999}},
+                                                            {{9'999, 10}, {100'000, 9}},
+                                                            {{0, 0}, {30'000, 101}},
+                                                            {{32'868, 3}, {100, 2}},
+                                                            {{16'385, 0}, {0, 1}}};
   for (const auto& [run, expected] : lengths) {
     const BacktestResult r = random_result(rng, run.first, run.second);
     const std::string text = write_result(random_result(rng, expected.first, expected.second), MemberOrder::Key);

@@ -116,5 +116,20 @@ TEST(JsonWriterStream, LongRawRunsMatchTheValuesInOrder) {
   }
 }
 
+// A long run written in pieces leaves a slice of room after it: what follows
+// (an answer's property results after its diff) must not move the whole text,
+// which would hold it twice for a moment.
+TEST(JsonWriterStream, WhatFollowsALongRawRunLeavesItInPlace) {
+  if (!pieces_pay_off()) GTEST_SKIP() << "one worker thread: runs are written whole";
+  Writer w;
+  w.begin_array();
+  w.raw_values(100'000, kMaxIntChars, [](char* p, std::size_t i) { return write_u64(p, i); });
+  const char* const run = w.text().data();
+  for (int k = 0; k < 40; ++k) w.string(std::string(100, 'x'));
+  w.end_array();
+  EXPECT_EQ(w.text().data(), run);
+  EXPECT_TRUE(w.text().starts_with("[0,1,2,"));
+}
+
 }  // namespace
 }  // namespace vsci::json
