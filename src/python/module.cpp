@@ -164,7 +164,7 @@ PyObject* run_command(PyObject* cmd_json) {
   std::string answer;
   try {
     // Long commands look for Ctrl-C (or any signal handler that raises)
-    // about every 0.1 s; the handler's exception is then already set.
+    // about every 0.05 s; the handler's exception is then already set.
     const vsci::InterruptScope interruptible([] { return PyErr_CheckSignals() != 0; });
     answer = vsci::Session::command(std::string_view(data, static_cast<std::size_t>(size)));
   } catch (const vsci::Interrupted&) {
@@ -183,8 +183,10 @@ PyObject* run_command(PyObject* cmd_json) {
   // A poll can run a handler that raises after the work's last stop check
   // (while it writes or compares its answer): the exception is raised and the
   // answer dropped, as if the work had seen the stop in time. Returning a value
-  // with an exception set would turn it into a SystemError.
-  if (PyErr_Occurred()) return nullptr;
+  // with an exception set would turn it into a SystemError. A signal that came
+  // since the last poll is acted on now, not after a long answer is copied
+  // into its str (some 80 ms for a diff of a million entries).
+  if (PyErr_Occurred() || PyErr_CheckSignals() != 0) return nullptr;
   return PyUnicode_FromStringAndSize(answer.data(), static_cast<Py_ssize_t>(answer.size()));
 }
 
