@@ -1,5 +1,5 @@
 // Cooperative interruption of a long command. The thread that runs a command
-// installs an InterruptScope with a poll function (asked about every 0.1 s
+// installs an InterruptScope with a poll function (asked about every 0.05 s
 // whether to stop, on that thread only); long work calls check_interrupt() at
 // its bar and run boundaries, which throws Interrupted once a stop was asked
 // for. Work handed to other threads carries the command's stop flag with an
@@ -38,7 +38,7 @@ class InterruptScope {
 };
 
 // Throws Interrupted when the current command was asked to stop; polls when
-// called on the command's own thread and the last poll is ~0.1 s old.
+// called on the command's own thread and the last poll is ~0.05 s old.
 void check_interrupt();
 // A long walk over text looks for a stop every this many bytes.
 inline constexpr std::size_t kStopCheckBytes = std::size_t{2} << 20;
@@ -51,7 +51,7 @@ void check_interrupt_seldom();
 bool TEST_interrupt_requested();
 
 // Runs `work` on a helper thread, which carries this thread's stop flag, while
-// this thread keeps polling its scope every ~0.1 s: a stop is asked for on
+// this thread keeps polling its scope every ~0.05 s: a stop is asked for on
 // time however long one bar of the work takes, and the work's own checks
 // cost one relaxed load. The helper is kept for this thread's later calls
 // (and stopped when this thread ends). Without a scope on this thread, or

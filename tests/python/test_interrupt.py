@@ -18,7 +18,7 @@ import time
 
 import pytest
 
-# The latency the README promises for a stop is about 0.1 s of polling; a read
+# The latency the README promises for a stop is about 0.05 s of polling; a read
 # that never looks for one stops only when the text is read, which for the
 # command below is well past this bound on any machine the tests run on.
 STOP_BOUND_S = 0.2

@@ -108,7 +108,7 @@ TEST(CommandInterrupt, ALongTextStopsWhileItIsRead) {
   ASSERT_EQ(Session::command(text), answer);
   {
     const Polling polling(1);
-    // The first poll is due 0.1 s after the scope is made: the read's first
+    // The first poll is due 0.05 s after the scope is made: the read's first
     // look for a stop asks for one.
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     EXPECT_THROW(Session::command(text), Interrupted);
