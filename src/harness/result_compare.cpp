@@ -37,6 +37,11 @@ namespace {
 // strategy's equity points, 2 ms of forming their entries.
 constexpr std::size_t kStopCheckItems = std::size_t{1} << 14;
 
+// Looks for a stop at every kStopCheckItems-th item of a walk counted from 0.
+void look_for_stop_at(std::uint64_t item) {
+  if (item % kStopCheckItems == kStopCheckItems - 1) check_interrupt_seldom();
+}
+
 // The failing fields of `a` against `e`, in field order, values rounded to 8
 // decimals. Both documents sorted.
 std::vector<DiffEntry> compare_flat(const FlatDocument& e, const FlatDocument& a, const Tolerances& tolerances) {
@@ -45,8 +50,8 @@ std::vector<DiffEntry> compare_flat(const FlatDocument& e, const FlatDocument& a
   std::size_t ei = 0;
   std::size_t ai = 0;
   // A merge walk over the two sorted documents visits the union of their paths once each, in order.
-  for (std::size_t step = 1; ei != e.size() || ai != a.size(); ++step) {
-    if (step % kStopCheckItems == 0) check_interrupt_seldom();
+  for (std::size_t step = 0; ei != e.size() || ai != a.size(); ++step) {
+    look_for_stop_at(step);
     const int order = ai == a.size() ? -1 : ei == e.size() ? 1 : e.path(ei).compare(a.path(ai));
     const std::string_view path = order <= 0 ? e.path(ei) : a.path(ai);
     std::optional<double> ev;
@@ -180,7 +185,7 @@ class ListWalk {
     for_each_piece(at_.size() - 1, [&](std::size_t s) {
       DiffEntry* entry = diff.data() + base + at_[s];
       for (std::size_t p = s * stretch_; p < std::min(order_.size(), (s + 1) * stretch_); ++p) {
-        if (p % kStopCheckItems == kStopCheckItems - 1) check_interrupt_seldom();
+        look_for_stop_at(p);
         const std::uint64_t i = order_[p];
         if (failing_[i] == 0) continue;
         const auto part = static_cast<std::size_t>(std::upper_bound(bases_.begin(), bases_.end(), i) - bases_.begin());
@@ -247,7 +252,7 @@ class ListWalk {
 
   void mark(std::uint64_t from, std::uint64_t to, const Items* items) {
     for (std::uint64_t i = from; i < to; ++i) {
-      if ((i - from) % kStopCheckItems == kStopCheckItems - 1) check_interrupt_seldom();
+      look_for_stop_at(i - from);
       for (std::size_t k = 0; k < kNames.size(); ++k) {
         if (field(i, items, static_cast<std::size_t>(i - from), k).kind != nullptr) failing_[i] |= 1U << k;
       }
