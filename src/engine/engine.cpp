@@ -194,6 +194,9 @@ Expected<void, BacktestError> Engine::step(const Candle& candle, const BarFeeds&
 
   ++bar_index_;
 
+  // An entry filled inside this bar skips its exits here, and so also keeps
+  // the bar's high (a short: low) out of its trailing stop's best price: that
+  // extreme may have come before the fill.
   if (in_position() && bar.index >= exits_from_bar_) apply_protective_exits(bar);
   charge_funding(tick);
   equity_.push_back({candle.time, cash_ + qty_ * candle.close});

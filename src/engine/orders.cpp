@@ -267,50 +267,70 @@ void Engine::close_position(std::int64_t time, ExitReason reason, double price, 
 void Engine::apply_protective_exits(const BarView& bar) {
   const Candle& c = *bar.candle;
   const bool is_long = qty_ > 0.0;
+  // Prices as the position sees them: a short's are negated (exactly), so
+  // that for both sides a stop lies below the price, a target above it, and
+  // the nearer of two stops is the larger.
+  const auto seen = [is_long](double x) { return is_long ? x : -x; };
+  const double best_at_open = extreme_;
   extreme_ = is_long ? std::fmax(extreme_, c.high) : std::fmin(extreme_, c.low);
+  const double open = seen(c.open);
+  const double worst = seen(is_long ? c.low : c.high);
+  const double best = seen(is_long ? c.high : c.low);
 
   const double e = entry_price_;
   const Risk& risk = spec_.risk;
+  const auto stop_level = [is_long](double from, double pct) {
+    return from * (is_long ? 1.0 - pct / 100.0 : 1.0 + pct / 100.0);
+  };
+  const bool priced = e > 0.0;
+  const bool has_stop = priced && risk.stop_loss_pct.has_value();
+  const bool has_trail = priced && risk.trailing_stop_pct.has_value();
+  const double stop = has_stop ? stop_level(e, *risk.stop_loss_pct) : 0.0;
+  const double trail_at_open = has_trail ? stop_level(best_at_open, *risk.trailing_stop_pct) : 0.0;
+  const double trail_lifted = has_trail ? stop_level(extreme_, *risk.trailing_stop_pct) : 0.0;
+
   bool hit = false;
   double exit_price = 0.0;
   ExitReason reason = ExitReason::StopLoss;
-  // A level below the position's side (stop for a long, target for a short)
-  // is hit by the low and exits at the level or a worse open; one above by
-  // the high.
-  auto test_below = [&](double level, ExitReason why) {
-    if (hit || !(c.low <= level)) return;
+  const auto close_at = [&](double price, ExitReason why) {
     hit = true;
-    exit_price = std::fmin(level, c.open);
+    exit_price = price;
     reason = why;
   };
-  auto test_above = [&](double level, ExitReason why) {
-    if (hit || !(c.high >= level)) return;
-    hit = true;
-    exit_price = std::fmax(level, c.open);
-    reason = why;
-  };
-  if (e > 0.0) {
-    if (risk.stop_loss_pct) {
-      const double p = *risk.stop_loss_pct / 100.0;
-      is_long ? test_below(e * (1.0 - p), ExitReason::StopLoss) : test_above(e * (1.0 + p), ExitReason::StopLoss);
+  // A stop the bar opened beyond (and so reached) closes at the open.
+  const auto opened_beyond = [&](double level) { return seen(level) >= open && worst <= seen(level); };
+  if (has_stop && opened_beyond(stop)) {
+    close_at(c.open, ExitReason::StopLoss);
+  } else if (has_trail && opened_beyond(trail_at_open)) {
+    close_at(c.open, ExitReason::TrailingStop);
+  } else {
+    // The bar opened inside every stop in force. Of those its low (a short:
+    // high) reaches, the nearest is met first on the way down; the trailing
+    // stop is met at the level the bar's high had lifted it to, the high
+    // being taken to come first.
+    double nearest = 0.0;
+    const auto consider = [&](double level, double price, ExitReason why) {
+      if (!(worst <= seen(level)) || (hit && !(seen(level) > nearest))) return;
+      nearest = seen(level);
+      close_at(price, why);
+    };
+    if (has_stop) consider(stop, stop, ExitReason::StopLoss);
+    if (has_trail) consider(trail_at_open, trail_lifted, ExitReason::TrailingStop);
+    if (risk.liquidation) {
+      // Where cash + qty x price is zero.
+      const double lq = -cash_ / qty_;
+      if (lq > 0.0) consider(lq, lq, ExitReason::Liquidation);
     }
-    if (risk.trailing_stop_pct) {
-      const double p = *risk.trailing_stop_pct / 100.0;
-      is_long ? test_below(extreme_ * (1.0 - p), ExitReason::TrailingStop)
-              : test_above(extreme_ * (1.0 + p), ExitReason::TrailingStop);
-    }
-    if (risk.take_profit_pct) {
+    if (!hit && priced && risk.take_profit_pct) {
       const double p = *risk.take_profit_pct / 100.0;
-      is_long ? test_above(e * (1.0 + p), ExitReason::TakeProfit) : test_below(e * (1.0 - p), ExitReason::TakeProfit);
+      const double target = e * (is_long ? 1.0 + p : 1.0 - p);
+      if (best >= seen(target)) {
+        close_at(is_long ? std::fmax(target, c.open) : std::fmin(target, c.open), ExitReason::TakeProfit);
+      }
     }
-  }
-  if (!hit && risk.liquidation) {
-    const double lq = -cash_ / qty_;
-    if (lq > 0.0 && (is_long ? c.low <= lq : c.high >= lq)) {
-      hit = true;
-      exit_price = lq;
-      reason = ExitReason::Liquidation;
-    }
+    // A level only the bar's own high lifted is met after that high, and so
+    // after any target the high passed.
+    if (!hit && has_trail && worst <= seen(trail_lifted)) close_at(trail_lifted, ExitReason::TrailingStop);
   }
   if (!hit) return;
   close_position(c.time, reason, exit_price, std::fabs(qty_) * exit_price * taker_rate_);

@@ -74,8 +74,10 @@ TEST(EngineOrders, ShortProtectiveExitsTestTheHigh) {
                               {b0, {2000, 100, 104, 99, 103, 0}, {3000, open, high, 102, 105, 0}});
     expect_trade(t, {2000, 3000, 100, exit, -1, -(exit - 100.0), -(exit - 100.0), "stop_loss"});
   }
-  // The trailing stop follows the lowest low, the bar's own low included.
-  const double trail = std::fmax(85.0 * (1.0 + 10.0 / 100.0), 96.0);
+  // The trailing stop follows the lowest low, the bar's own low included:
+  // its level in force at bar 3's open (104.5) is not reached, the one the
+  // low of 85 lowers it to (93.5) is, on the way back up from that low.
+  const double trail = 85.0 * (1.0 + 10.0 / 100.0);
   expect_trade(only_trade(R"({"trailing_stop_pct":10})",
                           {b0, {2000, 100, 100, 95, 96, 0}, {3000, 96, 97, 85, 86, 0}}),
                {2000, 3000, 100, trail, -1, 100.0 - trail, 100.0 - trail, "trailing_stop"});
@@ -144,9 +146,11 @@ TEST(EngineOrders, AnEntryFilledInsideItsBarIsFirstTestedOnTheNextBar) {
       {"long stop inside, trailing", false, R"({"trailing_stop_pct":2})", stop_long,
        {b0, {2000, 100, 106, 99.5, 103, 1000}, {3000, 103, 104, 101.5, 102, 1000}},
        trade(2000, 3000, 101, std::fmin(below(std::fmax(101.0, 104.0), 2), 103.0), 1, "trailing_stop")},
+      // Tested on its bar: the level in force at the open (99.96, from the
+      // fill) is not reached; the one the high of 106 lifts it to is.
       {"long stop at a gap open, trailing", false, R"({"trailing_stop_pct":2})", stop_long,
        {b0, {2000, 102, 106, 101.5, 103, 1000}, {3000, 103, 104, 101.5, 102, 1000}},
-       trade(2000, 2000, 102, std::fmin(below(106, 2), 102.0), 1, "trailing_stop")},
+       trade(2000, 2000, 102, below(106, 2), 1, "trailing_stop")},
       {"long stop-limit capped at its limit", false, sl, stop_limit_long,
        {b0, {2000, 102, 103, 100.4, 102, 1000}, {3000, 101, 101.2, 100.3, 101, 1000}},
        trade(2000, 3000, 101.5, std::fmin(below(101.5, 1), 101.0), 1, "stop_loss")},
@@ -203,6 +207,117 @@ TEST(EngineOrders, AnEntryFilledInsideItsBarIsFirstTestedOnTheNextBar) {
   const double lq = -(100.0 - 2.0 * 99.0) / 2.0;
   expect_trade(trades_of(doc)[0], {2000, 3000, 99, lq, 2, 2.0 * (lq - 99.0), 2.0 * (lq - 99.0) / 198.0 * 100.0,
                                    "liquidation"});
+}
+
+// The protective exits meet the bar's prices in the order a path through
+// the bar would: a stop the bar opened beyond closes at the open; otherwise
+// the nearest stop in force at the open that the bar reaches (stop-loss,
+// trailing stop, liquidation), the trailing stop at the level the bar's high
+// (a short: low) lifted it to; then the take-profit; then a trailing level
+// only that high lifted. Bought (sold) one at bar 2's open of 100 unless a
+// case says otherwise; every level is worked out from the case's numbers.
+TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
+  struct Case {
+    const char* what;
+    bool short_side;
+    std::string members;  // risk, and the sizing or order where a case has them
+    std::vector<Bar> bars;
+    ExpectedTrade trade;
+  };
+  const Bar b0{1000, 100, 100, 100, 100, 0};
+  const Bar quiet{2000, 100, 100.5, 99.5, 100, 0};  // the entry bar, reaching no level of any case
+  const auto trade = [](std::int64_t exit_time, double entry, double exit, double qty, const char* reason,
+                        std::int64_t entry_time = 2000) {
+    const double pnl = qty * (exit - entry);
+    return ExpectedTrade{entry_time, exit_time, entry, exit, qty, pnl, pnl / (std::fabs(qty) * entry) * 100.0, reason};
+  };
+  // 500 bought (sold) at 100 with 10,000 of cash at 5x: the account is worth
+  // nothing at 80 (a short: at 120).
+  const std::string five_x = R"("sizing":{"type":"fixed_qty","qty":500},"risk":{"max_leverage":5,"liquidation":true,)";
+  const double long_lq = -(10000.0 - 500.0 * 100.0) / 500.0;
+  const double short_lq = -(10000.0 + 500.0 * 100.0) / -500.0;
+  const std::string one = R"("sizing":{"type":"fixed_qty","qty":1},"risk":)";
+  const std::vector<Case> cases = {
+      // In force at the open: 100 x 0.995 = 99.5, never reached; the high of
+      // 101 lifts it to 100.495, which the low of 99.8 reaches after it.
+      {"long trailing lifted by its bar's high", false, one + R"({"trailing_stop_pct":0.5})",
+       {b0, {2000, 100, 101, 99.8, 100.5, 0}}, trade(2000, 100, 101 * (1 - 0.5 / 100), 1, "trailing_stop")},
+      {"short trailing lowered by its bar's low", true, one + R"({"trailing_stop_pct":0.5})",
+       {b0, {2000, 100, 100.2, 99, 99.5, 0}}, trade(2000, 100, 99 * (1 + 0.5 / 100), -1, "trailing_stop")},
+      // The best price reaches 110 (short: 90), so the trailing stop stands at
+      // 107.8 (91.8) beside the stop-loss at 95 (105); a bar through both
+      // meets the trailing stop first.
+      {"long trailing nearer than the stop-loss", false, one + R"({"stop_loss_pct":5,"trailing_stop_pct":2})",
+       {b0, quiet, {3000, 109, 110, 108.5, 109, 0}, {4000, 108.5, 108.6, 94, 95, 0}},
+       trade(4000, 100, 110 * (1 - 2.0 / 100), 1, "trailing_stop")},
+      {"short trailing nearer than the stop-loss", true, one + R"({"stop_loss_pct":5,"trailing_stop_pct":2})",
+       {b0, quiet, {3000, 91, 91.5, 90, 91, 0}, {4000, 91.5, 106, 91.4, 105, 0}},
+       trade(4000, 100, 90 * (1 + 2.0 / 100), -1, "trailing_stop")},
+      // A 30 % stop-loss lies beyond the liquidation price: the account is
+      // worth nothing before the stop is reached.
+      {"long liquidation before a farther stop", false, five_x + R"("stop_loss_pct":30})",
+       {b0, quiet, {3000, 99, 99.5, 60, 65, 0}}, trade(3000, 100, long_lq, 500, "liquidation")},
+      {"short liquidation before a farther stop", true, five_x + R"("stop_loss_pct":30})",
+       {b0, quiet, {3000, 101, 140, 100.5, 135, 0}}, trade(3000, 100, short_lq, -500, "liquidation")},
+      // A 15 % stop-loss (85; a short: 115) the bar opened beyond closes at the
+      // open, though the liquidation price lies beyond it too.
+      {"long gapped stop beside the liquidation price", false, five_x + R"("stop_loss_pct":15})",
+       {b0, quiet, {3000, 78, 79, 70, 75, 0}}, trade(3000, 100, 78, 500, "stop_loss")},
+      {"short gapped stop beside the liquidation price", true, five_x + R"("stop_loss_pct":15})",
+       {b0, quiet, {3000, 122, 130, 121, 125, 0}}, trade(3000, 100, 122, -500, "stop_loss")},
+      // The liquidation and a 5 % take-profit on one bar: the liquidation.
+      {"long liquidation before the take-profit", false, five_x + R"("take_profit_pct":5})",
+       {b0, quiet, {3000, 99, 106, 75, 100, 0}}, trade(3000, 100, long_lq, 500, "liquidation")},
+      {"short liquidation before the take-profit", true, five_x + R"("take_profit_pct":5})",
+       {b0, quiet, {3000, 101, 125, 94, 100, 0}}, trade(3000, 100, short_lq, -500, "liquidation")},
+      // A stop in force at the open and the take-profit on one bar: the stop.
+      {"long stop before the take-profit", false, one + R"({"stop_loss_pct":2,"take_profit_pct":1})",
+       {b0, quiet, {3000, 99, 102, 97, 101, 0}}, trade(3000, 100, 100 * (1 - 2.0 / 100), 1, "stop_loss")},
+      {"short stop before the take-profit", true, one + R"({"stop_loss_pct":2,"take_profit_pct":1})",
+       {b0, quiet, {3000, 101, 103, 98, 99, 0}}, trade(3000, 100, 100 * (1 + 2.0 / 100), -1, "stop_loss")},
+      // The best price is 100.1 (short: 99.9) at bar 3's open, the level in
+      // force 99.5995 (100.3995) is not reached; the high of 101.5 (low of
+      // 98.5) passes the 1 % take-profit before it lifts the trailing stop.
+      {"long take-profit before a level its high lifted", false,
+       one + R"({"take_profit_pct":1,"trailing_stop_pct":0.5})",
+       {b0, {2000, 100, 100.1, 99.9, 100, 0}, {3000, 100.2, 101.5, 100.1, 100.3, 0}},
+       trade(3000, 100, 100 * (1 + 1.0 / 100), 1, "take_profit")},
+      {"short take-profit before a level its low lifted", true,
+       one + R"({"take_profit_pct":1,"trailing_stop_pct":0.5})",
+       {b0, {2000, 100, 100.1, 99.9, 100, 0}, {3000, 99.8, 99.9, 98.5, 99.7, 0}},
+       trade(3000, 100, 100 * (1 - 1.0 / 100), -1, "take_profit")},
+      // A 5 % take-profit the bar does not reach leaves the lifted level.
+      {"long lifted level beside an unreached take-profit", false,
+       one + R"({"take_profit_pct":5,"trailing_stop_pct":0.5})",
+       {b0, {2000, 100, 101, 99.8, 100.5, 0}}, trade(2000, 100, 101 * (1 - 0.5 / 100), 1, "trailing_stop")},
+      // Filled inside bar 2 at its limit 99 (short: 101): bar 3 opens inside
+      // the level from the fill, 98.505 (101.505), and its high of 101 (low
+      // of 99) lifts the level past its open, to 100.495 (99.495).
+      {"long inside fill, next bar lifts the level past its open", false,
+       one + R"({"trailing_stop_pct":0.5},"execution":{"order_type":"limit","limit_offset_pct":-1})",
+       {b0, {2000, 100, 101.5, 98.5, 99.5, 0}, {3000, 99.2, 101, 99, 100, 0}},
+       trade(3000, 99, 101 * (1 - 0.5 / 100), 1, "trailing_stop")},
+      {"short inside fill, next bar lifts the level past its open", true,
+       one + R"({"trailing_stop_pct":0.5},"execution":{"order_type":"limit","limit_offset_pct":1})",
+       {b0, {2000, 100, 101.5, 99.5, 100.5, 0}, {3000, 100.8, 101, 99, 100, 0}},
+       trade(3000, 101, 99 * (1 + 0.5 / 100), -1, "trailing_stop")},
+      // A trailing level in force at the open that the bar opened beyond: at
+      // the open (best 110 (90), level 107.8 (91.8)).
+      {"long trailing gapped through", false, one + R"({"trailing_stop_pct":2})",
+       {b0, quiet, {3000, 109, 110, 108.5, 109, 0}, {4000, 107, 107.5, 106, 107, 0}},
+       trade(4000, 100, 107, 1, "trailing_stop")},
+      {"short trailing gapped through", true, one + R"({"trailing_stop_pct":2})",
+       {b0, quiet, {3000, 91, 91.5, 90, 91, 0}, {4000, 92, 93, 91.9, 92, 0}},
+       trade(4000, 100, 92, -1, "trailing_stop")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string short_entry = R"("short_entry":)" + close_eq(100) + ",";
+    const auto doc = c.short_side ? run_members(kNever, kNever, short_entry + c.members, c.bars)
+                                  : run_members(close_eq(100), kNever, c.members, c.bars);
+    ASSERT_EQ(trades_of(doc).size(), 1u);
+    expect_trade(trades_of(doc)[0], c.trade);
+  }
 }
 
 TEST(EngineOrders, LatencyIsWaitedOnceAndAPendingExitOutlivesItsPosition) {
