@@ -98,7 +98,10 @@ class Engine {
   Expected<void, BacktestError> work_pending_order(const BarView& bar);
   void on_exit_signal(const BarView& bar);
   Expected<void, BacktestError> on_entry_signal(const BarView& bar, Side side);
-  Expected<void, BacktestError> enter_position(const BarView& bar, Side side, double price, bool maker);
+  // `limit`: the limit price of a limit or stop-limit entry, which its fill
+  // never passes.
+  Expected<void, BacktestError> enter_position(const BarView& bar, Side side, double price, bool maker,
+                                               std::optional<double> limit = std::nullopt);
   void exit_at_market(const BarView& bar, ExitReason reason, double price);
   void close_position(std::int64_t time, ExitReason reason, double price, double fee);
   Expected<std::optional<double>, BacktestError> position_size(double price, std::optional<double> volatility) const;

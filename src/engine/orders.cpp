@@ -113,7 +113,11 @@ Expected<void, BacktestError> Engine::work_pending_order(const BarView& bar) {
   // at the close is; one filled at the open (the bar gapped through the
   // price) is tested on this bar.
   if (fill != o) exits_from_bar_ = bar.index + 1;
-  return enter_position(bar, order.side, fill, order.kind == PendingOrder::Kind::LimitEntry);
+  const bool limit = order.kind == PendingOrder::Kind::LimitEntry;
+  const double limit_price = limit ? order.first_price : order.second_price;
+  return enter_position(bar, order.side, fill, limit,
+                        limit || order.kind == PendingOrder::Kind::StopLimitEntry ? std::optional(limit_price)
+                                                                                  : std::nullopt);
 }
 
 std::optional<double> Engine::window_volatility() const {
@@ -199,7 +203,8 @@ double Engine::slippage_fraction(const BarView& bar, double size) const {
   return 0.0;
 }
 
-Expected<void, BacktestError> Engine::enter_position(const BarView& bar, Side side, double price, bool maker) {
+Expected<void, BacktestError> Engine::enter_position(const BarView& bar, Side side, double price, bool maker,
+                                                     std::optional<double> limit) {
   const double s = sign_of(side);
   const std::optional<double> volatility = window_volatility();
 
@@ -211,7 +216,9 @@ Expected<void, BacktestError> Engine::enter_position(const BarView& bar, Side si
   } else {
     u = slippage_fraction(bar, 0.0);
   }
-  const double fill = price * (1.0 + s * u);
+  double fill = price * (1.0 + s * u);
+  // Slippage may worsen a fill up to the order's limit, never past it.
+  if (limit) fill = side == Side::Long ? std::fmin(fill, *limit) : std::fmax(fill, *limit);
 
   auto sized = position_size(fill, volatility);
   if (!sized.ok()) return unexpected(std::move(sized).error());

@@ -175,9 +175,10 @@ TEST(EngineOrders, AnEntryFilledInsideItsBarIsFirstTestedOnTheNextBar) {
        trade(2000, 2000, 98.8, std::fmax(above(98.8, 1), 98.8), -1, "stop_loss")},
       // Slippage moves the fill but not the test: the unslipped price was the
       // open, so the gap fill is tested on its bar; the inside one is not.
+      // (Slipped past its limit, the inside fill is held at the limit.)
       {"long limit inside, slipped", false, tp, limit_long + slippage,
        {b0, {2000, 100, 101.5, 98.5, 99.5, 1000}, {3000, 99.2, 99.8, 99.0, 99.3, 1000}},
-       trade(2000, 3000, slipped(99), std::fmax(above(slipped(99), 0.5), 99.2), 1, "take_profit")},
+       trade(2000, 3000, 99, std::fmax(above(99, 0.5), 99.2), 1, "take_profit")},
       {"long limit at a gap open, slipped", false, tp, limit_long + slippage,
        {b0, {2000, 98.7, 100.2, 98.5, 99.5, 1000}, long_next},
        trade(2000, 2000, slipped(98.7), above(slipped(98.7), 0.5), 1, "take_profit")},
@@ -317,6 +318,67 @@ TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
                                   : run_members(close_eq(100), kNever, c.members, c.bars);
     ASSERT_EQ(trades_of(doc).size(), 1u);
     expect_trade(trades_of(doc)[0], c.trade);
+  }
+}
+
+// Slippage worsens a limit or stop-limit entry's fill up to its limit price,
+// never past it; the size is taken at the fill so held, and a limit entry
+// still pays the maker fee. Signal on bar 0 (close 100), worked on bar 1.
+TEST(EngineOrders, SlippageNeverFillsALimitPastItsLimit) {
+  struct Case {
+    const char* what;
+    bool short_side;
+    std::string execution;
+    std::string slippage;
+    Bar bar;
+    double fill;
+    double qty;  // 0: the fixed fraction's size at the fill
+    bool maker;
+  };
+  const Bar b0{1000, 100, 100, 100, 100, 100};
+  const std::string bps20 = R"({"type":"fixed_bps","bps":20})";
+  const std::string bps50 = R"({"type":"fixed_bps","bps":50})";
+  const std::string impact = R"({"type":"volume_impact","coef":0.1})";
+  const std::string partial = R"(,"partial_fills":true,"max_participation":0.2)";
+  const std::string limit_long = R"("order_type":"limit","limit_offset_pct":-1)";  // L = 99
+  const std::string limit_short = R"("order_type":"limit","limit_offset_pct":1)";  // L = 101
+  // S = 101 and L = 101.5 (long); S = 99 and L = 98.5 (short).
+  const std::string stop_limit_long = R"("order_type":"stop_limit","stop_offset_pct":1,"limit_offset_pct":1.5)";
+  const std::string stop_limit_short = R"("order_type":"stop_limit","stop_offset_pct":-1,"limit_offset_pct":-1.5)";
+  const std::vector<Case> cases = {
+      // 99 x 1.002 = 99.198 is past the limit 99; 101 x 0.998 = 100.798 below 101.
+      {"long limit at its limit", false, limit_long, bps20, {2000, 100, 101, 98.5, 99.5, 100}, 99, 0, true},
+      {"short limit at its limit", true, limit_short, bps20, {2000, 100, 101.5, 99.5, 100.5, 100}, 101, 0, true},
+      // Filled at an open 98 below the limit: 98 x 1.002 = 98.196 stays below it.
+      {"long limit below its limit", false, limit_long, bps20, {2000, 98, 99, 97.5, 98.5, 100}, 98 * 1.002, 0, true},
+      {"long stop-limit at its limit", false, stop_limit_long, bps50, {2000, 102, 103, 101, 102, 100}, 101.5, 0,
+       false},
+      {"short stop-limit at its limit", true, stop_limit_short, bps50, {2000, 98, 99, 97, 98, 100}, 98.5, 0, false},
+      // At the stop 101, 101 x 1.005 = 101.505 is past the limit 101.5.
+      {"long stop-limit at its stop", false, stop_limit_long, bps50, {2000, 100, 102, 99.5, 101, 100}, 101.5, 0,
+       false},
+      // Volume impact: 0.1 x 50.5 / 100 of the price; participation caps the
+      // size at 0.2 x 100 = 20.
+      {"long limit, impact and a partial fill", false, limit_long + partial, impact,
+       {2000, 100, 101, 98.5, 99.5, 100}, 99, 20, true},
+      {"short limit, impact and a partial fill", true, limit_short + partial, impact,
+       {2000, 100, 101.5, 99.5, 100.5, 100}, 101, 20, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string members = R"("sizing":{"type":"fixed_fraction","fraction":0.5},"costs":{"maker_bps":10,)"
+                                R"("taker_bps":20,"slippage":)" + c.slippage + R"(},"execution":{)" + c.execution + "}";
+    const auto doc = c.short_side ? run_members(kNever, kNever, R"("short_entry":)" + close_eq(100) + "," + members,
+                                                {b0, c.bar})
+                                  : run_members(close_eq(100), kNever, members, {b0, c.bar});
+    ASSERT_EQ(trades_of(doc).size(), 1u);
+    const auto& t = trades_of(doc)[0];
+    const double q = c.qty > 0.0 ? c.qty : std::fmin(c.fill * (0.5 * 10000.0 / c.fill), 10000.0) / c.fill;
+    EXPECT_DOUBLE_EQ(num_at(t, "entry_price"), c.fill);
+    EXPECT_DOUBLE_EQ(num_at(t, "qty"), c.short_side ? -q : q);
+    // The entry's fee at its rate, and the close-out's at the taker rate.
+    const double close_fee = q * c.bar.close * 0.002;
+    EXPECT_NEAR(num_at(doc, "fees_paid"), c.fill * q * (c.maker ? 0.001 : 0.002) + close_fee, 1e-9);
   }
 }
 
