@@ -281,6 +281,9 @@ LITTLE_SAID = [
     ("enum Operand", with_strategy(entry={"gt": [{"prev": ["s", -1]}, "s"]}), {}),
     ("expected value", with_strategy(entry={"gt": [1, 0], "lt": [0, 1]}), {}),
     ("expected value", with_strategy(exit={"bars_since_entry": 10}), {}),
+    *[("expected value", with_strategy(**change), {}) for change in (
+        {"entry": None}, {"exit": None}, {"execution": {"order_type": None}}, {"execution": {"fill_timing": 1}},
+        {"execution": {"order_type": ["limit"]}})],
     ("trailing characters", with_strategy(entry={"cross_above": [{"price": "close"}, "s", 0]}), {}),
     ("trailing characters", with_strategy(entry={"between": [{"price": "close"}, 0, 1, 2]}), {}),
     ("unit variant", with_strategy(entry="cross_above"), {}),
