@@ -217,6 +217,11 @@ Expected<void, BacktestError> Engine::step(const Candle& candle, const BarFeeds&
 }
 
 BacktestResult Engine::finish() {
+  // A fill at the last bar's close came after that bar's point, and no later
+  // point would show it: the last point is the value after it. Without such
+  // a fill this is the point's own sum over unchanged cash and quantity, so
+  // it stays bit for bit. The close-out's fee stays out of it.
+  if (last_bar_ && !equity_.empty()) equity_.back().equity = cash_ + qty_ * last_bar_->close;
   if (in_position() && last_bar_) {
     const double close = last_bar_->close;
     close_position(last_bar_->time, ExitReason::End, close, std::fabs(qty_) * close * taker_rate_);

@@ -227,6 +227,7 @@ std::vector<Bar> random_market(std::mt19937_64& rng, std::size_t n) {
 TEST(EngineMetrics, RunIdentitiesHoldOnRandomStrategies) {
   std::mt19937_64 rng(2024);
   int checked_pnl = 0;
+  int checked_last_close = 0;
   int with_trades = 0;
   for (int run = 0; run < 120; ++run) {
     bool at_close = false;
@@ -244,7 +245,7 @@ TEST(EngineMetrics, RunIdentitiesHoldOnRandomStrategies) {
     double fees = 0.0;
     double pnl_sum = 0.0;
     std::int64_t previous_exit = std::numeric_limits<std::int64_t>::min();
-    bool touches_last_close = false;
+    bool touches_last_close = false;  // a fill at the last close, after which no point comes
     const std::int64_t last_time = market.back().time;
     for (std::size_t k = 0; k < trades.size(); ++k) {
       const json::Value& t = trades[k];
@@ -284,9 +285,9 @@ TEST(EngineMetrics, RunIdentitiesHoldOnRandomStrategies) {
     EXPECT_DOUBLE_EQ(num_at(m, "win_rate"), want.win_rate);
     EXPECT_EQ(int_at(m, "num_trades"), static_cast<std::int64_t>(trades.size()));
 
-    // pnl = the trades' pnl + the close-out fee (no funding here), unless a
-    // fill at the last close came after the last equity point.
-    if (touches_last_close) continue;
+    // pnl = the trades' pnl + the close-out fee (no funding here), a fill at
+    // the last close included.
+    checked_last_close += touches_last_close ? 1 : 0;
     double closeout_fee = 0.0;
     if (!trades.empty() && str_at(trades.back(), "reason") == "end") {
       const json::Value& t = trades.back();
@@ -296,7 +297,49 @@ TEST(EngineMetrics, RunIdentitiesHoldOnRandomStrategies) {
     ++checked_pnl;
   }
   EXPECT_GT(checked_pnl, 80);
+  EXPECT_GT(checked_last_close, 0);
   EXPECT_GT(with_trades, 80);
+}
+
+// A fill at the last bar's close shows in that bar's equity point: the
+// metrics' pnl is the trades' pnl plus the close-out fee there too. One
+// bought (sold) at 10 bps of taker fee, 5 bps of slippage.
+TEST(EngineMetrics, AFillAtTheLastCloseIsInTheLastEquityPoint) {
+  const std::string members = R"("sizing":{"type":"fixed_qty","qty":10},)"
+                              R"("costs":{"taker_bps":10,"slippage":{"type":"fixed_bps","bps":5}},)"
+                              R"("execution":{"fill_timing":"close"})";
+  const auto closes = flat_bars({100, 102, 104, 103});
+  for (const double side : {1.0, -1.0}) {
+    SCOPED_TRACE(side);
+    const std::string entry_key = side > 0 ? "" : R"("short_entry":)";
+    const auto run = [&](const std::string& entry) {
+      const std::string rules = side > 0 ? members : entry_key + entry + "," + members;
+      return run_ok(request_json(spec_json(kNoIndicators, side > 0 ? entry : kNever, close_eq(103), rules), closes));
+    };
+    // An entry at the last close: held for no bar, closed out at that close.
+    {
+      const auto doc = run(close_eq(103));
+      ASSERT_EQ(trades_of(doc).size(), 1u);
+      const double fill = 103.0 * (1.0 + side * 5.0 / 10000.0);
+      const double cash = 10000.0 - fill * side * 10.0 - fill * 10.0 * 0.001;
+      EXPECT_DOUBLE_EQ(equity_of(doc).back(), cash + side * 10.0 * 103.0);
+      const double closeout_fee = 10.0 * 103.0 * 0.001;
+      EXPECT_NEAR(num_at(metrics_of(doc), "pnl"), num_at(trades_of(doc)[0], "pnl") + closeout_fee, 1e-9);
+    }
+    // An exit signal at the last close: the point is the cash after the sale.
+    {
+      const auto doc = run(close_eq(102));
+      ASSERT_EQ(trades_of(doc).size(), 1u);
+      const double in = 102.0 * (1.0 + side * 5.0 / 10000.0);
+      const double out = 103.0 * (1.0 - side * 5.0 / 10000.0);
+      const double cash = 10000.0 - in * side * 10.0 - in * 10.0 * 0.001 + out * side * 10.0 - out * 10.0 * 0.001;
+      EXPECT_DOUBLE_EQ(equity_of(doc).back(), cash);
+      EXPECT_EQ(str_at(trades_of(doc)[0], "reason"), "signal");
+      EXPECT_NEAR(num_at(metrics_of(doc), "pnl"), num_at(trades_of(doc)[0], "pnl"), 1e-9);
+      // The points before it are as the bars left them.
+      EXPECT_DOUBLE_EQ(equity_of(doc)[2], 10000.0 - in * side * 10.0 - in * 10.0 * 0.001 + side * 10.0 * 104.0);
+    }
+  }
 }
 
 }  // namespace

@@ -72,8 +72,10 @@ TEST(EngineScenarios, RoundTripAtTheCloseWithTakerFees) {
   const double fee_in = 110.0 * 10.0 * rate;
   const double cash = 10000.0 - (110.0 * 10.0 + fee_in);
   const double fee_out = rate * 10.0 * 100.0;
-  // Bar 1's point is taken before its close fill; bar 3's before the exit.
-  EXPECT_EQ(equity_of(doc), (std::vector<double>{10000, 10000, cash + 10.0 * 121.0, cash + 10.0 * 100.0}));
+  // Bar 1's point is taken before its close fill; bar 3's, the last, after
+  // its exit, as no later point would show it.
+  EXPECT_EQ(equity_of(doc),
+            (std::vector<double>{10000, 10000, cash + 10.0 * 121.0, cash + 10.0 * 100.0 - fee_out}));
   ASSERT_EQ(trades_of(doc).size(), 1u);
   const double pnl = 10.0 * (100.0 - 110.0) - fee_in - fee_out;
   expect_trade(trades_of(doc)[0], {2000, 4000, 110, 100, 10, pnl, pnl / (10.0 * 110.0) * 100.0, "signal"});
