@@ -197,7 +197,8 @@ double Engine::slippage_fraction(const BarView& bar, double size) const {
     }
     case Slippage::Type::VolumeImpact: {
       const double volume = bar.candle->volume;
-      return volume <= 0.0 ? 0.0 : slip.coef * size / volume;
+      // At most the whole price, so that a sale is never priced below 0.
+      return volume <= 0.0 ? 0.0 : std::fmin(slip.coef * size / volume, 1.0);
     }
   }
   return 0.0;

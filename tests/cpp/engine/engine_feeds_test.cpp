@@ -215,6 +215,30 @@ TEST(EngineSideFeeds, VolumeImpactSlippageScalesWithSizeOverVolume) {
                                    "signal"});
 }
 
+// The fraction coef x q / V is at most 1: a long sold on a bar of volume 10
+// (0.5 x 50 / 10 = 2.5) is sold at 0, not below; a short bought back at
+// twice the price; an entry bought at twice the open, sized there.
+TEST(EngineSideFeeds, VolumeImpactNeverMovesAPriceByMoreThanItself) {
+  const std::string members = R"("sizing":{"type":"fixed_qty","qty":50},)"
+                              R"("costs":{"slippage":{"type":"volume_impact","coef":0.5}})";
+  const auto market = bars({{125, 125, 125, 125, 0}, {125, 126, 119, 120, 0}, {100, 101, 99, 100, 10}});
+  for (const double side : {1.0, -1.0}) {
+    const std::string rules = side > 0 ? members : R"("short_entry":)" + close_eq(125) + "," + members;
+    const auto doc = run_ok(request_json(spec_json("{}", side > 0 ? close_eq(125) : kNever, close_eq(120), rules),
+                                         market));
+    ASSERT_EQ(trades_of(doc).size(), 1u);
+    const double exit = side > 0 ? 0.0 : 200.0;
+    const double pnl = side * 50.0 * (exit - 125.0);
+    expect_trade(trades_of(doc)[0], {2000, 3000, 125, exit, side * 50.0, pnl, pnl / (50.0 * 125.0) * 100.0, "signal"});
+    EXPECT_EQ(equity_of(doc).back(), 10000.0 + pnl);
+  }
+  const auto doc = run_ok(request_json(spec_json("{}", close_eq(125), kNever, members),
+                                       bars({{125, 125, 125, 125, 0}, {125, 126, 124, 125, 10}})));
+  ASSERT_EQ(trades_of(doc).size(), 1u);
+  EXPECT_EQ(num_at(trades_of(doc)[0], "entry_price"), 250.0);
+  EXPECT_DOUBLE_EQ(num_at(trades_of(doc)[0], "qty"), std::fmin(250.0 * 50.0, 10000.0) / 250.0);
+}
+
 TEST(EngineSideFeeds, HistoryWindowSize) {
   const auto capacity = [](const std::string& entry, const std::string& sizing, std::size_t candles) {
     auto read = read_run_request(request_json(spec_json("{}", entry, kNever, sizing), flat_bars({1})));
