@@ -17,13 +17,16 @@ struct ReturnStats {
 };
 
 // Per-bar returns of the curve: r[i] = E[i+1] / E[i] - 1, 0 after a (near)
-// zero point. Two passes, so the returns are never stored.
+// zero point, and the change over |E[i]| after a negative one, where the
+// ratio's sign would turn a fall into a rise. Two passes, so the returns are
+// never stored.
 ReturnStats return_stats(std::span<const EquityPoint> equity) {
   const std::size_t n = equity.size();
   if (n < 2) return {};
   auto bar_return = [&](std::size_t i) {
     const double e = equity[i].equity;
     if (std::fabs(e) < EPS) return 0.0;
+    if (e < 0.0) return 1.0 - equity[i + 1].equity / e;
     return equity[i + 1].equity / e - 1.0;
   };
   const double m = static_cast<double>(n - 1);

@@ -42,7 +42,11 @@ Metrics reference_metrics(const std::vector<double>& e, const std::vector<double
   m.return_pct = std::fabs(capital) < kEpsilon ? 0.0 : m.pnl / capital * 100.0;
   if (n >= 2) {
     std::vector<double> r;
-    for (std::size_t i = 0; i + 1 < n; ++i) r.push_back(std::fabs(e[i]) < kEpsilon ? 0.0 : e[i + 1] / e[i] - 1.0);
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+      // From a negative point, the change over its magnitude.
+      const double change = (e[i + 1] - e[i]) / std::fabs(e[i]);
+      r.push_back(std::fabs(e[i]) < kEpsilon ? 0.0 : e[i] < 0.0 ? change : e[i + 1] / e[i] - 1.0);
+    }
     double sum = 0.0;
     for (double x : r) sum += x;
     const double mean = sum / static_cast<double>(n - 1);
@@ -91,6 +95,26 @@ void expect_metrics(const Metrics& got, const Metrics& want) {
     EXPECT_DOUBLE_EQ(got.profit_factor, want.profit_factor);
   }
   EXPECT_EQ(got.num_trades, want.num_trades);
+}
+
+// A curve that only falls, through 0 and below it: every return is a fall.
+TEST(EngineMetrics, ACurveFallingBelowZeroHasOnlyFallingReturns) {
+  const auto e = curve({10000, 10000, 5000, 0, -2500, -5000, -10000, -15000});
+  // 0, -1/2, -1, 0 after the zero point, then -2500 -> -5000 is a fall of
+  // 100 % of 2500, -5000 -> -10000 of 100 %, -10000 -> -15000 of 50 %.
+  const std::vector<double> r = {0.0, -0.5, -1.0, 0.0, -1.0, -1.0, -0.5};
+  const double mean = -4.0 / 7.0;
+  double sq = 0.0, down = 0.0;
+  for (double x : r) sq += (x - mean) * (x - mean), down += x * x;
+  const Metrics m = compute_metrics(e, {}, 10000.0);
+  EXPECT_NEAR(m.sharpe, mean / std::sqrt(sq / 7.0), 1e-12);
+  EXPECT_NEAR(m.sortino, mean / std::sqrt(down / 7.0), 1e-12);
+  EXPECT_LT(m.sharpe, 0.0);
+  // A rise below zero is a rise: -200 -> -100 gains 50 % of 200.
+  const Metrics up = compute_metrics(curve({-200, -100}), {}, 100.0);
+  EXPECT_EQ(up.sortino, 0.0);
+  const Metrics back = compute_metrics(curve({-200, -100, -200}), {}, 100.0);
+  EXPECT_NEAR(back.sharpe, (0.5 + -1.0) / 2.0 / 0.75, 1e-12);
 }
 
 TEST(EngineMetrics, DegenerateCases) {
