@@ -24,6 +24,9 @@ void Engine::on_exit_signal(const BarView& bar) {
     exit_at_market(bar, ExitReason::Signal, bar.candle->close);
     return;
   }
+  // An exit already on its way keeps its wait: the latency delays the order,
+  // and a signal that repeats is no reason to send it again.
+  if (pending_ && pending_->kind == PendingOrder::Kind::MarketExit) return;
   PendingOrder order;
   order.kind = PendingOrder::Kind::MarketExit;
   order.reason = ExitReason::Signal;

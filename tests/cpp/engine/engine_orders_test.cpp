@@ -384,6 +384,17 @@ TEST(EngineOrders, SlippageNeverFillsALimitPastItsLimit) {
 
 TEST(EngineOrders, LatencyIsWaitedOnceAndAPendingExitOutlivesItsPosition) {
   const std::string qty1 = R"("sizing":{"type":"fixed_qty","qty":1})";
+  // An exit rule true on every bar sends its order once: signalled at bar
+  // 2's close (the entry's fill bar, a bar late), filled at bar 4's open.
+  for (const bool short_side : {false, true}) {
+    const std::string entry = short_side ? R"("short_entry":)" + close_eq(100) + "," : "";
+    const auto doc = run_members(short_side ? kNever : close_eq(100), kAlways,
+                                 entry + qty1 + R"(,"execution":{"latency_bars":1})",
+                                 flat_bars({100, 101, 102, 103, 104, 105}));
+    ASSERT_EQ(trades_of(doc).size(), 1u);
+    const double q = short_side ? -1.0 : 1.0;
+    expect_trade(trades_of(doc)[0], {3000, 5000, 102, 104, q, q * 2.0, q * 2.0 / 102.0 * 100.0, "signal"});
+  }
   // Placed on bar 0 with two bars of latency: first worked on bar 3.
   auto doc = run_members(close_eq(100), kNever, qty1 + R"(,"execution":{"latency_bars":2})",
                          flat_bars({100, 101, 102, 103, 104}));

@@ -343,9 +343,9 @@ TEST(EngineScenarios, ExitAndEntryAreNeverBothActedOnInOneBar) {
   EXPECT_TRUE(metrics_of(doc).find("profit_factor")->is_null());  // all trades winning
 }
 
-TEST(EngineScenarios, PendingExitRestartsAndAPendingEntryBlocksNewSignals) {
-  // With latency 1 the exit signals of bars 2 and 3 keep restarting the
-  // countdown; the last one (bar 3) is filled at bar 5's open.
+TEST(EngineScenarios, APendingExitKeepsItsWaitAndAPendingEntryBlocksNewSignals) {
+  // With latency 1 the exit signal of bar 2 is filled at bar 4's open; bar
+  // 3's repeated signal leaves it as it is.
   const std::string exit = R"({"ge":[{"price":"close"},102]})";
   const auto doc = run_ok(request_json(
       spec_json(kNoIndicators, close_eq(100), exit,
@@ -353,7 +353,7 @@ TEST(EngineScenarios, PendingExitRestartsAndAPendingEntryBlocksNewSignals) {
       flat_bars({100, 100, 102, 103, 101, 99, 98})));
   ASSERT_EQ(trades_of(doc).size(), 1u);
   // Entry: signal on bar 0 (bar 1's signal is ignored while it waits), worked at bar 2.
-  expect_trade(trades_of(doc)[0], {3000, 6000, 102, 99, 1, -3, -3.0 / 102.0 * 100.0, "signal"});
+  expect_trade(trades_of(doc)[0], {3000, 5000, 102, 101, 1, -1, -1.0 / 102.0 * 100.0, "signal"});
 }
 
 }  // namespace
