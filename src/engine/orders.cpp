@@ -233,7 +233,9 @@ Expected<void, BacktestError> Engine::enter_position(const BarView& bar, Side si
     const double participation = ex.max_participation ? *ex.max_participation : 0.0;
     q = std::fmin(q, participation * bar.candle->volume);
   }
-  if (!(q > 0.0)) return {};
+  // A size no larger than that of an open position would move cash and fees
+  // into a quantity never held, exited or booked.
+  if (!(q > EPS)) return {};
 
   const double fee = fill * q * (maker ? maker_rate_ : taker_rate_);
   qty_ = s * q;

@@ -448,6 +448,29 @@ TEST(EngineOrders, SizingAndSlippageCorners) {
         << stop;
   }
 
+  // A size at or below 2^-52 is no position and so no entry: nothing is
+  // paid and the order is used up. Just above it, a trade.
+  {
+    const std::string fees = R"(,"costs":{"taker_bps":10})";
+    const auto run = [&](const std::string& sizing, const std::vector<Bar>& market) {
+      return run_members(kAlways, kAlways, sizing + fees, market);
+    };
+    const auto quiet = flat_bars({100, 101, 102, 103});
+    for (const char* qty : {"2e-16", "2.220446049250313e-16"}) {
+      SCOPED_TRACE(qty);
+      const auto doc = run(R"("sizing":{"type":"fixed_qty","qty":)" + std::string(qty) + "}", quiet);
+      EXPECT_TRUE(trades_of(doc).empty());
+      EXPECT_EQ(num_at(doc, "fees_paid"), 0.0);
+      EXPECT_EQ(equity_of(doc), (std::vector<double>(4, 10000.0)));
+    }
+    EXPECT_EQ(trades_of(run(R"("sizing":{"type":"fixed_qty","qty":3e-16})", quiet)).size(), 2u);
+    // 10,000 of cash buys 1e-296 at prices near 1e300.
+    const auto doc = run(R"("sizing":{"type":"fixed_fraction","fraction":1})", flat_bars({1e300, 2e300, 1.5e300}));
+    EXPECT_TRUE(trades_of(doc).empty());
+    EXPECT_EQ(equity_of(doc), (std::vector<double>(3, 10000.0)));
+    EXPECT_EQ(num_at(metrics_of(doc), "pnl"), 0.0);
+  }
+
   // vol_target: the pair that starts at a zero close gives no return; the
   // other two (100 -> 110 -> 99) make the volatility.
   {
