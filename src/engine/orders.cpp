@@ -116,11 +116,10 @@ Expected<void, BacktestError> Engine::work_pending_order(const BarView& bar) {
   // at the close is; one filled at the open (the bar gapped through the
   // price) is tested on this bar.
   if (fill != o) exits_from_bar_ = bar.index + 1;
-  const bool limit = order.kind == PendingOrder::Kind::LimitEntry;
-  const double limit_price = limit ? order.first_price : order.second_price;
-  return enter_position(bar, order.side, fill, limit,
-                        limit || order.kind == PendingOrder::Kind::StopLimitEntry ? std::optional(limit_price)
-                                                                                  : std::nullopt);
+  std::optional<double> limit;
+  if (order.kind == PendingOrder::Kind::LimitEntry) limit = order.first_price;
+  if (order.kind == PendingOrder::Kind::StopLimitEntry) limit = order.second_price;
+  return enter_position(bar, order.side, fill, order.kind == PendingOrder::Kind::LimitEntry, limit);
 }
 
 std::optional<double> Engine::window_volatility() const {
