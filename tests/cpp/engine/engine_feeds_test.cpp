@@ -223,9 +223,7 @@ TEST(EngineSideFeeds, VolumeImpactNeverMovesAPriceByMoreThanItself) {
                               R"("costs":{"slippage":{"type":"volume_impact","coef":0.5}})";
   const auto market = bars({{125, 125, 125, 125, 0}, {125, 126, 119, 120, 0}, {100, 101, 99, 100, 10}});
   for (const double side : {1.0, -1.0}) {
-    const std::string rules = side > 0 ? members : R"("short_entry":)" + close_eq(125) + "," + members;
-    const auto doc = run_ok(request_json(spec_json("{}", side > 0 ? close_eq(125) : kNever, close_eq(120), rules),
-                                         market));
+    const auto doc = run_ok(request_json(one_side_spec(side < 0, close_eq(125), close_eq(120), members), market));
     ASSERT_EQ(trades_of(doc).size(), 1u);
     const double exit = side > 0 ? 0.0 : 200.0;
     const double pnl = side * 50.0 * (exit - 125.0);

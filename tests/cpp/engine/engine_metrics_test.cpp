@@ -335,10 +335,8 @@ TEST(EngineMetrics, AFillAtTheLastCloseIsInTheLastEquityPoint) {
   const auto closes = flat_bars({100, 102, 104, 103});
   for (const double side : {1.0, -1.0}) {
     SCOPED_TRACE(side);
-    const std::string entry_key = side > 0 ? "" : R"("short_entry":)";
     const auto run = [&](const std::string& entry) {
-      const std::string rules = side > 0 ? members : entry_key + entry + "," + members;
-      return run_ok(request_json(spec_json(kNoIndicators, side > 0 ? entry : kNever, close_eq(103), rules), closes));
+      return run_ok(request_json(one_side_spec(side < 0, entry, close_eq(103), members), closes));
     };
     // An entry at the last close: held for no bar, closed out at that close.
     {

@@ -313,9 +313,7 @@ TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::string short_entry = R"("short_entry":)" + close_eq(100) + ",";
-    const auto doc = c.short_side ? run_members(kNever, kNever, short_entry + c.members, c.bars)
-                                  : run_members(close_eq(100), kNever, c.members, c.bars);
+    const auto doc = run_ok(request_json(one_side_spec(c.short_side, close_eq(100), kNever, c.members), c.bars));
     ASSERT_EQ(trades_of(doc).size(), 1u);
     expect_trade(trades_of(doc)[0], c.trade);
   }
@@ -368,9 +366,7 @@ TEST(EngineOrders, SlippageNeverFillsALimitPastItsLimit) {
     SCOPED_TRACE(c.what);
     const std::string members = R"("sizing":{"type":"fixed_fraction","fraction":0.5},"costs":{"maker_bps":10,)"
                                 R"("taker_bps":20,"slippage":)" + c.slippage + R"(},"execution":{)" + c.execution + "}";
-    const auto doc = c.short_side ? run_members(kNever, kNever, R"("short_entry":)" + close_eq(100) + "," + members,
-                                                {b0, c.bar})
-                                  : run_members(close_eq(100), kNever, members, {b0, c.bar});
+    const auto doc = run_ok(request_json(one_side_spec(c.short_side, close_eq(100), kNever, members), {b0, c.bar}));
     ASSERT_EQ(trades_of(doc).size(), 1u);
     const auto& t = trades_of(doc)[0];
     const double q = c.qty > 0.0 ? c.qty : std::fmin(c.fill * (0.5 * 10000.0 / c.fill), 10000.0) / c.fill;
@@ -387,10 +383,9 @@ TEST(EngineOrders, LatencyIsWaitedOnceAndAPendingExitOutlivesItsPosition) {
   // An exit rule true on every bar sends its order once: signalled at bar
   // 2's close (the entry's fill bar, a bar late), filled at bar 4's open.
   for (const bool short_side : {false, true}) {
-    const std::string entry = short_side ? R"("short_entry":)" + close_eq(100) + "," : "";
-    const auto doc = run_members(short_side ? kNever : close_eq(100), kAlways,
-                                 entry + qty1 + R"(,"execution":{"latency_bars":1})",
-                                 flat_bars({100, 101, 102, 103, 104, 105}));
+    const auto doc = run_ok(request_json(
+        one_side_spec(short_side, close_eq(100), kAlways, qty1 + R"(,"execution":{"latency_bars":1})"),
+        flat_bars({100, 101, 102, 103, 104, 105})));
     ASSERT_EQ(trades_of(doc).size(), 1u);
     const double q = short_side ? -1.0 : 1.0;
     expect_trade(trades_of(doc)[0], {3000, 5000, 102, 104, q, q * 2.0, q * 2.0 / 102.0 * 100.0, "signal"});

@@ -87,6 +87,15 @@ inline const std::string kAlways = "{\"all\":[]}";
 inline const std::string kNever = "{\"any\":[]}";
 inline std::string close_eq(double x) { return "{\"eq\":[{\"price\":\"close\"}," + num(x) + "]}"; }
 
+// A strategy without indicators whose `entry` rule opens a long or, for a
+// short, opens a short as its `short_entry` (the long entry never true).
+// `members` must not be empty.
+inline std::string one_side_spec(bool short_side, const std::string& entry, const std::string& exit,
+                                 const std::string& members) {
+  return short_side ? spec_json(kNoIndicators, kNever, exit, "\"short_entry\":" + entry + "," + members)
+                    : spec_json(kNoIndicators, entry, exit, members);
+}
+
 // The result document of a run that must succeed.
 inline json::Value run_ok(const std::string& request) {
   auto r = run_backtest_json(request);
