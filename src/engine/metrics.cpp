@@ -1,5 +1,7 @@
 // The metrics are computed once, after the last bar, from the equity curve and
-// the trade list; per-bar returns are walked twice rather than stored.
+// the trade list; per-bar returns are walked twice rather than stored. Where
+// the metrics depart from a plain reading of their rules, the README's
+// "Deliberate choices a user may notice" says how and why.
 #include "engine/metrics.h"
 
 #include <cmath>

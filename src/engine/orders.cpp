@@ -1,7 +1,10 @@
 // The trading model: signals become orders, orders become fills, protective
 // exits and the close-out book trades, funding moves cash. Every amount is
 // computed in the one order of operations that fixes its rounding, so fees
-// are not shared between entry, market exit and protective exit.
+// are not shared between entry, market exit and protective exit. Where the
+// engine departs from a plain reading of its rules, the README's "Deliberate
+// choices a user may notice" says how and why.
+#include <array>
 #include <cmath>
 
 #include "engine/engine.h"
@@ -187,23 +190,29 @@ Expected<std::optional<double>, BacktestError> Engine::position_size(double pric
 
 double Engine::slippage_fraction(const BarView& bar, double size) const {
   const Slippage& slip = spec_.costs.slippage;
+  double u = 0.0;
   switch (slip.type) {
     case Slippage::Type::FixedBps:
-      return slip.bps / 10000.0;
-    case Slippage::Type::Spread: {
-      if (bar.book == nullptr) return 0.0;
-      const double b = bar.book->bids.front().price;
-      const double a = bar.book->asks.front().price;
-      const double mid = safe_midpoint(b, a);
-      return mid > 0.0 ? (a - b) / 2.0 / mid : 0.0;
-    }
+      u = slip.bps / 10000.0;
+      break;
+    case Slippage::Type::Spread:
+      if (bar.book != nullptr) {
+        const double b = bar.book->bids.front().price;
+        const double a = bar.book->asks.front().price;
+        const double mid = safe_midpoint(b, a);
+        if (mid > 0.0) u = (a - b) / 2.0 / mid;
+      }
+      break;
     case Slippage::Type::VolumeImpact: {
       const double volume = bar.candle->volume;
-      // At most the whole price, so that a sale is never priced below 0.
-      return volume <= 0.0 ? 0.0 : std::fmin(slip.coef * size / volume, 1.0);
+      if (volume > 0.0) u = slip.coef * size / volume;
+      break;
     }
   }
-  return 0.0;
+  // Whatever the model and the sign of its setting, a fill moves by at most
+  // its price: a sale is never priced below 0, a purchase never above twice
+  // the price. An impact that is not a number counts as the whole price.
+  return std::fmax(std::fmin(u, 1.0), -1.0);
 }
 
 Expected<void, BacktestError> Engine::enter_position(const BarView& bar, Side side, double price, bool maker,
@@ -232,8 +241,8 @@ Expected<void, BacktestError> Engine::enter_position(const BarView& bar, Side si
     const double participation = ex.max_participation ? *ex.max_participation : 0.0;
     q = std::fmin(q, participation * bar.candle->volume);
   }
-  // A size no larger than that of an open position would move cash and fees
-  // into a quantity never held, exited or booked.
+  // A size at or below 2^-52 is no open position, so filling it would move
+  // cash and fees into a quantity that is never held, exited or booked.
   if (!(q > EPS)) return {};
 
   const double fee = fill * q * (maker ? maker_rate_ : taker_rate_);
@@ -283,8 +292,11 @@ void Engine::apply_protective_exits(const BarView& bar) {
   // that for both sides a stop lies below the price, a target above it, and
   // the nearer of two stops is the larger.
   const auto seen = [is_long](double x) { return is_long ? x : -x; };
-  const double best_at_open = extreme_;
-  extreme_ = is_long ? std::fmax(extreme_, c.high) : std::fmin(extreme_, c.low);
+  const auto better = [is_long](double a, double b) { return is_long ? std::fmax(a, b) : std::fmin(a, b); };
+  // The open is the first price of every path through the bar, so it moves
+  // the trailing stop's best price before the bar's high (a short: low) can.
+  const double best_at_open = better(extreme_, c.open);
+  extreme_ = better(best_at_open, is_long ? c.high : c.low);
   const double open = seen(c.open);
   const double worst = seen(is_long ? c.low : c.high);
   const double best = seen(is_long ? c.high : c.low);
@@ -295,54 +307,73 @@ void Engine::apply_protective_exits(const BarView& bar) {
     return from * (is_long ? 1.0 - pct / 100.0 : 1.0 + pct / 100.0);
   };
   const bool priced = e > 0.0;
-  const bool has_stop = priced && risk.stop_loss_pct.has_value();
   const bool has_trail = priced && risk.trailing_stop_pct.has_value();
-  const double stop = has_stop ? stop_level(e, *risk.stop_loss_pct) : 0.0;
-  const double trail_at_open = has_trail ? stop_level(best_at_open, *risk.trailing_stop_pct) : 0.0;
   const double trail_lifted = has_trail ? stop_level(extreme_, *risk.trailing_stop_pct) : 0.0;
+  double target = 0.0;
+  bool target_reached = false;
+  if (priced && risk.take_profit_pct) {
+    const double p = *risk.take_profit_pct / 100.0;
+    target = e * (is_long ? 1.0 + p : 1.0 - p);
+    target_reached = best >= seen(target);
+  }
 
-  bool hit = false;
+  // The levels in force at the open, listed in the order equal ones close in.
+  struct Stop {
+    double level;
+    ExitReason reason;
+  };
+  std::array<Stop, 3> stops{};
+  std::size_t count = 0;
+  if (priced && risk.stop_loss_pct) stops[count++] = {stop_level(e, *risk.stop_loss_pct), ExitReason::StopLoss};
+  if (has_trail) stops[count++] = {stop_level(best_at_open, *risk.trailing_stop_pct), ExitReason::TrailingStop};
+  if (risk.liquidation) {
+    // Where cash + qty x price is zero.
+    const double lq = -cash_ / qty_;
+    if (lq > 0.0) stops[count++] = {lq, ExitReason::Liquidation};
+  }
+  // Of the levels the bar's low (a short: high) reaches and `also` admits,
+  // the nearest: the first a falling price meets, the earlier of equal ones.
+  const auto nearest = [&](auto also) -> const Stop* {
+    const Stop* found = nullptr;
+    for (std::size_t i = 0; i < count; ++i) {
+      const double at = seen(stops[i].level);
+      if (worst <= at && also(at) && (found == nullptr || at > seen(found->level))) found = &stops[i];
+    }
+    return found;
+  };
+
+  bool hit = true;
   double exit_price = 0.0;
   ExitReason reason = ExitReason::StopLoss;
-  const auto close_at = [&](double price, ExitReason why) {
-    hit = true;
-    exit_price = price;
-    reason = why;
-  };
-  // A stop the bar opened beyond (and so reached) closes at the open.
-  const auto opened_beyond = [&](double level) { return seen(level) >= open && worst <= seen(level); };
-  if (has_stop && opened_beyond(stop)) {
-    close_at(c.open, ExitReason::StopLoss);
-  } else if (has_trail && opened_beyond(trail_at_open)) {
-    close_at(c.open, ExitReason::TrailingStop);
+  if (const Stop* s = nearest([open](double at) { return at >= open; })) {
+    // The bar opened at or beyond it, so every path starts past it: a stop
+    // closes at the open, the liquidation at the price where equity is zero.
+    exit_price = s->reason == ExitReason::Liquidation ? s->level : c.open;
+    reason = s->reason;
+  } else if (target_reached && open >= seen(target)) {
+    // Every path starts beyond the target, before any stop.
+    exit_price = c.open;
+    reason = ExitReason::TakeProfit;
+  } else if (const Stop* s = nearest([](double) { return true; })) {
+    // The level the fall to the low meets first on the path open, low,
+    // high, close. A trailing stop is priced as the path open, high, low,
+    // close meets it, at the level the high lifted it to, unless that high
+    // reached the target, which closes that path first: then as the path
+    // through the low meets it, at its level in force at the open.
+    reason = s->reason;
+    exit_price = reason == ExitReason::TrailingStop && !target_reached ? trail_lifted : s->level;
+  } else if (target_reached) {
+    // The low reaches no level in force at the open, so either path meets
+    // the target on its way up, before any fall from the high.
+    exit_price = target;
+    reason = ExitReason::TakeProfit;
+  } else if (has_trail && worst <= seen(trail_lifted)) {
+    // Only the high lifted this level: the path open, high, low, close
+    // meets it on the fall from that high.
+    exit_price = trail_lifted;
+    reason = ExitReason::TrailingStop;
   } else {
-    // The bar opened inside every stop in force. Of those its low (a short:
-    // high) reaches, the nearest is met first on the way down; the trailing
-    // stop is met at the level the bar's high had lifted it to, the high
-    // being taken to come first.
-    double nearest = 0.0;
-    const auto consider = [&](double level, double price, ExitReason why) {
-      if (!(worst <= seen(level)) || (hit && !(seen(level) > nearest))) return;
-      nearest = seen(level);
-      close_at(price, why);
-    };
-    if (has_stop) consider(stop, stop, ExitReason::StopLoss);
-    if (has_trail) consider(trail_at_open, trail_lifted, ExitReason::TrailingStop);
-    if (risk.liquidation) {
-      // Where cash + qty x price is zero.
-      const double lq = -cash_ / qty_;
-      if (lq > 0.0) consider(lq, lq, ExitReason::Liquidation);
-    }
-    if (!hit && priced && risk.take_profit_pct) {
-      const double p = *risk.take_profit_pct / 100.0;
-      const double target = e * (is_long ? 1.0 + p : 1.0 - p);
-      if (best >= seen(target)) {
-        close_at(is_long ? std::fmax(target, c.open) : std::fmin(target, c.open), ExitReason::TakeProfit);
-      }
-    }
-    // A level only the bar's own high lifted is met after that high, and so
-    // after any target the high passed.
-    if (!hit && has_trail && worst <= seen(trail_lifted)) close_at(trail_lifted, ExitReason::TrailingStop);
+    hit = false;
   }
   if (!hit) return;
   close_position(c.time, reason, exit_price, std::fabs(qty_) * exit_price * taker_rate_);

@@ -215,22 +215,54 @@ TEST(EngineSideFeeds, VolumeImpactSlippageScalesWithSizeOverVolume) {
                                    "signal"});
 }
 
-// The fraction coef x q / V is at most 1: a long sold on a bar of volume 10
-// (0.5 x 50 / 10 = 2.5) is sold at 0, not below; a short bought back at
-// twice the price; an entry bought at twice the open, sized there.
-TEST(EngineSideFeeds, VolumeImpactNeverMovesAPriceByMoreThanItself) {
-  const std::string members = R"("sizing":{"type":"fixed_qty","qty":50},)"
-                              R"("costs":{"slippage":{"type":"volume_impact","coef":0.5}})";
+// Whatever the model and the sign of its setting, the slippage fraction u
+// lies within [-1, 1]: a sale is never priced below 0, a purchase never
+// above twice the price, and an entry slipped to a price of 0 is no entry.
+// Fifty wanted at bar 1's open of 125 (volume 0), exited at bar 2's open of
+// 100 (volume 10).
+TEST(EngineSideFeeds, SlippageNeverMovesAPriceByMoreThanItself) {
+  struct Case {
+    const char* slippage;
+    double side;
+    double entry;  // 0: no entry
+    double exit;
+  };
+  const std::vector<Case> cases = {
+      // 0.5 x 50 / 10 = 2.5 on the exit only (no volume at the entry).
+      {R"({"type":"volume_impact","coef":0.5})", 1, 125, 0},
+      {R"({"type":"volume_impact","coef":0.5})", -1, 125, 200},
+      // -10 x 50 / 10 = -50: the sale gains at most the price itself.
+      {R"({"type":"volume_impact","coef":-10})", 1, 125, 200},
+      {R"({"type":"volume_impact","coef":-10})", -1, 125, 0},
+      // 20,000 bps is a fraction of 2; -20,000 of -2.
+      {R"({"type":"fixed_bps","bps":20000})", 1, 250, 0},
+      {R"({"type":"fixed_bps","bps":20000})", -1, 0, 0},
+      {R"({"type":"fixed_bps","bps":-20000})", 1, 0, 0},
+      {R"({"type":"fixed_bps","bps":-20000})", -1, 250, 0},
+  };
   const auto market = bars({{125, 125, 125, 125, 0}, {125, 126, 119, 120, 0}, {100, 101, 99, 100, 10}});
-  for (const double side : {1.0, -1.0}) {
-    const auto doc = run_ok(request_json(one_side_spec(side < 0, close_eq(125), close_eq(120), members), market));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.slippage) + (c.side > 0 ? " long" : " short"));
+    const std::string members =
+        R"("sizing":{"type":"fixed_qty","qty":50},"costs":{"slippage":)" + std::string(c.slippage) + "}";
+    const auto doc = run_ok(request_json(one_side_spec(c.side < 0, close_eq(125), close_eq(120), members), market));
+    if (c.entry == 0.0) {
+      EXPECT_TRUE(trades_of(doc).empty());
+      EXPECT_EQ(equity_of(doc).back(), 10000.0);
+      continue;
+    }
     ASSERT_EQ(trades_of(doc).size(), 1u);
-    const double exit = side > 0 ? 0.0 : 200.0;
-    const double pnl = side * 50.0 * (exit - 125.0);
-    expect_trade(trades_of(doc)[0], {2000, 3000, 125, exit, side * 50.0, pnl, pnl / (50.0 * 125.0) * 100.0, "signal"});
+    const double qty = c.side * std::fmin(c.entry * 50.0, 10000.0) / c.entry;  // capped at the cash
+    const double pnl = qty * (c.exit - c.entry);
+    expect_trade(trades_of(doc)[0],
+                 {2000, 3000, c.entry, c.exit, qty, pnl, pnl / (std::fabs(qty) * c.entry) * 100.0, "signal"});
     EXPECT_EQ(equity_of(doc).back(), 10000.0 + pnl);
   }
-  const auto doc = run_ok(request_json(spec_json("{}", close_eq(125), kNever, members),
+  // An entry on a bar of volume 10: 0.5 x 80 / 10 = 4, bought at twice the
+  // open and sized there.
+  const std::string impact = R"("sizing":{"type":"fixed_qty","qty":50},)"
+                             R"("costs":{"slippage":{"type":"volume_impact","coef":0.5}})";
+  const auto doc = run_ok(request_json(spec_json("{}", close_eq(125), kNever, impact),
                                        bars({{125, 125, 125, 125, 0}, {125, 126, 124, 125, 10}})));
   ASSERT_EQ(trades_of(doc).size(), 1u);
   EXPECT_EQ(num_at(trades_of(doc)[0], "entry_price"), 250.0);

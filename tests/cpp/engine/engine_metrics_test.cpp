@@ -269,7 +269,7 @@ TEST(EngineMetrics, RunIdentitiesHoldOnRandomStrategies) {
     double fees = 0.0;
     double pnl_sum = 0.0;
     std::int64_t previous_exit = std::numeric_limits<std::int64_t>::min();
-    bool touches_last_close = false;  // a fill at the last close, after which no point comes
+    bool touches_last_close = false;  // an entry or a signal exit at the last bar's close
     const std::int64_t last_time = market.back().time;
     for (std::size_t k = 0; k < trades.size(); ++k) {
       const json::Value& t = trades[k];

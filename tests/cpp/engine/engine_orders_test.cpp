@@ -1,9 +1,14 @@
 // The trading rules the other scenario tests leave to one side: the short
-// side of every entry trigger and protective exit, how latency and an
-// untriggered order wait, a pending exit outlived by its position, and the
-// sizing and slippage corners (no size, skipped returns, the size behind
-// volume impact, the midpoint of huge quotes). Expectations are worked out
-// here from the rules, in the order they state the arithmetic.
+// side of every entry trigger and protective exit; which bar first tests an
+// entry filled inside its bar; the order in which a path through a bar meets
+// the stop-loss, trailing stop, take-profit and liquidation, gaps included;
+// slippage held at a limit entry's limit; how latency and an untriggered
+// order wait, and a pending exit outlived by its position; and the sizing
+// and slippage corners (no size, sizes too small to hold, skipped returns,
+// the size behind volume impact, the midpoint of huge quotes). Bars are
+// counted from 0: in a case whose first bar has time 1000, bar 1 is the one
+// at time 2000. Expectations are worked out here from the rules, in the
+// order they state the arithmetic.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -75,7 +80,7 @@ TEST(EngineOrders, ShortProtectiveExitsTestTheHigh) {
     expect_trade(t, {2000, 3000, 100, exit, -1, -(exit - 100.0), -(exit - 100.0), "stop_loss"});
   }
   // The trailing stop follows the lowest low, the bar's own low included:
-  // its level in force at bar 3's open (104.5) is not reached, the one the
+  // its level in force at bar 2's open (104.5) is not reached, the one the
   // low of 85 lowers it to (93.5) is, on the way back up from that low.
   const double trail = 85.0 * (1.0 + 10.0 / 100.0);
   expect_trade(only_trade(R"({"trailing_stop_pct":10})",
@@ -211,12 +216,15 @@ TEST(EngineOrders, AnEntryFilledInsideItsBarIsFirstTestedOnTheNextBar) {
 }
 
 // The protective exits meet the bar's prices in the order a path through
-// the bar would: a stop the bar opened beyond closes at the open; otherwise
-// the nearest stop in force at the open that the bar reaches (stop-loss,
-// trailing stop, liquidation), the trailing stop at the level the bar's high
-// (a short: low) lifted it to; then the take-profit; then a trailing level
-// only that high lifted. Bought (sold) one at bar 2's open of 100 unless a
-// case says otherwise; every level is worked out from the case's numbers.
+// the bar would: of the stops the bar opened beyond, the nearest, at the
+// open (the liquidation at its price); then a take-profit the bar opened
+// beyond, at the open; otherwise the nearest stop in force at the open that
+// the bar reaches (stop-loss, trailing stop, liquidation), the trailing stop
+// at the level the bar's high (a short: low) lifted it to unless that high
+// reached the take-profit; then the take-profit; then a trailing level only
+// that high lifted. The bar's open counts in the trailing stop's level in
+// force at the open. Bought (sold) one at bar 1's open of 100 unless a case
+// says otherwise; every level is worked out from the case's numbers.
 TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
   struct Case {
     const char* what;
@@ -276,7 +284,7 @@ TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
        {b0, quiet, {3000, 99, 102, 97, 101, 0}}, trade(3000, 100, 100 * (1 - 2.0 / 100), 1, "stop_loss")},
       {"short stop before the take-profit", true, one + R"({"stop_loss_pct":2,"take_profit_pct":1})",
        {b0, quiet, {3000, 101, 103, 98, 99, 0}}, trade(3000, 100, 100 * (1 + 2.0 / 100), -1, "stop_loss")},
-      // The best price is 100.1 (short: 99.9) at bar 3's open, the level in
+      // The best price is 100.1 (short: 99.9) at bar 2's open, the level in
       // force 99.5995 (100.3995) is not reached; the high of 101.5 (low of
       // 98.5) passes the 1 % take-profit before it lifts the trailing stop.
       {"long take-profit before a level its high lifted", false,
@@ -291,7 +299,7 @@ TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
       {"long lifted level beside an unreached take-profit", false,
        one + R"({"take_profit_pct":5,"trailing_stop_pct":0.5})",
        {b0, {2000, 100, 101, 99.8, 100.5, 0}}, trade(2000, 100, 101 * (1 - 0.5 / 100), 1, "trailing_stop")},
-      // Filled inside bar 2 at its limit 99 (short: 101): bar 3 opens inside
+      // Filled inside bar 1 at its limit 99 (short: 101): bar 2 opens inside
       // the level from the fill, 98.505 (101.505), and its high of 101 (low
       // of 99) lifts the level past its open, to 100.495 (99.495).
       {"long inside fill, next bar lifts the level past its open", false,
@@ -310,6 +318,31 @@ TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
       {"short trailing gapped through", true, one + R"({"trailing_stop_pct":2})",
        {b0, quiet, {3000, 91, 91.5, 90, 91, 0}, {4000, 92, 93, 91.9, 92, 0}},
        trade(4000, 100, 92, -1, "trailing_stop")},
+      // The high of 102 passes the 1 % take-profit: the path through it closes
+      // there, so the trailing stop comes first only on the way down from the
+      // open, at its level from 100, never above the target.
+      {"long trailing before a take-profit its high passed", false,
+       one + R"({"take_profit_pct":1,"trailing_stop_pct":0.5})", {b0, {2000, 100, 102, 99.4, 101, 0}},
+       trade(2000, 100, 100 * (1 - 0.5 / 100), 1, "trailing_stop")},
+      // Opened at 103, past the 2 % take-profit, before its low reaches the stop.
+      {"long take-profit the bar opened beyond", false, one + R"({"stop_loss_pct":1,"take_profit_pct":2})",
+       {b0, quiet, {3000, 103, 103.5, 98, 100, 0}}, trade(3000, 100, 103, 1, "take_profit")},
+      // The open of 110 lifts the 5 % trailing stop to 104.5, which the fall
+      // to 97 meets before the 2 % stop-loss at 98; the path through the high
+      // meets it at 111 x 0.95.
+      {"long trailing level lifted by the open", false, one + R"({"stop_loss_pct":2,"trailing_stop_pct":5})",
+       {b0, {2000, 100, 100.4, 99.9, 100.2, 0}, {3000, 110, 111, 97, 100, 0}},
+       trade(3000, 100, 111 * (1 - 5.0 / 100), 1, "trailing_stop")},
+      // Opened at 65, beyond both the liquidation price 80 and the 30 %
+      // stop-loss at 70: the account was worth nothing first.
+      {"long gapped liquidation before a farther gapped stop", false, five_x + R"("stop_loss_pct":30})",
+       {b0, quiet, {3000, 65, 66, 60, 62, 0}}, trade(3000, 100, long_lq, 500, "liquidation")},
+      // Opened at 90, beyond the trailing stop at 107.8 and the 5 % stop-loss
+      // at 95: the nearer, the trailing stop, at the open.
+      {"long gapped trailing before a farther gapped stop", false,
+       one + R"({"stop_loss_pct":5,"trailing_stop_pct":2})",
+       {b0, quiet, {3000, 109, 110, 108.5, 109, 0}, {4000, 90, 91, 89, 90, 0}},
+       trade(4000, 100, 90, 1, "trailing_stop")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
