@@ -322,7 +322,7 @@ void Engine::apply_protective_exits(const BarView& bar) {
     double level;
     ExitReason reason;
   };
-  std::array<Stop, 3> stops{};
+  std::array<Stop, 3> stops;
   std::size_t count = 0;
   if (priced && risk.stop_loss_pct) stops[count++] = {stop_level(e, *risk.stop_loss_pct), ExitReason::StopLoss};
   if (has_trail) stops[count++] = {stop_level(best_at_open, *risk.trailing_stop_pct), ExitReason::TrailingStop};
@@ -331,37 +331,38 @@ void Engine::apply_protective_exits(const BarView& bar) {
     const double lq = -cash_ / qty_;
     if (lq > 0.0) stops[count++] = {lq, ExitReason::Liquidation};
   }
-  // Of the levels the bar's low (a short: high) reaches and `also` admits,
-  // the nearest: the first a falling price meets, the earlier of equal ones.
-  const auto nearest = [&](auto also) -> const Stop* {
-    const Stop* found = nullptr;
-    for (std::size_t i = 0; i < count; ++i) {
-      const double at = seen(stops[i].level);
-      if (worst <= at && also(at) && (found == nullptr || at > seen(found->level))) found = &stops[i];
-    }
-    return found;
-  };
+  // Of the levels the bar's low (a short: high) reaches, the nearest (the
+  // first a falling price meets, the earlier of equal ones), and the nearest
+  // of those the bar opened at or beyond.
+  const Stop* reached = nullptr;
+  const Stop* gapped = nullptr;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double at = seen(stops[i].level);
+    if (!(worst <= at)) continue;
+    if (reached == nullptr || at > seen(reached->level)) reached = &stops[i];
+    if (at >= open && (gapped == nullptr || at > seen(gapped->level))) gapped = &stops[i];
+  }
 
   bool hit = true;
   double exit_price = 0.0;
   ExitReason reason = ExitReason::StopLoss;
-  if (const Stop* s = nearest([open](double at) { return at >= open; })) {
+  if (gapped != nullptr) {
     // The bar opened at or beyond it, so every path starts past it: a stop
     // closes at the open, the liquidation at the price where equity is zero.
-    exit_price = s->reason == ExitReason::Liquidation ? s->level : c.open;
-    reason = s->reason;
+    exit_price = gapped->reason == ExitReason::Liquidation ? gapped->level : c.open;
+    reason = gapped->reason;
   } else if (target_reached && open >= seen(target)) {
     // Every path starts beyond the target, before any stop.
     exit_price = c.open;
     reason = ExitReason::TakeProfit;
-  } else if (const Stop* s = nearest([](double) { return true; })) {
+  } else if (reached != nullptr) {
     // The level the fall to the low meets first on the path open, low,
     // high, close. A trailing stop is priced as the path open, high, low,
     // close meets it, at the level the high lifted it to, unless that high
     // reached the target, which closes that path first: then as the path
     // through the low meets it, at its level in force at the open.
-    reason = s->reason;
-    exit_price = reason == ExitReason::TrailingStop && !target_reached ? trail_lifted : s->level;
+    reason = reached->reason;
+    exit_price = reason == ExitReason::TrailingStop && !target_reached ? trail_lifted : reached->level;
   } else if (target_reached) {
     // The low reaches no level in force at the open, so either path meets
     // the target on its way up, before any fall from the high.
