@@ -284,8 +284,8 @@ TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
        {b0, quiet, {3000, 99, 102, 97, 101, 0}}, trade(3000, 100, 100 * (1 - 2.0 / 100), 1, "stop_loss")},
       {"short stop before the take-profit", true, one + R"({"stop_loss_pct":2,"take_profit_pct":1})",
        {b0, quiet, {3000, 101, 103, 98, 99, 0}}, trade(3000, 100, 100 * (1 + 2.0 / 100), -1, "stop_loss")},
-      // The best price is 100.1 (short: 99.9) at bar 2's open, the level in
-      // force 99.5995 (100.3995) is not reached; the high of 101.5 (low of
+      // Bar 2's open of 100.2 (short: 99.8) is the best price, its level in
+      // force 99.699 (100.299) is not reached; the high of 101.5 (low of
       // 98.5) passes the 1 % take-profit before it lifts the trailing stop.
       {"long take-profit before a level its high lifted", false,
        one + R"({"take_profit_pct":1,"trailing_stop_pct":0.5})",
@@ -300,7 +300,7 @@ TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
        one + R"({"take_profit_pct":5,"trailing_stop_pct":0.5})",
        {b0, {2000, 100, 101, 99.8, 100.5, 0}}, trade(2000, 100, 101 * (1 - 0.5 / 100), 1, "trailing_stop")},
       // Filled inside bar 1 at its limit 99 (short: 101): bar 2 opens inside
-      // the level from the fill, 98.505 (101.505), and its high of 101 (low
+      // the level its open puts at 98.704 (101.304), and its high of 101 (low
       // of 99) lifts the level past its open, to 100.495 (99.495).
       {"long inside fill, next bar lifts the level past its open", false,
        one + R"({"trailing_stop_pct":0.5},"execution":{"order_type":"limit","limit_offset_pct":-1})",
