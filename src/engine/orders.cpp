@@ -343,7 +343,6 @@ void Engine::apply_protective_exits(const BarView& bar) {
     if (at >= open && (gapped == nullptr || at > seen(gapped->level))) gapped = &stops[i];
   }
 
-  bool hit = true;
   double exit_price = 0.0;
   ExitReason reason = ExitReason::StopLoss;
   if (gapped != nullptr) {
@@ -374,9 +373,8 @@ void Engine::apply_protective_exits(const BarView& bar) {
     exit_price = trail_lifted;
     reason = ExitReason::TrailingStop;
   } else {
-    hit = false;
+    return;
   }
-  if (!hit) return;
   close_position(c.time, reason, exit_price, std::fabs(qty_) * exit_price * taker_rate_);
   entry_bar_.reset();
 }
