@@ -1,5 +1,7 @@
 // Engine setup, the per-bar step and the close-out. The trading model (orders,
-// fills, exits, funding) is in orders.cpp.
+// fills, exits, funding) is in orders.cpp. Where the step departs from a plain
+// reading of its rules, the README's "Deliberate choices a user may notice"
+// says how and why.
 #include "engine/engine.h"
 
 #include <algorithm>

@@ -108,6 +108,12 @@ class Engine {
   std::optional<double> window_volatility() const;
   double slippage_fraction(const BarView& bar, double size) const;
   void apply_protective_exits(const BarView& bar);
+  // Where cash + qty x price is zero, with `liquidation`; at or below 0 when
+  // there is no such level.
+  double liquidation_price() const;
+  // Whether an open position's bar opened at or beyond its liquidation price,
+  // which its low (a short: high) also reaches.
+  bool opened_past_liquidation(const Candle& c) const;
   void charge_funding(const DerivativesTick* tick);
 
   StrategySpec spec_;  // its rule references bound to storage slots
@@ -129,6 +135,8 @@ class Engine {
   double entry_price_ = 0.0;
   std::int64_t entry_time_ = 0;
   double entry_fee_ = 0.0;
+  // The trailing stop's best price: set at each entry's fill and never reset
+  // while the position is open.
   double extreme_ = 0.0;
   std::optional<std::uint64_t> entry_bar_;
   // Protective exits pass over the bars before this one: it is set past the
@@ -139,6 +147,8 @@ class Engine {
 
   std::vector<Trade> trades_;
   double fees_paid_ = 0.0;
+  // One point a bar; finish() marks the last again after a fill at the last
+  // bar's close.
   std::vector<EquityPoint> equity_;
   double initial_capital_ = 0.0;
   double maker_rate_ = 0.0;

@@ -83,7 +83,14 @@ Expected<void, BacktestError> Engine::work_pending_order(const BarView& bar) {
   double fill = 0.0;
   switch (order.kind) {
     case PendingOrder::Kind::MarketExit:
-      exit_at_market(bar, order.reason, o);
+      // An open at or beyond the liquidation price has left the account
+      // worth nothing, so none of its orders fills there: the liquidation
+      // books first and the order finds nothing to close.
+      if (opened_past_liquidation(*bar.candle)) {
+        apply_protective_exits(bar);
+      } else {
+        exit_at_market(bar, order.reason, o);
+      }
       return {};
     case PendingOrder::Kind::MarketEntry:
       return enter_position(bar, order.side, o, false);
@@ -156,6 +163,7 @@ Expected<std::optional<double>, BacktestError> Engine::position_size(double pric
                                                                      std::optional<double> volatility) const {
   const std::optional<double> none;
   const double cash = cash_;
+  // A price at or below 0, as slippage can make one, is no entry.
   if (cash <= 0.0 || price <= 0.0) return none;
   const Sizing& sizing = spec_.sizing;
   double raw = 0.0;
@@ -211,7 +219,7 @@ double Engine::slippage_fraction(const BarView& bar, double size) const {
   }
   // Whatever the model and the sign of its setting, a fill moves by at most
   // its price: a sale is never priced below 0, a purchase never above twice
-  // the price. An impact that is not a number counts as the whole price.
+  // the price. A fraction that is not a number counts as the whole price.
   return std::fmax(std::fmin(u, 1.0), -1.0);
 }
 
@@ -285,6 +293,15 @@ void Engine::close_position(std::int64_t time, ExitReason reason, double price, 
   entry_fee_ = 0.0;
 }
 
+double Engine::liquidation_price() const { return spec_.risk.liquidation ? -cash_ / qty_ : 0.0; }
+
+bool Engine::opened_past_liquidation(const Candle& c) const {
+  if (!in_position()) return false;
+  const double lq = liquidation_price();
+  if (!(lq > 0.0)) return false;
+  return qty_ > 0.0 ? c.open <= lq && c.low <= lq : c.open >= lq && c.high >= lq;
+}
+
 void Engine::apply_protective_exits(const BarView& bar) {
   const Candle& c = *bar.candle;
   const bool is_long = qty_ > 0.0;
@@ -326,21 +343,20 @@ void Engine::apply_protective_exits(const BarView& bar) {
   std::size_t count = 0;
   if (priced && risk.stop_loss_pct) stops[count++] = {stop_level(e, *risk.stop_loss_pct), ExitReason::StopLoss};
   if (has_trail) stops[count++] = {stop_level(best_at_open, *risk.trailing_stop_pct), ExitReason::TrailingStop};
-  if (risk.liquidation) {
-    // Where cash + qty x price is zero.
-    const double lq = -cash_ / qty_;
-    if (lq > 0.0) stops[count++] = {lq, ExitReason::Liquidation};
-  }
+  if (const double lq = liquidation_price(); lq > 0.0) stops[count++] = {lq, ExitReason::Liquidation};
   // Of the levels the bar's low (a short: high) reaches, the nearest (the
   // first a falling price meets, the earlier of equal ones), and the nearest
-  // of those the bar opened at or beyond.
+  // of those the bar opened at or beyond, unless it opened beyond the
+  // liquidation price: the account was then worth nothing at the open, where
+  // any stop would fill, so the liquidation goes first, nearer or not.
   const Stop* reached = nullptr;
   const Stop* gapped = nullptr;
   for (std::size_t i = 0; i < count; ++i) {
     const double at = seen(stops[i].level);
     if (!(worst <= at)) continue;
     if (reached == nullptr || at > seen(reached->level)) reached = &stops[i];
-    if (at >= open && (gapped == nullptr || at > seen(gapped->level))) gapped = &stops[i];
+    if (at >= open && (gapped == nullptr || at > seen(gapped->level) || stops[i].reason == ExitReason::Liquidation))
+      gapped = &stops[i];
   }
 
   double exit_price = 0.0;

@@ -304,6 +304,10 @@ LITTLE_SAID = [
     ("expected a string", {"cmd": "bless", "test": [TEST], "data": {"d": CANDLES}}, {}),
     ("missing dataset", {"cmd": "run_test", "test": TEST, "datasets": {"d": CANDLES}}, {}),
     ("missing dataset", {"cmd": "bless", "test": TEST, "datasets": {"d": CANDLES}}, {}),
+    *[("null, expected f64", with_strategy(**change), {}) for change in (
+        {"costs": {"slippage": {"type": "fixed_bps", "bps": None}}},
+        {"costs": {"slippage": {"type": "volume_impact", "coef": None}}},
+        {"sizing": {"type": "fixed_qty", "qty": None}}, {"costs": {"taker_bps": None}})],
 ]
 
 

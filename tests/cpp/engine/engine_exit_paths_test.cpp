@@ -4,7 +4,11 @@
 // one of the two paths gives on its bar, and no position is held through a bar
 // on which both paths close it. The paths are walked here from the exit rules
 // (levels resting from the fill, the open first, then the first level each
-// straight segment meets), not from the engine's ranking of the levels.
+// straight segment meets), not from the engine's ranking of the levels. An
+// open at or beyond the liquidation price leaves the account worth nothing
+// before any order fills there, so it liquidates first; and with liquidation
+// on, no exit but the liquidation is booked beyond that price, exits on a
+// signal included.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -52,6 +56,7 @@ PathOutcome highest_stop_reached(const PathLevels& lv, double best, double low) 
 PathOutcome walk_exit_path(const PathLevels& lv, double best, double o, double p1, double p2, double c, double low,
                            double high) {
   best = std::max(best, o);
+  if (std::max(o, low) <= lv.liquidation) return {"liquidation", lv.liquidation, true};
   PathOutcome out = highest_stop_reached(lv, best, std::max(o, low));
   if (out.reason != nullptr) {
     out.at_open = true;
@@ -76,11 +81,12 @@ struct ExitPathDraw {
   std::string strategy;
   bool at_close = false;
   bool liquidation = false;
+  int exit_on = 0;  // the exit rule holds on a bar closing above (1) or below (-1) its open; 0: never
   double stop = NAN, target = NAN, trail = NAN, fee_rate = 0.0;
 };
 
-// A strategy that enters whenever it is flat and leaves only through its
-// protective exits or at the end of the candles.
+// A strategy that enters whenever it is flat and leaves through its
+// protective exits, sometimes a signal, or at the end of the candles.
 ExitPathDraw draw_exit_path_strategy(std::mt19937_64& rng) {
   auto uniform = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng); };
   auto chance = [&](double p) { return uniform(0, 1) < p; };
@@ -89,7 +95,8 @@ ExitPathDraw draw_exit_path_strategy(std::mt19937_64& rng) {
   const std::string down = R"({"lt":[{"price":"close"},{"price":"open"}]})";
   std::string risk;
   std::string members;
-  const int leverage = 4 + static_cast<int>(rng() % 7);
+  // Now and then so high that a gap can pass the liquidation price within a bar or two.
+  const int leverage = static_cast<int>(chance(0.3) ? 20 + rng() % 31 : 4 + rng() % 7);
   d.liquidation = chance(0.5);
   if (d.liquidation) {
     risk += ",\"max_leverage\":" + num(leverage) + ",\"liquidation\":true";
@@ -118,10 +125,13 @@ ExitPathDraw draw_exit_path_strategy(std::mt19937_64& rng) {
     case 2: members += ",\"execution\":{\"order_type\":\"stop\",\"stop_offset_pct\":" + offset + "}"; break;
     default: break;
   }
-  switch (rng() % 3) {
-    case 0: d.strategy = one_side_spec(false, chance(0.5) ? kAlways : up, kNever, members); break;
-    case 1: d.strategy = one_side_spec(true, chance(0.5) ? kAlways : down, kNever, members); break;
-    default: d.strategy = spec_json(kNoIndicators, up, kNever, "\"short_entry\":" + kAlways + "," + members); break;
+  const int side = static_cast<int>(rng() % 3);
+  if (chance(0.3)) d.exit_on = side == 1 ? -1 : 1;
+  const std::string exit = d.exit_on == 0 ? kNever : d.exit_on > 0 ? up : down;
+  switch (side) {
+    case 0: d.strategy = one_side_spec(false, chance(0.5) ? kAlways : up, exit, members); break;
+    case 1: d.strategy = one_side_spec(true, chance(0.5) ? kAlways : down, exit, members); break;
+    default: d.strategy = spec_json(kNoIndicators, up, exit, "\"short_entry\":" + kAlways + "," + members); break;
   }
   return d;
 }
@@ -145,16 +155,17 @@ std::vector<Bar> gapping_exit_candles(std::mt19937_64& rng, std::size_t n) {
 }
 
 struct ExitPathCounts {
-  int by_side_reason[2][5] = {};  // long, short x stop_loss, take_profit, trailing_stop, liquidation, end
+  int by_side_reason[2][6] = {};  // long, short x stop_loss, take_profit, trailing_stop, liquidation, end, signal
   int stop_at_open = 0, target_at_open = 0;
   int target_or_trailing = 0;  // one path gives each
   int liquidation_beside_stop = 0, stop_beside_liquidation = 0;  // the bar reached both; the first, the second won
+  int liquidated_past_gapped_stop = 0, liquidated_past_due_exit = 0;  // at an open beyond both
   int failures = 0;
 };
 
 int reason_index(const std::string& r) {
-  const char* names[5] = {"stop_loss", "take_profit", "trailing_stop", "liquidation", "end"};
-  for (int k = 0; k < 5; ++k)
+  const char* names[6] = {"stop_loss", "take_profit", "trailing_stop", "liquidation", "end", "signal"};
+  for (int k = 0; k < 6; ++k)
     if (r == names[k]) return k;
   return -1;
 }
@@ -172,7 +183,9 @@ void check_exit_paths(std::uint64_t seed, int runs, ExitPathCounts& n) {
     for (const json::Value& t : trades_of(doc)) {
       const double qty = num_at(t, "qty"), entry = num_at(t, "entry_price"), s = qty > 0 ? 1.0 : -1.0;
       const double cash_after = cash - entry * qty - std::fabs(qty) * entry * d.fee_rate;
+      const bool dust = cash < 1e-6;  // the residue of a liquidation: the engine's own cash differs by more
       cash += num_at(t, "pnl");
+      if (dust) continue;
       const std::string reason = str_at(t, "reason");
       const int r = reason_index(reason);
       const auto entry_bar = static_cast<std::size_t>(int_at(t, "entry_time") / 60000 - 1);
@@ -188,8 +201,14 @@ void check_exit_paths(std::uint64_t seed, int runs, ExitPathCounts& n) {
       // A fill at the open is tested on its own bar; one at the close or inside the bar from the next on.
       std::size_t i = entry_bar + ((d.at_close || entry != bars[entry_bar].open) ? 1 : 0);
       const std::size_t last = reason == "end" ? bars.size() - 1 : exit_bar;
+      const double price = num_at(t, "exit_price");
       double best = s * entry;
       std::string fault = i > last && reason != "end" ? "closed before its first tested bar" : "";
+      if (reason != "liquidation" && s * price < lv.liquidation - 1e-9 * std::fabs(lv.liquidation))
+        fault = "booked past the liquidation price " + num(s * lv.liquidation);
+      // A signal exits at the next open, or at its own bar's close after that bar's protective exits.
+      const bool signal = reason == "signal";
+      if (signal && price != (d.at_close ? bars[exit_bar].close : bars[exit_bar].open)) fault = "signal off its fill";
       std::size_t fault_bar = i;
       for (; i <= last && fault.empty(); ++i) {
         fault_bar = i;
@@ -197,12 +216,12 @@ void check_exit_paths(std::uint64_t seed, int runs, ExitPathCounts& n) {
         const double o = s * b.open, hi = s > 0 ? b.high : -b.low, lo = s > 0 ? b.low : -b.high, c = s * b.close;
         const PathOutcome via_high = walk_exit_path(lv, best, o, hi, lo, c, lo, hi);
         const PathOutcome via_low = walk_exit_path(lv, best, o, lo, hi, c, lo, hi);
-        if (i < exit_bar || reason == "end") {
+        if (i < exit_bar || reason == "end" || (signal && d.at_close)) {
           if (via_high.reason != nullptr && via_low.reason != nullptr) fault = "held through a bar both paths exit on";
           best = std::max({best, o, hi});
           continue;
         }
-        const double price = num_at(t, "exit_price");
+        if (signal) break;  // filled at the open, before any path through the bar
         auto matches = [&](const PathOutcome& p) {
           return p.reason != nullptr && reason == p.reason && same_price(s * p.price, price);
         };
@@ -223,6 +242,12 @@ void check_exit_paths(std::uint64_t seed, int runs, ExitPathCounts& n) {
         const bool stop_reached = lo <= lv.stop || lo <= trailing_at_open;
         n.liquidation_beside_stop += reason == "liquidation" && stop_reached;
         n.stop_beside_liquidation += reason != "liquidation" && stop_reached && lo <= lv.liquidation;
+        const bool opened_past_liquidation = reason == "liquidation" && hit.at_open;
+        n.liquidated_past_gapped_stop +=
+            opened_past_liquidation && std::max(o, lo) <= std::max(lv.stop, trailing_at_open);
+        // The exit rule held at the close before, so an exit order was due at this open.
+        n.liquidated_past_due_exit += opened_past_liquidation && !d.at_close && entry_bar < exit_bar &&
+                                      d.exit_on * (bars[exit_bar - 1].close - bars[exit_bar - 1].open) > 0;
       }
       if (!fault.empty() && ++n.failures <= 5)
         ADD_FAILURE() << fault << " (bar " << fault_bar << ")\nstrategy " << d.strategy << "\ntrade " << json::write(t);
@@ -237,12 +262,14 @@ TEST(EngineExitPaths, EveryProtectiveExitIsWhatOnePathThroughItsBarGives) {
     check_exit_paths(seed, 300, n);
     EXPECT_EQ(n.failures, 0);
     for (int side = 0; side < 2; ++side)
-      for (int r = 0; r < 5; ++r) EXPECT_GT(n.by_side_reason[side][r], 0) << "side " << side << " reason " << r;
+      for (int r = 0; r < 6; ++r) EXPECT_GT(n.by_side_reason[side][r], 0) << "side " << side << " reason " << r;
     EXPECT_GT(n.stop_at_open, 0);
     EXPECT_GT(n.target_at_open, 0);
     EXPECT_GT(n.target_or_trailing, 0);
     EXPECT_GT(n.liquidation_beside_stop, 0);
     EXPECT_GT(n.stop_beside_liquidation, 0);
+    EXPECT_GT(n.liquidated_past_gapped_stop, 0);
+    EXPECT_GT(n.liquidated_past_due_exit, 0);
   }
 }
 

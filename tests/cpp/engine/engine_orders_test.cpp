@@ -215,16 +215,18 @@ TEST(EngineOrders, AnEntryFilledInsideItsBarIsFirstTestedOnTheNextBar) {
                                    "liquidation"});
 }
 
-// The protective exits meet the bar's prices in the order a path through
-// the bar would: of the stops the bar opened beyond, the nearest, at the
-// open (the liquidation at its price); then a take-profit the bar opened
-// beyond, at the open; otherwise the nearest stop in force at the open that
-// the bar reaches (stop-loss, trailing stop, liquidation), the trailing stop
-// at the level the bar's high (a short: low) lifted it to unless that high
-// reached the take-profit; then the take-profit; then a trailing level only
-// that high lifted. The bar's open counts in the trailing stop's level in
-// force at the open. Bought (sold) one at bar 1's open of 100 unless a case
-// says otherwise; every level is worked out from the case's numbers.
+// The protective exits meet the bar's prices in the order a path through the
+// bar would: a bar that opened beyond the liquidation price liquidates at
+// that price before any stop or exit order fills at its open; else of the
+// stops the bar opened beyond, the nearest, at the open; then a take-profit
+// the bar opened beyond, at the open; otherwise the nearest stop in force at
+// the open that the bar reaches (stop-loss, trailing stop, liquidation), the
+// trailing stop at the level the bar's high (a short: low) lifted it to
+// unless that high reached the take-profit; then the take-profit; then a
+// trailing level only that high lifted. The bar's open counts in the
+// trailing stop's level in force at the open. Bought (sold) one at bar 1's
+// open of 100 unless a case says otherwise; every level is worked out from
+// the case's numbers.
 TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
   struct Case {
     const char* what;
@@ -232,6 +234,7 @@ TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
     std::string members;  // risk, and the sizing or order where a case has them
     std::vector<Bar> bars;
     ExpectedTrade trade;
+    std::string exit = kNever;
   };
   const Bar b0{1000, 100, 100, 100, 100, 0};
   const Bar quiet{2000, 100, 100.5, 99.5, 100, 0};  // the entry bar, reaching no level of any case
@@ -268,12 +271,27 @@ TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
        {b0, quiet, {3000, 99, 99.5, 60, 65, 0}}, trade(3000, 100, long_lq, 500, "liquidation")},
       {"short liquidation before a farther stop", true, five_x + R"("stop_loss_pct":30})",
        {b0, quiet, {3000, 101, 140, 100.5, 135, 0}}, trade(3000, 100, short_lq, -500, "liquidation")},
-      // A 15 % stop-loss (85; a short: 115) the bar opened beyond closes at the
-      // open, though the liquidation price lies beyond it too.
-      {"long gapped stop beside the liquidation price", false, five_x + R"("stop_loss_pct":15})",
-       {b0, quiet, {3000, 78, 79, 70, 75, 0}}, trade(3000, 100, 78, 500, "stop_loss")},
-      {"short gapped stop beside the liquidation price", true, five_x + R"("stop_loss_pct":15})",
-       {b0, quiet, {3000, 122, 130, 121, 125, 0}}, trade(3000, 100, 122, -500, "stop_loss")},
+      // Opened beyond the liquidation price, the account is worth nothing at
+      // the open where a nearer 15 % stop-loss (85; a short: 115), a 10 %
+      // trailing stop (90.45 from the entry bar's high) or an exit order due
+      // there would fill: the liquidation closes first, at its price.
+      {"long gapped stop and liquidation price", false, five_x + R"("stop_loss_pct":15})",
+       {b0, quiet, {3000, 78, 79, 75, 76, 0}}, trade(3000, 100, long_lq, 500, "liquidation")},
+      {"short gapped stop and liquidation price", true, five_x + R"("stop_loss_pct":15})",
+       {b0, quiet, {3000, 122, 130, 121, 125, 0}}, trade(3000, 100, short_lq, -500, "liquidation")},
+      {"long gapped trailing stop and liquidation price", false, five_x + R"("trailing_stop_pct":10})",
+       {b0, quiet, {3000, 70, 71, 65, 68, 0}}, trade(3000, 100, long_lq, 500, "liquidation")},
+      // The exit rule holds at bar 2's close (the 50 % take-profit is out of reach).
+      {"long exit order due at an open beyond the liquidation price", false, five_x + R"("take_profit_pct":50})",
+       {b0, quiet, {3000, 99.9, 100, 99.7, 99.8, 0}, {4000, 78, 79, 75, 76, 0}},
+       trade(4000, 100, long_lq, 500, "liquidation"), close_eq(99.8)},
+      // Opened between the stop-loss and the liquidation price, the account
+      // is still worth 1,000 at the open: the stop closes there. Opened above
+      // both, the fall meets the stop first.
+      {"long gapped stop short of the liquidation price", false, five_x + R"("stop_loss_pct":15})",
+       {b0, quiet, {3000, 82, 83, 75, 76, 0}}, trade(3000, 100, 82, 500, "stop_loss")},
+      {"long stop met before the liquidation price", false, five_x + R"("stop_loss_pct":15})",
+       {b0, quiet, {3000, 90, 91, 75, 76, 0}}, trade(3000, 100, 100 * (1 - 15.0 / 100), 500, "stop_loss")},
       // The liquidation and a 5 % take-profit on one bar: the liquidation.
       {"long liquidation before the take-profit", false, five_x + R"("take_profit_pct":5})",
        {b0, quiet, {3000, 99, 106, 75, 100, 0}}, trade(3000, 100, long_lq, 500, "liquidation")},
@@ -343,10 +361,14 @@ TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
        one + R"({"stop_loss_pct":5,"trailing_stop_pct":2})",
        {b0, quiet, {3000, 109, 110, 108.5, 109, 0}, {4000, 90, 91, 89, 90, 0}},
        trade(4000, 100, 90, 1, "trailing_stop")},
+      // Equal percentages put both levels at 99 on the entry bar: the
+      // stop-loss, first in the order equal levels close in.
+      {"stop-loss before an equal trailing stop", false, one + R"({"stop_loss_pct":1,"trailing_stop_pct":1})",
+       {b0, {2000, 100, 100, 98.5, 99, 0}}, trade(2000, 100, 100 * (1 - 1.0 / 100), 1, "stop_loss")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const auto doc = run_ok(request_json(one_side_spec(c.short_side, close_eq(100), kNever, c.members), c.bars));
+    const auto doc = run_ok(request_json(one_side_spec(c.short_side, close_eq(100), c.exit, c.members), c.bars));
     ASSERT_EQ(trades_of(doc).size(), 1u);
     expect_trade(trades_of(doc)[0], c.trade);
   }
