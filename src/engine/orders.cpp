@@ -346,25 +346,27 @@ void Engine::apply_protective_exits(const BarView& bar) {
   if (const double lq = liquidation_price(); lq > 0.0) stops[count++] = {lq, ExitReason::Liquidation};
   // Of the levels the bar's low (a short: high) reaches, the nearest (the
   // first a falling price meets, the earlier of equal ones), and the nearest
-  // of those the bar opened at or beyond, unless it opened beyond the
-  // liquidation price: the account was then worth nothing at the open, where
-  // any stop would fill, so the liquidation goes first, nearer or not.
+  // of those the bar opened at or beyond.
   const Stop* reached = nullptr;
   const Stop* gapped = nullptr;
   for (std::size_t i = 0; i < count; ++i) {
     const double at = seen(stops[i].level);
     if (!(worst <= at)) continue;
     if (reached == nullptr || at > seen(reached->level)) reached = &stops[i];
-    if (at >= open && (gapped == nullptr || at > seen(gapped->level) || stops[i].reason == ExitReason::Liquidation))
-      gapped = &stops[i];
+    if (at >= open && (gapped == nullptr || at > seen(gapped->level))) gapped = &stops[i];
   }
 
   double exit_price = 0.0;
   ExitReason reason = ExitReason::StopLoss;
-  if (gapped != nullptr) {
-    // The bar opened at or beyond it, so every path starts past it: a stop
-    // closes at the open, the liquidation at the price where equity is zero.
-    exit_price = gapped->reason == ExitReason::Liquidation ? gapped->level : c.open;
+  if (opened_past_liquidation(c)) {
+    // The account was worth nothing at the open, where any stop would fill:
+    // the liquidation goes first, whatever stop lies nearer.
+    exit_price = liquidation_price();
+    reason = ExitReason::Liquidation;
+  } else if (gapped != nullptr) {
+    // A stop the bar opened at or beyond: every path starts past it, so it
+    // closes at the open.
+    exit_price = c.open;
     reason = gapped->reason;
   } else if (target_reached && open >= seen(target)) {
     // Every path starts beyond the target, before any stop.
