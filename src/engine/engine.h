@@ -110,10 +110,14 @@ class Engine {
   void apply_protective_exits(const BarView& bar);
   // Where cash + qty x price is zero, with `liquidation`; at or below 0 when
   // there is no such level.
-  double liquidation_price() const;
-  // Whether an open position's bar opened at or beyond its liquidation price,
-  // which its low (a short: high) also reaches.
-  bool opened_past_liquidation(const Candle& c) const;
+  double liquidation_price() const { return spec_.risk.liquidation ? -cash_ / qty_ : 0.0; }
+  // Whether the open position's bar opened at or beyond its liquidation price
+  // `lq`, which its low (a short: high) also reaches. Both are asked on every
+  // bar a position is open: inline, they cost a run without `liquidation` no
+  // call.
+  bool opened_past_liquidation(const Candle& c, double lq) const {
+    return lq > 0.0 && (qty_ > 0.0 ? c.open <= lq && c.low <= lq : c.open >= lq && c.high >= lq);
+  }
   void charge_funding(const DerivativesTick* tick);
 
   StrategySpec spec_;  // its rule references bound to storage slots

@@ -86,7 +86,7 @@ Expected<void, BacktestError> Engine::work_pending_order(const BarView& bar) {
       // An open at or beyond the liquidation price has left the account
       // worth nothing, so none of its orders fills there: the liquidation
       // books first and the order finds nothing to close.
-      if (opened_past_liquidation(*bar.candle)) {
+      if (in_position() && opened_past_liquidation(*bar.candle, liquidation_price())) {
         apply_protective_exits(bar);
       } else {
         exit_at_market(bar, order.reason, o);
@@ -276,7 +276,10 @@ void Engine::exit_at_market(const BarView& bar, ExitReason reason, double price)
 }
 
 void Engine::close_position(std::int64_t time, ExitReason reason, double price, double fee) {
-  cash_ += price * qty_ - fee;
+  // Booked at -cash / qty, a liquidation leaves a rounding residue of either
+  // sign in cash + qty x price, and a positive one would size dust entries:
+  // the account holds exactly nothing but the fee it owes (+0.0 without one).
+  cash_ = reason == ExitReason::Liquidation ? 0.0 - fee : cash_ + (price * qty_ - fee);
   fees_paid_ += fee;
   Trade trade;
   trade.entry_time = entry_time_;
@@ -291,15 +294,6 @@ void Engine::close_position(std::int64_t time, ExitReason reason, double price, 
   trades_.push_back(trade);
   qty_ = 0.0;
   entry_fee_ = 0.0;
-}
-
-double Engine::liquidation_price() const { return spec_.risk.liquidation ? -cash_ / qty_ : 0.0; }
-
-bool Engine::opened_past_liquidation(const Candle& c) const {
-  if (!in_position()) return false;
-  const double lq = liquidation_price();
-  if (!(lq > 0.0)) return false;
-  return qty_ > 0.0 ? c.open <= lq && c.low <= lq : c.open >= lq && c.high >= lq;
 }
 
 void Engine::apply_protective_exits(const BarView& bar) {
@@ -343,7 +337,11 @@ void Engine::apply_protective_exits(const BarView& bar) {
   std::size_t count = 0;
   if (priced && risk.stop_loss_pct) stops[count++] = {stop_level(e, *risk.stop_loss_pct), ExitReason::StopLoss};
   if (has_trail) stops[count++] = {stop_level(best_at_open, *risk.trailing_stop_pct), ExitReason::TrailingStop};
-  if (const double lq = liquidation_price(); lq > 0.0) stops[count++] = {lq, ExitReason::Liquidation};
+  double lq = 0.0;
+  if (risk.liquidation) {
+    lq = liquidation_price();
+    if (lq > 0.0) stops[count++] = {lq, ExitReason::Liquidation};
+  }
   // Of the levels the bar's low (a short: high) reaches, the nearest (the
   // first a falling price meets, the earlier of equal ones), and the nearest
   // of those the bar opened at or beyond.
@@ -358,16 +356,15 @@ void Engine::apply_protective_exits(const BarView& bar) {
 
   double exit_price = 0.0;
   ExitReason reason = ExitReason::StopLoss;
-  if (opened_past_liquidation(c)) {
-    // The account was worth nothing at the open, where any stop would fill:
-    // the liquidation goes first, whatever stop lies nearer.
-    exit_price = liquidation_price();
-    reason = ExitReason::Liquidation;
-  } else if (gapped != nullptr) {
-    // A stop the bar opened at or beyond: every path starts past it, so it
-    // closes at the open.
-    exit_price = c.open;
-    reason = gapped->reason;
+  if (gapped != nullptr) {
+    // A level the bar opened at or beyond: every path starts past it. When
+    // that is the liquidation price, the account was worth nothing at the
+    // open, where any stop would fill: the liquidation goes first, at its
+    // price, whatever stop lies nearer. Otherwise the nearest stop closes at
+    // the open.
+    const bool liquidated = opened_past_liquidation(c, lq);
+    exit_price = liquidated ? lq : c.open;
+    reason = liquidated ? ExitReason::Liquidation : gapped->reason;
   } else if (target_reached && open >= seen(target)) {
     // Every path starts beyond the target, before any stop.
     exit_price = c.open;

@@ -8,7 +8,8 @@
 // open at or beyond the liquidation price leaves the account worth nothing
 // before any order fills there, so it liquidates first; and with liquidation
 // on, no exit but the liquidation is booked beyond that price, exits on a
-// signal included.
+// signal included. A liquidation leaves the account exactly nothing but the
+// fee it owes, so no trade follows it.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -160,6 +161,7 @@ struct ExitPathCounts {
   int target_or_trailing = 0;  // one path gives each
   int liquidation_beside_stop = 0, stop_beside_liquidation = 0;  // the bar reached both; the first, the second won
   int liquidated_past_gapped_stop = 0, liquidated_past_due_exit = 0;  // at an open beyond both
+  int liquidated_without_fee = 0;
   int failures = 0;
 };
 
@@ -180,12 +182,13 @@ void check_exit_paths(std::uint64_t seed, int runs, ExitPathCounts& n) {
     const json::Value doc = run_ok(request_json(d.strategy, bars, "\"capital\":10000"));
     if (!doc.is_object()) continue;
     double cash = 10000.0;
+    const std::vector<double> equity = equity_of(doc);
+    bool emptied = false;  // by a liquidation; no fee here is a rebate
     for (const json::Value& t : trades_of(doc)) {
       const double qty = num_at(t, "qty"), entry = num_at(t, "entry_price"), s = qty > 0 ? 1.0 : -1.0;
-      const double cash_after = cash - entry * qty - std::fabs(qty) * entry * d.fee_rate;
-      const bool dust = cash < 1e-6;  // the residue of a liquidation: the engine's own cash differs by more
-      cash += num_at(t, "pnl");
-      if (dust) continue;
+      // The account booked as the engine books it, so that the liquidation
+      // price stays exact however far stops at high leverage drained the cash.
+      const double cash_after = cash - (entry * qty + entry * std::fabs(qty) * d.fee_rate);
       const std::string reason = str_at(t, "reason");
       const int r = reason_index(reason);
       const auto entry_bar = static_cast<std::size_t>(int_at(t, "entry_time") / 60000 - 1);
@@ -202,8 +205,19 @@ void check_exit_paths(std::uint64_t seed, int runs, ExitPathCounts& n) {
       std::size_t i = entry_bar + ((d.at_close || entry != bars[entry_bar].open) ? 1 : 0);
       const std::size_t last = reason == "end" ? bars.size() - 1 : exit_bar;
       const double price = num_at(t, "exit_price");
+      const double exit_fee = reason == "signal" ? d.fee_rate * std::fabs(qty) * price : std::fabs(qty) * price * d.fee_rate;
+      cash = cash_after + (price * qty - exit_fee);
       double best = s * entry;
       std::string fault = i > last && reason != "end" ? "closed before its first tested bar" : "";
+      if (emptied) fault = "entered by an account a liquidation emptied";
+      // From the liquidation on, the account holds exactly nothing but the fee it owes.
+      if (reason == "liquidation") {
+        emptied = true;
+        n.liquidated_without_fee += d.fee_rate == 0.0;
+        for (std::size_t k = exit_bar; k < equity.size() && fault.empty(); ++k)
+          if (equity[k] != 0.0 - exit_fee || std::signbit(equity[k]) != (exit_fee > 0.0))
+            fault = "equity " + num(equity[k]) + " after the liquidation at bar " + std::to_string(k);
+      }
       if (reason != "liquidation" && s * price < lv.liquidation - 1e-9 * std::fabs(lv.liquidation))
         fault = "booked past the liquidation price " + num(s * lv.liquidation);
       // A signal exits at the next open, or at its own bar's close after that bar's protective exits.
@@ -270,6 +284,7 @@ TEST(EngineExitPaths, EveryProtectiveExitIsWhatOnePathThroughItsBarGives) {
     EXPECT_GT(n.stop_beside_liquidation, 0);
     EXPECT_GT(n.liquidated_past_gapped_stop, 0);
     EXPECT_GT(n.liquidated_past_due_exit, 0);
+    EXPECT_GT(n.liquidated_without_fee, 0);
   }
 }
 

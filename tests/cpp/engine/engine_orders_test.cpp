@@ -374,6 +374,35 @@ TEST(EngineOrders, ProtectiveExitsCloseAtTheFirstLevelAPathThroughTheBarMeets) {
   }
 }
 
+// A liquidation leaves the account nothing but the fee it owes, exactly: with
+// an entry rule that stays true, an emptied account finds nothing to size.
+// Bought at 164.75 x 1.003 with five times the 10,000 of cash, the position
+// is worth nothing near 132.2, which the bar opening at 164.75 x 0.7 passes.
+TEST(EngineOrders, ALiquidationLeavesNothingButItsFee) {
+  const double p = 164.75;
+  std::vector<Bar> bs = {{1000, p, p, p, p, 1}, {2000, p * 1.003, p * 1.004, p * 0.999, p, 1}};
+  for (std::int64_t t = 3000; t <= 6000; t += 1000) bs.push_back({t, p * 0.7, p * 0.71, p * 0.69, p * 0.7, 1});
+  for (const double bps : {0.0, 10.0}) {
+    SCOPED_TRACE("taker_bps " + num(bps));
+    const auto doc = run_ok(request_json(
+        one_side_spec(false, kAlways, kNever,
+                      R"("sizing":{"type":"fixed_fraction","fraction":5},"risk":{"max_leverage":5,"liquidation":true},)"
+                      R"("costs":{"taker_bps":)" + num(bps) + "}"),
+        bs));
+    ASSERT_EQ(trades_of(doc).size(), 1u);
+    const json::Value& t = trades_of(doc)[0];
+    EXPECT_EQ(str_at(t, "reason"), "liquidation");
+    EXPECT_EQ(num_at(metrics_of(doc), "num_trades"), 1.0);
+    const double fee = std::fabs(num_at(t, "qty")) * num_at(t, "exit_price") * (bps / 10000.0);
+    const std::vector<double> equity = equity_of(doc);
+    ASSERT_EQ(equity.size(), bs.size());
+    for (std::size_t i = 2; i < equity.size(); ++i) {
+      EXPECT_EQ(equity[i], 0.0 - fee) << "bar " << i;
+      EXPECT_EQ(std::signbit(equity[i]), bps > 0.0) << "bar " << i;
+    }
+  }
+}
+
 // Slippage worsens a limit or stop-limit entry's fill up to its limit price,
 // never past it; the size is taken at the fill so held, and a limit entry
 // still pays the maker fee. Signal on bar 0 (close 100), worked on bar 1.
