@@ -112,9 +112,8 @@ class Engine {
   // there is no such level.
   double liquidation_price() const { return spec_.risk.liquidation ? -cash_ / qty_ : 0.0; }
   // Whether the open position's bar opened at or beyond its liquidation price
-  // `lq`, which its low (a short: high) also reaches. Both are asked on every
-  // bar a position is open: inline, they cost a run without `liquidation` no
-  // call.
+  // `lq`, which its low (a short: high) also reaches. Both are inline: the
+  // protective exits ask them on every bar a position is tested on.
   bool opened_past_liquidation(const Candle& c, double lq) const {
     return lq > 0.0 && (qty_ > 0.0 ? c.open <= lq && c.low <= lq : c.open >= lq && c.high >= lq);
   }

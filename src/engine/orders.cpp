@@ -357,9 +357,9 @@ void Engine::apply_protective_exits(const BarView& bar) {
   double exit_price = 0.0;
   ExitReason reason = ExitReason::StopLoss;
   if (gapped != nullptr) {
-    // A level the bar opened at or beyond: every path starts past it. When
-    // that is the liquidation price, the account was worth nothing at the
-    // open, where any stop would fill: the liquidation goes first, at its
+    // Levels the bar opened at or beyond: every path starts past them. When
+    // the liquidation price is one of them, the account was worth nothing at
+    // the open, where any stop would fill: the liquidation goes first, at its
     // price, whatever stop lies nearer. Otherwise the nearest stop closes at
     // the open.
     const bool liquidated = opened_past_liquidation(c, lq);
